@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quarvel needs. "build" for the program alone,
+# "test" adds what the test suite and benchmarks use (a local CUPS with a PDF
+# queue, PDF and barcode readers). Only missing packages are installed.
+set -euo pipefail
+
+BUILD_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+    libsqlite3-dev libzint-dev fonts-wine
+)
+TEST_PACKAGES=(
+    libbenchmark-dev poppler-utils zbar-tools
+    cups cups-client cups-filters printer-driver-cups-pdf
+)
+
+packages=("${BUILD_PACKAGES[@]}")
+if [[ "${1:-build}" == "test" ]]; then
+    packages+=("${TEST_PACKAGES[@]}")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

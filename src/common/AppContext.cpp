@@ -1,0 +1,48 @@
+#include "common/AppContext.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QWidget>
+
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "data/Settings.h"
+#include "data/Store.h"
+#include "printing/PrintService.h"
+#include "printing/PrinterCatalog.h"
+
+Services Services::forProgram() {
+    Services s;
+    s.databasePath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data.mdb"));
+    s.dialogs = std::make_shared<QtDialogs>();
+    s.clock = std::make_shared<Clock>();
+    s.printers = std::make_shared<PrinterCatalog>();
+    return s;
+}
+
+AppContext::AppContext(Services services) : services_(std::move(services)) {
+    if (!services_.dialogs)
+        services_.dialogs = std::make_shared<QtDialogs>();
+    if (!services_.clock)
+        services_.clock = std::make_shared<Clock>();
+    if (!services_.printers)
+        services_.printers = std::make_shared<PrinterCatalog>();
+
+    Dialogs* dialogs = services_.dialogs.get();
+    store_ = std::make_unique<Store>(services_.databasePath, [dialogs](const QString& message) {
+        dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
+    });
+    settings_ = std::make_unique<Settings>(services_.settingsFile);
+    printing_ = std::make_unique<PrintService>(*settings_, *store_, *dialogs, services_.printers);
+}
+
+AppContext::~AppContext() = default;
+
+bool AppContext::isWindowOpen(const QString& objectName) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == objectName && w->isVisible())
+            return true;
+    }
+    return false;
+}

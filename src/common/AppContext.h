@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "data/SharedFields.h"
+
+class Clock;
+class Dialogs;
+class PrintService;
+class PrinterCatalog;
+class Settings;
+class Store;
+
+// What the program talks to outside itself. The running program uses the
+// real ones (forProgram); tests put their own in.
+struct Services {
+    QString databasePath;  // data.mdb
+    QString settingsFile;  // empty: the per-user settings store
+    std::shared_ptr<Dialogs> dialogs;
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<PrinterCatalog> printers;
+
+    // data.mdb in the program's folder, Qt's dialogs, the system clock and printers.
+    static Services forProgram();
+};
+
+// Everything a window reaches beyond itself: the store, the settings, the
+// shared fields, the dialogs seam, the clock and the printing service. The
+// main window owns the one context of the run and hands it to every window.
+class AppContext {
+public:
+    explicit AppContext(Services services);
+    ~AppContext();
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    Store& store() { return *store_; }
+    Settings& settings() { return *settings_; }
+    SharedFields& fields() { return fields_; }
+    Dialogs& dialogs() { return *services_.dialogs; }
+    const Clock& clock() const { return *services_.clock; }
+    PrintService& printing() { return *printing_; }
+
+    // True while a window of that object name is on screen (the viewers are
+    // shown only when they are not already open lower in the chain).
+    static bool isWindowOpen(const QString& objectName);
+
+private:
+    Services services_;
+    std::unique_ptr<Store> store_;
+    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<PrintService> printing_;
+    SharedFields fields_;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box, input box and file dialog goes through this seam, so
+// that tests can answer them. All boxes carry the title "Quarvel".
+class Dialogs {
+public:
+    enum class Icon { None, Information, Question, Critical };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~Dialogs() = default;
+
+    virtual Answer message(QWidget* parent, const QString& text, Icon icon, Buttons buttons) = 0;
+
+    // A text input box; returns the text typed, or empty text on Cancel.
+    virtual QString inputBox(QWidget* parent, const QString& prompt,
+                             const QString& defaultText) = 0;
+
+    // An open-file dialog with the platform's title and no filter, starting
+    // on startName; returns the chosen full path, or empty text on Cancel.
+    virtual QString openFileName(QWidget* parent, const QString& startName) = 0;
+
+    // Convenience for the common shapes.
+    void inform(QWidget* parent, const QString& text, Icon icon = Icon::Information) {
+        message(parent, text, icon, Buttons::Ok);
+    }
+    bool askYesNo(QWidget* parent, const QString& text, Icon icon) {
+        return message(parent, text, icon, Buttons::YesNo) == Answer::Yes;
+    }
+};
+
+// The real dialogs of the running program.
+class QtDialogs : public Dialogs {
+public:
+    Answer message(QWidget* parent, const QString& text, Icon icon, Buttons buttons) override;
+    QString inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) override;
+    QString openFileName(QWidget* parent, const QString& startName) override;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QWidget;
+class QDialog;
+class QAbstractButton;
+
+// Window layout in the design's twips (1440 to the inch, 15 to a screen pixel).
+namespace WindowStyle {
+
+constexpr int pixels(int twips) {
+    return (twips + 7) / 15;
+}
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}
+
+// "Tahoma" at the given size; the program brings a Tahoma of its own when
+// the system has none (see loadTahoma).
+QFont tahoma(double pointSize, bool bold = false);
+
+// Makes "Tahoma" available: the system's, else the copy that Debian's
+// fonts-wine package carries; otherwise Qt's fallback serves.
+void loadTahoma();
+
+// White background, Tahoma 12 pt, fixed client size, the given caption.
+void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips);
+
+// Places a child at design coordinates in twips.
+void place(QWidget* child, int left, int top, int width, int height);
+
+// Makes the button the dialog's cancel button: Esc clicks it.
+void makeCancelButton(QDialog* dialog, QAbstractButton* button);
+
+}  // namespace WindowStyle

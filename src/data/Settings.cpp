@@ -1,0 +1,37 @@
+#include "data/Settings.h"
+
+#include <QSettings>
+#include <memory>
+
+namespace {
+const QString kApplication = QStringLiteral("Quarvel");
+const QString kSection = QStringLiteral("Settings");
+}  // namespace
+
+Settings::Settings(QString iniFile) : iniFile_(std::move(iniFile)) {}
+
+static std::unique_ptr<QSettings> openStore(const QString& iniFile) {
+    auto store = iniFile.isEmpty()
+                     ? std::make_unique<QSettings>(kApplication, kApplication)
+                     : std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+    store->beginGroup(kSection);
+    return store;
+}
+
+QString Settings::read(const QString& key, const QString& defaultValue) const {
+    return openStore(iniFile_)->value(key, defaultValue).toString();
+}
+
+void Settings::write(const QString& key, const QString& value) {
+    auto store = openStore(iniFile_);
+    store->setValue(key, value);
+    store->sync();
+}
+
+bool Settings::isOn(const QString& key) const {
+    return read(key, QStringLiteral("No")) == QLatin1String("Yes");
+}
+
+void Settings::writeOn(const QString& key, bool on) {
+    write(key, on ? QStringLiteral("Yes") : QStringLiteral("No"));
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Names of the per-user settings (section "Settings" of application "Quarvel").
+namespace SettingsKeys {
+inline const QString Printer = QStringLiteral("Printer");    // large-label printer
+inline const QString SPrinter = QStringLiteral("SPrinter");  // small-label printer
+inline const QString LPrinter = QStringLiteral("LPrinter");  // picking-list printer
+inline const QString DescOnLarge = QStringLiteral("DescOnLarge");
+inline const QString ItemNumOnLarge = QStringLiteral("ItemNumOnLarge");
+inline const QString CaseNumOnLarge = QStringLiteral("CaseNumOnLarge");
+}  // namespace SettingsKeys
+
+// The per-user settings store. Every value is text; a key never written reads
+// as the default that the reader supplies. Values are read afresh at every use.
+class Settings {
+public:
+    // An empty file name uses the platform's per-user store; tests pass an INI file.
+    explicit Settings(QString iniFile = {});
+
+    QString read(const QString& key, const QString& defaultValue) const;
+    void write(const QString& key, const QString& value);
+
+    // Label options: only the exact text "Yes" switches an option on.
+    bool isOn(const QString& key) const;
+    void writeOn(const QString& key, bool on);
+
+private:
+    QString iniFile_;
+};

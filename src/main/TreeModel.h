@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include "data/TreeData.h"
+
+// The main window's tree over the flat arrays of TreeData: three roots
+// ("Items", "Cases", "Lists"), the items, each case with its "Items" and
+// "Consumables" folders, each list with its lines. Texts are made only for
+// rows that are painted, so large registers load quickly.
+class TreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    static constexpr int KeyRole = Qt::UserRole + 1;
+
+    explicit TreeModel(QObject* parent = nullptr);
+
+    void setData(TreeData data);
+    void clear();
+
+    // The node's key: "items", "I45", "C12", "C12items", "C12I45",
+    // "C12consumeables", "Lists", "L3", "L3I45", ...
+    QString key(const QModelIndex& index) const;
+    // The node with that key, or an invalid index.
+    QModelIndex indexOfKey(const QString& key) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    enum class Kind : quint8 { Root, Item, Case, CaseFolder, Consumables, CaseItem, List, ListLine };
+    struct Node {
+        Kind kind;
+        quint64 n;  // root number, or index into the kind's array
+    };
+    static quintptr encode(Node node);
+    static Node decode(quintptr id);
+    static Node nodeOf(const QModelIndex& index) { return decode(index.internalId()); }
+    int caseOfCaseItem(quint64 flat) const;
+    int listOfLine(quint64 flat) const;
+    QString text(Node node) const;
+
+    TreeData data_;
+};

@@ -1,0 +1,314 @@
+#include "main/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QShortcut>
+#include <QToolBar>
+#include <QTreeView>
+
+#include "common/Dialogs.h"
+#include "common/PictureBox.h"
+#include "common/WindowStyle.h"
+#include "data/DetailLines.h"
+#include "data/Store.h"
+#include "data/TextRules.h"
+#include "main/TreeModel.h"
+#include "resources/Pictures.h"
+
+using WindowStyle::place;
+
+namespace {
+
+struct ToolbarButton {
+    const char* key;
+    const char* caption;
+    bool enabledAtStart;
+};
+
+const ToolbarButton kToolbarButtons[] = {
+    {"AddItem", "Add Item", true}, {"AddCase", "Add Case", true}, {"AddList", "Add List", true},
+    {"Edit", "Edit", false},       {"Delete", "Delete", false},   {"Printers", "Printers", true},
+    {"Database", "Database", true}, {"About", "About", true},      {"Exit", "Exit", true},
+};
+
+// The id part of a tree key: the text after its last capital "I", when the
+// key names an item node.
+std::optional<QString> itemIdOfKey(const QString& key) {
+    const qsizetype last = key.lastIndexOf(u'I');
+    if (last < 0)
+        return std::nullopt;
+    return key.mid(last + 1);
+}
+
+}  // namespace
+
+frmMain::frmMain(Services services, QWidget* parent)
+    : QMainWindow(parent), ctx_(std::make_unique<AppContext>(std::move(services))) {
+    setObjectName(QStringLiteral("frmMain"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Quarvel - Brackenlow"), 12285, 9825);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setCentralWidget(new QWidget(this));
+    buildToolbar();
+    buildControls();
+    buildItemMenu();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildToolbar() {
+    Toolbar1 = new QToolBar(centralWidget());
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Toolbar1->setIconSize(QSize(24, 24));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFont(WindowStyle::tahoma(8));
+    Toolbar1->setGeometry(0, 0, width(), WindowStyle::pixels(800));
+    for (const ToolbarButton& b : kToolbarButtons) {
+        const QString key = QLatin1String(b.key);
+        QAction* action = Toolbar1->addAction(QIcon(Pictures::toolbarIcon(key)),
+                                              QString::fromLatin1(b.caption));
+        action->setObjectName(key);
+        action->setData(key);
+        action->setEnabled(b.enabledAtStart);
+        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+}
+
+void frmMain::buildControls() {
+    QWidget* area = centralWidget();
+
+    Label1 = new QLabel(QStringLiteral("Quarvel - Items"), area);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(WindowStyle::tahoma(36, true));
+    place(Label1, 120, 840, 12015, 855);
+
+    TreeView1 = new QTreeView(area);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setAccessibleName(QStringLiteral("Register tree"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setUniformRowHeights(true);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    model_ = new TreeModel(this);
+    TreeView1->setModel(model_);
+    TreeView1->viewport()->installEventFilter(this);
+    // Keyboard moves in the tree select like a click does.
+    connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && !TreeView1->viewport()->underMouse())
+                    TreeView1_Click();
+            });
+    place(TreeView1, 120, 1800, 4215, 7215);
+
+    List1 = new QListWidget(area);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("Detail lines"));
+    List1->viewport()->installEventFilter(this);
+    connect(List1, &QListWidget::itemClicked, this, &frmMain::List1_Click);
+    connect(List1, &QListWidget::currentRowChanged, this, &frmMain::List1_Click);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &frmMain::List1_DblClick);
+    place(List1, 4440, 1800, 7695, 7260);
+
+    Text1 = new QLineEdit(area);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setAccessibleName(QStringLiteral("Quick open"));
+    Text1->setFont(WindowStyle::tahoma(15.75));
+    place(Text1, 120, 9120, 8775, 615);
+
+    Command2 = new QPushButton(QStringLiteral("Load"), area);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setFont(WindowStyle::tahoma(14.25, true));
+    Command2->setDefault(true);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    place(Command2, 9000, 9120, 1215, 615);
+    // The default button: Enter anywhere in the window runs the quick open.
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), this);
+        connect(enter, &QShortcut::activated, Command2, &QPushButton::click);
+    }
+
+    Image1 = new PictureBox(area);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(Pictures::mainLogo());
+    connect(Image1, &PictureBox::doubleClicked, this, &frmMain::Image1_DblClick);
+    place(Image1, 10320, 9120, 1800, 600);
+
+    setTabOrder(Text1, Command2);
+    setTabOrder(Command2, TreeView1);
+    setTabOrder(TreeView1, List1);
+}
+
+void frmMain::buildItemMenu() {
+    Item = new QMenu(QStringLiteral("Item"), this);
+    Item->setObjectName(QStringLiteral("Item"));
+    QAction* edit = Item->addAction(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("Edit"));
+    connect(edit, &QAction::triggered, this, &frmMain::mnuEdit_Click);
+    QAction* del = Item->addAction(QStringLiteral("&Delete"));
+    del->setObjectName(QStringLiteral("Delete"));
+    connect(del, &QAction::triggered, this, &frmMain::mnuDelete_Click);
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!loaded_) {
+        loaded_ = true;
+        Form_Load();
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // Any click in the tree, also on an expand sign or empty space,
+        // acts on the node selected at that moment.
+        QMetaObject::invokeMethod(this, &frmMain::TreeView1_Click, Qt::QueuedConnection);
+    }
+    if (watched == List1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton)
+            List1_RightButtonPress(mouse->globalPosition().toPoint());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Form_Load() {
+    RefreshTree();
+}
+
+void frmMain::RefreshTree() {
+    List1->clear();
+    std::optional<TreeData> tree = ctx_->store().readTree();
+    // On a failed read the tree still shows its three roots.
+    model_->setData(tree ? std::move(*tree) : TreeData{});
+    fields().ItemToOpen = 0;
+    fields().CaseToOpen = 0;
+    fields().ListToOpen = 0;
+}
+
+void frmMain::setItemCommandsEnabled(bool enabled) {
+    const QList<QAction*> buttons = Toolbar1->actions();
+    buttons.at(3)->setEnabled(enabled);  // "Edit"
+    buttons.at(4)->setEnabled(enabled);  // "Delete"
+}
+
+void frmMain::TreeView1_Click() {
+    const QModelIndex selected = TreeView1->currentIndex();
+    if (!selected.isValid())
+        return;
+    const std::optional<QString> itemId = itemIdOfKey(model_->key(selected));
+    List1->clear();
+    if (!itemId) {
+        setItemCommandsEnabled(false);
+        return;
+    }
+    fields().ItemToOpen = *itemId;
+    setItemCommandsEnabled(true);
+    showItemDetails(itemId->toLongLong());
+}
+
+void frmMain::showItemDetails(qint64 id) {
+    const auto rows = ctx_->store().itemsWithId(id);
+    if (!rows)
+        return;
+    for (const ItemRecord& item : *rows)
+        List1->addItems(DetailLines::lines(DetailLines::mainWindowFields(), item));
+}
+
+void frmMain::List1_Click() {
+    if (List1->count() == 0 || !List1->currentItem())
+        return;
+    if (const auto caseNumber = DetailLines::caseNumberOf(List1->currentItem()->text()))
+        fields().CaseToOpen = static_cast<qint64>(TextRules::numericValue(*caseNumber));
+}
+
+void frmMain::List1_DblClick() {
+    if (!List1->currentItem())
+        return;
+    const auto caseNumber = DetailLines::caseNumberOf(List1->currentItem()->text());
+    if (!caseNumber)
+        return;
+    fields().OpenCase = *caseNumber;
+    if (*caseNumber != QLatin1String("0"))
+        openCaseViewer();
+}
+
+void frmMain::List1_RightButtonPress(const QPoint& globalPos) {
+    if (List1->count() > 0)
+        Item->popup(globalPos);
+}
+
+void frmMain::Image1_DblClick() {
+    fields().Funny = QStringLiteral("Items");
+}
+
+void frmMain::Toolbar1_ButtonClick(const QString& key) {
+    if (key == QLatin1String("AddItem"))
+        addItem();
+    else if (key == QLatin1String("AddCase"))
+        addCase();
+    else if (key == QLatin1String("AddList"))
+        addList();
+    else if (key == QLatin1String("Edit"))
+        editItem();
+    else if (key == QLatin1String("Delete"))
+        deleteItem();
+    else if (key == QLatin1String("Printers"))
+        openPrinterChooser();
+    else if (key == QLatin1String("Database"))
+        openDatabaseDownload();
+    else if (key == QLatin1String("About"))
+        openAbout();
+    else if (key == QLatin1String("Exit"))
+        close();
+}
+
+void frmMain::mnuEdit_Click() {
+    editItem();
+}
+
+void frmMain::mnuDelete_Click() {
+    deleteItem();
+}
+
+void frmMain::Command2_Click() {
+}
+
+void frmMain::addItem() {
+}
+
+void frmMain::addCase() {
+}
+
+void frmMain::addList() {
+}
+
+void frmMain::editItem() {
+}
+
+void frmMain::deleteItem() {
+}
+
+void frmMain::openCaseViewer() {
+}
+
+void frmMain::openListViewer() {
+}
+
+void frmMain::openItemViewer() {
+}
+
+void frmMain::openPrinterChooser() {
+}
+
+void frmMain::openDatabaseDownload() {
+}
+
+void frmMain::openAbout() {
+}

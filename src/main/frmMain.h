@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "common/AppContext.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QTreeView;
+class PictureBox;
+class TreeModel;
+
+// The hub of the program: the tree of all items, cases and lists, the detail
+// lines of the selected item, the toolbar, the context menu and the
+// quick-open box. It lives for the whole run and owns the context that every
+// other window reaches the store, the settings and the shared fields through.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(Services services, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    AppContext& context() { return *ctx_; }
+    SharedFields& fields() { return ctx_->fields(); }
+
+    // Rebuilds the tree from the database and empties the detail list.
+    void RefreshTree();
+
+    TreeModel* treeModel() const { return model_; }
+
+public slots:
+    void Form_Load();
+    void Toolbar1_ButtonClick(const QString& key);
+    void TreeView1_Click();
+    void List1_Click();
+    void List1_DblClick();
+    void List1_RightButtonPress(const QPoint& globalPos);
+    void Image1_DblClick();
+    void Command2_Click();
+    void mnuEdit_Click();
+    void mnuDelete_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildControls();
+    void buildItemMenu();
+    void setItemCommandsEnabled(bool enabled);
+    void showItemDetails(qint64 id);
+
+    // Commands shared by the toolbar and the context menu.
+    void addItem();
+    void addCase();
+    void addList();
+    void editItem();
+    void deleteItem();
+    void openCaseViewer();
+    void openListViewer();
+    void openItemViewer();
+    void openPrinterChooser();
+    void openDatabaseDownload();
+    void openAbout();
+
+    std::unique_ptr<AppContext> ctx_;
+    bool loaded_ = false;
+
+    QToolBar* Toolbar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    PictureBox* Image1 = nullptr;
+    QTreeView* TreeView1 = nullptr;
+    TreeModel* model_ = nullptr;
+    QListWidget* List1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QMenu* Item = nullptr;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class Settings;
+class Store;
+class Dialogs;
+class PrinterCatalog;
+
+enum class LabelKind { Item, Case };
+
+// The program's printing: the one current printer of the run, the barcode
+// labels and the picking-list printout.
+class PrintService {
+public:
+    PrintService(Settings& settings, Store& store, Dialogs& dialogs,
+                 std::shared_ptr<PrinterCatalog> printers);
+    ~PrintService();
+
+    // Installed printers in the system's order, read afresh.
+    QStringList installedPrinters() const;
+    // The device name of the current printer: the system default until a
+    // print routine makes another current.
+    QString currentPrinter() const;
+
+    // Makes the printer named under `key` current when one is installed
+    // under exactly that name; otherwise the current printer stays.
+    void SelectLabelPrinter(const QString& key);
+
+    // Each prints one page as one job; false when nothing could be printed
+    // (the user has been told).
+    bool PrintLargeLabel(LabelKind kind, qint64 labelId, const QPixmap& largeLogo);
+    bool PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo);
+    bool PrintPickingList(const QString& listName, const QStringList& lines);
+
+private:
+    Settings& settings_;
+    Store& store_;
+    Dialogs& dialogs_;
+    std::shared_ptr<PrinterCatalog> printers_;
+    QString current_;  // empty: the system default
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+#include "common/Dialogs.h"
+
+// Dialogs that answer from queues instead of asking a person, and remember
+// everything they were asked. An empty queue answers No, Cancel (empty text).
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Message {
+        QString text;
+        Icon icon;
+        Buttons buttons;
+    };
+    struct Input {
+        QString prompt;
+        QString defaultText;
+    };
+
+    QList<Message> messages;
+    QList<Answer> answers;  // for Yes/No questions
+
+    QList<Input> inputs;
+    QStringList inputAnswers;  // an entry of QString() is Cancel
+
+    QStringList fileStarts;    // the start name each open-file dialog got
+    QStringList fileAnswers;   // empty entry: Cancel
+
+    // Called while a box is "open", e.g. to check the window state then.
+    std::function<void(const Message&)> onMessage;
+
+    Answer message(QWidget* parent, const QString& text, Icon icon, Buttons buttons) override;
+    QString inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) override;
+    QString openFileName(QWidget* parent, const QString& startName) override;
+
+    QString lastMessage() const { return messages.isEmpty() ? QString() : messages.last().text; }
+};

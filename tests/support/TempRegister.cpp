@@ -1,0 +1,71 @@
+#include "TempRegister.h"
+
+#include <sqlite3.h>
+
+#include <QTest>
+
+#include "data/Store.h"
+
+TempRegister::TempRegister() {
+    QString error;
+    if (!Store::createEmptyDatabase(path(), &error))
+        qFatal("could not create test register: %s", qPrintable(error));
+}
+
+TempRegister::~TempRegister() = default;
+
+QString TempRegister::path() const {
+    return dir_.filePath(QStringLiteral("data.mdb"));
+}
+
+namespace {
+sqlite3* openRaw(const QString& path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(path));
+    sqlite3_busy_timeout(db, 2000);
+    return db;
+}
+}  // namespace
+
+void TempRegister::exec(const QString& sql) const {
+    sqlite3* db = openRaw(path());
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    const QString message = error ? QString::fromUtf8(error) : QString();
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        qFatal("SQL failed: %s: %s", qPrintable(sql), qPrintable(message));
+}
+
+QVariant TempRegister::scalar(const QString& sql) const {
+    sqlite3* db = openRaw(path());
+    sqlite3_stmt* stmt = nullptr;
+    QVariant result;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK)
+        qFatal("SQL failed: %s: %s", qPrintable(sql), sqlite3_errmsg(db));
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+        switch (sqlite3_column_type(stmt, 0)) {
+            case SQLITE_INTEGER:
+                result = QVariant(static_cast<qint64>(sqlite3_column_int64(stmt, 0)));
+                break;
+            case SQLITE_FLOAT:
+                result = QVariant(sqlite3_column_double(stmt, 0));
+                break;
+            case SQLITE_NULL:
+                result = QVariant(QMetaType(QMetaType::QString));  // a null QString variant
+                break;
+            default:
+                result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+}
+
+qint64 TempRegister::count(const QString& table) const {
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
+}
