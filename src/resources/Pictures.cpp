@@ -1,24 +1,39 @@
 #include "resources/Pictures.h"
 
+// The pictures live in the static core library, where nothing refers to them
+// by name; registering them explicitly keeps the linker from dropping them.
+// (Outside any namespace: the macro declares the registration function.)
+static void registerPictures() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace Pictures {
 
+namespace {
+QPixmap picture(const QString& path) {
+    static const bool registered = (registerPictures(), true);
+    Q_UNUSED(registered);
+    return QPixmap(path);
+}
+}  // namespace
+
 QPixmap largeLogo() {
-    return QPixmap(QStringLiteral(":/pictures/logo_large.png"));
+    return picture(QStringLiteral(":/pictures/logo_large.png"));
 }
 QPixmap smallLogo() {
-    return QPixmap(QStringLiteral(":/pictures/logo_small.png"));
+    return picture(QStringLiteral(":/pictures/logo_small.png"));
 }
 QPixmap mainLogo() {
-    return QPixmap(QStringLiteral(":/pictures/logo_main.png"));
+    return picture(QStringLiteral(":/pictures/logo_main.png"));
 }
 QPixmap splash() {
-    return QPixmap(QStringLiteral(":/pictures/splash.png"));
+    return picture(QStringLiteral(":/pictures/splash.png"));
 }
 QPixmap funny() {
-    return QPixmap(QStringLiteral(":/pictures/funny.png"));
+    return picture(QStringLiteral(":/pictures/funny.png"));
 }
 QPixmap toolbarIcon(const QString& key) {
-    return QPixmap(QStringLiteral(":/pictures/tb_%1.png").arg(key.toLower()));
+    return picture(QStringLiteral(":/pictures/tb_%1.png").arg(key.toLower()));
 }
 
 }  // namespace Pictures
