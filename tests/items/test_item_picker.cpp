@@ -1,0 +1,236 @@
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "ModalDriver.h"
+#include "TestServices.h"
+#include "data/Store.h"
+#include "items/frmItemPicker.h"
+
+namespace {
+
+void clickLine(QListWidget* list, int row) {
+    QListWidgetItem* line = list->item(row);
+    list->scrollToItem(line);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(line).center());
+}
+
+// Press, release, double-click, release: what a real double-click delivers.
+void doubleClickLine(QListWidget* list, int row) {
+    QListWidgetItem* line = list->item(row);
+    list->scrollToItem(line);
+    const QPoint at = list->visualItemRect(line).center();
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+QStringList linesOf(const QListWidget* list) {
+    QStringList lines;
+    for (int row = 0; row < list->count(); ++row)
+        lines << list->item(row)->text();
+    return lines;
+}
+
+// A register with a few items, the picker open on it.
+struct Fixture {
+    TestServices ts;
+    AppContext ctx{ts.services()};
+    std::unique_ptr<frmItemPicker> picker;
+
+    void open() {
+        picker = std::make_unique<frmItemPicker>(ctx);
+        picker->show();
+        QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+    }
+    void addItems() {
+        ts.reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (3, 'Mixer');"
+                           "INSERT INTO Items (id, \"desc\") VALUES (12, 'X-Lite stand - 2 m');"
+                           "INSERT INTO Items (id, \"desc\") VALUES (40, NULL);"
+                           "INSERT INTO Items (id, \"desc\") VALUES (41, '-6 dB pad')"));
+    }
+};
+
+}  // namespace
+
+class TestItemPicker : public QObject {
+    Q_OBJECT
+private slots:
+    void windowLooksAsDesigned() {
+        Fixture f;
+        f.open();
+        frmItemPicker& p = *f.picker;
+        QCOMPARE(p.objectName(), QStringLiteral("frmItemPicker"));
+        QCOMPARE(p.windowTitle(), QStringLiteral("Item Picker"));
+        QCOMPARE(p.Label1->text(), QStringLiteral("Please Select the Item from the List Below."));
+        QCOMPARE(p.Command2->text(), QStringLiteral("Save"));
+        QCOMPARE(p.Command3->text(), QStringLiteral("Close"));
+        QCOMPARE(p.List1->objectName(), QStringLiteral("List1"));
+        QVERIFY(!p.List1->accessibleName().isEmpty());
+        QCOMPARE(p.Picture1->pixmap().size(), QSize(214, 71));
+        QCOMPARE(p.minimumSize(), p.maximumSize());
+        QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::white));
+    }
+
+    void listsEveryItemAsIdAndDescription() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        QCOMPARE(linesOf(f.picker->List1),
+                 QStringList({"3 - Mixer", "12 - X-Lite stand - 2 m", "40 - ", "41 - -6 dB pad"}));
+        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QCOMPARE(f.picker->ThisItem, 0);
+    }
+
+    // The id ends at the first hyphen; hyphens in the description stay in it.
+    void hyphensInTheDescriptionStayInIt() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        clickLine(f.picker->List1, 1);
+        QCOMPARE(f.picker->ThisItem, 12);
+        QCOMPARE(f.picker->ThisItemDesc, QStringLiteral("X-Lite stand - 2 m"));
+        clickLine(f.picker->List1, 3);
+        QCOMPARE(f.picker->ThisItem, 41);
+        QCOMPARE(f.picker->ThisItemDesc, QStringLiteral("-6 dB pad"));
+        clickLine(f.picker->List1, 2);
+        QCOMPARE(f.picker->ThisItem, 40);
+        QCOMPARE(f.picker->ThisItemDesc, QString());
+
+        clickLine(f.picker->List1, 1);
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 12);
+        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QStringLiteral("X-Lite stand - 2 m"));
+    }
+
+    void arrowKeysMoveTheChoice() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        clickLine(f.picker->List1, 0);
+        QCOMPARE(f.picker->ThisItem, 3);
+        QTest::keyClick(f.picker->List1, Qt::Key_Down);
+        QCOMPARE(f.picker->ThisItem, 12);
+        QTest::keyClick(f.picker->List1, Qt::Key_Down);
+        QTest::keyClick(f.picker->List1, Qt::Key_Down);
+        QCOMPARE(f.picker->ThisItem, 41);
+        QTest::keyClick(f.picker->List1, Qt::Key_Up);
+        QCOMPARE(f.picker->ThisItem, 40);
+        QTest::keyClick(f.picker->List1, Qt::Key_Home);
+        QCOMPARE(f.picker->ThisItem, 3);
+        QCOMPARE(f.picker->ThisItemDesc, QStringLiteral("Mixer"));
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 3);
+        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QStringLiteral("Mixer"));
+    }
+
+    // Tabbing into the list makes a line current without selecting it: that
+    // is no choice yet.
+    void aCurrentButUnselectedLineIsNoChoice() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        f.picker->Command3->setFocus();
+        QTest::keyClick(f.picker.get(), Qt::Key_Tab);
+        QVERIFY(f.picker->List1->hasFocus());
+        QCOMPARE(f.picker->List1->currentRow(), 0);
+        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QCOMPARE(f.picker->ThisItem, 0);
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
+    }
+
+    void closeReturnsNothingEvenAfterASelection_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Close button") << "button";
+        QTest::newRow("Esc") << "escape";
+        QTest::newRow("title bar") << "titlebar";
+    }
+    void closeReturnsNothingEvenAfterASelection() {
+        QFETCH(QString, how);
+        Fixture f;
+        f.addItems();
+        f.ctx.fields().ItemToPick = 7;
+        f.ctx.fields().ItemToPickDesc = QStringLiteral("earlier choice");
+        f.open();
+        clickLine(f.picker->List1, 1);
+        if (how == "button")
+            QTest::mouseClick(f.picker->Command3, Qt::LeftButton);
+        else if (how == "escape")
+            QTest::keyClick(f.picker->List1, Qt::Key_Escape);
+        else
+            f.picker->close();
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
+        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QStringLiteral("earlier choice"));
+    }
+
+    void doubleClickReturnsThatLineAndCloses() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        clickLine(f.picker->List1, 0);
+        doubleClickLine(f.picker->List1, 3);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(f.picker->result(), int(QDialog::Accepted));
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 41);
+        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QStringLiteral("-6 dB pad"));
+    }
+
+    void emptyRegisterGivesAnEmptyListAndNoChoice() {
+        Fixture f;
+        f.ctx.fields().ItemToPick = 5;
+        f.ctx.fields().ItemToPickDesc = QStringLiteral("old");
+        f.open();
+        QCOMPARE(f.picker->List1->count(), 0);
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
+        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QString());
+    }
+
+    // Ids of any length: the first hyphen is always the separator's.
+    void longIdsAreReadWhole() {
+        Fixture f;
+        f.ts.reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (1234567890, 'A-B')"));
+        f.open();
+        clickLine(f.picker->List1, 0);
+        QCOMPARE(f.picker->ThisItem, Q_INT64_C(1234567890));
+        QCOMPARE(f.picker->ThisItemDesc, QStringLiteral("A-B"));
+    }
+
+    void aFailedReadLeavesAnEmptyUsableList() {
+        Fixture f;
+        f.addItems();
+        f.ts.reg.exec(QStringLiteral("DROP TABLE Items"));
+        f.open();
+        QCOMPARE(f.ts.dialogs->messages.size(), 1);
+        QCOMPARE(f.ts.dialogs->messages.first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(f.picker->List1->count(), 0);
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
+    }
+
+    // The caller's side: a modal picker on the stack, the answer read after exec.
+    void aModalCallerReadsTheAnswer() {
+        TestServices ts;
+        ts.reg.exec(QStringLiteral("INSERT INTO Items (\"desc\") VALUES ('Cable drum')"));
+        AppContext ctx(ts.services());
+        ModalDriver::whenShown(QStringLiteral("frmItemPicker"), [](QWidget* w) {
+            auto* picker = static_cast<frmItemPicker*>(w);
+            doubleClickLine(picker->List1, 0);
+        });
+        frmItemPicker dlg(ctx);
+        dlg.exec();
+        QCOMPARE(SharedFields::idOf(ctx.fields().ItemToPick), 1);
+        QCOMPARE(ctx.fields().ItemToPickDesc.toString(), QStringLiteral("Cable drum"));
+    }
+};
+
+QTEST_MAIN(TestItemPicker)
+#include "test_item_picker.moc"
