@@ -72,7 +72,8 @@ QImage splash() {
     f.setPixelSize(64);
     p.setFont(f);
     p.setPen(Qt::white);
-    p.drawText(QRectF(40, 40, 500, 90), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Quarvel"));
+    p.drawText(QRectF(40, 40, 500, 90), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Quarvel"));
     f.setPixelSize(20);
     f.setBold(false);
     p.setFont(f);
@@ -140,10 +141,14 @@ int main(int argc, char** argv) {
         const char* glyph;
         QColor colour;
     } icons[] = {
-        {"tb_additem.png", "+I", QColor(40, 120, 60)},  {"tb_addcase.png", "+C", QColor(40, 120, 60)},
-        {"tb_addlist.png", "+L", QColor(40, 120, 60)},  {"tb_edit.png", "E", kNavy},
-        {"tb_delete.png", "X", QColor(170, 40, 40)},    {"tb_printers.png", "P", kNavy},
-        {"tb_database.png", "DB", kNavy},               {"tb_about.png", "?", kNavy},
+        {"tb_additem.png", "+I", QColor(40, 120, 60)},
+        {"tb_addcase.png", "+C", QColor(40, 120, 60)},
+        {"tb_addlist.png", "+L", QColor(40, 120, 60)},
+        {"tb_edit.png", "E", kNavy},
+        {"tb_delete.png", "X", QColor(170, 40, 40)},
+        {"tb_printers.png", "P", kNavy},
+        {"tb_database.png", "DB", kNavy},
+        {"tb_about.png", "?", kNavy},
         {"tb_exit.png", "Q", QColor(90, 90, 90)},
     };
     for (const auto& i : icons)

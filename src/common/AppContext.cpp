@@ -14,7 +14,8 @@
 
 Services Services::forProgram() {
     Services s;
-    s.databasePath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data.mdb"));
+    s.databasePath =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data.mdb"));
     s.dialogs = std::make_shared<QtDialogs>();
     s.clock = std::make_shared<Clock>();
     s.printers = std::make_shared<PrinterCatalog>();

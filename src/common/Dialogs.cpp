@@ -44,8 +44,8 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, Icon ic
 
 QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(ownerOr(parent), kTitle, prompt, QLineEdit::Normal,
-                                               defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(ownerOr(parent), kTitle, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? text : QString();
 }
 

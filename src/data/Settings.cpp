@@ -11,9 +11,8 @@ const QString kSection = QStringLiteral("Settings");
 Settings::Settings(QString iniFile) : iniFile_(std::move(iniFile)) {}
 
 static std::unique_ptr<QSettings> openStore(const QString& iniFile) {
-    auto store = iniFile.isEmpty()
-                     ? std::make_unique<QSettings>(kApplication, kApplication)
-                     : std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+    auto store = iniFile.isEmpty() ? std::make_unique<QSettings>(kApplication, kApplication)
+                                   : std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
     store->beginGroup(kSection);
     return store;
 }

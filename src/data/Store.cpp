@@ -218,7 +218,8 @@ bool readItemsAndCases(sqlite3* db, TreeData& tree, QString& error) {
     std::vector<std::int32_t> next(tree.caseItemStart.begin(), tree.caseItemStart.end() - 1);
     for (std::size_t i = 0; i < owner.size(); ++i) {
         if (owner[i] >= 0)
-            tree.caseItems[static_cast<std::size_t>(next[owner[i]]++)] = static_cast<std::int32_t>(i);
+            tree.caseItems[static_cast<std::size_t>(next[owner[i]]++)] =
+                static_cast<std::int32_t>(i);
     }
     return true;
 }
@@ -453,7 +454,8 @@ std::optional<TreeData> Store::readTree() {
 
 Store::Rows<ItemRecord> Store::itemsWithId(qint64 id) {
     QList<ItemRecord> rows;
-    const bool ok = run(QStringLiteral("read item %1").arg(id), [&](QSqlDatabase& db, QString& error) {
+    const bool ok = run(QStringLiteral("read item %1").arg(id), [&](QSqlDatabase& db,
+                                                                    QString& error) {
         QSqlQuery q(db);
         if (!exec(q, QStringLiteral("SELECT %1 FROM Items WHERE id = ?").arg(kItemSelectColumns),
                   {id}, error))
@@ -467,7 +469,8 @@ Store::Rows<ItemRecord> Store::itemsWithId(qint64 id) {
 
 std::optional<bool> Store::itemExists(qint64 id) {
     bool found = false;
-    const bool ok = run(QStringLiteral("look up item %1").arg(id), [&](QSqlDatabase& db, QString& e) {
+    const bool ok = run(QStringLiteral("look up item %1").arg(id), [&](QSqlDatabase& db,
+                                                                       QString& e) {
         return rowExists(db, QStringLiteral("SELECT 1 FROM Items WHERE id = ?"), {id}, found, e);
     });
     return hasRow(ok, found);
@@ -484,26 +487,26 @@ Store::Rows<IdText> Store::allItems() {
 
 Store::Rows<IdText> Store::itemsInCase(qint64 caseId) {
     QList<IdText> rows;
-    const bool ok = run(QStringLiteral("read the items of case F%1").arg(caseId),
-                        [&](QSqlDatabase& db, QString& e) {
-                            return readIdTexts(
-                                db,
-                                QStringLiteral(
-                                    "SELECT id, \"desc\" FROM Items WHERE caseID = ? ORDER BY id"),
-                                {caseId}, rows, e);
-                        });
+    const bool ok = run(
+        QStringLiteral("read the items of case F%1").arg(caseId),
+        [&](QSqlDatabase& db, QString& e) {
+            return readIdTexts(
+                db, QStringLiteral("SELECT id, \"desc\" FROM Items WHERE caseID = ? ORDER BY id"),
+                {caseId}, rows, e);
+        });
     return ok ? Rows<IdText>(rows) : std::nullopt;
 }
 
 Store::Rows<IdText> Store::itemsInCaseByCategory(qint64 caseId) {
     QList<IdText> rows;
-    const bool ok = run(QStringLiteral("read the items of case F%1").arg(caseId),
-                        [&](QSqlDatabase& db, QString& e) {
-                            return readIdTexts(db,
-                                               QStringLiteral("SELECT id, \"desc\" FROM Items "
-                                                              "WHERE caseID = ? ORDER BY category, id"),
-                                               {caseId}, rows, e);
-                        });
+    const bool ok =
+        run(QStringLiteral("read the items of case F%1").arg(caseId),
+            [&](QSqlDatabase& db, QString& e) {
+                return readIdTexts(db,
+                                   QStringLiteral("SELECT id, \"desc\" FROM Items "
+                                                  "WHERE caseID = ? ORDER BY category, id"),
+                                   {caseId}, rows, e);
+            });
     return ok ? Rows<IdText>(rows) : std::nullopt;
 }
 
@@ -515,10 +518,10 @@ std::optional<qint64> Store::insertItem(const ItemWrite& values) {
             if (!raiseCounter(db, "lastid", error))
                 return false;
             QSqlQuery q(db);
-            const QString sql = QStringLiteral("INSERT INTO Items (%1) VALUES (%2)")
-                                    .arg(itemColumnList(),
-                                         QStringList(kItemDataColumnCount, QStringLiteral("?"))
-                                             .join(QStringLiteral(", ")));
+            const QString sql =
+                QStringLiteral("INSERT INTO Items (%1) VALUES (%2)")
+                    .arg(itemColumnList(), QStringList(kItemDataColumnCount, QStringLiteral("?"))
+                                               .join(QStringLiteral(", ")));
             if (!exec(q, sql, itemBindValues(values), error))
                 return false;
             newId = q.lastInsertId().toLongLong();
@@ -537,7 +540,8 @@ bool Store::updateItem(qint64 id, const ItemWrite& values) {
         binds << id;
         QSqlQuery q(db);
         return execChangingOneRow(
-            q, QStringLiteral("UPDATE Items SET %1 WHERE id = ?").arg(sets.join(QStringLiteral(", "))),
+            q,
+            QStringLiteral("UPDATE Items SET %1 WHERE id = ?").arg(sets.join(QStringLiteral(", "))),
             binds, error);
     });
 }
@@ -581,7 +585,8 @@ Store::Rows<CaseRecord> Store::casesWithId(qint64 id) {
 
 std::optional<bool> Store::caseExists(qint64 id) {
     bool found = false;
-    const bool ok = run(QStringLiteral("look up flight case F%1").arg(id), [&](QSqlDatabase& db, QString& e) {
+    const bool ok = run(QStringLiteral("look up flight case F%1").arg(id), [&](QSqlDatabase& db,
+                                                                               QString& e) {
         return rowExists(db, QStringLiteral("SELECT 1 FROM Cases WHERE id = ?"), {id}, found, e);
     });
     return hasRow(ok, found);
@@ -609,29 +614,31 @@ std::optional<qint64> Store::insertCase(const CaseRecord& values) {
 }
 
 bool Store::updateCase(qint64 id, const CaseRecord& values) {
-    return run(QStringLiteral("save flight case F%1").arg(id), [&](QSqlDatabase& db, QString& error) {
+    return run(QStringLiteral("save flight case F%1").arg(id), [&](QSqlDatabase& db,
+                                                                   QString& error) {
         QSqlQuery q(db);
-        return execChangingOneRow(q,
-                                  QStringLiteral("UPDATE Cases SET FName = ?, FLocation = ?, "
-                                                 "FBought = ?, FNotes = ?, FWheeled = ? WHERE id = ?"),
-                                  {values.name, values.location, values.bought, values.notes,
-                                   values.wheeled, id},
-                                  error);
+        return execChangingOneRow(
+            q,
+            QStringLiteral("UPDATE Cases SET FName = ?, FLocation = ?, "
+                           "FBought = ?, FNotes = ?, FWheeled = ? WHERE id = ?"),
+            {values.name, values.location, values.bought, values.notes, values.wheeled, id}, error);
     });
 }
 
 bool Store::deleteCase(qint64 id) {
-    return run(QStringLiteral("delete flight case F%1").arg(id), [&](QSqlDatabase& db, QString& error) {
-        QSqlQuery q(db);
-        return exec(q, QStringLiteral("DELETE FROM Cases WHERE id = ?"), {id}, error);
-    });
+    return run(QStringLiteral("delete flight case F%1").arg(id),
+               [&](QSqlDatabase& db, QString& error) {
+                   QSqlQuery q(db);
+                   return exec(q, QStringLiteral("DELETE FROM Cases WHERE id = ?"), {id}, error);
+               });
 }
 
 // --- Lists --------------------------------------------------------------------
 
 Store::Rows<ListRecord> Store::listsWithId(qint64 id) {
     QList<ListRecord> rows;
-    const bool ok = run(QStringLiteral("read list %1").arg(id), [&](QSqlDatabase& db, QString& error) {
+    const bool ok = run(QStringLiteral("read list %1").arg(id), [&](QSqlDatabase& db,
+                                                                    QString& error) {
         QSqlQuery q(db);
         if (!exec(q, QStringLiteral("SELECT id, ListName FROM Lists WHERE id = ?"), {id}, error))
             return false;
@@ -644,7 +651,8 @@ Store::Rows<ListRecord> Store::listsWithId(qint64 id) {
 
 std::optional<bool> Store::listExists(qint64 id) {
     bool found = false;
-    const bool ok = run(QStringLiteral("look up list %1").arg(id), [&](QSqlDatabase& db, QString& e) {
+    const bool ok = run(QStringLiteral("look up list %1").arg(id), [&](QSqlDatabase& db,
+                                                                       QString& e) {
         return rowExists(db, QStringLiteral("SELECT 1 FROM Lists WHERE id = ?"), {id}, found, e);
     });
     return hasRow(ok, found);
@@ -653,50 +661,52 @@ std::optional<bool> Store::listExists(qint64 id) {
 Store::Rows<ListLineRecord> Store::listLines(qint64 listId) {
     QList<ListLineRecord> rows;
     const bool ok =
-        run(QStringLiteral("read the lines of list %1").arg(listId), [&](QSqlDatabase& db, QString& error) {
-            QSqlQuery q(db);
-            if (!exec(q,
-                      QStringLiteral("SELECT itemid, itemdesc FROM ListData WHERE listid = ? "
-                                     "ORDER BY itemid"),
-                      {listId}, error))
-                return false;
-            while (q.next())
-                rows.append({q.value(0).toLongLong(), textOf(q.value(1))});
-            return true;
-        });
+        run(QStringLiteral("read the lines of list %1").arg(listId),
+            [&](QSqlDatabase& db, QString& error) {
+                QSqlQuery q(db);
+                if (!exec(q,
+                          QStringLiteral("SELECT itemid, itemdesc FROM ListData WHERE listid = ? "
+                                         "ORDER BY itemid"),
+                          {listId}, error))
+                    return false;
+                while (q.next())
+                    rows.append({q.value(0).toLongLong(), textOf(q.value(1))});
+                return true;
+            });
     return ok ? Rows<ListLineRecord>(rows) : std::nullopt;
 }
 
 std::optional<bool> Store::listHasItem(qint64 listId, qint64 itemId) {
     bool found = false;
-    const bool ok = run(QStringLiteral("look up item %1 on list %2").arg(itemId).arg(listId),
-                        [&](QSqlDatabase& db, QString& e) {
-                            return rowExists(
-                                db,
-                                QStringLiteral(
-                                    "SELECT 1 FROM ListData WHERE listid = ? AND itemid = ?"),
-                                {listId, itemId}, found, e);
-                        });
+    const bool ok =
+        run(QStringLiteral("look up item %1 on list %2").arg(itemId).arg(listId),
+            [&](QSqlDatabase& db, QString& e) {
+                return rowExists(
+                    db, QStringLiteral("SELECT 1 FROM ListData WHERE listid = ? AND itemid = ?"),
+                    {listId, itemId}, found, e);
+            });
     return hasRow(ok, found);
 }
 
 bool Store::addListLine(qint64 listId, qint64 itemId, const QString& itemDesc) {
-    return run(QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId),
-               [&](QSqlDatabase& db, QString& error) {
-                   QSqlQuery q(db);
-                   return exec(q,
-                               QStringLiteral(
-                                   "INSERT INTO ListData (listid, itemid, itemdesc) VALUES (?, ?, ?)"),
-                               {listId, itemId, itemDesc}, error);
-               });
+    return run(
+        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId),
+        [&](QSqlDatabase& db, QString& error) {
+            QSqlQuery q(db);
+            return exec(
+                q,
+                QStringLiteral("INSERT INTO ListData (listid, itemid, itemdesc) VALUES (?, ?, ?)"),
+                {listId, itemId, itemDesc}, error);
+        });
 }
 
 bool Store::removeListLine(qint64 listId, qint64 itemId) {
     return run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
                [&](QSqlDatabase& db, QString& error) {
                    QSqlQuery q(db);
-                   return exec(q, QStringLiteral("DELETE FROM ListData WHERE listid = ? AND itemid = ?"),
-                               {listId, itemId}, error);
+                   return exec(
+                       q, QStringLiteral("DELETE FROM ListData WHERE listid = ? AND itemid = ?"),
+                       {listId, itemId}, error);
                });
 }
 
@@ -742,7 +752,8 @@ bool Store::deleteList(qint64 id) {
 
 Store::Rows<QString> Store::locations() {
     QList<QString> rows;
-    const bool ok = run(QStringLiteral("read the locations"), [&](QSqlDatabase& db, QString& error) {
+    const bool ok = run(QStringLiteral("read the locations"), [&](QSqlDatabase& db,
+                                                                  QString& error) {
         QSqlQuery q(db);
         if (!exec(q, QStringLiteral("SELECT \"desc\" FROM Locations ORDER BY rowid"), {}, error))
             return false;
@@ -766,7 +777,8 @@ std::optional<bool> Store::locationExists(const QString& name) {
 bool Store::addLocation(const QString& name) {
     return run(QStringLiteral("add the location"), [&](QSqlDatabase& db, QString& error) {
         QSqlQuery q(db);
-        return exec(q, QStringLiteral("INSERT INTO Locations (\"desc\") VALUES (?)"), {name}, error);
+        return exec(q, QStringLiteral("INSERT INTO Locations (\"desc\") VALUES (?)"), {name},
+                    error);
     });
 }
 
@@ -782,18 +794,20 @@ bool Store::deleteLocation(const QString& name) {
 
 std::optional<Counters> Store::counters() {
     Counters counters;
-    const bool ok = run(QStringLiteral("read the id counters"), [&](QSqlDatabase& db, QString& error) {
-        QSqlQuery q(db);
-        if (!exec(q, QStringLiteral("SELECT lastid, lastCase, lastList FROM Data LIMIT 1"), {}, error))
-            return false;
-        if (!q.next()) {
-            error = QStringLiteral("Table Data holds no counter row.");
-            return false;
-        }
-        counters.lastId = static_cast<qint64>(TextRules::numericValue(q.value(0)));
-        counters.lastCase = static_cast<qint64>(TextRules::numericValue(q.value(1)));
-        counters.lastList = static_cast<qint64>(TextRules::numericValue(q.value(2)));
-        return true;
-    });
+    const bool ok =
+        run(QStringLiteral("read the id counters"), [&](QSqlDatabase& db, QString& error) {
+            QSqlQuery q(db);
+            if (!exec(q, QStringLiteral("SELECT lastid, lastCase, lastList FROM Data LIMIT 1"), {},
+                      error))
+                return false;
+            if (!q.next()) {
+                error = QStringLiteral("Table Data holds no counter row.");
+                return false;
+            }
+            counters.lastId = static_cast<qint64>(TextRules::numericValue(q.value(0)));
+            counters.lastCase = static_cast<qint64>(TextRules::numericValue(q.value(1)));
+            counters.lastList = static_cast<qint64>(TextRules::numericValue(q.value(2)));
+            return true;
+        });
     return ok ? std::optional<Counters>(counters) : std::nullopt;
 }

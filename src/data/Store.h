@@ -39,9 +39,9 @@ public:
     // --- Items -----------------------------------------------------------
     Rows<ItemRecord> itemsWithId(qint64 id);
     std::optional<bool> itemExists(qint64 id);
-    Rows<IdText> allItems();                              // id, desc in stored order
-    Rows<IdText> itemsInCase(qint64 caseId);              // by id
-    Rows<IdText> itemsInCaseByCategory(qint64 caseId);    // by category, then id
+    Rows<IdText> allItems();                            // id, desc in stored order
+    Rows<IdText> itemsInCase(qint64 caseId);            // by id
+    Rows<IdText> itemsInCaseByCategory(qint64 caseId);  // by category, then id
     // Raises lastid and adds the row in one transaction; returns the new id.
     std::optional<qint64> insertItem(const ItemWrite& values);
     bool updateItem(qint64 id, const ItemWrite& values);

@@ -55,13 +55,20 @@ QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) con
     const auto r = static_cast<quint64>(row);
     switch (p.kind) {
         case Kind::Root:
-            return createIndex(row, 0, encode({p.n == 0 ? Kind::Item : p.n == 1 ? Kind::Case : Kind::List, r}));
+            return createIndex(row, 0,
+                               encode({p.n == 0   ? Kind::Item
+                                       : p.n == 1 ? Kind::Case
+                                                  : Kind::List,
+                                       r}));
         case Kind::Case:
-            return createIndex(row, 0, encode({row == 0 ? Kind::CaseFolder : Kind::Consumables, p.n}));
+            return createIndex(row, 0,
+                               encode({row == 0 ? Kind::CaseFolder : Kind::Consumables, p.n}));
         case Kind::CaseFolder:
-            return createIndex(row, 0, encode({Kind::CaseItem, quint64(data_.caseItemStart[p.n]) + r}));
+            return createIndex(row, 0,
+                               encode({Kind::CaseItem, quint64(data_.caseItemStart[p.n]) + r}));
         case Kind::List:
-            return createIndex(row, 0, encode({Kind::ListLine, quint64(data_.listLineStart[p.n]) + r}));
+            return createIndex(row, 0,
+                               encode({Kind::ListLine, quint64(data_.listLineStart[p.n]) + r}));
         default:
             return {};
     }

@@ -31,7 +31,16 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    enum class Kind : quint8 { Root, Item, Case, CaseFolder, Consumables, CaseItem, List, ListLine };
+    enum class Kind : quint8 {
+        Root,
+        Item,
+        Case,
+        CaseFolder,
+        Consumables,
+        CaseItem,
+        List,
+        ListLine
+    };
     struct Node {
         Kind kind;
         quint64 n;  // root number, or index into the kind's array

@@ -33,8 +33,8 @@ struct ToolbarButton {
 };
 
 const ToolbarButton kToolbarButtons[] = {
-    {"AddItem", "Add Item", true}, {"AddCase", "Add Case", true}, {"AddList", "Add List", true},
-    {"Edit", "Edit", false},       {"Delete", "Delete", false},   {"Printers", "Printers", true},
+    {"AddItem", "Add Item", true},  {"AddCase", "Add Case", true}, {"AddList", "Add List", true},
+    {"Edit", "Edit", false},        {"Delete", "Delete", false},   {"Printers", "Printers", true},
     {"Database", "Database", true}, {"About", "About", true},      {"Exit", "Exit", true},
 };
 
@@ -73,8 +73,8 @@ void frmMain::buildToolbar() {
     Toolbar1->setGeometry(0, 0, width(), WindowStyle::pixels(800));
     for (const ToolbarButton& b : kToolbarButtons) {
         const QString key = QLatin1String(b.key);
-        QAction* action = Toolbar1->addAction(QIcon(Pictures::toolbarIcon(key)),
-                                              QString::fromLatin1(b.caption));
+        QAction* action =
+            Toolbar1->addAction(QIcon(Pictures::toolbarIcon(key)), QString::fromLatin1(b.caption));
         action->setObjectName(key);
         action->setData(key);
         action->setEnabled(b.enabledAtStart);
@@ -277,38 +277,26 @@ void frmMain::mnuDelete_Click() {
     deleteItem();
 }
 
-void frmMain::Command2_Click() {
-}
+void frmMain::Command2_Click() {}
 
-void frmMain::addItem() {
-}
+void frmMain::addItem() {}
 
-void frmMain::addCase() {
-}
+void frmMain::addCase() {}
 
-void frmMain::addList() {
-}
+void frmMain::addList() {}
 
-void frmMain::editItem() {
-}
+void frmMain::editItem() {}
 
-void frmMain::deleteItem() {
-}
+void frmMain::deleteItem() {}
 
-void frmMain::openCaseViewer() {
-}
+void frmMain::openCaseViewer() {}
 
-void frmMain::openListViewer() {
-}
+void frmMain::openListViewer() {}
 
-void frmMain::openItemViewer() {
-}
+void frmMain::openItemViewer() {}
 
-void frmMain::openPrinterChooser() {
-}
+void frmMain::openPrinterChooser() {}
 
-void frmMain::openDatabaseDownload() {
-}
+void frmMain::openDatabaseDownload() {}
 
-void frmMain::openAbout() {
-}
+void frmMain::openAbout() {}

@@ -36,8 +36,7 @@ void whenShown(const QString& objectName, std::function<void(QWidget*)> action, 
             timer->deleteLater();
             delete clock;
             qWarning("ModalDriver: no modal window %s appeared (active modal: %s)",
-                     qPrintable(objectName),
-                     modal ? qPrintable(modal->objectName()) : "none");
+                     qPrintable(objectName), modal ? qPrintable(modal->objectName()) : "none");
             if (auto* dialog = qobject_cast<QDialog*>(modal))
                 dialog->reject();
         }

@@ -26,8 +26,8 @@ public:
     QList<Input> inputs;
     QStringList inputAnswers;  // an entry of QString() is Cancel
 
-    QStringList fileStarts;    // the start name each open-file dialog got
-    QStringList fileAnswers;   // empty entry: Cancel
+    QStringList fileStarts;   // the start name each open-file dialog got
+    QStringList fileAnswers;  // empty entry: Cancel
 
     // Called while a box is "open", e.g. to check the window state then.
     std::function<void(const Message&)> onMessage;

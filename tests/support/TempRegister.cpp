@@ -58,7 +58,8 @@ QVariant TempRegister::scalar(const QString& sql) const {
                 result = QVariant(QMetaType(QMetaType::QString));  // a null QString variant
                 break;
             default:
-                result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+                result =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
         }
     }
     sqlite3_finalize(stmt);

@@ -1,0 +1,304 @@
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "TempRegister.h"
+#include "data/Store.h"
+
+namespace {
+
+ItemWrite itemWith(const QString& desc, double caseId = 0, double length = 0) {
+    ItemWrite w;
+    for (auto& v : w)
+        v = QString();
+    w[static_cast<int>(ItemColumn::Desc)] = desc;
+    w[static_cast<int>(ItemColumn::CaseId)] = caseId;
+    w[static_cast<int>(ItemColumn::Length)] = length;
+    return w;
+}
+
+// A store on the register that records what it would tell the user.
+struct Probe {
+    explicit Probe(const QString& path)
+        : store(path, [this](const QString& m) { messages << m; }) {}
+    Store store;
+    QStringList messages;
+};
+
+// Holds an exclusive lock on a database file until destroyed, as another
+// program writing to the register would.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(const QString& path) {
+        sqlite3_open(path.toUtf8().constData(), &db_);
+        sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    }
+    ~ExclusiveLock() {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+class TestStore : public QObject {
+    Q_OBJECT
+private slots:
+    void firstIdsAreOneAndCountersFollow() {
+        TempRegister reg;
+        Probe p(reg.path());
+        QCOMPARE(p.store.counters()->lastId, 0);
+        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Mixer"))), qint64(1));
+        QCOMPARE(
+            *p.store.insertCase({{}, QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("No")}),
+            qint64(1));
+        QCOMPARE(*p.store.insertList(QStringLiteral("Stage left")), qint64(1));
+        const Counters c = *p.store.counters();
+        QCOMPARE(c.lastId, qint64(1));
+        QCOMPARE(c.lastCase, qint64(1));
+        QCOMPARE(c.lastList, qint64(1));
+        QVERIFY(p.messages.isEmpty());
+    }
+
+    void deletedHighestIdIsNeverReused() {
+        TempRegister reg;
+        Probe p(reg.path());
+        p.store.insertItem(itemWith(QStringLiteral("A")));
+        p.store.insertItem(itemWith(QStringLiteral("B")));
+        QVERIFY(p.store.deleteItem(2));
+        QCOMPARE(p.store.counters()->lastId, qint64(2));  // deleting changes no counter
+        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("C"))), qint64(3));
+        QCOMPARE(p.store.counters()->lastId, qint64(3));
+        QVERIFY(p.store.deleteList(1));  // matches no row: silently fine
+        QVERIFY(p.messages.isEmpty());
+    }
+
+    void itemRoundTripKeepsTextsAndNumbers() {
+        TempRegister reg;
+        Probe p(reg.path());
+        ItemWrite w =
+            itemWith(QStringLiteral("  007 'quoted' \"desc\"; DROP TABLE Items; "), 12, 12.5);
+        w[static_cast<int>(ItemColumn::Serial)] = QStringLiteral("0042");
+        const qint64 id = *p.store.insertItem(w);
+        const auto rows = *p.store.itemsWithId(id);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][ItemColumn::Desc],
+                 QStringLiteral("  007 'quoted' \"desc\"; DROP TABLE Items; "));
+        QCOMPARE(rows[0][ItemColumn::Serial], QStringLiteral("0042"));
+        QCOMPARE(rows[0][ItemColumn::CaseId], QStringLiteral("12"));
+        QCOMPARE(rows[0][ItemColumn::Length], QStringLiteral("12.5"));
+        QCOMPARE(reg.scalar(QStringLiteral("SELECT typeof(caseID) FROM Items")).toString(),
+                 QStringLiteral("integer"));
+        QCOMPARE(p.store.itemsInCase(12)->size(), 1);
+        QVERIFY(p.store.itemsWithId(99)->isEmpty());
+    }
+
+    void nullColumnsReadAsEmptyText() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("INSERT INTO Items (id) VALUES (5); INSERT INTO Cases (id) VALUES (3);"
+                           "INSERT INTO Lists (id) VALUES (4); INSERT INTO ListData (listid, "
+                           "itemid) VALUES (4, 5)"));
+        Probe p(reg.path());
+        const ItemRecord item = p.store.itemsWithId(5)->first();
+        QCOMPARE(item.id, QStringLiteral("5"));
+        for (const QString& v : item.values)
+            QVERIFY(v.isEmpty());
+        const CaseRecord c = p.store.casesWithId(3)->first();
+        QVERIFY(c.name.isEmpty() && c.notes.isEmpty() && c.wheeled.isEmpty());
+        QVERIFY(p.store.listsWithId(4)->first().name.isEmpty());
+        QVERIFY(p.store.listLines(4)->first().itemDesc.isEmpty());
+    }
+
+    void columnNamesInAnyLetterCase() {
+        // A register whose tables were written with other letter cases.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.mdb"));
+        {
+            sqlite3* db = nullptr;
+            sqlite3_open(path.toUtf8().constData(), &db);
+            sqlite3_exec(
+                db,
+                "CREATE TABLE ITEMS (ID INTEGER PRIMARY KEY AUTOINCREMENT, DESC TEXT, Category "
+                "TEXT, "
+                "Manufacturer TEXT, Model TEXT, Dom TEXT, TestInterval TEXT, TestLast TEXT, "
+                "TestNext TEXT, TestPatResult TEXT, TestPressureResult TEXT, "
+                "VisualInspectionResult TEXT, LolerInspectionResult TEXT, CalibrationCert TEXT, "
+                "CaseId NUMERIC, WarehouseLoc TEXT, Notes TEXT, Length NUMERIC, Serial TEXT);"
+                "CREATE TABLE cases (Id INTEGER PRIMARY KEY AUTOINCREMENT, fname TEXT, flocation "
+                "TEXT, "
+                "fbought TEXT, fnotes TEXT, fwheeled TEXT);"
+                "CREATE TABLE LISTS (ID INTEGER PRIMARY KEY AUTOINCREMENT, LISTNAME TEXT);"
+                "CREATE TABLE listdata (ListID NUMERIC, ItemID NUMERIC, ItemDesc TEXT);"
+                "CREATE TABLE LOCATIONS (Desc TEXT);"
+                "CREATE TABLE DATA (LastID NUMERIC, LASTCASE NUMERIC, lastlist NUMERIC);"
+                "INSERT INTO DATA VALUES (0, 0, 0);",
+                nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        Probe p(path);
+        const qint64 id = *p.store.insertItem(itemWith(QStringLiteral("Mixer"), 1));
+        QCOMPARE(
+            p.store.insertCase({{}, QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("Yes")}),
+            std::optional<qint64>(1));
+        QVERIFY(p.store.updateItem(id, itemWith(QStringLiteral("Desk"), 1)));
+        QCOMPARE(p.store.itemsWithId(id)->first()[ItemColumn::Desc], QStringLiteral("Desk"));
+        QCOMPARE(p.store.itemsInCase(1)->size(), 1);
+        QVERIFY(p.store.addLocation(QStringLiteral("Bay 1")));
+        QCOMPARE(*p.store.locationExists(QStringLiteral("Bay 1")), true);
+        const auto tree = p.store.readTree();
+        QVERIFY(tree);
+        QCOMPARE(tree->caseItems.size(), std::size_t(1));
+        QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
+    }
+
+    void locationNamesWithQuotesAndLetterCase() {
+        TempRegister reg;
+        Probe p(reg.path());
+        const QString name = QStringLiteral("O'Brien's bay ' OR '1'='1");
+        QVERIFY(p.store.addLocation(name));
+        QVERIFY(p.store.addLocation(QStringLiteral("Bay 4")));
+        QCOMPARE(*p.store.locationExists(name), true);
+        QCOMPARE(*p.store.locationExists(QStringLiteral("bay 4")), true);
+        QCOMPARE(*p.store.locationExists(QStringLiteral("Bay")), false);
+        QCOMPARE(*p.store.locations(), QList<QString>({name, QStringLiteral("Bay 4")}));
+        QVERIFY(p.store.deleteLocation(name));
+        QCOMPARE(*p.store.locations(), QList<QString>({QStringLiteral("Bay 4")}));
+    }
+
+    void listLinesAndDuplicateCheck() {
+        TempRegister reg;
+        Probe p(reg.path());
+        const qint64 list = *p.store.insertList(QStringLiteral("Stage"));
+        QVERIFY(p.store.addListLine(list, 9, QStringLiteral("Lamp")));
+        QVERIFY(p.store.addListLine(list, 3, QStringLiteral("Cable")));
+        QCOMPARE(*p.store.listHasItem(list, 9), true);
+        QCOMPARE(*p.store.listHasItem(list, 4), false);
+        const auto lines = *p.store.listLines(list);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(p.store.removeListLine(list, 9));
+        QCOMPARE(p.store.listLines(list)->size(), 1);
+        QVERIFY(p.store.deleteList(list));
+        QCOMPARE(reg.count(QStringLiteral("ListData")), qint64(0));
+    }
+
+    void missingFileIsReportedAndNotCreated() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.mdb"));
+        Probe p(path);
+        QVERIFY(!p.store.readTree());
+        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(p.messages.size(), 2);
+        QVERIFY(p.messages[0].contains(QDir::toNativeSeparators(path)));
+        QVERIFY(p.messages[0].contains(QStringLiteral("does not exist")));
+    }
+
+    void notADatabaseIsReported() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.mdb"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+        f.close();
+        Probe p(path);
+        QVERIFY(!p.store.counters());
+        QVERIFY(!p.store.insertList(QStringLiteral("x")));
+        QCOMPARE(p.messages.size(), 2);
+        QVERIFY(p.messages[0].contains(QStringLiteral("not a database")));
+        QVERIFY(p.messages[0].contains(QDir::toNativeSeparators(path)));
+        QCOMPARE(QFileInfo(path).size(), qint64(4096));
+    }
+
+    void readOnlyFileStoresNothing() {
+        TempRegister reg;
+        QFile::setPermissions(reg.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (QFileInfo(reg.path()).isWritable())
+            QSKIP("this user can write read-only files (root)");
+        Probe p(reg.path());
+        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QCOMPARE(p.messages.size(), 1);
+        QCOMPARE(reg.count(QStringLiteral("Items")), qint64(0));
+        QCOMPARE(p.store.counters()->lastId, qint64(0));
+    }
+
+    void lockedFileWaitsThenFailsWithoutPartialRows() {
+        TempRegister reg;
+        Probe p(reg.path());
+        {
+            ExclusiveLock lock(reg.path());
+            QElapsedTimer waited;
+            waited.start();
+            QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+            QVERIFY(waited.elapsed() >= 1500);  // the busy timeout waited first
+        }
+        QCOMPARE(p.messages.size(), 1);
+        QVERIFY(p.messages[0].contains(QStringLiteral("locked")));
+        QCOMPARE(reg.count(QStringLiteral("Items")), qint64(0));
+        QCOMPARE(p.store.counters()->lastId, qint64(0));
+    }
+
+    void failedInsertLeavesTheCounterAlone() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Items BEGIN SELECT RAISE(ABORT, "
+                           "'disk full'); END"));
+        Probe p(reg.path());
+        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QCOMPARE(p.store.counters()->lastId, qint64(0));
+        QVERIFY(p.messages.value(0).contains(QStringLiteral("disk full")));
+    }
+
+    void missingCounterRowAddsNoRecord() {
+        TempRegister reg;
+        reg.exec(QStringLiteral("DELETE FROM Data"));
+        Probe p(reg.path());
+        QVERIFY(!p.store.insertCase({}));
+        QVERIFY(!p.store.counters());
+        QCOMPARE(reg.count(QStringLiteral("Cases")), qint64(0));
+        QCOMPARE(p.messages.size(), 2);
+    }
+
+    void updatingAVanishedRecordIsReported() {
+        TempRegister reg;
+        Probe p(reg.path());
+        QVERIFY(!p.store.updateItem(7, itemWith(QStringLiteral("x"))));
+        QVERIFY(!p.store.updateList(7, QStringLiteral("x")));
+        QCOMPARE(p.messages.size(), 2);
+        QVERIFY(p.messages[0].contains(QStringLiteral("no longer exists")));
+    }
+
+    void treeOfASampleRegister() {
+        TempRegister reg;
+        reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, \"desc\", caseID) VALUES (45, 'Lamp', 12), (3, 'Cable', 0),"
+            " (50, 'Desk', 12.0), (60, 'Stray', 99), (61, NULL, 7);"
+            "INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack'), (7, 'Empty case');"
+            "INSERT INTO Lists (id, ListName) VALUES (3, 'Stage left');"
+            "INSERT INTO ListData VALUES (3, 45, 'Old lamp name'), (3, 3, 'Cable'), (3, 45, "
+            "'again'),"
+            " (8, 3, 'orphan line')"));
+        Probe p(reg.path());
+        const TreeData t = *p.store.readTree();
+        QCOMPARE(t.itemIds, (std::vector<std::int64_t>{3, 45, 50, 60, 61}));
+        QCOMPARE(t.caseIds, (std::vector<std::int64_t>{7, 12}));
+        QCOMPARE(t.caseItemStart, (std::vector<std::int32_t>{0, 1, 3}));
+        QCOMPARE(t.itemIds[static_cast<std::size_t>(t.caseItems[0])], 61);
+        QCOMPARE(t.itemIds[static_cast<std::size_t>(t.caseItems[1])], 45);
+        QCOMPARE(t.itemIds[static_cast<std::size_t>(t.caseItems[2])], 50);
+        QCOMPARE(t.lineItemIds, (std::vector<std::int64_t>{3, 45}));
+        QCOMPARE(t.lineTexts.text(1), QStringLiteral("Old lamp name"));
+        QCOMPARE(t.itemTexts.text(4), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_store.moc"

@@ -1,0 +1,105 @@
+#include <QLocale>
+#include <QTest>
+
+#include "data/DetailLines.h"
+#include "data/TextRules.h"
+
+using namespace TextRules;
+
+class TestTextRules : public QObject {
+    Q_OBJECT
+private slots:
+    void numericValue_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << "42" << 42.0;
+        QTest::newRow("decimal with unit") << "12.5 m" << 12.5;
+        QTest::newRow("letters first") << "abc" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("blanks between digits") << " 1 2 3" << 123.0;
+        QTest::newRow("blank inside decimal") << "1 2. 5kg" << 12.5;
+        QTest::newRow("sign") << "-7x" << -7.0;
+        QTest::newRow("plus and blank") << "+ 8" << 8.0;
+        QTest::newRow("second point ends it") << "1.2.3" << 1.2;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("exponent") << "-4.5e2 units" << -450.0;
+        QTest::newRow("exponent sign") << "25E-1" << 2.5;
+        QTest::newRow("exponent without digits") << "12e" << 12.0;
+        QTest::newRow("hyphen after number") << "12 - Cable" << 12.0;
+        QTest::newRow("lone point") << "." << 0.0;
+        QTest::newRow("comma is not a point") << "3,5" << 3.0;
+    }
+    void numericValue() {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(TextRules::numericValue(text), value);
+    }
+
+    void numericValueIgnoresRegionalSettings() {
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(TextRules::numericValue(QStringLiteral("12.5")), 12.5);
+        QLocale::setDefault(saved);
+    }
+
+    void numericValueOfFields() {
+        QCOMPARE(TextRules::numericValue(QVariant()), 0.0);
+        QCOMPARE(TextRules::numericValue(QVariant(QStringLiteral("45"))), 45.0);
+        QCOMPARE(TextRules::numericValue(QVariant(qint64(9))), 9.0);
+    }
+
+    void idFromListLine_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<qint64>("id");
+        QTest::newRow("simple") << "12 - Cable drum" << qint64(12);
+        QTest::newRow("hyphen in text moves the cut") << "1234 - A-frame ladder" << qint64(1234);
+        QTest::newRow("letter hyphen letter") << "12 - a-b" << qint64(12);
+        QTest::newRow("eight digits") << "12345678 - Lamp" << qint64(12345678);
+        QTest::newRow("nine digits read as 0") << "123456789 - Lamp" << qint64(0);
+        QTest::newRow("no hyphen") << "Cable drum" << qint64(0);
+        QTest::newRow("empty description") << "7 - " << qint64(7);
+        QTest::newRow("fixed no-case line") << "0 - No Flight Case (Default)" << qint64(0);
+        QTest::newRow("empty") << "" << qint64(0);
+    }
+    void idFromListLine() {
+        QFETCH(QString, line);
+        QFETCH(qint64, id);
+        QCOMPARE(IdFromListLine(line), id);
+    }
+
+    void listLineAndDateText() {
+        QCOMPARE(listLine(17, QStringLiteral("Cable drum 25m")),
+                 QStringLiteral("17 - Cable drum 25m"));
+        QCOMPARE(dateText(QDate(2008, 3, 7)), QStringLiteral("7/3/2008"));
+        QCOMPARE(dateText(QDate(2008, 1, 17)), QStringLiteral("17/1/2008"));
+        QCOMPARE(dateText(QDate(2009, 12, 25)), QStringLiteral("25/12/2009"));
+    }
+
+    void numberText() {
+        QCOMPARE(TextRules::numberText(12.0), QStringLiteral("12"));
+        QCOMPARE(TextRules::numberText(12.5), QStringLiteral("12.5"));
+        QCOMPARE(TextRules::numberText(0.1), QStringLiteral("0.1"));
+    }
+
+    void wholeNumbers() {
+        qint64 v = -1;
+        QVERIFY(parseWholeNumber(QStringLiteral(" 12 "), &v));
+        QCOMPARE(v, qint64(12));
+        QVERIFY(!parseWholeNumber(QStringLiteral("12 or 1=1"), &v));
+        QVERIFY(!parseWholeNumber(QStringLiteral("1 2"), &v));
+        QVERIFY(!parseWholeNumber(QStringLiteral("-3"), &v));
+        QVERIFY(!parseWholeNumber(QString(), &v));
+        QVERIFY(!parseWholeNumber(QStringLiteral("99999999999999999999"), &v));
+    }
+
+    void caseNumberOfDetailLine() {
+        QCOMPARE(DetailLines::caseNumberOf(QStringLiteral("Flight Case: F12")),
+                 QStringLiteral("12"));
+        QCOMPARE(DetailLines::caseNumberOf(QStringLiteral("Flight Case: F")), QString());
+        QVERIFY(!DetailLines::caseNumberOf(QStringLiteral("Flight case: F12")));
+        QVERIFY(!DetailLines::caseNumberOf(QStringLiteral("Notes: Flight Case: F1")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextRules)
+#include "test_text_rules.moc"

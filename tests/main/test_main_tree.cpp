@@ -1,0 +1,254 @@
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeView>
+
+#include "ModalDriver.h"
+#include "TestServices.h"
+#include "main/TreeModel.h"
+#include "main/frmMain.h"
+
+namespace {
+
+// Item 45 in case 12 and on list 3, item 3 in no case, an empty case 7.
+void fillSampleRegister(const TempRegister& reg) {
+    reg.exec(QStringLiteral(
+        "INSERT INTO Items (id, \"desc\", category, caseID, length, notes) VALUES"
+        " (3, 'Cable', 'Power', 0, 25, NULL), (45, 'Lamp', 'Lighting', 12, 1.5, 'Spare bulb');"
+        "INSERT INTO Cases (id, FName) VALUES (7, 'Empty case'), (12, 'Amp rack');"
+        "INSERT INTO Lists (id, ListName) VALUES (3, 'Stage left');"
+        "INSERT INTO ListData VALUES (3, 45, 'Lamp (old name)'), (3, 3, 'Cable');"
+        "UPDATE Data SET lastid = 45, lastCase = 12, lastList = 3"));
+}
+
+QStringList childKeys(const TreeModel* m, const QModelIndex& parent) {
+    QStringList keys;
+    for (int r = 0; r < m->rowCount(parent); ++r)
+        keys << m->key(m->index(r, 0, parent));
+    return keys;
+}
+
+QStringList childTexts(const TreeModel* m, const QModelIndex& parent) {
+    QStringList texts;
+    for (int r = 0; r < m->rowCount(parent); ++r)
+        texts << m->index(r, 0, parent).data().toString();
+    return texts;
+}
+
+}  // namespace
+
+class TestMainTree : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestServices> ts;
+    std::unique_ptr<frmMain> w;
+    QTreeView* tree = nullptr;
+    QListWidget* details = nullptr;
+    TreeModel* model = nullptr;
+
+    void openMain() {
+        w = std::make_unique<frmMain>(ts->services());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        tree = w->findChild<QTreeView*>(QStringLiteral("TreeView1"));
+        details = w->findChild<QListWidget*>(QStringLiteral("List1"));
+        model = w->treeModel();
+    }
+
+    QAction* toolbarButton(int position) {
+        return w->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions().at(position - 1);
+    }
+
+    // Clicks the node like a user: expands its parents, then clicks its row.
+    void clickNode(const QString& key) {
+        const QModelIndex node = model->indexOfKey(key);
+        QVERIFY2(node.isValid(), qPrintable(key));
+        for (QModelIndex p = node.parent(); p.isValid(); p = p.parent())
+            tree->expand(p);
+        tree->scrollTo(node);
+        const QRect row = tree->visualRect(node);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(tree->currentIndex(), node);
+        QTest::qWait(20);  // the click handler runs once the click is done
+    }
+
+    QStringList detailLines() const {
+        QStringList lines;
+        for (int i = 0; i < details->count(); ++i)
+            lines << details->item(i)->text();
+        return lines;
+    }
+
+private slots:
+    void init() { ts = std::make_unique<TestServices>(); }
+    void cleanup() {
+        w.reset();
+        ts.reset();
+    }
+
+    void windowLayout() {
+        openMain();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarvel - Brackenlow"));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                 QStringLiteral("Quarvel - Items"));
+        const QStringList keys = {"AddItem",  "AddCase",  "AddList", "Edit", "Delete",
+                                  "Printers", "Database", "About",   "Exit"};
+        const QStringList captions = {"Add Item", "Add Case", "Add List", "Edit", "Delete",
+                                      "Printers", "Database", "About",    "Exit"};
+        for (int i = 0; i < keys.size(); ++i) {
+            QCOMPARE(toolbarButton(i + 1)->objectName(), keys[i]);
+            QCOMPARE(toolbarButton(i + 1)->text(), captions[i]);
+            QCOMPARE(toolbarButton(i + 1)->isEnabled(), i != 3 && i != 4);
+        }
+    }
+
+    void emptyRegisterShowsThreeRoots() {
+        openMain();
+        QCOMPARE(childKeys(model, {}), QStringList({"items", "Cases", "Lists"}));
+        QCOMPARE(childTexts(model, {}), QStringList({"Items", "Cases", "Lists"}));
+        for (int r = 0; r < 3; ++r)
+            QCOMPARE(model->rowCount(model->index(r, 0)), 0);
+        QVERIFY(ts->dialogs->messages.isEmpty());
+    }
+
+    void sampleRegisterKeysTextsAndOrder() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        const QModelIndex items = model->index(0, 0), cases = model->index(1, 0),
+                          lists = model->index(2, 0);
+        QCOMPARE(childKeys(model, items), QStringList({"I3", "I45"}));
+        QCOMPARE(childTexts(model, items), QStringList({"Cable", "Lamp"}));
+        QCOMPARE(childKeys(model, cases), QStringList({"C7", "C12"}));
+        QCOMPARE(childTexts(model, cases), QStringList({"Empty case", "Amp rack"}));
+        const QModelIndex emptyCase = model->index(0, 0, cases);
+        QCOMPARE(childKeys(model, emptyCase), QStringList({"C7items", "C7consumeables"}));
+        QCOMPARE(childTexts(model, emptyCase), QStringList({"Items", "Consumables"}));
+        QCOMPARE(model->rowCount(model->index(0, 0, emptyCase)), 0);
+        const QModelIndex ampRack = model->index(1, 0, cases);
+        QCOMPARE(childKeys(model, model->index(0, 0, ampRack)), QStringList({"C12I45"}));
+        QCOMPARE(childTexts(model, model->index(0, 0, ampRack)), QStringList({"Lamp"}));
+        QCOMPARE(model->rowCount(model->index(1, 0, ampRack)), 0);
+        QCOMPARE(childKeys(model, lists), QStringList({"L3"}));
+        QCOMPARE(childKeys(model, model->index(0, 0, lists)), QStringList({"L3I3", "L3I45"}));
+        QCOMPARE(childTexts(model, model->index(0, 0, lists)),
+                 QStringList({"Cable", "Lamp (old name)"}));
+        // Every index leads back to its parent.
+        const QModelIndex line = model->indexOfKey(QStringLiteral("L3I45"));
+        QCOMPARE(model->key(line.parent()), QStringLiteral("L3"));
+        QCOMPARE(model->key(model->indexOfKey(QStringLiteral("C12I45")).parent().parent()),
+                 QStringLiteral("C12"));
+    }
+
+    void itemNodesAnywhereShowTheSameItem() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        QStringList first;
+        for (const QString& key :
+             {QStringLiteral("C12I45"), QStringLiteral("L3I45"), QStringLiteral("I45")}) {
+            clickNode(QStringLiteral("items"));  // clear in between
+            QCOMPARE(details->count(), 0);
+            clickNode(key);
+            QCOMPARE(w->fields().ItemToOpen.toString(), QStringLiteral("45"));
+            QVERIFY(toolbarButton(4)->isEnabled());
+            QVERIFY(toolbarButton(5)->isEnabled());
+            if (first.isEmpty())
+                first = detailLines();
+            QCOMPARE(detailLines(), first);
+        }
+        QCOMPARE(first.size(), 19);
+        QCOMPARE(first.value(0), QStringLiteral("Equipment ID Number: 45"));
+        QCOMPARE(first.value(1), QStringLiteral("Description: Lamp"));
+        QCOMPARE(first.value(2), QStringLiteral("Category: Lighting"));
+        QCOMPARE(first.value(14), QStringLiteral("Flight Case: F12"));
+        QCOMPARE(first.value(16), QStringLiteral("Notes: Spare bulb"));
+        QCOMPARE(first.value(17), QStringLiteral("Length: 1.5"));
+        QCOMPARE(first.value(18), QStringLiteral("Serial: "));
+    }
+
+    void foldersClearTheListAndDisableEditAndDelete() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        for (const QString& key :
+             {QStringLiteral("C12items"), QStringLiteral("C12consumeables"), QStringLiteral("C12"),
+              QStringLiteral("L3"), QStringLiteral("Lists")}) {
+            clickNode(QStringLiteral("I3"));
+            QCOMPARE(details->count(), 19);
+            clickNode(key);
+            QCOMPARE(details->count(), 0);
+            QVERIFY(!toolbarButton(4)->isEnabled());
+            QVERIFY(!toolbarButton(5)->isEnabled());
+            QCOMPARE(w->fields().ItemToOpen.toString(), QStringLiteral("3"));  // left as it was
+        }
+    }
+
+    void itemInNoCaseAndItsCaseLine() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        clickNode(QStringLiteral("I3"));
+        QCOMPARE(details->item(14)->text(), QStringLiteral("Flight Case: F0"));
+        QCOMPARE(details->item(16)->text(), QStringLiteral("Notes: "));  // null notes
+        // Clicking another line changes nothing; the case line sets CaseToOpen.
+        w->fields().CaseToOpen = QStringLiteral("untouched");
+        QTest::mouseClick(details->viewport(), Qt::LeftButton, {},
+                          details->visualItemRect(details->item(3)).center());
+        QCOMPARE(w->fields().CaseToOpen.toString(), QStringLiteral("untouched"));
+        QTest::mouseClick(details->viewport(), Qt::LeftButton, {},
+                          details->visualItemRect(details->item(14)).center());
+        QCOMPARE(SharedFields::idOf(w->fields().CaseToOpen), 0);
+        QTest::mouseDClick(details->viewport(), Qt::LeftButton, {},
+                           details->visualItemRect(details->item(14)).center());
+        QCOMPARE(w->fields().OpenCase.toString(), QStringLiteral("0"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);  // nothing opened
+    }
+
+    void caseLineOfAnItemInACase() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        clickNode(QStringLiteral("L3I45"));
+        QTest::mouseClick(details->viewport(), Qt::LeftButton, {},
+                          details->visualItemRect(details->item(14)).center());
+        QCOMPARE(SharedFields::idOf(w->fields().CaseToOpen), 12);
+    }
+
+    void refreshResetsTheFields() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        clickNode(QStringLiteral("I45"));
+        w->RefreshTree();
+        QCOMPARE(details->count(), 0);
+        QCOMPARE(SharedFields::idOf(w->fields().ItemToOpen), 0);
+        QCOMPARE(SharedFields::idOf(w->fields().CaseToOpen), 0);
+        QCOMPARE(SharedFields::idOf(w->fields().ListToOpen), 0);
+        QVERIFY(!tree->currentIndex().isValid());
+    }
+
+    void clickWithNothingSelectedDoesNotFail() {
+        openMain();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          QPoint(5, tree->viewport()->height() - 5));
+        QCOMPARE(details->count(), 0);
+    }
+
+    void logoDoubleClickStartsTheHiddenSequence() {
+        openMain();
+        w->fields().Funny = QStringLiteral("Db");
+        QTest::mouseDClick(w->findChild<QLabel*>(QStringLiteral("Image1")), Qt::LeftButton);
+        QCOMPARE(w->fields().Funny.toString(), QStringLiteral("Items"));
+    }
+
+    void unreadableRegisterIsReportedAndTheTreeStillShows() {
+        QFile::remove(ts->reg.path());
+        openMain();
+        QCOMPARE(ts->dialogs->messages.size(), 1);
+        QCOMPARE(ts->dialogs->messages[0].icon, Dialogs::Icon::Critical);
+        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("data.mdb")));
+        QCOMPARE(childKeys(model, {}), QStringList({"items", "Cases", "Lists"}));
+        QVERIFY(!QFile::exists(ts->reg.path()));
+    }
+};
+
+QTEST_MAIN(TestMainTree)
+#include "test_main_tree.moc"
