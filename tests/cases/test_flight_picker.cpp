@@ -1,0 +1,212 @@
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "ModalDriver.h"
+#include "TestServices.h"
+#include "cases/frmFlightPicker.h"
+
+namespace {
+
+void clickLine(QListWidget* list, int row) {
+    QListWidgetItem* line = list->item(row);
+    list->scrollToItem(line);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(line).center());
+}
+
+// Press, release, double-click, release: what a real double-click delivers.
+void doubleClickLine(QListWidget* list, int row) {
+    QListWidgetItem* line = list->item(row);
+    list->scrollToItem(line);
+    const QPoint at = list->visualItemRect(line).center();
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+QStringList linesOf(const QListWidget* list) {
+    QStringList lines;
+    for (int row = 0; row < list->count(); ++row)
+        lines << list->item(row)->text();
+    return lines;
+}
+
+const QString kNoCaseLine = QStringLiteral("0 - No Flight Case (Default)");
+
+struct Fixture {
+    TestServices ts;
+    AppContext ctx{ts.services()};
+    std::unique_ptr<frmFlightPicker> picker;
+
+    void open() {
+        picker = std::make_unique<frmFlightPicker>(ctx);
+        picker->show();
+        QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+    }
+    void addCases() {
+        ts.reg.exec(
+            QStringLiteral("INSERT INTO Cases (id, FName) VALUES (2, 'Rack A');"
+                           "INSERT INTO Cases (id, FName) VALUES (5, '');"
+                           "INSERT INTO Cases (id, FName) VALUES (7, NULL);"
+                           "INSERT INTO Cases (id, FName) VALUES (9, '-A- lights');"
+                           "INSERT INTO Cases (id, FName) VALUES (1234, 'X-1')"));
+    }
+};
+
+}  // namespace
+
+class TestFlightPicker : public QObject {
+    Q_OBJECT
+private slots:
+    void windowLooksAsDesigned() {
+        Fixture f;
+        f.open();
+        frmFlightPicker& p = *f.picker;
+        QCOMPARE(p.objectName(), QStringLiteral("frmFlightPicker"));
+        QCOMPARE(p.windowTitle(), QStringLiteral("Flight Case Picker"));
+        QCOMPARE(p.Label1->text(),
+                 QStringLiteral("Please Select the Flight Case from the List Below."));
+        QCOMPARE(p.Command2->text(), QStringLiteral("Save"));
+        QCOMPARE(p.Command3->text(), QStringLiteral("Close"));
+        QVERIFY(!p.List1->accessibleName().isEmpty());
+        QCOMPARE(p.Picture1->pixmap().size(), QSize(214, 71));
+        QCOMPARE(p.minimumSize(), p.maximumSize());
+        QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::white));
+    }
+
+    void anEmptyRegisterOffersOnlyNoCase() {
+        Fixture f;
+        f.open();
+        QCOMPARE(linesOf(f.picker->List1), QStringList({kNoCaseLine}));
+        QCOMPARE(f.picker->ThisCase, 0);
+    }
+
+    // Empty and missing names show the id and the separator alone.
+    void casesFollowTheNoCaseLine() {
+        Fixture f;
+        f.addCases();
+        f.open();
+        QCOMPARE(linesOf(f.picker->List1), QStringList({kNoCaseLine, "2 - Rack A", "5 - ", "7 - ",
+                                                        "9 - -A- lights", "1234 - X-1"}));
+        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+    }
+
+    void eachLineGivesItsCaseId_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<qint64>("id");
+        QTest::newRow("no case") << 0 << qint64(0);
+        QTest::newRow("plain name") << 1 << qint64(2);
+        QTest::newRow("empty name") << 2 << qint64(5);
+        QTest::newRow("hyphens at the start of the name") << 4 << qint64(9);
+        QTest::newRow("hyphen within the first ten characters") << 5 << qint64(1234);
+    }
+    void eachLineGivesItsCaseId() {
+        QFETCH(int, row);
+        QFETCH(qint64, id);
+        Fixture f;
+        f.addCases();
+        f.ctx.fields().CaseToPick = 77;
+        f.open();
+        clickLine(f.picker->List1, row == 0 ? 1 : 0);  // start elsewhere
+        clickLine(f.picker->List1, row);
+        QCOMPARE(f.picker->ThisCase, id);
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), id);
+    }
+
+    // Save without a choice means "no case", not the caller's earlier value.
+    void saveWithoutAClickReturnsNoCase() {
+        Fixture f;
+        f.addCases();
+        f.ctx.fields().CaseToPick = QStringLiteral("5");
+        f.open();
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), 0);
+    }
+
+    void closingLeavesTheCallersValue_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Close button") << "button";
+        QTest::newRow("Esc") << "escape";
+        QTest::newRow("title bar") << "titlebar";
+    }
+    void closingLeavesTheCallersValue() {
+        QFETCH(QString, how);
+        Fixture f;
+        f.addCases();
+        f.ctx.fields().CaseToPick = QStringLiteral("5");
+        f.open();
+        clickLine(f.picker->List1, 1);
+        if (how == "button")
+            QTest::mouseClick(f.picker->Command3, Qt::LeftButton);
+        else if (how == "escape")
+            QTest::keyClick(f.picker->List1, Qt::Key_Escape);
+        else
+            f.picker->close();
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(f.ctx.fields().CaseToPick, QVariant(QStringLiteral("5")));
+    }
+
+    void doubleClickPicksTheLineUnderThePointer() {
+        Fixture f;
+        f.addCases();
+        f.open();
+        clickLine(f.picker->List1, 1);
+        doubleClickLine(f.picker->List1, 4);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(f.picker->result(), int(QDialog::Accepted));
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), 9);
+    }
+
+    void arrowKeysMoveTheChoice() {
+        Fixture f;
+        f.addCases();
+        f.open();
+        clickLine(f.picker->List1, 0);
+        QTest::keyClick(f.picker->List1, Qt::Key_Down);
+        QCOMPARE(f.picker->ThisCase, 2);
+        QTest::keyClick(f.picker->List1, Qt::Key_End);
+        QCOMPARE(f.picker->ThisCase, 1234);
+        QTest::keyClick(f.picker->List1, Qt::Key_Up);
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), 9);
+    }
+
+    // After a failed read the user can still choose "no case".
+    void aFailedReadStillOffersNoCase() {
+        Fixture f;
+        f.addCases();
+        f.ts.reg.exec(QStringLiteral("DROP TABLE Cases"));
+        f.ctx.fields().CaseToPick = 5;
+        f.open();
+        QCOMPARE(f.ts.dialogs->messages.size(), 1);
+        QCOMPARE(f.ts.dialogs->messages.first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(linesOf(f.picker->List1), QStringList({kNoCaseLine}));
+        doubleClickLine(f.picker->List1, 0);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), 0);
+    }
+
+    // The caller's side: it puts the current case in, shows the picker
+    // modally and reads the field back.
+    void aModalCallerReadsTheAnswer() {
+        TestServices ts;
+        ts.reg.exec(QStringLiteral("INSERT INTO Cases (FName) VALUES ('Rack A')"));
+        AppContext ctx(ts.services());
+        ctx.fields().CaseToPick = 0;
+        ModalDriver::whenShown(QStringLiteral("frmFlightPicker"), [](QWidget* w) {
+            auto* picker = static_cast<frmFlightPicker*>(w);
+            clickLine(picker->List1, 1);
+            QTest::mouseClick(picker->Command2, Qt::LeftButton);
+        });
+        frmFlightPicker dlg(ctx);
+        dlg.exec();
+        QCOMPARE(SharedFields::idOf(ctx.fields().CaseToPick), 1);
+    }
+};
+
+QTEST_MAIN(TestFlightPicker)
+#include "test_flight_picker.moc"
