@@ -320,17 +320,42 @@ QString itemColumnList() {
     return names.join(QStringLiteral(", "));
 }
 
-// Raises one counter of Data by one; `column` is one of the fixed names.
-bool raiseCounter(QSqlDatabase& db, const char* column, QString& error) {
-    QSqlQuery q(db);
-    const QString sql = QStringLiteral("UPDATE Data SET %1 = %1 + 1").arg(QLatin1String(column));
-    if (!exec(q, sql, {}, error))
-        return false;
-    if (q.numRowsAffected() < 1) {
+// Takes the id for a new row of `table` and records it in the counter
+// `column` of Data: one more than both the counter and the highest id the
+// table ever had, so a label printed under the predicted id (counter + 1)
+// names the new row and no id is ever given twice. Table and column are
+// fixed names of the schema.
+std::optional<qint64> takeNextId(QSqlDatabase& db, const char* table, const char* column,
+                                 QString& error) {
+    QSqlQuery counter(db);
+    if (!exec(counter, QStringLiteral("SELECT %1 FROM Data LIMIT 1").arg(QLatin1String(column)), {},
+              error))
+        return std::nullopt;
+    if (!counter.next()) {
         error = QStringLiteral("Table Data holds no counter row.");
-        return false;
+        return std::nullopt;
     }
-    return true;
+    qint64 next = static_cast<qint64>(TextRules::numericValue(counter.value(0))) + 1;
+
+    QSqlQuery highest(db);
+    if (!exec(highest, QStringLiteral("SELECT MAX(id) FROM %1").arg(QLatin1String(table)), {},
+              error))
+        return std::nullopt;
+    if (highest.next())
+        next = std::max(next, highest.value(0).toLongLong() + 1);
+    // Ids of deleted rows are remembered here; a register without it still works.
+    QSqlQuery sequence(db);
+    QString ignored;
+    if (exec(sequence, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"),
+             {QLatin1String(table)}, ignored) &&
+        sequence.next())
+        next = std::max(next, sequence.value(0).toLongLong() + 1);
+
+    QSqlQuery update(db);
+    if (!exec(update, QStringLiteral("UPDATE Data SET %1 = ?").arg(QLatin1String(column)), {next},
+              error))
+        return std::nullopt;
+    return next;
 }
 
 bool readIdTexts(QSqlDatabase& db, const QString& sql, const QVariantList& values,
@@ -515,16 +540,17 @@ std::optional<qint64> Store::insertItem(const ItemWrite& values) {
     const bool ok = run(
         QStringLiteral("save the new item"),
         [&](QSqlDatabase& db, QString& error) {
-            if (!raiseCounter(db, "lastid", error))
+            const auto id = takeNextId(db, "Items", "lastid", error);
+            if (!id)
                 return false;
             QSqlQuery q(db);
             const QString sql =
-                QStringLiteral("INSERT INTO Items (%1) VALUES (%2)")
+                QStringLiteral("INSERT INTO Items (id, %1) VALUES (?, %2)")
                     .arg(itemColumnList(), QStringList(kItemDataColumnCount, QStringLiteral("?"))
                                                .join(QStringLiteral(", ")));
-            if (!exec(q, sql, itemBindValues(values), error))
+            if (!exec(q, sql, QVariantList{*id} + itemBindValues(values), error))
                 return false;
-            newId = q.lastInsertId().toLongLong();
+            newId = *id;
             return true;
         },
         true);
@@ -597,16 +623,18 @@ std::optional<qint64> Store::insertCase(const CaseRecord& values) {
     const bool ok = run(
         QStringLiteral("save the new flight case"),
         [&](QSqlDatabase& db, QString& error) {
-            if (!raiseCounter(db, "lastCase", error))
+            const auto id = takeNextId(db, "Cases", "lastCase", error);
+            if (!id)
                 return false;
             QSqlQuery q(db);
             if (!exec(q,
-                      QStringLiteral("INSERT INTO Cases (FName, FLocation, FBought, FNotes, "
-                                     "FWheeled) VALUES (?, ?, ?, ?, ?)"),
-                      {values.name, values.location, values.bought, values.notes, values.wheeled},
+                      QStringLiteral("INSERT INTO Cases (id, FName, FLocation, FBought, FNotes, "
+                                     "FWheeled) VALUES (?, ?, ?, ?, ?, ?)"),
+                      {*id, values.name, values.location, values.bought, values.notes,
+                       values.wheeled},
                       error))
                 return false;
-            newId = q.lastInsertId().toLongLong();
+            newId = *id;
             return true;
         },
         true);
@@ -715,12 +743,14 @@ std::optional<qint64> Store::insertList(const QString& name) {
     const bool ok = run(
         QStringLiteral("save the new list"),
         [&](QSqlDatabase& db, QString& error) {
-            if (!raiseCounter(db, "lastList", error))
+            const auto id = takeNextId(db, "Lists", "lastList", error);
+            if (!id)
                 return false;
             QSqlQuery q(db);
-            if (!exec(q, QStringLiteral("INSERT INTO Lists (ListName) VALUES (?)"), {name}, error))
+            if (!exec(q, QStringLiteral("INSERT INTO Lists (id, ListName) VALUES (?, ?)"),
+                      {*id, name}, error))
                 return false;
-            newId = q.lastInsertId().toLongLong();
+            newId = *id;
             return true;
         },
         true);

@@ -240,8 +240,10 @@ void frmItemAddEdit::editByFileDialog(int line) {
 }
 
 void frmItemAddEdit::editByDatePicker(int line) {
+    // A picker closed without Save keeps the date the line already had.
     frmDatePicker picker(ctx_, this);
-    picker.exec();
+    if (picker.exec() != QDialog::Accepted)
+        return;
     rewriteLine(line, ctx_.fields().DateToPick.toString());
 }
 

@@ -19,6 +19,8 @@
 #include "data/DetailLines.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
+#include "items/frmItemAddEdit.h"
+#include "items/frmItemView.h"
 #include "main/TreeModel.h"
 #include "resources/Pictures.h"
 
@@ -277,23 +279,75 @@ void frmMain::mnuDelete_Click() {
     deleteItem();
 }
 
-void frmMain::Command2_Click() {}
+void frmMain::Command2_Click() {
+    const QString text = Text1->text();
+    if (text.isEmpty())
+        return;
+    const QChar prefix = text.at(0);
+    qint64 id = 0;
+    // Only a whole number is looked up; anything else opens nothing.
+    if (prefix == u'F' || prefix == u'f') {
+        if (TextRules::parseWholeNumber(text.mid(1), &id) &&
+            ctx_->store().caseExists(id).value_or(false)) {
+            fields().CaseToOpen = QString::number(id);
+            openCaseViewer();
+        }
+    } else if (prefix == u'L' || prefix == u'l') {
+        if (TextRules::parseWholeNumber(text.mid(1), &id) &&
+            ctx_->store().listExists(id).value_or(false)) {
+            fields().ListToOpen = QString::number(id);
+            openListViewer();
+        }
+    } else if (TextRules::parseWholeNumber(text, &id) &&
+               ctx_->store().itemExists(id).value_or(false)) {
+        fields().ItemToOpen = QString::number(id);
+        openItemViewer();
+    }
+    Text1->clear();
+}
 
-void frmMain::addItem() {}
+void frmMain::addItem() {
+    fields().ItemToOpen = 0;
+    frmItemAddEdit editor(*ctx_, this);
+    editor.exec();
+    RefreshTree();
+}
 
-void frmMain::addCase() {}
+void frmMain::addCase() {
+    // The case editor is not part of the program yet.
+}
 
-void frmMain::addList() {}
+void frmMain::addList() {
+    // The list editor is not part of the program yet.
+}
 
-void frmMain::editItem() {}
+void frmMain::editItem() {
+    frmItemAddEdit editor(*ctx_, this);
+    editor.exec();
+    RefreshTree();
+}
 
-void frmMain::deleteItem() {}
+void frmMain::deleteItem() {
+    const QString question = QStringLiteral("Are you sure you wish to delete this item? (ID: %1)")
+                                 .arg(fields().ItemToOpen.toString());
+    if (!ctx_->dialogs().askYesNo(this, question, Dialogs::Icon::Critical))
+        return;
+    ctx_->store().deleteItem(SharedFields::idOf(fields().ItemToOpen));
+    RefreshTree();
+}
 
-void frmMain::openCaseViewer() {}
+void frmMain::openCaseViewer() {
+    // The case viewer is not part of the program yet.
+}
 
-void frmMain::openListViewer() {}
+void frmMain::openListViewer() {
+    // The list viewer is not part of the program yet.
+}
 
-void frmMain::openItemViewer() {}
+void frmMain::openItemViewer() {
+    frmItemView viewer(*ctx_, this);
+    viewer.exec();
+}
 
 void frmMain::openPrinterChooser() {}
 

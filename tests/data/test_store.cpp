@@ -81,6 +81,21 @@ private slots:
         QVERIFY(p.messages.isEmpty());
     }
 
+    void newIdIsTheRaisedCounterEvenWhenCounterAndRowsDisagree() {
+        TempRegister reg;
+        Probe p(reg.path());
+        reg.exec(QStringLiteral("UPDATE Data SET lastid = 44, lastList = 2"));
+        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("A"))), qint64(45));
+        QCOMPARE(p.store.counters()->lastId, qint64(45));
+        // A row above the counter: the new id passes it and the counter follows.
+        reg.exec(
+            QStringLiteral("INSERT INTO Items (id) VALUES (60); DELETE FROM Items WHERE id = 60"));
+        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("B"))), qint64(61));
+        QCOMPARE(p.store.counters()->lastId, qint64(61));
+        QCOMPARE(*p.store.insertList(QStringLiteral("L")), qint64(3));
+        QVERIFY(p.messages.isEmpty());
+    }
+
     void itemRoundTripKeepsTextsAndNumbers() {
         TempRegister reg;
         Probe p(reg.path());

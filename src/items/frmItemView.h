@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+#include "common/AppContext.h"
+
+class QListWidget;
+class QPushButton;
+class OptionCheckBox;
+class PictureBox;
+
+// Shows one item read-only (the item named by ItemToOpen) with the way to
+// edit it, print its labels and open the flight case that holds it.
+class frmItemView : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmItemView(AppContext& ctx, QWidget* parent = nullptr);
+
+    // Empties the detail lines and reads them again from the register.
+    void ShowItemDetails();
+
+public slots:
+    void Form_Load();
+    void cmdEdit_Click();
+    void Command1_Click();  // "Large"
+    void Command3_Click();  // "Close"
+    void Command4_Click();  // "Small"
+    void List1_DblClick();
+    void Picture1_DblClick();
+
+private:
+    void buildControls();
+    void openCaseViewer();
+
+    AppContext& ctx_;
+
+    QListWidget* List1 = nullptr;
+    OptionCheckBox* Check1 = nullptr;
+    OptionCheckBox* Check3 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    PictureBox* Picture2 = nullptr;
+    QPushButton* cmdEdit = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command3 = nullptr;
+};
