@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The shape of a generated register. Items are numbered 1..items; about
+// itemsPerCase items go into each case, the rest are in no case; every list
+// holds linesPerList distinct items.
+struct RegisterShape {
+    QString name;  // "1k", "100k", "1M"
+    std::int64_t items = 0;
+    std::int64_t cases = 0;
+    std::int64_t itemsPerCase = 25;
+    std::int64_t lists = 0;
+    std::int64_t linesPerList = 0;
+};
+
+// What a generated register holds, for checking the tree against it.
+struct RegisterCounts {
+    std::int64_t items = 0;
+    std::int64_t cases = 0;
+    std::int64_t itemsInCases = 0;
+    std::int64_t lists = 0;
+    std::int64_t listLines = 0;
+};
+
+// Writes a new data.mdb at path (which must not exist) holding a register of
+// the given shape, filled with realistic values in every column. The same
+// shape always gives the same register.
+bool generateRegister(const QString& path, const RegisterShape& shape, RegisterCounts* counts,
+                      QString* error);
