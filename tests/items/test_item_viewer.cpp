@@ -1,0 +1,126 @@
+#include <QLabel>
+#include <QTest>
+
+#include "ModalDriver.h"
+#include "TestServices.h"
+#include "WidgetDriver.h"
+#include "items/frmItemView.h"
+
+using namespace WidgetDriver;
+
+class TestItemViewer : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestServices> ts;
+    std::unique_ptr<AppContext> ctx;
+    std::unique_ptr<frmItemView> viewer;
+    QListWidget* list = nullptr;
+
+    void openViewer(const QVariant& itemToOpen) {
+        ctx->fields().ItemToOpen = itemToOpen;
+        viewer = std::make_unique<frmItemView>(*ctx);
+        viewer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+        list = child<QListWidget>(viewer.get(), "List1");
+    }
+
+private slots:
+    void init() {
+        ts = std::make_unique<TestServices>();
+        ctx = std::make_unique<AppContext>(ts->services());
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\", category, caseID, serial) VALUES"
+                           " (45, 'Lamp', 'Lighting', 12, 'S-1'), (3, 'Cable', 'Power', 0, NULL);"
+                           "INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack')"));
+    }
+    void cleanup() {
+        viewer.reset();
+        ctx.reset();
+        ts.reset();
+    }
+
+    void showsEighteenLinesWithoutCategory() {
+        openViewer(QStringLiteral("45"));
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("View Item Details"));
+        const QStringList shown = lines(list);
+        QCOMPARE(shown.size(), 18);
+        QCOMPARE(shown[0], QStringLiteral("Equipment ID Number: 45"));
+        QCOMPARE(shown[1], QStringLiteral("Description: Lamp"));
+        QCOMPARE(shown[2], QStringLiteral("Manufacturer: "));
+        QCOMPARE(shown[13], QStringLiteral("Flight Case: F12"));
+        QCOMPARE(shown[17], QStringLiteral("Serial: S-1"));
+        QVERIFY(!shown.join('\n').contains(QStringLiteral("Category")));
+    }
+
+    void unknownIdShowsAnEmptyList() {
+        openViewer(99);
+        QCOMPARE(list->count(), 0);
+        QVERIFY(ts->dialogs->messages.isEmpty());
+    }
+
+    void caseLines() {
+        openViewer(3);
+        doubleClickLine(list, 13);  // "Flight Case: F0"
+        QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("0"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+        ctx->fields().CaseToOpen = QStringLiteral("untouched");
+        doubleClickLine(list, 4);  // any other line
+        QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("untouched"));
+
+        // Reached from a case viewer, the case line opens no second one.
+        QWidget caseViewer;
+        caseViewer.setObjectName(QStringLiteral("frmFlightView"));
+        caseViewer.show();
+        openViewer(45);
+        doubleClickLine(list, 13);
+        QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("12"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void editAndSaveShowsTheNewValues() {
+        openViewer(45);
+        ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [this](QWidget* editor) {
+            ts->dialogs->inputAnswers << QStringLiteral("Spot lamp");
+            doubleClickLine(child<QListWidget>(editor, "List1"), 1);  // Description
+            click(editor, "Command2");
+        });
+        click(viewer.get(), "cmdEdit");
+        QCOMPARE(list->item(1)->text(), QStringLiteral("Description: Spot lamp"));
+        QCOMPARE(list->count(), 18);
+    }
+
+    void editAndCloseShowsTheOldValues() {
+        openViewer(45);
+        ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [this](QWidget* editor) {
+            ts->dialogs->inputAnswers << QStringLiteral("Spot lamp");
+            doubleClickLine(child<QListWidget>(editor, "List1"), 1);
+            click(editor, "Command3");
+        });
+        click(viewer.get(), "cmdEdit");
+        QCOMPARE(list->item(1)->text(), QStringLiteral("Description: Lamp"));
+        QCOMPARE(
+            ts->reg.scalar(QStringLiteral("SELECT \"desc\" FROM Items WHERE id = 45")).toString(),
+            QStringLiteral("Lamp"));
+    }
+
+    void logoStepsTheHiddenSequenceOnlyFromItems() {
+        openViewer(45);
+        auto* logo = child<QLabel>(viewer.get(), "Picture1");
+        ctx->fields().Funny = QStringLiteral("Cases");
+        QTest::mouseDClick(logo, Qt::LeftButton);
+        QCOMPARE(ctx->fields().Funny.toString(), QStringLiteral("Cases"));
+        ctx->fields().Funny = QStringLiteral("Items");
+        QTest::mouseDClick(logo, Qt::LeftButton);
+        QCOMPARE(ctx->fields().Funny.toString(), QStringLiteral("Cases"));
+    }
+
+    void escapeCloses() {
+        openViewer(45);
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(!viewer->isVisible());
+    }
+};
+
+QTEST_MAIN(TestItemViewer)
+#include "test_item_viewer.moc"

@@ -1,0 +1,237 @@
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeView>
+
+#include "ModalDriver.h"
+#include "TestServices.h"
+#include "WidgetDriver.h"
+#include "main/TreeModel.h"
+#include "main/frmMain.h"
+
+using namespace WidgetDriver;
+
+class TestMainCommands : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestServices> ts;
+    std::unique_ptr<frmMain> w;
+    QLineEdit* box = nullptr;
+
+    void openMain() {
+        w = std::make_unique<frmMain>(ts->services());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        box = child<QLineEdit>(w.get(), "Text1");
+    }
+
+    QAction* button(const char* key) {
+        return child<QToolBar>(w.get(), "Toolbar1")->findChild<QAction*>(QLatin1String(key));
+    }
+
+    void press(const char* key) {
+        QToolBar* bar = child<QToolBar>(w.get(), "Toolbar1");
+        QTest::mouseClick(bar->widgetForAction(button(key)), Qt::LeftButton);
+    }
+
+    void selectNode(const QString& key) {
+        auto* tree = child<QTreeView>(w.get(), "TreeView1");
+        const QModelIndex node = w->treeModel()->indexOfKey(key);
+        for (QModelIndex p = node.parent(); p.isValid(); p = p.parent())
+            tree->expand(p);
+        tree->scrollTo(node);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(node).center());
+        QTest::qWait(20);
+    }
+
+    QStringList itemKeys() const {
+        QStringList keys;
+        const TreeModel* m = w->treeModel();
+        for (int r = 0; r < m->rowCount(m->index(0, 0)); ++r)
+            keys << m->key(m->index(r, 0, m->index(0, 0)));
+        return keys;
+    }
+
+    void quickOpen(const QString& text) {
+        box->setText(text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+
+private slots:
+    void init() {
+        ts = std::make_unique<TestServices>();
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, \"desc\", caseID) VALUES (12, 'Mixer', 0), (45, 'Lamp', 12);"
+            "INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack');"
+            "INSERT INTO Lists (id, ListName) VALUES (3, 'Stage left');"
+            "INSERT INTO ListData VALUES (3, 45, 'Lamp');"
+            "UPDATE Data SET lastid = 45, lastCase = 12, lastList = 3"));
+    }
+    void cleanup() {
+        w.reset();
+        ts.reset();
+    }
+
+    void nothingSelectedAtStart() {
+        openMain();
+        QVERIFY(!button("Edit")->isEnabled());
+        QVERIFY(!button("Delete")->isEnabled());
+        auto* details = child<QListWidget>(w.get(), "List1");
+        QTest::mousePress(details->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QVERIFY(!child<QMenu>(w.get(), "Item")->isVisible());
+    }
+
+    void contextMenuOverItemDetails() {
+        openMain();
+        selectNode(QStringLiteral("I12"));
+        auto* details = child<QListWidget>(w.get(), "List1");
+        QTest::mousePress(details->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        auto* menu = child<QMenu>(w.get(), "Item");
+        QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+        QStringList captions;
+        for (QAction* a : menu->actions())
+            captions << a->text();
+        QCOMPARE(captions, QStringList({"&Edit", "&Delete"}));
+        menu->close();
+    }
+
+    void addItemAddsAndRefreshes() {
+        openMain();
+        ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [this](QWidget* editor) {
+            QCOMPARE(SharedFields::idOf(w->fields().ItemToOpen), 0);
+            ts->dialogs->inputAnswers << QStringLiteral("Desk");
+            doubleClickLine(child<QListWidget>(editor, "List1"), 1);
+            click(editor, "Command2");
+        });
+        press("AddItem");
+        QCOMPARE(itemKeys(), QStringList({"I12", "I45", "I46"}));
+        QCOMPARE(ts->reg.scalar(QStringLiteral("SELECT lastid FROM Data")).toLongLong(),
+                 qint64(46));
+    }
+
+    void editFromTheMenuEditsTheSelectedItem() {
+        openMain();
+        selectNode(QStringLiteral("L3I45"));
+        ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [this](QWidget* editor) {
+            QCOMPARE(child<QLabel>(editor, "Label1")->text(), QStringLiteral("Equipment ID: 45"));
+            ts->dialogs->inputAnswers << QStringLiteral("Spot");
+            doubleClickLine(child<QListWidget>(editor, "List1"), 1);
+            click(editor, "Command2");
+        });
+        child<QMenu>(w.get(), "Item")->findChild<QAction*>(QStringLiteral("Edit"))->trigger();
+        QCOMPARE(
+            ts->reg.scalar(QStringLiteral("SELECT \"desc\" FROM Items WHERE id = 45")).toString(),
+            QStringLiteral("Spot"));
+        QCOMPARE(child<QListWidget>(w.get(), "List1")->count(), 0);  // the tree was rebuilt
+    }
+
+    void deleteAsksAndOnlyYesDeletes() {
+        openMain();
+        selectNode(QStringLiteral("I45"));
+        ts->dialogs->answers << Dialogs::Answer::No;
+        press("Delete");
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("Are you sure you wish to delete this item? (ID: 45)"));
+        QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Critical);
+        QCOMPARE(ts->dialogs->messages.last().buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(2));
+        QCOMPARE(child<QListWidget>(w.get(), "List1")->count(), 19);  // not rebuilt
+
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        press("Delete");
+        QCOMPARE(itemKeys(), QStringList({"I12"}));
+        QCOMPARE(ts->reg.count(QStringLiteral("ListData")), qint64(1));  // list lines stay
+        QVERIFY(w->treeModel()->indexOfKey(QStringLiteral("L3I45")).isValid());
+        QVERIFY(!w->treeModel()->indexOfKey(QStringLiteral("C12I45")).isValid());
+
+        // Delete stays enabled and now asks about id 0, deleting nothing.
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        press("Delete");
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("Are you sure you wish to delete this item? (ID: 0)"));
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(1));
+    }
+
+    void quickOpenOfAnItemShowsTheViewer() {
+        openMain();
+        bool shown = false;
+        ModalDriver::whenShown(QStringLiteral("frmItemView"), [&](QWidget* viewer) {
+            shown = true;
+            QCOMPARE(child<QListWidget>(viewer, "List1")->item(0)->text(),
+                     QStringLiteral("Equipment ID Number: 12"));
+            click(viewer, "Command3");
+        });
+        quickOpen(QStringLiteral("12"));
+        QVERIFY(shown);
+        QCOMPARE(w->fields().ItemToOpen.toString(), QStringLiteral("12"));
+        QVERIFY(box->text().isEmpty());
+    }
+
+    void quickOpenOfCasesAndLists() {
+        openMain();
+        quickOpen(QStringLiteral("f12"));
+        QCOMPARE(w->fields().CaseToOpen.toString(), QStringLiteral("12"));
+        QVERIFY(box->text().isEmpty());
+        quickOpen(QStringLiteral("L3"));
+        QCOMPARE(w->fields().ListToOpen.toString(), QStringLiteral("3"));
+        QVERIFY(box->text().isEmpty());
+    }
+
+    void quickOpenOfUnknownNumbersAndHostileText() {
+        openMain();
+        for (const char* text : {"99", "F99", "l99", "F", "l", "abc", "12 OR 1=1",
+                                 "F1; DROP TABLE Cases", "L3' --", "45abc", "-12", "1e3"}) {
+            w->fields().ItemToOpen = QStringLiteral("before");
+            w->fields().CaseToOpen = QStringLiteral("before");
+            w->fields().ListToOpen = QStringLiteral("before");
+            quickOpen(QLatin1String(text));
+            QVERIFY2(box->text().isEmpty(), text);
+            QVERIFY2(QApplication::activeModalWidget() == nullptr, text);
+            QCOMPARE(w->fields().ItemToOpen.toString(), QStringLiteral("before"));
+            QCOMPARE(w->fields().CaseToOpen.toString(), QStringLiteral("before"));
+            QCOMPARE(w->fields().ListToOpen.toString(), QStringLiteral("before"));
+        }
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(2));
+        QCOMPARE(ts->reg.count(QStringLiteral("Cases")), qint64(1));
+        QVERIFY(ts->dialogs->messages.isEmpty());
+    }
+
+    void modalChainMainViewerEditorPicker() {
+        openMain();
+        QStringList chain;
+        ModalDriver::whenShown(QStringLiteral("frmItemView"), [&](QWidget* viewer) {
+            chain << viewer->objectName();
+            ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [&](QWidget* editor) {
+                chain << editor->objectName();
+                ModalDriver::whenShown(QStringLiteral("frmLocationPicker"), [&](QWidget* picker) {
+                    chain << picker->objectName();
+                    QVERIFY(ModalDriver::findWindow(QStringLiteral("frmItemView")));
+                    QVERIFY(ModalDriver::findWindow(QStringLiteral("frmItemAddEdit")));
+                    click(picker, "Command3");
+                });
+                doubleClickLine(child<QListWidget>(editor, "List1"), 14);
+                click(editor, "Command3");
+            });
+            click(viewer, "cmdEdit");
+            click(viewer, "Command3");
+        });
+        quickOpen(QStringLiteral("45"));
+        QCOMPARE(chain, QStringList({"frmItemView", "frmItemAddEdit", "frmLocationPicker"}));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(w->isVisible());
+    }
+
+    void exitClosesTheMainWindow() {
+        openMain();
+        press("Exit");
+        QVERIFY(!w->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMainCommands)
+#include "test_main_commands.moc"
