@@ -1,6 +1,8 @@
 #include "items/frmDatePicker.h"
 
+#include <QAbstractItemView>
 #include <QCalendarWidget>
+#include <QEvent>
 #include <QPushButton>
 
 #include "common/Clock.h"
@@ -25,9 +27,15 @@ void frmDatePicker::buildControls() {
     MonthView1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     // Dates travel as text with a four-digit year.
     MonthView1->setDateRange(QDate(1000, 1, 1), QDate(9999, 12, 31));
-    // activated comes on a double-click and on Enter, always for the date
-    // under the pointer or the cursor, which the calendar has selected first.
+    // Enter picks the date under the cursor.
     connect(MonthView1, &QCalendarWidget::activated, this, &frmDatePicker::MonthView1_DblClick);
+    // A double-click picks the date its first click landed on. The calendar's
+    // own double-click misses the days of the months before and after: the
+    // first click turns the page, and the second lands on another date.
+    connect(MonthView1, &QCalendarWidget::clicked, this,
+            [this](const QDate& date) { clickedDate_ = date; });
+    if (auto* grid = MonthView1->findChild<QAbstractItemView*>())
+        grid->viewport()->installEventFilter(this);
     place(MonthView1, 120, 120, 3540, 3270);
 
     cmdSave = new QPushButton(QStringLiteral("Save"), this);
@@ -38,6 +46,17 @@ void frmDatePicker::buildControls() {
     place(cmdSave, 120, 3480, 3495, 495);
 
     setTabOrder(MonthView1, cmdSave);
+}
+
+bool frmDatePicker::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        clickedDate_ = QDate();
+    } else if (event->type() == QEvent::MouseButtonDblClick) {
+        if (clickedDate_.isValid())
+            MonthView1_DblClick(clickedDate_);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmDatePicker::Form_Load() {

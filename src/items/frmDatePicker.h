@@ -24,9 +24,15 @@ public slots:
     void cmdSave_Click();
     void MonthView1_DblClick(const QDate& date);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildControls();
     void pick(const QDate& date);
 
     AppContext& ctx_;
+    // The date the first click of a double-click landed on; invalid when it
+    // landed on no date.
+    QDate clickedDate_;
 };

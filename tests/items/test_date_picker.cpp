@@ -5,6 +5,7 @@
 
 #include "ModalDriver.h"
 #include "TestServices.h"
+#include "data/TextRules.h"
 #include "items/frmDatePicker.h"
 
 namespace {
@@ -119,6 +120,46 @@ private slots:
         QVERIFY(!f.picker->isVisible());
         QCOMPARE(f.picker->result(), int(QDialog::Accepted));
         QCOMPARE(f.ctx.fields().DateToPick.toString(), QStringLiteral("28/1/2009"));
+    }
+
+    // The days of the months before and after stand in the grid too.
+    void doubleClickingADayOfAnotherMonthReturnsIt_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::newRow("first cell: December") << 1 << 0;
+        QTest::newRow("last cell: February") << 6 << 6;
+    }
+    void doubleClickingADayOfAnotherMonthReturnsIt() {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        Fixture f;
+        f.open();
+        QTableView* grid = calendarGrid(f.picker->MonthView1);
+        const QModelIndex cell = grid->model()->index(row, column);
+        const int day = cell.data().toInt();
+        const QDate expected = row == 1 ? QDate(2008, 12, day) : QDate(2009, 2, day);
+        const QPoint at = grid->visualRect(cell).center();
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(!f.picker->isVisible());
+        QCOMPARE(f.ctx.fields().DateToPick.toString(), TextRules::dateText(expected));
+    }
+
+    // A double-click on the names of the days is no date.
+    void doubleClickingTheDayNamesPicksNothing() {
+        Fixture f;
+        f.ctx.fields().DateToPick = QStringLiteral("1/2/2003");
+        f.open();
+        QTableView* grid = calendarGrid(f.picker->MonthView1);
+        const QPoint at = grid->visualRect(grid->model()->index(0, 3)).center();
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(f.picker->isVisible());
+        QCOMPARE(f.ctx.fields().DateToPick.toString(), QStringLiteral("1/2/2003"));
     }
 
     // A month away by keyboard, then Enter: the same as a double-click.
