@@ -2,6 +2,7 @@
 // hidden picture) into a folder. Run once when the artwork changes; the PNG
 // files it writes are kept in src/resources.
 #include <QDir>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -41,9 +42,13 @@ QImage logo(int w, int h, bool withTagline) {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setBold(true);
     f.setPixelSize(withTagline ? h * 4 / 10 : h * 7 / 10);
+    const QRectF text(h + 2, 0, w - h - 4, withTagline ? h * 0.6 : h);
+    // Shrink the name until it fits beside the mark.
+    while (f.pixelSize() > 6 &&
+           QFontMetricsF(f).horizontalAdvance(QStringLiteral("Quarvel")) > text.width())
+        f.setPixelSize(f.pixelSize() - 1);
     p.setFont(f);
     p.setPen(kNavy);
-    const QRectF text(h + 2, 0, w - h - 4, withTagline ? h * 0.6 : h);
     p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Quarvel"));
     if (withTagline) {
         QFont t = f;
@@ -52,7 +57,7 @@ QImage logo(int w, int h, bool withTagline) {
         p.setFont(t);
         p.setPen(QColor(90, 90, 90));
         p.drawText(QRectF(h + 2, h * 0.58, w - h - 4, h * 0.4), Qt::AlignLeft | Qt::AlignTop,
-                   QStringLiteral("Brackenlow equipment register"));
+                   QStringLiteral("Brackenlow"));
     }
     return img;
 }
