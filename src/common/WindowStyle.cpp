@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QKeySequence>
 #include <QPalette>
+#include <QPushButton>
 #include <QShortcut>
 #include <QWidget>
 
@@ -42,6 +43,24 @@ void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int he
 
 void place(QWidget* child, int left, int top, int width, int height) {
     child->setGeometry(twipsRect(left, top, width, height));
+}
+
+QPushButton* addButton(QWidget* parent, const char* objectName, const QString& caption, int left,
+                       int top, int width, int height) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setAutoDefault(false);
+    place(button, left, top, width, height);
+    return button;
+}
+
+void setTabOrder(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* w : widgets) {
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
 }
 
 void makeCancelButton(QDialog* dialog, QAbstractButton* button) {

@@ -3,10 +3,12 @@
 #include <QFont>
 #include <QRect>
 #include <QString>
+#include <initializer_list>
 
 class QWidget;
 class QDialog;
 class QAbstractButton;
+class QPushButton;
 
 // Window layout in the design's twips (1440 to the inch, 15 to a screen pixel).
 namespace WindowStyle {
@@ -31,6 +33,14 @@ void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int he
 
 // Places a child at design coordinates in twips.
 void place(QWidget* child, int left, int top, int width, int height);
+
+// A push button at design coordinates; it never turns into the default
+// button by taking the focus.
+QPushButton* addButton(QWidget* parent, const char* objectName, const QString& caption, int left,
+                       int top, int width, int height);
+
+// Sets the keyboard order of the widgets, first to last.
+void setTabOrder(std::initializer_list<QWidget*> widgets);
 
 // Makes the button the dialog's cancel button: Esc clicks it.
 void makeCancelButton(QDialog* dialog, QAbstractButton* button);

@@ -7,6 +7,7 @@
 
 #include "cases/frmFlightPicker.h"
 #include "common/Dialogs.h"
+#include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -16,7 +17,6 @@
 #include "items/frmDatePicker.h"
 #include "locations/frmLocationPicker.h"
 #include "printing/PrintService.h"
-#include "resources/Pictures.h"
 
 using WindowStyle::place;
 
@@ -77,49 +77,27 @@ void frmItemAddEdit::buildControls() {
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmItemAddEdit::List1_DblClick);
     place(List1, 120, 600, 8295, 8040);
 
-    Check1 = new OptionCheckBox(QStringLiteral("Print Description on Large Labels"),
-                                ctx_.settings(), SettingsKeys::DescOnLarge, this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    place(Check1, 120, 8640, 3840, 375);
-    Check3 = new OptionCheckBox(QStringLiteral("Print Item Numbers on Large Labels"),
-                                ctx_.settings(), SettingsKeys::ItemNumOnLarge, this);
-    Check3->setObjectName(QStringLiteral("Check3"));
-    place(Check3, 3960, 8640, 4455, 375);
+    const LabelControls labels =
+        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 8640, 3960, 9000);
+    Check1 = labels.Check1;
+    Check3 = labels.Check3;
+    Picture1 = labels.Picture1;
+    Picture2 = labels.Picture2;
 
-    Picture1 = new PictureBox(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(Pictures::largeLogo());
-    place(Picture1, 120, 9000, 3210, 1065);
-    // The small logo is only the picture printed on small labels.
-    Picture2 = new PictureBox(this);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setPixmap(Pictures::smallLogo());
-    Picture2->hide();
-    place(Picture2, 120, 9000, 1200, 300);
-
-    const auto button = [this](const char* name, const char* caption, int left) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        place(b, left, 9120, 1095, 975);
-        return b;
-    };
-    Command4 = button("Command4", "Small", 3720);
-    Command1 = button("Command1", "Large", 4920);
-    Command2 = button("Command2", "Save", 6120);
-    Command3 = button("Command3", "Close", 7320);
+    Command4 =
+        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3720, 9120, 1095, 975);
+    Command1 =
+        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4920, 9120, 1095, 975);
+    Command2 =
+        WindowStyle::addButton(this, "Command2", QStringLiteral("Save"), 6120, 9120, 1095, 975);
+    Command3 =
+        WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 9120, 1095, 975);
     connect(Command4, &QPushButton::clicked, this, &frmItemAddEdit::Command4_Click);
     connect(Command1, &QPushButton::clicked, this, &frmItemAddEdit::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmItemAddEdit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemAddEdit::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-
-    setTabOrder(List1, Check1);
-    setTabOrder(Check1, Check3);
-    setTabOrder(Check3, Command4);
-    setTabOrder(Command4, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
+    WindowStyle::setTabOrder({List1, Check1, Check3, Command4, Command1, Command2, Command3});
 }
 
 void frmItemAddEdit::Form_Load() {

@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -10,7 +11,6 @@
 #include "data/Store.h"
 #include "items/frmItemAddEdit.h"
 #include "printing/PrintService.h"
-#include "resources/Pictures.h"
 
 using WindowStyle::place;
 
@@ -28,50 +28,28 @@ void frmItemView::buildControls() {
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmItemView::List1_DblClick);
     place(List1, 120, 120, 8295, 6900);
 
-    Check1 = new OptionCheckBox(QStringLiteral("Print Description on Large Labels"),
-                                ctx_.settings(), SettingsKeys::DescOnLarge, this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    place(Check1, 120, 7080, 3840, 375);
-    Check3 = new OptionCheckBox(QStringLiteral("Print Item Numbers on Large Labels"),
-                                ctx_.settings(), SettingsKeys::ItemNumOnLarge, this);
-    Check3->setObjectName(QStringLiteral("Check3"));
-    place(Check3, 3960, 7080, 4455, 375);
-
-    Picture1 = new PictureBox(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(Pictures::largeLogo());
+    const LabelControls labels =
+        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 7080, 3960, 7560);
+    Check1 = labels.Check1;
+    Check3 = labels.Check3;
+    Picture1 = labels.Picture1;
+    Picture2 = labels.Picture2;
     connect(Picture1, &PictureBox::doubleClicked, this, &frmItemView::Picture1_DblClick);
-    place(Picture1, 120, 7560, 3210, 1065);
-    // The small logo is only the picture printed on small labels.
-    Picture2 = new PictureBox(this);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setPixmap(Pictures::smallLogo());
-    Picture2->hide();
-    place(Picture2, 120, 7560, 1200, 300);
 
-    const auto button = [this](const char* name, const char* caption, int left) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        place(b, left, 7560, 1095, 975);
-        return b;
-    };
-    cmdEdit = button("cmdEdit", "Edit", 3720);
-    Command4 = button("Command4", "Small", 4920);
-    Command1 = button("Command1", "Large", 6120);
-    Command3 = button("Command3", "Close", 7320);
+    cmdEdit =
+        WindowStyle::addButton(this, "cmdEdit", QStringLiteral("Edit"), 3720, 7560, 1095, 975);
+    Command4 =
+        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4920, 7560, 1095, 975);
+    Command1 =
+        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 6120, 7560, 1095, 975);
+    Command3 =
+        WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 7560, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmItemView::cmdEdit_Click);
     connect(Command4, &QPushButton::clicked, this, &frmItemView::Command4_Click);
     connect(Command1, &QPushButton::clicked, this, &frmItemView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-
-    setTabOrder(List1, Check1);
-    setTabOrder(Check1, Check3);
-    setTabOrder(Check3, cmdEdit);
-    setTabOrder(cmdEdit, Command4);
-    setTabOrder(Command4, Command1);
-    setTabOrder(Command1, Command3);
+    WindowStyle::setTabOrder({List1, Check1, Check3, cmdEdit, Command4, Command1, Command3});
 }
 
 void frmItemView::Form_Load() {

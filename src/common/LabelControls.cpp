@@ -1,0 +1,37 @@
+#include "common/LabelControls.h"
+
+#include "common/OptionCheckBox.h"
+#include "common/PictureBox.h"
+#include "common/WindowStyle.h"
+#include "resources/Pictures.h"
+
+using WindowStyle::place;
+
+LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
+                                 int check3Left, int pictureTop) {
+    LabelControls c;
+    c.Check1 = new OptionCheckBox(QStringLiteral("Print Description on Large Labels"), settings,
+                                  SettingsKeys::DescOnLarge, window);
+    c.Check1->setObjectName(QStringLiteral("Check1"));
+    place(c.Check1, 120, checksTop, check3Left - 120, 375);
+
+    const bool item = kind == LabelKind::Item;
+    c.Check3 = new OptionCheckBox(
+        item ? QStringLiteral("Print Item Numbers on Large Labels")
+             : QStringLiteral("Print Case Numbers on Large Labels"),
+        settings, item ? SettingsKeys::ItemNumOnLarge : SettingsKeys::CaseNumOnLarge, window);
+    c.Check3->setObjectName(QStringLiteral("Check3"));
+    place(c.Check3, check3Left, checksTop, 4695, 375);
+
+    c.Picture1 = new PictureBox(window);
+    c.Picture1->setObjectName(QStringLiteral("Picture1"));
+    c.Picture1->setPixmap(Pictures::largeLogo());
+    place(c.Picture1, 120, pictureTop, 3210, 1065);
+
+    c.Picture2 = new PictureBox(window);
+    c.Picture2->setObjectName(QStringLiteral("Picture2"));
+    c.Picture2->setPixmap(Pictures::smallLogo());
+    c.Picture2->hide();
+    place(c.Picture2, 120, pictureTop, 1200, 300);
+    return c;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "printing/PrintService.h"
+
+class OptionCheckBox;
+class PictureBox;
+class Settings;
+class QWidget;
+
+// The label part that the item and case windows share: the two large-label
+// option boxes and the two logos. The small logo stays hidden; it is only
+// the picture printed on small labels.
+struct LabelControls {
+    OptionCheckBox* Check1 = nullptr;  // "DescOnLarge"
+    OptionCheckBox* Check3 = nullptr;  // "ItemNumOnLarge" or "CaseNumOnLarge"
+    PictureBox* Picture1 = nullptr;    // large logo
+    PictureBox* Picture2 = nullptr;    // small logo
+
+    // Places the boxes at checksTop (Check3 from check3Left) and the logos at
+    // pictureTop, all in twips from the window's left edge at 120.
+    static LabelControls add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
+                             int check3Left, int pictureTop);
+};
