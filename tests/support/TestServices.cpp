@@ -1,5 +1,27 @@
 #include "TestServices.h"
 
+#include <QPageLayout>
+#include <QPrinter>
+
+bool FakePrinterCatalog::prepare(QPrinter& printer, const QString& deviceName) {
+    if (!names.contains(deviceName))
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(resolution);
+    if (failing.contains(deviceName)) {
+        // Its output cannot be written, so the job fails when it starts.
+        printer.setOutputFileName(folder() + QStringLiteral("/no/such/folder/job.pdf"));
+    } else {
+        const QString file = QStringLiteral("%1/job%2.pdf").arg(folder()).arg(jobs.size() + 1);
+        jobs.append({deviceName, file});
+        printer.setOutputFileName(file);
+    }
+    printer.setFullPage(false);
+    printer.setPageSize(pageSize);
+    printer.setPageMargins(minimumMargins, QPageLayout::Point);
+    return true;
+}
+
 QString TestServices::settingsFile() const {
     return reg.folder() + QStringLiteral("/settings.ini");
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QDate>
+#include <QMarginsF>
+#include <QPageSize>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "ScriptedDialogs.h"
@@ -16,13 +19,33 @@ public:
     QDate today() const override { return date; }
 };
 
-// A printer list of the test's own making.
+// A printer list of the test's own making. Whatever is printed on one of its
+// printers goes into a PDF file of its own (one per job), at the resolution,
+// page size and smallest margins set here.
 class FakePrinterCatalog : public PrinterCatalog {
 public:
     QStringList names;
     QString defaultName;
+
+    int resolution = 300;  // the printer's dots per inch
+    QPageSize pageSize = QPageSize(QPageSize::A4);
+    QMarginsF minimumMargins;  // in points
+    QStringList failing;       // printers that cannot print
+
+    struct Job {
+        QString printer;
+        QString pdfFile;
+    };
+    QList<Job> jobs;  // in order of printing
+
+    QString folder() const { return dir_.path(); }
+
     QStringList deviceNames() const override { return names; }
     QString defaultDeviceName() const override { return defaultName; }
+    bool prepare(QPrinter& printer, const QString& deviceName) override;
+
+private:
+    QTemporaryDir dir_;
 };
 
 // The program's services pointed at a temporary register, a settings file of

@@ -1,0 +1,109 @@
+#include "printing/TwipsPainter.h"
+
+#include <QFontMetricsF>
+#include <QPixmap>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+
+#include "printing/Code39.h"
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+constexpr double kTwipsPerPixel = 15.0;
+constexpr double kTwipsPerPoint = 20.0;
+
+// A Code 39 font draws one character (nine elements and the gap after it)
+// about 0.8 em wide; zint's characters are 13 modules wide.
+constexpr double kCharacterWidthEm = 0.8;
+constexpr double kModulesPerCharacter = 13.0;
+
+}  // namespace
+
+TwipsPainter::TwipsPainter(QPrinter& printer) : printer_(printer) {}
+
+TwipsPainter::~TwipsPainter() {
+    if (painter_.isActive())
+        painter_.end();
+}
+
+bool TwipsPainter::begin() {
+    if (!painter_.begin(&printer_))
+        return false;
+    painter_.setPen(Qt::black);
+    return true;
+}
+
+bool TwipsPainter::endDoc() {
+    const bool ended = painter_.end();
+    return ended && printer_.printerState() != QPrinter::Error &&
+           printer_.printerState() != QPrinter::Aborted;
+}
+
+double TwipsPainter::toDevice(double twips) const {
+    return twips * printer_.resolution() / kTwipsPerInch;
+}
+
+double TwipsPainter::printableHeight() const {
+    return printer_.height() * kTwipsPerInch / printer_.resolution();
+}
+
+double TwipsPainter::lineHeight() const {
+    const QFontMetricsF metrics(font_, &printer_);
+    return metrics.height() * kTwipsPerInch / printer_.resolution();
+}
+
+void TwipsPainter::setFont(const QString& family, double pointSize) {
+    font_ = QFont(family);
+    setFontSize(pointSize);
+}
+
+void TwipsPainter::setFontSize(double pointSize) {
+    font_.setPointSizeF(pointSize);
+    painter_.setFont(font_);
+}
+
+void TwipsPainter::print(const QString& text) {
+    if (autoPageFeed && currentY > 0 && currentY + lineHeight() > printableHeight()) {
+        printer_.newPage();
+        currentY = 0;
+    }
+    const QFontMetricsF metrics(font_, &printer_);
+    painter_.drawText(QPointF(toDevice(currentX), toDevice(currentY) + metrics.ascent()), text);
+    currentX = 0;
+    currentY += lineHeight();
+}
+
+void TwipsPainter::paintPicture(const QPixmap& picture, double x, double y) {
+    const QRectF target(toDevice(x), toDevice(y), toDevice(picture.width() * kTwipsPerPixel),
+                        toDevice(picture.height() * kTwipsPerPixel));
+    painter_.drawPixmap(target, picture, QRectF(picture.rect()));
+}
+
+void TwipsPainter::line(double x1, double y1, double x2, double y2) {
+    QPen pen(Qt::black);
+    pen.setWidthF(1.0);  // one printer dot
+    pen.setCapStyle(Qt::FlatCap);
+    painter_.setPen(pen);
+    painter_.drawLine(QPointF(toDevice(x1), toDevice(y1)), QPointF(toDevice(x2), toDevice(y2)));
+}
+
+bool TwipsPainter::code39(const QString& text, double pointSize) {
+    const Code39Symbol symbol = encodeCode39(text);
+    if (symbol.isEmpty())
+        return false;
+
+    // Scanners read bars by their widths, so every bar and gap is a whole
+    // number of printer dots; fractional bars come out uneven on the label.
+    const double moduleInches = pointSize / 72.0 * kCharacterWidthEm / kModulesPerCharacter;
+    const double dots = std::max(1.0, std::round(moduleInches * printer_.resolution()));
+    const double left = std::round(toDevice(currentX));
+    const double top = std::round(toDevice(currentY));
+    const double height = std::round(toDevice(pointSize * kTwipsPerPoint));
+
+    for (const Code39Symbol::Bar& bar : symbol.bars)
+        painter_.fillRect(QRectF(left + bar.start * dots, top, bar.width * dots, height),
+                          Qt::black);
+    return true;
+}
