@@ -812,10 +812,12 @@ bool Store::addLocation(const QString& name) {
     });
 }
 
+// Deletes exactly the named row: a register that already holds the same
+// name in another letter case keeps that one.
 bool Store::deleteLocation(const QString& name) {
     return run(QStringLiteral("delete the location"), [&](QSqlDatabase& db, QString& error) {
         QSqlQuery q(db);
-        return exec(q, QStringLiteral("DELETE FROM Locations WHERE \"desc\" = ? COLLATE NOCASE"),
+        return exec(q, QStringLiteral("DELETE FROM Locations WHERE \"desc\" = ? COLLATE BINARY"),
                     {name}, error);
     });
 }

@@ -4,12 +4,10 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "common/PickerControls.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
-#include "resources/Pictures.h"
-
-using WindowStyle::place;
 
 frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmItemPicker"));
@@ -19,41 +17,17 @@ frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent) : QDialog(parent)
 }
 
 void frmItemPicker::buildControls() {
-    Label1 = new QLabel(QStringLiteral("Please Select the Item from the List Below."), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 120, 120, 5295, 375);
-
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("Items"));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setSortingEnabled(false);
-    connect(List1, &QListWidget::itemClicked, this, &frmItemPicker::List1_Click);
-    connect(List1, &QListWidget::currentRowChanged, this, &frmItemPicker::List1_Click);
-    connect(List1, &QListWidget::itemSelectionChanged, this, &frmItemPicker::List1_Click);
+    const PickerControls controls =
+        PickerControls::add(this, QStringLiteral("Please Select the Item from the List Below."),
+                            QStringLiteral("Items"), 6330);
+    Label1 = controls.Label1;
+    List1 = controls.List1;
+    Picture1 = controls.Picture1;
+    Command2 = controls.Command2;
+    Command3 = controls.Command3;
+    controls.connectTo(this);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmItemPicker::List1_DblClick);
-    place(List1, 120, 480, 6975, 6330);
-
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(Pictures::largeLogo());
-    place(Picture1, 120, 6840, 3210, 1065);
-
-    Command2 = new QPushButton(QStringLiteral("Save"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setAutoDefault(false);
-    connect(Command2, &QPushButton::clicked, this, &frmItemPicker::Command2_Click);
-    place(Command2, 4800, 6840, 1095, 975);
-
-    Command3 = new QPushButton(QStringLiteral("Close"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setAutoDefault(false);
-    connect(Command3, &QPushButton::clicked, this, &frmItemPicker::Command3_Click);
-    place(Command3, 6000, 6840, 1095, 975);
-    WindowStyle::makeCancelButton(this, Command3);
-
-    setTabOrder(List1, Command2);
-    setTabOrder(Command2, Command3);
+    WindowStyle::setTabOrder({List1, Command2, Command3});
 }
 
 void frmItemPicker::Form_Load() {

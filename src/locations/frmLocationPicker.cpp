@@ -6,11 +6,9 @@
 #include <QSignalBlocker>
 
 #include "common/Dialogs.h"
+#include "common/PickerControls.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "resources/Pictures.h"
-
-using WindowStyle::place;
 
 namespace {
 const QString kNoChoice = QStringLiteral("Blank");
@@ -25,56 +23,23 @@ frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
 }
 
 void frmLocationPicker::buildControls() {
-    Label1 = new QLabel(QStringLiteral("Please Select the Location from the List Below."), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 120, 120, 5295, 375);
+    const PickerControls controls =
+        PickerControls::add(this, QStringLiteral("Please Select the Location from the List Below."),
+                            QStringLiteral("Locations"), 5730);
+    Label1 = controls.Label1;
+    List1 = controls.List1;
+    Picture1 = controls.Picture1;
+    Command2 = controls.Command2;
+    Command3 = controls.Command3;
+    controls.connectTo(this);
 
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("Locations"));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setSortingEnabled(false);
-    // Any change of the selection, by mouse or by a key typed in the list.
-    connect(List1, &QListWidget::itemClicked, this, &frmLocationPicker::List1_Click);
-    connect(List1, &QListWidget::currentRowChanged, this, &frmLocationPicker::List1_Click);
-    connect(List1, &QListWidget::itemSelectionChanged, this, &frmLocationPicker::List1_Click);
-    place(List1, 120, 480, 6975, 5730);
-
-    cmdAdd = new QPushButton(QStringLiteral("Add"), this);
-    cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
-    cmdAdd->setAutoDefault(false);
+    cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 120, 6300, 1215, 435);
     connect(cmdAdd, &QPushButton::clicked, this, &frmLocationPicker::cmdAdd_Click);
-    place(cmdAdd, 120, 6300, 1215, 435);
-
-    cmdDel = new QPushButton(QStringLiteral("Delete"), this);
-    cmdDel->setObjectName(QStringLiteral("cmdDel"));
-    cmdDel->setAutoDefault(false);
+    cmdDel =
+        WindowStyle::addButton(this, "cmdDel", QStringLiteral("Delete"), 1440, 6300, 1215, 435);
     cmdDel->setEnabled(false);
     connect(cmdDel, &QPushButton::clicked, this, &frmLocationPicker::cmdDel_Click);
-    place(cmdDel, 1440, 6300, 1215, 435);
-
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(Pictures::largeLogo());
-    place(Picture1, 120, 6840, 3210, 1065);
-
-    Command2 = new QPushButton(QStringLiteral("Save"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setAutoDefault(false);
-    connect(Command2, &QPushButton::clicked, this, &frmLocationPicker::Command2_Click);
-    place(Command2, 4800, 6840, 1095, 975);
-
-    Command3 = new QPushButton(QStringLiteral("Close"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setAutoDefault(false);
-    connect(Command3, &QPushButton::clicked, this, &frmLocationPicker::Command3_Click);
-    place(Command3, 6000, 6840, 1095, 975);
-    WindowStyle::makeCancelButton(this, Command3);
-
-    setTabOrder(List1, cmdAdd);
-    setTabOrder(cmdAdd, cmdDel);
-    setTabOrder(cmdDel, Command2);
-    setTabOrder(Command2, Command3);
+    WindowStyle::setTabOrder({List1, cmdAdd, cmdDel, Command2, Command3});
 }
 
 void frmLocationPicker::Form_Load() {

@@ -187,6 +187,11 @@ private slots:
         QCOMPARE(*p.store.locations(), QList<QString>({name, QStringLiteral("Bay 4")}));
         QVERIFY(p.store.deleteLocation(name));
         QCOMPARE(*p.store.locations(), QList<QString>({QStringLiteral("Bay 4")}));
+        // An old register with the same name in two letter cases: delete
+        // removes only the one named.
+        reg.exec(QStringLiteral("INSERT INTO Locations VALUES ('BAY 4')"));
+        QVERIFY(p.store.deleteLocation(QStringLiteral("Bay 4")));
+        QCOMPARE(*p.store.locations(), QList<QString>({QStringLiteral("BAY 4")}));
     }
 
     void listLinesAndDuplicateCheck() {
