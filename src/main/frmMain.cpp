@@ -22,6 +22,7 @@
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemView.h"
 #include "main/TreeModel.h"
+#include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
 
 using WindowStyle::place;
@@ -349,7 +350,10 @@ void frmMain::openItemViewer() {
     viewer.exec();
 }
 
-void frmMain::openPrinterChooser() {}
+void frmMain::openPrinterChooser() {
+    frmPrinter dlg(*ctx_, this);
+    dlg.exec();
+}
 
 void frmMain::openDatabaseDownload() {}
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+#include "common/AppContext.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The printer chooser: picks the large-label, small-label and list printers
+// from the installed printers and stores their device names. It never
+// changes the current printer; the print routines look the names up.
+class frmPrinter : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmPrinter(AppContext& ctx, QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* Combo3 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+public slots:
+    void Form_Load();
+    void Command1_Click();
+
+private:
+    void buildControls();
+    QComboBox* addPrinterBox(QLabel*& caption, const QString& labelName, const QString& text,
+                             const QString& boxName, int top);
+    void storeChoice(QComboBox* box, const QString& key);
+
+    AppContext& ctx_;
+};
