@@ -4,6 +4,7 @@
 
 #include "common/WindowStyle.h"
 #include "main/frmMain.h"
+#include "main/frmSplash.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -11,7 +12,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quarvel"));
     WindowStyle::loadTahoma();
 
+    // The main window lives for the whole run and owns the context; the
+    // splash shows it at the hand-over.
     frmMain main(Services::forProgram());
-    main.show();
+    frmSplash splash(main.context(), &main);
+    splash.show();
     return app.exec();
 }

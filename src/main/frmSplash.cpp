@@ -1,0 +1,171 @@
+#include "main/frmSplash.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+
+#include "common/PictureBox.h"
+#include "common/WindowStyle.h"
+#include "data/Settings.h"
+#include "printing/frmPrinter.h"
+#include "resources/Pictures.h"
+
+using WindowStyle::place;
+
+namespace {
+// What the splash reads for a printer that was never chosen; only this exact
+// text counts ("none" in any other case is a stored choice).
+const QString kNotChosen = QStringLiteral("NONE");
+constexpr int kHandOverMs = 5000;
+
+QString versionText() {
+    return QStringLiteral("Version: %1.%2 - Build %3")
+        .arg(QUARVEL_VERSION_MAJOR)
+        .arg(QUARVEL_VERSION_MINOR)
+        .arg(QUARVEL_VERSION_PATCH);
+}
+}  // namespace
+
+frmSplash::frmSplash(AppContext& ctx, QWidget* mainWindow, QWidget* parent)
+    : QDialog(parent), ctx_(ctx), mainWindow_(mainWindow) {
+    setObjectName(QStringLiteral("frmSplash"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    WindowStyle::setUpWindow(this, QStringLiteral("Quarvel"), 12315, 5880);
+    buildControls();
+}
+
+void frmSplash::buildControls() {
+    Image1 = new PictureBox(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(Pictures::splash());
+    Image1->setAccessibleName(QStringLiteral("Quarvel"));
+    place(Image1, 0, 0, 12315, 4095);
+    connect(Image1, &PictureBox::clicked, this, &frmSplash::Image1_Click);
+
+    Label1 = new PictureBox(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setText(QStringLiteral("Quarvel"));
+    Label1->setFont(WindowStyle::tahoma(48, true));
+    place(Label1, 240, 4200, 6000, 1560);
+    connect(Label1, &PictureBox::clicked, this, &frmSplash::Label1_Click);
+
+    lblVersion = new QLabel(this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(lblVersion, 6480, 4320, 5595, 420);
+    // A click on the version line is no hand-over: it must not reach the window.
+    lblVersion->installEventFilter(this);
+
+    Label2 = new PictureBox(this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setText(QStringLiteral("Equipment register of Brackenlow. Click to continue."));
+    Label2->setFont(WindowStyle::tahoma(9.75, true));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(Label2, 6480, 4980, 5595, 420);
+    connect(Label2, &PictureBox::clicked, this, &frmSplash::Label2_Click);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kHandOverMs);
+    connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+}
+
+void frmSplash::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (loadStarted_)
+        return;
+    loadStarted_ = true;
+    centreOnScreen();
+    // The printer chooser may open from the load handler; it belongs on top
+    // of the splash, so the splash is on screen first.
+    QTimer::singleShot(0, this, &frmSplash::Form_Load);
+}
+
+void frmSplash::centreOnScreen() {
+    if (const QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void frmSplash::Form_Load() {
+    lblVersion->setText(versionText());
+    if (anyPrinterNotChosen()) {
+        frmPrinter chooser(ctx_, this);
+        chooser.exec();
+    }
+    // The five seconds start only now, after the chooser has closed.
+    loaded_ = true;
+    Timer1->start();
+}
+
+bool frmSplash::anyPrinterNotChosen() const {
+    for (const QString& key :
+         {SettingsKeys::SPrinter, SettingsKeys::Printer, SettingsKeys::LPrinter}) {
+        if (ctx_.settings().read(key, kNotChosen) == kNotChosen)
+            return true;
+    }
+    return false;
+}
+
+void frmSplash::mouseReleaseEvent(QMouseEvent* event) {
+    QDialog::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Form_Click();
+}
+
+bool frmSplash::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblVersion) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                return true;
+            default:
+                break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmSplash::keyPressEvent(QKeyEvent* event) {
+    // The splash has no Close button: Esc does not end the program here.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmSplash::Form_Click() {
+    handOver();
+}
+
+void frmSplash::Image1_Click() {
+    handOver();
+}
+
+void frmSplash::Label1_Click() {
+    handOver();
+}
+
+void frmSplash::Label2_Click() {
+    handOver();
+}
+
+void frmSplash::Timer1_Timer() {
+    handOver();
+}
+
+void frmSplash::handOver() {
+    // Once only, and not before the load handler has made sure of the printers.
+    if (!loaded_ || handedOver_)
+        return;
+    handedOver_ = true;
+    Timer1->stop();
+    if (mainWindow_)
+        mainWindow_->show();
+    accept();
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+
+#include "common/AppContext.h"
+
+class QLabel;
+class QTimer;
+class PictureBox;
+
+// The window the program starts in: the artwork and the version. It makes
+// sure the three printers have been chosen once, then after five seconds, or
+// at a click, shows the main window and closes itself.
+class frmSplash : public QDialog {
+    Q_OBJECT
+public:
+    // mainWindow is shown at the hand-over.
+    frmSplash(AppContext& ctx, QWidget* mainWindow, QWidget* parent = nullptr);
+
+    PictureBox* Image1 = nullptr;
+    PictureBox* Label1 = nullptr;
+    PictureBox* Label2 = nullptr;
+    QLabel* lblVersion = nullptr;
+    QTimer* Timer1 = nullptr;
+
+public slots:
+    void Form_Load();
+    void Form_Click();
+    void Image1_Click();
+    void Label1_Click();
+    void Label2_Click();
+    void Timer1_Timer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void centreOnScreen();
+    bool anyPrinterNotChosen() const;
+    void handOver();
+
+    AppContext& ctx_;
+    QWidget* mainWindow_;
+    bool loadStarted_ = false;
+    bool loaded_ = false;
+    bool handedOver_ = false;
+};
