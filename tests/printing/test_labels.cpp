@@ -170,6 +170,17 @@ private slots:
         QVERIFY(f.ts.dialogs->messages.isEmpty());
     }
 
+    void unreadableRegisterStillPrintsTheLabel() {
+        PrintingFixture f;
+        f.set(SettingsKeys::DescOnLarge, QStringLiteral("Yes"));
+        f.ts.reg.exec(QStringLiteral("DROP TABLE Items"));
+        QVERIFY(f.printing().PrintLargeLabel(LabelKind::Item, 12, Pictures::largeLogo()));
+        // The store has told the user; the label carries everything but the description.
+        QCOMPARE(f.ts.dialogs->messages.size(), 1);
+        QVERIFY(PdfCheck::words(f.lastPdf()).isEmpty());
+        QCOMPARE(PdfCheck::decodePage(f.lastPdf(), kDpi), QStringList{"12"});
+    }
+
     void longDescriptionStaysOnOneLine() {
         PrintingFixture f;
         const QString description = QStringLiteral(
