@@ -99,10 +99,12 @@ start() {
         add_queue "$dir" "$queue"
     done
     CUPS_SERVER=$dir/cups.sock lpadmin -d "$1"
-    # Watchdog: stop the server as soon as the owning test process is gone.
+    # Watchdog: stop the server as soon as the owning test process is gone,
+    # and then also remove the folder, which that process can no longer do.
     (
         while kill -0 "$owner" 2>/dev/null && [[ -f $dir/cupsd.pid ]]; do sleep 1; done
         stop "$dir"
+        if ! kill -0 "$owner" 2>/dev/null; then rm -rf "$dir"; fi
     ) </dev/null >/dev/null 2>&1 &
     disown
     echo "$dir/cups.sock"
