@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "ModalDriver.h"
+#include "PdfCheck.h"
 #include "TestServices.h"
 #include "WidgetDriver.h"
 #include "data/Settings.h"
@@ -347,6 +348,32 @@ private slots:
         QCOMPARE(list->item(Description)->text(), QStringLiteral("Description: Mixer"));
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("disk full")));
         QCOMPARE(ts->reg.scalar(QStringLiteral("SELECT lastid FROM Data")).toLongLong(), qint64(0));
+    }
+
+    void labelsPrintTheStoredRecordUnderTheEditorsId() {
+        ts->printers->names = {QStringLiteral("Large labels")};
+        ts->printers->defaultName = QStringLiteral("Large labels");
+        Settings settings(ts->settingsFile());
+        settings.write(SettingsKeys::DescOnLarge, QStringLiteral("Yes"));
+        settings.write(SettingsKeys::ItemNumOnLarge, QStringLiteral("Yes"));
+        ts->reg.exec(QStringLiteral("UPDATE Data SET lastid = 4"));
+        openEditor(0);
+        typeInto(Description, QStringLiteral("Unsaved mixer"));
+        click(editor.get(), "Command1");  // Large, before the first save
+        click(editor.get(), "Command4");  // Small
+        QCOMPARE(ts->printers->jobs.size(), 2);
+        const QString large = ts->printers->jobs[0].pdfFile;
+        QCOMPARE(PdfCheck::decodePage(large, 300), QStringList({"5"}));
+        QVERIFY(PdfCheck::lines(large).join(' ').contains(QStringLiteral("5")));
+        QVERIFY(!PdfCheck::lines(large).join(' ').contains(QStringLiteral("mixer")));
+        QCOMPARE(PdfCheck::decodePage(ts->printers->jobs[1].pdfFile, 300), QStringList({"5"}));
+
+        click(editor.get(), "Command2");
+        openEditor(5);
+        click(editor.get(), "Command1");
+        QVERIFY(PdfCheck::lines(ts->printers->jobs.last().pdfFile)
+                    .join(' ')
+                    .contains(QStringLiteral("Unsaved mixer")));
     }
 
     void labelOptionsFollowTheSettings() {

@@ -2,8 +2,10 @@
 #include <QTest>
 
 #include "ModalDriver.h"
+#include "PdfCheck.h"
 #include "TestServices.h"
 #include "WidgetDriver.h"
+#include "data/Settings.h"
 #include "items/frmItemView.h"
 
 using namespace WidgetDriver;
@@ -113,6 +115,20 @@ private slots:
         ctx->fields().Funny = QStringLiteral("Items");
         QTest::mouseDClick(logo, Qt::LeftButton);
         QCOMPARE(ctx->fields().Funny.toString(), QStringLiteral("Cases"));
+    }
+
+    void labelsPrintTheItemToOpen() {
+        ts->printers->names = {QStringLiteral("Small labels")};
+        ts->printers->defaultName = QStringLiteral("Small labels");
+        Settings(ts->settingsFile()).write(SettingsKeys::DescOnLarge, QStringLiteral("Yes"));
+        openViewer(QStringLiteral("45"));
+        click(viewer.get(), "Command4");
+        click(viewer.get(), "Command1");
+        QCOMPARE(ts->printers->jobs.size(), 2);
+        QCOMPARE(PdfCheck::decodePage(ts->printers->jobs[0].pdfFile, 300), QStringList({"45"}));
+        const QString large = ts->printers->jobs[1].pdfFile;
+        QCOMPARE(PdfCheck::decodePage(large, 300), QStringList({"45"}));
+        QVERIFY(PdfCheck::lines(large).join(' ').contains(QStringLiteral("Lamp")));
     }
 
     void escapeCloses() {
