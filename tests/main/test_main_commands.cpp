@@ -11,6 +11,7 @@
 #include "ModalDriver.h"
 #include "TestServices.h"
 #include "WidgetDriver.h"
+#include "data/Settings.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
@@ -224,6 +225,20 @@ private slots:
         QCOMPARE(chain, QStringList({"frmItemView", "frmItemAddEdit", "frmLocationPicker"}));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         QVERIFY(w->isVisible());
+    }
+
+    void printersOpensThePrinterChooser() {
+        ts->printers->names = {QStringLiteral("Zebra"), QStringLiteral("Laser")};
+        openMain();
+        bool shown = false;
+        ModalDriver::whenShown(QStringLiteral("frmPrinter"), [&](QWidget* chooser) {
+            shown = true;
+            click(chooser, "Command1");
+        });
+        press("Printers");
+        QVERIFY(shown);
+        QCOMPARE(Settings(ts->settingsFile()).read(SettingsKeys::LPrinter, {}),
+                 QStringLiteral("Zebra"));
     }
 
     void exitClosesTheMainWindow() {
