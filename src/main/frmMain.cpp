@@ -105,7 +105,8 @@ void frmMain::buildControls() {
     // Keyboard moves in the tree select like a click does.
     connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid() && !TreeView1->viewport()->underMouse())
+                // A mouse press is handled when its click ends.
+                if (current.isValid() && QApplication::mouseButtons() == Qt::NoButton)
                     TreeView1_Click();
             });
     place(TreeView1, 120, 1800, 4215, 7215);

@@ -204,6 +204,18 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);  // nothing opened
     }
 
+    void arrowKeysInTheTreeSelectLikeClicks() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        clickNode(QStringLiteral("I3"));
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(model->key(tree->currentIndex()), QStringLiteral("I45"));
+        QCOMPARE(details->item(0)->text(), QStringLiteral("Equipment ID Number: 45"));
+        QTest::keyClick(tree, Qt::Key_Down);  // "Cases"
+        QCOMPARE(details->count(), 0);
+        QVERIFY(!toolbarButton(4)->isEnabled());
+    }
+
     void caseLineOfAnItemInACase() {
         fillSampleRegister(ts->reg);
         openMain();
