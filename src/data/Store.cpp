@@ -42,11 +42,6 @@ const char* const kSchema[] = {
     "INSERT INTO Data (lastid, lastCase, lastList) VALUES (0, 0, 0)",
 };
 
-const QString kItemSelectColumns = QStringLiteral(
-    "id, \"desc\", category, manufacturer, model, dom, testinterval, testlast, testnext, "
-    "testpatresult, testpressureresult, visualinspectionresult, lolerinspectionresult, "
-    "calibrationcert, caseID, warehouseloc, notes, length, serial");
-
 // A column value as the windows show it: null as empty text, numbers without
 // a needless decimal point.
 QString textOf(const QVariant& value) {
@@ -482,7 +477,7 @@ Store::Rows<ItemRecord> Store::itemsWithId(qint64 id) {
     const bool ok = run(QStringLiteral("read item %1").arg(id), [&](QSqlDatabase& db,
                                                                     QString& error) {
         QSqlQuery q(db);
-        if (!exec(q, QStringLiteral("SELECT %1 FROM Items WHERE id = ?").arg(kItemSelectColumns),
+        if (!exec(q, QStringLiteral("SELECT id, %1 FROM Items WHERE id = ?").arg(itemColumnList()),
                   {id}, error))
             return false;
         while (q.next())

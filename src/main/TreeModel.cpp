@@ -25,10 +25,6 @@ void TreeModel::setData(TreeData data) {
     endResetModel();
 }
 
-void TreeModel::clear() {
-    setData(TreeData{});
-}
-
 quintptr TreeModel::encode(Node node) {
     return static_cast<quintptr>((static_cast<quint64>(node.kind) << kKindShift) | node.n);
 }
