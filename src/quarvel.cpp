@@ -2,15 +2,15 @@
 // ships equipment.
 #include <QApplication>
 
-#include "common/WindowStyle.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
+#include "resources/Fonts.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quarvel"));
     QApplication::setApplicationName(QStringLiteral("Quarvel"));
-    WindowStyle::loadTahoma();
+    Fonts::loadTahoma();
 
     // The main window lives for the whole run and owns the context; the
     // splash shows it at the hand-over.

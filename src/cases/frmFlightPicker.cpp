@@ -1,7 +1,6 @@
 #include "cases/frmFlightPicker.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "common/PickerControls.h"
@@ -19,32 +18,34 @@ frmFlightPicker::frmFlightPicker(AppContext& ctx, QWidget* parent) : QDialog(par
 void frmFlightPicker::buildControls() {
     const PickerControls controls = PickerControls::add(
         this, QStringLiteral("Please Select the Flight Case from the List Below."),
-        QStringLiteral("Flight cases"), 6330);
+        RecordList::Lines::IdAndText, QStringLiteral("Flight cases"), 6330);
     Label1 = controls.Label1;
     List1 = controls.List1;
     Picture1 = controls.Picture1;
     Command2 = controls.Command2;
     Command3 = controls.Command3;
     controls.connectTo(this);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &frmFlightPicker::List1_DblClick);
+    connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightPicker::List1_DblClick);
     WindowStyle::setTabOrder({List1, Command2, Command3});
 }
 
 void frmFlightPicker::Form_Load() {
     ThisCase = 0;
-    List1->addItem(QStringLiteral("0 - No Flight Case (Default)"));
+    IdTextRows lines;
+    lines.append(0, "No Flight Case (Default)");
     // On a failed read the store has told the user; "no case" stays choosable.
-    const auto cases = ctx_.store().allCases();
-    if (!cases)
-        return;
-    for (const IdText& flightCase : *cases)
-        List1->addItem(TextRules::listLine(flightCase.id, flightCase.text));
+    if (const auto cases = ctx_.store().allCases()) {
+        lines.ids.reserve(cases->size() + 1);
+        for (std::size_t i = 0; i < cases->size(); ++i)
+            lines.append(cases->ids[i], cases->texts.view(i));
+    }
+    List1->setRows(std::move(lines));
 }
 
+// Only a selected line counts: a line the user deselected is no choice.
 void frmFlightPicker::List1_Click() {
-    const QList<QListWidgetItem*> selected = List1->selectedItems();
-    if (!selected.isEmpty())
-        ThisCase = TextRules::IdFromListLine(selected.first()->text());
+    const auto line = List1->selectedText();
+    ThisCase = line ? TextRules::IdFromListLine(*line) : 0;
 }
 
 void frmFlightPicker::List1_DblClick() {

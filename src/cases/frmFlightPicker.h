@@ -5,7 +5,7 @@
 #include "common/AppContext.h"
 
 class QLabel;
-class QListWidget;
+class RecordList;
 class QPushButton;
 
 // Chooses the flight case an item travels in, or none. Save hands the
@@ -19,7 +19,7 @@ public:
     qint64 ThisCase = 0;
 
     QLabel* Label1 = nullptr;
-    QListWidget* List1 = nullptr;
+    RecordList* List1 = nullptr;
     QLabel* Picture1 = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command3 = nullptr;

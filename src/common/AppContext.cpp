@@ -30,12 +30,14 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     if (!services_.printers)
         services_.printers = std::make_shared<PrinterCatalog>();
 
+    // Failures of the store and of printing reach the user in a critical box.
     Dialogs* dialogs = services_.dialogs.get();
-    store_ = std::make_unique<Store>(services_.databasePath, [dialogs](const QString& message) {
+    const FailureReporter tellUser = [dialogs](const QString& message) {
         dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
-    });
+    };
+    store_ = std::make_unique<Store>(services_.databasePath, tellUser);
     settings_ = std::make_unique<Settings>(services_.settingsFile);
-    printing_ = std::make_unique<PrintService>(*settings_, *store_, *dialogs, services_.printers);
+    printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
 }
 
 AppContext::~AppContext() = default;

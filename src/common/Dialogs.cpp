@@ -28,6 +28,9 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, Icon ic
         case Icon::Question:
             box.setIcon(QMessageBox::Question);
             break;
+        case Icon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
         case Icon::Critical:
             box.setIcon(QMessageBox::Critical);
             break;

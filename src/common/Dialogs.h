@@ -8,7 +8,7 @@ class QWidget;
 // that tests can answer them. All boxes carry the title "Quarvel".
 class Dialogs {
 public:
-    enum class Icon { None, Information, Question, Critical };
+    enum class Icon { None, Information, Question, Warning, Critical };
     enum class Buttons { Ok, YesNo };
     enum class Answer { Ok, Yes, No };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printing/PrintService.h"
+#include "data/Records.h"
 
 class OptionCheckBox;
 class PictureBox;

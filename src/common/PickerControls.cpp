@@ -5,17 +5,15 @@
 using WindowStyle::place;
 
 PickerControls PickerControls::add(QDialog* window, const QString& instruction,
-                                   const QString& listName, int listHeightTwips) {
+                                   RecordList::Lines lines, const QString& listName,
+                                   int listHeightTwips) {
     PickerControls c;
     c.Label1 = new QLabel(instruction, window);
     c.Label1->setObjectName(QStringLiteral("Label1"));
     place(c.Label1, 120, 120, 5295, 375);
 
-    c.List1 = new QListWidget(window);
+    c.List1 = new RecordList(lines, listName, window);
     c.List1->setObjectName(QStringLiteral("List1"));
-    c.List1->setAccessibleName(listName);
-    c.List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    c.List1->setSortingEnabled(false);
     place(c.List1, 120, 480, 6975, listHeightTwips);
 
     c.Picture1 = new QLabel(window);

@@ -2,11 +2,10 @@
 
 #include <QAbstractButton>
 #include <QDialog>
-#include <QFile>
-#include <QFontDatabase>
 #include <QKeySequence>
 #include <QPalette>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QWidget>
 
@@ -19,16 +18,6 @@ QFont tahoma(double pointSize, bool bold) {
     return font;
 }
 
-void loadTahoma() {
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        return;
-    for (const char* file :
-         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
-        if (QFile::exists(QLatin1String(file)))
-            QFontDatabase::addApplicationFont(QLatin1String(file));
-    }
-}
-
 void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips) {
     window->setWindowTitle(caption);
     QPalette palette = window->palette();
@@ -39,6 +28,14 @@ void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int he
     window->setFixedSize(pixels(widthTwips), pixels(heightTwips));
     window->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     window->setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+}
+
+void centreOnScreen(QWidget* window) {
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }
 
 void place(QWidget* child, int left, int top, int width, int height) {

@@ -21,15 +21,14 @@ inline QRect twipsRect(int left, int top, int width, int height) {
 }
 
 // "Tahoma" at the given size; the program brings a Tahoma of its own when
-// the system has none (see loadTahoma).
+// the system has none (see Fonts::loadTahoma).
 QFont tahoma(double pointSize, bool bold = false);
-
-// Makes "Tahoma" available: the system's, else the copy that Debian's
-// fonts-wine package carries; otherwise Qt's fallback serves.
-void loadTahoma();
 
 // White background, Tahoma 12 pt, fixed client size, the given caption.
 void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips);
+
+// Centres a top-level window on its screen.
+void centreOnScreen(QWidget* window);
 
 // Places a child at design coordinates in twips.
 void place(QWidget* child, int left, int top, int width, int height);

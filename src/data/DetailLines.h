@@ -11,19 +11,41 @@
 // the value (an empty value leaves the caption alone).
 namespace DetailLines {
 
+// How the item editor asks for a new value of a field.
+enum class EditWay { InputBox, DatePicker, FileDialog, CasePicker, LocationPicker };
+
+// One of the eighteen item fields, with everything the windows need of it.
+struct ItemField {
+    ItemColumn column;
+    QString viewerCaption;  // the main window and the item viewer
+    QString editorCaption;  // the item editor
+    EditWay way;
+    QString promptNoun;  // "Please enter a new <noun> for this item"; input boxes only
+
+    QString prompt() const;
+};
+
+// The eighteen fields in column order.
+const QList<ItemField>& itemFields();
+
 struct Field {
     QString caption;
     std::optional<ItemColumn> column;  // none: the id
 };
 
-// The main window's nineteen lines.
+// The main window's nineteen lines: the id, then every field.
 const QList<Field>& mainWindowFields();
 // The item viewer's eighteen lines: the main window's without the category.
 const QList<Field>& itemViewerFields();
 // The item editor's eighteen lines, in the order Save reads them back.
 const QList<Field>& itemEditorFields();
+// The field of an editor line.
+const ItemField& itemEditorField(int line);
 
 QStringList lines(const QList<Field>& fields, const ItemRecord& item);
+
+// The case viewer's five lines.
+QStringList caseLines(const CaseRecord& flightCase);
 
 // Caption of the case line: its value is the case id.
 inline const QString kFlightCaseCaption = QStringLiteral("Flight Case: F");

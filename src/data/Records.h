@@ -48,6 +48,10 @@ struct ItemRecord {
 // caseID and length. Indexed by ItemColumn.
 using ItemWrite = std::array<QVariant, kItemDataColumnCount>;
 
+// The data columns of table Cases in their stored order (id excluded).
+enum class CaseColumn { Name, Location, Bought, Notes, Wheeled };
+inline constexpr int kCaseDataColumnCount = 5;
+
 struct CaseRecord {
     QString id;
     QString name;      // FName
@@ -62,20 +66,35 @@ struct ListRecord {
     QString name;  // ListName
 };
 
-// One record in a list box: an id and its text (item desc, case FName, ...).
-struct IdText {
-    qint64 id = 0;
-    QString text;
-};
-
-// One row of ListData.
-struct ListLineRecord {
-    qint64 itemId = 0;
-    QString itemDesc;
-};
-
 struct Counters {
     qint64 lastId = 0;
     qint64 lastCase = 0;
     qint64 lastList = 0;
 };
+
+// The three kinds of record that get their ids from a counter of table Data.
+enum class RecordTable { Items, Cases, Lists };
+
+// What a label is printed for; an item and a case of the same id carry the
+// same barcode.
+enum class LabelKind { Item, Case };
+
+// One column an editor changed: the value it stores and the text the column
+// showed when the editor loaded the record, to notice a change made
+// elsewhere in the meantime. `column` is an ItemColumn or CaseColumn.
+struct ColumnChange {
+    int column = 0;
+    QVariant value;
+    QString loadedText;
+};
+
+enum class SaveResult {
+    Saved,
+    ChangedElsewhere,  // nothing written: a changed column was changed elsewhere too
+    Gone,              // nothing written: the record no longer exists (the user was told)
+    Failed,            // nothing written (the user was told)
+};
+
+enum class AddLineResult { Added, AlreadyOnList, ListGone, Failed };
+enum class AddLocationResult { Added, AlreadyThere, Failed };
+enum class PutInCaseResult { Done, ItemGone, CaseGone, Failed };

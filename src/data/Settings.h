@@ -12,6 +12,14 @@ inline const QString ItemNumOnLarge = QStringLiteral("ItemNumOnLarge");
 inline const QString CaseNumOnLarge = QStringLiteral("CaseNumOnLarge");
 }  // namespace SettingsKeys
 
+// What the readers of a printer key take for a printer never stored. Each
+// reader has its own default, and only the exact text counts.
+namespace PrinterNotStored {
+inline const QString forPrinting = QStringLiteral("none");  // matches no printer
+inline const QString forSplash = QStringLiteral("NONE");    // "not chosen yet"
+inline const QString forChooser = QStringLiteral("None");   // nothing to list first
+}  // namespace PrinterNotStored
+
 // The per-user settings store. Every value is text; a key never written reads
 // as the default that the reader supplies. Values are read afresh at every use.
 class Settings {

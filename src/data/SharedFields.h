@@ -4,6 +4,10 @@
 
 #include "data/TextRules.h"
 
+// What the location picker hands back when it was closed without a choice;
+// callers then leave their location as it was.
+inline const QString kNoLocationChosen = QStringLiteral("Blank");
+
 // The fields through which windows hand arguments and results to each other.
 // Each starts empty and then holds a number or a text; ids are compared with
 // 0 numerically (see idOf). A value stays until it is overwritten.
@@ -21,6 +25,6 @@ struct SharedFields {
 
     // The whole-number value of an id field, as readers compare it with 0.
     static qint64 idOf(const QVariant& field) {
-        return static_cast<qint64>(TextRules::numericValue(field));
+        return TextRules::wholeNumber(TextRules::numericValue(field));
     }
 };

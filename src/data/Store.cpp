@@ -2,374 +2,218 @@
 
 #include <sqlite3.h>
 
-#include <QAtomicInteger>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QUrl>
 #include <algorithm>
-#include <unordered_map>
+#include <cmath>
+#include <limits>
 
+#include "data/Schema.h"
+#include "data/Sqlite.h"
 #include "data/TextRules.h"
+#include "data/TreeReader.h"
+
+using Sqlite::Connection;
+using Sqlite::Statement;
 
 namespace {
 
-// How long a statement waits for another program holding the file.
+// How long an operation waits for another program holding the file.
 constexpr int kBusyTimeoutMs = 2000;
 
-// The schema of a new register. Text columns keep exactly what was typed;
-// caseID and length are numbers; location names compare without regard to
-// letter case. The two indexes keep the main tree fast on large registers.
-const char* const kSchema[] = {
-    "CREATE TABLE Items (id INTEGER PRIMARY KEY AUTOINCREMENT, \"desc\" TEXT, category TEXT, "
-    "manufacturer TEXT, model TEXT, dom TEXT, testinterval TEXT, testlast TEXT, testnext TEXT, "
-    "testpatresult TEXT, testpressureresult TEXT, visualinspectionresult TEXT, "
-    "lolerinspectionresult TEXT, calibrationcert TEXT, caseID NUMERIC, warehouseloc TEXT, "
-    "notes TEXT, length NUMERIC, serial TEXT)",
-    "CREATE INDEX ItemsByCase ON Items (caseID)",
-    "CREATE TABLE Cases (id INTEGER PRIMARY KEY AUTOINCREMENT, FName TEXT, FLocation TEXT, "
-    "FBought TEXT, FNotes TEXT, FWheeled TEXT)",
-    "CREATE TABLE Lists (id INTEGER PRIMARY KEY AUTOINCREMENT, ListName TEXT)",
-    "CREATE TABLE ListData (listid NUMERIC, itemid NUMERIC, itemdesc TEXT)",
-    "CREATE INDEX ListDataByListItem ON ListData (listid, itemid)",
-    "CREATE TABLE Locations (\"desc\" TEXT COLLATE NOCASE)",
-    "CREATE TABLE Data (lastid NUMERIC, lastCase NUMERIC, lastList NUMERIC)",
-    "INSERT INTO Data (lastid, lastCase, lastList) VALUES (0, 0, 0)",
+constexpr qint64 kHighestId = std::numeric_limits<qint64>::max();
+
+// Text of a failure that is the program's own, not SQLite's.
+constexpr int kOwnFailure = 0;
+
+struct IdTable {
+    const char* table;
+    const char* counter;
+    const char* noun;  // for messages
 };
 
-// A column value as the windows show it: null as empty text, numbers without
-// a needless decimal point.
-QString textOf(const QVariant& value) {
-    if (!value.isValid() || value.isNull())
-        return {};
-    if (value.typeId() == QMetaType::Double)
-        return TextRules::numberText(value.toDouble());
-    return value.toString();
-}
-
-QString errorText(const QSqlError& error) {
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.text();
-    return text.trimmed();
-}
-
-bool exec(QSqlQuery& query, const QString& sql, const QVariantList& values, QString& error) {
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        error = errorText(query.lastError());
-        return false;
+IdTable idTableOf(RecordTable table) {
+    switch (table) {
+        case RecordTable::Items:
+            return {"Items", "lastid", "item"};
+        case RecordTable::Cases:
+            return {"Cases", "lastCase", "flight case"};
+        case RecordTable::Lists:
+            break;
     }
-    for (const QVariant& v : values)
-        query.addBindValue(v);
-    if (!query.exec()) {
-        error = errorText(query.lastError());
-        return false;
-    }
-    return true;
+    return {"Lists", "lastList", "list"};
 }
 
-// Numbers go into numeric columns as whole numbers when they are whole.
+QString quoted(const char* name) {
+    return QStringLiteral("\"%1\"").arg(QLatin1String(name));
+}
+
+QByteArray sqlOf(const QString& sql) {
+    return sql.toUtf8();
+}
+
+// The id the next row of the table gets: one above its counter and above
+// every id the table ever had (its highest row and SQLite's own memory of
+// deleted ones), never below 1. Nullopt with a failure on the connection
+// when the statement fails or no id is left.
+std::optional<qint64> nextIdOf(Connection& db, const IdTable& t) {
+    Statement counter(
+        db, sqlOf(QStringLiteral("SELECT %1 FROM \"Data\" LIMIT 1").arg(quoted(t.counter)))
+                .constData());
+    if (!counter.step()) {
+        if (counter.ok())
+            db.fail(kOwnFailure, QStringLiteral("Table Data holds no counter row."));
+        return std::nullopt;
+    }
+    qint64 highest =
+        std::max<qint64>(0, TextRules::wholeNumber(TextRules::numericValue(counter.shown(0))));
+
+    Statement maxId(
+        db, sqlOf(QStringLiteral("SELECT MAX(\"id\") FROM %1").arg(quoted(t.table))).constData());
+    if (!maxId.step() && !maxId.ok())
+        return std::nullopt;
+    if (const auto id = maxId.wholeNumber(0))
+        highest = std::max<qint64>(highest, *id);
+
+    // A register made without AUTOINCREMENT has no sqlite_sequence; it still works.
+    if (sqlite3_table_column_metadata(db.handle(), nullptr, "sqlite_sequence", "seq", nullptr,
+                                      nullptr, nullptr, nullptr, nullptr) == SQLITE_OK) {
+        Statement sequence(db, "SELECT \"seq\" FROM \"sqlite_sequence\" WHERE \"name\" = ?");
+        sequence.bind(QString::fromLatin1(t.table));
+        if (sequence.step()) {
+            if (const auto seq = sequence.wholeNumber(0))
+                highest = std::max<qint64>(highest, *seq);
+        } else if (!sequence.ok()) {
+            return std::nullopt;
+        }
+    }
+
+    if (highest >= kHighestId) {
+        db.fail(kOwnFailure, QStringLiteral("The register has no %1 id left: the highest "
+                                            "possible id has already been given.")
+                                 .arg(QLatin1String(t.noun)));
+        return std::nullopt;
+    }
+    return highest + 1;
+}
+
+// Takes the next id and records it as the counter, in the caller's transaction.
+std::optional<qint64> takeNextId(Connection& db, const IdTable& t) {
+    const auto next = nextIdOf(db, t);
+    if (!next)
+        return std::nullopt;
+    Statement update(
+        db, sqlOf(QStringLiteral("UPDATE \"Data\" SET %1 = ?").arg(quoted(t.counter))).constData());
+    update.bind(*next);
+    if (!update.run())
+        return std::nullopt;
+    return next;
+}
+
+// Numbers go into the number columns as whole numbers when they are whole.
 QVariant numberValue(const QVariant& value) {
     const double d = TextRules::numericValue(value);
-    if (d == static_cast<double>(static_cast<qint64>(d)))
+    if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9.0e18)
         return QVariant(static_cast<qint64>(d));
     return QVariant(d);
 }
 
-// Runs one statement that must change exactly one row.
-bool execChangingOneRow(QSqlQuery& query, const QString& sql, const QVariantList& values,
-                        QString& error) {
-    if (!exec(query, sql, values, error))
-        return false;
-    if (query.numRowsAffected() != 1) {
-        error = QStringLiteral("The record no longer exists.");
-        return false;
-    }
-    return true;
+bool isNumberColumn(ItemColumn c) {
+    return c == ItemColumn::CaseId || c == ItemColumn::Length;
 }
 
-std::optional<bool> hasRow(bool ok, bool found) {
-    return ok ? std::optional<bool>(found) : std::nullopt;
-}
-
-// The sqlite3 handle behind an open Qt connection, for the bulk read of the tree.
-sqlite3* nativeHandle(QSqlDatabase& db) {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
-
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) : db_(db) {
-        ok_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) == SQLITE_OK;
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return ok_; }
-    // True while there is a row; false at the end or on an error (see failed()).
-    bool step() {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW)
-            return true;
-        ok_ = ok_ && rc == SQLITE_DONE;
-        return false;
-    }
-    bool failed() const { return !ok_; }
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
-
-    std::int64_t integer(int col) { return sqlite3_column_int64(stmt_, col); }
-    // The column as a whole number when it holds one (3 and 3.0 alike).
-    std::optional<std::int64_t> wholeNumber(int col) {
-        switch (sqlite3_column_type(stmt_, col)) {
-            case SQLITE_INTEGER:
-                return sqlite3_column_int64(stmt_, col);
-            case SQLITE_FLOAT: {
-                const double d = sqlite3_column_double(stmt_, col);
-                const auto n = static_cast<std::int64_t>(d);
-                if (static_cast<double>(n) == d)
-                    return n;
-                return std::nullopt;
-            }
-            default:
-                return std::nullopt;
-        }
-    }
-    std::string_view text(int col) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        if (!p)
-            return {};
-        return std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
-    }
-
-private:
-    sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
-    bool ok_ = false;
-};
-
-bool readItemsAndCases(sqlite3* db, TreeData& tree, QString& error) {
-    std::vector<std::optional<std::int64_t>> caseOfItem;
-    {
-        Statement items(db, "SELECT id, \"desc\", caseID FROM Items ORDER BY id");
-        if (!items.ok()) {
-            error = items.error();
-            return false;
-        }
-        while (items.step()) {
-            tree.itemIds.push_back(items.integer(0));
-            tree.itemTexts.append(items.text(1));
-            caseOfItem.push_back(items.wholeNumber(2));
-        }
-        if (items.failed()) {
-            error = items.error();
-            return false;
-        }
-    }
-
-    std::unordered_map<std::int64_t, std::int32_t> caseIndex;
-    {
-        Statement cases(db, "SELECT id, FName FROM Cases ORDER BY id");
-        if (!cases.ok()) {
-            error = cases.error();
-            return false;
-        }
-        while (cases.step()) {
-            caseIndex.emplace(cases.integer(0), static_cast<std::int32_t>(tree.caseIds.size()));
-            tree.caseIds.push_back(cases.integer(0));
-            tree.caseTexts.append(cases.text(1));
-        }
-        if (cases.failed()) {
-            error = cases.error();
-            return false;
-        }
-    }
-
-    // Group the items by case, keeping id order within each case.
-    std::vector<std::int32_t> owner(caseOfItem.size(), -1);
-    std::vector<std::int32_t> count(tree.caseIds.size() + 1, 0);
-    for (std::size_t i = 0; i < caseOfItem.size(); ++i) {
-        if (!caseOfItem[i])
-            continue;
-        const auto found = caseIndex.find(*caseOfItem[i]);
-        if (found == caseIndex.end())
-            continue;
-        owner[i] = found->second;
-        ++count[static_cast<std::size_t>(found->second) + 1];
-    }
-    tree.caseItemStart.assign(tree.caseIds.size() + 1, 0);
-    for (std::size_t c = 0; c < tree.caseIds.size(); ++c)
-        tree.caseItemStart[c + 1] = tree.caseItemStart[c] + count[c + 1];
-    tree.caseItems.resize(static_cast<std::size_t>(tree.caseItemStart.back()));
-    std::vector<std::int32_t> next(tree.caseItemStart.begin(), tree.caseItemStart.end() - 1);
-    for (std::size_t i = 0; i < owner.size(); ++i) {
-        if (owner[i] >= 0)
-            tree.caseItems[static_cast<std::size_t>(next[owner[i]]++)] =
-                static_cast<std::int32_t>(i);
-    }
-    return true;
-}
-
-bool readLists(sqlite3* db, TreeData& tree, QString& error) {
-    std::unordered_map<std::int64_t, std::int32_t> listIndex;
-    {
-        Statement lists(db, "SELECT id, ListName FROM Lists ORDER BY id");
-        if (!lists.ok()) {
-            error = lists.error();
-            return false;
-        }
-        while (lists.step()) {
-            listIndex.emplace(lists.integer(0), static_cast<std::int32_t>(tree.listIds.size()));
-            tree.listIds.push_back(lists.integer(0));
-            tree.listTexts.append(lists.text(1));
-        }
-        if (lists.failed()) {
-            error = lists.error();
-            return false;
-        }
-    }
-
-    struct Line {
-        std::int32_t list;
-        std::int64_t item;
-        std::uint32_t text;  // index into rawTexts
-    };
-    std::vector<Line> lines;
-    TextPool rawTexts;
-    {
-        Statement data(db, "SELECT listid, itemid, itemdesc FROM ListData");
-        if (!data.ok()) {
-            error = data.error();
-            return false;
-        }
-        while (data.step()) {
-            const auto listId = data.wholeNumber(0);
-            const auto itemId = data.wholeNumber(1);
-            if (!listId || !itemId)
-                continue;
-            const auto found = listIndex.find(*listId);
-            if (found == listIndex.end())
-                continue;
-            lines.push_back({found->second, *itemId, static_cast<std::uint32_t>(rawTexts.size())});
-            rawTexts.append(data.text(2));
-        }
-        if (data.failed()) {
-            error = data.error();
-            return false;
-        }
-    }
-
-    // Each list's lines by item id, as the per-list statement returns them;
-    // a pair that repeats is shown once.
-    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
-        return a.list != b.list ? a.list < b.list : a.item < b.item;
-    });
-    std::vector<std::int32_t> count(tree.listIds.size() + 1, 0);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0 && lines[i].list == lines[i - 1].list && lines[i].item == lines[i - 1].item)
-            continue;
-        tree.lineItemIds.push_back(lines[i].item);
-        tree.lineTexts.append(rawTexts.view(lines[i].text));
-        ++count[static_cast<std::size_t>(lines[i].list) + 1];
-    }
-    tree.listLineStart.assign(tree.listIds.size() + 1, 0);
-    for (std::size_t l = 0; l < tree.listIds.size(); ++l)
-        tree.listLineStart[l + 1] = tree.listLineStart[l] + count[l + 1];
-    return true;
-}
-
-ItemRecord itemFrom(const QSqlQuery& q) {
-    ItemRecord item;
-    item.id = textOf(q.value(0));
-    for (int c = 0; c < kItemDataColumnCount; ++c)
-        item.values[static_cast<std::size_t>(c)] = textOf(q.value(c + 1));
-    return item;
-}
-
-QVariantList itemBindValues(const ItemWrite& values) {
-    QVariantList binds;
+QVariantList itemValues(const ItemWrite& values) {
+    QVariantList out;
     for (int c = 0; c < kItemDataColumnCount; ++c) {
-        const auto column = static_cast<ItemColumn>(c);
         const QVariant& v = values[static_cast<std::size_t>(c)];
-        if (column == ItemColumn::CaseId || column == ItemColumn::Length)
-            binds << numberValue(v);
-        else
-            binds << QVariant(v.isNull() ? QString() : v.toString());
+        out << (isNumberColumn(static_cast<ItemColumn>(c))
+                    ? numberValue(v)
+                    : QVariant(v.isNull() ? QString() : v.toString()));
     }
-    return binds;
+    return out;
 }
 
 QString itemColumnList() {
     QStringList names;
     for (const char* n : itemColumnNames())
-        names << QStringLiteral("\"%1\"").arg(QLatin1String(n));
+        names << quoted(n);
     return names.join(QStringLiteral(", "));
 }
 
-// Takes the id for a new row of `table` and records it in the counter
-// `column` of Data: one more than both the counter and the highest id the
-// table ever had, so a label printed under the predicted id (counter + 1)
-// names the new row and no id is ever given twice. Table and column are
-// fixed names of the schema.
-std::optional<qint64> takeNextId(QSqlDatabase& db, const char* table, const char* column,
-                                 QString& error) {
-    QSqlQuery counter(db);
-    if (!exec(counter, QStringLiteral("SELECT %1 FROM Data LIMIT 1").arg(QLatin1String(column)), {},
-              error))
-        return std::nullopt;
-    if (!counter.next()) {
-        error = QStringLiteral("Table Data holds no counter row.");
-        return std::nullopt;
+const QList<const char*>& caseColumnNames() {
+    static const QList<const char*> names = {"FName", "FLocation", "FBought", "FNotes", "FWheeled"};
+    return names;
+}
+
+QList<const char*> itemColumnNameList() {
+    QList<const char*> names;
+    for (const char* n : itemColumnNames())
+        names << n;
+    return names;
+}
+
+// What an editor stores for a column left null: empty text, or 0 for the
+// number columns.
+QList<QVariant> itemEmptyValues() {
+    QList<QVariant> values;
+    for (int c = 0; c < kItemDataColumnCount; ++c)
+        values << (isNumberColumn(static_cast<ItemColumn>(c)) ? QVariant(qint64(0))
+                                                              : QVariant(QString()));
+    return values;
+}
+
+void bindAll(Statement& statement, const QVariantList& values) {
+    for (const QVariant& v : values)
+        statement.bind(v);
+}
+
+// The plain words for a failure, and what the user can do about it.
+QString explanation(const QString& file, int code, const QString& missing) {
+    switch (code) {
+        case SQLITE_NOTADB:
+            return QStringLiteral(
+                       "The register %1 is not a Quarvel database. Restore data.mdb "
+                       "from a backup.")
+                .arg(file);
+        case SQLITE_CORRUPT:
+            return QStringLiteral("The register %1 is damaged. Restore data.mdb from a backup.")
+                .arg(file);
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral(
+                       "The register %1 is in use by another program; try again in "
+                       "a moment.")
+                .arg(file);
+        case SQLITE_READONLY:
+            return QStringLiteral(
+                       "The register %1 is read-only. Ask for write access to the file "
+                       "and its folder, then try again.")
+                .arg(file);
+        case SQLITE_FULL:
+            return QStringLiteral(
+                       "The disk that holds the register %1 is full. Free some space, "
+                       "then try again.")
+                .arg(file);
+        case SQLITE_CANTOPEN:
+            return QStringLiteral(
+                       "The register %1 could not be opened. Check that the file and "
+                       "its folder can be read and written.")
+                .arg(file);
+        case SQLITE_IOERR:
+            return QStringLiteral(
+                       "The register %1 could not be read or written: the disk "
+                       "reported an error.")
+                .arg(file);
+        default:
+            break;
     }
-    qint64 next = static_cast<qint64>(TextRules::numericValue(counter.value(0))) + 1;
-
-    QSqlQuery highest(db);
-    if (!exec(highest, QStringLiteral("SELECT MAX(id) FROM %1").arg(QLatin1String(table)), {},
-              error))
-        return std::nullopt;
-    if (highest.next())
-        next = std::max(next, highest.value(0).toLongLong() + 1);
-    // Ids of deleted rows are remembered here; a register without it still works.
-    QSqlQuery sequence(db);
-    QString ignored;
-    if (exec(sequence, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"),
-             {QLatin1String(table)}, ignored) &&
-        sequence.next())
-        next = std::max(next, sequence.value(0).toLongLong() + 1);
-
-    QSqlQuery update(db);
-    if (!exec(update, QStringLiteral("UPDATE Data SET %1 = ?").arg(QLatin1String(column)), {next},
-              error))
-        return std::nullopt;
-    return next;
-}
-
-bool readIdTexts(QSqlDatabase& db, const QString& sql, const QVariantList& values,
-                 QList<IdText>& out, QString& error) {
-    QSqlQuery q(db);
-    if (!exec(q, sql, values, error))
-        return false;
-    while (q.next())
-        out.append({q.value(0).toLongLong(), textOf(q.value(1))});
-    return true;
-}
-
-bool rowExists(QSqlDatabase& db, const QString& sql, const QVariantList& values, bool& found,
-               QString& error) {
-    QSqlQuery q(db);
-    if (!exec(q, sql, values, error))
-        return false;
-    found = q.next();
-    return true;
+    if (!missing.isEmpty())
+        return QStringLiteral(
+                   "The register %1 is not a complete Quarvel database: %2. Restore "
+                   "data.mdb from a backup.")
+            .arg(file, missing);
+    return QStringLiteral("Database file: %1").arg(file);
 }
 
 }  // namespace
@@ -377,49 +221,46 @@ bool rowExists(QSqlDatabase& db, const QString& sql, const QVariantList& values,
 Store::Store(QString databasePath, FailureReporter reporter)
     : path_(std::move(databasePath)), reporter_(std::move(reporter)) {}
 
-void Store::report(const QString& what, const QString& reason) {
+void Store::report(const QString& what, Connection* db, const QString& text, int code) {
     if (!reporter_)
         return;
-    reporter_(QStringLiteral("Quarvel could not %1.\n\nDatabase file: %2\n\n%3")
-                  .arg(what, QDir::toNativeSeparators(path_), reason));
+    const QString file = QDir::toNativeSeparators(path_);
+    // A statement that names a missing table or column fails with a plain
+    // SQL error; say which part of the register is missing.
+    const QString missing =
+        db && db->isOpen() && code == SQLITE_ERROR ? Schema::missingPart(*db) : QString();
+    QString message = QStringLiteral("Quarvel could not %1.\n\n").arg(what);
+    if (code == kOwnFailure) {
+        message += text + QStringLiteral("\n\nDatabase file: %1").arg(file);
+    } else {
+        message += explanation(file, code, missing);
+        message += QStringLiteral("\n\n(SQLite: %1)").arg(text);
+    }
+    reporter_(message);
 }
 
-bool Store::run(const QString& what, const Body& body, bool transactional) {
-    static QAtomicInteger<quint64> serial;
-    const QString name = QStringLiteral("quarvel-%1").arg(serial.fetchAndAddRelaxed(1));
-    QString error;
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        if (!QFileInfo::exists(path_)) {
-            error = QStringLiteral("The file does not exist.");
-        } else {
-            // mode=rw: never create a file that is not there.
-            db.setDatabaseName(QUrl::fromLocalFile(path_).toString(QUrl::FullyEncoded) +
-                               QStringLiteral("?mode=rw"));
-            db.setConnectOptions(
-                QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-            if (!db.open()) {
-                error = errorText(db.lastError());
-            } else if (transactional && !db.transaction()) {
-                error = errorText(db.lastError());
-            } else {
-                ok = body(db, error);
-                if (transactional) {
-                    if (ok && !db.commit()) {
-                        error = errorText(db.lastError());
-                        ok = false;
-                    }
-                    if (!ok)
-                        db.rollback();
-                }
-            }
-            db.close();
-        }
+bool Store::run(const QString& what, Mode mode, const Body& body) {
+    if (!QFileInfo::exists(path_)) {
+        report(what, nullptr,
+               QStringLiteral("The register does not exist. Put data.mdb back into the "
+                              "program's folder or restore it from a backup."),
+               kOwnFailure);
+        return false;
     }
-    QSqlDatabase::removeDatabase(name);
-    if (!ok)
-        report(what, error.isEmpty() ? QStringLiteral("Unknown error.") : error);
+    Connection db(path_, kBusyTimeoutMs);
+    // A writer takes the write lock at once, so the busy timeout applies to
+    // it; a reader sees one consistent state of the register.
+    bool ok = db.isOpen() && db.exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    if (ok) {
+        ok = body(db) && db.exec("COMMIT");
+        if (!ok)
+            sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    if (!ok) {
+        const Sqlite::Failure failure =
+            db.failure().value_or(Sqlite::Failure{kOwnFailure, QStringLiteral("Unknown error.")});
+        report(what, &db, failure.text, failure.code);
+    }
     return ok;
 }
 
@@ -438,11 +279,13 @@ bool Store::createEmptyDatabase(const QString& path, QString* error) {
         sqlite3_close(db);
         return false;
     }
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    int count = 0;
+    const char* const* statements = Schema::createStatements(&count);
     bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    for (const char* sql : kSchema) {
-        if (ok)
-            ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
+    for (int i = 0; ok && i < count; ++i)
+        ok = sqlite3_exec(db, statements[i], nullptr, nullptr, nullptr) == SQLITE_OK;
     if (ok)
         ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok && error)
@@ -453,388 +296,414 @@ bool Store::createEmptyDatabase(const QString& path, QString* error) {
     return ok;
 }
 
+// --- Shapes of reading --------------------------------------------------------
+
+bool Store::readRows(const QString& what, const char* sql, const QVariantList& values,
+                     const RowReader& readRow) {
+    return run(what, Mode::Read, [&](Connection& db) {
+        Statement statement(db, sql);
+        bindAll(statement, values);
+        while (statement.step())
+            readRow(statement);
+        return statement.ok();
+    });
+}
+
+std::optional<IdTextRows> Store::idTexts(const QString& what, const char* sql,
+                                         const QVariantList& values) {
+    IdTextRows rows;
+    const bool ok = readRows(what, sql, values, [&rows](const Statement& row) {
+        rows.append(row.wholeNumber(0).value_or(0), row.utf8(1));
+    });
+    return ok ? std::optional<IdTextRows>(std::move(rows)) : std::nullopt;
+}
+
+std::optional<bool> Store::exists(const QString& what, const char* sql,
+                                  const QVariantList& values) {
+    bool found = false;
+    const bool ok = readRows(what, sql, values, [&found](const Statement&) { found = true; });
+    return ok ? std::optional<bool>(found) : std::nullopt;
+}
+
 // --- Main tree ----------------------------------------------------------------
 
 std::optional<TreeData> Store::readTree() {
     TreeData tree;
-    const bool ok = run(QStringLiteral("read the register"), [&](QSqlDatabase& db, QString& error) {
-        sqlite3* handle = nativeHandle(db);
-        if (!handle) {
-            error = QStringLiteral("The database driver gave no SQLite handle.");
-            return false;
-        }
-        return readItemsAndCases(handle, tree, error) && readLists(handle, tree, error);
-    });
-    if (!ok)
+    const bool ok = run(QStringLiteral("read the register"), Mode::Read,
+                        [&](Connection& db) { return TreeReader::read(db, tree); });
+    return ok ? std::optional<TreeData>(std::move(tree)) : std::nullopt;
+}
+
+// --- New ids ------------------------------------------------------------------
+
+std::optional<qint64> Store::predictedId(RecordTable table) {
+    const IdTable t = idTableOf(table);
+    std::optional<qint64> next;
+    const bool ok = run(QStringLiteral("find the id of a new %1").arg(QLatin1String(t.noun)),
+                        Mode::Read, [&](Connection& db) {
+                            next = nextIdOf(db, t);
+                            return next.has_value();
+                        });
+    return ok ? next : std::nullopt;
+}
+
+std::optional<Counters> Store::counters() {
+    Counters counters;
+    bool found = false;
+    const bool ok =
+        readRows(QStringLiteral("read the id counters"),
+                 R"(SELECT "lastid", "lastCase", "lastList" FROM "Data" LIMIT 1)", {},
+                 [&](const Statement& row) {
+                     found = true;
+                     const auto counter = [&row](int col) {
+                         return TextRules::wholeNumber(TextRules::numericValue(row.shown(col)));
+                     };
+                     counters = {counter(0), counter(1), counter(2)};
+                 });
+    if (ok && !found) {
+        report(QStringLiteral("read the id counters"), nullptr,
+               QStringLiteral("Table Data holds no counter row."), kOwnFailure);
         return std::nullopt;
-    return tree;
+    }
+    return ok ? std::optional<Counters>(counters) : std::nullopt;
 }
 
 // --- Items --------------------------------------------------------------------
 
 Store::Rows<ItemRecord> Store::itemsWithId(qint64 id) {
     QList<ItemRecord> rows;
-    const bool ok = run(QStringLiteral("read item %1").arg(id), [&](QSqlDatabase& db,
-                                                                    QString& error) {
-        QSqlQuery q(db);
-        if (!exec(q, QStringLiteral("SELECT id, %1 FROM Items WHERE id = ?").arg(itemColumnList()),
-                  {id}, error))
-            return false;
-        while (q.next())
-            rows.append(itemFrom(q));
-        return true;
-    });
+    const QByteArray sql = sqlOf(
+        QStringLiteral("SELECT \"id\", %1 FROM \"Items\" WHERE \"id\" = ?").arg(itemColumnList()));
+    const bool ok = readRows(QStringLiteral("read item %1").arg(id), sql.constData(), {id},
+                             [&rows](const Statement& row) {
+                                 ItemRecord item;
+                                 item.id = row.shown(0);
+                                 for (int c = 0; c < kItemDataColumnCount; ++c)
+                                     item.values[static_cast<std::size_t>(c)] = row.shown(c + 1);
+                                 rows.append(item);
+                             });
     return ok ? Rows<ItemRecord>(rows) : std::nullopt;
 }
 
 std::optional<bool> Store::itemExists(qint64 id) {
-    bool found = false;
-    const bool ok = run(QStringLiteral("look up item %1").arg(id), [&](QSqlDatabase& db,
-                                                                       QString& e) {
-        return rowExists(db, QStringLiteral("SELECT 1 FROM Items WHERE id = ?"), {id}, found, e);
-    });
-    return hasRow(ok, found);
+    return exists(QStringLiteral("look up item %1").arg(id),
+                  R"(SELECT 1 FROM "Items" WHERE "id" = ?)", {id});
 }
 
-Store::Rows<IdText> Store::allItems() {
-    QList<IdText> rows;
-    const bool ok = run(QStringLiteral("read the items"), [&](QSqlDatabase& db, QString& e) {
-        return readIdTexts(db, QStringLiteral("SELECT id, \"desc\" FROM Items ORDER BY id"), {},
-                           rows, e);
-    });
-    return ok ? Rows<IdText>(rows) : std::nullopt;
+std::optional<IdTextRows> Store::allItems() {
+    return idTexts(QStringLiteral("read the items"),
+                   R"(SELECT "id", "desc" FROM "Items" ORDER BY "id")");
 }
 
-Store::Rows<IdText> Store::itemsInCase(qint64 caseId) {
-    QList<IdText> rows;
-    const bool ok = run(
-        QStringLiteral("read the items of case F%1").arg(caseId),
-        [&](QSqlDatabase& db, QString& e) {
-            return readIdTexts(
-                db, QStringLiteral("SELECT id, \"desc\" FROM Items WHERE caseID = ? ORDER BY id"),
-                {caseId}, rows, e);
-        });
-    return ok ? Rows<IdText>(rows) : std::nullopt;
+std::optional<IdTextRows> Store::itemsInCase(qint64 caseId) {
+    return idTexts(QStringLiteral("read the items of flight case F%1").arg(caseId),
+                   R"(SELECT "id", "desc" FROM "Items" WHERE "caseID" = ? ORDER BY "id")",
+                   {caseId});
 }
 
-Store::Rows<IdText> Store::itemsInCaseByCategory(qint64 caseId) {
-    QList<IdText> rows;
-    const bool ok =
-        run(QStringLiteral("read the items of case F%1").arg(caseId),
-            [&](QSqlDatabase& db, QString& e) {
-                return readIdTexts(db,
-                                   QStringLiteral("SELECT id, \"desc\" FROM Items "
-                                                  "WHERE caseID = ? ORDER BY category, id"),
-                                   {caseId}, rows, e);
-            });
-    return ok ? Rows<IdText>(rows) : std::nullopt;
+std::optional<IdTextRows> Store::itemsInCaseByCategory(qint64 caseId) {
+    return idTexts(
+        QStringLiteral("read the items of flight case F%1").arg(caseId),
+        R"(SELECT "id", "desc" FROM "Items" WHERE "caseID" = ? ORDER BY "category", "id")",
+        {caseId});
 }
 
 std::optional<qint64> Store::insertItem(const ItemWrite& values) {
-    qint64 newId = 0;
-    const bool ok = run(
-        QStringLiteral("save the new item"),
-        [&](QSqlDatabase& db, QString& error) {
-            const auto id = takeNextId(db, "Items", "lastid", error);
-            if (!id)
-                return false;
-            QSqlQuery q(db);
-            const QString sql =
-                QStringLiteral("INSERT INTO Items (id, %1) VALUES (?, %2)")
-                    .arg(itemColumnList(), QStringList(kItemDataColumnCount, QStringLiteral("?"))
-                                               .join(QStringLiteral(", ")));
-            if (!exec(q, sql, QVariantList{*id} + itemBindValues(values), error))
-                return false;
-            newId = *id;
-            return true;
-        },
-        true);
-    return ok ? std::optional<qint64>(newId) : std::nullopt;
+    std::optional<qint64> newId;
+    const QByteArray sql =
+        sqlOf(QStringLiteral("INSERT INTO \"Items\" (\"id\", %1) VALUES (?%2)")
+                  .arg(itemColumnList(), QStringLiteral(", ?").repeated(kItemDataColumnCount)));
+    run(QStringLiteral("save the new item"), Mode::Write, [&](Connection& db) {
+        const auto id = takeNextId(db, idTableOf(RecordTable::Items));
+        if (!id)
+            return false;
+        Statement insert(db, sql.constData());
+        insert.bind(*id);
+        bindAll(insert, itemValues(values));
+        if (!insert.run())
+            return false;
+        newId = id;
+        return true;
+    });
+    return newId;
 }
 
-bool Store::updateItem(qint64 id, const ItemWrite& values) {
-    return run(QStringLiteral("save item %1").arg(id), [&](QSqlDatabase& db, QString& error) {
-        QStringList sets;
-        for (const char* n : itemColumnNames())
-            sets << QStringLiteral("\"%1\" = ?").arg(QLatin1String(n));
-        QVariantList binds = itemBindValues(values);
-        binds << id;
-        QSqlQuery q(db);
-        return execChangingOneRow(
-            q,
-            QStringLiteral("UPDATE Items SET %1 WHERE id = ?").arg(sets.join(QStringLiteral(", "))),
-            binds, error);
-    });
+SaveResult Store::updateItem(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
+    QList<ColumnChange> numbered = changes;
+    for (ColumnChange& change : numbered) {
+        if (isNumberColumn(static_cast<ItemColumn>(change.column)))
+            change.value = numberValue(change.value);
+    }
+    return updateColumns(QStringLiteral("save item %1").arg(id), "Items", itemColumnNameList(),
+                         itemEmptyValues(), id, numbered, overwrite);
+}
+
+PutInCaseResult Store::setItemCase(qint64 itemId, qint64 caseId) {
+    PutInCaseResult result = PutInCaseResult::Done;
+    const bool ok =
+        run(QStringLiteral("put item %1 into flight case F%2").arg(itemId).arg(caseId), Mode::Write,
+            [&](Connection& db) {
+                if (caseId != 0) {
+                    Statement found(db, R"(SELECT 1 FROM "Cases" WHERE "id" = ?)");
+                    found.bind(caseId);
+                    if (!found.step()) {
+                        result = PutInCaseResult::CaseGone;
+                        return found.ok();
+                    }
+                }
+                Statement update(db, R"(UPDATE "Items" SET "caseID" = ? WHERE "id" = ?)");
+                update.bind(caseId).bind(itemId);
+                if (!update.run())
+                    return false;
+                if (update.changes() == 0)
+                    result = PutInCaseResult::ItemGone;
+                return true;
+            });
+    return ok ? result : PutInCaseResult::Failed;
 }
 
 bool Store::deleteItem(qint64 id) {
-    return run(QStringLiteral("delete item %1").arg(id), [&](QSqlDatabase& db, QString& error) {
-        QSqlQuery q(db);
-        return exec(q, QStringLiteral("DELETE FROM Items WHERE id = ?"), {id}, error);
+    return run(QStringLiteral("delete item %1").arg(id), Mode::Write, [&](Connection& db) {
+        Statement statement(db, R"(DELETE FROM "Items" WHERE "id" = ?)");
+        statement.bind(id);
+        return statement.run();
     });
+}
+
+// --- Shared by the updates -----------------------------------------------------
+
+// Writes the changed columns of one row; every other column keeps its value
+// but turns from null into its empty value. A changed column whose stored
+// text is no longer what the editor loaded counts as changed elsewhere.
+SaveResult Store::updateColumns(const QString& what, const char* table,
+                                const QList<const char*>& columnNames,
+                                const QList<QVariant>& emptyValues, qint64 id,
+                                const QList<ColumnChange>& changes, bool overwrite) {
+    QStringList selected;
+    for (const char* name : columnNames)
+        selected << quoted(name);
+    const QByteArray readSql = sqlOf(QStringLiteral("SELECT %1 FROM %2 WHERE \"id\" = ?")
+                                         .arg(selected.join(QStringLiteral(", ")), quoted(table)));
+
+    QStringList sets;
+    QVariantList values;
+    for (int c = 0; c < columnNames.size(); ++c) {
+        const auto change = std::find_if(changes.begin(), changes.end(),
+                                         [c](const ColumnChange& x) { return x.column == c; });
+        if (change != changes.end()) {
+            sets << QStringLiteral("%1 = ?").arg(quoted(columnNames[c]));
+            values << change->value;
+        } else {
+            sets << QStringLiteral("%1 = COALESCE(%1, ?)").arg(quoted(columnNames[c]));
+            values << emptyValues[c];
+        }
+    }
+    values << id;
+    const QByteArray writeSql = sqlOf(QStringLiteral("UPDATE %1 SET %2 WHERE \"id\" = ?")
+                                          .arg(quoted(table), sets.join(QStringLiteral(", "))));
+
+    SaveResult result = SaveResult::Saved;
+    bool gone = false;
+    const bool ok = run(what, Mode::Write, [&](Connection& db) {
+        Statement current(db, readSql.constData());
+        current.bind(id);
+        if (!current.step()) {
+            if (!current.ok())
+                return false;
+            gone = true;
+            db.fail(kOwnFailure, QStringLiteral("The record no longer exists: it was deleted "
+                                                "since it was opened."));
+            return false;
+        }
+        if (!overwrite) {
+            for (const ColumnChange& change : changes) {
+                if (current.shown(change.column) != change.loadedText) {
+                    result = SaveResult::ChangedElsewhere;
+                    return true;
+                }
+            }
+        }
+        Statement update(db, writeSql.constData());
+        bindAll(update, values);
+        return update.run();
+    });
+    if (gone)
+        return SaveResult::Gone;
+    return ok ? result : SaveResult::Failed;
 }
 
 // --- Cases --------------------------------------------------------------------
 
-Store::Rows<IdText> Store::allCases() {
-    QList<IdText> rows;
-    const bool ok = run(QStringLiteral("read the flight cases"), [&](QSqlDatabase& db, QString& e) {
-        return readIdTexts(db, QStringLiteral("SELECT id, FName FROM Cases ORDER BY id"), {}, rows,
-                           e);
-    });
-    return ok ? Rows<IdText>(rows) : std::nullopt;
+std::optional<IdTextRows> Store::allCases() {
+    return idTexts(QStringLiteral("read the flight cases"),
+                   R"(SELECT "id", "FName" FROM "Cases" ORDER BY "id")");
 }
 
 Store::Rows<CaseRecord> Store::casesWithId(qint64 id) {
     QList<CaseRecord> rows;
-    const bool ok =
-        run(QStringLiteral("read flight case F%1").arg(id), [&](QSqlDatabase& db, QString& error) {
-            QSqlQuery q(db);
-            if (!exec(q,
-                      QStringLiteral("SELECT id, FName, FLocation, FBought, FNotes, FWheeled "
-                                     "FROM Cases WHERE id = ?"),
-                      {id}, error))
-                return false;
-            while (q.next()) {
-                rows.append({textOf(q.value(0)), textOf(q.value(1)), textOf(q.value(2)),
-                             textOf(q.value(3)), textOf(q.value(4)), textOf(q.value(5))});
-            }
-            return true;
+    const bool ok = readRows(
+        QStringLiteral("read flight case F%1").arg(id),
+        R"(SELECT "id", "FName", "FLocation", "FBought", "FNotes", "FWheeled" FROM "Cases" )"
+        R"(WHERE "id" = ?)",
+        {id}, [&rows](const Statement& row) {
+            rows.append({row.shown(0), row.shown(1), row.shown(2), row.shown(3), row.shown(4),
+                         row.shown(5)});
         });
     return ok ? Rows<CaseRecord>(rows) : std::nullopt;
 }
 
 std::optional<bool> Store::caseExists(qint64 id) {
-    bool found = false;
-    const bool ok = run(QStringLiteral("look up flight case F%1").arg(id), [&](QSqlDatabase& db,
-                                                                               QString& e) {
-        return rowExists(db, QStringLiteral("SELECT 1 FROM Cases WHERE id = ?"), {id}, found, e);
-    });
-    return hasRow(ok, found);
+    return exists(QStringLiteral("look up flight case F%1").arg(id),
+                  R"(SELECT 1 FROM "Cases" WHERE "id" = ?)", {id});
 }
 
 std::optional<qint64> Store::insertCase(const CaseRecord& values) {
-    qint64 newId = 0;
-    const bool ok = run(
-        QStringLiteral("save the new flight case"),
-        [&](QSqlDatabase& db, QString& error) {
-            const auto id = takeNextId(db, "Cases", "lastCase", error);
-            if (!id)
-                return false;
-            QSqlQuery q(db);
-            if (!exec(q,
-                      QStringLiteral("INSERT INTO Cases (id, FName, FLocation, FBought, FNotes, "
-                                     "FWheeled) VALUES (?, ?, ?, ?, ?, ?)"),
-                      {*id, values.name, values.location, values.bought, values.notes,
-                       values.wheeled},
-                      error))
-                return false;
-            newId = *id;
-            return true;
-        },
-        true);
-    return ok ? std::optional<qint64>(newId) : std::nullopt;
-}
-
-bool Store::updateCase(qint64 id, const CaseRecord& values) {
-    return run(QStringLiteral("save flight case F%1").arg(id), [&](QSqlDatabase& db,
-                                                                   QString& error) {
-        QSqlQuery q(db);
-        return execChangingOneRow(
-            q,
-            QStringLiteral("UPDATE Cases SET FName = ?, FLocation = ?, "
-                           "FBought = ?, FNotes = ?, FWheeled = ? WHERE id = ?"),
-            {values.name, values.location, values.bought, values.notes, values.wheeled, id}, error);
+    std::optional<qint64> newId;
+    run(QStringLiteral("save the new flight case"), Mode::Write, [&](Connection& db) {
+        const auto id = takeNextId(db, idTableOf(RecordTable::Cases));
+        if (!id)
+            return false;
+        Statement insert(db, R"(INSERT INTO "Cases" ("id", "FName", "FLocation", "FBought", )"
+                             R"("FNotes", "FWheeled") VALUES (?, ?, ?, ?, ?, ?))");
+        insert.bind(*id)
+            .bind(values.name)
+            .bind(values.location)
+            .bind(values.bought)
+            .bind(values.notes)
+            .bind(values.wheeled);
+        if (!insert.run())
+            return false;
+        newId = id;
+        return true;
     });
+    return newId;
 }
 
-bool Store::deleteCase(qint64 id) {
-    return run(QStringLiteral("delete flight case F%1").arg(id),
-               [&](QSqlDatabase& db, QString& error) {
-                   QSqlQuery q(db);
-                   return exec(q, QStringLiteral("DELETE FROM Cases WHERE id = ?"), {id}, error);
-               });
+SaveResult Store::updateCase(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
+    return updateColumns(QStringLiteral("save flight case F%1").arg(id), "Cases", caseColumnNames(),
+                         QList<QVariant>(kCaseDataColumnCount, QString()), id, changes, overwrite);
 }
 
 // --- Lists --------------------------------------------------------------------
 
 Store::Rows<ListRecord> Store::listsWithId(qint64 id) {
     QList<ListRecord> rows;
-    const bool ok = run(QStringLiteral("read list %1").arg(id), [&](QSqlDatabase& db,
-                                                                    QString& error) {
-        QSqlQuery q(db);
-        if (!exec(q, QStringLiteral("SELECT id, ListName FROM Lists WHERE id = ?"), {id}, error))
-            return false;
-        while (q.next())
-            rows.append({textOf(q.value(0)), textOf(q.value(1))});
-        return true;
-    });
+    const bool ok = readRows(QStringLiteral("read list %1").arg(id),
+                             R"(SELECT "id", "ListName" FROM "Lists" WHERE "id" = ?)", {id},
+                             [&rows](const Statement& row) {
+                                 rows.append({row.shown(0), row.shown(1)});
+                             });
     return ok ? Rows<ListRecord>(rows) : std::nullopt;
 }
 
 std::optional<bool> Store::listExists(qint64 id) {
-    bool found = false;
-    const bool ok = run(QStringLiteral("look up list %1").arg(id), [&](QSqlDatabase& db,
-                                                                       QString& e) {
-        return rowExists(db, QStringLiteral("SELECT 1 FROM Lists WHERE id = ?"), {id}, found, e);
-    });
-    return hasRow(ok, found);
+    return exists(QStringLiteral("look up list %1").arg(id),
+                  R"(SELECT 1 FROM "Lists" WHERE "id" = ?)", {id});
 }
 
-Store::Rows<ListLineRecord> Store::listLines(qint64 listId) {
-    QList<ListLineRecord> rows;
-    const bool ok =
-        run(QStringLiteral("read the lines of list %1").arg(listId),
-            [&](QSqlDatabase& db, QString& error) {
-                QSqlQuery q(db);
-                if (!exec(q,
-                          QStringLiteral("SELECT itemid, itemdesc FROM ListData WHERE listid = ? "
-                                         "ORDER BY itemid"),
-                          {listId}, error))
-                    return false;
-                while (q.next())
-                    rows.append({q.value(0).toLongLong(), textOf(q.value(1))});
+std::optional<IdTextRows> Store::listLines(qint64 listId) {
+    return idTexts(
+        QStringLiteral("read the lines of list %1").arg(listId),
+        R"(SELECT "itemid", "itemdesc" FROM "ListData" WHERE "listid" = ? ORDER BY "itemid")",
+        {listId});
+}
+
+AddLineResult Store::addListLine(qint64 listId, qint64 itemId, const QString& itemDesc) {
+    AddLineResult result = AddLineResult::Added;
+    const bool ok = run(
+        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), Mode::Write,
+        [&](Connection& db) {
+            Statement list(db, R"(SELECT 1 FROM "Lists" WHERE "id" = ?)");
+            list.bind(listId);
+            if (!list.step()) {
+                result = AddLineResult::ListGone;
+                return list.ok();
+            }
+            Statement line(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
+            line.bind(listId).bind(itemId);
+            if (line.step()) {
+                result = AddLineResult::AlreadyOnList;
                 return true;
-            });
-    return ok ? Rows<ListLineRecord>(rows) : std::nullopt;
-}
-
-std::optional<bool> Store::listHasItem(qint64 listId, qint64 itemId) {
-    bool found = false;
-    const bool ok =
-        run(QStringLiteral("look up item %1 on list %2").arg(itemId).arg(listId),
-            [&](QSqlDatabase& db, QString& e) {
-                return rowExists(
-                    db, QStringLiteral("SELECT 1 FROM ListData WHERE listid = ? AND itemid = ?"),
-                    {listId, itemId}, found, e);
-            });
-    return hasRow(ok, found);
-}
-
-bool Store::addListLine(qint64 listId, qint64 itemId, const QString& itemDesc) {
-    return run(
-        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId),
-        [&](QSqlDatabase& db, QString& error) {
-            QSqlQuery q(db);
-            return exec(
-                q,
-                QStringLiteral("INSERT INTO ListData (listid, itemid, itemdesc) VALUES (?, ?, ?)"),
-                {listId, itemId, itemDesc}, error);
+            }
+            if (!line.ok())
+                return false;
+            Statement insert(
+                db, R"(INSERT INTO "ListData" ("listid", "itemid", "itemdesc") VALUES (?, ?, ?))");
+            insert.bind(listId).bind(itemId).bind(itemDesc);
+            return insert.run();
         });
+    return ok ? result : AddLineResult::Failed;
 }
 
 bool Store::removeListLine(qint64 listId, qint64 itemId) {
-    return run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
-               [&](QSqlDatabase& db, QString& error) {
-                   QSqlQuery q(db);
-                   return exec(
-                       q, QStringLiteral("DELETE FROM ListData WHERE listid = ? AND itemid = ?"),
-                       {listId, itemId}, error);
+    return run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId), Mode::Write,
+               [&](Connection& db) {
+                   Statement statement(
+                       db, R"(DELETE FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
+                   statement.bind(listId).bind(itemId);
+                   return statement.run();
                });
 }
 
 std::optional<qint64> Store::insertList(const QString& name) {
-    qint64 newId = 0;
-    const bool ok = run(
-        QStringLiteral("save the new list"),
-        [&](QSqlDatabase& db, QString& error) {
-            const auto id = takeNextId(db, "Lists", "lastList", error);
-            if (!id)
-                return false;
-            QSqlQuery q(db);
-            if (!exec(q, QStringLiteral("INSERT INTO Lists (id, ListName) VALUES (?, ?)"),
-                      {*id, name}, error))
-                return false;
-            newId = *id;
-            return true;
-        },
-        true);
-    return ok ? std::optional<qint64>(newId) : std::nullopt;
-}
-
-bool Store::updateList(qint64 id, const QString& name) {
-    return run(QStringLiteral("save list %1").arg(id), [&](QSqlDatabase& db, QString& error) {
-        QSqlQuery q(db);
-        return execChangingOneRow(q, QStringLiteral("UPDATE Lists SET ListName = ? WHERE id = ?"),
-                                  {name, id}, error);
+    std::optional<qint64> newId;
+    run(QStringLiteral("save the new list"), Mode::Write, [&](Connection& db) {
+        const auto id = takeNextId(db, idTableOf(RecordTable::Lists));
+        if (!id)
+            return false;
+        Statement insert(db, R"(INSERT INTO "Lists" ("id", "ListName") VALUES (?, ?))");
+        insert.bind(*id).bind(name);
+        if (!insert.run())
+            return false;
+        newId = id;
+        return true;
     });
+    return newId;
 }
 
-bool Store::deleteList(qint64 id) {
-    return run(
-        QStringLiteral("delete list %1").arg(id),
-        [&](QSqlDatabase& db, QString& error) {
-            QSqlQuery lines(db);
-            if (!exec(lines, QStringLiteral("DELETE FROM ListData WHERE listid = ?"), {id}, error))
-                return false;
-            QSqlQuery list(db);
-            return exec(list, QStringLiteral("DELETE FROM Lists WHERE id = ?"), {id}, error);
-        },
-        true);
+SaveResult Store::updateList(qint64 id, const QString& name, const QString& loadedName,
+                             bool overwrite) {
+    return updateColumns(QStringLiteral("save list %1").arg(id), "Lists", {"ListName"}, {QString()},
+                         id, {{0, name, loadedName}}, overwrite);
 }
 
 // --- Locations ----------------------------------------------------------------
 
-Store::Rows<QString> Store::locations() {
-    QList<QString> rows;
-    const bool ok = run(QStringLiteral("read the locations"), [&](QSqlDatabase& db,
-                                                                  QString& error) {
-        QSqlQuery q(db);
-        if (!exec(q, QStringLiteral("SELECT \"desc\" FROM Locations ORDER BY rowid"), {}, error))
+std::optional<IdTextRows> Store::locations() {
+    return idTexts(QStringLiteral("read the locations"),
+                   R"(SELECT "rowid", "desc" FROM "Locations" ORDER BY "rowid")");
+}
+
+AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
+    AddLocationResult result = AddLocationResult::Added;
+    const QString folded = name.toCaseFolded();
+    const bool ok = run(QStringLiteral("add the location"), Mode::Write, [&](Connection& db) {
+        // Compared in the program: SQLite folds letter case of A to Z only.
+        Statement names(db, R"(SELECT "desc" FROM "Locations")");
+        while (names.step()) {
+            if (names.shown(0).toCaseFolded() == folded) {
+                result = AddLocationResult::AlreadyThere;
+                return true;
+            }
+        }
+        if (!names.ok())
             return false;
-        while (q.next())
-            rows.append(textOf(q.value(0)));
+        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
+        insert.bind(name);
+        if (!insert.run())
+            return false;
+        if (rowId)
+            *rowId = sqlite3_last_insert_rowid(db.handle());
         return true;
     });
-    return ok ? Rows<QString>(rows) : std::nullopt;
+    return ok ? result : AddLocationResult::Failed;
 }
 
-std::optional<bool> Store::locationExists(const QString& name) {
-    bool found = false;
-    const bool ok = run(QStringLiteral("look up the location"), [&](QSqlDatabase& db, QString& e) {
-        return rowExists(
-            db, QStringLiteral("SELECT 1 FROM Locations WHERE \"desc\" = ? COLLATE NOCASE"), {name},
-            found, e);
+bool Store::deleteLocation(qint64 rowId, const QString& name) {
+    return run(QStringLiteral("delete the location"), Mode::Write, [&](Connection& db) {
+        Statement statement(
+            db, R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ? COLLATE BINARY)");
+        statement.bind(rowId).bind(name);
+        return statement.run();
     });
-    return hasRow(ok, found);
-}
-
-bool Store::addLocation(const QString& name) {
-    return run(QStringLiteral("add the location"), [&](QSqlDatabase& db, QString& error) {
-        QSqlQuery q(db);
-        return exec(q, QStringLiteral("INSERT INTO Locations (\"desc\") VALUES (?)"), {name},
-                    error);
-    });
-}
-
-// Deletes exactly the named row: a register that already holds the same
-// name in another letter case keeps that one.
-bool Store::deleteLocation(const QString& name) {
-    return run(QStringLiteral("delete the location"), [&](QSqlDatabase& db, QString& error) {
-        QSqlQuery q(db);
-        return exec(q, QStringLiteral("DELETE FROM Locations WHERE \"desc\" = ? COLLATE BINARY"),
-                    {name}, error);
-    });
-}
-
-// --- Counters -----------------------------------------------------------------
-
-std::optional<Counters> Store::counters() {
-    Counters counters;
-    const bool ok =
-        run(QStringLiteral("read the id counters"), [&](QSqlDatabase& db, QString& error) {
-            QSqlQuery q(db);
-            if (!exec(q, QStringLiteral("SELECT lastid, lastCase, lastList FROM Data LIMIT 1"), {},
-                      error))
-                return false;
-            if (!q.next()) {
-                error = QStringLiteral("Table Data holds no counter row.");
-                return false;
-            }
-            counters.lastId = static_cast<qint64>(TextRules::numericValue(q.value(0)));
-            counters.lastCase = static_cast<qint64>(TextRules::numericValue(q.value(1)));
-            counters.lastList = static_cast<qint64>(TextRules::numericValue(q.value(2)));
-            return true;
-        });
-    return ok ? std::optional<Counters>(counters) : std::nullopt;
 }

@@ -5,29 +5,34 @@
 #include <functional>
 #include <optional>
 
+#include "data/FailureReporter.h"
 #include "data/Records.h"
+#include "data/TextPool.h"
 #include "data/TreeData.h"
 
-class QSqlDatabase;
+namespace Sqlite {
+class Connection;
+class Statement;
+}  // namespace Sqlite
 
 // The one place that knows the tables of data.mdb and holds every statement
 // the program runs. Each operation opens its own connection, runs its
 // statements with bound values and closes it again, so nothing stays open
-// between window events.
+// between window events. Every operation that writes runs in one transaction
+// that takes the write lock at once, so a register in use by another program
+// is waited for (the busy timeout) instead of refused.
 //
-// When an operation fails (missing or unreadable file, not a database,
-// locked, a failed statement) nothing partial is stored, the failure reporter
-// is told what failed, and the method returns an empty optional or false.
+// When an operation fails (missing or unreadable file, not a database, in
+// use, read-only, disk full, a missing table or column, a failed statement)
+// nothing partial is stored, the failure reporter is told in plain words
+// what failed and what to do, and the method returns an empty optional,
+// false or Failed.
 class Store {
 public:
     template <class T>
     using Rows = std::optional<QList<T>>;
-    using FailureReporter = std::function<void(const QString& message)>;
 
     explicit Store(QString databasePath, FailureReporter reporter = {});
-
-    const QString& databasePath() const { return path_; }
-    void setFailureReporter(FailureReporter reporter) { reporter_ = std::move(reporter); }
 
     // Writes a new register: the six tables and the Data row with all
     // counters 0. Refuses to overwrite an existing file.
@@ -36,52 +41,76 @@ public:
     // --- Main tree -------------------------------------------------------
     std::optional<TreeData> readTree();
 
+    // --- New ids ---------------------------------------------------------
+    // The id the next record of that table gets: one above its counter and
+    // above every id the table ever had. Save gives the same id unless
+    // another program saved a record in between.
+    std::optional<qint64> predictedId(RecordTable table);
+    std::optional<Counters> counters();
+
     // --- Items -----------------------------------------------------------
     Rows<ItemRecord> itemsWithId(qint64 id);
     std::optional<bool> itemExists(qint64 id);
-    Rows<IdText> allItems();                            // id, desc in stored order
-    Rows<IdText> itemsInCase(qint64 caseId);            // by id
-    Rows<IdText> itemsInCaseByCategory(qint64 caseId);  // by category, then id
+    std::optional<IdTextRows> allItems();                            // id, desc by id
+    std::optional<IdTextRows> itemsInCase(qint64 caseId);            // by id
+    std::optional<IdTextRows> itemsInCaseByCategory(qint64 caseId);  // by category, then id
     // Raises lastid and adds the row in one transaction; returns the new id.
     std::optional<qint64> insertItem(const ItemWrite& values);
-    bool updateItem(qint64 id, const ItemWrite& values);
+    // Writes the changed columns only. Without overwrite, a changed column
+    // that was also changed elsewhere since the editor loaded it writes
+    // nothing and gives ChangedElsewhere. Columns left null are stored as
+    // empty text (0 for the number columns), as Save always did.
+    SaveResult updateItem(qint64 id, const QList<ColumnChange>& changes, bool overwrite);
+    // Puts the item into the case (0: into no case), changing nothing else.
+    PutInCaseResult setItemCase(qint64 itemId, qint64 caseId);
     bool deleteItem(qint64 id);
 
     // --- Cases -----------------------------------------------------------
-    Rows<IdText> allCases();  // id, FName in stored order
+    std::optional<IdTextRows> allCases();  // id, FName by id
     Rows<CaseRecord> casesWithId(qint64 id);
     std::optional<bool> caseExists(qint64 id);
     std::optional<qint64> insertCase(const CaseRecord& values);
-    bool updateCase(qint64 id, const CaseRecord& values);
-    bool deleteCase(qint64 id);
+    SaveResult updateCase(qint64 id, const QList<ColumnChange>& changes, bool overwrite);
 
     // --- Lists -----------------------------------------------------------
     Rows<ListRecord> listsWithId(qint64 id);
     std::optional<bool> listExists(qint64 id);
-    Rows<ListLineRecord> listLines(qint64 listId);
-    std::optional<bool> listHasItem(qint64 listId, qint64 itemId);
-    bool addListLine(qint64 listId, qint64 itemId, const QString& itemDesc);
+    std::optional<IdTextRows> listLines(qint64 listId);  // itemid, itemdesc by itemid
+    // Adds the line unless the list is gone or already holds the item.
+    AddLineResult addListLine(qint64 listId, qint64 itemId, const QString& itemDesc);
     bool removeListLine(qint64 listId, qint64 itemId);
     std::optional<qint64> insertList(const QString& name);
-    bool updateList(qint64 id, const QString& name);
-    bool deleteList(qint64 id);  // the list and all its lines
+    SaveResult updateList(qint64 id, const QString& name, const QString& loadedName,
+                          bool overwrite);
 
     // --- Locations -------------------------------------------------------
-    Rows<QString> locations();
-    std::optional<bool> locationExists(const QString& name);
-    bool addLocation(const QString& name);
-    bool deleteLocation(const QString& name);
-
-    // --- Counters --------------------------------------------------------
-    std::optional<Counters> counters();
+    // Row ids and names in stored order.
+    std::optional<IdTextRows> locations();
+    // Adds the name unless an equal name (letter case aside, in any script)
+    // is already there; gives the new row's id.
+    AddLocationResult addLocation(const QString& name, qint64* rowId = nullptr);
+    // Deletes exactly that row, and only while it still holds that name.
+    bool deleteLocation(qint64 rowId, const QString& name);
 
 private:
-    using Body = std::function<bool(QSqlDatabase& db, QString& error)>;
-    // Opens a connection, runs body and closes the connection. With
-    // transactional set, body runs in a transaction that is rolled back when
+    enum class Mode { Read, Write };
+    using Body = std::function<bool(Sqlite::Connection& db)>;
+    using RowReader = std::function<void(const Sqlite::Statement& row)>;
+
+    // Opens a connection and runs body in one transaction, rolled back when
     // body fails. Reports a failure described by `what` ("read the items").
-    bool run(const QString& what, const Body& body, bool transactional = false);
-    void report(const QString& what, const QString& reason);
+    bool run(const QString& what, Mode mode, const Body& body);
+    // Runs one reading statement and hands every row to readRow.
+    bool readRows(const QString& what, const char* sql, const QVariantList& values,
+                  const RowReader& readRow);
+    std::optional<IdTextRows> idTexts(const QString& what, const char* sql,
+                                      const QVariantList& values = {});
+    std::optional<bool> exists(const QString& what, const char* sql, const QVariantList& values);
+    SaveResult updateColumns(const QString& what, const char* table,
+                             const QList<const char*>& columnNames,
+                             const QList<QVariant>& emptyValues, qint64 id,
+                             const QList<ColumnChange>& changes, bool overwrite);
+    void report(const QString& what, Sqlite::Connection* db, const QString& text, int code);
 
     QString path_;
     FailureReporter reporter_;

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <limits>
 
 namespace TextRules {
 
@@ -91,6 +92,18 @@ double numericValue(const QVariant& value) {
     }
 }
 
+qint64 wholeNumber(double value) {
+    // 2^63 is exactly representable; anything at or above it is out of range.
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    if (std::isnan(value))
+        return 0;
+    if (value >= kTwoTo63)
+        return std::numeric_limits<qint64>::max();
+    if (value < -kTwoTo63)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(value);
+}
+
 QString numberText(double value) {
     if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 9.0e15)
         return QString::number(static_cast<qint64>(value));
@@ -100,8 +113,7 @@ QString numberText(double value) {
 qint64 IdFromListLine(const QString& line) {
     const QString head = line.left(10);
     const qsizetype lastHyphen = head.lastIndexOf(u'-');  // -1 when none
-    const double id = numericValue(line.left(lastHyphen + 1));
-    return static_cast<qint64>(id);
+    return wholeNumber(numericValue(line.left(lastHyphen + 1)));
 }
 
 QString listLine(qint64 id, const QString& text) {

@@ -19,6 +19,11 @@ double numericValue(const QString& text);
 // numericValue, empty as 0.
 double numericValue(const QVariant& value);
 
+// A number as a whole number of the 64-bit range: the fraction dropped,
+// numbers beyond the range clamped to its ends, a value that is not a
+// number (NaN) read as 0.
+qint64 wholeNumber(double value);
+
 // A number as the program writes it: whole numbers without a decimal point,
 // other numbers in their shortest exact form.
 QString numberText(double value);

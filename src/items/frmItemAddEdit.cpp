@@ -22,38 +22,12 @@ using WindowStyle::place;
 
 namespace {
 
-enum class EditWay { InputBox, DatePicker, FileDialog, CasePicker, LocationPicker };
-
-struct FieldTest {
-    const char* startsWith;
-    EditWay way;
-    const char* prompt;
-};
-
-// Tried in this order; the first whose text starts the line wins.
-const FieldTest kFieldTests[] = {
-    {"Category", EditWay::InputBox, "Please enter a new Category for this item"},
-    {"Description", EditWay::InputBox, "Please enter a new Description for this item"},
-    {"Manufacturer", EditWay::InputBox, "Please enter a new Manufacturer for this item"},
-    {"Model", EditWay::InputBox, "Please enter a new Model for this item"},
-    {"Date of Manufacture", EditWay::DatePicker, nullptr},
-    {"Test Interval", EditWay::InputBox, "Please enter a new Test Interval for this item"},
-    {"Last Test Date", EditWay::DatePicker, nullptr},
-    {"Next Test Date", EditWay::DatePicker, nullptr},
-    {"PAT Test", EditWay::FileDialog, nullptr},
-    {"Pressure Test", EditWay::FileDialog, nullptr},
-    {"Visual Inspection", EditWay::InputBox, "Please enter a new Visual Inspection for this item"},
-    {"LOLER Inspection", EditWay::FileDialog, nullptr},
-    {"Calibration Certificate", EditWay::FileDialog, nullptr},
-    {"Flight Case:", EditWay::CasePicker, nullptr},
-    {"Warehouse Location", EditWay::LocationPicker, nullptr},
-    {"Notes", EditWay::InputBox, "Please enter a new Note for this item"},
-    {"Length", EditWay::InputBox, "Please enter a new Length for this item"},
-    {"Serial", EditWay::InputBox, "Please enter a new Serial for this item"},
-};
-
 const QList<DetailLines::Field>& fields() {
     return DetailLines::itemEditorFields();
+}
+
+bool isNumberColumn(ItemColumn column) {
+    return column == ItemColumn::CaseId || column == ItemColumn::Length;
 }
 
 }  // namespace
@@ -120,6 +94,7 @@ bool frmItemAddEdit::loadStoredItem(qint64 id) {
         return false;
     }
     const ItemRecord& item = rows->first();
+    loaded_ = item;
     currentItem = item.id.toLongLong();
     Label1->setText(QStringLiteral("Equipment ID: ") + item.id);
     List1->addItems(DetailLines::lines(fields(), item));
@@ -128,10 +103,11 @@ bool frmItemAddEdit::loadStoredItem(qint64 id) {
 
 bool frmItemAddEdit::loadNewItem() {
     newItem = true;
-    const auto counters = ctx_.store().counters();
-    if (!counters)
+    // The id Save will give, so a label printed before Save names the record.
+    const auto predicted = ctx_.store().predictedId(RecordTable::Items);
+    if (!predicted)
         return false;
-    currentItem = counters->lastId + 1;
+    currentItem = *predicted;
     Label1->setText(QStringLiteral("Equipment ID: %1").arg(currentItem));
     ItemRecord blank;
     blank[ItemColumn::CaseId] = QStringLiteral("0");
@@ -166,28 +142,27 @@ void frmItemAddEdit::List1_DblClick() {
 }
 
 void frmItemAddEdit::EditSelectedField() {
+    // The lines never move, so the selected line names its field.
     const int line = List1->currentRow();
-    for (const FieldTest& test : kFieldTests) {
-        if (!selItem.startsWith(QLatin1String(test.startsWith)))
-            continue;
-        switch (test.way) {
-            case EditWay::InputBox:
-                editByInputBox(line, QLatin1String(test.prompt));
-                break;
-            case EditWay::DatePicker:
-                editByDatePicker(line);
-                break;
-            case EditWay::FileDialog:
-                editByFileDialog(line);
-                break;
-            case EditWay::CasePicker:
-                editFlightCase(line);
-                break;
-            case EditWay::LocationPicker:
-                editLocation(line);
-                break;
-        }
+    if (line < 0 || !selItem.startsWith(fields().at(line).caption))
         return;
+    const DetailLines::ItemField& field = DetailLines::itemEditorField(line);
+    switch (field.way) {
+        case DetailLines::EditWay::InputBox:
+            editByInputBox(line, field.prompt());
+            break;
+        case DetailLines::EditWay::DatePicker:
+            editByDatePicker(line);
+            break;
+        case DetailLines::EditWay::FileDialog:
+            editByFileDialog(line);
+            break;
+        case DetailLines::EditWay::CasePicker:
+            editFlightCase(line);
+            break;
+        case DetailLines::EditWay::LocationPicker:
+            editLocation(line);
+            break;
     }
 }
 
@@ -236,30 +211,69 @@ void frmItemAddEdit::editLocation(int line) {
     frmLocationPicker picker(ctx_, this);
     picker.exec();
     const QString picked = ctx_.fields().LocationToPick.toString();
-    if (picked != QLatin1String("Blank"))
+    if (picked != kNoLocationChosen)
         rewriteLine(line, picked);
+}
+
+QVariant frmItemAddEdit::valueOfLine(int line) const {
+    const QString text = currentValue(line);
+    return isNumberColumn(*fields().at(line).column) ? QVariant(TextRules::numericValue(text))
+                                                     : QVariant(text);
 }
 
 ItemWrite frmItemAddEdit::valuesFromLines() const {
     ItemWrite values;
-    for (int line = 0; line < fields().size(); ++line) {
-        const ItemColumn column = *fields().at(line).column;
-        const QString text = currentValue(line);
-        const bool numeric = column == ItemColumn::CaseId || column == ItemColumn::Length;
-        values[static_cast<std::size_t>(column)] =
-            numeric ? QVariant(TextRules::numericValue(text)) : QVariant(text);
-    }
+    for (int line = 0; line < fields().size(); ++line)
+        values[static_cast<std::size_t>(*fields().at(line).column)] = valueOfLine(line);
     return values;
 }
 
+// The lines whose value differs from the record as loaded.
+QList<ColumnChange> frmItemAddEdit::changedColumns() const {
+    QList<ColumnChange> changes;
+    for (int line = 0; line < fields().size(); ++line) {
+        const ItemColumn column = *fields().at(line).column;
+        if (currentValue(line) != loaded_[column])
+            changes.append({static_cast<int>(column), valueOfLine(line), loaded_[column]});
+    }
+    return changes;
+}
+
 void frmItemAddEdit::Command2_Click() {
-    const ItemWrite values = valuesFromLines();
     // On a failure the store has told the user; the window stays open so
     // nothing typed is lost.
-    const bool saved = newItem ? ctx_.store().insertItem(values).has_value()
-                               : ctx_.store().updateItem(currentItem, values);
-    if (saved)
+    if (newItem ? saveNewItem() : saveChanges())
         accept();
+}
+
+bool frmItemAddEdit::saveNewItem() {
+    const auto id = ctx_.store().insertItem(valuesFromLines());
+    if (!id)
+        return false;
+    if (*id != currentItem) {
+        // Another user saved an item under the shown id in the meantime.
+        ctx_.dialogs().inform(this,
+                              QStringLiteral("Item %1 was taken in the meantime, so this item has "
+                                             "been saved as item %2. Reprint its labels if you "
+                                             "printed any.")
+                                  .arg(currentItem)
+                                  .arg(*id),
+                              Dialogs::Icon::Information);
+    }
+    return true;
+}
+
+bool frmItemAddEdit::saveChanges() {
+    const QList<ColumnChange> changes = changedColumns();
+    SaveResult result = ctx_.store().updateItem(currentItem, changes, false);
+    if (result == SaveResult::ChangedElsewhere &&
+        ctx_.dialogs().askYesNo(this,
+                                QStringLiteral("Item %1 was changed elsewhere since you opened it. "
+                                               "Save your changes over it?")
+                                    .arg(currentItem),
+                                Dialogs::Icon::Warning))
+        result = ctx_.store().updateItem(currentItem, changes, true);
+    return result == SaveResult::Saved;
 }
 
 void frmItemAddEdit::Command3_Click() {

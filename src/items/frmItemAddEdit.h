@@ -46,11 +46,16 @@ private:
     void editByDatePicker(int line);
     void editFlightCase(int line);
     void editLocation(int line);
+    QVariant valueOfLine(int line) const;
     ItemWrite valuesFromLines() const;
+    QList<ColumnChange> changedColumns() const;
+    bool saveNewItem();
+    bool saveChanges();
     void closeOnceShown();
 
     AppContext& ctx_;
     QString lastChosenFile_;  // what the open-file dialog starts on
+    ItemRecord loaded_;       // the stored item as loaded, to save only what changed
 
     QLabel* Label1 = nullptr;
     QListWidget* List1 = nullptr;

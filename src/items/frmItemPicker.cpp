@@ -1,7 +1,6 @@
 #include "items/frmItemPicker.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "common/PickerControls.h"
@@ -19,38 +18,39 @@ frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent) : QDialog(parent)
 void frmItemPicker::buildControls() {
     const PickerControls controls =
         PickerControls::add(this, QStringLiteral("Please Select the Item from the List Below."),
-                            QStringLiteral("Items"), 6330);
+                            RecordList::Lines::IdAndText, QStringLiteral("Items"), 6330);
     Label1 = controls.Label1;
     List1 = controls.List1;
     Picture1 = controls.Picture1;
     Command2 = controls.Command2;
     Command3 = controls.Command3;
     controls.connectTo(this);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &frmItemPicker::List1_DblClick);
+    connect(List1, &RecordList::lineDoubleClicked, this, &frmItemPicker::List1_DblClick);
     WindowStyle::setTabOrder({List1, Command2, Command3});
 }
 
 void frmItemPicker::Form_Load() {
     ThisItem = 0;
     // On a failed read the store has told the user; the list stays empty.
-    const auto items = ctx_.store().allItems();
-    if (!items)
-        return;
-    for (const IdText& item : *items)
-        List1->addItem(TextRules::listLine(item.id, item.text));
+    if (auto items = ctx_.store().allItems())
+        List1->setRows(std::move(*items));
 }
 
 // "12 - Cable - 5 m": the id is before the first hyphen, the description
-// everything after the " - " that follows the id.
+// everything after the " - " that follows the id. Only a selected line
+// counts: a line the user deselected is no choice.
 void frmItemPicker::List1_Click() {
-    const QList<QListWidgetItem*> selected = List1->selectedItems();
-    if (selected.isEmpty())
+    const std::optional<QString> selected = List1->selectedText();
+    if (!selected) {
+        ThisItem = 0;
+        ThisItemDesc.clear();
         return;
-    const QString line = selected.first()->text();
+    }
+    const QString& line = *selected;
     const qsizetype hyphen = line.indexOf(u'-');
     if (hyphen < 0)
         return;
-    ThisItem = static_cast<qint64>(TextRules::numericValue(line.left(hyphen)));
+    ThisItem = TextRules::wholeNumber(TextRules::numericValue(line.left(hyphen)));
     ThisItemDesc = line.mid(hyphen + 2);
 }
 

@@ -6,7 +6,7 @@
 #include "common/AppContext.h"
 
 class QLabel;
-class QListWidget;
+class RecordList;
 class QPushButton;
 
 // Chooses one item from the whole register. The answer comes back in
@@ -21,7 +21,7 @@ public:
     QString ThisItemDesc;
 
     QLabel* Label1 = nullptr;
-    QListWidget* List1 = nullptr;
+    RecordList* List1 = nullptr;
     QLabel* Picture1 = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command3 = nullptr;

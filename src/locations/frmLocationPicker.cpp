@@ -1,18 +1,13 @@
 #include "locations/frmLocationPicker.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 #include "common/Dialogs.h"
 #include "common/PickerControls.h"
 #include "common/WindowStyle.h"
+#include "data/SharedFields.h"
 #include "data/Store.h"
-
-namespace {
-const QString kNoChoice = QStringLiteral("Blank");
-}
 
 frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
     : QDialog(parent), ctx_(ctx) {
@@ -25,7 +20,7 @@ frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
 void frmLocationPicker::buildControls() {
     const PickerControls controls =
         PickerControls::add(this, QStringLiteral("Please Select the Location from the List Below."),
-                            QStringLiteral("Locations"), 5730);
+                            RecordList::Lines::TextOnly, QStringLiteral("Locations"), 5730);
     Label1 = controls.Label1;
     List1 = controls.List1;
     Picture1 = controls.Picture1;
@@ -43,21 +38,18 @@ void frmLocationPicker::buildControls() {
 }
 
 void frmLocationPicker::Form_Load() {
-    ThisLocation = kNoChoice;
+    ThisLocation = kNoLocationChosen;
     // On a failed read the store has told the user; the list stays empty.
-    const auto names = ctx_.store().locations();
-    if (names)
-        List1->addItems(*names);
+    if (auto names = ctx_.store().locations())
+        List1->setRows(std::move(*names));
 }
 
-// Only a selected entry counts: the list may hold a current entry that was
-// never selected (after a delete, or on tabbing into it).
+// Only a selected entry counts. Clearing the selection (a click on empty
+// space, Ctrl+click) leaves nothing chosen and nothing to delete.
 void frmLocationPicker::List1_Click() {
-    const QList<QListWidgetItem*> selected = List1->selectedItems();
-    if (selected.isEmpty())
-        return;
-    ThisLocation = selected.first()->text();
-    cmdDel->setEnabled(true);
+    const std::optional<QString> selected = List1->selectedText();
+    cmdDel->setEnabled(selected.has_value());
+    ThisLocation = selected.value_or(kNoLocationChosen);
 }
 
 void frmLocationPicker::cmdAdd_Click() {
@@ -65,40 +57,37 @@ void frmLocationPicker::cmdAdd_Click() {
         ctx_.dialogs().inputBox(this, QStringLiteral("Please enter a location"), QString());
     if (name.isEmpty())
         return;
-    const std::optional<bool> exists = ctx_.store().locationExists(name);
-    if (!exists)
-        return;  // the store has told the user
-    if (*exists) {
-        ctx_.dialogs().inform(this,
-                              QStringLiteral("This item already exists in the locations list!"),
-                              Dialogs::Icon::Information);
-        return;
+    qint64 rowId = 0;
+    switch (ctx_.store().addLocation(name, &rowId)) {
+        case AddLocationResult::Added:
+            List1->appendRow(rowId, name);
+            break;
+        case AddLocationResult::AlreadyThere:
+            ctx_.dialogs().inform(this,
+                                  QStringLiteral("This item already exists in the locations list!"),
+                                  Dialogs::Icon::Information);
+            break;
+        case AddLocationResult::Failed:
+            break;  // the store has told the user
     }
-    if (ctx_.store().addLocation(name))
-        List1->addItem(name);
 }
 
+// Deletes the selected entry, that row and no other. The deleted name stays
+// the answer of Save until another entry is selected.
 void frmLocationPicker::cmdDel_Click() {
-    const QString question = QStringLiteral("Are you sure you want to delete ") + ThisLocation +
+    const std::optional<std::int64_t> rowId = List1->selectedId();
+    if (!rowId)
+        return;
+    const QString name = *List1->selectedText();
+    const QString question = QStringLiteral("Are you sure you want to delete ") + name +
                              QStringLiteral(" from the list?");
     if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Question))
         return;
-    if (!ctx_.store().deleteLocation(ThisLocation))
+    if (!ctx_.store().deleteLocation(*rowId, name))
         return;  // the store has told the user; the entry stays
-    removeSelectedEntry();
+    List1->removeSelectedLine();
+    ThisLocation = name;
     cmdDel->setEnabled(false);
-}
-
-// Removes the selected entry and leaves nothing selected: the list would
-// otherwise move the selection to the next entry and make that the choice.
-void frmLocationPicker::removeSelectedEntry() {
-    const QList<QListWidgetItem*> selected = List1->selectedItems();
-    if (selected.isEmpty())
-        return;
-    const QSignalBlocker blocker(List1);
-    delete List1->takeItem(List1->row(selected.first()));
-    List1->clearSelection();
-    List1->setCurrentItem(nullptr);
 }
 
 void frmLocationPicker::Command2_Click() {
@@ -107,7 +96,7 @@ void frmLocationPicker::Command2_Click() {
 }
 
 void frmLocationPicker::Command3_Click() {
-    ctx_.fields().LocationToPick = kNoChoice;
+    ctx_.fields().LocationToPick = kNoLocationChosen;
     QDialog::reject();
 }
 

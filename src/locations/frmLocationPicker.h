@@ -6,7 +6,7 @@
 #include "common/AppContext.h"
 
 class QLabel;
-class QListWidget;
+class RecordList;
 class QPushButton;
 
 // Chooses a warehouse location and keeps the list of locations: names can be
@@ -22,7 +22,7 @@ public:
     QString ThisLocation;
 
     QLabel* Label1 = nullptr;
-    QListWidget* List1 = nullptr;
+    RecordList* List1 = nullptr;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdDel = nullptr;
     QLabel* Picture1 = nullptr;
@@ -42,7 +42,6 @@ public slots:
 
 private:
     void buildControls();
-    void removeSelectedEntry();
 
     AppContext& ctx_;
 };

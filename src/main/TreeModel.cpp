@@ -173,6 +173,22 @@ QString TreeModel::key(const QModelIndex& index) const {
     return {};
 }
 
+std::optional<std::int64_t> TreeModel::itemIdOf(const QModelIndex& index) const {
+    if (!index.isValid())
+        return std::nullopt;
+    const Node node = nodeOf(index);
+    switch (node.kind) {
+        case Kind::Item:
+            return data_.itemIds[node.n];
+        case Kind::CaseItem:
+            return data_.itemIds[static_cast<std::size_t>(data_.caseItems[node.n])];
+        case Kind::ListLine:
+            return data_.lineItemIds[node.n];
+        default:
+            return std::nullopt;
+    }
+}
+
 QModelIndex TreeModel::indexOfKey(const QString& key) const {
     // Walks the tree; used by tests and by keyboard look-ups, not on hot paths.
     QList<QModelIndex> pending;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <optional>
 
 #include "data/TreeData.h"
 
@@ -22,6 +23,9 @@ public:
     QString key(const QModelIndex& index) const;
     // The node with that key, or an invalid index.
     QModelIndex indexOfKey(const QString& key) const;
+    // The item an item node shows (under "Items", a case or a list);
+    // nullopt for roots, cases, folders and lists.
+    std::optional<std::int64_t> itemIdOf(const QModelIndex& index) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;

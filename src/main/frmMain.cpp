@@ -41,15 +41,6 @@ const ToolbarButton kToolbarButtons[] = {
     {"Database", "Database", true}, {"About", "About", true},      {"Exit", "Exit", true},
 };
 
-// The id part of a tree key: the text after its last capital "I", when the
-// key names an item node.
-std::optional<QString> itemIdOfKey(const QString& key) {
-    const qsizetype last = key.lastIndexOf(u'I');
-    if (last < 0)
-        return std::nullopt;
-    return key.mid(last + 1);
-}
-
 }  // namespace
 
 frmMain::frmMain(Services services, QWidget* parent)
@@ -80,6 +71,7 @@ void frmMain::buildToolbar() {
             Toolbar1->addAction(QIcon(Pictures::toolbarIcon(key)), QString::fromLatin1(b.caption));
         action->setObjectName(key);
         action->setData(key);
+        toolbarActions_.insert(key, action);
         action->setEnabled(b.enabledAtStart);
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
     }
@@ -164,6 +156,7 @@ void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
+        WindowStyle::centreOnScreen(this);
         Form_Load();
     }
 }
@@ -197,24 +190,23 @@ void frmMain::RefreshTree() {
 }
 
 void frmMain::setItemCommandsEnabled(bool enabled) {
-    const QList<QAction*> buttons = Toolbar1->actions();
-    buttons.at(3)->setEnabled(enabled);  // "Edit"
-    buttons.at(4)->setEnabled(enabled);  // "Delete"
+    toolbarActions_.value(QStringLiteral("Edit"))->setEnabled(enabled);
+    toolbarActions_.value(QStringLiteral("Delete"))->setEnabled(enabled);
 }
 
 void frmMain::TreeView1_Click() {
     const QModelIndex selected = TreeView1->currentIndex();
     if (!selected.isValid())
         return;
-    const std::optional<QString> itemId = itemIdOfKey(model_->key(selected));
+    const std::optional<std::int64_t> itemId = model_->itemIdOf(selected);
     List1->clear();
     if (!itemId) {
         setItemCommandsEnabled(false);
         return;
     }
-    fields().ItemToOpen = *itemId;
+    fields().ItemToOpen = QString::number(*itemId);
     setItemCommandsEnabled(true);
-    showItemDetails(itemId->toLongLong());
+    showItemDetails(*itemId);
 }
 
 void frmMain::showItemDetails(qint64 id) {
@@ -334,8 +326,9 @@ void frmMain::deleteItem() {
                                  .arg(fields().ItemToOpen.toString());
     if (!ctx_->dialogs().askYesNo(this, question, Dialogs::Icon::Critical))
         return;
-    ctx_->store().deleteItem(SharedFields::idOf(fields().ItemToOpen));
-    RefreshTree();
+    // A failed delete changed nothing (the store has told the user).
+    if (ctx_->store().deleteItem(SharedFields::idOf(fields().ItemToOpen)))
+        RefreshTree();
 }
 
 void frmMain::openCaseViewer() {

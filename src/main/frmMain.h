@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 #include <memory>
 
@@ -74,6 +75,7 @@ private:
     bool loaded_ = false;
 
     QToolBar* Toolbar1 = nullptr;
+    QHash<QString, QAction*> toolbarActions_;  // by key
     QLabel* Label1 = nullptr;
     PictureBox* Image1 = nullptr;
     QTreeView* TreeView1 = nullptr;

@@ -2,29 +2,23 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QTimer>
 
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
+#include "data/Version.h"
 #include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
 
 using WindowStyle::place;
 
 namespace {
-// What the splash reads for a printer that was never chosen; only this exact
-// text counts ("none" in any other case is a stored choice).
-const QString kNotChosen = QStringLiteral("NONE");
+// Only this exact text counts as not chosen ("none" in another letter case
+// is a stored choice).
+const QString& kNotChosen = PrinterNotStored::forSplash;
 constexpr int kHandOverMs = 5000;
 
-QString versionText() {
-    return QStringLiteral("Version: %1.%2 - Build %3")
-        .arg(QUARVEL_VERSION_MAJOR)
-        .arg(QUARVEL_VERSION_MINOR)
-        .arg(QUARVEL_VERSION_PATCH);
-}
 }  // namespace
 
 frmSplash::frmSplash(AppContext& ctx, QWidget* mainWindow, QWidget* parent)
@@ -76,22 +70,14 @@ void frmSplash::showEvent(QShowEvent* event) {
     if (loadStarted_)
         return;
     loadStarted_ = true;
-    centreOnScreen();
+    WindowStyle::centreOnScreen(this);
     // The printer chooser may open from the load handler; it belongs on top
     // of the splash, so the splash is on screen first.
     QTimer::singleShot(0, this, &frmSplash::Form_Load);
 }
 
-void frmSplash::centreOnScreen() {
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
-}
-
 void frmSplash::Form_Load() {
-    lblVersion->setText(versionText());
+    lblVersion->setText(Version::line());
     if (anyPrinterNotChosen()) {
         frmPrinter chooser(ctx_, this);
         chooser.exec();

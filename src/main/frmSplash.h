@@ -39,7 +39,6 @@ protected:
 
 private:
     void buildControls();
-    void centreOnScreen();
     bool anyPrinterNotChosen() const;
     void handOver();
 

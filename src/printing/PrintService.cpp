@@ -2,7 +2,6 @@
 
 #include <QPrinter>
 
-#include "common/Dialogs.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "printing/PrinterCatalog.h"
@@ -10,12 +9,14 @@
 
 namespace {
 const QString kTahoma = QStringLiteral("Tahoma");
-const QString kNoPrinterStored = QStringLiteral("none");
 }  // namespace
 
-PrintService::PrintService(Settings& settings, Store& store, Dialogs& dialogs,
+PrintService::PrintService(Settings& settings, Store& store, FailureReporter reporter,
                            std::shared_ptr<PrinterCatalog> printers)
-    : settings_(settings), store_(store), dialogs_(dialogs), printers_(std::move(printers)) {}
+    : settings_(settings),
+      store_(store),
+      reporter_(std::move(reporter)),
+      printers_(std::move(printers)) {}
 
 PrintService::~PrintService() = default;
 
@@ -28,7 +29,7 @@ QString PrintService::currentPrinter() const {
 }
 
 void PrintService::SelectLabelPrinter(const QString& key) {
-    const QString wanted = settings_.read(key, kNoPrinterStored);
+    const QString wanted = settings_.read(key, PrinterNotStored::forPrinting);
     // The whole list is walked; letter case counts.
     for (const QString& name : printers_->deviceNames()) {
         if (name == wanted)
@@ -130,6 +131,7 @@ bool PrintService::printJob(const QString& title, const Layout& layout) {
 }
 
 bool PrintService::failed(const QString& message) {
-    dialogs_.inform(nullptr, message, Dialogs::Icon::Critical);
+    if (reporter_)
+        reporter_(message);
     return false;
 }

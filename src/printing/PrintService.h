@@ -6,19 +6,20 @@
 #include <functional>
 #include <memory>
 
+#include "data/FailureReporter.h"
+#include "data/Records.h"
+
 class Settings;
 class Store;
-class Dialogs;
 class PrinterCatalog;
 class TwipsPainter;
-
-enum class LabelKind { Item, Case };
 
 // The program's printing: the one current printer of the run, the barcode
 // labels and the picking-list printout.
 class PrintService {
 public:
-    PrintService(Settings& settings, Store& store, Dialogs& dialogs,
+    // Failures (no printer, a printer that cannot print) go to the reporter.
+    PrintService(Settings& settings, Store& store, FailureReporter reporter,
                  std::shared_ptr<PrinterCatalog> printers);
     ~PrintService();
 
@@ -50,7 +51,7 @@ private:
 
     Settings& settings_;
     Store& store_;
-    Dialogs& dialogs_;
+    FailureReporter reporter_;
     std::shared_ptr<PrinterCatalog> printers_;
     QString current_;  // empty: the system default
 };

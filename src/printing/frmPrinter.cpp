@@ -11,8 +11,7 @@
 using WindowStyle::place;
 
 namespace {
-// What the chooser reads for a printer that was never stored.
-const QString kNothingStored = QStringLiteral("None");
+const QString& kNothingStored = PrinterNotStored::forChooser;
 constexpr int kLeft = 240;
 constexpr int kWidth = 5520;
 }  // namespace

@@ -1,43 +1,22 @@
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
+#include "WidgetDriver.h"
 #include "cases/frmFlightPicker.h"
+#include "common/RecordList.h"
+
+using namespace WidgetDriver;
 
 namespace {
-
-void clickLine(QListWidget* list, int row) {
-    QListWidgetItem* line = list->item(row);
-    list->scrollToItem(line);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(line).center());
-}
-
-// Press, release, double-click, release: what a real double-click delivers.
-void doubleClickLine(QListWidget* list, int row) {
-    QListWidgetItem* line = list->item(row);
-    list->scrollToItem(line);
-    const QPoint at = list->visualItemRect(line).center();
-    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-}
-
-QStringList linesOf(const QListWidget* list) {
-    QStringList lines;
-    for (int row = 0; row < list->count(); ++row)
-        lines << list->item(row)->text();
-    return lines;
-}
 
 const QString kNoCaseLine = QStringLiteral("0 - No Flight Case (Default)");
 
 struct Fixture {
-    TestServices ts;
-    AppContext ctx{ts.services()};
+    TestApp ts;
+    AppContext& ctx = ts.ctx();
     std::unique_ptr<frmFlightPicker> picker;
 
     void open() {
@@ -79,7 +58,7 @@ private slots:
     void anEmptyRegisterOffersOnlyNoCase() {
         Fixture f;
         f.open();
-        QCOMPARE(linesOf(f.picker->List1), QStringList({kNoCaseLine}));
+        QCOMPARE(lines(f.picker->List1), QStringList({kNoCaseLine}));
         QCOMPARE(f.picker->ThisCase, 0);
     }
 
@@ -88,9 +67,9 @@ private slots:
         Fixture f;
         f.addCases();
         f.open();
-        QCOMPARE(linesOf(f.picker->List1), QStringList({kNoCaseLine, "2 - Rack A", "5 - ", "7 - ",
-                                                        "9 - -A- lights", "1234 - X-1"}));
-        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QCOMPARE(lines(f.picker->List1), QStringList({kNoCaseLine, "2 - Rack A", "5 - ", "7 - ",
+                                                      "9 - -A- lights", "1234 - X-1"}));
+        QVERIFY(f.picker->List1->selectedLine() < 0);
     }
 
     void eachLineGivesItsCaseId_data() {
@@ -184,7 +163,7 @@ private slots:
         f.open();
         QCOMPARE(f.ts.dialogs->messages.size(), 1);
         QCOMPARE(f.ts.dialogs->messages.first().icon, Dialogs::Icon::Critical);
-        QCOMPARE(linesOf(f.picker->List1), QStringList({kNoCaseLine}));
+        QCOMPARE(lines(f.picker->List1), QStringList({kNoCaseLine}));
         doubleClickLine(f.picker->List1, 0);
         QVERIFY(!f.picker->isVisible());
         QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), 0);
@@ -193,9 +172,9 @@ private slots:
     // The caller's side: it puts the current case in, shows the picker
     // modally and reads the field back.
     void aModalCallerReadsTheAnswer() {
-        TestServices ts;
+        TestApp ts;
         ts.reg.exec(QStringLiteral("INSERT INTO Cases (FName) VALUES ('Rack A')"));
-        AppContext ctx(ts.services());
+        AppContext& ctx = ts.ctx();
         ctx.fields().CaseToPick = 0;
         ModalDriver::whenShown(QStringLiteral("frmFlightPicker"), [](QWidget* w) {
             auto* picker = static_cast<frmFlightPicker*>(w);

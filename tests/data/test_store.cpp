@@ -4,8 +4,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <thread>
 
 #include "TempRegister.h"
 #include "data/Store.h"
@@ -20,6 +22,13 @@ ItemWrite itemWith(const QString& desc, double caseId = 0, double length = 0) {
     w[static_cast<int>(ItemColumn::CaseId)] = caseId;
     w[static_cast<int>(ItemColumn::Length)] = length;
     return w;
+}
+
+QStringList names(const IdTextRows& rows) {
+    QStringList out;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        out << rows.texts.text(i);
+    return out;
 }
 
 // A store on the register that records what it would tell the user.
@@ -77,7 +86,7 @@ private slots:
         QCOMPARE(p.store.counters()->lastId, qint64(2));  // deleting changes no counter
         QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("C"))), qint64(3));
         QCOMPARE(p.store.counters()->lastId, qint64(3));
-        QVERIFY(p.store.deleteList(1));  // matches no row: silently fine
+        QVERIFY(p.store.deleteItem(99));  // matches no row: silently fine
         QVERIFY(p.messages.isEmpty());
     }
 
@@ -112,7 +121,7 @@ private slots:
         QCOMPARE(rows[0][ItemColumn::Length], QStringLiteral("12.5"));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT typeof(caseID) FROM Items")).toString(),
                  QStringLiteral("integer"));
-        QCOMPARE(p.store.itemsInCase(12)->size(), 1);
+        QCOMPARE(p.store.itemsInCase(12)->size(), std::size_t(1));
         QVERIFY(p.store.itemsWithId(99)->isEmpty());
     }
 
@@ -130,7 +139,7 @@ private slots:
         const CaseRecord c = p.store.casesWithId(3)->first();
         QVERIFY(c.name.isEmpty() && c.notes.isEmpty() && c.wheeled.isEmpty());
         QVERIFY(p.store.listsWithId(4)->first().name.isEmpty());
-        QVERIFY(p.store.listLines(4)->first().itemDesc.isEmpty());
+        QVERIFY(p.store.listLines(4)->texts.text(0).isEmpty());
     }
 
     void columnNamesInAnyLetterCase() {
@@ -164,11 +173,12 @@ private slots:
         QCOMPARE(
             p.store.insertCase({{}, QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("Yes")}),
             std::optional<qint64>(1));
-        QVERIFY(p.store.updateItem(id, itemWith(QStringLiteral("Desk"), 1)));
+        QCOMPARE(p.store.updateItem(id, {{int(ItemColumn::Desc), "Desk", "Mixer"}}, false),
+                 SaveResult::Saved);
         QCOMPARE(p.store.itemsWithId(id)->first()[ItemColumn::Desc], QStringLiteral("Desk"));
-        QCOMPARE(p.store.itemsInCase(1)->size(), 1);
-        QVERIFY(p.store.addLocation(QStringLiteral("Bay 1")));
-        QCOMPARE(*p.store.locationExists(QStringLiteral("Bay 1")), true);
+        QCOMPARE(p.store.itemsInCase(1)->size(), std::size_t(1));
+        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::Added);
+        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::AlreadyThere);
         const auto tree = p.store.readTree();
         QVERIFY(tree);
         QCOMPARE(tree->caseItems.size(), std::size_t(1));
@@ -179,35 +189,40 @@ private slots:
         TempRegister reg;
         Probe p(reg.path());
         const QString name = QStringLiteral("O'Brien's bay ' OR '1'='1");
-        QVERIFY(p.store.addLocation(name));
-        QVERIFY(p.store.addLocation(QStringLiteral("Bay 4")));
-        QCOMPARE(*p.store.locationExists(name), true);
-        QCOMPARE(*p.store.locationExists(QStringLiteral("bay 4")), true);
-        QCOMPARE(*p.store.locationExists(QStringLiteral("Bay")), false);
-        QCOMPARE(*p.store.locations(), QList<QString>({name, QStringLiteral("Bay 4")}));
-        QVERIFY(p.store.deleteLocation(name));
-        QCOMPARE(*p.store.locations(), QList<QString>({QStringLiteral("Bay 4")}));
+        QCOMPARE(p.store.addLocation(name), AddLocationResult::Added);
+        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 4")), AddLocationResult::Added);
+        QCOMPARE(p.store.addLocation(name), AddLocationResult::AlreadyThere);
+        QCOMPARE(p.store.addLocation(QStringLiteral("bay 4")), AddLocationResult::AlreadyThere);
+        QCOMPARE(p.store.addLocation(QStringLiteral("Caf\u00e9")), AddLocationResult::Added);
+        QCOMPARE(p.store.addLocation(QStringLiteral("CAF\u00c9")), AddLocationResult::AlreadyThere);
+        QCOMPARE(names(*p.store.locations()),
+                 QStringList({name, QStringLiteral("Bay 4"), QStringLiteral("Caf\u00e9")}));
+        QVERIFY(p.store.deleteLocation(p.store.locations()->ids[0], name));
+        QCOMPARE(names(*p.store.locations()),
+                 QStringList({QStringLiteral("Bay 4"), QStringLiteral("Caf\u00e9")}));
         // An old register with the same name in two letter cases: delete
-        // removes only the one named.
+        // removes only the row named.
         reg.exec(QStringLiteral("INSERT INTO Locations VALUES ('BAY 4')"));
-        QVERIFY(p.store.deleteLocation(QStringLiteral("Bay 4")));
-        QCOMPARE(*p.store.locations(), QList<QString>({QStringLiteral("BAY 4")}));
+        QVERIFY(p.store.deleteLocation(p.store.locations()->ids[0], QStringLiteral("Bay 4")));
+        QCOMPARE(names(*p.store.locations()),
+                 QStringList({QStringLiteral("Caf\u00e9"), QStringLiteral("BAY 4")}));
     }
 
     void listLinesAndDuplicateCheck() {
         TempRegister reg;
         Probe p(reg.path());
         const qint64 list = *p.store.insertList(QStringLiteral("Stage"));
-        QVERIFY(p.store.addListLine(list, 9, QStringLiteral("Lamp")));
-        QVERIFY(p.store.addListLine(list, 3, QStringLiteral("Cable")));
-        QCOMPARE(*p.store.listHasItem(list, 9), true);
-        QCOMPARE(*p.store.listHasItem(list, 4), false);
+        QCOMPARE(p.store.addListLine(list, 9, QStringLiteral("Lamp")), AddLineResult::Added);
+        QCOMPARE(p.store.addListLine(list, 3, QStringLiteral("Cable")), AddLineResult::Added);
+        QCOMPARE(p.store.addListLine(list, 9, QStringLiteral("Lamp")),
+                 AddLineResult::AlreadyOnList);
+        QCOMPARE(p.store.addListLine(list + 1, 9, QStringLiteral("Lamp")), AddLineResult::ListGone);
         const auto lines = *p.store.listLines(list);
-        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.ids, (std::vector<std::int64_t>{3, 9}));
         QVERIFY(p.store.removeListLine(list, 9));
-        QCOMPARE(p.store.listLines(list)->size(), 1);
-        QVERIFY(p.store.deleteList(list));
-        QCOMPARE(reg.count(QStringLiteral("ListData")), qint64(0));
+        QCOMPARE(p.store.listLines(list)->size(), std::size_t(1));
+        QCOMPARE(reg.count(QStringLiteral("ListData")), qint64(1));
+        QVERIFY(p.messages.isEmpty());
     }
 
     void missingFileIsReportedAndNotCreated() {
@@ -290,10 +305,149 @@ private slots:
     void updatingAVanishedRecordIsReported() {
         TempRegister reg;
         Probe p(reg.path());
-        QVERIFY(!p.store.updateItem(7, itemWith(QStringLiteral("x"))));
-        QVERIFY(!p.store.updateList(7, QStringLiteral("x")));
+        QCOMPARE(p.store.updateItem(7, {{int(ItemColumn::Desc), "x", ""}}, false),
+                 SaveResult::Gone);
+        QCOMPARE(p.store.updateList(7, QStringLiteral("x"), QString(), false), SaveResult::Gone);
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QStringLiteral("no longer exists")));
+    }
+
+    // Double-quoted names are names only: a missing column fails the
+    // statement, and the user is told which part is missing.
+    void aMissingColumnIsAFailureNeverAText() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (1, 'Lamp');"
+                           "ALTER TABLE Items DROP COLUMN \"desc\";"
+                           "DROP TABLE Locations; CREATE TABLE Locations (name TEXT);"
+                           "INSERT INTO Locations VALUES ('desc'), ('Bay 1')"));
+        Probe p(reg.path());
+        QVERIFY(!p.store.readTree());
+        QVERIFY(p.messages.value(0).contains(QStringLiteral("table Items has no column desc")));
+        QVERIFY(!p.store.deleteLocation(1, QStringLiteral("desc")));
+        QCOMPARE(reg.count(QStringLiteral("Locations")), qint64(2));
+        TempRegister noLists;
+        noLists.exec(QStringLiteral("DROP TABLE Lists"));
+        Probe q(noLists.path());
+        QVERIFY(!q.store.listExists(1));
+        QVERIFY(q.messages.value(0).contains(QStringLiteral("it has no table Lists")));
+    }
+
+    // Another program in the middle of a save: this save waits for it
+    // instead of being refused.
+    void aSaveWaitsForAnotherWriter() {
+        TempRegister reg;
+        Probe p(reg.path());
+        QSemaphore locked, release;
+        std::thread other([&] {
+            sqlite3* db = nullptr;
+            sqlite3_open(reg.path().toUtf8().constData(), &db);
+            sqlite3_exec(db, "BEGIN IMMEDIATE; UPDATE Data SET lastid = lastid + 1", nullptr,
+                         nullptr, nullptr);
+            locked.release();
+            release.tryAcquire(1, 300);
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        });
+        locked.acquire();
+        const auto id = p.store.insertItem(itemWith(QStringLiteral("x")));
+        other.join();
+        QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
+        QCOMPARE(id, std::optional<qint64>(2));
+    }
+
+    // Two copies of the program edit one item: each writes only what it
+    // changed, and a change to the same column is noticed.
+    void editsElsewhereAreKeptOrNoticed() {
+        TempRegister reg;
+        reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, category, notes) VALUES (4, 'Audio', 'old note')"));
+        Probe p(reg.path());
+        const int category = int(ItemColumn::Category), notes = int(ItemColumn::Notes);
+        QCOMPARE(p.store.updateItem(4, {{notes, "new note", "old note"}}, false),
+                 SaveResult::Saved);
+        QCOMPARE(p.store.updateItem(4, {{category, "Lighting", "Audio"}}, false),
+                 SaveResult::Saved);
+        QCOMPARE(reg.scalar("SELECT notes || '/' || category FROM Items").toString(),
+                 QStringLiteral("new note/Lighting"));
+        QCOMPARE(p.store.updateItem(4, {{notes, "mine", "old note"}}, false),
+                 SaveResult::ChangedElsewhere);
+        QCOMPARE(reg.scalar("SELECT notes FROM Items").toString(), QStringLiteral("new note"));
+        QCOMPARE(p.store.updateItem(4, {{notes, "mine", "old note"}}, true), SaveResult::Saved);
+        QCOMPARE(reg.scalar("SELECT notes FROM Items").toString(), QStringLiteral("mine"));
+        // Columns left null turn into empty text, the number columns into 0.
+        QCOMPARE(reg.scalar("SELECT typeof(model) || typeof(caseID) FROM Items").toString(),
+                 QStringLiteral("textinteger"));
+        QVERIFY(p.messages.isEmpty());
+    }
+
+    void textsAreStoredByteForByte() {
+        TempRegister reg;
+        Probe p(reg.path());
+        const QString texts[] = {QStringLiteral("\uFEFFleading mark"),
+                                 QStringLiteral("amp \U0001F39B rack"),
+                                 QString::fromUtf16(u"lone \xD800x"), QStringLiteral("  ")};
+        for (const QString& text : texts) {
+            const qint64 id = *p.store.insertItem(itemWith(text));
+            const QString stored = p.store.itemsWithId(id)->first()[ItemColumn::Desc];
+            if (text.isValidUtf16())
+                QCOMPARE(stored, text);
+            else  // the character after a lone surrogate is kept
+                QVERIFY(stored.startsWith(QStringLiteral("lone ")) && stored.endsWith(u'x'));
+            QCOMPARE(
+                reg.scalar(QStringLiteral("SELECT hex(\"desc\") FROM Items WHERE id = %1").arg(id))
+                    .toString(),
+                QString::fromLatin1(text.toUtf8().toHex().toUpper()));
+        }
+    }
+
+    void numbersBeyondTheRangeAreSafe() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("INSERT INTO Items (id, caseID) VALUES (1, 1e30);"
+                           "INSERT INTO Cases (id) VALUES (9223372036854775807)"));
+        Probe p(reg.path());
+        const qint64 id = *p.store.insertItem(itemWith(QStringLiteral("long"), 0, 1e30));
+        QCOMPARE(p.store.itemsWithId(id)->first()[ItemColumn::Length], QStringLiteral("1e+30"));
+        QCOMPARE(p.store.readTree()->caseItems.size(), std::size_t(0));
+        // No case id is left above the highest one: refused, nothing written.
+        QVERIFY(!p.store.predictedId(RecordTable::Cases));
+        QVERIFY(!p.store.insertCase({}));
+        QCOMPARE(reg.count(QStringLiteral("Cases")), qint64(1));
+        QVERIFY(p.messages.last().contains(QStringLiteral("no flight case id left")));
+        reg.exec(QStringLiteral("UPDATE Data SET lastList = 1e300"));
+        QVERIFY(!p.store.insertList(QStringLiteral("x")));
+        QCOMPARE(reg.count(QStringLiteral("Lists")), qint64(0));
+    }
+
+    void predictionIsTheIdThatSaveGives() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("UPDATE Data SET lastid = 3, lastCase = 7;"
+                           "INSERT INTO Items (id) VALUES (10)"));
+        Probe p(reg.path());
+        QCOMPARE(p.store.predictedId(RecordTable::Items), std::optional<qint64>(11));
+        QCOMPARE(p.store.insertItem(itemWith(QStringLiteral("x"))), std::optional<qint64>(11));
+        QCOMPARE(p.store.predictedId(RecordTable::Cases), std::optional<qint64>(8));
+        QCOMPARE(p.store.predictedId(RecordTable::Lists), std::optional<qint64>(1));
+    }
+
+    void plainWordsForWhatWentWrong() {
+        TempRegister reg;
+        Probe p(reg.path());
+        {
+            ExclusiveLock lock(reg.path());
+            QVERIFY(!p.store.itemExists(1));
+        }
+        QVERIFY(p.messages.last().contains(QStringLiteral("in use by another program")));
+        QFile::resize(reg.path(), 0);
+        QFile f(reg.path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(2048, 'x'));
+        f.close();
+        QVERIFY(!p.store.itemExists(1));
+        QVERIFY(p.messages.last().contains(QStringLiteral("is not a Quarvel database")));
+        QVERIFY(p.messages.last().contains(QStringLiteral("(SQLite: file is not a database)")));
     }
 
     void treeOfASampleRegister() {

@@ -2,7 +2,11 @@
 #include <QTest>
 
 #include "data/DetailLines.h"
+#include "data/SharedFields.h"
 #include "data/TextRules.h"
+
+#include <cmath>
+#include <limits>
 
 using namespace TextRules;
 
@@ -60,6 +64,8 @@ private slots:
         QTest::newRow("empty description") << "7 - " << qint64(7);
         QTest::newRow("fixed no-case line") << "0 - No Flight Case (Default)" << qint64(0);
         QTest::newRow("empty") << "" << qint64(0);
+        QTest::newRow("beyond the range") << "1e300 - x" << std::numeric_limits<qint64>::max();
+        QTest::newRow("below the range") << "-1e300 - x" << std::numeric_limits<qint64>::min();
     }
     void idFromListLine() {
         QFETCH(QString, line);
@@ -90,6 +96,15 @@ private slots:
         QVERIFY(!parseWholeNumber(QStringLiteral("-3"), &v));
         QVERIFY(!parseWholeNumber(QString(), &v));
         QVERIFY(!parseWholeNumber(QStringLiteral("99999999999999999999"), &v));
+    }
+
+    // Numbers beyond the 64-bit range are clamped, never converted blindly.
+    void wholeNumbersAreClamped() {
+        QCOMPARE(wholeNumber(1e30), std::numeric_limits<qint64>::max());
+        QCOMPARE(wholeNumber(-1e30), std::numeric_limits<qint64>::min());
+        QCOMPARE(wholeNumber(std::nan("")), qint64(0));
+        QCOMPARE(wholeNumber(-12.9), qint64(-12));
+        QCOMPARE(SharedFields::idOf(QStringLiteral("1e30")), std::numeric_limits<qint64>::max());
     }
 
     void caseNumberOfDetailLine() {

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "data/TextRules.h"
 #include "items/frmDatePicker.h"
 
@@ -16,7 +16,7 @@ QTableView* calendarGrid(QCalendarWidget* calendar) {
 
 // The cell of a day of the month on show. Row 0 holds the day names; the days
 // of the month before are 22 or more, so the first "1" is the 1st.
-QPoint cellOfDay(QCalendarWidget* calendar, int day) {
+void cellOfDay(QCalendarWidget* calendar, int day, QPoint* at) {
     QTableView* grid = calendarGrid(calendar);
     QAbstractItemModel* model = grid->model();
     const int columns = model->columnCount();
@@ -26,21 +26,27 @@ QPoint cellOfDay(QCalendarWidget* calendar, int day) {
             continue;
         const int target = cell + day - 1;
         const QModelIndex index = model->index(target / columns, target % columns);
-        Q_ASSERT(index.data().toInt() == day);
-        return grid->visualRect(index).center();
+        QCOMPARE(index.data().toInt(), day);
+        *at = grid->visualRect(index).center();
+        return;
     }
-    return {};
+    QFAIL("the calendar shows no 1st of a month");
 }
 
 void clickDay(QCalendarWidget* calendar, int day) {
-    QTest::mouseClick(calendarGrid(calendar)->viewport(), Qt::LeftButton, {},
-                      cellOfDay(calendar, day));
+    QPoint at;
+    cellOfDay(calendar, day, &at);
+    if (!QTest::currentTestFailed())
+        QTest::mouseClick(calendarGrid(calendar)->viewport(), Qt::LeftButton, {}, at);
 }
 
 // Press, release, double-click, release: what a real double-click delivers.
 void doubleClickDay(QCalendarWidget* calendar, int day) {
     QWidget* cells = calendarGrid(calendar)->viewport();
-    const QPoint at = cellOfDay(calendar, day);
+    QPoint at;
+    cellOfDay(calendar, day, &at);
+    if (QTest::currentTestFailed())
+        return;
     QTest::mousePress(cells, Qt::LeftButton, {}, at);
     QTest::mouseRelease(cells, Qt::LeftButton, {}, at);
     QTest::mouseDClick(cells, Qt::LeftButton, {}, at);
@@ -48,8 +54,8 @@ void doubleClickDay(QCalendarWidget* calendar, int day) {
 }
 
 struct Fixture {
-    TestServices ts;
-    AppContext ctx{ts.services()};
+    TestApp ts;
+    AppContext& ctx = ts.ctx();
     std::unique_ptr<frmDatePicker> picker;
 
     void open() {
@@ -197,9 +203,9 @@ private slots:
 
     // Every showing starts again on today, whatever was picked before.
     void aModalCallerReadsTheAnswerAndTheNextShowingStartsOnToday() {
-        TestServices ts;
+        TestApp ts;
         ts.clock->date = QDate(2008, 3, 7);
-        AppContext ctx(ts.services());
+        AppContext& ctx = ts.ctx();
         ModalDriver::whenShown(QStringLiteral("frmDatePicker"), [](QWidget* w) {
             doubleClickDay(static_cast<frmDatePicker*>(w)->MonthView1, 25);
         });

@@ -5,7 +5,7 @@
 
 #include "ModalDriver.h"
 #include "PdfCheck.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "WidgetDriver.h"
 #include "data/Settings.h"
 #include "items/frmItemAddEdit.h"
@@ -61,8 +61,8 @@ const QStringList kBareCaptions = {
 class TestItemEditor : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestServices> ts;
-    std::unique_ptr<AppContext> ctx;
+    std::unique_ptr<TestApp> ts;
+    AppContext* ctx = nullptr;
     std::unique_ptr<frmItemAddEdit> editor;
     QListWidget* list = nullptr;
 
@@ -91,12 +91,12 @@ class TestItemEditor : public QObject {
 
 private slots:
     void init() {
-        ts = std::make_unique<TestServices>();
-        ctx = std::make_unique<AppContext>(ts->services());
+        ts = std::make_unique<TestApp>();
+        ctx = &ts->ctx();
     }
     void cleanup() {
         editor.reset();
-        ctx.reset();
+        ctx = nullptr;
         ts.reset();
     }
 
@@ -159,12 +159,12 @@ private slots:
         doubleClickLine(list, LolerInspection);
         doubleClickLine(list, CalibrationCertificate);
         ModalDriver::whenShown(QStringLiteral("frmFlightPicker"), [](QWidget* w) {
-            clickLine(child<QListWidget>(w, "List1"), 1);  // "12 - Amp rack"
+            clickLine(child<QAbstractItemView>(w, "List1"), 1);  // "12 - Amp rack"
             click(w, "Command2");
         });
         doubleClickLine(list, FlightCase);
         ModalDriver::whenShown(QStringLiteral("frmLocationPicker"), [](QWidget* w) {
-            clickLine(child<QListWidget>(w, "List1"), 0);
+            clickLine(child<QAbstractItemView>(w, "List1"), 0);
             click(w, "Command2");
         });
         doubleClickLine(list, WarehouseLocation);
@@ -335,6 +335,50 @@ private slots:
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("99")));
         QVERIFY(ModalDriver::waitClosed(QStringLiteral("frmItemAddEdit")));
         QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(0));
+    }
+
+    // Another copy of the program changed the item while it was open here:
+    // its changes to other fields stay, a change to the same field is asked about.
+    void changesMadeElsewhereAreKeptOrAskedAbout() {
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, category, notes) VALUES (8, 'Audio', 'first note')"));
+        openEditor(8);
+        typeInto(Category, QStringLiteral("Lighting"));
+        ts->reg.exec(QStringLiteral("UPDATE Items SET notes = 'changed elsewhere'"));
+        click(editor.get(), "Command2");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(stored("category", 8), QStringLiteral("Lighting"));
+        QCOMPARE(stored("notes", 8), QStringLiteral("changed elsewhere"));
+        QVERIFY(ts->dialogs->messages.isEmpty());
+
+        openEditor(8);
+        typeInto(Category, QStringLiteral("Rigging"));
+        ts->reg.exec(QStringLiteral("UPDATE Items SET category = 'Power'"));
+        ts->dialogs->answers << Dialogs::Answer::No;
+        click(editor.get(), "Command2");
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("Item 8 was changed elsewhere since you opened it. Save your "
+                                "changes over it?"));
+        QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Warning);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(stored("category", 8), QStringLiteral("Power"));
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        click(editor.get(), "Command2");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(stored("category", 8), QStringLiteral("Rigging"));
+    }
+
+    // The shown id is the id Save gives, also when the counter lags the rows.
+    void theShownIdIsTheSavedId() {
+        ts->reg.exec(QStringLiteral("INSERT INTO Items (id) VALUES (30)"));  // lastid still 0
+        openEditor(0);
+        QCOMPARE(child<QLabel>(editor.get(), "Label1")->text(), QStringLiteral("Equipment ID: 31"));
+        QCOMPARE(editor->currentItem, 31);
+        // Another copy saves first: this item gets the next id, and the user is told.
+        ts->reg.exec(QStringLiteral("INSERT INTO Items (id) VALUES (31)"));
+        click(editor.get(), "Command2");
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(3));
+        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("saved as item 32")));
     }
 
     void aFailedSaveKeepsTheWindowAndItsLines() {

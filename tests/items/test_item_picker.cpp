@@ -1,43 +1,22 @@
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
+#include "WidgetDriver.h"
+#include "common/RecordList.h"
 #include "data/Store.h"
 #include "items/frmItemPicker.h"
 
+using namespace WidgetDriver;
+
 namespace {
-
-void clickLine(QListWidget* list, int row) {
-    QListWidgetItem* line = list->item(row);
-    list->scrollToItem(line);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(line).center());
-}
-
-// Press, release, double-click, release: what a real double-click delivers.
-void doubleClickLine(QListWidget* list, int row) {
-    QListWidgetItem* line = list->item(row);
-    list->scrollToItem(line);
-    const QPoint at = list->visualItemRect(line).center();
-    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-}
-
-QStringList linesOf(const QListWidget* list) {
-    QStringList lines;
-    for (int row = 0; row < list->count(); ++row)
-        lines << list->item(row)->text();
-    return lines;
-}
 
 // A register with a few items, the picker open on it.
 struct Fixture {
-    TestServices ts;
-    AppContext ctx{ts.services()};
+    TestApp ts;
+    AppContext& ctx = ts.ctx();
     std::unique_ptr<frmItemPicker> picker;
 
     void open() {
@@ -79,9 +58,9 @@ private slots:
         Fixture f;
         f.addItems();
         f.open();
-        QCOMPARE(linesOf(f.picker->List1),
+        QCOMPARE(lines(f.picker->List1),
                  QStringList({"3 - Mixer", "12 - X-Lite stand - 2 m", "40 - ", "41 - -6 dB pad"}));
-        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QVERIFY(f.picker->List1->selectedLine() < 0);
         QCOMPARE(f.picker->ThisItem, 0);
     }
 
@@ -128,6 +107,18 @@ private slots:
         QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QStringLiteral("Mixer"));
     }
 
+    void aDeselectedLineIsNoChoice() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        clickLine(f.picker->List1, 1);
+        QTest::mouseClick(f.picker->List1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          lineCentre(f.picker->List1, 1));
+        QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
+        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QString());
+    }
+
     // Tabbing into the list makes a line current without selecting it: that
     // is no choice yet.
     void aCurrentButUnselectedLineIsNoChoice() {
@@ -137,8 +128,8 @@ private slots:
         f.picker->Command3->setFocus();
         QTest::keyClick(f.picker.get(), Qt::Key_Tab);
         QVERIFY(f.picker->List1->hasFocus());
-        QCOMPARE(f.picker->List1->currentRow(), 0);
-        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QCOMPARE(f.picker->List1->currentIndex().row(), 0);
+        QVERIFY(f.picker->List1->selectedLine() < 0);
         QCOMPARE(f.picker->ThisItem, 0);
         QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
         QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
@@ -218,9 +209,9 @@ private slots:
 
     // The caller's side: a modal picker on the stack, the answer read after exec.
     void aModalCallerReadsTheAnswer() {
-        TestServices ts;
+        TestApp ts;
         ts.reg.exec(QStringLiteral("INSERT INTO Items (\"desc\") VALUES ('Cable drum')"));
-        AppContext ctx(ts.services());
+        AppContext& ctx = ts.ctx();
         ModalDriver::whenShown(QStringLiteral("frmItemPicker"), [](QWidget* w) {
             auto* picker = static_cast<frmItemPicker*>(w);
             doubleClickLine(picker->List1, 0);

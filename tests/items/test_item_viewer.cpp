@@ -3,7 +3,7 @@
 
 #include "ModalDriver.h"
 #include "PdfCheck.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "WidgetDriver.h"
 #include "data/Settings.h"
 #include "items/frmItemView.h"
@@ -13,8 +13,8 @@ using namespace WidgetDriver;
 class TestItemViewer : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestServices> ts;
-    std::unique_ptr<AppContext> ctx;
+    std::unique_ptr<TestApp> ts;
+    AppContext* ctx = nullptr;
     std::unique_ptr<frmItemView> viewer;
     QListWidget* list = nullptr;
 
@@ -28,8 +28,8 @@ class TestItemViewer : public QObject {
 
 private slots:
     void init() {
-        ts = std::make_unique<TestServices>();
-        ctx = std::make_unique<AppContext>(ts->services());
+        ts = std::make_unique<TestApp>();
+        ctx = &ts->ctx();
         ts->reg.exec(
             QStringLiteral("INSERT INTO Items (id, \"desc\", category, caseID, serial) VALUES"
                            " (45, 'Lamp', 'Lighting', 12, 'S-1'), (3, 'Cable', 'Power', 0, NULL);"
@@ -37,7 +37,7 @@ private slots:
     }
     void cleanup() {
         viewer.reset();
-        ctx.reset();
+        ctx = nullptr;
         ts.reset();
     }
 

@@ -1,26 +1,16 @@
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
+#include "WidgetDriver.h"
+#include "common/RecordList.h"
 #include "locations/frmLocationPicker.h"
 
+using namespace WidgetDriver;
+
 namespace {
-
-void clickLine(QListWidget* list, int row) {
-    QListWidgetItem* line = list->item(row);
-    list->scrollToItem(line);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(line).center());
-}
-
-QStringList linesOf(const QListWidget* list) {
-    QStringList lines;
-    for (int row = 0; row < list->count(); ++row)
-        lines << list->item(row)->text();
-    return lines;
-}
 
 // The names in the table, in stored order.
 QStringList storedNames(const TempRegister& reg) {
@@ -38,8 +28,8 @@ QStringList storedNames(const TempRegister& reg) {
 const QStringList kStartNames = {"Bay 1", "Shelf 2", "Blank"};
 
 struct Fixture {
-    TestServices ts;
-    AppContext ctx{ts.services()};
+    TestApp ts;
+    AppContext& ctx = ts.ctx();
     std::unique_ptr<frmLocationPicker> picker;
 
     Fixture() {
@@ -95,8 +85,8 @@ private slots:
     void opensWithTheStoredNamesAndNoChoice() {
         Fixture f;
         f.open();
-        QCOMPARE(linesOf(f.picker->List1), kStartNames);
-        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QCOMPARE(lines(f.picker->List1), kStartNames);
+        QVERIFY(f.picker->List1->selectedLine() < 0);
         QCOMPARE(f.picker->ThisLocation, QStringLiteral("Blank"));
         QVERIFY(f.picker->cmdAdd->isEnabled());
         QVERIFY(!f.picker->cmdDel->isEnabled());
@@ -136,6 +126,18 @@ private slots:
         QCOMPARE(f.save(), QStringLiteral("Bay 1"));
     }
 
+    // Ctrl+click clears the selection: no choice, and nothing to delete.
+    void aDeselectedEntryIsNoChoice() {
+        Fixture f;
+        f.open();
+        clickLine(f.picker->List1, 1);
+        QTest::mouseClick(f.picker->List1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          lineCentre(f.picker->List1, 1));
+        QVERIFY(!f.picker->cmdDel->isEnabled());
+        QCOMPARE(f.save(), QStringLiteral("Blank"));
+        QCOMPARE(storedNames(f.ts.reg), kStartNames);
+    }
+
     // Tabbing into the list makes an entry current without selecting it.
     void focusAloneChoosesNothing() {
         Fixture f;
@@ -143,7 +145,7 @@ private slots:
         f.picker->cmdAdd->setFocus();
         QTest::keyClick(f.picker->cmdAdd, Qt::Key_Backtab);
         QVERIFY(f.picker->List1->hasFocus());
-        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QVERIFY(f.picker->List1->selectedLine() < 0);
         QCOMPARE(f.picker->ThisLocation, QStringLiteral("Blank"));
         QVERIFY(!f.picker->cmdDel->isEnabled());
     }
@@ -179,10 +181,9 @@ private slots:
         QCOMPARE(f.ts.dialogs->inputs.size(), 1);
         QCOMPARE(f.ts.dialogs->inputs.first().prompt, QStringLiteral("Please enter a location"));
         QCOMPARE(f.ts.dialogs->inputs.first().defaultText, QString());
-        QCOMPARE(linesOf(f.picker->List1), kStartNames + QStringList{"Bay 4"});
+        QCOMPARE(lines(f.picker->List1), kStartNames + QStringList{"Bay 4"});
         QCOMPARE(storedNames(f.ts.reg), kStartNames + QStringList{"Bay 4"});
-        QCOMPARE(f.picker->List1->selectedItems().size(), 1);
-        QCOMPARE(f.picker->List1->selectedItems().first()->text(), QStringLiteral("Bay 1"));
+        QCOMPARE(f.picker->List1->selectedText(), QStringLiteral("Bay 1"));
         QCOMPARE(f.picker->ThisLocation, QStringLiteral("Bay 1"));
         QVERIFY(f.ts.dialogs->messages.isEmpty());
     }
@@ -203,7 +204,7 @@ private slots:
         QCOMPARE(f.ts.dialogs->messages.first().icon, Dialogs::Icon::Information);
         QCOMPARE(f.ts.dialogs->messages.first().buttons, Dialogs::Buttons::Ok);
         QCOMPARE(storedNames(f.ts.reg), kStartNames + QStringList{"Bay 4"});
-        QCOMPARE(linesOf(f.picker->List1), kStartNames + QStringList{"Bay 4"});
+        QCOMPARE(lines(f.picker->List1), kStartNames + QStringList{"Bay 4"});
     }
 
     void cancelOrAnEmptyAnswerAddsNothing() {
@@ -214,7 +215,7 @@ private slots:
         QCOMPARE(f.ts.dialogs->inputs.size(), 2);
         QVERIFY(f.ts.dialogs->messages.isEmpty());
         QCOMPARE(storedNames(f.ts.reg), kStartNames);
-        QCOMPARE(linesOf(f.picker->List1), kStartNames);
+        QCOMPARE(lines(f.picker->List1), kStartNames);
     }
 
     // Whatever is typed is a name: it is stored as typed, found again as a
@@ -236,6 +237,8 @@ private slots:
                                        << "  BAY 9 ";
         QTest::newRow("backslash and accents") << "Caf\u00e9\\Bar"
                                                << "CAF\u00e9\\bar";
+        QTest::newRow("letter case beyond A to Z") << "Caf\u00e9 \u00c5ngstr\u00f6m"
+                                                   << "CAF\u00c9 \u00e5NGSTR\u00d6M";
     }
     void anyTextMakesTheRoundTripIntact() {
         QFETCH(QString, name);
@@ -244,7 +247,7 @@ private slots:
         f.open();
         f.add(name);
         QCOMPARE(storedNames(f.ts.reg), kStartNames + QStringList{name});
-        QCOMPARE(f.picker->List1->item(3)->text(), name);
+        QCOMPARE(f.picker->List1->lineText(3), name);
 
         f.add(otherCase);
         QCOMPARE(f.ts.dialogs->lastMessage(), kDuplicate);
@@ -256,7 +259,7 @@ private slots:
         QCOMPARE(f.ts.dialogs->lastMessage(), QStringLiteral("Are you sure you want to delete ") +
                                                   name + QStringLiteral(" from the list?"));
         QCOMPARE(storedNames(f.ts.reg), kStartNames);
-        QCOMPARE(linesOf(f.picker->List1), kStartNames);
+        QCOMPARE(lines(f.picker->List1), kStartNames);
     }
 
     // After the delete nothing is selected and Delete is off, but Save still
@@ -272,8 +275,8 @@ private slots:
         QCOMPARE(question.icon, Dialogs::Icon::Question);
         QCOMPARE(question.buttons, Dialogs::Buttons::YesNo);
         QCOMPARE(storedNames(f.ts.reg), QStringList({"Bay 1", "Blank"}));
-        QCOMPARE(linesOf(f.picker->List1), QStringList({"Bay 1", "Blank"}));
-        QVERIFY(f.picker->List1->selectedItems().isEmpty());
+        QCOMPARE(lines(f.picker->List1), QStringList({"Bay 1", "Blank"}));
+        QVERIFY(f.picker->List1->selectedLine() < 0);
         QVERIFY(!f.picker->cmdDel->isEnabled());
         QCOMPARE(f.picker->ThisLocation, QStringLiteral("Shelf 2"));
         QCOMPARE(f.save(), QStringLiteral("Shelf 2"));
@@ -297,7 +300,7 @@ private slots:
         f.deleteSelected(Dialogs::Answer::No);
         QCOMPARE(f.ts.dialogs->messages.size(), 1);
         QCOMPARE(storedNames(f.ts.reg), kStartNames);
-        QCOMPARE(linesOf(f.picker->List1), kStartNames);
+        QCOMPARE(lines(f.picker->List1), kStartNames);
         QVERIFY(f.picker->cmdDel->isEnabled());
         QCOMPARE(f.picker->ThisLocation, QStringLiteral("Shelf 2"));
     }
@@ -341,7 +344,7 @@ private slots:
         f.add(QStringLiteral("Bay 4"));
         QCOMPARE(f.ts.dialogs->messages.size(), 1);
         QCOMPARE(f.ts.dialogs->messages.first().icon, Dialogs::Icon::Critical);
-        QCOMPARE(linesOf(f.picker->List1), kStartNames);
+        QCOMPARE(lines(f.picker->List1), kStartNames);
         QCOMPARE(storedNames(f.ts.reg), kStartNames);
     }
 
@@ -355,9 +358,9 @@ private slots:
         f.deleteSelected(Dialogs::Answer::Yes);
         QCOMPARE(f.ts.dialogs->messages.size(), 2);  // the question, then the failure
         QCOMPARE(f.ts.dialogs->messages.last().icon, Dialogs::Icon::Critical);
-        QCOMPARE(linesOf(f.picker->List1), kStartNames);
+        QCOMPARE(lines(f.picker->List1), kStartNames);
         QCOMPARE(storedNames(f.ts.reg), kStartNames);
-        QCOMPARE(f.picker->List1->selectedItems().first()->text(), QStringLiteral("Shelf 2"));
+        QCOMPARE(f.picker->List1->selectedText(), QStringLiteral("Shelf 2"));
         QVERIFY(f.picker->cmdDel->isEnabled());
     }
 
@@ -379,7 +382,7 @@ private slots:
         QCOMPARE(f.ctx.fields().LocationToPick.toString(), QStringLiteral("Bay 4"));
 
         frmLocationPicker again(f.ctx);
-        QCOMPARE(linesOf(again.List1), kStartNames + QStringList{"Bay 4"});
+        QCOMPARE(lines(again.List1), kStartNames + QStringList{"Bay 4"});
         QCOMPARE(again.ThisLocation, QStringLiteral("Blank"));
         QVERIFY(!again.cmdDel->isEnabled());
     }

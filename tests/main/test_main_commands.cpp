@@ -9,7 +9,7 @@
 #include <QTreeView>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "WidgetDriver.h"
 #include "data/Settings.h"
 #include "main/TreeModel.h"
@@ -20,7 +20,7 @@ using namespace WidgetDriver;
 class TestMainCommands : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestServices> ts;
+    std::unique_ptr<TestApp> ts;
     std::unique_ptr<frmMain> w;
     QLineEdit* box = nullptr;
 
@@ -65,7 +65,7 @@ class TestMainCommands : public QObject {
 
 private slots:
     void init() {
-        ts = std::make_unique<TestServices>();
+        ts = std::make_unique<TestApp>();
         ts->reg.exec(QStringLiteral(
             "INSERT INTO Items (id, \"desc\", caseID) VALUES (12, 'Mixer', 0), (45, 'Lamp', 12);"
             "INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack');"

@@ -6,7 +6,7 @@
 #include <QTreeView>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
@@ -42,7 +42,7 @@ QStringList childTexts(const TreeModel* m, const QModelIndex& parent) {
 class TestMainTree : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestServices> ts;
+    std::unique_ptr<TestApp> ts;
     std::unique_ptr<frmMain> w;
     QTreeView* tree = nullptr;
     QListWidget* details = nullptr;
@@ -82,7 +82,7 @@ class TestMainTree : public QObject {
     }
 
 private slots:
-    void init() { ts = std::make_unique<TestServices>(); }
+    void init() { ts = std::make_unique<TestApp>(); }
     void cleanup() {
         w.reset();
         ts.reset();
@@ -238,10 +238,15 @@ private slots:
     }
 
     void clickWithNothingSelectedDoesNotFail() {
+        fillSampleRegister(ts->reg);
         openMain();
+        clickNode(QStringLiteral("I45"));
+        w->RefreshTree();  // nothing selected any more
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           QPoint(5, tree->viewport()->height() - 5));
+        QTest::qWait(20);
         QCOMPARE(details->count(), 0);
+        QCOMPARE(SharedFields::idOf(w->fields().ItemToOpen), 0);
     }
 
     void logoDoubleClickStartsTheHiddenSequence() {

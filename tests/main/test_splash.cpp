@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "common/AppContext.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -33,14 +33,14 @@ protected:
 };
 
 struct Start {
-    TestServices ts;
-    std::unique_ptr<AppContext> ctx;
+    TestApp ts;
+    AppContext* ctx = nullptr;
     MainStandIn main;
     std::unique_ptr<frmSplash> splash;
 
     Start() {
         ts.printers->names = {QStringLiteral("Zebra"), QStringLiteral("Laser")};
-        ctx = std::make_unique<AppContext>(ts.services());
+        ctx = &ts.ctx();
     }
     void storeAllPrinters(const QString& name) {
         for (const QString& key :
@@ -215,7 +215,7 @@ private slots:
     }
 
     void startsTheRealMainWindow() {
-        TestServices ts;
+        TestApp ts;
         ts.printers->names = {QStringLiteral("Zebra")};
         ts.reg.exec(QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (1, 'Mixing desk')"));
         frmMain main(ts.services());

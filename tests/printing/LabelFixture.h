@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "TestServices.h"
+#include "TestApp.h"
 #include "common/AppContext.h"
 #include "data/Settings.h"
 #include "printing/PrintService.h"
@@ -11,8 +11,8 @@
 // The program's printing over a register, settings and printers of the
 // test's own; every printed job ends up as a PDF file.
 struct PrintingFixture {
-    TestServices ts;
-    std::unique_ptr<AppContext> ctx;
+    TestApp ts;
+    AppContext* ctx = nullptr;
 
     explicit PrintingFixture(const QStringList& printers = {QStringLiteral("Label Printer"),
                                                             QStringLiteral("Small Labels"),
@@ -20,7 +20,7 @@ struct PrintingFixture {
                              const QString& defaultPrinter = QStringLiteral("Office Laser")) {
         ts.printers->names = printers;
         ts.printers->defaultName = defaultPrinter;
-        ctx = std::make_unique<AppContext>(ts.services());
+        ctx = &ts.ctx();
     }
 
     FakePrinterCatalog& printers() { return *ts.printers; }

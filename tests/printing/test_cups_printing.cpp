@@ -5,12 +5,12 @@
 
 #include "CupsServer.h"
 #include "PdfCheck.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "common/AppContext.h"
-#include "common/WindowStyle.h"
 #include "data/Settings.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"
+#include "resources/Fonts.h"
 #include "resources/Pictures.h"
 
 namespace {
@@ -26,7 +26,7 @@ QString queueName(const char* role) {
 // The program's printing on the machine's real printers (here: the test's
 // CUPS server), over a temporary register and settings file.
 struct CupsPrinting {
-    TestServices ts;
+    TestApp ts;
     std::unique_ptr<AppContext> ctx;
 
     CupsPrinting() {
@@ -65,7 +65,7 @@ private slots:
         const QString reason = CupsServer::unavailableReason();
         if (!reason.isEmpty())
             QSKIP(qPrintable(reason));
-        WindowStyle::loadTahoma();
+        Fonts::loadTahoma();
         // The list queue is the server's default printer.
         QVERIFY2(server_.start({list_, large_, small_}), qPrintable(server_.error()));
         // The small-label queue's driver uses Letter paper, the others A4.

@@ -3,7 +3,7 @@
 
 #include "LabelFixture.h"
 #include "PdfCheck.h"
-#include "common/WindowStyle.h"
+#include "resources/Fonts.h"
 #include "resources/Pictures.h"
 
 using PdfCheck::kPointsPerTwip;
@@ -56,7 +56,7 @@ class TestLabels : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { WindowStyle::loadTahoma(); }
+    void initTestCase() { Fonts::loadTahoma(); }
 
     void largeItemLabelWithNumberAndDescription() {
         PrintingFixture f;

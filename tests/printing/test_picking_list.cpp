@@ -3,7 +3,7 @@
 
 #include "LabelFixture.h"
 #include "PdfCheck.h"
-#include "common/WindowStyle.h"
+#include "resources/Fonts.h"
 
 using PdfCheck::kPointsPerTwip;
 
@@ -44,7 +44,7 @@ class TestPickingList : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { WindowStyle::loadTahoma(); }
+    void initTestCase() { Fonts::loadTahoma(); }
 
     void titleAndOneLinePerItem() {
         PrintingFixture f;

@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "ModalDriver.h"
-#include "TestServices.h"
+#include "TestApp.h"
 #include "common/AppContext.h"
 #include "data/Settings.h"
 #include "main/frmMain.h"
@@ -36,13 +36,13 @@ QWidget* nextTabStop(QWidget* w) {
 }
 
 struct Chooser {
-    TestServices ts;
-    std::unique_ptr<AppContext> ctx;
+    TestApp ts;
+    AppContext* ctx = nullptr;
 
     explicit Chooser(const QStringList& printers = {kZebra, kLaser, kBrother}) {
         ts.printers->names = printers;
         ts.printers->defaultName = printers.value(1);
-        ctx = std::make_unique<AppContext>(ts.services());
+        ctx = &ts.ctx();
     }
     void set(const QString& key, const QString& value) { ctx->settings().write(key, value); }
     QString stored(const QString& key) const {
@@ -201,7 +201,7 @@ private slots:
     }
 
     void mainWindowPrintersButtonOpensTheChooser() {
-        TestServices ts;
+        TestApp ts;
         ts.printers->names = {kZebra, kLaser};
         frmMain main(ts.services());
         main.show();

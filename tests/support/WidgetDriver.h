@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QListWidget>
 #include <QStringList>
 #include <QTest>
@@ -20,27 +21,32 @@ inline void click(QWidget* window, const char* buttonName) {
     QTest::mouseClick(child<QAbstractButton>(window, buttonName), Qt::LeftButton);
 }
 
-inline QStringList lines(const QListWidget* list) {
+// The lines of a list as it shows them.
+inline QStringList lines(const QAbstractItemView* list) {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        out << model->index(row, 0).data().toString();
     return out;
 }
 
-inline QPoint lineCentre(QListWidget* list, int row) {
-    list->scrollToItem(list->item(row));
-    return list->visualItemRect(list->item(row)).center();
+inline QPoint lineCentre(QAbstractItemView* list, int row) {
+    const QModelIndex line = list->model()->index(row, 0);
+    list->scrollTo(line);
+    return list->visualRect(line).center();
 }
 
-inline void clickLine(QListWidget* list, int row) {
+inline void clickLine(QAbstractItemView* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, lineCentre(list, row));
 }
 
-// A double-click as the system delivers it: a click, then the double-click.
-inline void doubleClickLine(QListWidget* list, int row) {
+// Press, release, double-click, release: what a real double-click delivers.
+inline void doubleClickLine(QAbstractItemView* list, int row) {
     const QPoint at = lineCentre(list, row);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
 }
 
 }  // namespace WidgetDriver

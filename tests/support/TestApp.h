@@ -48,14 +48,25 @@ private:
     QTemporaryDir dir_;
 };
 
-// The program's services pointed at a temporary register, a settings file of
-// its own, scripted dialogs, a fixed clock and a made-up printer list.
-struct TestServices {
+// The program as a test runs it: a temporary register, a settings file of
+// its own, scripted dialogs, a fixed clock, a made-up printer list, and the
+// context a window gets (made on first use; frmMain makes its own from
+// services()).
+class TestApp {
+public:
     TempRegister reg;
     std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
     std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
     std::shared_ptr<FakePrinterCatalog> printers = std::make_shared<FakePrinterCatalog>();
 
+    TestApp();
+    ~TestApp();
+
     QString settingsFile() const;
     Services services() const;
+    AppContext& ctx();
+    SharedFields& fields() { return ctx().fields(); }
+
+private:
+    std::unique_ptr<AppContext> ctx_;
 };

@@ -1,4 +1,4 @@
-#include "TestServices.h"
+#include "TestApp.h"
 
 #include <QPageLayout>
 #include <QPrinter>
@@ -22,11 +22,20 @@ bool FakePrinterCatalog::prepare(QPrinter& printer, const QString& deviceName) {
     return true;
 }
 
-QString TestServices::settingsFile() const {
+TestApp::TestApp() = default;
+TestApp::~TestApp() = default;
+
+AppContext& TestApp::ctx() {
+    if (!ctx_)
+        ctx_ = std::make_unique<AppContext>(services());
+    return *ctx_;
+}
+
+QString TestApp::settingsFile() const {
     return reg.folder() + QStringLiteral("/settings.ini");
 }
 
-Services TestServices::services() const {
+Services TestApp::services() const {
     Services s;
     s.databasePath = reg.path();
     s.settingsFile = settingsFile();

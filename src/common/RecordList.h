@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <optional>
+#include <vector>
+
+#include "data/TextPool.h"
+
+// The lines of a list window over rows read in one statement: "id - text"
+// (an item, a case, a list line) or the text alone (a location name). Texts
+// stay UTF-8 in one buffer and become strings only for the lines painted,
+// so a register of a million items lists quickly.
+class RecordListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum class Lines { IdAndText, TextOnly };
+    static constexpr int IdRole = Qt::UserRole + 1;
+
+    explicit RecordListModel(Lines lines, QObject* parent = nullptr);
+
+    void setRows(IdTextRows rows);
+    void appendRow(std::int64_t id, const QString& text);
+    void removeLine(int line);
+
+    // Shows only the lines whose text contains the needle, ignoring letter
+    // case; an empty needle shows every line.
+    void setFilter(const QString& text);
+
+    QString lineText(int line) const;
+    std::int64_t lineId(int line) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    // A filter text prepared once for the comparison with every row.
+    struct Needle {
+        explicit Needle(const QString& text);
+        QString folded;
+        QByteArray utf8;
+        bool ascii;
+    };
+
+    std::size_t rowOfLine(int line) const;
+    bool matches(std::size_t row, const Needle& needle) const;
+
+    Lines lines_;
+    IdTextRows rows_;
+    std::vector<std::int32_t> shown_;  // rows shown while filtered
+    bool filtered_ = false;
+    QString needle_;
+};
+
+// A single-selection list of such lines. `lineClicked` comes on every click
+// and on every change of the selected line, by mouse or by key;
+// `lineDoubleClicked` on a double-click on a line. Only a selected line
+// counts as the user's choice.
+class RecordList : public QListView {
+    Q_OBJECT
+public:
+    using Lines = RecordListModel::Lines;
+
+    RecordList(Lines lines, const QString& accessibleName, QWidget* parent = nullptr);
+
+    RecordListModel* records() const { return model_; }
+
+    // Replaces every line; nothing is selected afterwards.
+    void setRows(IdTextRows rows);
+    void appendRow(std::int64_t id, const QString& text);
+    // Removes the selected line and leaves nothing selected.
+    void removeSelectedLine();
+
+    int count() const;
+    QString lineText(int line) const;
+    QStringList lines() const;
+
+    // The selected line, or -1 when no line is selected.
+    int selectedLine() const;
+    std::optional<QString> selectedText() const;
+    std::optional<std::int64_t> selectedId() const;
+    void selectLine(int line);
+    void clearChoice();
+
+signals:
+    void lineClicked();
+    void lineDoubleClicked();
+
+private:
+    RecordListModel* model_;
+};

@@ -1,0 +1,205 @@
+#include "data/Sqlite.h"
+
+#include <sqlite3.h>
+
+#include <QAtomicInteger>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <cmath>
+
+#include "data/TextRules.h"
+
+namespace Sqlite {
+
+namespace {
+
+sqlite3* handleOf(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+QString nextConnectionName() {
+    static QAtomicInteger<quint64> serial;
+    return QStringLiteral("quarvel-%1").arg(serial.fetchAndAddRelaxed(1));
+}
+
+}  // namespace
+
+Connection::Connection(const QString& path, int busyTimeoutMs)
+    : connectionName_(nextConnectionName()),
+      qtDb_(std::make_unique<QSqlDatabase>(
+          QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_))) {
+    // mode=rw: a file that is not there is never created.
+    qtDb_->setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=rw"));
+    qtDb_->setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    if (!qtDb_->open()) {
+        const QSqlError error = qtDb_->lastError();
+        fail(SQLITE_CANTOPEN,
+             error.databaseText().isEmpty() ? error.text().trimmed() : error.databaseText());
+        return;
+    }
+    db_ = handleOf(*qtDb_);
+    if (!db_) {
+        fail(0, QStringLiteral("The database driver gave no SQLite handle."));
+        return;
+    }
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+}
+
+Connection::~Connection() {
+    if (qtDb_->isOpen())
+        qtDb_->close();
+    qtDb_.reset();
+    QSqlDatabase::removeDatabase(connectionName_);
+}
+
+bool Connection::exec(const char* sql) {
+    if (!db_)
+        return false;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    failFromHandle();
+    return false;
+}
+
+void Connection::fail(int code, const QString& text) {
+    if (!failure_)
+        failure_ = Failure{code, text};
+}
+
+void Connection::failFromHandle() {
+    fail(sqlite3_extended_errcode(db_) & 0xff, QString::fromUtf8(sqlite3_errmsg(db_)));
+}
+
+Statement::Statement(Connection& connection, std::string_view sql) : connection_(connection) {
+    if (!connection_.isOpen())
+        return;
+    ok_ = sqlite3_prepare_v2(connection_.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_,
+                             nullptr) == SQLITE_OK;
+    if (!ok_)
+        connection_.failFromHandle();
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+Statement& Statement::bindInteger(std::int64_t value) {
+    if (ok_)
+        sqlite3_bind_int64(stmt_, nextParameter_, value);
+    ++nextParameter_;
+    return *this;
+}
+
+Statement& Statement::bind(double value) {
+    if (ok_)
+        sqlite3_bind_double(stmt_, nextParameter_, value);
+    ++nextParameter_;
+    return *this;
+}
+
+Statement& Statement::bind(const QString& text) {
+    if (ok_) {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text64(stmt_, nextParameter_, utf8.constData(),
+                            static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
+    }
+    ++nextParameter_;
+    return *this;
+}
+
+Statement& Statement::bind(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            return bindInteger(value.toLongLong());
+        case QMetaType::Double:
+            return bind(value.toDouble());
+        default:
+            return bind(value.toString());
+    }
+}
+
+Statement& Statement::bindNull() {
+    if (ok_)
+        sqlite3_bind_null(stmt_, nextParameter_);
+    ++nextParameter_;
+    return *this;
+}
+
+bool Statement::step() {
+    if (!ok_)
+        return false;
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE) {
+        ok_ = false;
+        connection_.failFromHandle();
+    }
+    return false;
+}
+
+bool Statement::run() {
+    step();
+    return ok_;
+}
+
+int Statement::changes() const {
+    return sqlite3_changes(connection_.handle());
+}
+
+bool Statement::isNull(int col) const {
+    return sqlite3_column_type(stmt_, col) == SQLITE_NULL;
+}
+
+std::int64_t Statement::integer(int col) const {
+    return sqlite3_column_int64(stmt_, col);
+}
+
+std::optional<std::int64_t> Statement::wholeNumber(int col) const {
+    switch (sqlite3_column_type(stmt_, col)) {
+        case SQLITE_INTEGER:
+            return sqlite3_column_int64(stmt_, col);
+        case SQLITE_FLOAT: {
+            // 2^63: a number at or beyond it names no row.
+            constexpr double kTwoTo63 = 9223372036854775808.0;
+            const double d = sqlite3_column_double(stmt_, col);
+            if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) >= kTwoTo63)
+                return std::nullopt;
+            return static_cast<std::int64_t>(d);
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string_view Statement::utf8(int col) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+    if (!p)
+        return {};
+    return std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
+}
+
+QString Statement::shown(int col) const {
+    switch (sqlite3_column_type(stmt_, col)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_FLOAT:
+            return TextRules::numberText(sqlite3_column_double(stmt_, col));
+        default: {
+            return textFromUtf8(utf8(col));
+        }
+    }
+}
+
+}  // namespace Sqlite

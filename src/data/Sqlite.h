@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+
+#include "data/TextPool.h"
+
+class QSqlDatabase;
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The store's own thin layer over SQLite: one connection per operation and
+// statements that bind and read text as UTF-8, so what was typed is what is
+// stored, byte for byte.
+namespace Sqlite {
+
+// What went wrong in an operation: SQLite's result code and its own text.
+struct Failure {
+    int code = 0;  // an SQLite result code; 0 when the failure is the program's own
+    QString text;
+};
+
+// An open connection to one database file, made through Qt's SQLite driver.
+// Double-quoted names are identifiers only: a missing column is an error,
+// never a string.
+class Connection {
+public:
+    // Opens an existing file for reading and writing; never creates one.
+    explicit Connection(const QString& path, int busyTimeoutMs);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool isOpen() const { return db_ != nullptr; }
+    sqlite3* handle() const { return db_; }
+
+    // Runs a statement without values (BEGIN, COMMIT, ...).
+    bool exec(const char* sql);
+
+    // The first failure of this connection, kept until the operation ends.
+    const std::optional<Failure>& failure() const { return failure_; }
+    void fail(int code, const QString& text);
+    void failFromHandle();
+
+private:
+    QString connectionName_;
+    std::unique_ptr<QSqlDatabase> qtDb_;
+    sqlite3* db_ = nullptr;
+    std::optional<Failure> failure_;
+};
+
+// One prepared statement. Values are bound in order with bind(); rows are
+// read with step() and the column accessors. The first error is recorded on
+// the connection.
+class Statement {
+public:
+    Statement(Connection& connection, std::string_view sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return ok_; }
+
+    template <class Int>
+    requires std::is_integral_v<Int> Statement& bind(Int value) {
+        return bindInteger(static_cast<std::int64_t>(value));
+    }
+    Statement& bind(double value);
+    Statement& bind(const QString& text);  // as UTF-8; a null QString binds ''
+    Statement& bind(const QVariant& value);
+    Statement& bindNull();
+
+    // True while there is a row; false at the end or on an error.
+    bool step();
+    // Runs a statement that returns no rows; false on an error.
+    bool run();
+    // Rows changed by the last run.
+    int changes() const;
+
+    bool isNull(int col) const;
+    std::int64_t integer(int col) const;
+    // The column as a whole number when it holds one within the 64-bit
+    // range (3 and 3.0 alike).
+    std::optional<std::int64_t> wholeNumber(int col) const;
+    std::string_view utf8(int col) const;
+    // The column as the windows show it: null as empty text, whole numbers
+    // without a decimal point.
+    QString shown(int col) const;
+
+private:
+    Statement& bindInteger(std::int64_t value);
+
+    Connection& connection_;
+    sqlite3_stmt* stmt_ = nullptr;
+    int nextParameter_ = 1;
+    bool ok_ = false;
+};
+
+}  // namespace Sqlite
