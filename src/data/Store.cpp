@@ -325,6 +325,26 @@ std::optional<bool> Store::exists(const QString& what, const char* sql,
     return ok ? std::optional<bool>(found) : std::nullopt;
 }
 
+// Takes the next id of the table and adds the row under it in one
+// transaction; sql binds the id first, then values.
+std::optional<qint64> Store::insertWithNewId(const QString& what, RecordTable table,
+                                             const char* sql, const QVariantList& values) {
+    std::optional<qint64> newId;
+    run(what, Mode::Write, [&](Connection& db) {
+        const auto id = takeNextId(db, idTableOf(table));
+        if (!id)
+            return false;
+        Statement insert(db, sql);
+        insert.bind(*id);
+        bindAll(insert, values);
+        if (!insert.run())
+            return false;
+        newId = id;
+        return true;
+    });
+    return newId;
+}
+
 // --- Main tree ----------------------------------------------------------------
 
 std::optional<TreeData> Store::readTree() {
@@ -409,23 +429,11 @@ std::optional<IdTextRows> Store::itemsInCaseByCategory(qint64 caseId) {
 }
 
 std::optional<qint64> Store::insertItem(const ItemWrite& values) {
-    std::optional<qint64> newId;
     const QByteArray sql =
         sqlOf(QStringLiteral("INSERT INTO \"Items\" (\"id\", %1) VALUES (?%2)")
                   .arg(itemColumnList(), QStringLiteral(", ?").repeated(kItemDataColumnCount)));
-    run(QStringLiteral("save the new item"), Mode::Write, [&](Connection& db) {
-        const auto id = takeNextId(db, idTableOf(RecordTable::Items));
-        if (!id)
-            return false;
-        Statement insert(db, sql.constData());
-        insert.bind(*id);
-        bindAll(insert, itemValues(values));
-        if (!insert.run())
-            return false;
-        newId = id;
-        return true;
-    });
-    return newId;
+    return insertWithNewId(QStringLiteral("save the new item"), RecordTable::Items, sql.constData(),
+                           itemValues(values));
 }
 
 SaveResult Store::updateItem(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
@@ -558,25 +566,11 @@ std::optional<bool> Store::caseExists(qint64 id) {
 }
 
 std::optional<qint64> Store::insertCase(const CaseRecord& values) {
-    std::optional<qint64> newId;
-    run(QStringLiteral("save the new flight case"), Mode::Write, [&](Connection& db) {
-        const auto id = takeNextId(db, idTableOf(RecordTable::Cases));
-        if (!id)
-            return false;
-        Statement insert(db, R"(INSERT INTO "Cases" ("id", "FName", "FLocation", "FBought", )"
-                             R"("FNotes", "FWheeled") VALUES (?, ?, ?, ?, ?, ?))");
-        insert.bind(*id)
-            .bind(values.name)
-            .bind(values.location)
-            .bind(values.bought)
-            .bind(values.notes)
-            .bind(values.wheeled);
-        if (!insert.run())
-            return false;
-        newId = id;
-        return true;
-    });
-    return newId;
+    return insertWithNewId(
+        QStringLiteral("save the new flight case"), RecordTable::Cases,
+        R"(INSERT INTO "Cases" ("id", "FName", "FLocation", "FBought", "FNotes", "FWheeled") )"
+        R"(VALUES (?, ?, ?, ?, ?, ?))",
+        {values.name, values.location, values.bought, values.notes, values.wheeled});
 }
 
 SaveResult Store::updateCase(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
@@ -646,19 +640,8 @@ bool Store::removeListLine(qint64 listId, qint64 itemId) {
 }
 
 std::optional<qint64> Store::insertList(const QString& name) {
-    std::optional<qint64> newId;
-    run(QStringLiteral("save the new list"), Mode::Write, [&](Connection& db) {
-        const auto id = takeNextId(db, idTableOf(RecordTable::Lists));
-        if (!id)
-            return false;
-        Statement insert(db, R"(INSERT INTO "Lists" ("id", "ListName") VALUES (?, ?))");
-        insert.bind(*id).bind(name);
-        if (!insert.run())
-            return false;
-        newId = id;
-        return true;
-    });
-    return newId;
+    return insertWithNewId(QStringLiteral("save the new list"), RecordTable::Lists,
+                           R"(INSERT INTO "Lists" ("id", "ListName") VALUES (?, ?))", {name});
 }
 
 SaveResult Store::updateList(qint64 id, const QString& name, const QString& loadedName,

@@ -106,6 +106,8 @@ private:
     std::optional<IdTextRows> idTexts(const QString& what, const char* sql,
                                       const QVariantList& values = {});
     std::optional<bool> exists(const QString& what, const char* sql, const QVariantList& values);
+    std::optional<qint64> insertWithNewId(const QString& what, RecordTable table, const char* sql,
+                                          const QVariantList& values);
     SaveResult updateColumns(const QString& what, const char* table,
                              const QList<const char*>& columnNames,
                              const QList<QVariant>& emptyValues, qint64 id,
