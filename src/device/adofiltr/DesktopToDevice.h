@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace adofiltr {
+
+// The register tables named in list (commas, semicolons or blanks between
+// names, any letter case); empty for an empty list, nullopt when a name is
+// not a register table.
+std::optional<QStringList> parseTableList(const QString& list);
+
+// The device file below root, reading "\" and "/" as folder separators; an
+// empty devicePath means the default. Nullopt when the path would leave the
+// root or names no file.
+std::optional<std::filesystem::path> deviceTarget(const QString& root, const QString& devicePath);
+
+// The whole download: checks the arguments, finds the device among mounts
+// and copies the register to it. Returns a QuarvelDeviceCode.
+std::int32_t desktopToDevice(const QString& desktopDb, const QString& tableList, bool overwrite,
+                             const QString& devicePath, const QStringList& mounts);
+
+}  // namespace adofiltr

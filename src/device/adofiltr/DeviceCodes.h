@@ -1,0 +1,48 @@
+#ifndef QUARVEL_DEVICE_CODES_H
+#define QUARVEL_DEVICE_CODES_H
+
+/* What DESKTOPTODEVICE in the adofiltr library returns. The numbers are the
+ * Windows error numbers of the nearest meaning, so a caller may also show the
+ * system's own message for them; all fit in a signed 16-bit integer. Plain C,
+ * so that any caller can include it. */
+
+#include <stdint.h>
+
+enum QuarvelDeviceCode {
+    DEVICE_OK = 0,
+    DEVICE_DESKTOP_MISSING = 2,    /* ERROR_FILE_NOT_FOUND: no desktop database at that path */
+    DEVICE_FOLDER_UNAVAILABLE = 3, /* ERROR_PATH_NOT_FOUND: a file stands where a device
+                                      folder has to be */
+    DEVICE_ACCESS_DENIED = 5,      /* ERROR_ACCESS_DENIED: the device folder or file cannot
+                                      be written */
+    DEVICE_NOT_A_DATABASE = 13,    /* ERROR_INVALID_DATA: the desktop file is not an SQLite
+                                      register holding the tables asked for */
+    DEVICE_NOT_FOUND = 21,         /* ERROR_NOT_READY: no device attached */
+    DEVICE_FAILED = 31,            /* ERROR_GEN_FAILURE: any other failure */
+    DEVICE_TARGET_EXISTS = 80,     /* ERROR_FILE_EXISTS: the device file exists and overwrite
+                                      is off */
+    DEVICE_UNKNOWN_TABLE = 87,     /* ERROR_INVALID_PARAMETER: the table list names a table
+                                      the register does not have */
+    DEVICE_FULL = 112,             /* ERROR_DISK_FULL: no room left on the device */
+    DEVICE_PATH_OUTSIDE = 161,     /* ERROR_BAD_PATHNAME: the device path leaves the device
+                                      (a "..", a drive letter, a UNC path) */
+    DEVICE_MORE_THAN_ONE = 548     /* ERROR_DEVICE_ALREADY_ATTACHED: several devices are
+                                      attached and none was chosen */
+};
+
+/* The library's one entry, for resolving it by name ("DESKTOPTODEVICE"):
+ *   desktopDbPath  the register file (data.mdb), local 8-bit encoding
+ *   tableList      "" for every table, else names out of Items, Cases, Lists,
+ *                  ListData, Locations, Data (any letter case) separated by
+ *                  commas, semicolons or blanks
+ *   synchronise    accepted and ignored: the device always gets a full copy
+ *   overwrite      nonzero replaces an existing device file
+ *   deviceDbPath   the file on the device, relative to the device root with
+ *                  "\" or "/" between folders; NULL or "" means
+ *                  "\My Documents\data.cdb"
+ * Returns DEVICE_OK or one of the codes above. */
+typedef int32_t (*DesktopToDeviceFunction)(const char* desktopDbPath, const char* tableList,
+                                           int32_t synchronise, int32_t overwrite,
+                                           const char* deviceDbPath);
+
+#endif
