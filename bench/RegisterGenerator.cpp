@@ -190,6 +190,17 @@ void setCounters(Db& db, const RegisterShape& shape) {
 
 }  // namespace
 
+RegisterShape registerShape(const QString& name) {
+    const RegisterShape shapes[] = {{QStringLiteral("1k"), 1000, 20, 25, 20, 25},
+                                    {QStringLiteral("100k"), 100000, 2000, 25, 2000, 25},
+                                    {QStringLiteral("1M"), 1000000, 20000, 25, 5000, 40}};
+    for (const RegisterShape& shape : shapes) {
+        if (shape.name == name)
+            return shape;
+    }
+    return {};
+}
+
 bool generateRegister(const QString& path, const RegisterShape& shape, RegisterCounts* counts,
                       QString* error) {
     if (!Store::createEmptyDatabase(path, error))

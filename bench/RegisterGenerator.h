@@ -15,6 +15,10 @@ struct RegisterShape {
     std::int64_t linesPerList = 0;
 };
 
+// The registers the benchmarks measure, by name: "1k", "100k" or "1M". An
+// unknown name gives an empty shape.
+RegisterShape registerShape(const QString& name);
+
 // What a generated register holds, for checking the tree against it.
 struct RegisterCounts {
     std::int64_t items = 0;

@@ -335,11 +335,11 @@ struct Size {
 
 std::vector<Size> sizes(bool withMillion) {
     std::vector<Size> all = {
-        {{QStringLiteral("1k"), 1000, 20, 25, 20, 25}, {}},
-        {{QStringLiteral("100k"), 100000, 2000, 25, 2000, 25}, {3.0, 0, 150}},
+        {registerShape(QStringLiteral("1k")), {}},
+        {registerShape(QStringLiteral("100k")), {3.0, 0, 150}},
     };
     if (withMillion)
-        all.push_back({{QStringLiteral("1M"), 1000000, 20000, 25, 5000, 40}, {0, 3000, 600}});
+        all.push_back({registerShape(QStringLiteral("1M")), {0, 3000, 600}});
     return all;
 }
 
