@@ -9,13 +9,15 @@
 #include "common/Dialogs.h"
 #include "data/Settings.h"
 #include "data/Store.h"
+#include "device/DeviceService.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"
 
 Services Services::forProgram() {
     Services s;
-    s.databasePath =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data.mdb"));
+    const QDir folder(QCoreApplication::applicationDirPath());
+    s.databasePath = folder.filePath(QStringLiteral("data.mdb"));
+    s.deviceLibrary = folder.filePath(QStringLiteral("adofiltr"));
     s.dialogs = std::make_shared<QtDialogs>();
     s.clock = std::make_shared<Clock>();
     s.printers = std::make_shared<PrinterCatalog>();
@@ -38,6 +40,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     store_ = std::make_unique<Store>(services_.databasePath, tellUser);
     settings_ = std::make_unique<Settings>(services_.settingsFile);
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
+    device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
 }
 
 AppContext::~AppContext() = default;

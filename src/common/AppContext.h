@@ -6,6 +6,7 @@
 #include "data/SharedFields.h"
 
 class Clock;
+class DeviceService;
 class Dialogs;
 class PrintService;
 class PrinterCatalog;
@@ -15,13 +16,15 @@ class Store;
 // What the program talks to outside itself. The running program uses the
 // real ones (forProgram); tests put their own in.
 struct Services {
-    QString databasePath;  // data.mdb
-    QString settingsFile;  // empty: the per-user settings store
+    QString databasePath;   // data.mdb
+    QString settingsFile;   // empty: the per-user settings store
+    QString deviceLibrary;  // the device service, without its platform suffix
     std::shared_ptr<Dialogs> dialogs;
     std::shared_ptr<Clock> clock;
     std::shared_ptr<PrinterCatalog> printers;
 
-    // data.mdb in the program's folder, Qt's dialogs, the system clock and printers.
+    // data.mdb and the device library in the program's folder, Qt's
+    // dialogs, the system clock and printers.
     static Services forProgram();
 };
 
@@ -41,6 +44,9 @@ public:
     Dialogs& dialogs() { return *services_.dialogs; }
     const Clock& clock() const { return *services_.clock; }
     PrintService& printing() { return *printing_; }
+    const DeviceService& device() const { return *device_; }
+    // The register's file.
+    const QString& databasePath() const { return services_.databasePath; }
 
     // True while a window of that object name is on screen (the viewers are
     // shown only when they are not already open lower in the chain).
@@ -51,5 +57,6 @@ private:
     std::unique_ptr<Store> store_;
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<PrintService> printing_;
+    std::unique_ptr<DeviceService> device_;
     SharedFields fields_;
 };

@@ -13,12 +13,14 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "about/frmAbout.h"
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/DetailLines.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
+#include "device/frmDb.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemView.h"
 #include "main/TreeModel.h"
@@ -349,6 +351,12 @@ void frmMain::openPrinterChooser() {
     dlg.exec();
 }
 
-void frmMain::openDatabaseDownload() {}
+void frmMain::openDatabaseDownload() {
+    frmDb download(*ctx_, this);
+    download.exec();
+}
 
-void frmMain::openAbout() {}
+void frmMain::openAbout() {
+    frmAbout about(this);
+    about.exec();
+}

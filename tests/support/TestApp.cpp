@@ -42,5 +42,6 @@ Services TestApp::services() const {
     s.dialogs = dialogs;
     s.clock = clock;
     s.printers = printers;
+    s.deviceLibrary = deviceLibrary;
     return s;
 }

@@ -58,6 +58,7 @@ public:
     std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
     std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
     std::shared_ptr<FakePrinterCatalog> printers = std::make_shared<FakePrinterCatalog>();
+    QString deviceLibrary;  // the device service to load; none by default
 
     TestApp();
     ~TestApp();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The device service: the library that copies the desktop register to a
+// handheld device, loaded at run time by name from the program's folder
+// (adofiltr.dll, libadofiltr.so), so that another vendor's library with the
+// same entry can stand in for it.
+class DeviceService {
+public:
+    // What became of one call.
+    struct Call {
+        bool returned = false;  // the entry was found and ran
+        qint32 result = 0;      // what it returned: 0 is success
+        QString failure;        // why it could not be called, in the platform's words
+    };
+
+    // `library` is the file name without its platform suffix.
+    explicit DeviceService(QString library);
+
+    // Calls DESKTOPTODEVICE(desktop, tables, synchronise, overwrite, device)
+    // once, on a thread of its own, while the caller's events go on.
+    Call desktopToDevice(const QByteArray& desktopDb, const QByteArray& tableList,
+                         qint32 synchronise, qint32 overwrite, const QByteArray& deviceDb) const;
+
+private:
+    QString library_;
+};

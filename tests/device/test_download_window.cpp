@@ -1,0 +1,133 @@
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "ModalDriver.h"
+#include "TestApp.h"
+#include "WidgetDriver.h"
+#include "about/frmFunny.h"
+#include "device/frmDb.h"
+
+using namespace WidgetDriver;
+
+class TestDownloadWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::unique_ptr<TestApp> app;
+    std::unique_ptr<frmDb> window;
+
+    // The download window on the stand-in service (or on a library that is not there).
+    void open(const QString& library = QStringLiteral(STANDIN_PATH)) {
+        app = std::make_unique<TestApp>();
+        app->deviceLibrary = library;
+        window = std::make_unique<frmDb>(app->ctx());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void download(int result) {
+        qputenv("QUARVEL_STANDIN_RESULT", QByteArray::number(result));
+        click(window.get(), "Command1");
+    }
+    QStringList arguments() const {
+        QFile log(dir_.filePath(QStringLiteral("args")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll()).split('\n')
+                                             : QStringList();
+    }
+
+private slots:
+    void initTestCase() { qputenv("QUARVEL_STANDIN_LOG", dir_.filePath("args").toLocal8Bit()); }
+    void cleanup() {
+        window.reset();
+        app.reset();
+    }
+
+    void successCallsOnceWithTheRegisterAndCloses() {
+        open();
+        const QString desktop = child<QLineEdit>(window.get(), "txtDesktopDB")->text();
+        QCOMPARE(desktop, QDir::toNativeSeparators(app->reg.path()));
+        download(0);
+        QCOMPARE(arguments().mid(0, 5),
+                 QStringList({desktop, "", "0", "-1", "\\My Documents\\data.cdb"}));
+        QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Download Successful"));
+        QCOMPARE(app->dialogs->messages.last().icon, Dialogs::Icon::None);
+        QVERIFY(!window->isVisible());
+    }
+
+    void anErrorNumberKeepsTheWindowOpen() {
+        open();
+        download(5);
+        QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Error 5 Occurred."));
+        QVERIFY(window->isVisible());
+        download(-2);
+        QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Error -2 Occurred."));
+    }
+
+    void aResultBeyondSixteenBitsIsAFailure() {
+        open();
+        download(70000);
+        QVERIFY(app->dialogs->lastMessage().startsWith(QStringLiteral("70000 ")));
+        QCOMPARE(app->dialogs->messages.last().icon, Dialogs::Icon::Critical);
+        QVERIFY(window->isVisible());
+    }
+
+    void aMissingLibraryIsReportedWithZero() {
+        open(dir_.filePath(QStringLiteral("no-such-library")));
+        download(0);
+        const QString message = app->dialogs->lastMessage();
+        QVERIFY2(message.startsWith(QStringLiteral("0 ")) && message.size() > 2,
+                 qPrintable(message));
+        QVERIFY(message.contains(QStringLiteral("no-such-library")));
+        QCOMPARE(app->dialogs->messages.last().icon, Dialogs::Icon::Critical);
+        QVERIFY(window->isVisible());
+    }
+
+    void browsingSetsThePathAndCancelKeepsIt() {
+        open();
+        auto* path = child<QLineEdit>(window.get(), "txtDesktopDB");
+        const QString before = path->text();
+        click(window.get(), "Command3");  // cancelled
+        QCOMPARE(path->text(), before);
+        QCOMPARE(app->dialogs->fileStarts.value(0), before);
+        app->dialogs->fileAnswers << dir_.filePath(QStringLiteral("other.mdb"));
+        click(window.get(), "Command3");
+        QCOMPARE(path->text(),
+                 QDir::toNativeSeparators(dir_.filePath(QStringLiteral("other.mdb"))));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+    }
+
+    // The end of the hidden sequence: the picture first, once per sequence.
+    void thePictureComesFirstWhenTheSequenceIsAtDb() {
+        app = std::make_unique<TestApp>();
+        app->deviceLibrary = QStringLiteral(STANDIN_PATH);
+        app->fields().Funny = QStringLiteral("Db");
+        bool shown = false;
+        ModalDriver::whenShown(QStringLiteral("frmFunny"), [&](QWidget* w) {
+            auto* funny = static_cast<frmFunny*>(w);
+            shown = true;
+            QCOMPARE(funny->Timer1->interval(), 20000);
+            QVERIFY(funny->Timer1->isActive());
+            QCOMPARE(app->fields().Funny.toString(), QString());
+            funny->Timer1_Timer();  // twenty seconds later
+        });
+        window = std::make_unique<frmDb>(app->ctx());
+        QVERIFY(shown);
+        window.reset();
+        // The sequence starts over: a second window opens without the picture.
+        bool shownAgain = false;
+        QTimer::singleShot(200, [&] {
+            if (auto* again = qobject_cast<QDialog*>(ModalDriver::findWindow("frmFunny"))) {
+                shownAgain = true;
+                again->reject();
+            }
+        });
+        window = std::make_unique<frmDb>(app->ctx());
+        QTest::qWait(250);
+        QVERIFY(!shownAgain);
+    }
+};
+
+QTEST_MAIN(TestDownloadWindow)
+#include "test_download_window.moc"
