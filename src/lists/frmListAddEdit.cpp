@@ -1,0 +1,254 @@
+#include "lists/frmListAddEdit.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "common/Dialogs.h"
+#include "common/RecordList.h"
+#include "common/WindowStyle.h"
+#include "data/Store.h"
+#include "data/TextRules.h"
+#include "items/frmItemPicker.h"
+#include "items/frmItemView.h"
+#include "lists/ListControls.h"
+#include "printing/PrintService.h"
+
+namespace {
+
+constexpr int kReloadDelayMs = 1000;
+
+}  // namespace
+
+frmListAddEdit::frmListAddEdit(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("frmListAddEdit"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Add/Edit Picking List"),
+                             ListControls::kWindowWidth, ListControls::kWindowHeight);
+    buildControls();
+    Form_Load();
+}
+
+void frmListAddEdit::buildControls() {
+    const ListControls controls = ListControls::add(this, "List1");
+    Label1 = controls.Label1;
+    txtName = controls.txtName;
+    Label4 = controls.Label4;
+    List1 = controls.lines;
+    Picture1 = controls.Picture1;
+    List1->installEventFilter(this);
+    connect(List1, &RecordList::lineClicked, this, &frmListAddEdit::List1_Click);
+    connect(List1, &RecordList::lineDoubleClicked, this, &frmListAddEdit::List1_DblClick);
+
+    const auto button = [this](const char* name, const QString& caption, int slot) {
+        return WindowStyle::addButton(this, name, caption, ListControls::buttonLeft(slot),
+                                      ListControls::kButtonsTop, ListControls::kButtonWidth,
+                                      ListControls::kButtonHeight);
+    };
+    cmdAdd = button("cmdAdd", QStringLiteral("Add"), 0);
+    cmdDel = button("cmdDel", QStringLiteral("Delete"), 1);
+    cmdSave = button("cmdSave", QStringLiteral("Save"), 2);
+    cmdPrint = button("cmdPrint", QStringLiteral("Print"), 3);
+    cmdClose = button("cmdClose", QStringLiteral("Close"), 4);
+    cmdAdd->setEnabled(false);
+    cmdDel->setEnabled(false);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmListAddEdit::cmdAdd_Click);
+    connect(cmdDel, &QPushButton::clicked, this, &frmListAddEdit::cmdDel_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &frmListAddEdit::cmdSave_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmListAddEdit::cmdPrint_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmListAddEdit::cmdClose_Click);
+    WindowStyle::makeCancelButton(this, cmdClose);
+    WindowStyle::setTabOrder({txtName, List1, cmdAdd, cmdDel, cmdSave, cmdPrint, cmdClose});
+
+    // Restarting a running single shot folds repeated arming into one reload.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(kReloadDelayMs);
+    connect(Timer1, &QTimer::timeout, this, &frmListAddEdit::Timer1_Timer);
+    connect(this, &QDialog::finished, Timer1, &QTimer::stop);
+}
+
+void frmListAddEdit::Form_Load() {
+    newItem = false;
+    const qint64 id = SharedFields::idOf(ctx_.fields().ListToOpen);
+    const bool loaded = id > 0 ? loadStoredList(id) : loadNewList();
+    if (!loaded)
+        closeOnceShown();
+    txtName->setFocus();
+}
+
+bool frmListAddEdit::loadStoredList(qint64 id) {
+    currentItem = id;
+    return showStoredList(id);
+}
+
+bool frmListAddEdit::loadNewList() {
+    newItem = true;
+    const auto predicted = ctx_.store().predictedId(RecordTable::Lists);
+    if (!predicted)
+        return false;  // the store has told the user
+    currentItem = *predicted;
+    return true;
+}
+
+bool frmListAddEdit::showStoredList(qint64 id) {
+    const auto rows = ctx_.store().listsWithId(id);
+    if (!rows)
+        return false;  // the store has told the user
+    if (rows->isEmpty()) {
+        tellListIsGone();
+        cmdAdd->setEnabled(false);
+        return false;
+    }
+    loadedName_ = rows->first().name;
+    txtName->setText(loadedName_);
+    cmdAdd->setEnabled(true);
+    if (auto lines = ctx_.store().listLines(id))
+        List1->setRows(std::move(*lines));
+    return true;
+}
+
+void frmListAddEdit::tellListIsGone() {
+    ctx_.dialogs().inform(this, QStringLiteral("List %1 no longer exists.").arg(currentItem),
+                          Dialogs::Icon::Information);
+}
+
+void frmListAddEdit::closeOnceShown() {
+    // The window cannot work without its list: it closes as soon as its
+    // caller shows it, leaving everything as it was.
+    for (QWidget* control : QList<QWidget*>{txtName, List1, cmdSave, cmdPrint})
+        control->setEnabled(false);
+    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+}
+
+void frmListAddEdit::RefreshList() {
+    List1->setRows({});
+    showStoredList(currentItem);
+}
+
+void frmListAddEdit::Timer1_Timer() {
+    Timer1->stop();
+    RefreshList();
+}
+
+bool frmListAddEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == List1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            List1_DblClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmListAddEdit::List1_Click() {
+    const std::optional<QString> line = List1->selectedText();
+    if (!line)
+        return;
+    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
+    cmdDel->setEnabled(true);
+}
+
+void frmListAddEdit::List1_DblClick() {
+    if (List1->selectedLine() < 0)
+        return;
+    // Opened from an item viewer lower in the chain, that one shows the item.
+    if (AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+        return;
+    frmItemView viewer(ctx_, this);
+    viewer.exec();
+}
+
+void frmListAddEdit::cmdAdd_Click() {
+    frmItemPicker picker(ctx_, this);
+    picker.exec();
+    // Closed without a choice, the picker writes nothing; the reload comes all the same.
+    const bool picked = SharedFields::idOf(ctx_.fields().ItemToPick) != 0;
+    if (picked && !addPickedItem())
+        return;  // a list that is gone has nothing to reload
+    Timer1->start();
+}
+
+// False when the list is gone.
+bool frmListAddEdit::addPickedItem() {
+    const SharedFields& fields = ctx_.fields();
+    switch (ctx_.store().addListLine(currentItem, SharedFields::idOf(fields.ItemToPick),
+                                     fields.ItemToPickDesc.toString())) {
+        case AddLineResult::Added:
+        case AddLineResult::Failed:  // the store has told the user
+            return true;
+        case AddLineResult::AlreadyOnList:
+            ctx_.dialogs().inform(this,
+                                  QStringLiteral("This item already exists in this Picking List"),
+                                  Dialogs::Icon::Information);
+            return true;
+        case AddLineResult::ListGone:
+            tellListIsGone();
+            cmdAdd->setEnabled(false);
+            return false;
+    }
+    return true;
+}
+
+void frmListAddEdit::cmdDel_Click() {
+    const qint64 item = SharedFields::idOf(ctx_.fields().ItemToOpen);
+    const QString question =
+        QStringLiteral("Are you sure you wish to remove this item? (ID: %1)").arg(item);
+    if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Critical))
+        return;
+    // A failed removal changed nothing (the store has told the user).
+    ctx_.store().removeListLine(currentItem, item);
+    Timer1->start();
+}
+
+void frmListAddEdit::cmdSave_Click() {
+    // On a failure the store has told the user; the window stays open so
+    // the typed name is not lost.
+    if (newItem ? saveNewList() : saveChanges())
+        accept();
+}
+
+bool frmListAddEdit::saveNewList() {
+    const auto id = ctx_.store().insertList(txtName->text());
+    if (!id)
+        return false;
+    if (*id != currentItem) {
+        // Another user saved a list under the predicted id in the meantime.
+        ctx_.dialogs().inform(this,
+                              QStringLiteral("List %1 was taken in the meantime, so this list has "
+                                             "been saved as list %2.")
+                                  .arg(currentItem)
+                                  .arg(*id),
+                              Dialogs::Icon::Information);
+    }
+    return true;
+}
+
+bool frmListAddEdit::saveChanges() {
+    const QString name = txtName->text();
+    Store& store = ctx_.store();
+    SaveResult result = store.updateList(currentItem, name, loadedName_, false);
+    if (result == SaveResult::ChangedElsewhere) {
+        // A name left as loaded keeps the one given elsewhere.
+        if (name == loadedName_)
+            return true;
+        if (ctx_.dialogs().askYesNo(this,
+                                    QStringLiteral("List %1 was changed elsewhere since you opened "
+                                                   "it. Save your changes over it?")
+                                        .arg(currentItem),
+                                    Dialogs::Icon::Warning))
+            result = store.updateList(currentItem, name, loadedName_, true);
+    }
+    return result == SaveResult::Saved;
+}
+
+void frmListAddEdit::cmdPrint_Click() {
+    ctx_.printing().PrintPickingList(txtName->text(), List1->lines());
+}
+
+void frmListAddEdit::cmdClose_Click() {
+    reject();
+}

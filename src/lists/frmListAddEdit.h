@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+
+#include "common/AppContext.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class RecordList;
+
+// Adds a new picking list or edits one. Lines are written at once, one
+// statement per added or removed line, and come back on screen with the
+// reload that follows about a second later; the name is stored only by Save.
+// Lines can be added only to a stored list: a new list is named and saved
+// first.
+class frmListAddEdit : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmListAddEdit(AppContext& ctx, QWidget* parent = nullptr);
+
+    bool newItem = false;    // the list is not stored yet
+    qint64 currentItem = 0;  // the stored id, or the id a new list will get
+
+    // Reads the stored name and lines again, replacing what the name box holds.
+    void RefreshList();
+
+public slots:
+    void Form_Load();
+    void List1_Click();
+    void List1_DblClick();
+    void cmdAdd_Click();
+    void cmdDel_Click();
+    void cmdSave_Click();
+    void cmdPrint_Click();
+    void cmdClose_Click();
+    // The delayed reload; runs once however often it was armed.
+    void Timer1_Timer();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    bool loadStoredList(qint64 id);
+    bool loadNewList();
+    // Shows the stored list; false when it is gone or could not be read.
+    bool showStoredList(qint64 id);
+    bool addPickedItem();
+    void tellListIsGone();
+    bool saveNewList();
+    bool saveChanges();
+    void closeOnceShown();
+
+    AppContext& ctx_;
+    QString loadedName_;  // the stored name as last shown, to notice a change made elsewhere
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtName = nullptr;
+    QLabel* Label4 = nullptr;
+    RecordList* List1 = nullptr;
+    QLabel* Picture1 = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdDel = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* cmdPrint = nullptr;
+    QPushButton* cmdClose = nullptr;
+    QTimer* Timer1 = nullptr;
+};

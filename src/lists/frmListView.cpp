@@ -1,0 +1,104 @@
+#include "lists/frmListView.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "common/RecordList.h"
+#include "common/WindowStyle.h"
+#include "data/Store.h"
+#include "data/TextRules.h"
+#include "items/frmItemView.h"
+#include "lists/ListControls.h"
+#include "lists/frmListAddEdit.h"
+#include "printing/PrintService.h"
+
+frmListView::frmListView(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("frmListView"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Picking List"), ListControls::kWindowWidth,
+                             ListControls::kWindowHeight);
+    buildControls();
+    Form_Load();
+}
+
+void frmListView::buildControls() {
+    const ListControls controls = ListControls::add(this, "lstItems");
+    Label1 = controls.Label1;
+    txtName = controls.txtName;
+    Label4 = controls.Label4;
+    lstItems = controls.lines;
+    Picture1 = controls.Picture1;
+    lstItems->installEventFilter(this);
+    connect(lstItems, &RecordList::lineClicked, this, &frmListView::lstItems_Click);
+    connect(lstItems, &RecordList::lineDoubleClicked, this, &frmListView::lstItems_DblClick);
+
+    const auto button = [this](const char* name, const QString& caption, int slot) {
+        return WindowStyle::addButton(this, name, caption, ListControls::buttonLeft(slot),
+                                      ListControls::kButtonsTop, ListControls::kButtonWidth,
+                                      ListControls::kButtonHeight);
+    };
+    cmdEdit = button("cmdEdit", QStringLiteral("Edit"), 2);
+    cmdPrint = button("cmdPrint", QStringLiteral("Print"), 3);
+    cmdClose = button("cmdClose", QStringLiteral("Close"), 4);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmListView::cmdEdit_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmListView::cmdPrint_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmListView::cmdClose_Click);
+    WindowStyle::makeCancelButton(this, cmdClose);
+    WindowStyle::setTabOrder({lstItems, txtName, cmdEdit, cmdPrint, cmdClose});
+}
+
+void frmListView::Form_Load() {
+    RefreshView();
+    lstItems->setFocus();
+}
+
+void frmListView::RefreshView() {
+    lstItems->setRows({});
+    const qint64 id = SharedFields::idOf(ctx_.fields().ListToOpen);
+    // On a failed read the store has told the user; what could be read is shown.
+    if (const auto rows = ctx_.store().listsWithId(id))
+        txtName->setText(rows->isEmpty() ? QString() : rows->first().name);
+    if (auto lines = ctx_.store().listLines(id))
+        lstItems->setRows(std::move(*lines));
+}
+
+bool frmListView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstItems && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            lstItems_DblClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmListView::lstItems_Click() {
+    if (const std::optional<QString> line = lstItems->selectedText())
+        ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
+}
+
+void frmListView::lstItems_DblClick() {
+    if (lstItems->selectedLine() < 0)
+        return;
+    // Opened from an item viewer lower in the chain, that one shows the item.
+    if (AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+        return;
+    frmItemView viewer(ctx_, this);
+    viewer.exec();
+}
+
+void frmListView::cmdEdit_Click() {
+    frmListAddEdit editor(ctx_, this);
+    editor.exec();
+    RefreshView();
+}
+
+void frmListView::cmdPrint_Click() {
+    ctx_.printing().PrintPickingList(txtName->text(), lstItems->lines());
+}
+
+void frmListView::cmdClose_Click() {
+    reject();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+#include "common/AppContext.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class RecordList;
+
+// Shows one picking list (the list named by ListToOpen) without changing it,
+// with the ways to open its items, print it and edit it.
+class frmListView : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmListView(AppContext& ctx, QWidget* parent = nullptr);
+
+    // Reads the name and the lines again from the register.
+    void RefreshView();
+
+public slots:
+    void Form_Load();
+    void lstItems_Click();
+    void lstItems_DblClick();
+    void cmdEdit_Click();
+    void cmdPrint_Click();
+    void cmdClose_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+
+    AppContext& ctx_;
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtName = nullptr;
+    QLabel* Label4 = nullptr;
+    RecordList* lstItems = nullptr;
+    QLabel* Picture1 = nullptr;
+    QPushButton* cmdEdit = nullptr;
+    QPushButton* cmdPrint = nullptr;
+    QPushButton* cmdClose = nullptr;
+};
