@@ -23,6 +23,8 @@
 #include "device/frmDb.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemView.h"
+#include "lists/frmListAddEdit.h"
+#include "lists/frmListView.h"
 #include "main/TreeModel.h"
 #include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
@@ -314,7 +316,10 @@ void frmMain::addCase() {
 }
 
 void frmMain::addList() {
-    // The list editor is not part of the program yet.
+    fields().ListToOpen = 0;
+    frmListAddEdit editor(*ctx_, this);
+    editor.exec();
+    RefreshTree();
 }
 
 void frmMain::editItem() {
@@ -338,7 +343,8 @@ void frmMain::openCaseViewer() {
 }
 
 void frmMain::openListViewer() {
-    // The list viewer is not part of the program yet.
+    frmListView viewer(*ctx_, this);
+    viewer.exec();
 }
 
 void frmMain::openItemViewer() {
