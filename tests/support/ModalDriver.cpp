@@ -44,6 +44,22 @@ void whenShown(const QString& objectName, std::function<void(QWidget*)> action, 
     timer->start();
 }
 
+bool shownDuring(const QString& objectName, const std::function<void()>& action) {
+    bool shown = false;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (modal && modal->objectName() == objectName) {
+            shown = true;
+            modal->reject();
+        }
+    });
+    watch.start();
+    action();
+    return shown;
+}
+
 bool waitClosed(const QString& objectName, int timeoutMs) {
     return QTest::qWaitFor([&] { return findWindow(objectName) == nullptr; }, timeoutMs);
 }

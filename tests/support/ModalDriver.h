@@ -14,6 +14,11 @@ namespace ModalDriver {
 void whenShown(const QString& objectName, std::function<void(QWidget*)> action,
                int timeoutMs = 5000);
 
+// Runs `action` and tells whether a modal window named `objectName` was
+// shown meanwhile. One that was is closed at once, so a window that should
+// not have opened fails the check instead of hanging the test.
+bool shownDuring(const QString& objectName, const std::function<void()>& action);
+
 // The visible top-level window with that object name, or null.
 QWidget* findWindow(const QString& objectName);
 

@@ -1,0 +1,332 @@
+#include "cases/frmFlightAddEdit.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "common/Dialogs.h"
+#include "common/LabelControls.h"
+#include "common/OptionCheckBox.h"
+#include "common/PictureBox.h"
+#include "common/RecordList.h"
+#include "common/WindowStyle.h"
+#include "data/Store.h"
+#include "data/TextRules.h"
+#include "items/frmItemPicker.h"
+#include "items/frmItemView.h"
+#include "locations/frmLocationPicker.h"
+#include "printing/PrintService.h"
+
+using WindowStyle::place;
+
+namespace {
+
+QString itemGoneText(qint64 itemId) {
+    return QStringLiteral("Item %1 is not in the register any more.").arg(itemId);
+}
+
+QString caseGoneText(qint64 caseId) {
+    return QStringLiteral("Flight case F%1 no longer exists.").arg(caseId);
+}
+
+}  // namespace
+
+frmFlightAddEdit::frmFlightAddEdit(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("frmFlightAddEdit"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Add/Edit Flight Case"), 9150, 11145);
+    buildControls();
+    Form_Load();
+}
+
+// A text box with its caption to the left.
+QLineEdit* frmFlightAddEdit::addTextBox(const char* name, const char* labelName,
+                                        const QString& caption, int labelTop, int top, int width) {
+    auto* label = new QLabel(caption, this);
+    label->setObjectName(QLatin1String(labelName));
+    place(label, 120, labelTop, 1095, 375);
+    auto* box = new QLineEdit(this);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(caption);
+    label->setBuddy(box);
+    place(box, 1200, top, width, 495);
+    return box;
+}
+
+void frmFlightAddEdit::buildControls() {
+    Text1 = addTextBox("Text1", "Label1", QStringLiteral("Name"), 240, 120, 7815);
+    Text2 = addTextBox("Text2", "Label2", QStringLiteral("Location"), 840, 720, 6615);
+    Command5 =
+        WindowStyle::addButton(this, "Command5", QStringLiteral("Pick!"), 7920, 720, 1095, 495);
+    Command5->setAccessibleName(QStringLiteral("Pick a location"));
+    Text3 = addTextBox("Text3", "Label3", QStringLiteral("Bought"), 1320, 1320, 7815);
+    Text4 = addTextBox("Text4", "Label5", QStringLiteral("Notes"), 1920, 1920, 7815);
+
+    Check2 = new QCheckBox(QStringLiteral("Has Wheels?"), this);
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2->setAccessibleName(QStringLiteral("Has wheels"));
+    place(Check2, 120, 2520, 8895, 495);
+
+    auto* Label4 = new QLabel(QStringLiteral("Items in Case"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    place(Label4, 120, 3120, 2415, 495);
+    List1 = new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items in case"), this);
+    List1->setObjectName(QStringLiteral("List1"));
+    place(List1, 120, 3480, 8895, 6045);
+    connect(List1, &RecordList::lineClicked, this, &frmFlightAddEdit::List1_Click);
+    connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightAddEdit::List1_DblClick);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(key, List1, nullptr, nullptr, Qt::WidgetShortcut),
+                &QShortcut::activated, this, &frmFlightAddEdit::List1_DblClick);
+
+    const LabelControls labels =
+        LabelControls::add(this, ctx_.settings(), LabelKind::Case, 9600, 4080, 9960);
+    Check1 = labels.Check1;
+    Check3 = labels.Check3;
+    Picture1 = labels.Picture1;
+    Picture2 = labels.Picture2;
+
+    Command4 =
+        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3360, 9960, 855, 975);
+    Command1 =
+        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4320, 9960, 855, 975);
+    cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 5280, 9960, 855, 975);
+    cmdAdd->setAccessibleName(QStringLiteral("Add an item to the case"));
+    cmdDel = WindowStyle::addButton(this, "cmdDel", QStringLiteral("Delete"), 6240, 9960, 855, 975);
+    cmdDel->setAccessibleName(QStringLiteral("Remove the selected item from the case"));
+    Command2 =
+        WindowStyle::addButton(this, "Command2", QStringLiteral("Save"), 7200, 9960, 855, 975);
+    Command3 =
+        WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 8160, 9960, 855, 975);
+    connect(Command5, &QPushButton::clicked, this, &frmFlightAddEdit::Command5_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmFlightAddEdit::Command4_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmFlightAddEdit::Command1_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmFlightAddEdit::cmdAdd_Click);
+    connect(cmdDel, &QPushButton::clicked, this, &frmFlightAddEdit::cmdDel_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmFlightAddEdit::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmFlightAddEdit::Command3_Click);
+    WindowStyle::makeCancelButton(this, Command3);
+    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, Check1, Check3,
+                              Command4, Command1, cmdAdd, cmdDel, Command2, Command3});
+}
+
+void frmFlightAddEdit::Form_Load() {
+    newItem = false;
+    const qint64 id = SharedFields::idOf(ctx_.fields().CaseToOpen);
+    const bool loaded = id > 0 ? loadStoredCase(id) : loadNewCase();
+    if (!loaded)
+        closeOnceShown();
+    // The items of a case not yet stored cannot be changed.
+    cmdAdd->setEnabled(loaded && !newItem);
+    cmdDel->setEnabled(false);
+    Text1->setFocus();
+}
+
+bool frmFlightAddEdit::loadStoredCase(qint64 id) {
+    const auto rows = ctx_.store().casesWithId(id);
+    if (!rows)
+        return false;  // the store has told the user
+    if (rows->isEmpty()) {
+        ctx_.dialogs().inform(this, caseGoneText(id), Dialogs::Icon::Information);
+        return false;
+    }
+    loaded_ = rows->first();
+    currentItem = id;
+    Text1->setText(loaded_.name);
+    Text2->setText(loaded_.location);
+    Text3->setText(loaded_.bought);
+    Text4->setText(loaded_.notes);
+    Check2->setChecked(loaded_.wheeled == QLatin1String("Yes"));
+    RefreshList();
+    return true;
+}
+
+bool frmFlightAddEdit::loadNewCase() {
+    newItem = true;
+    // The id Save will give, so a label printed before Save names the case.
+    const auto predicted = ctx_.store().predictedId(RecordTable::Cases);
+    if (!predicted)
+        return false;
+    currentItem = *predicted;
+    return true;
+}
+
+void frmFlightAddEdit::closeOnceShown() {
+    // The window cannot work without its case: it closes as soon as its
+    // caller shows it, leaving everything as it was.
+    Command2->setEnabled(false);
+    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+}
+
+// The items of the case by category, read afresh after every change.
+void frmFlightAddEdit::RefreshList() {
+    // On a failed read the store has told the user; the list stays empty.
+    auto items = ctx_.store().itemsInCaseByCategory(currentItem);
+    List1->setRows(items ? std::move(*items) : IdTextRows{});
+    cmdDel->setEnabled(false);
+}
+
+void frmFlightAddEdit::List1_Click() {
+    const auto line = List1->selectedText();
+    cmdDel->setEnabled(line.has_value());
+    if (line)
+        ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
+}
+
+void frmFlightAddEdit::List1_DblClick() {
+    // The item viewer may stand lower in the chain that led here.
+    if (!List1->selectedText() || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+        return;
+    frmItemView viewer(ctx_, this);
+    viewer.exec();
+}
+
+void frmFlightAddEdit::Command5_Click() {
+    frmLocationPicker picker(ctx_, this);
+    picker.exec();
+    const QString picked = ctx_.fields().LocationToPick.toString();
+    if (picked != kNoLocationChosen)
+        Text2->setText(picked);
+}
+
+void frmFlightAddEdit::cmdAdd_Click() {
+    frmItemPicker picker(ctx_, this);
+    picker.exec();
+    const qint64 itemId = SharedFields::idOf(ctx_.fields().ItemToPick);
+    if (itemId <= 0)
+        return;
+    const auto itsCase = caseOfItem(itemId);
+    if (!itsCase)
+        return;
+    if (*itsCase != 0 && *itsCase != currentItem &&
+        !ctx_.dialogs().askYesNo(this,
+                                 QStringLiteral("Item %1 is in flight case F%2. Move it to this "
+                                                "case?")
+                                     .arg(itemId)
+                                     .arg(*itsCase),
+                                 Dialogs::Icon::Question))
+        return;
+    putItemInCase(itemId, currentItem);
+}
+
+void frmFlightAddEdit::cmdDel_Click() {
+    const auto line = List1->selectedText();
+    if (!line)
+        return;
+    const qint64 itemId = TextRules::IdFromListLine(*line);
+    if (!ctx_.dialogs().askYesNo(
+            this,
+            QStringLiteral("Are you sure you wish to remove this item from the case? (ID: %1)")
+                .arg(itemId),
+            Dialogs::Icon::Critical))
+        return;
+    // An item moved to another case since the list was read stays there.
+    const auto itsCase = caseOfItem(itemId);
+    if (itsCase && *itsCase == currentItem)
+        putItemInCase(itemId, 0);
+    else
+        RefreshList();
+}
+
+// The case the item is in now (0: none), or nullopt when it cannot be read
+// or is gone (the user has been told).
+std::optional<qint64> frmFlightAddEdit::caseOfItem(qint64 itemId) {
+    const auto rows = ctx_.store().itemsWithId(itemId);
+    if (!rows)
+        return std::nullopt;
+    if (rows->isEmpty()) {
+        ctx_.dialogs().inform(this, itemGoneText(itemId), Dialogs::Icon::Information);
+        return std::nullopt;
+    }
+    return TextRules::wholeNumber(TextRules::numericValue(rows->first()[ItemColumn::CaseId]));
+}
+
+void frmFlightAddEdit::putItemInCase(qint64 itemId, qint64 caseId) {
+    switch (ctx_.store().setItemCase(itemId, caseId)) {
+        case PutInCaseResult::ItemGone:
+            ctx_.dialogs().inform(this, itemGoneText(itemId), Dialogs::Icon::Information);
+            break;
+        case PutInCaseResult::CaseGone:
+            ctx_.dialogs().inform(this, caseGoneText(caseId), Dialogs::Icon::Information);
+            break;
+        case PutInCaseResult::Done:
+        case PutInCaseResult::Failed:  // the store has told the user
+            break;
+    }
+    RefreshList();
+}
+
+QString frmFlightAddEdit::wheeledText() const {
+    return Check2->isChecked() ? QStringLiteral("Yes") : QStringLiteral("No");
+}
+
+CaseRecord frmFlightAddEdit::valuesFromBoxes() const {
+    return {QString(), Text1->text(), Text2->text(), Text3->text(), Text4->text(), wheeledText()};
+}
+
+// The boxes whose value differs from the case as loaded.
+QList<ColumnChange> frmFlightAddEdit::changedColumns() const {
+    const CaseRecord now = valuesFromBoxes();
+    const QList<std::pair<QString CaseRecord::*, CaseColumn>> columns = {
+        {&CaseRecord::name, CaseColumn::Name},
+        {&CaseRecord::location, CaseColumn::Location},
+        {&CaseRecord::bought, CaseColumn::Bought},
+        {&CaseRecord::notes, CaseColumn::Notes},
+        {&CaseRecord::wheeled, CaseColumn::Wheeled}};
+    QList<ColumnChange> changes;
+    for (const auto& [member, column] : columns) {
+        if (now.*member != loaded_.*member)
+            changes.append({static_cast<int>(column), now.*member, loaded_.*member});
+    }
+    return changes;
+}
+
+void frmFlightAddEdit::Command2_Click() {
+    // On a failure the store has told the user; the window stays open so
+    // nothing typed is lost.
+    if (newItem ? saveNewCase() : saveChanges())
+        accept();
+}
+
+bool frmFlightAddEdit::saveNewCase() {
+    const auto id = ctx_.store().insertCase(valuesFromBoxes());
+    if (!id)
+        return false;
+    if (*id != currentItem) {
+        // Another user saved a case under the shown id in the meantime.
+        ctx_.dialogs().inform(this,
+                              QStringLiteral("Flight case F%1 was taken in the meantime, so this "
+                                             "case has been saved as flight case F%2. Reprint its "
+                                             "labels if you printed any.")
+                                  .arg(currentItem)
+                                  .arg(*id),
+                              Dialogs::Icon::Information);
+    }
+    return true;
+}
+
+bool frmFlightAddEdit::saveChanges() {
+    const QList<ColumnChange> changes = changedColumns();
+    SaveResult result = ctx_.store().updateCase(currentItem, changes, false);
+    if (result == SaveResult::ChangedElsewhere &&
+        ctx_.dialogs().askYesNo(this,
+                                QStringLiteral("Flight case F%1 was changed elsewhere since you "
+                                               "opened it. Save your changes over it?")
+                                    .arg(currentItem),
+                                Dialogs::Icon::Warning))
+        result = ctx_.store().updateCase(currentItem, changes, true);
+    return result == SaveResult::Saved;
+}
+
+void frmFlightAddEdit::Command3_Click() {
+    reject();
+}
+
+void frmFlightAddEdit::Command1_Click() {
+    ctx_.printing().PrintLargeLabel(LabelKind::Case, currentItem, Picture1->pixmap());
+}
+
+void frmFlightAddEdit::Command4_Click() {
+    ctx_.printing().PrintSmallLabel(currentItem, Picture2->pixmap());
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDialog>
+#include <optional>
+
+#include "common/AppContext.h"
+#include "data/Records.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class OptionCheckBox;
+class PictureBox;
+class RecordList;
+
+// Adds a new flight case or edits one: its name, location, date bought,
+// notes and wheels. The case's details reach the register only on Save;
+// the items it holds are put in and taken out at once (Add, Delete), which
+// a stored case alone allows.
+class frmFlightAddEdit : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmFlightAddEdit(AppContext& ctx, QWidget* parent = nullptr);
+
+    bool newItem = false;    // the editor works on a case not yet stored
+    qint64 currentItem = 0;  // the stored id, or the id a new case will get
+
+public slots:
+    void Form_Load();
+    void Command1_Click();  // "Large"
+    void Command2_Click();  // "Save"
+    void Command3_Click();  // "Close"
+    void Command4_Click();  // "Small"
+    void Command5_Click();  // "Pick!"
+    void List1_Click();
+    void List1_DblClick();
+    void cmdAdd_Click();
+    void cmdDel_Click();
+
+private:
+    void buildControls();
+    QLineEdit* addTextBox(const char* name, const char* labelName, const QString& caption,
+                          int labelTop, int top, int width);
+    bool loadStoredCase(qint64 id);
+    bool loadNewCase();
+    void RefreshList();
+    QString wheeledText() const;
+    CaseRecord valuesFromBoxes() const;
+    QList<ColumnChange> changedColumns() const;
+    bool saveNewCase();
+    bool saveChanges();
+    std::optional<qint64> caseOfItem(qint64 itemId);
+    void putItemInCase(qint64 itemId, qint64 caseId);
+    void closeOnceShown();
+
+    AppContext& ctx_;
+    CaseRecord loaded_;  // the stored case as loaded, to save only what changed
+
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    RecordList* List1 = nullptr;
+    OptionCheckBox* Check1 = nullptr;
+    OptionCheckBox* Check3 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    PictureBox* Picture2 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdDel = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+};

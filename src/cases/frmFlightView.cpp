@@ -1,0 +1,124 @@
+#include "cases/frmFlightView.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "cases/frmFlightAddEdit.h"
+#include "common/LabelControls.h"
+#include "common/OptionCheckBox.h"
+#include "common/PictureBox.h"
+#include "common/RecordList.h"
+#include "common/WindowStyle.h"
+#include "data/DetailLines.h"
+#include "data/Store.h"
+#include "data/TextRules.h"
+#include "items/frmItemView.h"
+#include "printing/PrintService.h"
+
+using WindowStyle::place;
+
+frmFlightView::frmFlightView(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("frmFlightView"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Contents of Flight Case"), 8175, 9600);
+    buildControls();
+    Form_Load();
+}
+
+void frmFlightView::buildControls() {
+    List2 = new QListWidget(this);
+    List2->setObjectName(QStringLiteral("List2"));
+    List2->setAccessibleName(QStringLiteral("Flight case details"));
+    place(List2, 120, 120, 7935, 1485);
+
+    auto* Label4 = new QLabel(QStringLiteral("Items in Case"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    place(Label4, 120, 1680, 2415, 495);
+    List1 = new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items in case"), this);
+    List1->setObjectName(QStringLiteral("List1"));
+    place(List1, 120, 2040, 7935, 6045);
+    connect(List1, &RecordList::lineClicked, this, &frmFlightView::List1_Click);
+    connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightView::List1_DblClick);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(key, List1, nullptr, nullptr, Qt::WidgetShortcut),
+                &QShortcut::activated, this, &frmFlightView::List1_DblClick);
+
+    const LabelControls labels =
+        LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520);
+    Check1 = labels.Check1;
+    Check3 = labels.Check3;
+    Picture1 = labels.Picture1;
+    Picture2 = labels.Picture2;
+    connect(Picture1, &PictureBox::doubleClicked, this, &frmFlightView::Picture1_DblClick);
+
+    cmdEdit =
+        WindowStyle::addButton(this, "cmdEdit", QStringLiteral("Edit"), 3360, 8520, 1095, 975);
+    Command4 =
+        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4560, 8520, 1095, 975);
+    Command1 =
+        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 5760, 8520, 1095, 975);
+    Command3 =
+        WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 6960, 8520, 1095, 975);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmFlightView::cmdEdit_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmFlightView::Command4_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmFlightView::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmFlightView::Command3_Click);
+    WindowStyle::makeCancelButton(this, Command3);
+    WindowStyle::setTabOrder({List2, List1, Check1, Check3, cmdEdit, Command4, Command1, Command3});
+}
+
+void frmFlightView::Form_Load() {
+    caseId_ = SharedFields::idOf(ctx_.fields().CaseToOpen);
+    ShowCaseDetails();
+    List1->setFocus();
+}
+
+// A case that is not stored shows two empty lists. On a failed read the
+// store has told the user.
+void frmFlightView::ShowCaseDetails() {
+    auto items = ctx_.store().itemsInCase(caseId_);
+    List1->setRows(items ? std::move(*items) : IdTextRows{});
+    List2->clear();
+    if (const auto cases = ctx_.store().casesWithId(caseId_)) {
+        for (const CaseRecord& flightCase : *cases)
+            List2->addItems(DetailLines::caseLines(flightCase));
+    }
+}
+
+void frmFlightView::cmdEdit_Click() {
+    ctx_.fields().CaseToOpen = caseId_;
+    frmFlightAddEdit editor(ctx_, this);
+    editor.exec();
+    ShowCaseDetails();
+}
+
+void frmFlightView::Command3_Click() {
+    reject();
+}
+
+void frmFlightView::Command1_Click() {
+    ctx_.printing().PrintLargeLabel(LabelKind::Case, caseId_, Picture1->pixmap());
+}
+
+void frmFlightView::Command4_Click() {
+    ctx_.printing().PrintSmallLabel(caseId_, Picture2->pixmap());
+}
+
+void frmFlightView::List1_Click() {
+    if (const auto line = List1->selectedText())
+        ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
+}
+
+void frmFlightView::List1_DblClick() {
+    // The item viewer may stand lower in the chain that led here.
+    if (!List1->selectedText() || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+        return;
+    frmItemView viewer(ctx_, this);
+    viewer.exec();
+}
+
+void frmFlightView::Picture1_DblClick() {
+    if (ctx_.fields().Funny.toString() == QLatin1String("Cases"))
+        ctx_.fields().Funny = QStringLiteral("Db");
+}
