@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "cases/frmFlightView.h"
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
@@ -101,7 +102,8 @@ void frmItemView::List1_DblClick() {
 }
 
 void frmItemView::openCaseViewer() {
-    // The case viewer is not part of the program yet.
+    frmFlightView viewer(ctx_, this);
+    viewer.exec();
 }
 
 void frmItemView::Picture1_DblClick() {

@@ -14,6 +14,8 @@
 #include <QTreeView>
 
 #include "about/frmAbout.h"
+#include "cases/frmFlightAddEdit.h"
+#include "cases/frmFlightView.h"
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -312,7 +314,10 @@ void frmMain::addItem() {
 }
 
 void frmMain::addCase() {
-    // The case editor is not part of the program yet.
+    fields().CaseToOpen = 0;
+    frmFlightAddEdit editor(*ctx_, this);
+    editor.exec();
+    RefreshTree();
 }
 
 void frmMain::addList() {
@@ -339,7 +344,10 @@ void frmMain::deleteItem() {
 }
 
 void frmMain::openCaseViewer() {
-    // The case viewer is not part of the program yet.
+    if (AppContext::isWindowOpen(QStringLiteral("frmFlightView")))
+        return;
+    frmFlightView viewer(*ctx_, this);
+    viewer.exec();
 }
 
 void frmMain::openListViewer() {

@@ -12,6 +12,7 @@
 #include "cases/frmFlightView.h"
 #include "common/RecordList.h"
 #include "data/Settings.h"
+#include "main/frmMain.h"
 
 using namespace WidgetDriver;
 
@@ -229,6 +230,29 @@ private slots:
         QCOMPARE(PdfCheck::decodePage(jobs[1].pdfFile, 300), QStringList({"12"}));
         QCOMPARE(PdfCheck::lines(jobs[1].pdfFile).join(' '), QStringLiteral("12 Amp rack"));
         QCOMPARE(PdfCheck::decodePage(jobs[2].pdfFile, 300), QStringList({"13"}));
+    }
+
+    // Main window, item viewer, its case line, case viewer, an item line
+    // there: the item viewer below is not opened a second time.
+    void chainFromTheMainWindow() {
+        frmMain main(ts->services());
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        bool secondItemViewer = true;  // stays so when no case viewer comes
+        ModalDriver::whenShown(QStringLiteral("frmItemView"), [&](QWidget* itemViewer) {
+            ModalDriver::whenShown(QStringLiteral("frmFlightView"), [&](QWidget* caseViewer) {
+                secondItemViewer = ModalDriver::shownDuring(QStringLiteral("frmItemView"), [&] {
+                    doubleClickLine(child<RecordList>(caseViewer, "List1"), 1);
+                });
+                click(caseViewer, "Command3");
+            });
+            doubleClickLine(child<QListWidget>(itemViewer, "List1"), 13);  // "Flight Case: F12"
+            click(itemViewer, "Command3");
+        });
+        child<QLineEdit>(&main, "Text1")->setText(QStringLiteral("45"));
+        QTest::keyClick(child<QLineEdit>(&main, "Text1"), Qt::Key_Return);
+        QVERIFY(!secondItemViewer);
+        QCOMPARE(SharedFields::idOf(main.fields().ItemToOpen), 46);
     }
 };
 

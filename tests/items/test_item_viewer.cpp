@@ -5,6 +5,7 @@
 #include "PdfCheck.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "cases/frmFlightView.h"
 #include "data/Settings.h"
 #include "items/frmItemView.h"
 
@@ -61,23 +62,32 @@ private slots:
     }
 
     void caseLines() {
+        const QString caseViewer = QStringLiteral("frmFlightView");
         openViewer(3);
-        doubleClickLine(list, 13);  // "Flight Case: F0"
+        QVERIFY(!ModalDriver::shownDuring(caseViewer, [&] {
+            doubleClickLine(list, 13);  // "Flight Case: F0"
+        }));
         QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("0"));
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
 
         ctx->fields().CaseToOpen = QStringLiteral("untouched");
         doubleClickLine(list, 4);  // any other line
         QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("untouched"));
 
-        // Reached from a case viewer, the case line opens no second one.
-        QWidget caseViewer;
-        caseViewer.setObjectName(QStringLiteral("frmFlightView"));
-        caseViewer.show();
         openViewer(45);
+        QString shownCase;
+        ModalDriver::whenShown(caseViewer, [&](QWidget* viewer) {
+            shownCase = lines(child<QListWidget>(viewer, "List2")).value(0);
+            click(viewer, "Command3");
+        });
         doubleClickLine(list, 13);
+        QCOMPARE(shownCase, QStringLiteral("Name: Amp rack"));
+
+        // Reached from a case viewer, the case line opens no second one.
+        frmFlightView lower(*ctx);
+        lower.show();
+        openViewer(45);
+        QVERIFY(!ModalDriver::shownDuring(caseViewer, [&] { doubleClickLine(list, 13); }));
         QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("12"));
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void editAndSaveShowsTheNewValues() {

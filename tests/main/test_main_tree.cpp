@@ -7,6 +7,7 @@
 
 #include "ModalDriver.h"
 #include "TestApp.h"
+#include "WidgetDriver.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
@@ -72,6 +73,12 @@ class TestMainTree : public QObject {
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, row.center());
         QCOMPARE(tree->currentIndex(), node);
         QTest::qWait(20);  // the click handler runs once the click is done
+    }
+
+    void doubleClickCaseLine() {
+        const QPoint line = details->visualItemRect(details->item(14)).center();
+        QTest::mouseClick(details->viewport(), Qt::LeftButton, {}, line);
+        QTest::mouseDClick(details->viewport(), Qt::LeftButton, {}, line);
     }
 
     QStringList detailLines() const {
@@ -198,10 +205,18 @@ private slots:
         QTest::mouseClick(details->viewport(), Qt::LeftButton, {},
                           details->visualItemRect(details->item(14)).center());
         QCOMPARE(SharedFields::idOf(w->fields().CaseToOpen), 0);
-        QTest::mouseDClick(details->viewport(), Qt::LeftButton, {},
-                           details->visualItemRect(details->item(14)).center());
+        const QString caseViewer = QStringLiteral("frmFlightView");
+        QVERIFY(!ModalDriver::shownDuring(caseViewer, [&] { doubleClickCaseLine(); }));
         QCOMPARE(w->fields().OpenCase.toString(), QStringLiteral("0"));
-        QVERIFY(QApplication::activeModalWidget() == nullptr);  // nothing opened
+
+        clickNode(QStringLiteral("I45"));
+        QString shownCase;
+        ModalDriver::whenShown(caseViewer, [&](QWidget* viewer) {
+            shownCase = WidgetDriver::lines(viewer->findChild<QListWidget*>("List2")).value(0);
+            viewer->close();
+        });
+        doubleClickCaseLine();
+        QCOMPARE(shownCase, QStringLiteral("Name: Amp rack"));
     }
 
     void arrowKeysInTheTreeSelectLikeClicks() {
