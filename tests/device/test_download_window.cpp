@@ -1,13 +1,17 @@
+#include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
 #include "about/frmFunny.h"
 #include "device/frmDb.h"
+#include "main/frmMain.h"
 
 using namespace WidgetDriver;
 
@@ -126,6 +130,45 @@ private slots:
         window = std::make_unique<frmDb>(app->ctx());
         QTest::qWait(250);
         QVERIFY(!shownAgain);
+    }
+
+    // Main logo, item viewer logo, case viewer logo, then Database: the
+    // picture shows before the download window.
+    void theHiddenSequenceEndToEnd() {
+        app = std::make_unique<TestApp>();
+        app->deviceLibrary = QStringLiteral(STANDIN_PATH);
+        app->reg.exec(
+            QStringLiteral("INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack');"
+                           "INSERT INTO Items (id, \"desc\", caseID) VALUES (45, 'Lamp', 12)"));
+        frmMain main(app->services());
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QTest::mouseDClick(child<QWidget>(&main, "Image1"), Qt::LeftButton);
+        ModalDriver::whenShown(QStringLiteral("frmItemView"), [&](QWidget* itemViewer) {
+            QTest::mouseDClick(child<QWidget>(itemViewer, "Picture1"), Qt::LeftButton);
+            ModalDriver::whenShown(QStringLiteral("frmFlightView"), [&](QWidget* caseViewer) {
+                QTest::mouseDClick(child<QWidget>(caseViewer, "Picture1"), Qt::LeftButton);
+                click(caseViewer, "Command3");
+            });
+            doubleClickLine(child<QListWidget>(itemViewer, "List1"), 13);  // "Flight Case: F12"
+            click(itemViewer, "Command3");
+        });
+        child<QLineEdit>(&main, "Text1")->setText(QStringLiteral("45"));
+        click(&main, "Command2");
+        QCOMPARE(main.fields().Funny.toString(), QStringLiteral("Db"));
+
+        bool pictureFirst = false;
+        ModalDriver::whenShown(QStringLiteral("frmFunny"), [&](QWidget* funny) {
+            pictureFirst = ModalDriver::findWindow(QStringLiteral("frmDb")) == nullptr;
+            static_cast<frmFunny*>(funny)->Timer1_Timer();
+            ModalDriver::whenShown(QStringLiteral("frmDb"),
+                                   [](QWidget* download) { click(download, "Command2"); });
+        });
+        QToolBar* toolbar = child<QToolBar>(&main, "Toolbar1");
+        QTest::mouseClick(toolbar->widgetForAction(toolbar->findChild<QAction*>("Database")),
+                          Qt::LeftButton);
+        QVERIFY(pictureFirst);
+        QCOMPARE(main.fields().Funny.toString(), QString());
     }
 };
 
