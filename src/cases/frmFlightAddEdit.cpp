@@ -4,13 +4,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 
 #include "common/Dialogs.h"
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
+#include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
@@ -76,9 +76,6 @@ void frmFlightAddEdit::buildControls() {
     place(List1, 120, 3480, 8895, 6045);
     connect(List1, &RecordList::lineClicked, this, &frmFlightAddEdit::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightAddEdit::List1_DblClick);
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
-        connect(new QShortcut(key, List1, nullptr, nullptr, Qt::WidgetShortcut),
-                &QShortcut::activated, this, &frmFlightAddEdit::List1_DblClick);
 
     const LabelControls labels =
         LabelControls::add(this, ctx_.settings(), LabelKind::Case, 9600, 4080, 9960);
@@ -116,7 +113,7 @@ void frmFlightAddEdit::Form_Load() {
     const qint64 id = SharedFields::idOf(ctx_.fields().CaseToOpen);
     const bool loaded = id > 0 ? loadStoredCase(id) : loadNewCase();
     if (!loaded)
-        closeOnceShown();
+        WindowStyle::closeOnceShown(this);
     // The items of a case not yet stored cannot be changed.
     cmdAdd->setEnabled(loaded && !newItem);
     cmdDel->setEnabled(false);
@@ -150,13 +147,6 @@ bool frmFlightAddEdit::loadNewCase() {
         return false;
     currentItem = *predicted;
     return true;
-}
-
-void frmFlightAddEdit::closeOnceShown() {
-    // The window cannot work without its case: it closes as soon as its
-    // caller shows it, leaving everything as it was.
-    Command2->setEnabled(false);
-    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }
 
 // The items of the case by category, read afresh after every change.
@@ -295,13 +285,9 @@ bool frmFlightAddEdit::saveNewCase() {
         return false;
     if (*id != currentItem) {
         // Another user saved a case under the shown id in the meantime.
-        ctx_.dialogs().inform(this,
-                              QStringLiteral("Flight case F%1 was taken in the meantime, so this "
-                                             "case has been saved as flight case F%2. Reprint its "
-                                             "labels if you printed any.")
-                                  .arg(currentItem)
-                                  .arg(*id),
-                              Dialogs::Icon::Information);
+        RecordMessages::savedUnderAnotherId(
+            ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem),
+            QStringLiteral("case"), QStringLiteral("flight case F%1").arg(*id), true);
     }
     return true;
 }
@@ -310,11 +296,8 @@ bool frmFlightAddEdit::saveChanges() {
     const QList<ColumnChange> changes = changedColumns();
     SaveResult result = ctx_.store().updateCase(currentItem, changes, false);
     if (result == SaveResult::ChangedElsewhere &&
-        ctx_.dialogs().askYesNo(this,
-                                QStringLiteral("Flight case F%1 was changed elsewhere since you "
-                                               "opened it. Save your changes over it?")
-                                    .arg(currentItem),
-                                Dialogs::Icon::Warning))
+        RecordMessages::saveOverChangesElsewhere(
+            ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem)))
         result = ctx_.store().updateCase(currentItem, changes, true);
     return result == SaveResult::Saved;
 }

@@ -52,7 +52,6 @@ private:
     bool saveChanges();
     std::optional<qint64> caseOfItem(qint64 itemId);
     void putItemInCase(qint64 itemId, qint64 caseId);
-    void closeOnceShown();
 
     AppContext& ctx_;
     CaseRecord loaded_;  // the stored case as loaded, to save only what changed

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShortcut>
 
 #include "cases/frmFlightAddEdit.h"
 #include "common/LabelControls.h"
@@ -40,9 +39,6 @@ void frmFlightView::buildControls() {
     place(List1, 120, 2040, 7935, 6045);
     connect(List1, &RecordList::lineClicked, this, &frmFlightView::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightView::List1_DblClick);
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
-        connect(new QShortcut(key, List1, nullptr, nullptr, Qt::WidgetShortcut),
-                &QShortcut::activated, this, &frmFlightView::List1_DblClick);
 
     const LabelControls labels =
         LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520);

@@ -1,6 +1,7 @@
 #include "common/RecordList.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <algorithm>
 #include <charconv>
 
@@ -187,6 +188,16 @@ RecordList::RecordList(Lines lines, const QString& accessibleName, QWidget* pare
     connect(this, &QListView::doubleClicked, this, &RecordList::lineDoubleClicked);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RecordList::lineClicked);
+}
+
+void RecordList::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && selectedLine() >= 0) {
+        event->accept();
+        emit lineDoubleClicked();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void RecordList::setRows(IdTextRows rows) {

@@ -54,8 +54,8 @@ private:
 
 // A single-selection list of such lines. `lineClicked` comes on every click
 // and on every change of the selected line, by mouse or by key;
-// `lineDoubleClicked` on a double-click on a line. Only a selected line
-// counts as the user's choice.
+// `lineDoubleClicked` on a double-click on a line and on Enter while a line
+// is selected. Only a selected line counts as the user's choice.
 class RecordList : public QListView {
     Q_OBJECT
 public:
@@ -85,6 +85,9 @@ public:
 signals:
     void lineClicked();
     void lineDoubleClicked();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     RecordListModel* model_;

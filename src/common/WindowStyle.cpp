@@ -60,6 +60,12 @@ void setTabOrder(std::initializer_list<QWidget*> widgets) {
     }
 }
 
+void closeOnceShown(QDialog* window) {
+    for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        control->setEnabled(false);
+    QMetaObject::invokeMethod(window, &QDialog::reject, Qt::QueuedConnection);
+}
+
 void makeCancelButton(QDialog* dialog, QAbstractButton* button) {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), dialog);
     QObject::connect(escape, &QShortcut::activated, button, &QAbstractButton::click);

@@ -41,6 +41,11 @@ QPushButton* addButton(QWidget* parent, const char* objectName, const QString& c
 // Sets the keyboard order of the widgets, first to last.
 void setTabOrder(std::initializer_list<QWidget*> widgets);
 
+// For a window that cannot work without its record (it is gone): nothing in
+// it can be used any more, and it closes as soon as its caller shows it,
+// leaving everything as it was.
+void closeOnceShown(QDialog* window);
+
 // Makes the button the dialog's cancel button: Esc clicks it.
 void makeCancelButton(QDialog* dialog, QAbstractButton* button);
 

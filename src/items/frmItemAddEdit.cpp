@@ -10,6 +10,7 @@
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
+#include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
 #include "data/DetailLines.h"
 #include "data/Store.h"
@@ -79,7 +80,7 @@ void frmItemAddEdit::Form_Load() {
     const qint64 id = SharedFields::idOf(ctx_.fields().ItemToOpen);
     const bool loaded = id > 0 ? loadStoredItem(id) : loadNewItem();
     if (!loaded)
-        closeOnceShown();
+        WindowStyle::closeOnceShown(this);
     List1->setFocus();
 }
 
@@ -113,14 +114,6 @@ bool frmItemAddEdit::loadNewItem() {
     blank[ItemColumn::CaseId] = QStringLiteral("0");
     List1->addItems(DetailLines::lines(fields(), blank));
     return true;
-}
-
-void frmItemAddEdit::closeOnceShown() {
-    // The window cannot work without its record: it closes as soon as its
-    // caller shows it, leaving everything as it was.
-    List1->setEnabled(false);
-    Command2->setEnabled(false);
-    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }
 
 bool frmItemAddEdit::eventFilter(QObject* watched, QEvent* event) {
@@ -252,13 +245,9 @@ bool frmItemAddEdit::saveNewItem() {
         return false;
     if (*id != currentItem) {
         // Another user saved an item under the shown id in the meantime.
-        ctx_.dialogs().inform(this,
-                              QStringLiteral("Item %1 was taken in the meantime, so this item has "
-                                             "been saved as item %2. Reprint its labels if you "
-                                             "printed any.")
-                                  .arg(currentItem)
-                                  .arg(*id),
-                              Dialogs::Icon::Information);
+        RecordMessages::savedUnderAnotherId(
+            ctx_.dialogs(), this, QStringLiteral("Item %1").arg(currentItem),
+            QStringLiteral("item"), QStringLiteral("item %1").arg(*id), true);
     }
     return true;
 }
@@ -267,11 +256,8 @@ bool frmItemAddEdit::saveChanges() {
     const QList<ColumnChange> changes = changedColumns();
     SaveResult result = ctx_.store().updateItem(currentItem, changes, false);
     if (result == SaveResult::ChangedElsewhere &&
-        ctx_.dialogs().askYesNo(this,
-                                QStringLiteral("Item %1 was changed elsewhere since you opened it. "
-                                               "Save your changes over it?")
-                                    .arg(currentItem),
-                                Dialogs::Icon::Warning))
+        RecordMessages::saveOverChangesElsewhere(ctx_.dialogs(), this,
+                                                 QStringLiteral("Item %1").arg(currentItem)))
         result = ctx_.store().updateItem(currentItem, changes, true);
     return result == SaveResult::Saved;
 }

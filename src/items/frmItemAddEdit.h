@@ -51,7 +51,6 @@ private:
     QList<ColumnChange> changedColumns() const;
     bool saveNewItem();
     bool saveChanges();
-    void closeOnceShown();
 
     AppContext& ctx_;
     QString lastChosenFile_;  // what the open-file dialog starts on

@@ -8,6 +8,7 @@
 
 #include "common/Dialogs.h"
 #include "common/RecordList.h"
+#include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
@@ -37,7 +38,6 @@ void frmListAddEdit::buildControls() {
     Label4 = controls.Label4;
     List1 = controls.lines;
     Picture1 = controls.Picture1;
-    List1->installEventFilter(this);
     connect(List1, &RecordList::lineClicked, this, &frmListAddEdit::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmListAddEdit::List1_DblClick);
 
@@ -75,7 +75,7 @@ void frmListAddEdit::Form_Load() {
     const qint64 id = SharedFields::idOf(ctx_.fields().ListToOpen);
     const bool loaded = id > 0 ? loadStoredList(id) : loadNewList();
     if (!loaded)
-        closeOnceShown();
+        WindowStyle::closeOnceShown(this);
     txtName->setFocus();
 }
 
@@ -115,14 +115,6 @@ void frmListAddEdit::tellListIsGone() {
                           Dialogs::Icon::Information);
 }
 
-void frmListAddEdit::closeOnceShown() {
-    // The window cannot work without its list: it closes as soon as its
-    // caller shows it, leaving everything as it was.
-    for (QWidget* control : QList<QWidget*>{txtName, List1, cmdSave, cmdPrint})
-        control->setEnabled(false);
-    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
-}
-
 void frmListAddEdit::RefreshList() {
     List1->setRows({});
     showStoredList(currentItem);
@@ -131,17 +123,6 @@ void frmListAddEdit::RefreshList() {
 void frmListAddEdit::Timer1_Timer() {
     Timer1->stop();
     RefreshList();
-}
-
-bool frmListAddEdit::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == List1 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            List1_DblClick();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void frmListAddEdit::List1_Click() {
@@ -217,12 +198,9 @@ bool frmListAddEdit::saveNewList() {
         return false;
     if (*id != currentItem) {
         // Another user saved a list under the predicted id in the meantime.
-        ctx_.dialogs().inform(this,
-                              QStringLiteral("List %1 was taken in the meantime, so this list has "
-                                             "been saved as list %2.")
-                                  .arg(currentItem)
-                                  .arg(*id),
-                              Dialogs::Icon::Information);
+        RecordMessages::savedUnderAnotherId(
+            ctx_.dialogs(), this, QStringLiteral("List %1").arg(currentItem),
+            QStringLiteral("list"), QStringLiteral("list %1").arg(*id), false);
     }
     return true;
 }
@@ -235,11 +213,8 @@ bool frmListAddEdit::saveChanges() {
         // A name left as loaded keeps the one given elsewhere.
         if (name == loadedName_)
             return true;
-        if (ctx_.dialogs().askYesNo(this,
-                                    QStringLiteral("List %1 was changed elsewhere since you opened "
-                                                   "it. Save your changes over it?")
-                                        .arg(currentItem),
-                                    Dialogs::Icon::Warning))
+        if (RecordMessages::saveOverChangesElsewhere(ctx_.dialogs(), this,
+                                                     QStringLiteral("List %1").arg(currentItem)))
             result = store.updateList(currentItem, name, loadedName_, true);
     }
     return result == SaveResult::Saved;

@@ -38,9 +38,6 @@ public slots:
     // The delayed reload; runs once however often it was armed.
     void Timer1_Timer();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildControls();
     bool loadStoredList(qint64 id);
@@ -51,7 +48,6 @@ private:
     void tellListIsGone();
     bool saveNewList();
     bool saveChanges();
-    void closeOnceShown();
 
     AppContext& ctx_;
     QString loadedName_;  // the stored name as last shown, to notice a change made elsewhere

@@ -29,7 +29,6 @@ void frmListView::buildControls() {
     Label4 = controls.Label4;
     lstItems = controls.lines;
     Picture1 = controls.Picture1;
-    lstItems->installEventFilter(this);
     connect(lstItems, &RecordList::lineClicked, this, &frmListView::lstItems_Click);
     connect(lstItems, &RecordList::lineDoubleClicked, this, &frmListView::lstItems_DblClick);
 
@@ -61,17 +60,6 @@ void frmListView::RefreshView() {
         txtName->setText(rows->isEmpty() ? QString() : rows->first().name);
     if (auto lines = ctx_.store().listLines(id))
         lstItems->setRows(std::move(*lines));
-}
-
-bool frmListView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lstItems && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            lstItems_DblClick();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void frmListView::lstItems_Click() {

@@ -27,9 +27,6 @@ public slots:
     void cmdPrint_Click();
     void cmdClose_Click();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildControls();
 
