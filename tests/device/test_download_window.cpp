@@ -1,3 +1,5 @@
+#include <sqlite3.h>
+
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
@@ -57,6 +59,28 @@ private slots:
         QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Download Successful"));
         QCOMPARE(app->dialogs->messages.last().icon, Dialogs::Icon::None);
         QVERIFY(!window->isVisible());
+    }
+
+    // The real device service, with a folder standing in for the device.
+    void theRegisterArrivesOnTheDevice() {
+        open(QStringLiteral(ADOFILTR_PATH));
+        app->reg.exec(QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (7, 'Lamp')"));
+        QTemporaryDir device;
+        qputenv("QUARVEL_DEVICE_ROOT", device.path().toLocal8Bit());
+        click(window.get(), "Command1");
+        qunsetenv("QUARVEL_DEVICE_ROOT");
+        QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Download Successful"));
+        const QString copy = device.filePath(QStringLiteral("My Documents/data.cdb"));
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open_v2(copy.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+                 SQLITE_OK);
+        sqlite3_stmt* row = nullptr;
+        sqlite3_prepare_v2(db, "SELECT \"desc\" FROM Items WHERE id = 7", -1, &row, nullptr);
+        QCOMPARE(sqlite3_step(row), SQLITE_ROW);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(row, 0))),
+                 QByteArray("Lamp"));
+        sqlite3_finalize(row);
+        sqlite3_close(db);
     }
 
     void anErrorNumberKeepsTheWindowOpen() {
