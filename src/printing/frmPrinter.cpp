@@ -72,14 +72,15 @@ void frmPrinter::Form_Load() {
         {Combo3, ctx_.settings().read(SettingsKeys::LPrinter, kNothingStored)},
     };
     // The stored printer first, installed or not; then every other
-    // installed printer in the system's order.
+    // installed printer in the system's order. An empty name names no
+    // printer, so it is never offered (and so never stored again).
     for (const Box& b : boxes) {
-        if (b.stored != kNothingStored)
+        if (b.stored != kNothingStored && !b.stored.isEmpty())
             b.box->addItem(b.stored);
     }
     for (const QString& name : ctx_.printing().installedPrinters()) {
         for (const Box& b : boxes) {
-            if (name != b.stored)
+            if (!name.isEmpty() && name != b.stored)
                 b.box->addItem(name);
         }
     }
@@ -98,6 +99,6 @@ void frmPrinter::Command1_Click() {
 
 void frmPrinter::storeChoice(QComboBox* box, const QString& key) {
     // An empty box (no printer installed, nothing stored) stores nothing.
-    if (box->currentIndex() >= 0)
+    if (box->currentIndex() >= 0 && !box->currentText().isEmpty())
         ctx_.settings().write(key, box->currentText());
 }

@@ -191,6 +191,28 @@ private slots:
         QCOMPARE(c.stored(SettingsKeys::Printer), QStringLiteral("<not stored>"));
     }
 
+    void emptyNameIsNeverOfferedNorStored() {
+        Chooser c{{QString(), kZebra}};
+        c.set(SettingsKeys::Printer, QString());
+        c.set(SettingsKeys::SPrinter, QString());
+        c.run([](frmPrinter* w) {
+            for (QComboBox* box : {w->Combo1, w->Combo2, w->Combo3})
+                QCOMPARE(entries(box), QStringList{kZebra});
+            save(w);
+        });
+        for (const QString& key :
+             {SettingsKeys::Printer, SettingsKeys::SPrinter, SettingsKeys::LPrinter})
+            QCOMPARE(c.stored(key), kZebra);
+
+        Chooser none{QStringList{QString()}};
+        none.set(SettingsKeys::Printer, QString());
+        none.run([](frmPrinter* w) {
+            QCOMPARE(w->Combo1->count(), 0);
+            save(w);
+        });
+        QCOMPARE(none.stored(SettingsKeys::SPrinter), QStringLiteral("<not stored>"));
+    }
+
     void choosingNeverChangesTheCurrentPrinter() {
         Chooser c;
         c.run([](frmPrinter* w) {
