@@ -14,6 +14,11 @@ bool moduleIsSet(const zint_symbol& symbol, int column) {
     return (symbol.encoded_data[0][column / 8] >> (column % 8)) & 1;
 }
 
+// An element of one module is narrow; zint's wide elements are two.
+int elementDots(int modules, Code39Dots dots) {
+    return modules > 1 ? dots.wide : dots.narrow;
+}
+
 }  // namespace
 
 Code39Symbol encodeCode39(const QString& text) {
@@ -45,4 +50,25 @@ Code39Symbol encodeCode39(const QString& text) {
         out.bars.append(bar);
     }
     return out;
+}
+
+QList<Code39Symbol::Bar> Code39Symbol::barsInDots(Code39Dots dots) const {
+    QList<Bar> out;
+    out.reserve(bars.size());
+    int position = 0;
+    int previousEnd = 0;
+    for (const Bar& bar : bars) {
+        if (!out.isEmpty())
+            position += elementDots(bar.start - previousEnd, dots);
+        const int width = elementDots(bar.width, dots);
+        out.append(Bar{position, width});
+        position += width;
+        previousEnd = bar.start + bar.width;
+    }
+    return out;
+}
+
+int Code39Symbol::widthInDots(Code39Dots dots) const {
+    const QList<Bar> scaled = barsInDots(dots);
+    return scaled.isEmpty() ? 0 : scaled.last().start + scaled.last().width;
 }

@@ -1,14 +1,70 @@
 #include "printing/PrintService.h"
 
 #include <QPrinter>
+#include <cmath>
 
 #include "data/Settings.h"
 #include "data/Store.h"
+#include "printing/Code39.h"
 #include "printing/PrinterCatalog.h"
 #include "printing/TwipsPainter.h"
 
 namespace {
+
 const QString kTahoma = QStringLiteral("Tahoma");
+
+// The large label, in twips: the bars are drawn as a 40-point barcode font
+// would draw them, the number beside them, the description between two rules
+// below.
+constexpr double kBarsLeft = 200;
+constexpr double kBarsTop = 1350;
+constexpr double kBarsPointSize = 40;
+constexpr double kBarsFontHeight = kBarsPointSize * 20;
+constexpr double kNumberX = 1900;
+constexpr double kNumberY = 1500;
+constexpr double kUpperRuleY = 2100;
+constexpr double kLowerRuleY = 2400;
+constexpr double kRulesRight = 3400;
+// A scan line through a rule reads solid black, so the bars end this far
+// above the upper rule.
+constexpr double kBarsAboveRule = 60;
+
+// Code 39 wants a blank of ten narrow elements beside the bars; printed
+// digits there would be read as more bars.
+constexpr int kQuietZoneElements = 10;
+// Narrower than two dots, printed bars run into each other.
+constexpr int kNarrowestDots = 2;
+
+struct BarsAndNumber {
+    Code39Dots dots;
+    double numberX = kNumberX;
+};
+
+// Bars that end a quiet zone before the printed number: the font's own widths
+// when they fit; otherwise the widest narrower elements that fit, wide ones
+// three down to two and a half times the narrow (small elements need more
+// than the font's 2:1 to scan); when even the narrowest do not fit, those
+// with the number moved past their end.
+BarsAndNumber barsBesideNumber(const Code39Symbol& symbol, const TwipsPainter& page) {
+    const double left = std::round(page.toDevice(kBarsLeft));
+    const auto end = [&](Code39Dots dots) {
+        return left + symbol.widthInDots(dots) + kQuietZoneElements * dots.narrow;
+    };
+    const double numberLeft = page.toDevice(kNumberX);
+    const Code39Dots fontDots = page.code39FontDots(kBarsPointSize);
+    if (end(fontDots) <= numberLeft)
+        return {fontDots};
+
+    for (int narrow = fontDots.narrow - 1; narrow >= kNarrowestDots; --narrow) {
+        for (int wide = 3 * narrow; 2 * wide >= 5 * narrow; --wide) {
+            if (end({narrow, wide}) <= numberLeft)
+                return {{narrow, wide}};
+        }
+    }
+    const Code39Dots narrowest{kNarrowestDots, (5 * kNarrowestDots + 1) / 2};
+    return {narrowest, std::ceil(page.toTwips(end(narrowest)))};
+}
+
 }  // namespace
 
 PrintService::PrintService(Settings& settings, Store& store, FailureReporter reporter,
@@ -48,28 +104,38 @@ void PrintService::drawLargeLabel(TwipsPainter& page, LabelKind kind, qint64 lab
     const QString id = QString::number(labelId);
     page.paintPicture(largeLogo, 100, 100);
 
-    page.currentX = 200;
-    page.currentY = 1350;
-    page.code39(id, 40);
-
     const QString numberKey =
         kind == LabelKind::Item ? SettingsKeys::ItemNumOnLarge : SettingsKeys::CaseNumOnLarge;
-    if (settings_.isOn(numberKey)) {
+    const bool withNumber = settings_.isOn(numberKey);
+    const bool withDescription = settings_.isOn(SettingsKeys::DescOnLarge);
+
+    // Every scan line across the bars must read them: nothing printed may
+    // touch them.
+    const Code39Symbol symbol = encodeCode39(id);
+    const BarsAndNumber layout = withNumber ? barsBesideNumber(symbol, page)
+                                            : BarsAndNumber{page.code39FontDots(kBarsPointSize)};
+    const double barsHeight =
+        withDescription ? kUpperRuleY - kBarsAboveRule - kBarsTop : kBarsFontHeight;
+    page.currentX = kBarsLeft;
+    page.currentY = kBarsTop;
+    page.code39(symbol, layout.dots, barsHeight);
+
+    if (withNumber) {
         page.setFont(kTahoma, 20);
-        page.currentX = 1900;
-        page.currentY = 1500;
+        page.currentX = layout.numberX;
+        page.currentY = kNumberY;
         page.print(id);
     }
 
-    if (settings_.isOn(SettingsKeys::DescOnLarge)) {
-        page.line(200, 2100, 3400, 2100);
-        page.line(200, 2400, 3400, 2400);
+    if (withDescription) {
+        page.line(kBarsLeft, kUpperRuleY, kRulesRight, kUpperRuleY);
+        page.line(kBarsLeft, kLowerRuleY, kRulesRight, kLowerRuleY);
         // A record not stored yet (a label printed before the first save)
         // has no description: the band between the rules stays empty.
         const QString description = storedDescription(kind, labelId);
         page.setFont(kTahoma, 12);
-        page.currentX = 200;
-        page.currentY = 2100;
+        page.currentX = kBarsLeft;
+        page.currentY = kUpperRuleY;
         page.print(description);
     }
 }

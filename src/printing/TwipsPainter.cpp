@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "printing/Code39.h"
-
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
@@ -43,6 +41,10 @@ bool TwipsPainter::endDoc() {
 
 double TwipsPainter::toDevice(double twips) const {
     return twips * printer_.resolution() / kTwipsPerInch;
+}
+
+double TwipsPainter::toTwips(double deviceUnits) const {
+    return deviceUnits * kTwipsPerInch / printer_.resolution();
 }
 
 double TwipsPainter::printableHeight() const {
@@ -93,17 +95,22 @@ bool TwipsPainter::code39(const QString& text, double pointSize) {
     const Code39Symbol symbol = encodeCode39(text);
     if (symbol.isEmpty())
         return false;
+    code39(symbol, code39FontDots(pointSize), pointSize * kTwipsPerPoint);
+    return true;
+}
 
+void TwipsPainter::code39(const Code39Symbol& symbol, Code39Dots dots, double heightTwips) {
     // Scanners read bars by their widths, so every bar and gap is a whole
     // number of printer dots; fractional bars come out uneven on the label.
-    const double moduleInches = pointSize / 72.0 * kCharacterWidthEm / kModulesPerCharacter;
-    const double dots = std::max(1.0, std::round(moduleInches * printer_.resolution()));
     const double left = std::round(toDevice(currentX));
     const double top = std::round(toDevice(currentY));
-    const double height = std::round(toDevice(pointSize * kTwipsPerPoint));
+    const double height = std::round(toDevice(heightTwips));
+    for (const Code39Symbol::Bar& bar : symbol.barsInDots(dots))
+        painter_.fillRect(QRectF(left + bar.start, top, bar.width, height), Qt::black);
+}
 
-    for (const Code39Symbol::Bar& bar : symbol.bars)
-        painter_.fillRect(QRectF(left + bar.start * dots, top, bar.width * dots, height),
-                          Qt::black);
-    return true;
+Code39Dots TwipsPainter::code39FontDots(double pointSize) const {
+    const double moduleInches = pointSize / 72.0 * kCharacterWidthEm / kModulesPerCharacter;
+    const int narrow = std::max(1, int(std::lround(moduleInches * printer_.resolution())));
+    return {narrow, 2 * narrow};
 }

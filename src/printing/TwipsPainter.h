@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QString>
 
+#include "printing/Code39.h"
+
 class QPixmap;
 class QPrinter;
 
@@ -51,9 +53,15 @@ public:
     // about as wide, with every bar on whole printer dots. False when the
     // text cannot be encoded.
     bool code39(const QString& text, double pointSize);
+    // The symbol at the current position, `heightTwips` tall, its elements
+    // as many printer dots wide as `dots` says.
+    void code39(const Code39Symbol& symbol, Code39Dots dots, double heightTwips);
+    // The element widths a barcode font of that point size prints with.
+    Code39Dots code39FontDots(double pointSize) const;
 
-    // Device units for a length in twips.
+    // Device units for a length in twips, and back.
     double toDevice(double twips) const;
+    double toTwips(double deviceUnits) const;
     // Height of the printable area in twips.
     double printableHeight() const;
     // Line height of the current font in twips.
