@@ -140,4 +140,18 @@ bool parseWholeNumber(const QString& text, qint64* value) {
     return true;
 }
 
+std::optional<QuickOpen> parseQuickOpen(const QString& text) {
+    if (text.isEmpty())
+        return std::nullopt;
+    const QChar prefix = text.at(0);
+    const RecordTable table = prefix == u'F' || prefix == u'f'   ? RecordTable::Cases
+                              : prefix == u'L' || prefix == u'l' ? RecordTable::Lists
+                                                                 : RecordTable::Items;
+    const QString number = table == RecordTable::Items ? text : text.mid(1);
+    qint64 id = 0;
+    if (!parseWholeNumber(number, &id))
+        return std::nullopt;
+    return QuickOpen{table, id};
+}
+
 }  // namespace TextRules

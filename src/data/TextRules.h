@@ -3,6 +3,9 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <optional>
+
+#include "data/Records.h"
 
 // Small rules about texts that several windows share: how a number is read
 // back from displayed text, how a list line is taken apart, how a date is
@@ -43,5 +46,15 @@ QString dateText(const QDate& date);
 // True when the text is a whole number of digits, blanks around it allowed.
 // Sets *value to the number.
 bool parseWholeNumber(const QString& text, qint64* value);
+
+// What the main window's quick-open box asks for: "F12" the case 12, "L3" the
+// list 3, "45" the item 45 (letters in either case, blanks around the number
+// allowed).
+struct QuickOpen {
+    RecordTable table = RecordTable::Items;
+    qint64 id = 0;
+};
+// Nothing for any other text: only a whole number is looked up.
+std::optional<QuickOpen> parseQuickOpen(const QString& text);
 
 }  // namespace TextRules

@@ -280,30 +280,34 @@ void frmMain::mnuDelete_Click() {
 }
 
 void frmMain::Command2_Click() {
-    const QString text = Text1->text();
-    if (text.isEmpty())
-        return;
-    const QChar prefix = text.at(0);
-    qint64 id = 0;
-    // Only a whole number is looked up; anything else opens nothing.
-    if (prefix == u'F' || prefix == u'f') {
-        if (TextRules::parseWholeNumber(text.mid(1), &id) &&
-            ctx_->store().caseExists(id).value_or(false)) {
-            fields().CaseToOpen = QString::number(id);
-            openCaseViewer();
-        }
-    } else if (prefix == u'L' || prefix == u'l') {
-        if (TextRules::parseWholeNumber(text.mid(1), &id) &&
-            ctx_->store().listExists(id).value_or(false)) {
-            fields().ListToOpen = QString::number(id);
-            openListViewer();
-        }
-    } else if (TextRules::parseWholeNumber(text, &id) &&
-               ctx_->store().itemExists(id).value_or(false)) {
-        fields().ItemToOpen = QString::number(id);
-        openItemViewer();
-    }
+    const std::optional<TextRules::QuickOpen> wanted = TextRules::parseQuickOpen(Text1->text());
+    if (wanted)
+        quickOpen(*wanted);
     Text1->clear();
+}
+
+void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
+    const QString id = QString::number(wanted.id);
+    switch (wanted.table) {
+        case RecordTable::Cases:
+            if (ctx_->store().caseExists(wanted.id).value_or(false)) {
+                fields().CaseToOpen = id;
+                openCaseViewer();
+            }
+            break;
+        case RecordTable::Lists:
+            if (ctx_->store().listExists(wanted.id).value_or(false)) {
+                fields().ListToOpen = id;
+                openListViewer();
+            }
+            break;
+        case RecordTable::Items:
+            if (ctx_->store().itemExists(wanted.id).value_or(false)) {
+                fields().ItemToOpen = id;
+                openItemViewer();
+            }
+            break;
+    }
 }
 
 void frmMain::addItem() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/AppContext.h"
+#include "data/TextRules.h"
 
 class QAction;
 class QLabel;
@@ -64,6 +65,8 @@ private:
     void addList();
     void editItem();
     void deleteItem();
+    // Shows the record the quick-open box asked for when it exists.
+    void quickOpen(const TextRules::QuickOpen& wanted);
     void openCaseViewer();
     void openListViewer();
     void openItemViewer();

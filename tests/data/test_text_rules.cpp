@@ -81,6 +81,27 @@ private slots:
         QCOMPARE(dateText(QDate(2009, 12, 25)), QStringLiteral("25/12/2009"));
     }
 
+    void quickOpen_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("table");  // -1: nothing to open
+        QTest::addColumn<qint64>("id");
+        QTest::newRow("item") << "45" << int(RecordTable::Items) << qint64(45);
+        QTest::newRow("case") << "f12" << int(RecordTable::Cases) << qint64(12);
+        QTest::newRow("list, blanks") << "L 3 " << int(RecordTable::Lists) << qint64(3);
+        QTest::newRow("letter alone") << "F" << -1 << qint64(0);
+        QTest::newRow("other letter") << "x5" << -1 << qint64(0);
+        QTest::newRow("two numbers") << "1 2" << -1 << qint64(0);
+        QTest::newRow("empty") << "" << -1 << qint64(0);
+    }
+    void quickOpen() {
+        QFETCH(QString, text);
+        QFETCH(int, table);
+        QFETCH(qint64, id);
+        const std::optional<QuickOpen> wanted = parseQuickOpen(text);
+        QCOMPARE(wanted ? int(wanted->table) : -1, table);
+        QCOMPARE(wanted ? wanted->id : 0, id);
+    }
+
     void numberText() {
         QCOMPARE(TextRules::numberText(12.0), QStringLiteral("12"));
         QCOMPARE(TextRules::numberText(12.5), QStringLiteral("12.5"));
