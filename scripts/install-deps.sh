@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quarvel needs. "build" for the program alone,
 # "test" adds what the test suite and benchmarks use (a local CUPS with a PDF
-# queue, PDF and barcode readers). Only missing packages are installed.
+# queue, PDF and barcode readers, clang with its sanitizer and fuzzer runtimes,
+# llvm-symbolizer for readable reports). Only missing packages are installed.
 set -euo pipefail
 
 BUILD_PACKAGES=(
@@ -12,6 +13,7 @@ BUILD_PACKAGES=(
 TEST_PACKAGES=(
     libbenchmark-dev poppler-utils zbar-tools
     cups cups-client cups-filters printer-driver-cups-pdf
+    clang-14 libclang-rt-14-dev llvm-14
 )
 
 packages=("${BUILD_PACKAGES[@]}")
