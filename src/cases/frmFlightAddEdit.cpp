@@ -88,6 +88,8 @@ void frmFlightAddEdit::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3360, 9960, 855, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4320, 9960, 855, 975);
+    Command4->setAccessibleName(QStringLiteral("Print small label"));
+    Command1->setAccessibleName(QStringLiteral("Print large label"));
     cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 5280, 9960, 855, 975);
     cmdAdd->setAccessibleName(QStringLiteral("Add an item to the case"));
     cmdDel = WindowStyle::addButton(this, "cmdDel", QStringLiteral("Delete"), 6240, 9960, 855, 975);

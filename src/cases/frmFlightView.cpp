@@ -54,6 +54,8 @@ void frmFlightView::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4560, 8520, 1095, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 5760, 8520, 1095, 975);
+    Command4->setAccessibleName(QStringLiteral("Print small label"));
+    Command1->setAccessibleName(QStringLiteral("Print large label"));
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 6960, 8520, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmFlightView::cmdEdit_Click);
@@ -61,7 +63,8 @@ void frmFlightView::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &frmFlightView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({List2, List1, Check1, Check3, cmdEdit, Command4, Command1, Command3});
+    WindowStyle::setTabOrder(
+        {List2, List1, Check1, Check3, cmdEdit, Command4, Command1, Command3, Picture1});
 }
 
 void frmFlightView::Form_Load() {

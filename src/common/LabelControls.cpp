@@ -26,11 +26,13 @@ LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind 
     c.Picture1 = new PictureBox(window);
     c.Picture1->setObjectName(QStringLiteral("Picture1"));
     c.Picture1->setPixmap(Pictures::largeLogo());
+    c.Picture1->setAccessibleName(QStringLiteral("Quarvel logo"));
     place(c.Picture1, 120, pictureTop, 3210, 1065);
 
     c.Picture2 = new PictureBox(window);
     c.Picture2->setObjectName(QStringLiteral("Picture2"));
     c.Picture2->setPixmap(Pictures::smallLogo());
+    c.Picture2->setAccessibleName(QStringLiteral("Quarvel logo for small labels"));
     c.Picture2->hide();
     place(c.Picture2, 120, pictureTop, 1200, 300);
     return c;

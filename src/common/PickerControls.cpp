@@ -19,6 +19,7 @@ PickerControls PickerControls::add(QDialog* window, const QString& instruction,
     c.Picture1 = new QLabel(window);
     c.Picture1->setObjectName(QStringLiteral("Picture1"));
     c.Picture1->setPixmap(Pictures::largeLogo());
+    c.Picture1->setAccessibleName(QStringLiteral("Quarvel logo"));
     place(c.Picture1, 120, 6840, 3210, 1065);
 
     c.Command2 =

@@ -9,6 +9,8 @@
 #include <QShortcut>
 #include <QWidget>
 
+#include "common/Accessibility.h"
+
 namespace WindowStyle {
 
 QFont tahoma(double pointSize, bool bold) {
@@ -19,6 +21,7 @@ QFont tahoma(double pointSize, bool bold) {
 }
 
 void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips) {
+    Accessibility::install();
     window->setWindowTitle(caption);
     QPalette palette = window->palette();
     palette.setColor(QPalette::Window, Qt::white);

@@ -24,7 +24,8 @@ inline QRect twipsRect(int left, int top, int width, int height) {
 // the system has none (see Fonts::loadTahoma).
 QFont tahoma(double pointSize, bool bold = false);
 
-// White background, Tahoma 12 pt, fixed client size, the given caption.
+// White background, Tahoma 12 pt, fixed client size, the given caption;
+// the program's accessible interfaces are installed with the first window.
 void setUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips);
 
 // Centres a top-level window on its screen.

@@ -4,12 +4,35 @@
 #include <QCalendarWidget>
 #include <QEvent>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "common/Clock.h"
 #include "common/WindowStyle.h"
 #include "data/TextRules.h"
 
 using WindowStyle::place;
+
+namespace {
+
+// The calendar's own parts, found by the names Qt gives them: what screen
+// readers call them, and what else they say. The month and year buttons are
+// named by the month and year they show.
+struct CalendarPart {
+    const char* objectName;
+    const char* accessibleName;
+    const char* description;
+};
+
+const CalendarPart kCalendarParts[] = {
+    {"qt_calendar_calendarview", "Days of the month", "Enter picks the day"},
+    {"qt_calendar_prevmonth", "Previous month", ""},
+    {"qt_calendar_nextmonth", "Next month", ""},
+    {"qt_calendar_monthbutton", "", "Choose the month"},
+    {"qt_calendar_yearbutton", "", "Choose the year"},
+    {"qt_calendar_yearedit", "Year", ""},
+};
+
+}  // namespace
 
 frmDatePicker::frmDatePicker(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmDatePicker"));
@@ -37,6 +60,7 @@ void frmDatePicker::buildControls() {
     if (auto* grid = MonthView1->findChild<QAbstractItemView*>())
         grid->viewport()->installEventFilter(this);
     place(MonthView1, 120, 120, 3540, 3270);
+    describeCalendarParts();
 
     cmdSave = new QPushButton(QStringLiteral("Save"), this);
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
@@ -46,6 +70,22 @@ void frmDatePicker::buildControls() {
     place(cmdSave, 120, 3480, 3495, 495);
 
     setTabOrder(MonthView1, cmdSave);
+}
+
+// Names the calendar's parts and puts its page buttons on the Tab chain:
+// Qt leaves them to the mouse.
+void frmDatePicker::describeCalendarParts() {
+    for (const CalendarPart& part : kCalendarParts) {
+        auto* widget = MonthView1->findChild<QWidget*>(QLatin1String(part.objectName));
+        if (!widget)
+            continue;
+        if (*part.accessibleName)
+            widget->setAccessibleName(QLatin1String(part.accessibleName));
+        if (*part.description)
+            widget->setAccessibleDescription(QLatin1String(part.description));
+        if (qobject_cast<QToolButton*>(widget))
+            widget->setFocusPolicy(Qt::TabFocus);
+    }
 }
 
 bool frmDatePicker::eventFilter(QObject* watched, QEvent* event) {

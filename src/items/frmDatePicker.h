@@ -29,6 +29,7 @@ protected:
 
 private:
     void buildControls();
+    void describeCalendarParts();
     void pick(const QDate& date);
 
     AppContext& ctx_;

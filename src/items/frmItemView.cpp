@@ -43,6 +43,8 @@ void frmItemView::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4920, 7560, 1095, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 6120, 7560, 1095, 975);
+    Command4->setAccessibleName(QStringLiteral("Print small label"));
+    Command1->setAccessibleName(QStringLiteral("Print large label"));
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 7560, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmItemView::cmdEdit_Click);
@@ -50,7 +52,8 @@ void frmItemView::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &frmItemView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({List1, Check1, Check3, cmdEdit, Command4, Command1, Command3});
+    WindowStyle::setTabOrder(
+        {List1, Check1, Check3, cmdEdit, Command4, Command1, Command3, Picture1});
 }
 
 void frmItemView::Form_Load() {

@@ -34,6 +34,7 @@ ListControls ListControls::add(QDialog* window, const char* linesName) {
     c.Picture1 = new QLabel(window);
     c.Picture1->setObjectName(QStringLiteral("Picture1"));
     c.Picture1->setPixmap(Pictures::largeLogo());
+    c.Picture1->setAccessibleName(QStringLiteral("Quarvel logo"));
     place(c.Picture1, 120, 6780, 3210, 1065);
     return c;
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShortcut>
@@ -35,16 +36,39 @@ using WindowStyle::place;
 
 namespace {
 
+// Each command is one action, shown on the toolbar and in the menu bar with
+// the same caption; its shortcut works anywhere in the window. Only Delete is
+// also an editing key: in the quick-open box it deletes a character.
 struct ToolbarButton {
     const char* key;
     const char* caption;
+    const char* shortcut;
     bool enabledAtStart;
 };
 
 const ToolbarButton kToolbarButtons[] = {
-    {"AddItem", "Add Item", true},  {"AddCase", "Add Case", true}, {"AddList", "Add List", true},
-    {"Edit", "Edit", false},        {"Delete", "Delete", false},   {"Printers", "Printers", true},
-    {"Database", "Database", true}, {"About", "About", true},      {"Exit", "Exit", true},
+    {"AddItem", "Add Item", "Ctrl+N", true},
+    {"AddCase", "Add Case", "Ctrl+Shift+C", true},
+    {"AddList", "Add List", "Ctrl+Shift+L", true},
+    {"Edit", "Edit", "F2", false},
+    {"Delete", "Delete", "Del", false},
+    {"Printers", "Printers", "Ctrl+P", true},
+    {"Database", "Database", "Ctrl+Shift+D", true},
+    {"About", "About", "F1", true},
+    {"Exit", "Exit", "Ctrl+Q", true},
+};
+
+// The menu bar's menus and the commands in each; an empty key is a separator.
+struct MenuBarMenu {
+    const char* name;
+    const char* title;
+    std::initializer_list<const char*> keys;
+};
+
+const MenuBarMenu kMenuBar[] = {
+    {"mnuFile", "&File", {"AddItem", "AddCase", "AddList", "", "Printers", "Database", "", "Exit"}},
+    {"mnuItem", "&Item", {"Edit", "Delete"}},
+    {"mnuHelp", "&Help", {"About"}},
 };
 
 }  // namespace
@@ -57,6 +81,7 @@ frmMain::frmMain(Services services, QWidget* parent)
                    Qt::MSWindowsFixedSizeDialogHint);
     setCentralWidget(new QWidget(this));
     buildToolbar();
+    buildMenuBar();
     buildControls();
     buildItemMenu();
 }
@@ -75,12 +100,31 @@ void frmMain::buildToolbar() {
         const QString key = QLatin1String(b.key);
         QAction* action =
             Toolbar1->addAction(QIcon(Pictures::toolbarIcon(key)), QString::fromLatin1(b.caption));
+        action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
         action->setObjectName(key);
         action->setData(key);
         toolbarActions_.insert(key, action);
         action->setEnabled(b.enabledAtStart);
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
     }
+}
+
+// The keyboard's way to the toolbar: the same actions, so a command is
+// enabled or disabled in one place. The window grows by the bar's height and
+// the client area keeps its design size.
+void frmMain::buildMenuBar() {
+    const int clientHeight = height();
+    for (const MenuBarMenu& m : kMenuBar) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
+        menu->setObjectName(QLatin1String(m.name));
+        for (const char* key : m.keys) {
+            if (*key)
+                menu->addAction(toolbarActions_.value(QLatin1String(key)));
+            else
+                menu->addSeparator();
+        }
+    }
+    setFixedSize(width(), clientHeight + menuBar()->sizeHint().height());
 }
 
 void frmMain::buildControls() {
@@ -117,6 +161,11 @@ void frmMain::buildControls() {
     connect(List1, &QListWidget::currentRowChanged, this, &frmMain::List1_Click);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmMain::List1_DblClick);
     place(List1, 4440, 1800, 7695, 7260);
+    // The context menu's keys open it at the current line.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)})
+        connect(new QShortcut(key, List1, nullptr, nullptr, Qt::WidgetShortcut),
+                &QShortcut::activated, this, &frmMain::List1_MenuKey);
 
     Text1 = new QLineEdit(area);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -139,17 +188,17 @@ void frmMain::buildControls() {
     Image1 = new PictureBox(area);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(Pictures::mainLogo());
+    Image1->setAccessibleName(QStringLiteral("Quarvel logo"));
     connect(Image1, &PictureBox::doubleClicked, this, &frmMain::Image1_DblClick);
     place(Image1, 10320, 9120, 1800, 600);
 
-    setTabOrder(Text1, Command2);
-    setTabOrder(Command2, TreeView1);
-    setTabOrder(TreeView1, List1);
+    WindowStyle::setTabOrder({Text1, Command2, TreeView1, List1, Image1});
 }
 
 void frmMain::buildItemMenu() {
     Item = new QMenu(QStringLiteral("Item"), this);
     Item->setObjectName(QStringLiteral("Item"));
+    Item->setAccessibleName(QStringLiteral("Item"));
     QAction* edit = Item->addAction(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("Edit"));
     connect(edit, &QAction::triggered, this, &frmMain::mnuEdit_Click);
@@ -244,6 +293,12 @@ void frmMain::List1_DblClick() {
 void frmMain::List1_RightButtonPress(const QPoint& globalPos) {
     if (List1->count() > 0)
         Item->popup(globalPos);
+}
+
+void frmMain::List1_MenuKey() {
+    const QListWidgetItem* line = List1->currentItem();
+    const QRect at = line ? List1->visualItemRect(line) : QRect();
+    List1_RightButtonPress(List1->viewport()->mapToGlobal(at.bottomLeft()));
 }
 
 void frmMain::Image1_DblClick() {

@@ -43,6 +43,7 @@ public slots:
     void List1_Click();
     void List1_DblClick();
     void List1_RightButtonPress(const QPoint& globalPos);
+    void List1_MenuKey();
     void Image1_DblClick();
     void Command2_Click();
     void mnuEdit_Click();
@@ -54,6 +55,7 @@ protected:
 
 private:
     void buildToolbar();
+    void buildMenuBar();
     void buildControls();
     void buildItemMenu();
     void setItemCommandsEnabled(bool enabled);
