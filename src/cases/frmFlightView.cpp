@@ -40,8 +40,10 @@ void frmFlightView::buildControls() {
     connect(List1, &RecordList::lineClicked, this, &frmFlightView::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightView::List1_DblClick);
 
+    // The two captions need the whole width of the window: Check1 starts a
+    // little left of the design's 120 twips.
     const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520);
+        LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520, 90);
     Check1 = labels.Check1;
     Check3 = labels.Check3;
     Picture1 = labels.Picture1;

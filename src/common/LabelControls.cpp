@@ -8,12 +8,12 @@
 using WindowStyle::place;
 
 LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
-                                 int check3Left, int pictureTop) {
+                                 int check3Left, int pictureTop, int check1Left) {
     LabelControls c;
     c.Check1 = new OptionCheckBox(QStringLiteral("Print Description on Large Labels"), settings,
                                   SettingsKeys::DescOnLarge, window);
     c.Check1->setObjectName(QStringLiteral("Check1"));
-    place(c.Check1, 120, checksTop, check3Left - 120, 375);
+    place(c.Check1, check1Left, checksTop, check3Left - check1Left, 375);
 
     const bool item = kind == LabelKind::Item;
     c.Check3 = new OptionCheckBox(

@@ -16,8 +16,8 @@ struct LabelControls {
     PictureBox* Picture1 = nullptr;    // large logo
     PictureBox* Picture2 = nullptr;    // small logo
 
-    // Places the boxes at checksTop (Check3 from check3Left) and the logos at
-    // pictureTop, all in twips from the window's left edge at 120.
+    // Places the boxes at checksTop (Check1 from check1Left, Check3 from
+    // check3Left) and the logos at pictureTop, left at 120; all in twips.
     static LabelControls add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
-                             int check3Left, int pictureTop);
+                             int check3Left, int pictureTop, int check1Left = 120);
 };

@@ -25,27 +25,29 @@ frmDb::frmDb(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     Form_Load();
 }
 
+// The path boxes start further right than the design's 1800 twips, so the
+// captions before them are not cut.
 void frmDb::buildControls() {
     Label1 = new QLabel(QStringLiteral("Local Database:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 120, 240, 1575, 375);
+    place(Label1, 120, 240, 1920, 375);
     txtDesktopDB = new QLineEdit(this);
     txtDesktopDB->setObjectName(QStringLiteral("txtDesktopDB"));
     txtDesktopDB->setAccessibleName(QStringLiteral("Local Database"));
     Label1->setBuddy(txtDesktopDB);
-    place(txtDesktopDB, 1800, 240, 3735, 375);
+    place(txtDesktopDB, 2040, 240, 3495, 375);
     Command3 = WindowStyle::addButton(this, "Command3", QStringLiteral("..."), 5640, 240, 375, 375);
     Command3->setAccessibleName(QStringLiteral("Choose the local database"));
     connect(Command3, &QPushButton::clicked, this, &frmDb::Command3_Click);
 
     Label2 = new QLabel(QStringLiteral("Remote Database:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    place(Label2, 0, 720, 1695, 375);
+    place(Label2, 0, 720, 2040, 375);
     txtPPCDB = new QLineEdit(kDeviceDatabase, this);
     txtPPCDB->setObjectName(QStringLiteral("txtPPCDB"));
     txtPPCDB->setAccessibleName(QStringLiteral("Remote Database"));
     txtPPCDB->setEnabled(false);
-    place(txtPPCDB, 1800, 720, 4215, 375);
+    place(txtPPCDB, 2040, 720, 3975, 375);
 
     Command1 = WindowStyle::addButton(this, "Command1", QStringLiteral("Download to Device"), 120,
                                       1200, 4335, 495);

@@ -53,7 +53,7 @@ void frmItemAddEdit::buildControls() {
     place(List1, 120, 600, 8295, 8040);
 
     const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 8640, 3960, 9000);
+        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 8640, 4080, 9000);
     Check1 = labels.Check1;
     Check3 = labels.Check3;
     Picture1 = labels.Picture1;

@@ -30,7 +30,7 @@ void frmItemView::buildControls() {
     place(List1, 120, 120, 8295, 6900);
 
     const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 7080, 3960, 7560);
+        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 7080, 4080, 7560);
     Check1 = labels.Check1;
     Check3 = labels.Check3;
     Picture1 = labels.Picture1;

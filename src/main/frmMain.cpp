@@ -95,7 +95,8 @@ void frmMain::buildToolbar() {
     Toolbar1->setIconSize(QSize(24, 24));
     Toolbar1->setMovable(false);
     Toolbar1->setFont(WindowStyle::tahoma(8));
-    Toolbar1->setGeometry(0, 0, width(), WindowStyle::pixels(800));
+    // Down to the heading, so the captions under the icons are not cut.
+    Toolbar1->setGeometry(0, 0, width(), WindowStyle::pixels(840));
     for (const ToolbarButton& b : kToolbarButtons) {
         const QString key = QLatin1String(b.key);
         QAction* action =

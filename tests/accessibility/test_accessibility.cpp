@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -119,6 +121,59 @@ QStringList unnamedOrUnreachable(QWidget* window) {
             findings << describe(w) + QStringLiteral(": named by its value \"%1\"").arg(name);
         if (interactive && !keyboardReaches(w, window))
             findings << describe(w) + QStringLiteral(": out of the keyboard's reach");
+    }
+    return findings;
+}
+
+// A push button's size hint for its caption and icon, without the style's
+// least width of a text button: a button narrower than that clips nothing.
+QSize captionHint(QPushButton* button) {
+    QSize contents = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+    if (!button->icon().isNull())
+        contents += QSize(button->iconSize().width() + 4, 0);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    if (button->autoDefault())
+        option.features |= QStyleOptionButton::AutoDefaultButton;
+    return button->style()->sizeFromContents(QStyle::CT_PushButton, &option, contents, button);
+}
+
+QString clipping(QWidget* w) {
+    QSize hint = w->sizeHint();
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        if (label->text().isEmpty() && label->pixmap().isNull())
+            return {};
+        if (label->wordWrap())
+            hint = QSize(0, label->heightForWidth(label->width()));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        if (button->text().isEmpty())
+            return {};
+        if (auto* push = qobject_cast<QPushButton*>(w))
+            hint = captionHint(push);
+    } else {
+        return {};
+    }
+    // Only what lies within its parent is seen.
+    const QSize shown = w->geometry().intersected(w->parentWidget()->rect()).size();
+    if (hint.width() <= shown.width() && hint.height() <= shown.height())
+        return {};
+    return QStringLiteral("%1: needs %2x%3, shows %4x%5")
+        .arg(describe(w))
+        .arg(hint.width())
+        .arg(hint.height())
+        .arg(shown.width())
+        .arg(shown.height());
+}
+
+QStringList clippedCaptions(QWidget* window) {
+    QStringList findings;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        if (const QString found = clipping(w); !found.isEmpty())
+            findings << found;
     }
     return findings;
 }
@@ -235,6 +290,17 @@ private slots:
         QFETCH(QString, name);
         open(name);
         const QStringList findings = unnamedOrUnreachable(window.get());
+        QVERIFY2(findings.isEmpty(), qPrintable(findings.join(QLatin1Char('\n'))));
+    }
+
+    void noCaptionIsClipped_data() { everyWindow(); }
+    void noCaptionIsClipped() {
+        QFETCH(QString, name);
+        open(name);
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))  // the second registration
+            QCOMPARE(window->devicePixelRatio(),
+                     qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+        const QStringList findings = clippedCaptions(window.get());
         QVERIFY2(findings.isEmpty(), qPrintable(findings.join(QLatin1Char('\n'))));
     }
 
