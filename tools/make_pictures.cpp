@@ -1,11 +1,13 @@
-// Draws the program's pictures (logos, splash artwork, toolbar images and the
-// hidden picture) into a folder. Run once when the artwork changes; the PNG
-// files it writes are kept in src/resources.
+// Draws the program's pictures (logos, splash artwork, toolbar images, the
+// hidden picture and the program icon) into a folder. Run once when the
+// artwork changes; the files it writes are kept in src/resources.
 #include <QDir>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
+#include <QList>
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
@@ -21,17 +23,77 @@ QImage canvas(int w, int h, QColor fill = Qt::white) {
     return img;
 }
 
-void drawMark(QPainter& p, QRectF box) {
-    // A flight case seen from the front: a rounded box with corner caps.
-    p.setPen(QPen(kNavy, qMax(1.0, box.height() / 14)));
-    p.setBrush(kAmber);
-    p.drawRoundedRect(box, box.height() / 8, box.height() / 8);
-    p.setBrush(kNavy);
+// A flight case seen from the front: a rounded box with corner caps and a
+// handle. Kept as shapes so the painter and the SVG icon draw the same mark.
+struct Mark {
+    QRectF body;
+    qreal radius = 0;
+    qreal penWidth = 1;
+    QList<QRectF> caps;  // the corner caps and the handle
+};
+
+Mark markIn(QRectF box) {
+    Mark m;
+    m.body = box;
+    m.radius = box.height() / 8;
+    m.penWidth = qMax(1.0, box.height() / 14);
     const qreal c = box.height() / 4;
     for (QPointF corner : {box.topLeft(), box.topRight() - QPointF(c, 0),
                            box.bottomLeft() - QPointF(0, c), box.bottomRight() - QPointF(c, c)})
-        p.drawRect(QRectF(corner, QSizeF(c, c)));
-    p.drawRect(QRectF(box.center().x() - c / 2, box.top() + box.height() * 0.4, c, c / 2));
+        m.caps.append(QRectF(corner, QSizeF(c, c)));
+    m.caps.append(QRectF(box.center().x() - c / 2, box.top() + box.height() * 0.4, c, c / 2));
+    return m;
+}
+
+void drawMark(QPainter& p, QRectF box) {
+    const Mark m = markIn(box);
+    p.setPen(QPen(kNavy, m.penWidth));
+    p.setBrush(kAmber);
+    p.drawRoundedRect(m.body, m.radius, m.radius);
+    p.setBrush(kNavy);
+    for (const QRectF& cap : m.caps)
+        p.drawRect(cap);
+}
+
+// The program icon: the mark alone on a clear square, as menus show it.
+const QRectF kIconMarkBox(16, 40, 224, 176);  // in a 256 x 256 square
+
+QImage programIcon(int size) {
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    drawMark(p, kIconMarkBox);
+    return img;
+}
+
+QString svgRect(QRectF r, qreal radius, QColor fill) {
+    return QStringLiteral(
+               "  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" "
+               "fill=\"%6\"/>\n")
+        .arg(r.x())
+        .arg(r.y())
+        .arg(r.width())
+        .arg(r.height())
+        .arg(radius)
+        .arg(fill.name());
+}
+
+// The same icon as scalable vector graphics, for menus at any size.
+QByteArray programIconSvg() {
+    const Mark m = markIn(kIconMarkBox);
+    QString svg = QStringLiteral(
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
+                      "viewBox=\"0 0 256 256\">\n"
+                      "  <g stroke=\"%1\" stroke-width=\"%2\">\n")
+                      .arg(kNavy.name())
+                      .arg(m.penWidth);
+    svg += QStringLiteral("  ") + svgRect(m.body, m.radius, kAmber);
+    for (const QRectF& cap : m.caps)
+        svg += QStringLiteral("  ") + svgRect(cap, 0, kNavy);
+    svg += QStringLiteral("  </g>\n</svg>\n");
+    return svg.toUtf8();
 }
 
 QImage logo(int w, int h, bool withTagline) {
@@ -131,6 +193,13 @@ bool save(const QImage& img, const QDir& dir, const char* name) {
     return ok;
 }
 
+bool saveText(const QByteArray& text, const QDir& dir, const char* name) {
+    QFile file(dir.filePath(QLatin1String(name)));
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", name);
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,6 +210,8 @@ int main(int argc, char** argv) {
     ok &= save(logo(120, 40, false), dir, "logo_main.png");
     ok &= save(splash(), dir, "splash.png");
     ok &= save(funny(), dir, "funny.png");
+    ok &= save(programIcon(256), dir, "quarvel_256.png");
+    ok &= saveText(programIconSvg(), dir, "quarvel.svg");
     const struct {
         const char* file;
         const char* glyph;

@@ -35,5 +35,8 @@ QPixmap funny() {
 QPixmap toolbarIcon(const QString& key) {
     return picture(QStringLiteral(":/pictures/tb_%1.png").arg(key.toLower()));
 }
+QPixmap programIcon() {
+    return picture(QStringLiteral(":/pictures/quarvel_256.png"));
+}
 
 }  // namespace Pictures
