@@ -2,7 +2,9 @@
 # Installs the Debian packages Quarvel needs. "build" for the program alone,
 # "test" adds what the test suite and benchmarks use (a local CUPS with a PDF
 # queue, PDF and barcode readers, clang with its sanitizer and fuzzer runtimes,
-# llvm-symbolizer for readable reports). Only missing packages are installed.
+# llvm-symbolizer for readable reports, the Debian package tools and the
+# desktop file validators), "docs" what tools/make-guide-pictures.sh uses (a
+# virtual X display, the PDF renderer). Only missing packages are installed.
 set -euo pipefail
 
 BUILD_PACKAGES=(
@@ -14,12 +16,17 @@ TEST_PACKAGES=(
     libbenchmark-dev poppler-utils zbar-tools
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14
+    dpkg-dev file desktop-file-utils appstream
+)
+DOCS_PACKAGES=(
+    xvfb xauth poppler-utils
 )
 
 packages=("${BUILD_PACKAGES[@]}")
-if [[ "${1:-build}" == "test" ]]; then
-    packages+=("${TEST_PACKAGES[@]}")
-fi
+case "${1:-build}" in
+    test) packages+=("${TEST_PACKAGES[@]}") ;;
+    docs) packages+=("${DOCS_PACKAGES[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
