@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quarvel needs. "build" for the program alone,
-# "test" adds what the test suite and benchmarks use (a local CUPS with a PDF
-# queue, PDF and barcode readers, clang with its sanitizer and fuzzer runtimes,
-# llvm-symbolizer for readable reports, the Debian package tools and the
-# desktop file validators), "docs" what tools/make-guide-pictures.sh uses (a
-# virtual X display, the PDF renderer). Only missing packages are installed.
+# "package" adds what `cpack -G DEB` uses, "test" what the test suite and
+# benchmarks use (a local CUPS with a PDF queue, PDF and barcode readers, clang
+# with its sanitizer and fuzzer runtimes, llvm-symbolizer for readable reports,
+# the package tools and the desktop file validators), "docs" what
+# tools/make-guide-pictures.sh uses (a virtual X display, the PDF renderer).
+# Only missing packages are installed.
 set -euo pipefail
 
 BUILD_PACKAGES=(
@@ -16,7 +17,10 @@ TEST_PACKAGES=(
     libbenchmark-dev poppler-utils zbar-tools
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14
-    dpkg-dev file desktop-file-utils appstream
+    desktop-file-utils appstream
+)
+PACKAGE_PACKAGES=(
+    dpkg-dev file
 )
 DOCS_PACKAGES=(
     xvfb xauth poppler-utils
@@ -24,7 +28,8 @@ DOCS_PACKAGES=(
 
 packages=("${BUILD_PACKAGES[@]}")
 case "${1:-build}" in
-    test) packages+=("${TEST_PACKAGES[@]}") ;;
+    package) packages+=("${PACKAGE_PACKAGES[@]}") ;;
+    test) packages+=("${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}") ;;
     docs) packages+=("${DOCS_PACKAGES[@]}") ;;
 esac
 

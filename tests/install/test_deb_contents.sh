@@ -16,6 +16,7 @@ has " $opt/lib/quarvel/quarvel\$"
 has " $opt/lib/quarvel/libadofiltr.so\$"
 has " $opt/lib/quarvel/quarvel-makedb\$"
 has "^-rwxr-xr-x .* $opt/bin/quarvel\$"
+has " $opt/share/doc/quarvel/user-guide.md\$"
 for path in bin/quarvel share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg \
     share/icons/hicolor/256x256/apps/$id.png share/metainfo/$id.metainfo.xml; do
     has " $opt/$path\$"
