@@ -141,6 +141,17 @@ std::size_t RecordListModel::rowOfLine(int line) const {
                      : static_cast<std::size_t>(line);
 }
 
+int RecordListModel::lineOfRow(std::size_t row) const {
+    if (!filtered_)
+        return row < rows_.size() ? static_cast<int>(row) : -1;
+    // Shown rows keep their stored order.
+    const auto found =
+        std::lower_bound(shown_.begin(), shown_.end(), static_cast<std::int32_t>(row));
+    return found != shown_.end() && static_cast<std::size_t>(*found) == row
+               ? static_cast<int>(found - shown_.begin())
+               : -1;
+}
+
 QString RecordListModel::lineText(int line) const {
     if (line < 0 || line >= rowCount())
         return {};
@@ -217,6 +228,20 @@ void RecordList::removeSelectedLine() {
     clearChoice();
 }
 
+void RecordList::setFilter(const QString& text) {
+    const int selected = selectedLine();
+    const std::optional<std::size_t> row =
+        selected < 0 ? std::nullopt : std::optional<std::size_t>(model_->rowOfLine(selected));
+    model_->setFilter(text);  // a reset: selection and current line are gone, unannounced
+    const int line = row ? model_->lineOfRow(*row) : -1;
+    if (line >= 0) {
+        selectLine(line);
+        scrollTo(currentIndex());
+    } else if (row) {
+        emit lineClicked();
+    }
+}
+
 int RecordList::count() const {
     return model_->rowCount();
 }
@@ -231,6 +256,14 @@ QStringList RecordList::lines() const {
     for (int line = 0; line < count(); ++line)
         out << model_->lineText(line);
     return out;
+}
+
+int RecordList::lineOfId(std::int64_t id) const {
+    for (int line = 0; line < count(); ++line) {
+        if (model_->lineId(line) == id)
+            return line;
+    }
+    return -1;
 }
 
 int RecordList::selectedLine() const {

@@ -29,6 +29,9 @@ public:
 
     QString lineText(int line) const;
     std::int64_t lineId(int line) const;
+    // The row a line shows, and the line that shows a row (-1 when hidden).
+    std::size_t rowOfLine(int line) const;
+    int lineOfRow(std::size_t row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -42,7 +45,6 @@ private:
         bool ascii;
     };
 
-    std::size_t rowOfLine(int line) const;
     bool matches(std::size_t row, const Needle& needle) const;
 
     Lines lines_;
@@ -71,9 +73,16 @@ public:
     // Removes the selected line and leaves nothing selected.
     void removeSelectedLine();
 
+    // Shows only the lines holding the text (see RecordListModel::setFilter).
+    // A selected line that stays shown stays selected; one that goes
+    // leaves nothing selected, which counts as a click.
+    void setFilter(const QString& text);
+
     int count() const;
     QString lineText(int line) const;
     QStringList lines() const;
+    // The first line of that id, or -1.
+    int lineOfId(std::int64_t id) const;
 
     // The selected line, or -1 when no line is selected.
     int selectedLine() const;

@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -30,6 +31,18 @@ struct Fixture {
                            "INSERT INTO Items (id, \"desc\") VALUES (12, 'X-Lite stand - 2 m');"
                            "INSERT INTO Items (id, \"desc\") VALUES (40, NULL);"
                            "INSERT INTO Items (id, \"desc\") VALUES (41, '-6 dB pad')"));
+    }
+    // Ids and descriptions that hold "12" besides item 12.
+    void addTwelves() {
+        ts.reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (112, 'Ölkanne');"
+                           "INSERT INTO Items (id, \"desc\") VALUES (200, 'Cable 12 m')"));
+    }
+    // Typed a character at a time, as a user or a scanner does.
+    void find(const QString& text) {
+        picker->txtFind->clear();
+        for (const QChar c : text)
+            picker->txtFind->insert(c);
     }
 };
 
@@ -205,6 +218,83 @@ private slots:
         QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
         QVERIFY(!f.picker->isVisible());
         QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
+    }
+
+    void findShowsLinesWhoseIdOrDescriptionHoldsTheText() {
+        Fixture f;
+        f.addItems();
+        f.addTwelves();
+        f.open();
+        QVERIFY(f.picker->txtFind->hasFocus());
+        QCOMPARE(f.picker->txtFind->accessibleName(), QStringLiteral("Find"));
+        f.find(QStringLiteral("mIX"));
+        QCOMPARE(lines(f.picker->List1), QStringList({"3 - Mixer"}));
+        f.find(QStringLiteral("12"));
+        QCOMPARE(lines(f.picker->List1),
+                 QStringList({"12 - X-Lite stand - 2 m", "112 - Ölkanne", "200 - Cable 12 m"}));
+        f.find(QStringLiteral("öL"));
+        QCOMPARE(lines(f.picker->List1), QStringList({"112 - Ölkanne"}));
+        f.find(QString());
+        QCOMPARE(f.picker->List1->count(), 6);
+    }
+
+    // A selected line that stays shown stays the choice; once it is filtered
+    // away nothing is chosen.
+    void findKeepsTheChoiceWhileItsLineIsShown() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        clickLine(f.picker->List1, 1);
+        f.find(QStringLiteral("x"));
+        QCOMPARE(f.picker->List1->selectedText(), QStringLiteral("12 - X-Lite stand - 2 m"));
+        QCOMPARE(f.picker->ThisItem, 12);
+        f.find(QStringLiteral("mixer"));
+        QCOMPARE(f.picker->List1->selectedLine(), -1);
+        QCOMPARE(f.picker->ThisItem, 0);
+    }
+
+    void arrowKeysInTheFindBoxMoveIntoTheList() {
+        Fixture f;
+        f.addItems();
+        f.open();
+        f.find(QStringLiteral("4"));
+        QTest::keyClick(f.picker->txtFind, Qt::Key_Down);
+        QVERIFY(f.picker->List1->hasFocus());
+        QCOMPARE(f.picker->ThisItem, 40);
+        QTest::keyClick(f.picker->txtFind, Qt::Key_Down);
+        QCOMPARE(f.picker->ThisItem, 41);
+        QTest::keyClick(f.picker->txtFind, Qt::Key_Up);
+        QCOMPARE(f.picker->ThisItem, 40);
+        QTest::keyClick(f.picker->txtFind, Qt::Key_PageDown);
+        QCOMPARE(f.picker->ThisItem, 41);
+        f.find(QStringLiteral("nothing like it"));
+        f.picker->txtFind->setFocus();
+        QTest::keyClick(f.picker->txtFind, Qt::Key_Down);
+        QVERIFY(f.picker->txtFind->hasFocus());
+    }
+
+    // Enter picks the one line left, or among several the line whose id is
+    // exactly what was typed (a scanner's id); otherwise it does nothing.
+    void enterInTheFindBoxPicksTheLineFound_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("picked");
+        QTest::newRow("one line left") << "kanne" << 112;
+        QTest::newRow("scanned id among others") << "12" << 12;
+        QTest::newRow("several, none of that id") << "1" << -1;
+        QTest::newRow("none") << "zzz" << -1;
+    }
+    void enterInTheFindBoxPicksTheLineFound() {
+        QFETCH(QString, typed);
+        QFETCH(int, picked);
+        Fixture f;
+        f.addItems();
+        f.addTwelves();
+        f.ctx.fields().ItemToPick = 7;
+        f.open();
+        f.find(typed);
+        QTest::keyClick(f.picker->txtFind, Qt::Key_Return);
+        QCOMPARE(f.picker->isVisible(), picked < 0);
+        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), picked < 0 ? 7 : picked);
     }
 
     // The caller's side: a modal picker on the stack, the answer read after exec.
