@@ -309,11 +309,21 @@ bool Store::readRows(const QString& what, const char* sql, const QVariantList& v
     });
 }
 
-std::optional<IdTextRows> Store::idTexts(const QString& what, const char* sql,
+std::optional<IdTextRows> Store::idTexts(const QString& what, const char* countSql, const char* sql,
                                          const QVariantList& values) {
     IdTextRows rows;
-    const bool ok = readRows(what, sql, values, [&rows](const Statement& row) {
-        rows.append(row.wholeNumber(0).value_or(0), row.utf8(1));
+    const bool ok = run(what, Mode::Read, [&](Connection& db) {
+        // Counted first, so the rows are stored without growing the buffers.
+        Statement count(db, countSql);
+        bindAll(count, values);
+        if (!count.step())
+            return false;
+        rows.reserveRows(static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0)));
+        Statement statement(db, sql);
+        bindAll(statement, values);
+        while (statement.step())
+            rows.append(statement.wholeNumber(0).value_or(0), statement.utf8(1));
+        return statement.ok();
     });
     return ok ? std::optional<IdTextRows>(std::move(rows)) : std::nullopt;
 }
@@ -411,12 +421,13 @@ std::optional<bool> Store::itemExists(qint64 id) {
 }
 
 std::optional<IdTextRows> Store::allItems() {
-    return idTexts(QStringLiteral("read the items"),
+    return idTexts(QStringLiteral("read the items"), R"(SELECT COUNT(*) FROM "Items")",
                    R"(SELECT "id", "desc" FROM "Items" ORDER BY "id")");
 }
 
 std::optional<IdTextRows> Store::itemsInCase(qint64 caseId) {
     return idTexts(QStringLiteral("read the items of flight case F%1").arg(caseId),
+                   R"(SELECT COUNT(*) FROM "Items" WHERE "caseID" = ?)",
                    R"(SELECT "id", "desc" FROM "Items" WHERE "caseID" = ? ORDER BY "id")",
                    {caseId});
 }
@@ -424,6 +435,7 @@ std::optional<IdTextRows> Store::itemsInCase(qint64 caseId) {
 std::optional<IdTextRows> Store::itemsInCaseByCategory(qint64 caseId) {
     return idTexts(
         QStringLiteral("read the items of flight case F%1").arg(caseId),
+        R"(SELECT COUNT(*) FROM "Items" WHERE "caseID" = ?)",
         R"(SELECT "id", "desc" FROM "Items" WHERE "caseID" = ? ORDER BY "category", "id")",
         {caseId});
 }
@@ -543,7 +555,7 @@ SaveResult Store::updateColumns(const QString& what, const char* table,
 // --- Cases --------------------------------------------------------------------
 
 std::optional<IdTextRows> Store::allCases() {
-    return idTexts(QStringLiteral("read the flight cases"),
+    return idTexts(QStringLiteral("read the flight cases"), R"(SELECT COUNT(*) FROM "Cases")",
                    R"(SELECT "id", "FName" FROM "Cases" ORDER BY "id")");
 }
 
@@ -598,6 +610,7 @@ std::optional<bool> Store::listExists(qint64 id) {
 std::optional<IdTextRows> Store::listLines(qint64 listId) {
     return idTexts(
         QStringLiteral("read the lines of list %1").arg(listId),
+        R"(SELECT COUNT(*) FROM "ListData" WHERE "listid" = ?)",
         R"(SELECT "itemid", "itemdesc" FROM "ListData" WHERE "listid" = ? ORDER BY "itemid")",
         {listId});
 }
@@ -653,7 +666,7 @@ SaveResult Store::updateList(qint64 id, const QString& name, const QString& load
 // --- Locations ----------------------------------------------------------------
 
 std::optional<IdTextRows> Store::locations() {
-    return idTexts(QStringLiteral("read the locations"),
+    return idTexts(QStringLiteral("read the locations"), R"(SELECT COUNT(*) FROM "Locations")",
                    R"(SELECT "rowid", "desc" FROM "Locations" ORDER BY "rowid")");
 }
 

@@ -103,7 +103,8 @@ private:
     // Runs one reading statement and hands every row to readRow.
     bool readRows(const QString& what, const char* sql, const QVariantList& values,
                   const RowReader& readRow);
-    std::optional<IdTextRows> idTexts(const QString& what, const char* sql,
+    // The rows of sql (id, text), counted by countSql first; both take values.
+    std::optional<IdTextRows> idTexts(const QString& what, const char* countSql, const char* sql,
                                       const QVariantList& values = {});
     std::optional<bool> exists(const QString& what, const char* sql, const QVariantList& values);
     std::optional<qint64> insertWithNewId(const QString& what, RecordTable table, const char* sql,

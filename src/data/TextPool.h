@@ -34,8 +34,16 @@ public:
         ends_.reserve(rows);
         bytes_.reserve(bytes);
     }
+    // Room for that many rows of typical length, so reading a large table
+    // fills the buffers once instead of copying them at every doubling: on
+    // a large register the first touch of fresh memory costs more than
+    // reading the rows. Longer texts grow the buffer as usual.
+    void reserveRows(std::size_t rows) { reserve(rows, rows * kTypicalBytes); }
+    // The bytes of all texts together.
+    std::size_t byteCount() const { return bytes_.size(); }
 
 private:
+    static constexpr std::size_t kTypicalBytes = 32;
     std::string bytes_;
     std::vector<std::uint64_t> ends_;
 };
@@ -47,6 +55,10 @@ struct IdTextRows {
     TextPool texts;
 
     std::size_t size() const { return ids.size(); }
+    void reserveRows(std::size_t rows) {
+        ids.reserve(rows);
+        texts.reserveRows(rows);
+    }
     void append(std::int64_t id, std::string_view text) {
         ids.push_back(id);
         texts.append(text);

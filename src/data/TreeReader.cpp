@@ -1,7 +1,7 @@
 #include "data/TreeReader.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <optional>
 
 #include "data/Sqlite.h"
 
@@ -11,39 +11,95 @@ namespace {
 
 using Sqlite::Statement;
 
-// Items by id and the cases in stored order, then each case's items grouped
-// under it in id order.
-bool readItemsAndCases(Sqlite::Connection& db, TreeData& tree) {
-    std::vector<std::optional<std::int64_t>> caseOfItem;
+// The rows a table holds, so that its arrays are sized once (see
+// TextPool::reserveRows).
+std::optional<std::size_t> countRows(Sqlite::Connection& db, const char* sql) {
+    Statement count(db, sql);
+    if (!count.step())
+        return std::nullopt;
+    return static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0));
+}
+
+// The position of each of a table's ids, read in id order. Ids handed out by
+// the counters are dense, so a table by id does; other ids are searched.
+class PositionById {
+public:
+    explicit PositionById(const std::vector<std::int64_t>& sortedIds) : ids_(sortedIds) {
+        const std::int64_t largest = ids_.empty() ? 0 : ids_.back();
+        const bool dense = !ids_.empty() && ids_.front() >= 0 &&
+                           largest <= 4 * static_cast<std::int64_t>(ids_.size()) + 1024;
+        if (!dense)
+            return;
+        table_.assign(static_cast<std::size_t>(largest) + 1, -1);
+        for (std::size_t i = 0; i < ids_.size(); ++i)
+            table_[static_cast<std::size_t>(ids_[i])] = static_cast<std::int32_t>(i);
+    }
+
+    // -1 when no row has that id.
+    std::int32_t find(std::optional<std::int64_t> id) const {
+        if (!id)
+            return -1;
+        if (!table_.empty())
+            return *id >= 0 && static_cast<std::size_t>(*id) < table_.size()
+                       ? table_[static_cast<std::size_t>(*id)]
+                       : -1;
+        const auto found = std::lower_bound(ids_.begin(), ids_.end(), *id);
+        return found != ids_.end() && *found == *id
+                   ? static_cast<std::int32_t>(found - ids_.begin())
+                   : -1;
+    }
+
+private:
+    const std::vector<std::int64_t>& ids_;
+    std::vector<std::int32_t> table_;
+};
+
+// The cases by id.
+bool readCases(Sqlite::Connection& db, TreeData& tree) {
+    const auto rows = countRows(db, R"(SELECT COUNT(*) FROM "Cases")");
+    if (!rows)
+        return false;
+    tree.caseIds.reserve(*rows);
+    tree.caseTexts.reserveRows(*rows);
+    Statement cases(db, R"(SELECT "id", "FName" FROM "Cases" ORDER BY "id")");
+    while (cases.step()) {
+        tree.caseIds.push_back(cases.integer(0));
+        tree.caseTexts.append(cases.utf8(1));
+    }
+    return cases.ok();
+}
+
+// Items by id, each with the position of its case (-1: in no case that exists).
+bool readItems(Sqlite::Connection& db, TreeData& tree, const PositionById& caseOfId,
+               std::vector<std::int32_t>& owner) {
+    const auto rows = countRows(db, R"(SELECT COUNT(*) FROM "Items")");
+    if (!rows)
+        return false;
+    tree.itemIds.reserve(*rows);
+    tree.itemTexts.reserveRows(*rows);
+    owner.reserve(*rows);
     Statement items(db, R"(SELECT "id", "desc", "caseID" FROM "Items" ORDER BY "id")");
     while (items.step()) {
         tree.itemIds.push_back(items.integer(0));
         tree.itemTexts.append(items.utf8(1));
-        caseOfItem.push_back(items.wholeNumber(2));
+        owner.push_back(caseOfId.find(items.wholeNumber(2)));
     }
-    if (!items.ok())
+    return items.ok();
+}
+
+// Items by id and the cases in stored order, then each case's items grouped
+// under it in id order.
+bool readItemsAndCases(Sqlite::Connection& db, TreeData& tree) {
+    if (!readCases(db, tree))
+        return false;
+    std::vector<std::int32_t> owner;
+    if (!readItems(db, tree, PositionById(tree.caseIds), owner))
         return false;
 
-    std::unordered_map<std::int64_t, std::int32_t> caseIndex;
-    Statement cases(db, R"(SELECT "id", "FName" FROM "Cases" ORDER BY "id")");
-    while (cases.step()) {
-        caseIndex.emplace(cases.integer(0), static_cast<std::int32_t>(tree.caseIds.size()));
-        tree.caseIds.push_back(cases.integer(0));
-        tree.caseTexts.append(cases.utf8(1));
-    }
-    if (!cases.ok())
-        return false;
-
-    std::vector<std::int32_t> owner(caseOfItem.size(), -1);
     std::vector<std::int32_t> count(tree.caseIds.size() + 1, 0);
-    for (std::size_t i = 0; i < caseOfItem.size(); ++i) {
-        if (!caseOfItem[i])
-            continue;
-        const auto found = caseIndex.find(*caseOfItem[i]);
-        if (found == caseIndex.end())
-            continue;
-        owner[i] = found->second;
-        ++count[static_cast<std::size_t>(found->second) + 1];
+    for (const std::int32_t c : owner) {
+        if (c >= 0)
+            ++count[static_cast<std::size_t>(c) + 1];
     }
     tree.caseItemStart.assign(tree.caseIds.size() + 1, 0);
     for (std::size_t c = 0; c < tree.caseIds.size(); ++c)
@@ -61,33 +117,37 @@ bool readItemsAndCases(Sqlite::Connection& db, TreeData& tree) {
 // The lists in stored order, each with its lines by item id; a pair that
 // repeats is shown once.
 bool readLists(Sqlite::Connection& db, TreeData& tree) {
-    std::unordered_map<std::int64_t, std::int32_t> listIndex;
+    const auto listCount = countRows(db, R"(SELECT COUNT(*) FROM "Lists")");
+    const auto lineCount = countRows(db, R"(SELECT COUNT(*) FROM "ListData")");
+    if (!listCount || !lineCount)
+        return false;
+    tree.listIds.reserve(*listCount);
+    tree.listTexts.reserveRows(*listCount);
     Statement lists(db, R"(SELECT "id", "ListName" FROM "Lists" ORDER BY "id")");
     while (lists.step()) {
-        listIndex.emplace(lists.integer(0), static_cast<std::int32_t>(tree.listIds.size()));
         tree.listIds.push_back(lists.integer(0));
         tree.listTexts.append(lists.utf8(1));
     }
     if (!lists.ok())
         return false;
+    const PositionById listOfId(tree.listIds);
 
     struct Line {
-        std::int32_t list;
         std::int64_t item;
+        std::int32_t list;
         std::uint32_t text;  // index into rawTexts
     };
     std::vector<Line> lines;
     TextPool rawTexts;
+    lines.reserve(*lineCount);
+    rawTexts.reserveRows(*lineCount);
     Statement data(db, R"(SELECT "listid", "itemid", "itemdesc" FROM "ListData")");
     while (data.step()) {
-        const auto listId = data.wholeNumber(0);
+        const std::int32_t list = listOfId.find(data.wholeNumber(0));
         const auto itemId = data.wholeNumber(1);
-        if (!listId || !itemId)
+        if (list < 0 || !itemId)
             continue;
-        const auto found = listIndex.find(*listId);
-        if (found == listIndex.end())
-            continue;
-        lines.push_back({found->second, *itemId, static_cast<std::uint32_t>(rawTexts.size())});
+        lines.push_back({*itemId, list, static_cast<std::uint32_t>(rawTexts.size())});
         rawTexts.append(data.utf8(2));
     }
     if (!data.ok())
@@ -97,6 +157,8 @@ bool readLists(Sqlite::Connection& db, TreeData& tree) {
         return a.list != b.list ? a.list < b.list : a.item < b.item;
     });
     std::vector<std::int32_t> count(tree.listIds.size() + 1, 0);
+    tree.lineItemIds.reserve(lines.size());
+    tree.lineTexts.reserve(lines.size(), rawTexts.byteCount());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0 && lines[i].list == lines[i - 1].list && lines[i].item == lines[i - 1].item)
             continue;
