@@ -12,17 +12,42 @@ bool isAscii(std::string_view s) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+// Only these can occur in an id's digits.
+bool couldBeInAnId(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || c == '-'; });
 }
 
-// Case-insensitive search of an ASCII needle (already lower case) in ASCII text.
-bool containsAscii(std::string_view text, std::string_view lowerNeedle) {
-    if (lowerNeedle.size() > text.size())
-        return false;
-    const auto found = std::search(text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(),
-                                   [](char a, char b) { return lowerAscii(a) == b; });
-    return found != text.end();
+bool equalIgnoringAsciiCase(const char* text, std::string_view lowerNeedle) {
+    for (std::size_t i = 0; i < lowerNeedle.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c) != lowerNeedle[i])
+            return false;
+    }
+    return true;
+}
+
+enum class Found { Yes, No, NotAscii };
+
+// Looks for an ASCII needle, already in lower case, in one pass over the
+// text, ignoring the case of ASCII letters. A text that holds other
+// characters before a match is left to Unicode case folding.
+Found findAscii(std::string_view text, std::string_view lowerNeedle) {
+    const char first = lowerNeedle.front();
+    const bool letter = first >= 'a' && first <= 'z';
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80)
+            return Found::NotAscii;
+        // Only the letters A to Z and a to z become a to z by setting 0x20.
+        if (static_cast<char>(letter ? c | 0x20 : c) != first)
+            continue;
+        if (size - i >= lowerNeedle.size() &&
+            equalIgnoringAsciiCase(text.data() + i + 1, lowerNeedle.substr(1)))
+            return Found::Yes;
+    }
+    return Found::No;
 }
 
 std::string_view digitsOf(std::int64_t id, char (&buffer)[24]) {
@@ -84,55 +109,56 @@ void RecordListModel::removeLine(int line) {
 }
 
 RecordListModel::Needle::Needle(const QString& text)
-    : folded(text.toCaseFolded()),
-      utf8(folded.toUtf8()),
-      ascii(isAscii(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())))) {}
+    : folded(text.toCaseFolded()), utf8(folded.toUtf8()) {
+    const std::string_view bytes = view();
+    ascii = isAscii(bytes);
+    inIds = couldBeInAnId(bytes);
+}
 
 bool RecordListModel::matches(std::size_t row, const Needle& needle) const {
     if (needle.folded.isEmpty())
         return true;
-    const std::string_view text = rows_.texts.view(row);
-    const std::string_view bytes(needle.utf8.constData(),
-                                 static_cast<std::size_t>(needle.utf8.size()));
-    if (lines_ == Lines::IdAndText) {
+    if (needle.inIds && lines_ == Lines::IdAndText) {
         char buffer[24];
-        if (digitsOf(rows_.ids[row], buffer).find(bytes) != std::string_view::npos)
+        if (digitsOf(rows_.ids[row], buffer).find(needle.view()) != std::string_view::npos)
             return true;
     }
+    const std::string_view text = rows_.texts.view(row);
     // Most registers are plain ASCII: compare bytes without making strings.
-    if (needle.ascii && isAscii(text))
-        return containsAscii(text, bytes);
-    const QString shown = textFromUtf8(text);
-    return shown.toCaseFolded().contains(needle.folded);
+    if (needle.ascii) {
+        const Found found = findAscii(text, needle.view());
+        if (found != Found::NotAscii)
+            return found == Found::Yes;
+    }
+    return textFromUtf8(text).toCaseFolded().contains(needle.folded);
 }
 
 void RecordListModel::setFilter(const QString& text) {
     const Needle needle(text);
-    const QString& folded = needle.folded;
     beginResetModel();
-    if (folded.isEmpty()) {
+    if (needle.folded.isEmpty()) {
         filtered_ = false;
         shown_.clear();
     } else {
-        // Typing on narrows what is shown already; anything else looks at every row.
-        const bool narrowing =
-            filtered_ && !needle_.isEmpty() && folded.contains(needle_.toCaseFolded());
-        std::vector<std::int32_t> next;
+        // Typing on narrows what is shown already; anything else looks at
+        // every row. The spare list keeps its memory from key to key.
+        const bool narrowing = filtered_ && !needle_.isEmpty() && needle.folded.contains(needle_);
+        spare_.clear();
         if (narrowing) {
-            for (std::int32_t row : shown_) {
+            for (const std::int32_t row : shown_) {
                 if (matches(static_cast<std::size_t>(row), needle))
-                    next.push_back(row);
+                    spare_.push_back(row);
             }
         } else {
             for (std::size_t row = 0; row < rows_.size(); ++row) {
                 if (matches(row, needle))
-                    next.push_back(static_cast<std::int32_t>(row));
+                    spare_.push_back(static_cast<std::int32_t>(row));
             }
         }
-        shown_ = std::move(next);
+        shown_.swap(spare_);
         filtered_ = true;
     }
-    needle_ = text;
+    needle_ = needle.folded;
     endResetModel();
 }
 
@@ -166,6 +192,14 @@ std::int64_t RecordListModel::lineId(int line) const {
     if (line < 0 || line >= rowCount())
         return 0;
     return rows_.ids[rowOfLine(line)];
+}
+
+// The view asks for every line's index when it lays out the lines; this
+// answers without the general checks of QAbstractListModel.
+QModelIndex RecordListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || column != 0 || row < 0 || row >= RecordListModel::rowCount())
+        return {};
+    return createIndex(row, column);
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {

@@ -23,8 +23,8 @@ public:
     void appendRow(std::int64_t id, const QString& text);
     void removeLine(int line);
 
-    // Shows only the lines whose text contains the needle, ignoring letter
-    // case; an empty needle shows every line.
+    // Shows only the lines whose id or text holds the given text, ignoring
+    // letter case (Unicode case folding); an empty text shows every line.
     void setFilter(const QString& text);
 
     QString lineText(int line) const;
@@ -33,6 +33,7 @@ public:
     std::size_t rowOfLine(int line) const;
     int lineOfRow(std::size_t row) const;
 
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
@@ -40,9 +41,13 @@ private:
     // A filter text prepared once for the comparison with every row.
     struct Needle {
         explicit Needle(const QString& text);
+        std::string_view view() const {
+            return std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        }
         QString folded;
         QByteArray utf8;
-        bool ascii;
+        bool ascii = true;
+        bool inIds = false;  // only characters an id's digits can hold
     };
 
     bool matches(std::size_t row, const Needle& needle) const;
@@ -50,8 +55,9 @@ private:
     Lines lines_;
     IdTextRows rows_;
     std::vector<std::int32_t> shown_;  // rows shown while filtered
+    std::vector<std::int32_t> spare_;  // the next filter's rows
     bool filtered_ = false;
-    QString needle_;
+    QString needle_;  // case folded
 };
 
 // A single-selection list of such lines. `lineClicked` comes on every click
