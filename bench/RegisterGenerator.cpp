@@ -100,10 +100,18 @@ void addItems(Db& db, const RegisterShape& shape, std::mt19937_64& random, Regis
             ? 0.0
             : std::min(1.0, double(shape.cases * shape.itemsPerCase) / double(shape.items));
     std::bernoulli_distribution packed(inCase);
+    // Every stride-th item goes into the big case, the last one.
+    const std::int64_t bigCaseStride =
+        shape.cases > 0 && shape.bigCaseItems > 0
+            ? std::max<std::int64_t>(1, shape.items / shape.bigCaseItems)
+            : 0;
     for (std::int64_t id = 1; id <= shape.items && db.ok(); ++id) {
-        const bool inACase = shape.cases > 0 && packed(random);
-        const std::int64_t caseId = inACase ? std::int64_t(random() % shape.cases) + 1 : 0;
-        counts.itemsInCases += inACase ? 1 : 0;
+        const bool packedAtRandom = shape.cases > 0 && packed(random);
+        std::int64_t caseId = packedAtRandom ? std::int64_t(random() % shape.cases) + 1 : 0;
+        if (bigCaseStride > 0 && id % bigCaseStride == 0 &&
+            id / bigCaseStride <= shape.bigCaseItems)
+            caseId = shape.cases;
+        counts.itemsInCases += caseId > 0 ? 1 : 0;
         bindText(stmt, 1, itemDesc(id));
         bindText(stmt, 2, pick(kCategories, random));
         bindText(stmt, 3, pick(kMakers, random));
@@ -148,10 +156,12 @@ void addLists(Db& db, const RegisterShape& shape, std::mt19937_64& random, Regis
     sqlite3_stmt* list = db.prepare("INSERT INTO Lists (ListName) VALUES (?)");
     sqlite3_stmt* line =
         db.prepare("INSERT INTO ListData (listid, itemid, itemdesc) VALUES (?, ?, ?)");
-    const std::int64_t lines = std::min(shape.linesPerList, shape.items);
     for (std::int64_t id = 1; id <= shape.lists && db.ok(); ++id) {
         bindText(list, 1, "Show " + std::to_string(id) + " pick");
         db.insert(list);
+        const bool big = id == shape.lists && shape.bigListLines > 0;
+        const std::int64_t lines =
+            std::min(big ? shape.bigListLines : shape.linesPerList, shape.items);
         std::unordered_set<std::int64_t> onList;
         while (std::int64_t(onList.size()) < lines && db.ok()) {
             const std::int64_t item = std::int64_t(random() % shape.items) + 1;
@@ -169,10 +179,17 @@ void addLists(Db& db, const RegisterShape& shape, std::mt19937_64& random, Regis
     counts.lists = shape.lists;
 }
 
-void addLocations(Db& db) {
+// The bays the items are in, then racks along numbered aisles.
+void addLocations(Db& db, const RegisterShape& shape) {
     sqlite3_stmt* stmt = db.prepare("INSERT INTO Locations (\"desc\") VALUES (?)");
-    for (const char* bay : kBays) {
-        bindText(stmt, 1, bay);
+    for (std::int64_t n = 0; n < shape.locations && db.ok(); ++n) {
+        const auto bays = static_cast<std::int64_t>(kBays.size());
+        if (n < bays)
+            bindText(stmt, 1, kBays[static_cast<std::size_t>(n)]);
+        else
+            bindText(stmt, 1,
+                     "Aisle " + std::to_string((n - bays) / 20 + 1) + " rack " +
+                         std::to_string((n - bays) % 20 + 1));
         db.insert(stmt);
     }
     sqlite3_finalize(stmt);
@@ -191,9 +208,11 @@ void setCounters(Db& db, const RegisterShape& shape) {
 }  // namespace
 
 RegisterShape registerShape(const QString& name) {
-    const RegisterShape shapes[] = {{QStringLiteral("1k"), 1000, 20, 25, 20, 25},
-                                    {QStringLiteral("100k"), 100000, 2000, 25, 2000, 25},
-                                    {QStringLiteral("1M"), 1000000, 20000, 25, 5000, 40}};
+    const RegisterShape shapes[] = {
+        {QStringLiteral("empty"), 0, 1, 25, 1, 0, 0, 0, 0},
+        {QStringLiteral("1k"), 1000, 20, 25, 20, 25, 200, 200, 20},
+        {QStringLiteral("100k"), 100000, 2000, 25, 2000, 25, 5000, 5000, 200},
+        {QStringLiteral("1M"), 1000000, 20000, 25, 5000, 40, 5000, 5000, 1000}};
     for (const RegisterShape& shape : shapes) {
         if (shape.name == name)
             return shape;
@@ -215,7 +234,7 @@ bool generateRegister(const QString& path, const RegisterShape& shape, RegisterC
         addItems(db, shape, random, made);
         addCases(db, shape, random, made);
         addLists(db, shape, random, made);
-        addLocations(db);
+        addLocations(db, shape);
         setCounters(db, shape);
         db.exec("COMMIT");
         ok = db.ok();

@@ -5,18 +5,24 @@
 
 // The shape of a generated register. Items are numbered 1..items; about
 // itemsPerCase items go into each case, the rest are in no case; every list
-// holds linesPerList distinct items.
+// holds linesPerList distinct items. The last case holds bigCaseItems items
+// and the last list bigListLines, so the case and list windows can be
+// measured on a large one.
 struct RegisterShape {
-    QString name;  // "1k", "100k", "1M"
+    QString name;  // "empty", "1k", "100k", "1M"
     std::int64_t items = 0;
     std::int64_t cases = 0;
     std::int64_t itemsPerCase = 25;
     std::int64_t lists = 0;
     std::int64_t linesPerList = 0;
+    std::int64_t bigCaseItems = 0;
+    std::int64_t bigListLines = 0;
+    std::int64_t locations = 6;
 };
 
-// The registers the benchmarks measure, by name: "1k", "100k" or "1M". An
-// unknown name gives an empty shape.
+// The registers the benchmarks measure, by name: "1k", "100k" or "1M", and
+// "empty" (one case and one list, nothing in them) for what a window costs
+// without rows. An unknown name gives a shape without a name.
 RegisterShape registerShape(const QString& name);
 
 // What a generated register holds, for checking the tree against it.

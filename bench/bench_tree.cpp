@@ -9,191 +9,28 @@
 // each in a child process of its own, so that each size gets its own peak
 // memory. The second form measures one data.mdb.
 
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTreeView>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "RegisterGenerator.h"
-#include "common/AppContext.h"
-#include "common/Clock.h"
-#include "common/Dialogs.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
-#include "printing/PrinterCatalog.h"
 
 namespace {
 
+using namespace Bench;
+
 constexpr int kDefaultRuns = 7;
-constexpr int kPaintTimeoutMs = 60000;
-
-// --- Small helpers ---------------------------------------------------------------
-
-double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-double median(std::vector<double> values) {
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
-
-// A line of /proc/self/status in MiB ("VmHWM" is the peak resident size);
-// -1 where the system has no such file.
-double procStatusMiB(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1.0;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1.0;
-}
-
-// --- The floor: every row the tree shows, one statement per table ------------------
-
-struct FloorCounts {
-    std::int64_t items = 0;
-    std::int64_t cases = 0;
-    std::int64_t lists = 0;
-    std::int64_t lines = 0;
-};
-
-class ReadOnlyDb {
-public:
-    explicit ReadOnlyDb(const QString& path) {
-        const QByteArray file = path.toUtf8();
-        if (sqlite3_open_v2(file.constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            std::fprintf(stderr, "cannot open %s\n", file.constData());
-            std::exit(2);
-        }
-    }
-    ~ReadOnlyDb() { sqlite3_close(db_); }
-    ReadOnlyDb(const ReadOnlyDb&) = delete;
-    ReadOnlyDb& operator=(const ReadOnlyDb&) = delete;
-
-    // Steps through every row of sql, touching each column as the tree would
-    // (whole numbers as integers, texts as UTF-8); returns the row count.
-    std::int64_t readAll(const char* sql, std::uint64_t& checksum) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
-            fail(sql);
-        const int columns = sqlite3_column_count(stmt);
-        std::int64_t rows = 0;
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            ++rows;
-            for (int c = 0; c < columns; ++c) {
-                if (sqlite3_column_type(stmt, c) == SQLITE_TEXT) {
-                    const unsigned char* text = sqlite3_column_text(stmt, c);
-                    checksum += static_cast<std::uint64_t>(sqlite3_column_bytes(stmt, c)) +
-                                (text ? text[0] : 0u);
-                } else {
-                    checksum += static_cast<std::uint64_t>(sqlite3_column_int64(stmt, c));
-                }
-            }
-        }
-        if (rc != SQLITE_DONE)
-            fail(sql);
-        sqlite3_finalize(stmt);
-        return rows;
-    }
-
-    std::int64_t count(const char* sql) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK ||
-            sqlite3_step(stmt) != SQLITE_ROW)
-            fail(sql);
-        const std::int64_t n = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
-        return n;
-    }
-
-private:
-    [[noreturn]] void fail(const char* sql) {
-        std::fprintf(stderr, "%s: %s\n", sql, sqlite3_errmsg(db_));
-        std::exit(2);
-    }
-    sqlite3* db_ = nullptr;
-};
-
-FloorCounts readFloor(const QString& path, std::uint64_t& checksum) {
-    ReadOnlyDb db(path);
-    FloorCounts n;
-    n.items = db.readAll("SELECT id, \"desc\", caseID FROM Items ORDER BY id", checksum);
-    n.cases = db.readAll("SELECT id, FName FROM Cases", checksum);
-    n.lists = db.readAll("SELECT id, ListName FROM Lists", checksum);
-    n.lines = db.readAll("SELECT listid, itemid, itemdesc FROM ListData", checksum);
-    return n;
-}
 
 // --- The window ----------------------------------------------------------------------
-
-// Message boxes would wait for a user; a benchmark reports them and goes on.
-class ConsoleDialogs : public Dialogs {
-public:
-    int messages = 0;
-    Answer message(QWidget*, const QString& text, Icon, Buttons buttons) override {
-        ++messages;
-        std::fprintf(stderr, "message box: %s\n", qPrintable(text));
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
-    }
-    QString inputBox(QWidget*, const QString&, const QString&) override { return {}; }
-    QString openFileName(QWidget*, const QString&) override { return {}; }
-};
-
-class NoPrinters : public PrinterCatalog {
-public:
-    QStringList deviceNames() const override { return {}; }
-    QString defaultDeviceName() const override { return {}; }
-};
-
-// Counts the paints of a widget, so a measurement can end when the tree is
-// on screen rather than when the model is merely filled.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
-// Processes events until the counted widget has painted once more. The paint
-// event is delivered synchronously, so when the count moves it is done.
-void waitForPaint(const PaintCounter& counter, int paintsBefore) {
-    QElapsedTimer waited;
-    waited.start();
-    while (counter.paints == paintsBefore) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (waited.elapsed() > kPaintTimeoutMs) {
-            std::fprintf(stderr, "the tree was not painted within %d ms\n", kPaintTimeoutMs);
-            std::exit(3);
-        }
-    }
-}
 
 // The row counts the tree should show, straight from the database.
 struct ExpectedTree {
@@ -223,29 +60,8 @@ bool treeMatches(const TreeModel& model, const ExpectedTree& want) {
            lines == want.lines;
 }
 
-Services benchServices(const QString& path, const QString& settingsFile,
-                       std::shared_ptr<Dialogs> dialogs) {
-    Services services;
-    services.databasePath = path;
-    services.settingsFile = settingsFile;
-    services.dialogs = std::move(dialogs);
-    services.clock = std::make_shared<Clock>();
-    services.printers = std::make_shared<NoPrinters>();
-    return services;
-}
-
-// Times `action` up to the next paint of the counted widget.
-template <class Action>
-double msUntilPainted(const PaintCounter& painted, Action action) {
-    const int before = painted.paints;
-    const auto start = std::chrono::steady_clock::now();
-    action();
-    waitForPaint(painted, before);
-    return msSince(start);
-}
-
 struct Measurement {
-    FloorCounts rows;
+    TreeFloor rows;
     std::uint64_t checksum = 0;
     double baseMiB = 0, peakMiB = 0, expandPeakMiB = 0;
     double firstShowMs = 0, expandMs = 0;
@@ -256,8 +72,8 @@ struct Measurement {
 void timeRefreshes(frmMain& w, const PaintCounter& painted, const QString& path, int runs,
                    Measurement& m) {
     for (int run = 0; run < runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        readFloor(path, m.checksum);
+        const auto start = Steady::now();
+        readTreeFloor(path, m.checksum);
         m.floorMs.push_back(msSince(start));
         m.refreshMs.push_back(msUntilPainted(painted, [&] { w.RefreshTree(); }));
     }
@@ -272,32 +88,34 @@ double timeExpandingRoots(QTreeView& tree, const TreeModel& model, const PaintCo
     });
 }
 
-void printResult(const Measurement& m) {
-    std::printf(
-        "RESULT items=%lld cases=%lld lists=%lld lines=%lld floor_ms=%.1f first_show_ms=%.1f "
-        "refresh_ms=%.1f refresh_min_ms=%.1f refresh_max_ms=%.1f base_mib=%.1f peak_mib=%.1f "
-        "expand_ms=%.1f expand_peak_mib=%.1f checksum=%llu\n",
-        static_cast<long long>(m.rows.items), static_cast<long long>(m.rows.cases),
-        static_cast<long long>(m.rows.lists), static_cast<long long>(m.rows.lines),
-        median(m.floorMs), m.firstShowMs, median(m.refreshMs),
-        *std::min_element(m.refreshMs.begin(), m.refreshMs.end()),
-        *std::max_element(m.refreshMs.begin(), m.refreshMs.end()), m.baseMiB, m.peakMiB, m.expandMs,
-        m.expandPeakMiB, static_cast<unsigned long long>(m.checksum % 1000));
-    std::fflush(stdout);
+void printMeasurement(const Measurement& m) {
+    printResult({{"items", double(m.rows.items)},
+                 {"cases", double(m.rows.cases)},
+                 {"lists", double(m.rows.lists)},
+                 {"lines", double(m.rows.lines)},
+                 {"floor_ms", median(m.floorMs)},
+                 {"first_show_ms", m.firstShowMs},
+                 {"refresh_ms", median(m.refreshMs)},
+                 {"refresh_min_ms", minimum(m.refreshMs)},
+                 {"refresh_max_ms", maximum(m.refreshMs)},
+                 {"base_mib", m.baseMiB},
+                 {"peak_mib", m.peakMiB},
+                 {"expand_ms", m.expandMs},
+                 {"expand_peak_mib", m.expandPeakMiB},
+                 {"checksum", double(m.checksum % 1000)}});
 }
 
 // Measures one register: the floor, the window's first show and `runs`
 // refreshes; prints one "RESULT key=value ..." line.
 int measure(const QString& path, int runs) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenPlatform();
     int argc = 1;
     char name[] = "quarvel-bench-tree";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
 
     Measurement m;
-    m.rows = readFloor(path, m.checksum);  // also warms the file cache
+    m.rows = readTreeFloor(path, m.checksum);  // also warms the file cache
     m.baseMiB = procStatusMiB("VmRSS");
 
     QTemporaryDir settingsDir;
@@ -316,7 +134,7 @@ int measure(const QString& path, int runs) {
         std::fprintf(stderr, "the tree does not show the register's rows\n");
         return 4;
     }
-    printResult(m);
+    printMeasurement(m);
     return 0;
 }
 
@@ -343,36 +161,11 @@ std::vector<Size> sizes(bool withMillion) {
     return all;
 }
 
-QMap<QString, double> parseResult(const QByteArray& output) {
-    QMap<QString, double> values;
-    for (const QByteArray& line : output.split('\n')) {
-        if (!line.startsWith("RESULT "))
-            continue;
-        for (const QByteArray& pair : line.mid(7).split(' ')) {
-            const qsizetype eq = pair.indexOf('=');
-            if (eq > 0)
-                values.insert(QString::fromLatin1(pair.left(eq)), pair.mid(eq + 1).toDouble());
-        }
-    }
-    return values;
-}
-
 // Runs this program on one register in a process of its own.
-QMap<QString, double> measureInChild(const QString& path, int runs, const QString& runtimeDir) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!env.contains(QStringLiteral("XDG_RUNTIME_DIR")))
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);  // Qt asks for one
-    child.setProcessEnvironment(env);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {QStringLiteral("--measure"), path, QStringLiteral("--runs"), QString::number(runs)});
-    child.waitForFinished(-1);
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        return {};
-    return parseResult(child.readAllStandardOutput());
+Result measureRegister(const QString& path, int runs, const QString& runtimeDir) {
+    return measureInChild(
+        {QStringLiteral("--measure"), path, QStringLiteral("--runs"), QString::number(runs)},
+        runtimeDir);
 }
 
 bool meets(const Target& t, double ratio, double ms, double peak) {
@@ -390,39 +183,6 @@ QString targetText(const Target& t) {
         parts << QStringLiteral("< %1 MiB").arg(t.maxPeakMiB);
     return parts.isEmpty() ? QStringLiteral("-") : parts.join(QStringLiteral(", "));
 }
-
-QString number(double value, int decimals = 1) {
-    return QString::number(value, 'f', decimals);
-}
-
-// One line of a table: each cell padded to its width (negative: left-aligned).
-QString row(const std::vector<std::pair<QString, int>>& cells) {
-    QStringList padded;
-    for (const auto& [text, width] : cells)
-        padded << QStringLiteral("%1").arg(text, width);
-    return padded.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
-}
-
-// The register file for a size: generated once into dir and reused when kept.
-QString registerFor(const QDir& dir, const RegisterShape& shape, QTextStream& out) {
-    const QString path = dir.filePath(QStringLiteral("bench-%1.mdb").arg(shape.name));
-    if (QFileInfo::exists(path)) {
-        out << "  " << shape.name << ": reusing " << path << "\n";
-        return path;
-    }
-    const auto start = std::chrono::steady_clock::now();
-    QString error;
-    if (!generateRegister(path, shape, nullptr, &error)) {
-        out << "  " << shape.name << ": cannot generate " << path << ": " << error << "\n";
-        return {};
-    }
-    out << "  " << shape.name << ": generated in "
-        << QString::number(msSince(start) / 1000.0, 'f', 1) << " s, "
-        << QString::number(QFileInfo(path).size() / 1048576.0, 'f', 0) << " MiB\n";
-    return path;
-}
-
-using Result = QMap<QString, double>;
 
 // Prints the table of the figures the targets are set on; false when a
 // measurement failed or a target was missed.
@@ -510,7 +270,7 @@ int drive(bool withMillion, int runs, const QString& keepDir) {
 
     std::vector<std::pair<Size, Result>> results;
     for (const auto& [size, path] : registers)
-        results.push_back({size, measureInChild(path, runs, temp.path())});
+        results.push_back({size, measureRegister(path, runs, temp.path())});
 
     const bool allMet = printTargetTable(results, runs, out);
     printBrowsingTable(results, out);
