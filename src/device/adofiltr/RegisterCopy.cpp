@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QUrl>
@@ -21,7 +20,6 @@ namespace {
 constexpr int kBusyTimeoutMs = 2000;
 constexpr int kBusyRetries = 50;
 constexpr int kBusyPauseMs = 100;
-constexpr qint64 kPageBytes = 4096;
 
 using Connection = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
 
@@ -186,41 +184,17 @@ std::int32_t backupWholeFile(sqlite3* source, sqlite3* target, const CopyHooks& 
     return codeForSqlite(rc == SQLITE_DONE ? finished : rc);
 }
 
-std::int32_t codeForFile(const QFile& file) {
-    switch (file.error()) {
-        case QFileDevice::NoError:
-            return DEVICE_OK;
-        case QFileDevice::ResourceError:
-            return DEVICE_FULL;
-        case QFileDevice::OpenError:
-        case QFileDevice::PermissionsError:
-            return DEVICE_ACCESS_DENIED;
-        default:
-            return DEVICE_FAILED;
-    }
+bool carryOn(const CopyHooks& hooks) {
+    return !hooks.carryOn || hooks.carryOn();
 }
 
-// The bytes of the desktop file, in runs of pages. The caller holds a read
-// lock on it, so no writer can change the file meanwhile.
-std::int32_t copyBytes(const QString& desktopDb, const fs::path& temp, const CopyHooks& hooks) {
-    QFile source(desktopDb);
-    QFile target(QString::fromStdU16String(temp.u16string()));
-    if (!source.open(QIODevice::ReadOnly))
-        return codeForFile(source);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return codeForFile(target);
-    const qint64 stepBytes = qint64(std::max(1, hooks.pagesPerStep)) * kPageBytes;
-    QByteArray buffer;
-    while (!source.atEnd()) {
-        buffer = source.read(stepBytes);
-        if (source.error() != QFileDevice::NoError)
-            return codeForFile(source);
-        if (target.write(buffer) != buffer.size() || !target.flush())
-            return codeForFile(target) == DEVICE_OK ? DEVICE_FAILED : codeForFile(target);
-        if (hooks.carryOn && !hooks.carryOn())
-            return DEVICE_FAILED;
-    }
-    return DEVICE_OK;
+// The bytes of the desktop file, copied by the system (in the kernel where it
+// can). The caller holds a read lock on it, so no writer changes it meanwhile.
+std::int32_t copyBytes(const QString& desktopDb, const fs::path& temp) {
+    std::error_code error;
+    fs::copy_file(fs::path(desktopDb.toStdU16String()), temp, fs::copy_options::overwrite_existing,
+                  error);
+    return codeForFilesystem(error);
 }
 
 // Puts the written file on the device's storage before it is renamed into
@@ -260,9 +234,16 @@ std::int32_t copyWholeFile(const QString& desktopDb, const fs::path& temp, const
     if (code == DEVICE_OK)
         code = query(source.get(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
     if (code == DEVICE_OK)
-        code = copyBytes(desktopDb, temp, hooks);
+        code = copyBytes(desktopDb, temp);
     exec(source.get(), "COMMIT");
-    return code == DEVICE_OK ? syncToDisk(temp) : code;
+    // Two steps, the copy and the sync; a test may stop the work after either.
+    if (code == DEVICE_OK && !carryOn(hooks))
+        code = DEVICE_FAILED;
+    if (code == DEVICE_OK)
+        code = syncToDisk(temp);
+    if (code == DEVICE_OK && !carryOn(hooks))
+        code = DEVICE_FAILED;
+    return code;
 }
 
 // The table as the desktop declares it, with its indexes.
