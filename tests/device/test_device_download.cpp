@@ -10,7 +10,7 @@
 #include "DesktopToDevice.h"
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
-#include "RegisterCopy.h"
+#include "data/RegisterCopy.h"
 #include "TempRegister.h"
 
 using namespace adofiltr;

@@ -5,7 +5,6 @@
 
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
-#include "RegisterCopy.h"
 
 namespace adofiltr {
 
@@ -39,6 +38,29 @@ std::optional<QStringList> devicePathParts(QString path) {
 }
 
 }  // namespace
+
+std::int32_t copyRegister(const CopyJob& job, const CopyHooks& hooks) {
+    using RegisterCopy::CopyResult;
+    switch (RegisterCopy::copy(job, hooks)) {
+        case CopyResult::Done:
+            return DEVICE_OK;
+        case CopyResult::DesktopMissing:
+            return DEVICE_DESKTOP_MISSING;
+        case CopyResult::NotADatabase:
+            return DEVICE_NOT_A_DATABASE;
+        case CopyResult::AccessDenied:
+            return DEVICE_ACCESS_DENIED;
+        case CopyResult::DiskFull:
+            return DEVICE_FULL;
+        case CopyResult::TargetExists:
+            return DEVICE_TARGET_EXISTS;
+        case CopyResult::FolderUnavailable:
+            return DEVICE_FOLDER_UNAVAILABLE;
+        case CopyResult::Failed:
+            break;
+    }
+    return DEVICE_FAILED;
+}
 
 std::optional<QStringList> parseTableList(const QString& list) {
     static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));

@@ -6,7 +6,16 @@
 #include <filesystem>
 #include <optional>
 
+#include "data/RegisterCopy.h"
+
 namespace adofiltr {
+
+using RegisterCopy::CopyHooks;
+using RegisterCopy::CopyJob;
+using RegisterCopy::registerTables;
+
+// The register copied for the device, its outcome as a QuarvelDeviceCode.
+std::int32_t copyRegister(const CopyJob& job, const CopyHooks& hooks = {});
 
 // The register tables named in list (commas, semicolons or blanks between
 // names, any letter case); empty for an empty list, nullopt when a name is

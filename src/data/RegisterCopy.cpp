@@ -1,4 +1,4 @@
-#include "RegisterCopy.h"
+#include "data/RegisterCopy.h"
 
 #include <sqlite3.h>
 
@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "DeviceCodes.h"
-
-namespace adofiltr {
+namespace RegisterCopy {
 
 namespace fs = std::filesystem;
 
@@ -27,37 +25,37 @@ QByteArray utf8Of(const fs::path& path) {
     return QString::fromStdU16String(path.u16string()).toUtf8();
 }
 
-std::int32_t codeForSqlite(int rc) {
+CopyResult resultOfSqlite(int rc) {
     switch (rc & 0xff) {
         case SQLITE_OK:
         case SQLITE_DONE:
-            return DEVICE_OK;
+            return CopyResult::Done;
         case SQLITE_NOTADB:
         case SQLITE_CORRUPT:
-            return DEVICE_NOT_A_DATABASE;
+            return CopyResult::NotADatabase;
         case SQLITE_FULL:
-            return DEVICE_FULL;
+            return CopyResult::DiskFull;
         case SQLITE_READONLY:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
         case SQLITE_AUTH:
-            return DEVICE_ACCESS_DENIED;
+            return CopyResult::AccessDenied;
         default:
-            return DEVICE_FAILED;
+            return CopyResult::Failed;
     }
 }
 
-std::int32_t codeForFilesystem(const std::error_code& error) {
+CopyResult resultOfFilesystem(const std::error_code& error) {
     if (!error)
-        return DEVICE_OK;
+        return CopyResult::Done;
     if (error == std::errc::no_space_on_device)
-        return DEVICE_FULL;
+        return CopyResult::DiskFull;
     if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
         error == std::errc::read_only_file_system)
-        return DEVICE_ACCESS_DENIED;
+        return CopyResult::AccessDenied;
     if (error == std::errc::not_a_directory || error == std::errc::file_exists)
-        return DEVICE_FOLDER_UNAVAILABLE;
-    return DEVICE_FAILED;
+        return CopyResult::FolderUnavailable;
+    return CopyResult::Failed;
 }
 
 // A read-only URI never creates the file and never writes to it, whatever
@@ -70,29 +68,29 @@ QByteArray readOnlyUri(const QString& file) {
 
 // Opens with double-quoted strings off: a misspelt column name must fail
 // rather than turn into text.
-std::int32_t openConnection(const QByteArray& name, int flags, Connection& connection) {
+CopyResult openConnection(const QByteArray& name, int flags, Connection& connection) {
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_URI, nullptr);
     connection.reset(db);
     if (rc != SQLITE_OK)
-        return codeForSqlite(rc);
+        return resultOfSqlite(rc);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    return DEVICE_OK;
+    return CopyResult::Done;
 }
 
-std::int32_t exec(sqlite3* db, const QByteArray& sql) {
-    return codeForSqlite(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr));
+CopyResult exec(sqlite3* db, const QByteArray& sql) {
+    return resultOfSqlite(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr));
 }
 
 // One statement with text parameters, stepped to the end; each row's first
 // column goes to onRow.
-std::int32_t query(sqlite3* db, const char* sql, const QList<QByteArray>& parameters,
-                   const std::function<void(const char*)>& onRow = {}) {
+CopyResult query(sqlite3* db, const char* sql, const QList<QByteArray>& parameters,
+                 const std::function<void(const char*)>& onRow = {}) {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
-        return codeForSqlite(sqlite3_errcode(db));
+        return resultOfSqlite(sqlite3_errcode(db));
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
     for (int i = 0; i < parameters.size(); ++i)
         sqlite3_bind_text(raw, i + 1, parameters[i].constData(), int(parameters[i].size()),
@@ -102,35 +100,35 @@ std::int32_t query(sqlite3* db, const char* sql, const QList<QByteArray>& parame
         if (onRow)
             onRow(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
     }
-    return codeForSqlite(rc);
+    return resultOfSqlite(rc);
 }
 
 // Reading the schema also tells whether the file is an SQLite database at
 // all; a database without the tables asked for is not a register.
-std::int32_t checkDesktopFile(const QString& desktopDb, const QStringList& tables) {
+CopyResult checkDesktopFile(const QString& desktopDb, const QStringList& tables) {
     if (!QFileInfo(desktopDb).isFile())
-        return DEVICE_DESKTOP_MISSING;
+        return CopyResult::DesktopMissing;
     Connection source(nullptr, sqlite3_close);
-    std::int32_t code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
+    CopyResult code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
     for (const QString& table : tables) {
         int found = 0;
-        if (code == DEVICE_OK)
+        if (code == CopyResult::Done)
             code = query(source.get(),
                          "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? "
                          "COLLATE NOCASE",
                          {table.toUtf8()}, [&](const char*) { ++found; });
-        if (code == DEVICE_OK && found == 0)
-            code = DEVICE_NOT_A_DATABASE;
+        if (code == CopyResult::Done && found == 0)
+            code = CopyResult::NotADatabase;
     }
     return code;
 }
 
-std::int32_t prepareTargetFolder(const CopyJob& job) {
+CopyResult prepareTargetFolder(const CopyJob& job) {
     std::error_code error;
     if (fs::exists(job.target, error) && !job.overwrite)
-        return DEVICE_TARGET_EXISTS;
+        return CopyResult::TargetExists;
     fs::create_directories(job.target.parent_path(), error);
-    return codeForFilesystem(error);
+    return resultOfFilesystem(error);
 }
 
 // Beside the target, so the final rename stays on the device; hidden, and
@@ -151,18 +149,18 @@ void removeTemp(const fs::path& temp) {
 
 // The temporary file is thrown away on failure, so it needs no journal; a
 // full sync at commit puts it on the device before the rename.
-std::int32_t openTemp(const fs::path& temp, Connection& target) {
-    std::int32_t code =
+CopyResult openTemp(const fs::path& temp, Connection& target) {
+    CopyResult code =
         openConnection(utf8Of(temp), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, target);
-    if (code == DEVICE_OK)
+    if (code == CopyResult::Done)
         code = exec(target.get(), "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
     return code;
 }
 
-std::int32_t backupWholeFile(sqlite3* source, sqlite3* target, const CopyHooks& hooks) {
+CopyResult backupWholeFile(sqlite3* source, sqlite3* target, const CopyHooks& hooks) {
     sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
     if (!backup)
-        return codeForSqlite(sqlite3_errcode(target));
+        return resultOfSqlite(sqlite3_errcode(target));
     int rc = SQLITE_OK;
     bool stopped = false;
     for (int waits = 0;;) {
@@ -180,8 +178,8 @@ std::int32_t backupWholeFile(sqlite3* source, sqlite3* target, const CopyHooks& 
     }
     const int finished = sqlite3_backup_finish(backup);
     if (stopped)
-        return DEVICE_FAILED;
-    return codeForSqlite(rc == SQLITE_DONE ? finished : rc);
+        return CopyResult::Failed;
+    return resultOfSqlite(rc == SQLITE_DONE ? finished : rc);
 }
 
 bool carryOn(const CopyHooks& hooks) {
@@ -190,24 +188,24 @@ bool carryOn(const CopyHooks& hooks) {
 
 // The bytes of the desktop file, copied by the system (in the kernel where it
 // can). The caller holds a read lock on it, so no writer changes it meanwhile.
-std::int32_t copyBytes(const QString& desktopDb, const fs::path& temp) {
+CopyResult copyBytes(const QString& desktopDb, const fs::path& temp) {
     std::error_code error;
     fs::copy_file(fs::path(desktopDb.toStdU16String()), temp, fs::copy_options::overwrite_existing,
                   error);
-    return codeForFilesystem(error);
+    return resultOfFilesystem(error);
 }
 
 // Puts the written file on the device's storage before it is renamed into
 // place; SQLite's own file layer knows how to on every system.
-std::int32_t syncToDisk(const fs::path& file) {
+CopyResult syncToDisk(const fs::path& file) {
     Connection db(nullptr, sqlite3_close);
-    std::int32_t code = openConnection(utf8Of(file), SQLITE_OPEN_READWRITE, db);
+    CopyResult code = openConnection(utf8Of(file), SQLITE_OPEN_READWRITE, db);
     sqlite3_file* handle = nullptr;
-    if (code == DEVICE_OK &&
+    if (code == CopyResult::Done &&
         sqlite3_file_control(db.get(), "main", SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK)
-        code = DEVICE_FAILED;
-    if (code == DEVICE_OK && handle && handle->pMethods)
-        code = codeForSqlite(handle->pMethods->xSync(handle, SQLITE_SYNC_FULL));
+        code = CopyResult::Failed;
+    if (code == CopyResult::Done && handle && handle->pMethods)
+        code = resultOfSqlite(handle->pMethods->xSync(handle, SQLITE_SYNC_FULL));
     return code;
 }
 
@@ -220,49 +218,49 @@ bool usesWriteAheadLog(sqlite3* db) {
 // A register kept with a rollback journal is copied as its bytes under a
 // read lock: consistent, and as fast as the disks allow. One kept with a
 // write-ahead log needs SQLite's backup to merge the log in.
-std::int32_t copyWholeFile(const QString& desktopDb, const fs::path& temp, const CopyHooks& hooks) {
+CopyResult copyWholeFile(const QString& desktopDb, const fs::path& temp, const CopyHooks& hooks) {
     Connection source(nullptr, sqlite3_close);
-    std::int32_t code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
-    if (code != DEVICE_OK)
+    CopyResult code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
+    if (code != CopyResult::Done)
         return code;
     if (usesWriteAheadLog(source.get())) {
         Connection target(nullptr, sqlite3_close);
         code = openTemp(temp, target);
-        return code == DEVICE_OK ? backupWholeFile(source.get(), target.get(), hooks) : code;
+        return code == CopyResult::Done ? backupWholeFile(source.get(), target.get(), hooks) : code;
     }
     code = exec(source.get(), "BEGIN");
-    if (code == DEVICE_OK)
+    if (code == CopyResult::Done)
         code = query(source.get(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
-    if (code == DEVICE_OK)
+    if (code == CopyResult::Done)
         code = copyBytes(desktopDb, temp);
     exec(source.get(), "COMMIT");
     // Two steps, the copy and the sync; a test may stop the work after either.
-    if (code == DEVICE_OK && !carryOn(hooks))
-        code = DEVICE_FAILED;
-    if (code == DEVICE_OK)
+    if (code == CopyResult::Done && !carryOn(hooks))
+        code = CopyResult::Failed;
+    if (code == CopyResult::Done)
         code = syncToDisk(temp);
-    if (code == DEVICE_OK && !carryOn(hooks))
-        code = DEVICE_FAILED;
+    if (code == CopyResult::Done && !carryOn(hooks))
+        code = CopyResult::Failed;
     return code;
 }
 
 // The table as the desktop declares it, with its indexes.
-std::int32_t copySchemaOf(sqlite3* target, const QString& table) {
+CopyResult copySchemaOf(sqlite3* target, const QString& table) {
     QList<QByteArray> statements;
-    std::int32_t code = query(target,
-                              "SELECT sql FROM src.sqlite_master WHERE tbl_name = ? COLLATE "
-                              "NOCASE AND type IN ('table', 'index') AND sql IS NOT NULL "
-                              "ORDER BY type <> 'table'",
-                              {table.toUtf8()}, [&](const char* sql) { statements << sql; });
+    CopyResult code = query(target,
+                            "SELECT sql FROM src.sqlite_master WHERE tbl_name = ? COLLATE "
+                            "NOCASE AND type IN ('table', 'index') AND sql IS NOT NULL "
+                            "ORDER BY type <> 'table'",
+                            {table.toUtf8()}, [&](const char* sql) { statements << sql; });
     for (const QByteArray& sql : statements) {
-        if (code == DEVICE_OK)
+        if (code == CopyResult::Done)
             code = exec(target, sql);
     }
     return code;
 }
 
 // Table names come from registerTables(), never from the caller's text.
-std::int32_t copyRows(sqlite3* target, const QString& table) {
+CopyResult copyRows(sqlite3* target, const QString& table) {
     return exec(
         target,
         QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM src.\"%1\"").arg(table).toUtf8());
@@ -270,33 +268,33 @@ std::int32_t copyRows(sqlite3* target, const QString& table) {
 
 // One transaction over all tables reads them all from the same state of the
 // desktop file.
-std::int32_t copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hooks) {
-    std::int32_t code = query(target, "ATTACH DATABASE ? AS src", {readOnlyUri(job.desktopDb)});
-    if (code == DEVICE_OK)
+CopyResult copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hooks) {
+    CopyResult code = query(target, "ATTACH DATABASE ? AS src", {readOnlyUri(job.desktopDb)});
+    if (code == CopyResult::Done)
         code = exec(target, "BEGIN");
     for (const QString& table : job.tables) {
-        if (code == DEVICE_OK)
+        if (code == CopyResult::Done)
             code = copySchemaOf(target, table);
-        if (code == DEVICE_OK)
+        if (code == CopyResult::Done)
             code = copyRows(target, table);
-        if (code == DEVICE_OK && hooks.carryOn && !hooks.carryOn())
-            code = DEVICE_FAILED;
+        if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
+            code = CopyResult::Failed;
     }
-    return code == DEVICE_OK ? exec(target, "COMMIT") : code;
+    return code == CopyResult::Done ? exec(target, "COMMIT") : code;
 }
 
-std::int32_t writeTemp(const CopyJob& job, const fs::path& temp, const CopyHooks& hooks) {
+CopyResult writeTemp(const CopyJob& job, const fs::path& temp, const CopyHooks& hooks) {
     if (job.tables.isEmpty())
         return copyWholeFile(job.desktopDb, temp, hooks);
     Connection target(nullptr, sqlite3_close);
-    const std::int32_t code = openTemp(temp, target);
-    return code == DEVICE_OK ? copyTables(job, target.get(), hooks) : code;
+    const CopyResult code = openTemp(temp, target);
+    return code == CopyResult::Done ? copyTables(job, target.get(), hooks) : code;
 }
 
-std::int32_t replaceTarget(const fs::path& temp, const fs::path& target) {
+CopyResult replaceTarget(const fs::path& temp, const fs::path& target) {
     std::error_code error;
     fs::rename(temp, target, error);
-    return codeForFilesystem(error);
+    return resultOfFilesystem(error);
 }
 
 }  // namespace
@@ -308,20 +306,20 @@ const QStringList& registerTables() {
     return tables;
 }
 
-std::int32_t copyRegister(const CopyJob& job, const CopyHooks& hooks) {
-    std::int32_t code =
+CopyResult copy(const CopyJob& job, const CopyHooks& hooks) {
+    CopyResult code =
         checkDesktopFile(job.desktopDb, job.tables.isEmpty() ? registerTables() : job.tables);
-    if (code == DEVICE_OK)
+    if (code == CopyResult::Done)
         code = prepareTargetFolder(job);
-    if (code != DEVICE_OK)
+    if (code != CopyResult::Done)
         return code;
     const fs::path temp = tempPathBeside(job.target);
     code = writeTemp(job, temp, hooks);
-    if (code == DEVICE_OK)
+    if (code == CopyResult::Done)
         code = replaceTarget(temp, job.target);
-    if (code != DEVICE_OK)
+    if (code != CopyResult::Done)
         removeTemp(temp);
     return code;
 }
 
-}  // namespace adofiltr
+}  // namespace RegisterCopy
