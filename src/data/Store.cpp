@@ -168,6 +168,15 @@ void bindAll(Statement& statement, const QVariantList& values) {
         statement.bind(v);
 }
 
+// Whether the statement finds a row, inside the caller's transaction;
+// nullopt when it fails (the failure is recorded on the connection).
+std::optional<bool> findsRow(Connection& db, const char* sql, const QVariantList& values) {
+    Statement statement(db, sql);
+    bindAll(statement, values);
+    const bool found = statement.step();
+    return statement.ok() ? std::optional<bool>(found) : std::nullopt;
+}
+
 // The plain words for a failure, and what the user can do about it.
 QString explanation(const QString& file, int code, const QString& missing) {
     switch (code) {
@@ -464,11 +473,13 @@ PutInCaseResult Store::setItemCase(qint64 itemId, qint64 caseId) {
         run(QStringLiteral("put item %1 into flight case F%2").arg(itemId).arg(caseId), Mode::Write,
             [&](Connection& db) {
                 if (caseId != 0) {
-                    Statement found(db, R"(SELECT 1 FROM "Cases" WHERE "id" = ?)");
-                    found.bind(caseId);
-                    if (!found.step()) {
+                    const auto found =
+                        findsRow(db, R"(SELECT 1 FROM "Cases" WHERE "id" = ?)", {caseId});
+                    if (!found)
+                        return false;
+                    if (!*found) {
                         result = PutInCaseResult::CaseGone;
-                        return found.ok();
+                        return true;
                     }
                 }
                 Statement update(db, R"(UPDATE "Items" SET "caseID" = ? WHERE "id" = ?)");
@@ -620,20 +631,22 @@ AddLineResult Store::addListLine(qint64 listId, qint64 itemId, const QString& it
     const bool ok = run(
         QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), Mode::Write,
         [&](Connection& db) {
-            Statement list(db, R"(SELECT 1 FROM "Lists" WHERE "id" = ?)");
-            list.bind(listId);
-            if (!list.step()) {
+            const auto list = findsRow(db, R"(SELECT 1 FROM "Lists" WHERE "id" = ?)", {listId});
+            if (!list)
+                return false;
+            if (!*list) {
                 result = AddLineResult::ListGone;
-                return list.ok();
+                return true;
             }
-            Statement line(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
-            line.bind(listId).bind(itemId);
-            if (line.step()) {
+            const auto line =
+                findsRow(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)",
+                         {listId, itemId});
+            if (!line)
+                return false;
+            if (*line) {
                 result = AddLineResult::AlreadyOnList;
                 return true;
             }
-            if (!line.ok())
-                return false;
             Statement insert(
                 db, R"(INSERT INTO "ListData" ("listid", "itemid", "itemdesc") VALUES (?, ?, ?))");
             insert.bind(listId).bind(itemId).bind(itemDesc);
