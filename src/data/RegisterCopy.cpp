@@ -2,11 +2,18 @@
 
 #include <sqlite3.h>
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
+#include <QLockFile>
+#include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
 #include <memory>
+
+#include "data/FilePlatform.h"
+#include "data/Schema.h"
 
 namespace RegisterCopy {
 
@@ -18,6 +25,8 @@ namespace {
 constexpr int kBusyTimeoutMs = 2000;
 constexpr int kBusyRetries = 50;
 constexpr int kBusyPauseMs = 100;
+// How long a copy waits for another one writing the same target.
+constexpr int kTargetLockWaitMs = 2000;
 
 using Connection = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
 
@@ -31,10 +40,14 @@ CopyResult resultOfSqlite(int rc) {
         case SQLITE_DONE:
             return CopyResult::Done;
         case SQLITE_NOTADB:
-        case SQLITE_CORRUPT:
             return CopyResult::NotADatabase;
+        case SQLITE_CORRUPT:
+            return CopyResult::Damaged;
         case SQLITE_FULL:
             return CopyResult::DiskFull;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return CopyResult::InUse;
         case SQLITE_READONLY:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
@@ -58,12 +71,16 @@ CopyResult resultOfFilesystem(const std::error_code& error) {
     return CopyResult::Failed;
 }
 
-// A read-only URI never creates the file and never writes to it, whatever
-// state the program left it in.
-QByteArray readOnlyUri(const QString& file) {
+// mode "ro" never creates the file and never writes to it; "rw" never
+// creates it.
+QByteArray fileUri(const QString& file, const char* mode) {
     const QString absolute = QFileInfo(file).absoluteFilePath();
     const QByteArray slashes = absolute.startsWith(QLatin1Char('/')) ? "//" : "///";
-    return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=ro";
+    return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=" + mode;
+}
+
+QByteArray readOnlyUri(const QString& file) {
+    return fileUri(file, "ro");
 }
 
 // Opens with double-quoted strings off: a misspelt column name must fail
@@ -104,54 +121,164 @@ CopyResult query(sqlite3* db, const char* sql, const QList<QByteArray>& paramete
 }
 
 // Reading the schema also tells whether the file is an SQLite database at
-// all; a database without the tables asked for is not a register.
-CopyResult checkDesktopFile(const QString& desktopDb, const QStringList& tables) {
-    if (!QFileInfo(desktopDb).isFile())
-        return CopyResult::DesktopMissing;
+// all. The copy refuses what the program itself would refuse: a register
+// that lacks a table or a column.
+CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
     Connection source(nullptr, sqlite3_close);
     CopyResult code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
-    for (const QString& table : tables) {
-        int found = 0;
+    if (code == CopyResult::Done)
+        code = query(source.get(), "SELECT count(*) FROM sqlite_master", {});
+    if (code != CopyResult::Done) {
+        *needsRollback =
+            source && sqlite3_extended_errcode(source.get()) == SQLITE_READONLY_ROLLBACK;
+        return code;
+    }
+    return Schema::missingPart(source.get()).isEmpty() ? CopyResult::Done
+                                                       : CopyResult::NotADatabase;
+}
+
+// A save cut off by a crash leaves its journal beside the register, and only
+// a connection that may write rolls it back, as the program does when it next
+// reads. Where that is not possible (a read-only folder), the register is in
+// use by the save that never finished.
+CopyResult rollBackCutOffSave(const QString& desktopDb) {
+    Connection db(nullptr, sqlite3_close);
+    CopyResult code = openConnection(fileUri(desktopDb, "rw"), SQLITE_OPEN_READWRITE, db);
+    if (code == CopyResult::Done)
+        code = query(db.get(), "SELECT count(*) FROM sqlite_master", {});
+    return code == CopyResult::Done ? code : CopyResult::InUse;
+}
+
+CopyResult checkDesktopFile(const QString& desktopDb) {
+    if (!QFileInfo(desktopDb).isFile())
+        return CopyResult::DesktopMissing;
+    bool needsRollback = false;
+    CopyResult code = readDesktopSchema(desktopDb, &needsRollback);
+    if (needsRollback) {
+        code = rollBackCutOffSave(desktopDb);
         if (code == CopyResult::Done)
-            code = query(source.get(),
-                         "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? "
-                         "COLLATE NOCASE",
-                         {table.toUtf8()}, [&](const char*) { ++found; });
-        if (code == CopyResult::Done && found == 0)
-            code = CopyResult::NotADatabase;
+            code = readDesktopSchema(desktopDb, &needsRollback);
     }
     return code;
 }
 
+// Whether path, with every link on the way followed, lies inside the
+// resolved root.
+bool liesInside(const fs::path& path, const fs::path& resolvedRoot) {
+    std::error_code error;
+    const fs::path resolved = fs::weakly_canonical(path, error);
+    if (error)
+        return false;
+    const auto [rootEnd, pathAt] =
+        std::mismatch(resolvedRoot.begin(), resolvedRoot.end(), resolved.begin(), resolved.end());
+    return rootEnd == resolvedRoot.end();
+}
+
+// The target's folders, made one at a time below the root: each that is
+// already there (a link too) must lead to a folder inside the root, and the
+// target itself, when it is a link, to a place inside it.
+CopyResult enterFoldersBelow(const fs::path& root, const fs::path& target) {
+    std::error_code error;
+    const fs::path resolvedRoot = fs::canonical(root, error);
+    if (error)
+        return CopyResult::RootGone;
+    fs::path folder = root;
+    for (const fs::path& part : target.parent_path().lexically_relative(root)) {
+        folder /= part;
+        if (!fs::exists(fs::symlink_status(folder, error))) {
+            fs::create_directory(folder, error);
+            if (error)
+                return resultOfFilesystem(error);
+        }
+        if (!liesInside(folder, resolvedRoot))
+            return CopyResult::OutsideRoot;
+        if (!fs::is_directory(folder, error))
+            return CopyResult::FolderUnavailable;
+    }
+    if (fs::is_symlink(fs::symlink_status(target, error)) && !liesInside(target, resolvedRoot))
+        return CopyResult::OutsideRoot;
+    return CopyResult::Done;
+}
+
 CopyResult prepareTargetFolder(const CopyJob& job) {
     std::error_code error;
-    if (fs::exists(job.target, error) && !job.overwrite)
+    if (fs::exists(fs::symlink_status(job.target, error)) && !job.overwrite)
         return CopyResult::TargetExists;
+    if (!job.root.empty())
+        return enterFoldersBelow(job.root, job.target);
     fs::create_directories(job.target.parent_path(), error);
     return resultOfFilesystem(error);
 }
 
-// Beside the target, so the final rename stays on the device; hidden, and
-// unique so two downloads cannot share it.
-fs::path tempPathBeside(const fs::path& target) {
-    const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 36);
-    const fs::path name = QStringLiteral(".%1.%2.tmp")
-                              .arg(QString::fromStdU16String(target.filename().u16string()), suffix)
-                              .toStdU16String();
-    return target.parent_path() / name;
+QString nameOf(const fs::path& path) {
+    return QString::fromStdU16String(path.filename().u16string());
 }
 
-void removeTemp(const fs::path& temp) {
+// The partial file and what SQLite may have left beside it.
+void removePartial(const fs::path& partial) {
     std::error_code ignored;
-    fs::remove(temp, ignored);
-    fs::remove(fs::path(temp).concat("-journal"), ignored);
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        fs::remove(fs::path(partial).concat(suffix), ignored);
 }
 
-// The temporary file is thrown away on failure, so it needs no journal; a
-// full sync at commit puts it on the device before the rename.
-CopyResult openTemp(const fs::path& temp, Connection& target) {
+// What killed copies left beside the target: the partial file, and the
+// hidden temporary files of earlier versions (".data.cdb.<random>.tmp").
+void removeLeftovers(const fs::path& target) {
+    removePartial(partialFileOf(target));
+    const QRegularExpression oldTemporary(QStringLiteral("^\\.%1\\.[0-9a-z]+\\.tmp(-journal)?$")
+                                              .arg(QRegularExpression::escape(nameOf(target))));
+    std::error_code error;
+    std::vector<fs::path> found;
+    for (fs::directory_iterator it(target.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        if (oldTemporary.match(nameOf(it->path())).hasMatch())
+            found.push_back(it->path());
+    }
+    for (const fs::path& file : found)
+        fs::remove(file, error);
+}
+
+// Two copies to one target would share its partial file; the second waits
+// for the first. The lock lives in this computer's temporary folder, so a
+// copy killed while holding it leaves nothing on the device.
+std::unique_ptr<QLockFile> lockTarget(const fs::path& target) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(target, error);
+    const QByteArray key = QCryptographicHash::hash(
+        QString::fromStdU16String(absolute.u16string()).toUtf8(), QCryptographicHash::Sha1);
+    auto lock = std::make_unique<QLockFile>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("quarvel-copy-%1.lock").arg(key.toHex())));
+    if (!lock->tryLock(kTargetLockWaitMs))
+        return nullptr;
+    return lock;
+}
+
+// The new file is written beside the old one, so the device needs room for
+// both until the rename; better said before a byte is written than after
+// most of them. A copy of some tables has no size to know beforehand.
+CopyResult checkRoom(const CopyJob& job, const CopyHooks& hooks) {
+    if (!job.tables.isEmpty())
+        return CopyResult::Done;
+    const fs::path desktop(job.desktopDb.toStdU16String());
+    std::error_code error;
+    std::uintmax_t needed = fs::file_size(desktop, error);
+    if (error)
+        return CopyResult::Done;
+    const std::uintmax_t log = fs::file_size(fs::path(desktop).concat("-wal"), error);
+    if (!error)
+        needed += log;
+    const fs::path folder = job.target.parent_path();
+    if (hooks.freeSpace)
+        return hooks.freeSpace(folder) < needed ? CopyResult::DiskFull : CopyResult::Done;
+    const fs::space_info room = fs::space(folder, error);
+    return !error && room.available < needed ? CopyResult::DiskFull : CopyResult::Done;
+}
+
+// The partial file is thrown away on failure, so it needs no journal while it
+// is written.
+CopyResult openPartial(const fs::path& partial, Connection& target) {
     CopyResult code =
-        openConnection(utf8Of(temp), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, target);
+        openConnection(utf8Of(partial), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, target);
     if (code == CopyResult::Done)
         code = exec(target.get(), "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
     return code;
@@ -186,26 +313,84 @@ bool carryOn(const CopyHooks& hooks) {
     return !hooks.carryOn || hooks.carryOn();
 }
 
+// The kernel's copy reports a copy cut short (a full device) as a plain I/O
+// error. Writing the missing bytes the ordinary way tells the real cause.
+CopyResult causeOfShortCopy(const fs::path& partial, qint64 wanted) {
+    QFile file(QString::fromStdU16String(partial.u16string()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return CopyResult::Failed;
+    const QByteArray zeros(64 * 1024, '\0');
+    while (file.size() < wanted) {
+        if (file.write(zeros.constData(), std::min<qint64>(zeros.size(), wanted - file.size())) < 0)
+            return file.error() == QFileDevice::ResourceError ? CopyResult::DiskFull
+                                                              : CopyResult::Failed;
+    }
+    return CopyResult::Failed;
+}
+
 // The bytes of the desktop file, copied by the system (in the kernel where it
 // can). The caller holds a read lock on it, so no writer changes it meanwhile.
-CopyResult copyBytes(const QString& desktopDb, const fs::path& temp) {
+// The partial file was removed before, so nothing else is written through.
+CopyResult copyBytes(const QString& desktopDb, const fs::path& partial) {
+    const fs::path desktop(desktopDb.toStdU16String());
     std::error_code error;
-    fs::copy_file(fs::path(desktopDb.toStdU16String()), temp, fs::copy_options::overwrite_existing,
-                  error);
-    return resultOfFilesystem(error);
+    fs::copy_file(desktop, partial, fs::copy_options::none, error);
+    const CopyResult code = resultOfFilesystem(error);
+    if (code != CopyResult::Failed)
+        return code;
+    const std::uintmax_t size = fs::file_size(desktop, error);
+    return error ? code : causeOfShortCopy(partial, static_cast<qint64>(size));
 }
 
 // Puts the written file on the device's storage before it is renamed into
 // place; SQLite's own file layer knows how to on every system.
-CopyResult syncToDisk(const fs::path& file) {
-    Connection db(nullptr, sqlite3_close);
-    CopyResult code = openConnection(utf8Of(file), SQLITE_OPEN_READWRITE, db);
+CopyResult syncToDisk(sqlite3* db) {
     sqlite3_file* handle = nullptr;
-    if (code == CopyResult::Done &&
-        sqlite3_file_control(db.get(), "main", SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK)
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK)
+        return CopyResult::Failed;
+    if (!handle || !handle->pMethods)
+        return CopyResult::Done;
+    return resultOfSqlite(handle->pMethods->xSync(handle, SQLITE_SYNC_FULL));
+}
+
+// The handheld opens the file through a reader that may not be able to write
+// to its folder, which a write-ahead log needs: the device file always keeps
+// a rollback journal, whatever the desktop uses.
+CopyResult useRollbackJournal(sqlite3* db) {
+    QByteArray mode;
+    const CopyResult code =
+        query(db, "PRAGMA journal_mode = DELETE", {}, [&](const char* value) { mode = value; });
+    if (code == CopyResult::Done && mode.compare("delete", Qt::CaseInsensitive) != 0)
+        return CopyResult::Failed;
+    return code;
+}
+
+// A damaged register copied is a damaged device file: found before the old
+// device file is replaced.
+CopyResult checkIntegrity(sqlite3* db) {
+    QByteArrayList found;
+    const CopyResult code =
+        query(db, "PRAGMA integrity_check", {}, [&](const char* line) { found << line; });
+    if (code == CopyResult::NotADatabase)
+        return CopyResult::Damaged;
+    if (code == CopyResult::Done && found != QByteArrayList{"ok"})
+        return CopyResult::Damaged;
+    return code;
+}
+
+// The partial file made what the handheld expects, checked, and on the
+// device's storage.
+CopyResult finishDeviceFile(const fs::path& partial, const CopyHooks& hooks) {
+    Connection db(nullptr, sqlite3_close);
+    CopyResult code = openConnection(utf8Of(partial), SQLITE_OPEN_READWRITE, db);
+    if (code == CopyResult::Done)
+        code = useRollbackJournal(db.get());
+    if (code == CopyResult::Done)
+        code = checkIntegrity(db.get());
+    if (code == CopyResult::Done)
+        code = syncToDisk(db.get());
+    if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
         code = CopyResult::Failed;
-    if (code == CopyResult::Done && handle && handle->pMethods)
-        code = resultOfSqlite(handle->pMethods->xSync(handle, SQLITE_SYNC_FULL));
     return code;
 }
 
@@ -218,27 +403,23 @@ bool usesWriteAheadLog(sqlite3* db) {
 // A register kept with a rollback journal is copied as its bytes under a
 // read lock: consistent, and as fast as the disks allow. One kept with a
 // write-ahead log needs SQLite's backup to merge the log in.
-CopyResult copyWholeFile(const QString& desktopDb, const fs::path& temp, const CopyHooks& hooks) {
+CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
+                         const CopyHooks& hooks) {
     Connection source(nullptr, sqlite3_close);
     CopyResult code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
     if (code != CopyResult::Done)
         return code;
     if (usesWriteAheadLog(source.get())) {
         Connection target(nullptr, sqlite3_close);
-        code = openTemp(temp, target);
+        code = openPartial(partial, target);
         return code == CopyResult::Done ? backupWholeFile(source.get(), target.get(), hooks) : code;
     }
     code = exec(source.get(), "BEGIN");
     if (code == CopyResult::Done)
         code = query(source.get(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
     if (code == CopyResult::Done)
-        code = copyBytes(desktopDb, temp);
+        code = copyBytes(desktopDb, partial);
     exec(source.get(), "COMMIT");
-    // Two steps, the copy and the sync; a test may stop the work after either.
-    if (code == CopyResult::Done && !carryOn(hooks))
-        code = CopyResult::Failed;
-    if (code == CopyResult::Done)
-        code = syncToDisk(temp);
     if (code == CopyResult::Done && !carryOn(hooks))
         code = CopyResult::Failed;
     return code;
@@ -283,18 +464,50 @@ CopyResult copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hook
     return code == CopyResult::Done ? exec(target, "COMMIT") : code;
 }
 
-CopyResult writeTemp(const CopyJob& job, const fs::path& temp, const CopyHooks& hooks) {
+CopyResult writePartial(const CopyJob& job, const fs::path& partial, const CopyHooks& hooks) {
     if (job.tables.isEmpty())
-        return copyWholeFile(job.desktopDb, temp, hooks);
+        return copyWholeFile(job.desktopDb, partial, hooks);
     Connection target(nullptr, sqlite3_close);
-    const CopyResult code = openTemp(temp, target);
+    const CopyResult code = openPartial(partial, target);
     return code == CopyResult::Done ? copyTables(job, target.get(), hooks) : code;
 }
 
-CopyResult replaceTarget(const fs::path& temp, const fs::path& target) {
+CopyResult replaceTarget(const fs::path& partial, const fs::path& target) {
+    return resultOfFilesystem(FilePlatform::replaceDurably(partial, target));
+}
+
+// A device pulled out during the copy fails it with whatever error its
+// last write met; what the user needs to hear is that it is gone.
+CopyResult whenDeviceWentAway(const CopyJob& job, CopyResult code) {
     std::error_code error;
-    fs::rename(temp, target, error);
-    return resultOfFilesystem(error);
+    if (!job.root.empty() && !fs::is_directory(job.root, error))
+        return CopyResult::RootGone;
+    if (!fs::is_directory(job.target.parent_path(), error))
+        return CopyResult::FolderUnavailable;
+    return code;
+}
+
+CopyResult writeDeviceFile(const CopyJob& job, const CopyHooks& hooks) {
+    const auto lock = lockTarget(job.target);
+    if (!lock)
+        return CopyResult::InUse;
+    removeLeftovers(job.target);
+    CopyResult code = checkRoom(job, hooks);
+    if (code != CopyResult::Done)
+        return code;
+    if (hooks.beforeWriting)
+        hooks.beforeWriting();
+    const fs::path partial = partialFileOf(job.target);
+    code = writePartial(job, partial, hooks);
+    if (code == CopyResult::Done)
+        code = finishDeviceFile(partial, hooks);
+    if (code == CopyResult::Done)
+        code = replaceTarget(partial, job.target);
+    if (code != CopyResult::Done) {
+        removePartial(partial);
+        code = whenDeviceWentAway(job, code);
+    }
+    return code;
 }
 
 }  // namespace
@@ -306,20 +519,15 @@ const QStringList& registerTables() {
     return tables;
 }
 
+fs::path partialFileOf(const fs::path& target) {
+    return fs::path(target).concat(".partial");
+}
+
 CopyResult copy(const CopyJob& job, const CopyHooks& hooks) {
-    CopyResult code =
-        checkDesktopFile(job.desktopDb, job.tables.isEmpty() ? registerTables() : job.tables);
+    CopyResult code = checkDesktopFile(job.desktopDb);
     if (code == CopyResult::Done)
         code = prepareTargetFolder(job);
-    if (code != CopyResult::Done)
-        return code;
-    const fs::path temp = tempPathBeside(job.target);
-    code = writeTemp(job, temp, hooks);
-    if (code == CopyResult::Done)
-        code = replaceTarget(temp, job.target);
-    if (code != CopyResult::Done)
-        removeTemp(temp);
-    return code;
+    return code == CopyResult::Done ? writeDeviceFile(job, hooks) : code;
 }
 
 }  // namespace RegisterCopy

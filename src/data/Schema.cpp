@@ -1,9 +1,11 @@
 #include "data/Schema.h"
 
+#include <sqlite3.h>
+
 #include <QStringList>
 #include <iterator>
-
-#include "data/Sqlite.h"
+#include <memory>
+#include <optional>
 
 namespace Schema {
 
@@ -47,6 +49,49 @@ const Table kTables[] = {
     {"Data", {"lastid", "lastCase", "lastList"}},
 };
 
+using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+
+// The first column of every row of sql, which takes name as its one value;
+// nullopt when the statement fails.
+std::optional<QStringList> texts(sqlite3* db, const char* sql, const char* name) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    const StatementPtr statement(raw, sqlite3_finalize);
+    sqlite3_bind_text(raw, 1, name, -1, SQLITE_STATIC);
+    QStringList rows;
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+        rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return rows;
+}
+
+// What is wrong with one table, or empty.
+std::optional<QString> problemOf(sqlite3* db, const Table& table) {
+    const QString name = QLatin1String(table.name);
+    const auto kind = texts(db,
+                            "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE "
+                            "AND type IN ('table', 'view')",
+                            table.name);
+    if (!kind)
+        return std::nullopt;
+    if (kind->isEmpty())
+        return QStringLiteral("it has no table %1").arg(name);
+    // Writing to a view fails; the register has to hold the table itself.
+    if (kind->first() != QLatin1String("table"))
+        return QStringLiteral("its %1 is a view, not a table").arg(name);
+    const auto present = texts(db, "SELECT name FROM pragma_table_info(?)", table.name);
+    if (!present)
+        return std::nullopt;
+    for (const QString& column : table.columns) {
+        if (!present->contains(column, Qt::CaseInsensitive))
+            return QStringLiteral("its table %1 has no column %2").arg(name, column);
+    }
+    return QString();
+}
+
 }  // namespace
 
 const char* const* createStatements(int* count) {
@@ -54,22 +99,13 @@ const char* const* createStatements(int* count) {
     return kCreate;
 }
 
-QString missingPart(Sqlite::Connection& db) {
+QString missingPart(sqlite3* db) {
     for (const Table& table : kTables) {
-        QStringList present;
-        Sqlite::Statement columns(db, "SELECT name FROM pragma_table_info(?)");
-        columns.bind(QString::fromLatin1(table.name));
-        while (columns.step())
-            present << columns.shown(0);
-        if (!columns.ok())
+        const auto problem = problemOf(db, table);
+        if (!problem)
             return {};
-        if (present.isEmpty())
-            return QStringLiteral("it has no table %1").arg(QLatin1String(table.name));
-        for (const QString& column : table.columns) {
-            if (!present.contains(column, Qt::CaseInsensitive))
-                return QStringLiteral("its table %1 has no column %2")
-                    .arg(QLatin1String(table.name), column);
-        }
+        if (!problem->isEmpty())
+            return *problem;
     }
     return {};
 }

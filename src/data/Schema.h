@@ -2,9 +2,7 @@
 
 #include <QString>
 
-namespace Sqlite {
-class Connection;
-}
+struct sqlite3;
 
 // The tables of a Quarvel register.
 namespace Schema {
@@ -13,7 +11,8 @@ namespace Schema {
 const char* const* createStatements(int* count);
 
 // What the register lacks of the six tables and their columns, in words
-// ("table Items has no column desc"); empty when nothing is missing.
-QString missingPart(Sqlite::Connection& db);
+// ("its table Items has no column desc", "its Items is a view, not a
+// table"); empty when nothing is missing or the names cannot be read.
+QString missingPart(sqlite3* db);
 
 }  // namespace Schema

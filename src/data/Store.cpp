@@ -237,7 +237,7 @@ void Store::report(const QString& what, Connection* db, const QString& text, int
     // A statement that names a missing table or column fails with a plain
     // SQL error; say which part of the register is missing.
     const QString missing =
-        db && db->isOpen() && code == SQLITE_ERROR ? Schema::missingPart(*db) : QString();
+        db && db->isOpen() && code == SQLITE_ERROR ? Schema::missingPart(db->handle()) : QString();
     QString message = QStringLiteral("Quarvel could not %1.\n\n").arg(what);
     if (code == kOwnFailure) {
         message += text + QStringLiteral("\n\nDatabase file: %1").arg(file);

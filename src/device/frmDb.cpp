@@ -9,6 +9,7 @@
 #include "about/frmFunny.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "device/adofiltr/DeviceCodes.h"
 
 using WindowStyle::place;
 
@@ -16,6 +17,82 @@ namespace {
 const QString kDeviceDatabase = QStringLiteral("\\My Documents\\data.cdb");
 constexpr qint32 kSynchronise = 0;
 constexpr qint32 kOverwrite = -1;  // true
+
+const QString kDeviceKept = QStringLiteral(" The file on the device is as it was.");
+
+// What a result of the device service means and what the user can do. The
+// numbers are Windows error numbers, so another vendor's library means much
+// the same by them; a number not listed gets no words of its own.
+QString meaningOf(qint16 result) {
+    switch (result) {
+        case DEVICE_DESKTOP_MISSING:
+            return QStringLiteral(
+                "There is no database at the path in Local Database. Choose "
+                "the register with the ... button.");
+        case DEVICE_FOLDER_UNAVAILABLE:
+            return QStringLiteral(
+                       "A folder on the way to the database on the device cannot be "
+                       "used: a file stands where the folder has to be, or the folder "
+                       "went away during the download.") +
+                   kDeviceKept;
+        case DEVICE_ACCESS_DENIED:
+            return QStringLiteral(
+                "The device does not let Quarvel write the database: the "
+                "device or its folder is read-only, or the device is locked. "
+                "Unlock it and try again.");
+        case DEVICE_NOT_A_DATABASE:
+            return QStringLiteral(
+                "The local database is not a Quarvel register: it is not a "
+                "database, or a table or column that Quarvel needs is "
+                "missing. Choose data.mdb.");
+        case DEVICE_NOT_FOUND:
+            return QStringLiteral(
+                       "No device was found, or it went away during the download. "
+                       "Connect the device, unlock it and try again.") +
+                   kDeviceKept;
+        case DEVICE_FAILED:
+            return QStringLiteral("The download failed; try again.") + kDeviceKept;
+        case DEVICE_IN_USE:
+            return QStringLiteral(
+                "The local database or the file on the device is in use: "
+                "another program is saving to the register, another "
+                "download is writing to the device, or a save that was cut "
+                "off cannot be undone because the register's folder may not "
+                "be written. Try again in a moment.");
+        case DEVICE_TARGET_EXISTS:
+            return QStringLiteral(
+                "The device already holds the database, and it was not to "
+                "be replaced.");
+        case DEVICE_UNKNOWN_TABLE:
+            return QStringLiteral(
+                "The download named a table that the register does not "
+                "have.");
+        case DEVICE_FULL:
+            return QStringLiteral(
+                       "The device is full. The new database is written beside the "
+                       "old one before it replaces it, so the device needs room for "
+                       "both. Free some space on the device and try again.") +
+                   kDeviceKept;
+        case DEVICE_PATH_OUTSIDE:
+            return QStringLiteral(
+                "The path on the device leads outside the device (through "
+                "\"..\", a drive, or a folder that is a link to another "
+                "place). Nothing was written.");
+        case DEVICE_MORE_THAN_ONE:
+            return QStringLiteral(
+                "More than one device is connected. Connect only the "
+                "handheld and try again.");
+        case DEVICE_DESKTOP_DAMAGED:
+            return QStringLiteral(
+                       "The local database is damaged: SQLite's check found faults "
+                       "in it, so it was not copied. Restore data.mdb from a "
+                       "backup.") +
+                   kDeviceKept;
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 frmDb::frmDb(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
@@ -98,8 +175,11 @@ void frmDb::report(const DeviceService::Call& call) {
     }
     const auto result = static_cast<qint16>(call.result);
     if (result != 0) {
-        ctx_.dialogs().inform(this, QStringLiteral("Error %1 Occurred.").arg(result),
-                              Dialogs::Icon::None);
+        QString message = QStringLiteral("Error %1 Occurred.").arg(result);
+        const QString meaning = meaningOf(result);
+        if (!meaning.isEmpty())
+            message += QStringLiteral("\n\n") + meaning;
+        ctx_.dialogs().inform(this, message, Dialogs::Icon::None);
         return;
     }
     ctx_.dialogs().inform(this, QStringLiteral("Download Successful"), Dialogs::Icon::None);

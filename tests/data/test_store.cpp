@@ -333,6 +333,19 @@ private slots:
         QVERIFY(q.messages.value(0).contains(QStringLiteral("it has no table Lists")));
     }
 
+    // A register whose table was replaced by a view: said in plain words,
+    // not as SQLite's "cannot modify Lists because it is a view".
+    void aViewInPlaceOfATableIsNamed() {
+        TempRegister reg;
+        reg.exec(QStringLiteral(
+            "DROP TABLE Lists; CREATE VIEW Lists AS SELECT 1 AS id, 'x' AS ListName"));
+        Probe p(reg.path());
+        QVERIFY(!p.store.insertList(QStringLiteral("x")));
+        QVERIFY2(p.messages.value(0).contains(QStringLiteral("its Lists is a view, not a table")),
+                 qPrintable(p.messages.value(0)));
+        QVERIFY(p.messages.value(0).contains(QStringLiteral("Restore data.mdb from a backup")));
+    }
+
     // Another program in the middle of a save: this save waits for it
     // instead of being refused.
     void aSaveWaitsForAnotherWriter() {

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QLibrary>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -10,8 +11,8 @@
 #include "DesktopToDevice.h"
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
-#include "data/RegisterCopy.h"
 #include "TempRegister.h"
+#include "data/RegisterCopy.h"
 
 using namespace adofiltr;
 
@@ -73,6 +74,46 @@ QByteArray hashOf(const QString& file) {
     QFile f(file);
     f.open(QIODevice::ReadOnly);
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QString scalarOf(const QString& file, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    QString value;
+    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return value;
+}
+
+// A small file system of its own, mounted where the test may (root); it
+// fills up long before the disk does.
+class SmallDevice {
+public:
+    explicit SmallDevice(int kib) {
+        const QString size = QStringLiteral("size=%1k").arg(kib);
+        mounted_ = QProcess::execute(QStringLiteral("mount"),
+                                     {"-t", "tmpfs", "-o", size, "tmpfs", dir_.path()}) == 0;
+    }
+    ~SmallDevice() {
+        if (mounted_)
+            QProcess::execute(QStringLiteral("umount"), {dir_.path()});
+    }
+    bool mounted() const { return mounted_; }
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
+void writeFile(const QString& path, qint64 size) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(size, 'x'));
 }
 
 QStringList filesBelow(const QString& root) {
@@ -145,6 +186,12 @@ private slots:
         QTest::newRow("no desktop")
             << "missing" << all << target << "" << int(DEVICE_DESKTOP_MISSING);
         QTest::newRow("not sqlite") << "text" << all << target << "" << int(DEVICE_NOT_A_DATABASE);
+        // What the program itself would refuse is refused by the copy too.
+        QTest::newRow("missing column")
+            << "no column" << all << target << "" << int(DEVICE_NOT_A_DATABASE);
+        QTest::newRow("view for a table")
+            << "view" << all << target << "" << int(DEVICE_NOT_A_DATABASE);
+        QTest::newRow("damaged") << "damaged" << all << target << "" << int(DEVICE_DESKTOP_DAMAGED);
         QTest::newRow("unknown table") << "register" << QByteArray("Items,Widgets") << target << ""
                                        << int(DEVICE_UNKNOWN_TABLE);
         const char* outside[] = {
@@ -171,6 +218,20 @@ private slots:
             QFile file(reg.path());
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(QByteArray(4096, 'x'));
+        }
+        if (desktop == QLatin1String("no column"))
+            reg.exec(QStringLiteral("ALTER TABLE Items DROP COLUMN serial"));
+        if (desktop == QLatin1String("view"))
+            reg.exec(
+                QStringLiteral("DROP TABLE Lists; CREATE VIEW Lists AS SELECT 1 AS id, "
+                               "'x' AS ListName"));
+        if (desktop == QLatin1String("damaged")) {
+            // The index says it holds caseID, but holds desc: every read
+            // still works, the integrity check finds the fault.
+            fill(reg, 50);
+            reg.exec(QStringLiteral(
+                "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = 'CREATE INDEX "
+                "\"ItemsByCase\" ON \"Items\" (\"desc\")' WHERE name = 'ItemsByCase'"));
         }
         if (root == QLatin1String("missing"))
             qputenv("QUARVEL_DEVICE_ROOT", onDevice(QStringLiteral("gone")).toLocal8Bit());
@@ -248,6 +309,234 @@ private slots:
         QCOMPARE(copyRegister(job, failing), DEVICE_FAILED);
         QCOMPARE(hashOf(onDevice()), old);
         QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
+    }
+
+    // A folder of the device path, or the file itself, that is a link out of
+    // the device: refused, and nothing written where the link leads.
+    void linksOutOfTheDeviceAreRefused_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("My Documents") << "My Documents" << QByteArray("\\My Documents\\data.cdb");
+        QTest::newRow("inside the path") << "Sync/Reg" << QByteArray("Sync/Reg/Deep/x.cdb");
+        QTest::newRow("the file") << "My Documents/data.cdb"
+                                  << QByteArray("\\My Documents\\data.cdb");
+    }
+    void linksOutOfTheDeviceAreRefused() {
+        QFETCH(QString, link);
+        QFETCH(QByteArray, path);
+        TempRegister reg;
+        QTemporaryDir outside;
+        const QString elsewhere = outside.filePath(QStringLiteral("elsewhere"));
+        const bool isFile = link.endsWith(QLatin1String(".cdb"));
+        if (isFile)
+            writeFile(elsewhere, 10);
+        else
+            QDir().mkpath(elsewhere);
+        QDir().mkpath(QFileInfo(onDevice(link)).path());
+        QVERIFY(QFile::link(elsewhere, onDevice(link)));
+        const QStringList before = filesBelow(outside.path());
+        QCOMPARE(download(reg.path(), "", true, path.constData()), DEVICE_PATH_OUTSIDE);
+        QCOMPARE(filesBelow(outside.path()), before);
+        if (isFile)
+            QCOMPARE(QFileInfo(elsewhere).size(), qint64(10));
+        QVERIFY(!QFileInfo::exists(outside.filePath(QStringLiteral("elsewhere/Deep"))));
+    }
+
+    // A link from one folder of the device to another stays on the device.
+    void aLinkWithinTheDeviceIsFollowed() {
+        TempRegister reg;
+        QDir().mkpath(onDevice(QStringLiteral("Storage/Docs")));
+        QVERIFY(QFile::link(onDevice(QStringLiteral("Storage/Docs")),
+                            onDevice(QStringLiteral("My Documents"))));
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        QVERIFY(QFileInfo::exists(onDevice(QStringLiteral("Storage/Docs/data.cdb"))));
+    }
+
+    // What killed copies left, under the fixed name and under the random
+    // names of earlier versions, goes; other files stay.
+    void leftoversOfEarlierCopiesAreRemoved() {
+        TempRegister reg;
+        QDir().mkpath(onDevice(QStringLiteral("My Documents")));
+        const QStringList leftovers = {"data.cdb.partial", "data.cdb.partial-journal",
+                                       ".data.cdb.1juquj3b9573n.tmp",
+                                       ".data.cdb.1juquj3b9573n.tmp-journal", ".data.cdb.x7.tmp"};
+        for (const QString& name : leftovers)
+            writeFile(onDevice(QStringLiteral("My Documents/") + name), 5000);
+        writeFile(onDevice(QStringLiteral("My Documents/.notes.txt.tmp")), 1);
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        QCOMPARE(filesBelow(device_->path()),
+                 QStringList({"My Documents/.notes.txt.tmp", kTarget}));
+        QCOMPARE(scalarOf(onDevice(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    }
+
+    // The handheld reads the file where it may not write: the device file
+    // keeps a rollback journal even when the desktop uses a write-ahead log,
+    // and holds what the log holds.
+    void aWriteAheadLogRegisterGivesARollbackDeviceFile() {
+        TempRegister reg;
+        fill(reg, 300);
+        sqlite3* program = nullptr;
+        sqlite3_open(reg.path().toUtf8().constData(), &program);
+        sqlite3_exec(program,
+                     "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
+                     "UPDATE Items SET \"desc\" = 'in the log' WHERE id = 7",
+                     nullptr, nullptr, nullptr);
+        QVERIFY(QFileInfo(reg.path() + QStringLiteral("-wal")).size() > 0);
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        sqlite3_close(program);
+        QFile copy(onDevice());
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.read(20).mid(18, 2), QByteArray("\x01\x01", 2));  // no write-ahead log
+        copy.close();
+        QCOMPARE(scalarOf(onDevice(), "PRAGMA journal_mode"), QStringLiteral("delete"));
+        QCOMPARE(scalarOf(onDevice(), "SELECT \"desc\" FROM Items WHERE id = 7"),
+                 QStringLiteral("in the log"));
+        QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
+    }
+
+    // A save cut off by a crash left its journal: rolled back as the program
+    // would, then copied; the device gets the last committed state.
+    void aCutOffSaveOnTheDesktopIsRolledBackFirst() {
+        TempRegister reg;
+        fill(reg, 300);
+        QTemporaryDir crashed;
+        const QString desktop = crashed.filePath(QStringLiteral("data.mdb"));
+        sqlite3* program = nullptr;
+        sqlite3_open(reg.path().toUtf8().constData(), &program);
+        sqlite3_exec(program,
+                     "PRAGMA cache_size = 1; BEGIN; DELETE FROM Items; UPDATE Data SET lastid = 0",
+                     nullptr, nullptr, nullptr);
+        // The files as a crash at this moment leaves them.
+        QVERIFY(QFile::copy(reg.path(), desktop));
+        QVERIFY(QFile::copy(reg.path() + QStringLiteral("-journal"),
+                            desktop + QStringLiteral("-journal")));
+        sqlite3_exec(program, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(program);
+        QCOMPARE(download(desktop), DEVICE_OK);
+        QCOMPARE(rowsOf(onDevice(), QStringLiteral("Items")).size(), 300);
+        QCOMPARE(scalarOf(onDevice(), "SELECT lastid FROM Data"), QStringLiteral("300"));
+        QVERIFY(!QFileInfo::exists(desktop + QStringLiteral("-journal")));
+    }
+
+    // Where the journal cannot be rolled back (the folder may not be
+    // written), the register is in use by the save that never finished.
+    void aCutOffSaveThatCannotBeRolledBackIsInUse() {
+        TempRegister reg;
+        fill(reg, 300);
+        QTemporaryDir crashed;
+        const QString folder = crashed.filePath(QStringLiteral("locked"));
+        QDir().mkpath(folder);
+        const QString desktop = folder + QStringLiteral("/data.mdb");
+        sqlite3* program = nullptr;
+        sqlite3_open(reg.path().toUtf8().constData(), &program);
+        sqlite3_exec(program, "PRAGMA cache_size = 1; BEGIN; DELETE FROM Items", nullptr, nullptr,
+                     nullptr);
+        QVERIFY(QFile::copy(reg.path(), desktop));
+        QVERIFY(QFile::copy(reg.path() + QStringLiteral("-journal"),
+                            desktop + QStringLiteral("-journal")));
+        sqlite3_exec(program, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(program);
+        // As root, only the immutable flag keeps a folder from being written.
+        const bool immutable =
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) == 0;
+        if (!immutable)
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        const bool writable = QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly);
+        const int code = writable ? -1 : download(desktop);
+        if (immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (writable)
+            QSKIP("this user can write to any folder here");
+        QCOMPARE(code, DEVICE_IN_USE);
+        QCOMPARE(filesBelow(device_->path()), QStringList{});
+    }
+
+    // No room for the new file beside the old one: said before writing, the
+    // old file kept. Also without a small file system, by making the device
+    // look full.
+    void aDeviceWithoutRoomForBothIsFullBeforeWriting() {
+        TempRegister reg;
+        fill(reg);
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        const QByteArray old = hashOf(onDevice());
+        bool wrote = false;
+        CopyHooks full;
+        full.freeSpace = [](const std::filesystem::path&) { return std::uintmax_t(4096); };
+        full.beforeWriting = [&] { wrote = true; };
+        QCOMPARE(desktopToDevice(reg.path(), {}, true, {}, {}, full), DEVICE_FULL);
+        QVERIFY(!wrote);
+        QCOMPARE(hashOf(onDevice()), old);
+        QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
+    }
+
+    // A real full device: the old file fills half of it, so the new one
+    // fits only once the old one is gone; then a device that fills up while
+    // the copy is written. Both give 112, keep the old file and leave nothing.
+    void aFullDeviceIs112() {
+        SmallDevice small(1024);
+        if (!small.mounted())
+            QSKIP("mounting a small file system needs root; the test above covers the check");
+        qputenv("QUARVEL_DEVICE_ROOT", small.path().toLocal8Bit());
+        TempRegister reg;
+        fill(reg, 1200);
+        reg.exec(QStringLiteral("UPDATE Items SET notes = hex(randomblob(200))"));
+        const qint64 size = QFileInfo(reg.path()).size();
+        QVERIFY2(size > 400 * 1024 && size < 900 * 1024, qPrintable(QString::number(size)));
+        const QString target = small.path() + QStringLiteral("/") + kTarget;
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        const QByteArray old = hashOf(target);
+        reg.exec(QStringLiteral("UPDATE Items SET notes = 'changed'"));
+        QCOMPARE(download(reg.path(), "", true), DEVICE_FULL);
+        QCOMPARE(hashOf(target), old);
+        QCOMPARE(filesBelow(small.path()), QStringList{kTarget});
+
+        QFile::remove(target);
+        CopyHooks fillUp;
+        fillUp.beforeWriting = [&] {
+            writeFile(small.path() + QStringLiteral("/filler"), 1024 * 1024 - size / 2);
+        };
+        QCOMPARE(desktopToDevice(reg.path(), {}, true, {}, {}, fillUp), DEVICE_FULL);
+        QCOMPARE(filesBelow(small.path()), QStringList{"filler"});
+        // A copy of some tables, which SQLite writes.
+        writeFile(small.path() + QStringLiteral("/filler"), 1024 * 1024 - 100 * 1024);
+        QCOMPARE(desktopToDevice(reg.path(), "Items", true, {}, {}, {}), DEVICE_FULL);
+        QCOMPARE(filesBelow(small.path()), QStringList{"filler"});
+    }
+
+    // The device pulled out during the copy: not found, or its folder gone.
+    void aDeviceThatGoesAwayIsNotFound() {
+        TempRegister reg;
+        fill(reg, 100);
+        QTemporaryDir away;
+        CopyHooks pulled;
+        pulled.carryOn = [&] {
+            return QDir().rename(device_->path(), away.filePath(QStringLiteral("gone")));
+        };
+        QCOMPARE(desktopToDevice(reg.path(), {}, true, {}, {}, pulled), DEVICE_NOT_FOUND);
+        // Plugged in again, the device still holds what the copy had written;
+        // the next copy removes it.
+        QVERIFY(QDir().rename(away.filePath(QStringLiteral("gone")), device_->path()));
+        QCOMPARE(filesBelow(device_->path()), QStringList{kTarget + QStringLiteral(".partial")});
+        CopyHooks folderGone;
+        folderGone.carryOn = [&] {
+            return QDir(onDevice(QStringLiteral("My Documents"))).removeRecursively();
+        };
+        QCOMPARE(desktopToDevice(reg.path(), {}, true, {}, {}, folderGone),
+                 DEVICE_FOLDER_UNAVAILABLE);
+        QCOMPARE(desktopToDevice(reg.path(), {}, true, {}, {}), DEVICE_OK);
+        QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
+    }
+
+    // Two downloads to one device file would share its partial file: the
+    // second waits for the first and then gives up.
+    void aSecondCopyToTheSameFileWaits() {
+        TempRegister reg;
+        int second = -1;
+        CopyHooks during;
+        during.beforeWriting = [&] { second = desktopToDevice(reg.path(), {}, true, {}, {}); };
+        QCOMPARE(desktopToDevice(reg.path(), {}, true, {}, {}, during), DEVICE_OK);
+        QCOMPARE(second, DEVICE_IN_USE);
     }
 };
 

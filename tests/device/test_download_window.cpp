@@ -86,10 +86,47 @@ private slots:
     void anErrorNumberKeepsTheWindowOpen() {
         open();
         download(5);
-        QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Error 5 Occurred."));
+        QVERIFY(app->dialogs->lastMessage().startsWith(QStringLiteral("Error 5 Occurred.\n\n")));
         QVERIFY(window->isVisible());
-        download(-2);
+        download(-2);  // no meaning of its own
         QCOMPARE(app->dialogs->lastMessage(), QStringLiteral("Error -2 Occurred."));
+    }
+
+    // Each result says what happened and what to do.
+    void anErrorIsExplained_data() {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("full") << 112 << "The device is full";
+        QTest::newRow("link out") << 161 << "a link to another place";
+        QTest::newRow("gone") << 21 << "went away during the download";
+        QTest::newRow("folder gone") << 3 << "went away during the download";
+        QTest::newRow("in use") << 32 << "in use";
+        QTest::newRow("refused register") << 13 << "a table or column";
+        QTest::newRow("damaged") << 1392 << "damaged";
+    }
+    void anErrorIsExplained() {
+        QFETCH(int, result);
+        QFETCH(QString, words);
+        open();
+        download(result);
+        const QString message = app->dialogs->lastMessage();
+        QVERIFY2(message.startsWith(QStringLiteral("Error %1 Occurred.\n\n").arg(result)) &&
+                     message.contains(words),
+                 qPrintable(message));
+    }
+
+    // The real device service with a link out of the device as My Documents.
+    void aLinkOutOfTheDeviceIsRefusedInWords() {
+        open(QStringLiteral(ADOFILTR_PATH));
+        QTemporaryDir device, outside;
+        QVERIFY(QFile::link(outside.path(), device.filePath(QStringLiteral("My Documents"))));
+        qputenv("QUARVEL_DEVICE_ROOT", device.path().toLocal8Bit());
+        click(window.get(), "Command1");
+        qunsetenv("QUARVEL_DEVICE_ROOT");
+        QVERIFY(app->dialogs->lastMessage().startsWith(QStringLiteral("Error 161 Occurred.")));
+        QVERIFY(
+            QDir(outside.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QVERIFY(window->isVisible());
     }
 
     void aResultBeyondSixteenBitsIsAFailure() {

@@ -48,6 +48,10 @@ std::int32_t copyRegister(const CopyJob& job, const CopyHooks& hooks) {
             return DEVICE_DESKTOP_MISSING;
         case CopyResult::NotADatabase:
             return DEVICE_NOT_A_DATABASE;
+        case CopyResult::Damaged:
+            return DEVICE_DESKTOP_DAMAGED;
+        case CopyResult::InUse:
+            return DEVICE_IN_USE;
         case CopyResult::AccessDenied:
             return DEVICE_ACCESS_DENIED;
         case CopyResult::DiskFull:
@@ -56,6 +60,10 @@ std::int32_t copyRegister(const CopyJob& job, const CopyHooks& hooks) {
             return DEVICE_TARGET_EXISTS;
         case CopyResult::FolderUnavailable:
             return DEVICE_FOLDER_UNAVAILABLE;
+        case CopyResult::OutsideRoot:
+            return DEVICE_PATH_OUTSIDE;
+        case CopyResult::RootGone:
+            return DEVICE_NOT_FOUND;
         case CopyResult::Failed:
             break;
     }
@@ -88,7 +96,8 @@ std::optional<std::filesystem::path> deviceTarget(const QString& root, const QSt
 }
 
 std::int32_t desktopToDevice(const QString& desktopDb, const QString& tableList, bool overwrite,
-                             const QString& devicePath, const QStringList& mounts) {
+                             const QString& devicePath, const QStringList& mounts,
+                             const CopyHooks& hooks) {
     const auto tables = parseTableList(tableList);
     if (!tables)
         return DEVICE_UNKNOWN_TABLE;
@@ -97,7 +106,9 @@ std::int32_t desktopToDevice(const QString& desktopDb, const QString& tableList,
     const DeviceRoot root = chooseDeviceRoot(mounts);
     if (root.code != DEVICE_OK)
         return root.code;
-    return copyRegister({desktopDb, *tables, *deviceTarget(root.path, devicePath), overwrite});
+    return copyRegister({desktopDb, *tables, *deviceTarget(root.path, devicePath), overwrite,
+                         root.path.toStdU16String()},
+                        hooks);
 }
 
 }  // namespace adofiltr

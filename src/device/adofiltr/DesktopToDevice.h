@@ -28,8 +28,10 @@ std::optional<QStringList> parseTableList(const QString& list);
 std::optional<std::filesystem::path> deviceTarget(const QString& root, const QString& devicePath);
 
 // The whole download: checks the arguments, finds the device among mounts
-// and copies the register to it. Returns a QuarvelDeviceCode.
+// and copies the register to it, writing nothing outside the device's root.
+// Returns a QuarvelDeviceCode.
 std::int32_t desktopToDevice(const QString& desktopDb, const QString& tableList, bool overwrite,
-                             const QString& devicePath, const QStringList& mounts);
+                             const QString& devicePath, const QStringList& mounts,
+                             const CopyHooks& hooks = {});
 
 }  // namespace adofiltr

@@ -12,22 +12,32 @@ enum QuarvelDeviceCode {
     DEVICE_OK = 0,
     DEVICE_DESKTOP_MISSING = 2,    /* ERROR_FILE_NOT_FOUND: no desktop database at that path */
     DEVICE_FOLDER_UNAVAILABLE = 3, /* ERROR_PATH_NOT_FOUND: a file stands where a device
-                                      folder has to be */
+                                      folder has to be, or the folder went away during
+                                      the copy */
     DEVICE_ACCESS_DENIED = 5,      /* ERROR_ACCESS_DENIED: the device folder or file cannot
                                       be written */
     DEVICE_NOT_A_DATABASE = 13,    /* ERROR_INVALID_DATA: the desktop file is not an SQLite
-                                      register holding the tables asked for */
-    DEVICE_NOT_FOUND = 21,         /* ERROR_NOT_READY: no device attached */
+                                      register with every table and column of one */
+    DEVICE_NOT_FOUND = 21,         /* ERROR_NOT_READY: no device attached, or it went away
+                                      during the copy */
     DEVICE_FAILED = 31,            /* ERROR_GEN_FAILURE: any other failure */
+    DEVICE_IN_USE = 32,            /* ERROR_SHARING_VIOLATION: the desktop database stays
+                                      locked by another program or holds a cut-off save
+                                      that cannot be rolled back there; or another download
+                                      is writing the same device file */
     DEVICE_TARGET_EXISTS = 80,     /* ERROR_FILE_EXISTS: the device file exists and overwrite
                                       is off */
     DEVICE_UNKNOWN_TABLE = 87,     /* ERROR_INVALID_PARAMETER: the table list names a table
                                       the register does not have */
-    DEVICE_FULL = 112,             /* ERROR_DISK_FULL: no room left on the device */
+    DEVICE_FULL = 112,             /* ERROR_DISK_FULL: no room on the device for the new
+                                      file beside the old one */
     DEVICE_PATH_OUTSIDE = 161,     /* ERROR_BAD_PATHNAME: the device path leaves the device
-                                      (a "..", a drive letter, a UNC path) */
-    DEVICE_MORE_THAN_ONE = 548     /* ERROR_DEVICE_ALREADY_ATTACHED: several devices are
+                                      (a "..", a drive letter, a UNC path, or a folder or
+                                      file on the way that is a link to elsewhere) */
+    DEVICE_MORE_THAN_ONE = 548,    /* ERROR_DEVICE_ALREADY_ATTACHED: several devices are
                                       attached and none was chosen */
+    DEVICE_DESKTOP_DAMAGED = 1392  /* ERROR_FILE_CORRUPT: the desktop database fails
+                                      SQLite's integrity check */
 };
 
 /* The library's one entry, for resolving it by name ("DESKTOPTODEVICE"):
@@ -40,6 +50,9 @@ enum QuarvelDeviceCode {
  *   deviceDbPath   the file on the device, relative to the device root with
  *                  "\" or "/" between folders; NULL or "" means
  *                  "\My Documents\data.cdb"
+ * The device file is built beside the target as "<name>.partial" and
+ * renamed over it once complete, so the target is the old file or the whole
+ * new one; the device file always keeps a rollback journal.
  * Returns DEVICE_OK or one of the codes above. */
 typedef int32_t (*DesktopToDeviceFunction)(const char* desktopDbPath, const char* tableList,
                                            int32_t synchronise, int32_t overwrite,
