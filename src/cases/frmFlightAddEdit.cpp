@@ -168,8 +168,11 @@ void frmFlightAddEdit::List1_Click() {
 
 void frmFlightAddEdit::List1_DblClick() {
     // The item viewer may stand lower in the chain that led here.
-    if (!List1->selectedText() || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+    const auto line = List1->selectedText();
+    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
         return;
+    // The line's own item, whatever a window opened since wrote to ItemToOpen.
+    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
     frmItemView viewer(ctx_, this);
     viewer.exec();
 }

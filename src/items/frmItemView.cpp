@@ -57,13 +57,14 @@ void frmItemView::buildControls() {
 }
 
 void frmItemView::Form_Load() {
+    itemId_ = SharedFields::idOf(ctx_.fields().ItemToOpen);
     ShowItemDetails();
     List1->setFocus();
 }
 
 void frmItemView::ShowItemDetails() {
     List1->clear();
-    const auto rows = ctx_.store().itemsWithId(SharedFields::idOf(ctx_.fields().ItemToOpen));
+    const auto rows = ctx_.store().itemsWithId(itemId_);
     if (!rows)
         return;  // the store has told the user
     for (const ItemRecord& item : *rows)
@@ -71,6 +72,7 @@ void frmItemView::ShowItemDetails() {
 }
 
 void frmItemView::cmdEdit_Click() {
+    ctx_.fields().ItemToOpen = itemId_;
     frmItemAddEdit editor(ctx_, this);
     editor.exec();
     ShowItemDetails();
@@ -81,13 +83,11 @@ void frmItemView::Command3_Click() {
 }
 
 void frmItemView::Command1_Click() {
-    ctx_.printing().PrintLargeLabel(LabelKind::Item, SharedFields::idOf(ctx_.fields().ItemToOpen),
-                                    Picture1->pixmap());
+    ctx_.printing().PrintLargeLabel(LabelKind::Item, itemId_, Picture1->pixmap());
 }
 
 void frmItemView::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(SharedFields::idOf(ctx_.fields().ItemToOpen),
-                                    Picture2->pixmap());
+    ctx_.printing().PrintSmallLabel(itemId_, Picture2->pixmap());
 }
 
 void frmItemView::List1_DblClick() {

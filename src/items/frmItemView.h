@@ -9,8 +9,8 @@ class QPushButton;
 class OptionCheckBox;
 class PictureBox;
 
-// Shows one item read-only (the item named by ItemToOpen) with the way to
-// edit it, print its labels and open the flight case that holds it.
+// Shows one item read-only (the item named by ItemToOpen when it opens) with
+// the way to edit it, print its labels and open the flight case that holds it.
 class frmItemView : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +33,9 @@ private:
     void openCaseViewer();
 
     AppContext& ctx_;
+    // ItemToOpen as this window was opened on; a window opened from here
+    // may change the field (a click in a case viewer's item list).
+    qint64 itemId_ = 0;
 
     QListWidget* List1 = nullptr;
     OptionCheckBox* Check1 = nullptr;

@@ -129,16 +129,17 @@ void frmListAddEdit::List1_Click() {
     const std::optional<QString> line = List1->selectedText();
     if (!line)
         return;
-    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
+    selectedItem_ = TextRules::IdFromListLine(*line);
+    ctx_.fields().ItemToOpen = selectedItem_;
     cmdDel->setEnabled(true);
 }
 
 void frmListAddEdit::List1_DblClick() {
-    if (List1->selectedLine() < 0)
-        return;
+    const std::optional<QString> line = List1->selectedText();
     // Opened from an item viewer lower in the chain, that one shows the item.
-    if (AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
         return;
+    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
     frmItemView viewer(ctx_, this);
     viewer.exec();
 }
@@ -175,7 +176,7 @@ bool frmListAddEdit::addPickedItem() {
 }
 
 void frmListAddEdit::cmdDel_Click() {
-    const qint64 item = SharedFields::idOf(ctx_.fields().ItemToOpen);
+    const qint64 item = selectedItem_;
     const QString question =
         QStringLiteral("Are you sure you wish to remove this item? (ID: %1)").arg(item);
     if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Critical))

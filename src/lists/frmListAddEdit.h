@@ -51,6 +51,9 @@ private:
 
     AppContext& ctx_;
     QString loadedName_;  // the stored name as last shown, to notice a change made elsewhere
+    // The item of the line selected last; Delete removes it, also after the
+    // reload has cleared the selection.
+    qint64 selectedItem_ = 0;
 
     QLabel* Label1 = nullptr;
     QLineEdit* txtName = nullptr;

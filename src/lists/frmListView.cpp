@@ -48,13 +48,14 @@ void frmListView::buildControls() {
 }
 
 void frmListView::Form_Load() {
+    listId_ = SharedFields::idOf(ctx_.fields().ListToOpen);
     RefreshView();
     lstItems->setFocus();
 }
 
 void frmListView::RefreshView() {
     lstItems->setRows({});
-    const qint64 id = SharedFields::idOf(ctx_.fields().ListToOpen);
+    const qint64 id = listId_;
     // On a failed read the store has told the user; what could be read is shown.
     if (const auto rows = ctx_.store().listsWithId(id))
         txtName->setText(rows->isEmpty() ? QString() : rows->first().name);
@@ -68,16 +69,17 @@ void frmListView::lstItems_Click() {
 }
 
 void frmListView::lstItems_DblClick() {
-    if (lstItems->selectedLine() < 0)
-        return;
+    const std::optional<QString> line = lstItems->selectedText();
     // Opened from an item viewer lower in the chain, that one shows the item.
-    if (AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
         return;
+    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
     frmItemView viewer(ctx_, this);
     viewer.exec();
 }
 
 void frmListView::cmdEdit_Click() {
+    ctx_.fields().ListToOpen = listId_;
     frmListAddEdit editor(ctx_, this);
     editor.exec();
     RefreshView();

@@ -31,6 +31,7 @@ private:
     void buildControls();
 
     AppContext& ctx_;
+    qint64 listId_ = 0;  // ListToOpen as this window was opened on
 
     QLabel* Label1 = nullptr;
     QLineEdit* txtName = nullptr;

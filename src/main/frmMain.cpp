@@ -240,6 +240,7 @@ void frmMain::RefreshTree() {
     std::optional<TreeData> tree = ctx_->store().readTree();
     // On a failed read the tree still shows its three roots.
     model_->setData(tree ? std::move(*tree) : TreeData{});
+    shownItem_ = 0;
     fields().ItemToOpen = 0;
     fields().CaseToOpen = 0;
     fields().ListToOpen = 0;
@@ -257,9 +258,11 @@ void frmMain::TreeView1_Click() {
     const std::optional<std::int64_t> itemId = model_->itemIdOf(selected);
     List1->clear();
     if (!itemId) {
+        shownItem_ = 0;
         setItemCommandsEnabled(false);
         return;
     }
+    shownItem_ = *itemId;
     fields().ItemToOpen = QString::number(*itemId);
     setItemCommandsEnabled(true);
     showItemDetails(*itemId);
@@ -388,18 +391,19 @@ void frmMain::addList() {
 }
 
 void frmMain::editItem() {
+    fields().ItemToOpen = QString::number(shownItem_);
     frmItemAddEdit editor(*ctx_, this);
     editor.exec();
     RefreshTree();
 }
 
 void frmMain::deleteItem() {
-    const QString question = QStringLiteral("Are you sure you wish to delete this item? (ID: %1)")
-                                 .arg(fields().ItemToOpen.toString());
+    const QString question =
+        QStringLiteral("Are you sure you wish to delete this item? (ID: %1)").arg(shownItem_);
     if (!ctx_->dialogs().askYesNo(this, question, Dialogs::Icon::Critical))
         return;
     // A failed delete changed nothing (the store has told the user).
-    if (ctx_->store().deleteItem(SharedFields::idOf(fields().ItemToOpen)))
+    if (ctx_->store().deleteItem(shownItem_))
         RefreshTree();
 }
 

@@ -78,6 +78,9 @@ private:
 
     std::unique_ptr<AppContext> ctx_;
     bool loaded_ = false;
+    // The item the detail lines show (0: none). Edit and Delete act on it,
+    // whatever a window opened from here has since written to ItemToOpen.
+    qint64 shownItem_ = 0;
 
     QToolBar* Toolbar1 = nullptr;
     QHash<QString, QAction*> toolbarActions_;  // by key

@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QListView>
 #include <QTest>
 
 #include "ModalDriver.h"
@@ -33,7 +34,8 @@ private slots:
         ctx = &ts->ctx();
         ts->reg.exec(
             QStringLiteral("INSERT INTO Items (id, \"desc\", category, caseID, serial) VALUES"
-                           " (45, 'Lamp', 'Lighting', 12, 'S-1'), (3, 'Cable', 'Power', 0, NULL);"
+                           " (45, 'Lamp', 'Lighting', 12, 'S-1'), (3, 'Cable', 'Power', 0, NULL),"
+                           " (46, 'Spot', 'Lighting', 12, NULL);"
                            "INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack')"));
     }
     void cleanup() {
@@ -139,6 +141,32 @@ private slots:
         const QString large = ts->printers->jobs[1].pdfFile;
         QCOMPARE(PdfCheck::decodePage(large, 300), QStringList({"45"}));
         QVERIFY(PdfCheck::lines(large).join(' ').contains(QStringLiteral("Lamp")));
+    }
+
+    // The case viewer opened from the case line writes the item clicked
+    // there to ItemToOpen; Edit and the labels still act on the item shown.
+    void editAndLabelsActOnTheShownItemAfterACaseViewer() {
+        ts->printers->names = {QStringLiteral("Small labels")};
+        ts->printers->defaultName = QStringLiteral("Small labels");
+        openViewer(45);
+        ModalDriver::whenShown(QStringLiteral("frmFlightView"), [](QWidget* caseViewer) {
+            clickLine(child<QListView>(caseViewer, "List1"), 1);  // "46 - Spot"
+            click(caseViewer, "Command3");
+        });
+        doubleClickLine(list, 13);  // "Flight Case: F12"
+        QCOMPARE(SharedFields::idOf(ctx->fields().ItemToOpen), 46);
+
+        QString edited;
+        ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [&](QWidget* editor) {
+            edited = child<QLabel>(editor, "Label1")->text();
+            click(editor, "Command3");
+        });
+        click(viewer.get(), "cmdEdit");
+        QCOMPARE(edited, QStringLiteral("Equipment ID: 45"));
+        QCOMPARE(lines(list).value(0), QStringLiteral("Equipment ID Number: 45"));
+        click(viewer.get(), "Command4");
+        QCOMPARE(ts->printers->jobs.size(), 1);
+        QCOMPARE(PdfCheck::decodePage(ts->printers->jobs[0].pdfFile, 300), QStringList({"45"}));
     }
 
     void escapeCloses() {

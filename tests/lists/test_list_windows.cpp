@@ -1,6 +1,7 @@
 // The list editor and the list viewer, driven headless against a real register.
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -145,6 +146,31 @@ private slots:
         QCOMPARE(listData(), QStringLiteral("3:17 5:1234"));
         QTRY_COMPARE(lines(editorLines()), QStringList{"17 - Cable drum 25m"});
         QVERIFY(child<QPushButton>(editor.get(), "cmdDel")->isEnabled());
+    }
+
+    // The selected line's item is removed, although the case viewer reached
+    // from it has written another item to ItemToOpen.
+    void deleteRemovesTheSelectedLineAfterACaseViewer() {
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Cases (id, FName) VALUES (9, 'Rack');"
+                           "UPDATE Items SET caseID = 9 WHERE id IN (17, 20)"));
+        editor = open<frmListAddEdit>(3);
+        ModalDriver::whenShown(QStringLiteral("frmItemView"), [](QWidget* itemViewer) {
+            ModalDriver::whenShown(QStringLiteral("frmFlightView"), [](QWidget* caseViewer) {
+                clickLine(child<QListView>(caseViewer, "List1"), 1);  // "20 - Dimmer"
+                click(caseViewer, "Command3");
+            });
+            doubleClickLine(child<QListWidget>(itemViewer, "List1"), 13);  // "Flight Case: F9"
+            click(itemViewer, "Command3");
+        });
+        doubleClickLine(editorLines(), 0);  // "17 - Cable drum 25m"
+        QCOMPARE(SharedFields::idOf(ts->fields().ItemToOpen), 20);
+
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        click(editor.get(), "cmdDel");
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("Are you sure you wish to remove this item? (ID: 17)"));
+        QCOMPARE(listData(), QStringLiteral("5:1234"));
     }
 
     // The viewer shows what is stored after each Edit: Close keeps the added

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -172,6 +173,39 @@ private slots:
         QCOMPARE(ts->dialogs->lastMessage(),
                  QStringLiteral("Are you sure you wish to delete this item? (ID: 0)"));
         QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(1));
+    }
+
+    // A click in a case viewer opened from the detail lines writes another
+    // item to ItemToOpen; Edit and Delete still act on the item shown.
+    void editAndDeleteActOnTheShownItemAfterACaseViewer() {
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\", caseID) VALUES (46, 'Spot', 12)"));
+        openMain();
+        const auto clickSpotInCaseViewer = [this] {
+            selectNode(QStringLiteral("I45"));
+            ModalDriver::whenShown(QStringLiteral("frmFlightView"), [](QWidget* viewer) {
+                clickLine(child<QListView>(viewer, "List1"), 1);  // "46 - Spot"
+                click(viewer, "Command3");
+            });
+            doubleClickLine(child<QListWidget>(w.get(), "List1"), 14);  // "Flight Case: F12"
+            QCOMPARE(SharedFields::idOf(w->fields().ItemToOpen), 46);
+        };
+        clickSpotInCaseViewer();
+        QString edited;
+        ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [&](QWidget* editor) {
+            edited = child<QLabel>(editor, "Label1")->text();
+            click(editor, "Command3");
+        });
+        press("Edit");
+        QCOMPARE(edited, QStringLiteral("Equipment ID: 45"));
+
+        clickSpotInCaseViewer();
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        press("Delete");
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("Are you sure you wish to delete this item? (ID: 45)"));
+        QCOMPARE(ts->reg.scalar(QStringLiteral("SELECT group_concat(id) FROM Items")).toString(),
+                 QStringLiteral("12,46"));
     }
 
     void quickOpenOfAnItemShowsTheViewer() {
