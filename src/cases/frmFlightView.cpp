@@ -1,10 +1,10 @@
 #include "cases/frmFlightView.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "cases/frmFlightAddEdit.h"
+#include "common/DetailList.h"
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
@@ -26,9 +26,8 @@ frmFlightView::frmFlightView(AppContext& ctx, QWidget* parent) : QDialog(parent)
 }
 
 void frmFlightView::buildControls() {
-    List2 = new QListWidget(this);
+    List2 = new DetailList(QStringLiteral("Flight case details"), this);
     List2->setObjectName(QStringLiteral("List2"));
-    List2->setAccessibleName(QStringLiteral("Flight case details"));
     place(List2, 120, 120, 7935, 1485);
 
     auto* Label4 = new QLabel(QStringLiteral("Items in Case"), this);

@@ -4,8 +4,8 @@
 
 #include "common/AppContext.h"
 
-class QListWidget;
 class QPushButton;
+class DetailList;
 class OptionCheckBox;
 class PictureBox;
 class RecordList;
@@ -39,7 +39,7 @@ private:
     // may change the field (the item viewer's case line).
     qint64 caseId_ = 0;
 
-    QListWidget* List2 = nullptr;
+    DetailList* List2 = nullptr;
     RecordList* List1 = nullptr;
     OptionCheckBox* Check1 = nullptr;
     OptionCheckBox* Check3 = nullptr;

@@ -1,9 +1,10 @@
 #include "common/RecordList.h"
 
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <algorithm>
 #include <charconv>
+
+#include "common/ListKeys.h"
 
 namespace {
 
@@ -233,16 +234,7 @@ RecordList::RecordList(Lines lines, const QString& accessibleName, QWidget* pare
     connect(this, &QListView::doubleClicked, this, &RecordList::lineDoubleClicked);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RecordList::lineClicked);
-}
-
-void RecordList::keyPressEvent(QKeyEvent* event) {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && selectedLine() >= 0) {
-        event->accept();
-        emit lineDoubleClicked();
-        return;
-    }
-    QListView::keyPressEvent(event);
+    ListKeys::install(this, [this] { emit lineDoubleClicked(); });
 }
 
 void RecordList::setRows(IdTextRows rows) {

@@ -62,8 +62,9 @@ private:
 
 // A single-selection list of such lines. `lineClicked` comes on every click
 // and on every change of the selected line, by mouse or by key;
-// `lineDoubleClicked` on a double-click on a line and on Enter while a line
-// is selected. Only a selected line counts as the user's choice.
+// `lineDoubleClicked` on a double-click on a line and on Enter on the line
+// that has the focus, which Enter selects first (see ListKeys). Only a
+// selected line counts as the user's choice.
 class RecordList : public QListView {
     Q_OBJECT
 public:
@@ -100,9 +101,6 @@ public:
 signals:
     void lineClicked();
     void lineDoubleClicked();
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     RecordListModel* model_;

@@ -1,11 +1,10 @@
 #include "items/frmItemAddEdit.h"
 
-#include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "cases/frmFlightPicker.h"
+#include "common/DetailList.h"
 #include "common/Dialogs.h"
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
@@ -45,11 +44,9 @@ void frmItemAddEdit::buildControls() {
     Label1->setObjectName(QStringLiteral("Label1"));
     place(Label1, 120, 120, 8295, 375);
 
-    List1 = new QListWidget(this);
+    List1 = new DetailList(QStringLiteral("Item details"), this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("Item details"));
-    List1->installEventFilter(this);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &frmItemAddEdit::List1_DblClick);
+    connect(List1, &DetailList::lineDoubleClicked, this, &frmItemAddEdit::List1_DblClick);
     place(List1, 120, 600, 8295, 8040);
 
     const LabelControls labels =
@@ -116,17 +113,6 @@ bool frmItemAddEdit::loadNewItem() {
     blank[ItemColumn::CaseId] = QStringLiteral("0");
     List1->addItems(DetailLines::lines(fields(), blank));
     return true;
-}
-
-bool frmItemAddEdit::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == List1 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            List1_DblClick();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void frmItemAddEdit::List1_DblClick() {

@@ -6,8 +6,8 @@
 #include "data/Records.h"
 
 class QLabel;
-class QListWidget;
 class QPushButton;
+class DetailList;
 class OptionCheckBox;
 class PictureBox;
 
@@ -30,9 +30,6 @@ public slots:
     void Command2_Click();  // "Save"
     void Command3_Click();  // "Close"
     void Command4_Click();  // "Small"
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -57,7 +54,7 @@ private:
     ItemRecord loaded_;       // the stored item as loaded, to save only what changed
 
     QLabel* Label1 = nullptr;
-    QListWidget* List1 = nullptr;
+    DetailList* List1 = nullptr;
     OptionCheckBox* Check1 = nullptr;
     OptionCheckBox* Check3 = nullptr;
     PictureBox* Picture1 = nullptr;

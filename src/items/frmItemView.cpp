@@ -1,9 +1,9 @@
 #include "items/frmItemView.h"
 
-#include <QListWidget>
 #include <QPushButton>
 
 #include "cases/frmFlightView.h"
+#include "common/DetailList.h"
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
@@ -23,10 +23,9 @@ frmItemView::frmItemView(AppContext& ctx, QWidget* parent) : QDialog(parent), ct
 }
 
 void frmItemView::buildControls() {
-    List1 = new QListWidget(this);
+    List1 = new DetailList(QStringLiteral("Item details"), this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("Item details"));
-    connect(List1, &QListWidget::itemDoubleClicked, this, &frmItemView::List1_DblClick);
+    connect(List1, &DetailList::lineDoubleClicked, this, &frmItemView::List1_DblClick);
     place(List1, 120, 120, 8295, 6900);
 
     const LabelControls labels =

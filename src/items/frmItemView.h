@@ -4,8 +4,8 @@
 
 #include "common/AppContext.h"
 
-class QListWidget;
 class QPushButton;
+class DetailList;
 class OptionCheckBox;
 class PictureBox;
 
@@ -37,7 +37,7 @@ private:
     // may change the field (a click in a case viewer's item list).
     qint64 itemId_ = 0;
 
-    QListWidget* List1 = nullptr;
+    DetailList* List1 = nullptr;
     OptionCheckBox* Check1 = nullptr;
     OptionCheckBox* Check3 = nullptr;
     PictureBox* Picture1 = nullptr;

@@ -17,6 +17,7 @@
 #include "about/frmAbout.h"
 #include "cases/frmFlightAddEdit.h"
 #include "cases/frmFlightView.h"
+#include "common/DetailList.h"
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -154,13 +155,12 @@ void frmMain::buildControls() {
             });
     place(TreeView1, 120, 1800, 4215, 7215);
 
-    List1 = new QListWidget(area);
+    // Enter on a line is its double-click, not the quick open.
+    List1 = new DetailList(QStringLiteral("Detail lines"), area);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("Detail lines"));
     List1->viewport()->installEventFilter(this);
-    connect(List1, &QListWidget::itemClicked, this, &frmMain::List1_Click);
-    connect(List1, &QListWidget::currentRowChanged, this, &frmMain::List1_Click);
-    connect(List1, &QListWidget::itemDoubleClicked, this, &frmMain::List1_DblClick);
+    connect(List1, &DetailList::lineClicked, this, &frmMain::List1_Click);
+    connect(List1, &DetailList::lineDoubleClicked, this, &frmMain::List1_DblClick);
     place(List1, 4440, 1800, 7695, 7260);
     // The context menu's keys open it at the current line.
     for (const QKeySequence& key :

@@ -10,11 +10,11 @@
 class QAction;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPushButton;
 class QToolBar;
 class QTreeView;
+class DetailList;
 class PictureBox;
 class TreeModel;
 
@@ -88,7 +88,7 @@ private:
     PictureBox* Image1 = nullptr;
     QTreeView* TreeView1 = nullptr;
     TreeModel* model_ = nullptr;
-    QListWidget* List1 = nullptr;
+    DetailList* List1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QPushButton* Command2 = nullptr;
     QMenu* Item = nullptr;

@@ -214,6 +214,23 @@ private slots:
         QCOMPARE(child<RecordList>(viewer.get(), "List1")->count(), 0);
     }
 
+    // Enter on the line that has the focus opens its item, selected or not.
+    void enterOnTheFocusedLineOpensItsItem() {
+        auto viewer = open<frmFlightView>(12);
+        auto* items = child<RecordList>(viewer.get(), "List1");
+        items->setFocus();
+        items->selectionModel()->setCurrentIndex(items->model()->index(1, 0),
+                                                 QItemSelectionModel::NoUpdate);
+        QString shown;
+        ModalDriver::whenShown(QStringLiteral("frmItemView"), [&](QWidget* itemViewer) {
+            shown = lines(child<QListWidget>(itemViewer, "List1")).value(0);
+            click(itemViewer, "Command3");
+        });
+        QTest::keyClick(items, Qt::Key_Return);
+        QCOMPARE(shown, QStringLiteral("Equipment ID Number: 46"));
+        QCOMPARE(items->selectedLine(), 1);
+    }
+
     void labelsPrintTheCase() {
         ts->printers->names = {QStringLiteral("Labels")};
         ts->printers->defaultName = QStringLiteral("Labels");

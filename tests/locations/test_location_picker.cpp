@@ -150,6 +150,19 @@ private slots:
         QVERIFY(!f.picker->cmdDel->isEnabled());
     }
 
+    // The first Down in a list without a choice chooses the first entry, also
+    // in a list of one, where the focus alone stood on it already.
+    void theFirstArrowChoosesTheFirstEntry() {
+        Fixture f;
+        f.ts.reg.exec(QStringLiteral("DELETE FROM Locations WHERE \"desc\" <> 'Bay 1'"));
+        f.open();
+        f.picker->cmdAdd->setFocus();
+        QTest::keyClick(f.picker->cmdAdd, Qt::Key_Backtab);
+        QTest::keyClick(f.picker->List1, Qt::Key_Down);
+        QVERIFY(f.picker->cmdDel->isEnabled());
+        QCOMPARE(f.save(), QStringLiteral("Bay 1"));
+    }
+
     void closingAlwaysReturnsBlank_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("Close button") << "button";

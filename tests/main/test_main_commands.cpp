@@ -208,6 +208,25 @@ private slots:
                  QStringLiteral("12,46"));
     }
 
+    // Enter on the detail list's case line opens the case, not the quick open.
+    void enterOnTheCaseLineOpensTheCase() {
+        openMain();
+        selectNode(QStringLiteral("I45"));
+        auto* details = child<QListWidget>(w.get(), "List1");
+        details->setFocus();
+        details->setCurrentRow(14);  // "Flight Case: F12"
+        box->setText(QStringLiteral("12"));
+        QApplication::setActiveWindow(w.get());
+        bool shown = false;
+        ModalDriver::whenShown(QStringLiteral("frmFlightView"), [&](QWidget* viewer) {
+            shown = true;
+            click(viewer, "Command3");
+        });
+        QTest::keyClick(details, Qt::Key_Return);
+        QVERIFY(shown);
+        QCOMPARE(box->text(), QStringLiteral("12"));
+    }
+
     void quickOpenOfAnItemShowsTheViewer() {
         openMain();
         bool shown = false;
