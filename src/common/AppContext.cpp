@@ -7,6 +7,7 @@
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
+#include "data/RegisterFolder.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "device/DeviceService.h"
@@ -16,7 +17,7 @@
 Services Services::forProgram() {
     Services s;
     const QDir folder(QCoreApplication::applicationDirPath());
-    s.databasePath = folder.filePath(QStringLiteral("data.mdb"));
+    s.databasePath = RegisterFolder::registerIn(folder.path());
     s.deviceLibrary = folder.filePath(QStringLiteral("adofiltr"));
     s.dialogs = std::make_shared<QtDialogs>();
     s.clock = std::make_shared<Clock>();

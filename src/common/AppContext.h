@@ -23,8 +23,8 @@ struct Services {
     std::shared_ptr<Clock> clock;
     std::shared_ptr<PrinterCatalog> printers;
 
-    // data.mdb and the device library in the program's folder, Qt's
-    // dialogs, the system clock and printers.
+    // data.mdb (or where a link of that name leads) and the device library
+    // in the program's folder, Qt's dialogs, the system clock and printers.
     static Services forProgram();
 };
 

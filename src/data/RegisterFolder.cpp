@@ -21,7 +21,38 @@ bool canCreateFileIn(const QString& folder) {
     return probe.open();
 }
 
+// A name counts as taken even by a link that leads nowhere.
+bool isTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 }  // namespace
+
+QString registerIn(const QString& programFolder) {
+    const QString path = QDir(programFolder).filePath(QStringLiteral("data.mdb"));
+    return QFileInfo(path).isSymLink() ? realFile(path) : path;
+}
+
+QString realFile(const QString& path) {
+    const QFileInfo info(path);
+    const QString real = info.canonicalFilePath();
+    if (!real.isEmpty())
+        return real;
+    // A link to a file not made yet (the package's link before its register
+    // exists) still names where the file belongs.
+    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+}
+
+QString backupPath(const QString& registerPath, const QDateTime& when) {
+    const QDir backups(QFileInfo(realFile(registerPath)).dir().filePath(QStringLiteral("backups")));
+    const QString stem =
+        QStringLiteral("data-") + when.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = backups.filePath(stem + QStringLiteral(".mdb"));
+    for (int n = 2; isTaken(path); ++n)
+        path = backups.filePath(QStringLiteral("%1-%2.mdb").arg(stem).arg(n));
+    return path;
+}
 
 QString writeProblem(const QString& folder) {
     if (!canCreateFileIn(folder))

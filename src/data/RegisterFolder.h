@@ -1,10 +1,29 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
-// The register data.mdb lives in the program's folder, and SQLite writes its
-// journal beside it, so saving needs that folder and the file writable.
+// The register data.mdb lives in the program's folder, or where a link of
+// that name in the program's folder leads (the Debian package links it to
+// /var/lib/quarvel, the folder the group "quarvel" shares). SQLite writes its
+// journal beside the real file, so saving needs that folder and the file
+// writable.
 namespace RegisterFolder {
+
+// The register the program in `programFolder` works on: data.mdb there, or,
+// when that is a link, the file it leads to (even one not made yet), so that
+// the journal, the backups and every message are about the real file.
+QString registerIn(const QString& programFolder);
+
+// The file `path` names with every link followed; `path` made absolute when
+// it is no link.
+QString realFile(const QString& path);
+
+// Where a backup of the register taken at `when` goes: in the folder
+// "backups" beside the real register file (links followed), named
+// data-YYYYMMDD-HHMMSS.mdb after `when` in local time, with -2, -3 and so
+// on added when that name is taken. Makes nothing.
+QString backupPath(const QString& registerPath, const QDateTime& when);
 
 // Empty when this user can save in the folder; otherwise the message that
 // tells the user what cannot be written and how to fix it.

@@ -1,15 +1,68 @@
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include "data/RegisterFolder.h"
 
-// The start-up check that the register can be saved where it lives.
+// Where the register is, where its backups go, and the start-up check that
+// it can be saved there.
 class TestRegisterFolder : public QObject {
     Q_OBJECT
 private slots:
+    void registerIsInTheProgramFolderOrWhereItsLinkLeads() {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        root.mkpath(QStringLiteral("program"));
+        root.mkpath(QStringLiteral("shared"));
+        const QString program = root.filePath(QStringLiteral("program"));
+        const QString inProgram = root.filePath(QStringLiteral("program/data.mdb"));
+        const QString shared = root.filePath(QStringLiteral("shared/data.mdb"));
+        // No register yet, and a plain file: the program folder's data.mdb as it is.
+        QCOMPARE(RegisterFolder::registerIn(program), inProgram);
+        touch(inProgram);
+        QCOMPARE(RegisterFolder::registerIn(program), inProgram);
+
+        // A link, even before the file it leads to is made.
+        QVERIFY(QFile::remove(inProgram));
+        QVERIFY(QFile::link(shared, inProgram));
+        QCOMPARE(RegisterFolder::registerIn(program), shared);
+        touch(shared);
+        QCOMPARE(RegisterFolder::registerIn(program), shared);
+    }
+
+    void backupPathNamesByLocalTimeBesideTheRealFile() {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        root.mkpath(QStringLiteral("program"));
+        root.mkpath(QStringLiteral("shared"));
+        const QString shared = root.filePath(QStringLiteral("shared/data.mdb"));
+        const QString link = root.filePath(QStringLiteral("program/data.mdb"));
+        touch(shared);
+        QVERIFY(QFile::link(shared, link));
+        const QDateTime when(QDate(2026, 3, 7), QTime(8, 5, 9));
+        const QString backups = QFileInfo(shared).canonicalPath() + QStringLiteral("/backups/");
+        const QString first = backups + QStringLiteral("data-20260307-080509.mdb");
+        QCOMPARE(RegisterFolder::backupPath(link, when), first);
+        // The same moment given in another zone is still named in local time.
+        const int offset = when.offsetFromUtc() == -5 * 3600 ? 7 * 3600 : -5 * 3600;
+        QCOMPARE(RegisterFolder::backupPath(shared, when.toTimeZone(QTimeZone(offset))), first);
+        QVERIFY(!QFileInfo::exists(backups));  // makes nothing
+
+        // A name taken (by a file or a link to nothing) is not used again.
+        QVERIFY(root.mkpath(backups));
+        touch(first);
+        QCOMPARE(RegisterFolder::backupPath(link, when), backups + "data-20260307-080509-2.mdb");
+        QVERIFY(QFile::link(root.filePath(QStringLiteral("gone")),
+                            backups + "data-20260307-080509-2.mdb"));
+        QCOMPARE(RegisterFolder::backupPath(link, when), backups + "data-20260307-080509-3.mdb");
+        QCOMPARE(RegisterFolder::backupPath(link, when.addSecs(1)),
+                 backups + "data-20260307-080510.mdb");
+    }
+
     void writableFolderAndRegisterPass() {
         QTemporaryDir dir;
         QVERIFY(RegisterFolder::writeProblem(dir.path()).isEmpty());
@@ -44,6 +97,11 @@ private slots:
     }
 
 private:
+    static void touch(const QString& path) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
     // A folder no one may create files in: a read-only one, or for root, who
     // writes everywhere else, the kernel's process folder.
     static QString readOnlyFolder(const QTemporaryDir& dir) {
