@@ -16,9 +16,23 @@
 
 namespace {
 
-bool askedForVersion(int argc, char** argv) {
+const char* const kHelp =
+    "Usage: quarvel [--help | --version]\n"
+    "Quarvel keeps the equipment register of a company that stores, safety-tests,\n"
+    "packs and ships equipment: items with their test record, flight cases,\n"
+    "warehouse locations and picking lists. It prints barcode labels and picking\n"
+    "lists, and copies the register to a handheld device.\n"
+    "\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "The register is data.mdb in the program's folder, or the file a link of that\n"
+    "name leads to (installed from the Debian package: /var/lib/quarvel/data.mdb).\n"
+    "Each user's printers and label options are in the settings under \"Quarvel\".\n";
+
+bool asked(int argc, char** argv, const char* option) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0)
+        if (std::strcmp(argv[i], option) == 0)
             return true;
     }
     return false;
@@ -36,7 +50,11 @@ void tellWhenRegisterCannotBeSaved(AppContext& ctx) {
 
 int main(int argc, char** argv) {
     // Answered without a display: no window is made.
-    if (askedForVersion(argc, argv)) {
+    if (asked(argc, argv, "--help")) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (asked(argc, argv, "--version")) {
         std::printf("Quarvel %s\n", qPrintable(Version::number()));
         return 0;
     }
