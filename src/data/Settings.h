@@ -10,6 +10,9 @@ inline const QString LPrinter = QStringLiteral("LPrinter");  // picking-list pri
 inline const QString DescOnLarge = QStringLiteral("DescOnLarge");
 inline const QString ItemNumOnLarge = QStringLiteral("ItemNumOnLarge");
 inline const QString CaseNumOnLarge = QStringLiteral("CaseNumOnLarge");
+// "Yes" once the printer chooser, opened at start, has said that no printer
+// is installed: the start does not ask again until one is.
+inline const QString NoPrinterShown = QStringLiteral("NoPrinterShown");
 }  // namespace SettingsKeys
 
 // What the readers of a printer key take for a printer never stored. Each

@@ -8,6 +8,7 @@
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
 #include "data/Version.h"
+#include "printing/PrintService.h"
 #include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
 
@@ -78,9 +79,13 @@ void frmSplash::showEvent(QShowEvent* event) {
 
 void frmSplash::Form_Load() {
     lblVersion->setText(Version::line());
-    if (anyPrinterNotChosen()) {
+    if (anyPrinterNotChosen() && !toldNoPrinterIsInstalled()) {
         frmPrinter chooser(ctx_, this);
         chooser.exec();
+        // Told once; without a printer there is nothing to choose at the
+        // next start either, and printing says what to do.
+        if (chooser.noPrinterInstalled())
+            ctx_.settings().writeOn(SettingsKeys::NoPrinterShown, true);
     }
     // The five seconds start only now, after the chooser has closed.
     loaded_ = true;
@@ -94,6 +99,16 @@ bool frmSplash::anyPrinterNotChosen() const {
             return true;
     }
     return false;
+}
+
+bool frmSplash::toldNoPrinterIsInstalled() const {
+    if (!ctx_.settings().isOn(SettingsKeys::NoPrinterShown))
+        return false;
+    for (const QString& name : ctx_.printing().installedPrinters()) {
+        if (!name.isEmpty())
+            return false;
+    }
+    return true;
 }
 
 void frmSplash::mouseReleaseEvent(QMouseEvent* event) {

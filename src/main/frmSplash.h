@@ -9,8 +9,9 @@ class QTimer;
 class PictureBox;
 
 // The window the program starts in: the artwork and the version. It makes
-// sure the three printers have been chosen once, then after five seconds, or
-// at a click, shows the main window and closes itself.
+// sure the three printers have been chosen once (where none is installed, it
+// says so once), then after five seconds, or at a click, shows the main
+// window and closes itself.
 class frmSplash : public QDialog {
     Q_OBJECT
 public:
@@ -40,6 +41,7 @@ protected:
 private:
     void buildControls();
     bool anyPrinterNotChosen() const;
+    bool toldNoPrinterIsInstalled() const;
     void handOver();
 
     AppContext& ctx_;

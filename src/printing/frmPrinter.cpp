@@ -14,6 +14,10 @@ namespace {
 const QString& kNothingStored = PrinterNotStored::forChooser;
 constexpr int kLeft = 240;
 constexpr int kWidth = 5520;
+constexpr int kNoteTop = 600;
+constexpr int kNoteHeight = 1080;
+const QString kNoPrinter = QStringLiteral(
+    "No printer is installed. Add one in the system's printer settings, then choose it here.");
 }  // namespace
 
 frmPrinter::frmPrinter(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
@@ -41,6 +45,12 @@ void frmPrinter::buildControls() {
     Command1->setAutoDefault(false);
     connect(Command1, &QPushButton::clicked, this, &frmPrinter::Command1_Click);
     place(Command1, kLeft, 3180, kWidth, 495);
+
+    lblNoPrinter = new QLabel(kNoPrinter, this);
+    lblNoPrinter->setObjectName(QStringLiteral("lblNoPrinter"));
+    lblNoPrinter->setWordWrap(true);
+    place(lblNoPrinter, kLeft, kNoteTop, kWidth, kNoteHeight - 120);
+    lblNoPrinter->hide();
 
     setTabOrder(Combo1, Combo2);
     setTabOrder(Combo2, Combo3);
@@ -78,9 +88,13 @@ void frmPrinter::Form_Load() {
         if (b.stored != kNothingStored && !b.stored.isEmpty())
             b.box->addItem(b.stored);
     }
+    noPrinterInstalled_ = true;
     for (const QString& name : ctx_.printing().installedPrinters()) {
+        if (name.isEmpty())
+            continue;
+        noPrinterInstalled_ = false;
         for (const Box& b : boxes) {
-            if (!name.isEmpty() && name != b.stored)
+            if (name != b.stored)
                 b.box->addItem(name);
         }
     }
@@ -88,6 +102,23 @@ void frmPrinter::Form_Load() {
         if (b.box->count() > 0)
             b.box->setCurrentIndex(0);
     }
+    if (noPrinterInstalled_)
+        showNoPrinterNote();
+}
+
+void frmPrinter::showNoPrinterNote() {
+    // The note stands under the instruction, before the boxes it explains;
+    // the window grows to make room for it.
+    if (!lblNoPrinter->isHidden())
+        return;
+    const int room = WindowStyle::pixels(kNoteHeight);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label3, Combo1, Label2, Combo2, Label4, Combo3, Command1})
+        w->move(w->x(), w->y() + room);
+    setFixedSize(width(), height() + room);
+    lblNoPrinter->show();
+    // Screen readers say it as the window opens.
+    setAccessibleDescription(kNoPrinter);
 }
 
 void frmPrinter::Command1_Click() {

@@ -24,6 +24,11 @@ public:
     QLabel* Label4 = nullptr;
     QComboBox* Combo3 = nullptr;
     QPushButton* Command1 = nullptr;
+    // Shown, at the top, only when no printer is installed.
+    QLabel* lblNoPrinter = nullptr;
+
+    // True when the system listed no printer at all when the window opened.
+    bool noPrinterInstalled() const { return noPrinterInstalled_; }
 
 public slots:
     void Form_Load();
@@ -34,6 +39,8 @@ private:
     QComboBox* addPrinterBox(QLabel*& caption, const QString& labelName, const QString& text,
                              const QString& boxName, int top);
     void storeChoice(QComboBox* box, const QString& key);
+    void showNoPrinterNote();
 
     AppContext& ctx_;
+    bool noPrinterInstalled_ = false;
 };

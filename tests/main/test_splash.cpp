@@ -115,6 +115,31 @@ private slots:
         QCOMPARE(s.splash->Timer1->interval(), 5000);
     }
 
+    void noPrinterInstalledIsToldOnceNotAtEveryStart() {
+        Start s;
+        s.ts.printers->names.clear();
+        ModalDriver::whenShown(QStringLiteral("frmPrinter"), [](QWidget* w) {
+            auto* chooser = static_cast<frmPrinter*>(w);
+            QVERIFY(chooser->lblNoPrinter->isVisible());
+            QTest::mouseClick(chooser->Command1, Qt::LeftButton);
+        });
+        QVERIFY(s.showSplash());
+        QVERIFY(!QApplication::activeModalWidget());
+
+        // Still none installed: the next starts go straight to the timer.
+        for (int start = 0; start < 2; ++start) {
+            s.splash.reset();
+            QVERIFY(!ModalDriver::shownDuring(QStringLiteral("frmPrinter"),
+                                              [&] { QVERIFY(s.showSplash()); }));
+        }
+
+        // Once a printer is installed, the start asks for the printers again.
+        s.ts.printers->names = {QStringLiteral("Zebra")};
+        s.splash.reset();
+        QVERIFY(ModalDriver::shownDuring(QStringLiteral("frmPrinter"),
+                                         [&] { QVERIFY(s.showSplash()); }));
+    }
+
     void onlyExactNoneMeansNotChosen_data() {
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("sPrinter");

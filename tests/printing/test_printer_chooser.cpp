@@ -9,6 +9,7 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "common/AppContext.h"
+#include "common/WindowStyle.h"
 #include "data/Settings.h"
 #include "main/frmMain.h"
 #include "printing/PrintService.h"
@@ -166,9 +167,22 @@ private slots:
         QCOMPARE(c.stored(SettingsKeys::LPrinter), QStringLiteral("<not stored>"));
     }
 
-    void noPrinterInstalled() {
+    void noPrinterInstalledSaysSoAboveTheBoxes() {
         Chooser c{QStringList()};
         const int result = c.run([](frmPrinter* w) {
+            QVERIFY(w->noPrinterInstalled());
+            QVERIFY(w->lblNoPrinter->isVisible());
+            QCOMPARE(w->lblNoPrinter->text(),
+                     QStringLiteral("No printer is installed. Add one in the system's printer "
+                                    "settings, then choose it here."));
+            // Under the instruction, above the boxes, and nothing cut off.
+            QVERIFY(w->lblNoPrinter->geometry().top() >= w->Label1->geometry().bottom());
+            QVERIFY(w->lblNoPrinter->geometry().bottom() < w->Label3->geometry().top());
+            const int needed = w->lblNoPrinter->heightForWidth(w->lblNoPrinter->width());
+            QVERIFY2(
+                needed <= w->lblNoPrinter->height(),
+                qPrintable(QStringLiteral("%1 > %2").arg(needed).arg(w->lblNoPrinter->height())));
+            QVERIFY(w->Command1->geometry().bottom() < w->height());
             for (QComboBox* box : {w->Combo1, w->Combo2, w->Combo3})
                 QCOMPARE(box->count(), 0);
             save(w);
@@ -178,6 +192,13 @@ private slots:
              {SettingsKeys::Printer, SettingsKeys::SPrinter, SettingsKeys::LPrinter})
             QCOMPARE(c.stored(key), QStringLiteral("<not stored>"));
         QVERIFY(c.ts.dialogs->messages.isEmpty());
+
+        // Printers installed: no note, the window as designed.
+        Chooser installed;
+        frmPrinter w(*installed.ctx);
+        QVERIFY(!w.noPrinterInstalled());
+        QVERIFY(w.lblNoPrinter->isHidden());
+        QCOMPARE(w.height(), WindowStyle::pixels(3960));
     }
 
     void noPrinterInstalledButOneStored() {
@@ -185,6 +206,7 @@ private slots:
         c.set(SettingsKeys::SPrinter, kZebra);
         c.run([](frmPrinter* w) {
             QCOMPARE(entries(w->Combo2), QStringList{kZebra});
+            QVERIFY(w->lblNoPrinter->isVisible());
             save(w);
         });
         QCOMPARE(c.stored(SettingsKeys::SPrinter), kZebra);
@@ -208,6 +230,7 @@ private slots:
         none.set(SettingsKeys::Printer, QString());
         none.run([](frmPrinter* w) {
             QCOMPARE(w->Combo1->count(), 0);
+            QVERIFY(w->noPrinterInstalled());  // a nameless entry is no printer
             save(w);
         });
         QCOMPARE(none.stored(SettingsKeys::SPrinter), QStringLiteral("<not stored>"));
