@@ -3,7 +3,7 @@
 # "package" adds what `cpack -G DEB` uses, "test" what the test suite and
 # benchmarks use (a local CUPS with a PDF queue, PDF and barcode readers, clang
 # with its sanitizer and fuzzer runtimes, llvm-symbolizer for readable reports,
-# the package tools and the desktop file validators), "docs" what
+# the package tools, the desktop file validators and lintian), "docs" what
 # tools/make-guide-pictures.sh uses (a virtual X display, the PDF renderer).
 # Only missing packages are installed.
 set -euo pipefail
@@ -17,7 +17,7 @@ TEST_PACKAGES=(
     libbenchmark-dev poppler-utils zbar-tools
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14
-    desktop-file-utils appstream
+    desktop-file-utils appstream lintian
 )
 PACKAGE_PACKAGES=(
     dpkg-dev file

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs the package's postinst and postrm on the unpacked package in a
-# temporary folder, with the system commands that would change this machine
-# (groupadd, chgrp, getent) replaced by ones that only note their call.
-# Installation makes the register once; an upgrade, a removal and a purge
-# leave the one in use alone.
+# Runs the package's postinst and postrm on the unpacked package in a fixture
+# tree (DPKG_ROOT, as `dpkg --root` gives it), with the system commands that
+# would change this machine (groupadd, chgrp, getent) replaced by ones that
+# only note their call. A first installation makes the shared register
+# folder and an empty register; an upgrade from 1.2.22 moves the register
+# out of /opt/quarvel/lib/quarvel and keeps a copy in the backups; a
+# register already in place is never overwritten; a removal and a purge
+# leave it all.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 dir=$1
@@ -12,34 +15,109 @@ deb=$(built_package "$dir")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-dpkg-deb -x "$deb" "$work/root"
 dpkg-deb -e "$deb" "$work/control"
-folder=$work/root/opt/quarvel/lib/quarvel
 for script in postinst postrm; do
     [[ -x $work/control/$script ]] || fail "the package has no executable $script"
-    sed "s|^folder=.*|folder=$folder|" "$work/control/$script" >"$work/$script"
 done
 
 mkdir "$work/bin"
 for command in groupadd chgrp; do
     printf '#!/bin/sh\necho "%s $*" >>"%s"\n' "$command" "$work/calls" >"$work/bin/$command"
 done
-printf '#!/bin/sh\nexit 2\n' >"$work/bin/getent"  # no group "quarvel" yet
+printf '#!/bin/sh\nexit 2\n' >"$work/bin/getent" # no group "quarvel" yet
 chmod +x "$work/bin"/*
+
+# A fresh machine of its own for each case: the package unpacked into it.
+machine() {
+    root=$work/$1
+    dpkg-deb -x "$deb" "$root"
+    mkdir -p "$root/var/lib"
+    : >"$work/calls"
+}
 run() {
-    PATH=$work/bin:$PATH sh "$work/$1" "${@:2}" >/dev/null
+    DPKG_ROOT=$root PATH=$work/bin:$PATH sh "$work/control/$1" "${@:2}" >>"$work/said"
+}
+# The register carries a marker line at its end, to tell which one it is.
+marked() {
+    [[ $(tail -c $((${#2} + 1)) "$1") == "$2" ]]
+}
+is_register() {
+    [[ $(head -c 15 "$1" 2>/dev/null) == "SQLite format 3" ]]
+}
+# The old package's program folder, as 1.2.22 left it, holding a register.
+old_layout() {
+    old=$root/opt/quarvel/lib/quarvel
+    mkdir -p "$old"
+    chmod 2775 "$old"
+    cp "$root/usr/lib/quarvel/quarvel-makedb" "$old/"
+    "$old/quarvel-makedb" "$old/data.mdb" >/dev/null
+    echo "$1" >>"$old/data.mdb" # marks which register it is
+    rm "$old/quarvel-makedb"    # dpkg removed the old package's files
 }
 
+# --- First installation.
+machine fresh
+registers=$root/var/lib/quarvel
 run postinst configure
-[[ $(head -c 15 "$folder/data.mdb") == "SQLite format 3" ]] || fail "postinst made no register"
-[[ $(stat -c %a "$folder") == 2775 ]] || fail "the program folder is not group-writable setgid"
-[[ $(stat -c %a "$folder/data.mdb") == 664 ]] || fail "the register is not group-writable"
 grep -qx "groupadd --system quarvel" "$work/calls" || fail "postinst did not create the group"
-grep -qx "chgrp quarvel $folder/data.mdb" "$work/calls" || fail "the register is not the group's"
+for folder in "$registers" "$registers/backups"; do
+    [[ $(stat -c %a "$folder") == 2770 ]] || fail "$folder is not setgid, group-writable, closed to others"
+    grep -qx "chgrp quarvel $folder" "$work/calls" || fail "$folder is not the group's"
+done
+is_register "$registers/data.mdb" || fail "postinst made no register"
+[[ $(stat -c %a "$registers/data.mdb") == 660 ]] || fail "the register is not group-writable"
+grep -qx "chgrp quarvel $registers/data.mdb" "$work/calls" || fail "the register is not the group's"
+[[ $(readlink "$root/usr/lib/quarvel/data.mdb") == /var/lib/quarvel/data.mdb ]] ||
+    fail "the program folder's data.mdb does not lead to the register"
 
-echo "register in use" >"$folder/data.mdb"
-run postinst configure 1.2.22  # an upgrade
-run postrm upgrade 1.2.22
+echo "register in use" >>"$registers/data.mdb"
+chmod 2750 "$registers" # the administrator's own choice stays
+run postinst configure 1.2.22-1
+run postrm upgrade 1.2.22-1
 run postrm remove
 run postrm purge
-[[ $(cat "$folder/data.mdb") == "register in use" ]] || fail "the register in use was replaced"
+marked "$registers/data.mdb" "register in use" || fail "the register in use was replaced"
+[[ $(stat -c %a "$registers") == 2750 ]] || fail "reconfiguring changed the folder's mode"
+grep -q "are kept" "$work/said" || fail "a purge did not say that the register is kept"
+
+# --- Upgrade from 1.2.22: the register moves, a copy stays in the backups.
+machine upgrade
+registers=$root/var/lib/quarvel
+old_layout "old register"
+run postinst configure 1.2.22
+marked "$registers/data.mdb" "old register" || fail "the old register was not moved"
+[[ $(stat -c %a "$registers/data.mdb") == 660 ]] || fail "the moved register is not group-writable"
+copies=("$registers"/backups/data-*.mdb)
+((${#copies[@]} == 1)) || fail "no single copy in the backups: ${copies[*]}"
+[[ ${copies[0]##*/} =~ ^data-[0-9]{8}-[0-9]{6}\.mdb$ ]] || fail "the copy is named ${copies[0]##*/}"
+cmp -s "${copies[0]}" "$registers/data.mdb" || fail "the copy differs from the register"
+[[ ! -e $root/opt/quarvel ]] || fail "the emptied old folders are left: $(find "$root/opt")"
+
+# --- Upgrade where a register is in place already: neither is overwritten.
+machine both
+registers=$root/var/lib/quarvel
+run postinst configure # the register in place
+echo "new register" >>"$registers/data.mdb"
+old_layout "old register"
+echo "journal of a cut-off save" >"$old/data.mdb-journal"
+run postinst configure 1.2.22
+marked "$registers/data.mdb" "new register" || fail "the register in place was overwritten"
+marked "$old/data.mdb" "old register" || fail "the old register was not left in place"
+[[ -e $old/data.mdb-journal ]] || fail "the old register's journal was not left in place"
+grep -q "left where it is" "$work/said" || fail "postinst did not say that the old register stays"
+[[ -z $(ls "$registers/backups") ]] || fail "copies were made although nothing moved"
+
+# --- Upgrade of a register whose last save was cut off: the journal goes along.
+machine journal
+registers=$root/var/lib/quarvel
+old_layout "old register"
+echo "journal of a cut-off save" >"$old/data.mdb-journal"
+echo "not Quarvel's" >"$old/notes.txt"
+run postinst configure 1.2.22
+marked "$registers/data.mdb" "old register" || fail "the old register was not moved"
+cmp -s "$registers/data.mdb-journal" <(echo "journal of a cut-off save") ||
+    fail "the journal did not go along with the register"
+copies=("$registers"/backups/data-*.mdb)
+[[ -e ${copies[0]}-journal ]] || fail "the copy lacks its journal"
+[[ -e $old/notes.txt ]] || fail "a file that is not Quarvel's was removed"
+grep -q "not Quarvel's; they are left there" "$work/said" || fail "postinst did not name the files left"
