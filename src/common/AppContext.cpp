@@ -14,6 +14,33 @@
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"
 
+namespace {
+
+// A damaged register: the user may have it repaired at once.
+void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
+    if (!dialogs.askYesNo(nullptr, message + QStringLiteral("\n\nTry to repair it now?"),
+                          Dialogs::Icon::Warning))
+        return;
+    const RegisterRepair::Outcome outcome = store.repairDamaged();
+    if (outcome.repaired) {
+        dialogs.inform(nullptr,
+                       QStringLiteral("Quarvel repaired the register: it now holds what could "
+                                      "still be read of the damaged one, and you can save "
+                                      "again. Check the records you changed last.\n\nThe "
+                                      "damaged file is kept as:\n%1")
+                           .arg(QDir::toNativeSeparators(outcome.keptAs)),
+                       Dialogs::Icon::Information);
+        return;
+    }
+    dialogs.inform(nullptr,
+                   QStringLiteral("Quarvel could not repair the register: %1.\n\nIt stays open "
+                                  "for reading only. Restore data.mdb from a backup.")
+                       .arg(outcome.failure),
+                   Dialogs::Icon::Critical);
+}
+
+}  // namespace
+
 Services Services::forProgram() {
     Services s;
     const QDir folder(QCoreApplication::applicationDirPath());
@@ -39,6 +66,13 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
         dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
     };
     store_ = std::make_unique<Store>(services_.databasePath, tellUser);
+    Store* store = store_.get();
+    store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
+        if (why.cause == ReadOnlyCause::Damaged)
+            offerRepair(*store, *dialogs, message);
+        else
+            dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
+    });
     settings_ = std::make_unique<Settings>(services_.settingsFile);
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary);

@@ -230,14 +230,10 @@ QString explanation(const QString& file, int code, const QString& missing) {
 Store::Store(QString databasePath, FailureReporter reporter)
     : path_(std::move(databasePath)), reporter_(std::move(reporter)) {}
 
-void Store::report(const QString& what, Connection* db, const QString& text, int code) {
+void Store::report(const QString& what, const QString& text, int code, const QString& missing) {
     if (!reporter_)
         return;
     const QString file = QDir::toNativeSeparators(path_);
-    // A statement that names a missing table or column fails with a plain
-    // SQL error; say which part of the register is missing.
-    const QString missing =
-        db && db->isOpen() && code == SQLITE_ERROR ? Schema::missingPart(db->handle()) : QString();
     QString message = QStringLiteral("Quarvel could not %1.\n\n").arg(what);
     if (code == kOwnFailure) {
         message += text + QStringLiteral("\n\nDatabase file: %1").arg(file);
@@ -250,27 +246,101 @@ void Store::report(const QString& what, Connection* db, const QString& text, int
 
 bool Store::run(const QString& what, Mode mode, const Body& body) {
     if (!QFileInfo::exists(path_)) {
-        report(what, nullptr,
+        report(what,
                QStringLiteral("The register does not exist. Put data.mdb back into the "
                               "program's folder or restore it from a backup."),
                kOwnFailure);
         return false;
     }
-    Connection db(path_, kBusyTimeoutMs);
-    // A writer takes the write lock at once, so the busy timeout applies to
-    // it; a reader sees one consistent state of the register.
-    bool ok = db.isOpen() && db.exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
-    if (ok) {
-        ok = body(db) && db.exec("COMMIT");
-        if (!ok)
-            sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (mode == Mode::Write && readOnly_) {
+        report(what,
+               readOnly_->reason +
+                   QStringLiteral(" Quarvel opened it for reading only, so nothing can be saved."),
+               kOwnFailure);
+        return false;
     }
-    if (!ok) {
-        const Sqlite::Failure failure =
-            db.failure().value_or(Sqlite::Failure{kOwnFailure, QStringLiteral("Unknown error.")});
-        report(what, &db, failure.text, failure.code);
+    std::optional<Sqlite::Failure> failure;
+    QString missing;
+    {
+        Connection db(path_, kBusyTimeoutMs);
+        // A writer takes the write lock at once, so the busy timeout applies
+        // to it; a reader sees one consistent state of the register.
+        bool ok = db.isOpen() && db.exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+        if (ok) {
+            ok = body(db) && db.exec("COMMIT");
+            if (!ok)
+                sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        if (!ok) {
+            failure = db.failure().value_or(
+                Sqlite::Failure{kOwnFailure, QStringLiteral("Unknown error.")});
+            // A statement that names a missing table or column fails with a
+            // plain SQL error; say which part of the register is missing.
+            if (db.isOpen() && failure->code == SQLITE_ERROR)
+                missing = Schema::missingPart(db.handle());
+        }
     }
-    return ok;
+    if (!failure)
+        return true;
+    // Told once, with what to do, after the connection is closed: the user
+    // may have the register repaired there and then.
+    if (failure->code == SQLITE_CORRUPT && !readOnly_)
+        openReadOnly(damaged());
+    else
+        report(what, failure->text, failure->code, missing);
+    return false;
+}
+
+// --- Reading only and damage ---------------------------------------------------
+
+void Store::openReadOnly(const ReadOnlyReason& why) {
+    readOnly_ = why;
+    const QString message =
+        why.reason +
+        QStringLiteral(
+            " Quarvel opens it for reading only: you can look things up, but nothing "
+            "you change can be saved.\n\n") +
+        why.advice + QStringLiteral("\n\nDatabase file: %1").arg(QDir::toNativeSeparators(path_));
+    if (notice_)
+        notice_(why, message);
+    else if (reporter_)
+        reporter_(message);
+}
+
+ReadOnlyReason Store::damaged() const {
+    return {ReadOnlyCause::Damaged,
+            QStringLiteral("The register is damaged: SQLite's check finds faults in it."),
+            QStringLiteral("Restore data.mdb from a backup, or let Quarvel try to repair it: it "
+                           "copies what it can still read into a new register that takes the "
+                           "place of data.mdb, and keeps the damaged file beside it.")};
+}
+
+Store::Health Store::checkForDamage() {
+    if (!QFileInfo::exists(path_))
+        return Health::Unknown;
+    std::optional<bool> sound;
+    {
+        Connection db(path_, kBusyTimeoutMs);
+        Statement check(db, "PRAGMA quick_check(1)");
+        if (check.step())
+            sound = check.utf8(0) == "ok";
+        else if (db.failure() && db.failure()->code == SQLITE_CORRUPT)
+            sound = false;
+    }
+    if (!sound)
+        return Health::Unknown;
+    if (*sound)
+        return Health::Sound;
+    if (!readOnly_)
+        openReadOnly(damaged());
+    return Health::Damaged;
+}
+
+RegisterRepair::Outcome Store::repairDamaged() {
+    const RegisterRepair::Outcome outcome = RegisterRepair::repair(path_);
+    if (outcome.repaired && readOnly_ && readOnly_->cause == ReadOnlyCause::Damaged)
+        readOnly_.reset();
+    return outcome;
 }
 
 bool Store::createEmptyDatabase(const QString& path, QString* error) {
@@ -400,7 +470,7 @@ std::optional<Counters> Store::counters() {
                      counters = {counter(0), counter(1), counter(2)};
                  });
     if (ok && !found) {
-        report(QStringLiteral("read the id counters"), nullptr,
+        report(QStringLiteral("read the id counters"),
                QStringLiteral("Table Data holds no counter row."), kOwnFailure);
         return std::nullopt;
     }

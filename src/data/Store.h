@@ -7,6 +7,7 @@
 
 #include "data/FailureReporter.h"
 #include "data/Records.h"
+#include "data/RegisterRepair.h"
 #include "data/TextPool.h"
 #include "data/TreeData.h"
 
@@ -14,6 +15,23 @@ namespace Sqlite {
 class Connection;
 class Statement;
 }  // namespace Sqlite
+
+// Why a register is open for reading only.
+enum class ReadOnlyCause {
+    Damaged,  // SQLite finds faults in the file
+};
+
+// Why the register is open for reading only, in words: the reason in one
+// sentence and what the user can do about it.
+struct ReadOnlyReason {
+    ReadOnlyCause cause;
+    QString reason;
+    QString advice;
+};
+
+// How the user is told, once, that the register is now open for reading
+// only; message is the whole text to show.
+using ReadOnlyNotice = std::function<void(const ReadOnlyReason& why, const QString& message)>;
 
 // The one place that knows the tables of data.mdb and holds every statement
 // the program runs. Each operation opens its own connection, runs its
@@ -37,6 +55,26 @@ public:
     // Writes a new register: the six tables and the Data row with all
     // counters 0. Refuses to overwrite an existing file.
     static bool createEmptyDatabase(const QString& path, QString* error);
+
+    // --- Reading only ----------------------------------------------------
+    // From now on the register is only read: the user is told once why
+    // (through the notice, else the failure reporter), every write is
+    // refused with a message that names the reason, and reads go on.
+    void openReadOnly(const ReadOnlyReason& why);
+    // Nothing while the register may be written.
+    const std::optional<ReadOnlyReason>& readOnly() const { return readOnly_; }
+    void setReadOnlyNotice(ReadOnlyNotice notice) { notice_ = std::move(notice); }
+
+    // --- Damage ----------------------------------------------------------
+    enum class Health { Sound, Damaged, Unknown };
+    // SQLite's quick check of the whole register. A damaged register is
+    // opened for reading only, as it is when any statement later finds
+    // damage. Unknown, and nothing said, when the check cannot run (the
+    // reads tell why).
+    Health checkForDamage();
+    // Mends a damaged register into a new file that takes its place (see
+    // RegisterRepair); once repaired it may be written again.
+    RegisterRepair::Outcome repairDamaged();
 
     // --- Main tree -------------------------------------------------------
     std::optional<TreeData> readTree();
@@ -113,8 +151,11 @@ private:
                              const QList<const char*>& columnNames,
                              const QList<QVariant>& emptyValues, qint64 id,
                              const QList<ColumnChange>& changes, bool overwrite);
-    void report(const QString& what, Sqlite::Connection* db, const QString& text, int code);
+    void report(const QString& what, const QString& text, int code, const QString& missing = {});
+    ReadOnlyReason damaged() const;
 
     QString path_;
     FailureReporter reporter_;
+    std::optional<ReadOnlyReason> readOnly_;
+    ReadOnlyNotice notice_;
 };

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -214,10 +215,22 @@ void frmMain::showEvent(QShowEvent* event) {
         loaded_ = true;
         WindowStyle::centreOnScreen(this);
         Form_Load();
+        damageCheckDue_ = true;
     }
 }
 
+// Once the tree has painted: at a million items the check takes longer than
+// start-up may. A register repaired there and then is shown anew.
+void frmMain::checkRegisterForDamage() {
+    if (ctx_->store().checkForDamage() == Store::Health::Damaged && !ctx_->store().readOnly())
+        RefreshTree();
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1->viewport() && event->type() == QEvent::Paint && damageCheckDue_) {
+        damageCheckDue_ = false;
+        QTimer::singleShot(0, this, &frmMain::checkRegisterForDamage);
+    }
     if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
         // Any click in the tree, also on an expand sign or empty space,
         // acts on the node selected at that moment.

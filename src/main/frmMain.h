@@ -59,6 +59,7 @@ private:
     void buildControls();
     void buildItemMenu();
     void setItemCommandsEnabled(bool enabled);
+    void checkRegisterForDamage();
     void showItemDetails(qint64 id);
 
     // Commands shared by the toolbar and the context menu.
@@ -78,6 +79,7 @@ private:
 
     std::unique_ptr<AppContext> ctx_;
     bool loaded_ = false;
+    bool damageCheckDue_ = false;
     // The item the detail lines show (0: none). Edit and Delete act on it,
     // whatever a window opened from here has since written to ItemToOpen.
     qint64 shownItem_ = 0;

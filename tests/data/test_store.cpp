@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -55,6 +56,36 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
+
+QByteArray hashOf(const QString& file) {
+    QFile f(file);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Items in cases, enough for the tables and indexes to span many pages, and
+// a deleted highest id that the counters and SQLite's sequence remember.
+void fillForDamage(const TempRegister& reg) {
+    reg.exec(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO Items (\"desc\", caseID, notes) SELECT 'Item ' || i, i % 40, "
+        "hex(randomblob(30)) FROM n; INSERT INTO Cases (FName) VALUES ('Rack');"
+        "INSERT INTO Locations VALUES ('Bay 1'); DELETE FROM Items WHERE id = 3000;"
+        "UPDATE Data SET lastid = 3000, lastCase = 1"));
+}
+
+// Overwrites the start of a page of the register, after its header: the
+// page becomes garbage to SQLite.
+void spoilPageOf(const TempRegister& reg, const QString& name) {
+    const qint64 page =
+        reg.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name))
+            .toLongLong();
+    const qint64 size = reg.scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+    QFile file(reg.path());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek((page - 1) * size + 8));
+    file.write(QByteArray(64, '\xff'));
+}
 
 }  // namespace
 
@@ -484,6 +515,111 @@ private slots:
         QCOMPARE(t.lineItemIds, (std::vector<std::int64_t>{3, 45}));
         QCOMPARE(t.lineTexts.text(1), QStringLiteral("Old lamp name"));
         QCOMPARE(t.itemTexts.text(4), QString());
+    }
+
+    // A register that SQLite's check finds damaged is opened for reading
+    // only: told once with what to do, reads go on, every write is refused
+    // naming the reason, and the file is not touched.
+    void aDamagedRegisterIsOpenedReadOnly() {
+        TempRegister reg;
+        fillForDamage(reg);
+        spoilPageOf(reg, QStringLiteral("ItemsByCase"));
+        const QByteArray before = hashOf(reg.path());
+        Probe p(reg.path());
+        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        QCOMPARE(p.messages.size(), 1);
+        QVERIFY(p.messages[0].contains(QStringLiteral("The register is damaged")));
+        QVERIFY(p.messages[0].contains(QStringLiteral("Restore data.mdb from a backup")));
+        QVERIFY(p.messages[0].contains(QStringLiteral("try to repair it")));
+        QVERIFY(p.store.readOnly());
+
+        QCOMPARE(p.store.itemsWithId(5)->size(), 1);
+        QCOMPARE(names(*p.store.locations()), QStringList{"Bay 1"});
+        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 2")), AddLocationResult::Failed);
+        QCOMPARE(p.messages.size(), 3);
+        QVERIFY(p.messages[1].contains(QStringLiteral("save the new item")));
+        QVERIFY(p.messages[2].contains(QStringLiteral("damaged")) &&
+                p.messages[2].contains(QStringLiteral("reading only")));
+        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        QCOMPARE(p.messages.size(), 3);  // told once
+        QCOMPARE(hashOf(reg.path()), before);
+
+        TempRegister sound;
+        Probe q(sound.path());
+        QCOMPARE(q.store.checkForDamage(), Store::Health::Sound);
+        QVERIFY(!q.store.readOnly() && q.messages.isEmpty());
+    }
+
+    // A statement that finds damage later does the same.
+    void aStatementThatFindsDamageOpensReadOnly() {
+        TempRegister reg;
+        fillForDamage(reg);
+        spoilPageOf(reg, QStringLiteral("ItemsByCase"));
+        Probe p(reg.path());
+        QVERIFY(!p.store.itemsInCase(3));  // read through the spoilt index
+        QCOMPARE(p.messages.size(), 1);
+        QVERIFY(p.messages[0].contains(QStringLiteral("The register is damaged")));
+        QVERIFY(p.store.readOnly());
+        QVERIFY(!p.store.deleteItem(4));
+        QCOMPARE(p.messages.size(), 2);
+        QVERIFY(p.messages[1].contains(QStringLiteral("reading only")));
+        QCOMPARE(reg.scalar(QStringLiteral("SELECT COUNT(*) FROM Items NOT INDEXED")).toLongLong(),
+                 qint64(2999));
+    }
+
+    // Repaired into a new register that takes the damaged one's place; the
+    // damaged file is kept as it was, and saving works again with the ids
+    // going on where they were.
+    void repairKeepsTheDamagedFile_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("unused page (VACUUM INTO)") << "unused page";
+        QTest::newRow("spoilt index (table by table)") << "index";
+    }
+    void repairKeepsTheDamagedFile() {
+        QFETCH(QString, damage);
+        TempRegister reg;
+        fillForDamage(reg);
+        reg.exec(QStringLiteral("PRAGMA user_version = 7"));
+        if (damage == QLatin1String("index"))
+            spoilPageOf(reg, QStringLiteral("ItemsByCase"));
+        else
+            reg.addUnusedPage();
+        const QByteArray damaged = hashOf(reg.path());
+        Probe p(reg.path());
+        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        const RegisterRepair::Outcome outcome = p.store.repairDamaged();
+        QVERIFY2(outcome.repaired, qPrintable(outcome.failure));
+        QVERIFY(QFileInfo(outcome.keptAs).fileName().startsWith(QStringLiteral("data-damaged-")));
+        QCOMPARE(hashOf(outcome.keptAs), damaged);
+        QCOMPARE(QDir(reg.folder()).entryList(QDir::Files).size(), 2);  // nothing else left
+
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toLongLong(), qint64(7));
+        QCOMPARE(p.store.itemsInCase(3)->size(), std::size_t(75));
+        QCOMPARE(p.store.checkForDamage(), Store::Health::Sound);
+        QVERIFY(!p.store.readOnly());
+        QCOMPARE(p.store.insertItem(itemWith(QStringLiteral("after"))),
+                 std::optional<qint64>(3001));
+        QCOMPARE(p.messages.size(), 1);
+    }
+
+    // Damage in a table's own pages is beyond repair: nothing changes, the
+    // register stays read-only.
+    void aRegisterBeyondRepairStaysAsItWas() {
+        TempRegister reg;
+        fillForDamage(reg);
+        spoilPageOf(reg, QStringLiteral("Items"));
+        const QByteArray damaged = hashOf(reg.path());
+        Probe p(reg.path());
+        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        const RegisterRepair::Outcome outcome = p.store.repairDamaged();
+        QVERIFY(!outcome.repaired);
+        QVERIFY(!outcome.failure.isEmpty());
+        QCOMPARE(hashOf(reg.path()), damaged);
+        QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
+        QVERIFY(p.store.readOnly());
     }
 };
 

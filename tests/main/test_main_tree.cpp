@@ -8,6 +8,7 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "data/Store.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
@@ -279,6 +280,39 @@ private slots:
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("data.mdb")));
         QCOMPARE(childKeys(model, {}), QStringList({"items", "Cases", "Lists"}));
         QVERIFY(!QFile::exists(ts->reg.path()));
+    }
+
+    // A damaged register is said once the window is shown; agreed to, it
+    // is repaired there and then, and the tree shows the repaired one.
+    void aDamagedRegisterIsRepairedOnRequest() {
+        ts = std::make_unique<TestApp>();
+        fillSampleRegister(ts->reg);
+        ts->reg.addUnusedPage();
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        openMain();
+        QTRY_COMPARE(ts->dialogs->messages.size(), 2);
+        const auto& question = ts->dialogs->messages[0];
+        QVERIFY(question.text.contains(QStringLiteral("The register is damaged")));
+        QCOMPARE(question.buttons, Dialogs::Buttons::YesNo);
+        QVERIFY(ts->dialogs->messages[1].text.startsWith(
+            QStringLiteral("Quarvel repaired the register")));
+        QVERIFY(!w->context().store().readOnly());
+        QCOMPARE(ts->reg.scalar(QStringLiteral("PRAGMA quick_check")).toString(),
+                 QStringLiteral("ok"));
+        QCOMPARE(childTexts(model, model->index(0, 0)), QStringList({"Cable", "Lamp"}));
+    }
+
+    // Not agreed to: the register stays open for reading only.
+    void aDamagedRegisterLeftAsItIsIsOnlyRead() {
+        ts = std::make_unique<TestApp>();
+        fillSampleRegister(ts->reg);
+        ts->reg.addUnusedPage();
+        openMain();
+        QTRY_COMPARE(ts->dialogs->messages.size(), 1);
+        QVERIFY(w->context().store().readOnly());
+        QVERIFY(!w->context().store().deleteItem(3));
+        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("reading only")));
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(2));
     }
 };
 

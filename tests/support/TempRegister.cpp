@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QFile>
 #include <QTest>
 
 #include "data/Store.h"
@@ -69,4 +70,17 @@ QVariant TempRegister::scalar(const QString& sql) const {
 
 qint64 TempRegister::count(const QString& table) const {
     return scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toLongLong();
+}
+
+void TempRegister::addUnusedPage() const {
+    const qint64 pages = scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+    const qint64 size = scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+    QFile file(path());
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(28))  // the page count in the header
+        qFatal("cannot write %s", qPrintable(path()));
+    const auto more = static_cast<quint32>(pages + 1);
+    const char count[4] = {char(more >> 24), char(more >> 16), char(more >> 8), char(more)};
+    file.write(count, 4);
+    file.seek(pages * size);
+    file.write(QByteArray(size, '\0'));
 }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// A damaged register mended into a new file: what SQLite can still read of
+// it, checked, put in its place, with the damaged file kept beside it.
+namespace RegisterRepair {
+
+struct Outcome {
+    bool repaired = false;
+    QString keptAs;   // where the damaged file is kept, when repaired
+    QString failure;  // why not, in words, when not
+};
+
+// First VACUUM INTO a copy (quick, and exact where the damage lies in
+// nothing it reads); where that fails, the rows of every table copied one
+// table at a time, so that a damaged index does not matter, and the indexes
+// built anew. The copy must pass SQLite's integrity check and hold every
+// table and column of a register; then the damaged file (with its journal)
+// is renamed to "<name>-damaged-<date>-<time>.<suffix>" and the copy takes
+// its name. Nothing is changed when any step fails.
+Outcome repair(const QString& registerPath);
+
+}  // namespace RegisterRepair
