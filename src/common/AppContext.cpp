@@ -74,6 +74,8 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
             dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
     });
     settings_ = std::make_unique<Settings>(services_.settingsFile);
+    Settings* settings = settings_.get();
+    store_->setBusyWait([settings] { return settings->busyWaitMs(); });
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
 }

@@ -34,3 +34,12 @@ bool Settings::isOn(const QString& key) const {
 void Settings::writeOn(const QString& key, bool on) {
     write(key, on ? QStringLiteral("Yes") : QStringLiteral("No"));
 }
+
+int Settings::busyWaitMs() const {
+    constexpr int kDefaultSeconds = 10;
+    constexpr int kLongestSeconds = 600;
+    bool isNumber = false;
+    const int seconds = read(SettingsKeys::BusyWaitSeconds, QString()).trimmed().toInt(&isNumber);
+    const bool usable = isNumber && seconds >= 0 && seconds <= kLongestSeconds;
+    return (usable ? seconds : kDefaultSeconds) * 1000;
+}

@@ -13,6 +13,9 @@ inline const QString CaseNumOnLarge = QStringLiteral("CaseNumOnLarge");
 // "Yes" once the printer chooser, opened at start, has said that no printer
 // is installed: the start does not ask again until one is.
 inline const QString NoPrinterShown = QStringLiteral("NoPrinterShown");
+// Seconds a save waits for another program using the register before it
+// says "in use".
+inline const QString BusyWaitSeconds = QStringLiteral("BusyWaitSeconds");
 }  // namespace SettingsKeys
 
 // What the readers of a printer key take for a printer never stored. Each
@@ -36,6 +39,10 @@ public:
     // Label options: only the exact text "Yes" switches an option on.
     bool isOn(const QString& key) const;
     void writeOn(const QString& key, bool on);
+
+    // BusyWaitSeconds in milliseconds: 10 s when not stored or not a whole
+    // number of seconds from 0 to 600.
+    int busyWaitMs() const;
 
 private:
     QString iniFile_;

@@ -3,10 +3,12 @@
 #include <sqlite3.h>
 
 #include <QAtomicInteger>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
 #include "data/TextRules.h"
@@ -27,17 +29,35 @@ QString nextConnectionName() {
     return QStringLiteral("quarvel-%1").arg(serial.fetchAndAddRelaxed(1));
 }
 
+// The longest single pause while another program holds the register.
+constexpr int kLongestPauseMs = 32;
+
 }  // namespace
 
-Connection::Connection(const QString& path, int busyTimeoutMs)
-    : connectionName_(nextConnectionName()),
+// SQLite's own wait sleeps up to 100 ms at a time, and a program that saves
+// again and again takes the lock back within such a pause. Short pauses that
+// grow (1, 2, 4 ... 32 ms), each of a random length up to that, catch the
+// moments the lock is free, and two waiting programs do not keep meeting.
+int Connection::waitWhileBusy(void* connection, int attempt) {
+    auto* self = static_cast<Connection*>(connection);
+    if (attempt == 0)
+        self->busySince_.start();
+    if (self->busySince_.elapsed() >= self->busyWaitMs_)
+        return 0;
+    const int longest = std::min(1 << std::min(attempt, 5), kLongestPauseMs);
+    sqlite3_sleep(1 + static_cast<int>(QRandomGenerator::global()->bounded(longest)));
+    return 1;
+}
+
+Connection::Connection(const QString& path, int busyWaitMs)
+    : busyWaitMs_(busyWaitMs),
+      connectionName_(nextConnectionName()),
       qtDb_(std::make_unique<QSqlDatabase>(
           QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_))) {
     // mode=rw: a file that is not there is never created.
     qtDb_->setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
                            QStringLiteral("?mode=rw"));
-    qtDb_->setConnectOptions(
-        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    qtDb_->setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
     if (!qtDb_->open()) {
         const QSqlError error = qtDb_->lastError();
         fail(SQLITE_CANTOPEN,
@@ -51,6 +71,7 @@ Connection::Connection(const QString& path, int busyTimeoutMs)
     }
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_busy_handler(db_, &Connection::waitWhileBusy, this);
 }
 
 Connection::~Connection() {
@@ -69,13 +90,14 @@ bool Connection::exec(const char* sql) {
     return false;
 }
 
-void Connection::fail(int code, const QString& text) {
+void Connection::fail(int code, const QString& text, int extendedCode) {
     if (!failure_)
-        failure_ = Failure{code, text};
+        failure_ = Failure{code, text, extendedCode ? extendedCode : code};
 }
 
 void Connection::failFromHandle() {
-    fail(sqlite3_extended_errcode(db_) & 0xff, QString::fromUtf8(sqlite3_errmsg(db_)));
+    const int extended = sqlite3_extended_errcode(db_);
+    fail(extended & 0xff, QString::fromUtf8(sqlite3_errmsg(db_)), extended);
 }
 
 Statement::Statement(Connection& connection, std::string_view sql) : connection_(connection) {
@@ -107,7 +129,7 @@ Statement& Statement::bind(double value) {
 
 Statement& Statement::bind(const QString& text) {
     if (ok_) {
-        const QByteArray utf8 = text.toUtf8();
+        const QByteArray utf8 = TextRules::storable(text).toUtf8();
         sqlite3_bind_text64(stmt_, nextParameter_, utf8.constData(),
                             static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
                             SQLITE_UTF8);

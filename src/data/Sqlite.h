@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -24,6 +25,7 @@ namespace Sqlite {
 struct Failure {
     int code = 0;  // an SQLite result code; 0 when the failure is the program's own
     QString text;
+    int extendedCode = 0;  // SQLite's extended result code (SQLITE_IOERR_DELETE)
 };
 
 // An open connection to one database file, made through Qt's SQLite driver.
@@ -32,7 +34,9 @@ struct Failure {
 class Connection {
 public:
     // Opens an existing file for reading and writing; never creates one.
-    explicit Connection(const QString& path, int busyTimeoutMs);
+    // While another program holds the file, a statement waits up to
+    // busyWaitMs for it, retrying in short, growing pauses.
+    explicit Connection(const QString& path, int busyWaitMs);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -45,10 +49,14 @@ public:
 
     // The first failure of this connection, kept until the operation ends.
     const std::optional<Failure>& failure() const { return failure_; }
-    void fail(int code, const QString& text);
+    void fail(int code, const QString& text, int extendedCode = 0);
     void failFromHandle();
 
 private:
+    static int waitWhileBusy(void* connection, int attempt);
+
+    int busyWaitMs_;
+    QElapsedTimer busySince_;
     QString connectionName_;
     std::unique_ptr<QSqlDatabase> qtDb_;
     sqlite3* db_ = nullptr;

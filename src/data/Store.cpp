@@ -19,8 +19,9 @@ using Sqlite::Statement;
 
 namespace {
 
-// How long an operation waits for another program holding the file.
-constexpr int kBusyTimeoutMs = 2000;
+// How long an operation waits for another program holding the file, unless
+// the store is told otherwise.
+constexpr int kDefaultBusyWaitMs = 10000;
 
 constexpr qint64 kHighestId = std::numeric_limits<qint64>::max();
 
@@ -177,8 +178,26 @@ std::optional<bool> findsRow(Connection& db, const char* sql, const QVariantList
     return statement.ok() ? std::optional<bool>(found) : std::nullopt;
 }
 
+// A save cut off by a crash leaves its journal beside the register, and
+// SQLite must roll it back before anything can be read. Where the register
+// or its folder may not be written, that fails with a disk error.
+bool cutOffSaveCannotBeUndone(const QString& path, int extendedCode) {
+    return (extendedCode == SQLITE_IOERR_DELETE || extendedCode == SQLITE_READONLY_ROLLBACK ||
+            extendedCode == SQLITE_READONLY_DIRECTORY) &&
+           QFileInfo::exists(path + QStringLiteral("-journal"));
+}
+
 // The plain words for a failure, and what the user can do about it.
-QString explanation(const QString& file, int code, const QString& missing) {
+QString explanation(const QString& path, int code, int extendedCode, const QString& missing) {
+    const QString file = QDir::toNativeSeparators(path);
+    if (cutOffSaveCannotBeUndone(path, extendedCode))
+        return QStringLiteral(
+                   "The register %1 holds a save that was cut off, when a program stopped in the "
+                   "middle of it (%1-journal is what it left). Quarvel has to undo that save "
+                   "before it can read the register, and it may not write to the register's "
+                   "folder. Ask for write access to the folder, then try again; nothing saved "
+                   "before that save is lost.")
+            .arg(file);
     switch (code) {
         case SQLITE_NOTADB:
             return QStringLiteral(
@@ -230,7 +249,8 @@ QString explanation(const QString& file, int code, const QString& missing) {
 Store::Store(QString databasePath, FailureReporter reporter)
     : path_(std::move(databasePath)), reporter_(std::move(reporter)) {}
 
-void Store::report(const QString& what, const QString& text, int code, const QString& missing) {
+void Store::report(const QString& what, const QString& text, int code, const QString& missing,
+                   int extendedCode) {
     if (!reporter_)
         return;
     const QString file = QDir::toNativeSeparators(path_);
@@ -238,7 +258,7 @@ void Store::report(const QString& what, const QString& text, int code, const QSt
     if (code == kOwnFailure) {
         message += text + QStringLiteral("\n\nDatabase file: %1").arg(file);
     } else {
-        message += explanation(file, code, missing);
+        message += explanation(path_, code, extendedCode, missing);
         message += QStringLiteral("\n\n(SQLite: %1)").arg(text);
     }
     reporter_(message);
@@ -262,7 +282,7 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
     std::optional<Sqlite::Failure> failure;
     QString missing;
     {
-        Connection db(path_, kBusyTimeoutMs);
+        Connection db(path_, busyWaitMs());
         // A writer takes the write lock at once, so the busy timeout applies
         // to it; a reader sees one consistent state of the register.
         bool ok = db.isOpen() && db.exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
@@ -287,8 +307,12 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
     if (failure->code == SQLITE_CORRUPT && !readOnly_)
         openReadOnly(damaged());
     else
-        report(what, failure->text, failure->code, missing);
+        report(what, failure->text, failure->code, missing, failure->extendedCode);
     return false;
+}
+
+int Store::busyWaitMs() const {
+    return busyWaitMs_ ? busyWaitMs_() : kDefaultBusyWaitMs;
 }
 
 // --- Reading only and damage ---------------------------------------------------
@@ -320,7 +344,7 @@ Store::Health Store::checkForDamage() {
         return Health::Unknown;
     std::optional<bool> sound;
     {
-        Connection db(path_, kBusyTimeoutMs);
+        Connection db(path_, busyWaitMs());
         Statement check(db, "PRAGMA quick_check(1)");
         if (check.step())
             sound = check.utf8(0) == "ok";
@@ -755,7 +779,9 @@ std::optional<IdTextRows> Store::locations() {
 
 AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
     AddLocationResult result = AddLocationResult::Added;
-    const QString folded = name.toCaseFolded();
+    // Compared as it will be stored, so a name that cannot be stored as it
+    // is matches its stored form.
+    const QString folded = TextRules::storable(name).toCaseFolded();
     const bool ok = run(QStringLiteral("add the location"), Mode::Write, [&](Connection& db) {
         // Compared in the program: SQLite folds letter case of A to Z only.
         Statement names(db, R"(SELECT "desc" FROM "Locations")");

@@ -56,6 +56,11 @@ public:
     // counters 0. Refuses to overwrite an existing file.
     static bool createEmptyDatabase(const QString& path, QString* error);
 
+    // How long an operation waits for another program using the register
+    // before it says "in use", asked afresh for each operation; 10 s
+    // unless set.
+    void setBusyWait(std::function<int()> milliseconds) { busyWaitMs_ = std::move(milliseconds); }
+
     // --- Reading only ----------------------------------------------------
     // From now on the register is only read: the user is told once why
     // (through the notice, else the failure reporter), every write is
@@ -151,11 +156,14 @@ private:
                              const QList<const char*>& columnNames,
                              const QList<QVariant>& emptyValues, qint64 id,
                              const QList<ColumnChange>& changes, bool overwrite);
-    void report(const QString& what, const QString& text, int code, const QString& missing = {});
+    void report(const QString& what, const QString& text, int code, const QString& missing = {},
+                int extendedCode = 0);
     ReadOnlyReason damaged() const;
+    int busyWaitMs() const;
 
     QString path_;
     FailureReporter reporter_;
     std::optional<ReadOnlyReason> readOnly_;
     ReadOnlyNotice notice_;
+    std::function<int()> busyWaitMs_;
 };

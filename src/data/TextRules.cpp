@@ -154,4 +154,21 @@ std::optional<QuickOpen> parseQuickOpen(const QString& text) {
     return QuickOpen{table, id};
 }
 
+QString storable(const QString& text) {
+    if (text.isValidUtf16())
+        return text;
+    QString mended;
+    mended.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            mended += c;
+            mended += text[++i];
+        } else {
+            mended += c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c;
+        }
+    }
+    return mended;
+}
+
 }  // namespace TextRules

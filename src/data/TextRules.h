@@ -40,6 +40,11 @@ qint64 IdFromListLine(const QString& line);
 QString listLine(qint64 id, const QString& text);
 QString listLine(const QString& id, const QString& text);
 
+// The text as the register stores it: each lone surrogate (half of a pair,
+// which UTF-8 cannot hold) becomes U+FFFD, the replacement character, so
+// that what is compared is what is stored; every other character stays.
+QString storable(const QString& text);
+
 // Day/month/year without leading zeros: 7/3/2008.
 QString dateText(const QDate& date);
 

@@ -28,6 +28,19 @@ private slots:
         QCOMPARE(s.read(SettingsKeys::DescOnLarge, QString()), QStringLiteral("No"));
     }
 
+    void busyWaitIsTenSecondsUnlessSetToSecondsItCanUse() {
+        QTemporaryDir dir;
+        Settings s(dir.filePath(QStringLiteral("s.ini")));
+        QCOMPARE(s.busyWaitMs(), 10000);
+        const std::pair<const char*, int> cases[] = {{"3", 3000},   {" 30 ", 30000}, {"0", 0},
+                                                     {"-1", 10000}, {"2.5", 10000},  {"ten", 10000},
+                                                     {"601", 10000}};
+        for (const auto& [text, ms] : cases) {
+            s.write(SettingsKeys::BusyWaitSeconds, QLatin1String(text));
+            QCOMPARE(s.busyWaitMs(), ms);
+        }
+    }
+
     void valuesPersistAcrossInstances() {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("s.ini"));
