@@ -91,6 +91,8 @@ copies=("$registers"/backups/data-*.mdb)
 ((${#copies[@]} == 1)) || fail "no single copy in the backups: ${copies[*]}"
 [[ ${copies[0]##*/} =~ ^data-[0-9]{8}-[0-9]{6}\.mdb$ ]] || fail "the copy is named ${copies[0]##*/}"
 cmp -s "${copies[0]}" "$registers/data.mdb" || fail "the copy differs from the register"
+[[ $(stat -c %a "${copies[0]}") == 660 ]] || fail "the copy is not the group's to read"
+grep -qx "chgrp quarvel ${copies[0]}" "$work/calls" || fail "the copy is not the group's"
 [[ ! -e $root/opt/quarvel ]] || fail "the emptied old folders are left: $(find "$root/opt")"
 
 # --- Upgrade where a register is in place already: neither is overwritten.
