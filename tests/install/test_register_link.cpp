@@ -40,8 +40,6 @@ private slots:
         QFile::setPermissions(program_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void programWorksOnTheRealFile() { QCOMPARE(RegisterFolder::registerIn(program_), register_); }
-
     void journalLandsBesideTheRealFile_data() {
         QTest::addColumn<QString>("opened");
         QTest::newRow("through the link") << link_;
@@ -58,17 +56,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(link_ + QStringLiteral("-journal")));
         QVERIFY(db.exec("ROLLBACK"));
         QVERIFY(!QFileInfo::exists(register_ + QStringLiteral("-journal")));
-    }
-
-    void savesThroughTheLinkReachTheRegister() {
-        Store throughLink(link_);
-        const std::optional<qint64> id = throughLink.insertList(QStringLiteral("Tour van 2"));
-        QVERIFY(id.has_value());
-        Store real(register_);
-        const std::optional<bool> there = real.listExists(*id);
-        QVERIFY(there.has_value() && *there);
-        QCOMPARE(QDir(program_).entryList(QDir::Files | QDir::Hidden | QDir::System),
-                 QStringList{QStringLiteral("data.mdb")});  // still only the link
     }
 };
 
