@@ -148,7 +148,7 @@ TreeFloor readTreeFloor(const QString& path, std::uint64_t& checksum) {
 Dialogs::Answer ConsoleDialogs::message(QWidget*, const QString& text, Icon, Buttons buttons) {
     ++messages;
     std::fprintf(stderr, "message box: %s\n", qPrintable(text));
-    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
 Services benchServices(const QString& path, const QString& settingsFile,

@@ -1,5 +1,6 @@
 #include "about/frmFunny.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 
@@ -11,7 +12,8 @@ constexpr int kShownMs = 20000;
 
 frmFunny::frmFunny(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmFunny"));
-    setWindowTitle(QString());
+    // A blank: the desktop shows the program's name in place of an empty title.
+    setWindowTitle(QStringLiteral(" "));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     const QPixmap picture = Pictures::funny();
     Picture = new QLabel(this);
@@ -36,4 +38,12 @@ void frmFunny::Form_Load() {
 
 void frmFunny::Timer1_Timer() {
     accept();
+}
+
+void frmFunny::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -8,7 +8,8 @@ class QLabel;
 class QTimer;
 
 // The hidden picture window at the end of the double-click sequence: one
-// picture, no controls, gone by itself after twenty seconds.
+// picture, no controls, no title, gone by itself after twenty seconds and
+// not before (Esc does nothing).
 class frmFunny : public QDialog {
     Q_OBJECT
 public:
@@ -19,6 +20,9 @@ public:
 public slots:
     void Form_Load();
     void Timer1_Timer();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     AppContext& ctx_;

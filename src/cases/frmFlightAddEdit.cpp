@@ -210,7 +210,7 @@ void frmFlightAddEdit::cmdDel_Click() {
     if (!line)
         return;
     const qint64 itemId = TextRules::IdFromListLine(*line);
-    if (!ctx_.dialogs().askYesNo(
+    if (!ctx_.dialogs().askYesNoDefaultNo(
             this,
             QStringLiteral("Are you sure you wish to remove this item from the case? (ID: %1)")
                 .arg(itemId),

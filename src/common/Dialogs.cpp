@@ -35,9 +35,10 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, Icon ic
             box.setIcon(QMessageBox::Critical);
             break;
     }
-    if (buttons == Buttons::YesNo) {
+    if (buttons != Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);

@@ -9,7 +9,9 @@ class QWidget;
 class Dialogs {
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
-    enum class Buttons { Ok, YesNo };
+    // YesNoDefaultNo: a question whose Enter answers No, for a question
+    // that deletes or removes.
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Yes, No };
 
     virtual ~Dialogs() = default;
@@ -30,6 +32,10 @@ public:
     }
     bool askYesNo(QWidget* parent, const QString& text, Icon icon) {
         return message(parent, text, icon, Buttons::YesNo) == Answer::Yes;
+    }
+    // Before a deletion: only a deliberate Yes deletes.
+    bool askYesNoDefaultNo(QWidget* parent, const QString& text, Icon icon) {
+        return message(parent, text, icon, Buttons::YesNoDefaultNo) == Answer::Yes;
     }
 };
 

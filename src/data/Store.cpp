@@ -535,12 +535,31 @@ std::optional<IdTextRows> Store::itemsInCase(qint64 caseId) {
                    {caseId});
 }
 
+// Ordered here, not by SQLite, which folds the letter case of A to Z only:
+// the categories compare case folded, as the location names do.
 std::optional<IdTextRows> Store::itemsInCaseByCategory(qint64 caseId) {
-    return idTexts(
-        QStringLiteral("read the items of flight case F%1").arg(caseId),
-        R"(SELECT COUNT(*) FROM "Items" WHERE "caseID" = ?)",
-        R"(SELECT "id", "desc" FROM "Items" WHERE "caseID" = ? ORDER BY "category", "id")",
-        {caseId});
+    struct Row {
+        qint64 id;
+        QString category;
+        std::string desc;
+    };
+    std::vector<Row> rows;
+    const bool ok =
+        readRows(QStringLiteral("read the items of flight case F%1").arg(caseId),
+                 R"(SELECT "id", "desc", "category" FROM "Items" WHERE "caseID" = ? ORDER BY "id")",
+                 {caseId}, [&rows](const Statement& row) {
+                     rows.push_back({row.wholeNumber(0).value_or(0), row.shown(2).toCaseFolded(),
+                                     std::string(row.utf8(1))});
+                 });
+    if (!ok)
+        return std::nullopt;
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row& a, const Row& b) { return a.category < b.category; });
+    IdTextRows items;
+    items.reserveRows(rows.size());
+    for (const Row& row : rows)
+        items.append(row.id, row.desc);
+    return items;
 }
 
 std::optional<qint64> Store::insertItem(const ItemWrite& values) {

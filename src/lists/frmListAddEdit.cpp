@@ -179,7 +179,7 @@ void frmListAddEdit::cmdDel_Click() {
     const qint64 item = selectedItem_;
     const QString question =
         QStringLiteral("Are you sure you wish to remove this item? (ID: %1)").arg(item);
-    if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Critical))
+    if (!ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Critical))
         return;
     // A failed removal changed nothing (the store has told the user).
     ctx_.store().removeListLine(currentItem, item);

@@ -81,7 +81,7 @@ void frmLocationPicker::cmdDel_Click() {
     const QString name = *List1->selectedText();
     const QString question = QStringLiteral("Are you sure you want to delete ") + name +
                              QStringLiteral(" from the list?");
-    if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Question))
+    if (!ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Question))
         return;
     if (!ctx_.store().deleteLocation(*rowId, name))
         return;  // the store has told the user; the entry stays

@@ -413,7 +413,7 @@ void frmMain::editItem() {
 void frmMain::deleteItem() {
     const QString question =
         QStringLiteral("Are you sure you wish to delete this item? (ID: %1)").arg(shownItem_);
-    if (!ctx_->dialogs().askYesNo(this, question, Dialogs::Icon::Critical))
+    if (!ctx_->dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Critical))
         return;
     // A failed delete changed nothing (the store has told the user).
     if (ctx_->store().deleteItem(shownItem_))

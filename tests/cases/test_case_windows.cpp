@@ -83,6 +83,18 @@ private slots:
         QCOMPARE(ts->reg.count(QStringLiteral("Cases")), 3);
     }
 
+    // Categories that differ only in letter case, in any script, are one
+    // category; within one the items keep the order of their ids.
+    void itemsComeInCategoryOrderWhateverTheLetterCase() {
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, \"desc\", category, caseID) VALUES (47, 'Desk', 'audio', 12),"
+            " (48, 'Fog', 'élan', 12), (49, 'Haze', 'Élan', 12), (50, 'Gel', 'lighting', 12)"));
+        auto editor = open<frmFlightAddEdit>(12);
+        QCOMPARE(lines(child<RecordList>(editor.get(), "List1")),
+                 QStringList({"46 - X-1 amp", "47 - Desk", "45 - Lamp", "50 - Gel", "48 - Fog",
+                              "49 - Haze"}));
+    }
+
     void storedCaseSavesOnlyWhatChanged() {
         auto editor = open<frmFlightAddEdit>(QStringLiteral("12"));
         auto* name = child<QLineEdit>(editor.get(), "Text1");
@@ -177,6 +189,7 @@ private slots:
             ts->dialogs->lastMessage(),
             QStringLiteral("Are you sure you wish to remove this item from the case? (ID: 46)"));
         QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Critical);
+        QCOMPARE(ts->dialogs->messages.last().buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(caseOfItem(46), 12);
         ts->dialogs->answers << Dialogs::Answer::Yes;
         click(editor.get(), "cmdDel");

@@ -175,6 +175,8 @@ private slots:
             QCOMPARE(funny->Timer1->interval(), 20000);
             QVERIFY(funny->Timer1->isActive());
             QCOMPARE(app->fields().Funny.toString(), QString());
+            QTest::keyClick(funny, Qt::Key_Escape);
+            QVERIFY(funny->isVisible());
             funny->Timer1_Timer();  // twenty seconds later
         });
         window = std::make_unique<frmDb>(app->ctx());

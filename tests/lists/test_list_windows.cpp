@@ -137,6 +137,7 @@ private slots:
         QCOMPARE(ts->dialogs->lastMessage(),
                  QStringLiteral("Are you sure you wish to remove this item? (ID: 1234)"));
         QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Critical);
+        QCOMPARE(ts->dialogs->messages.last().buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(listData(), QStringLiteral("3:17 3:1234 5:1234"));
         QVERIFY(!reloadTimer()->isActive());
 

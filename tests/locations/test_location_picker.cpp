@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(question.text,
                  QStringLiteral("Are you sure you want to delete Shelf 2 from the list?"));
         QCOMPARE(question.icon, Dialogs::Icon::Question);
-        QCOMPARE(question.buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(question.buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(storedNames(f.ts.reg), QStringList({"Bay 1", "Blank"}));
         QCOMPARE(lines(f.picker->List1), QStringList({"Bay 1", "Blank"}));
         QVERIFY(f.picker->List1->selectedLine() < 0);
