@@ -3,7 +3,9 @@
 # "package" adds what `cpack -G DEB` uses, "test" what the test suite and
 # benchmarks use (a local CUPS with a PDF queue, PDF and barcode readers, clang
 # with its sanitizer and fuzzer runtimes, llvm-symbolizer for readable reports,
-# the package tools, the desktop file validators and lintian), "docs" what
+# the package tools, the desktop file validators, lintian, and a virtual X
+# display with the session and accessibility buses and Python's AT-SPI
+# bindings for reading the windows as a screen reader does), "docs" what
 # tools/make-guide-pictures.sh uses (a virtual X display, the PDF renderer).
 # Only missing packages are installed.
 set -euo pipefail
@@ -18,6 +20,7 @@ TEST_PACKAGES=(
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14
     desktop-file-utils appstream lintian
+    xvfb dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 PACKAGE_PACKAGES=(
     dpkg-dev file

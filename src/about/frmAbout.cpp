@@ -1,12 +1,12 @@
 #include "about/frmAbout.h"
 
 #include <QDesktopServices>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
 
+#include "common/LinkLabel.h"
 #include "common/WindowStyle.h"
 #include "data/Version.h"
 #include "resources/Pictures.h"
@@ -44,31 +44,13 @@ QLabel* frmAbout::addLabel(const char* name, const QString& text, int left, int 
     return label;
 }
 
-QLabel* frmAbout::addLink(const char* name, const QString& text, const QString& address, int top) {
-    QLabel* label = addLabel(
-        name,
-        QStringLiteral("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(), text.toHtmlEscaped()),
-        2400, top, 5775, 300);
-    label->setTextFormat(Qt::RichText);
-    label->setProperty(kTagProperty, address);
-    label->setAccessibleName(text);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setFocusPolicy(Qt::StrongFocus);
-    label->setOpenExternalLinks(false);
-    label->installEventFilter(this);
-    return label;
-}
-
-// Enter or Space on a focused link label opens its address, as a click does.
-bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == lblURL || watched == lblCopyright)) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
-            watched == lblURL ? lblURL_Click() : lblCopyright_Click();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
+LinkLabel* frmAbout::addLink(const char* name, const QString& text, const QString& address,
+                             int top) {
+    auto* link = new LinkLabel(text, address, this);
+    link->setObjectName(QLatin1String(name));
+    link->setProperty(kTagProperty, address);
+    place(link, 2400, top, 5775, 300);
+    return link;
 }
 
 void frmAbout::buildControls() {

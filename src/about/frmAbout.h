@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class LinkLabel;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -18,15 +19,12 @@ public slots:
     void lblCopyright_Click();
     void cmdOK_Click();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildControls();
     QLabel* addLabel(const char* name, const QString& text, int left, int top, int width,
                      int height);
-    // A label that opens the address held as its tag, by mouse or keyboard.
-    QLabel* addLink(const char* name, const QString& text, const QString& address, int top);
+    // A link that opens the address held as its tag, by mouse or keyboard.
+    LinkLabel* addLink(const char* name, const QString& text, const QString& address, int top);
 
     QLabel* Label1 = nullptr;          // orange panel
     QLabel* lblDescription = nullptr;  // pale yellow panel
@@ -34,8 +32,8 @@ private:
     QLabel* lblTitle = nullptr;
     QLabel* lblInfo = nullptr;
     QLabel* lblVersion = nullptr;
-    QLabel* lblURL = nullptr;
-    QLabel* lblCopyright = nullptr;
+    LinkLabel* lblURL = nullptr;
+    LinkLabel* lblCopyright = nullptr;
     QLabel* lblDotLine = nullptr;
     QPlainTextEdit* txtSpecialCopyright = nullptr;
     QLabel* Label2 = nullptr;

@@ -59,20 +59,20 @@ void frmFlightAddEdit::buildControls() {
     Text2 = addTextBox("Text2", "Label2", QStringLiteral("Location"), 840, 720, 6615);
     Command5 =
         WindowStyle::addButton(this, "Command5", QStringLiteral("Pick!"), 7920, 720, 1095, 495);
-    Command5->setAccessibleName(QStringLiteral("Pick a location"));
+    Command5->setAccessibleDescription(QStringLiteral("Pick a location"));
     Text3 = addTextBox("Text3", "Label3", QStringLiteral("Bought"), 1320, 1320, 7815);
     Text4 = addTextBox("Text4", "Label5", QStringLiteral("Notes"), 1920, 1920, 7815);
 
     Check2 = new QCheckBox(QStringLiteral("Has Wheels?"), this);
     Check2->setObjectName(QStringLiteral("Check2"));
-    Check2->setAccessibleName(QStringLiteral("Has wheels"));
     place(Check2, 120, 2520, 8895, 495);
 
     auto* Label4 = new QLabel(QStringLiteral("Items in Case"), this);
     Label4->setObjectName(QStringLiteral("Label4"));
     place(Label4, 120, 3120, 2415, 495);
-    List1 = new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items in case"), this);
+    List1 = new RecordList(RecordList::Lines::IdAndText, Label4->text(), this);
     List1->setObjectName(QStringLiteral("List1"));
+    Label4->setBuddy(List1);
     place(List1, 120, 3480, 8895, 6045);
     connect(List1, &RecordList::lineClicked, this, &frmFlightAddEdit::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightAddEdit::List1_DblClick);
@@ -88,12 +88,11 @@ void frmFlightAddEdit::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3360, 9960, 855, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4320, 9960, 855, 975);
-    Command4->setAccessibleName(QStringLiteral("Print small label"));
-    Command1->setAccessibleName(QStringLiteral("Print large label"));
+    LabelControls::describeLabelButtons(Command4, Command1);
     cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 5280, 9960, 855, 975);
-    cmdAdd->setAccessibleName(QStringLiteral("Add an item to the case"));
+    cmdAdd->setAccessibleDescription(QStringLiteral("Add an item to the case"));
     cmdDel = WindowStyle::addButton(this, "cmdDel", QStringLiteral("Delete"), 6240, 9960, 855, 975);
-    cmdDel->setAccessibleName(QStringLiteral("Remove the selected item from the case"));
+    cmdDel->setAccessibleDescription(QStringLiteral("Remove the selected item from the case"));
     Command2 =
         WindowStyle::addButton(this, "Command2", QStringLiteral("Save"), 7200, 9960, 855, 975);
     Command3 =

@@ -33,8 +33,9 @@ void frmFlightView::buildControls() {
     auto* Label4 = new QLabel(QStringLiteral("Items in Case"), this);
     Label4->setObjectName(QStringLiteral("Label4"));
     place(Label4, 120, 1680, 2415, 495);
-    List1 = new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items in case"), this);
+    List1 = new RecordList(RecordList::Lines::IdAndText, Label4->text(), this);
     List1->setObjectName(QStringLiteral("List1"));
+    Label4->setBuddy(List1);
     place(List1, 120, 2040, 7935, 6045);
     connect(List1, &RecordList::lineClicked, this, &frmFlightView::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightView::List1_DblClick);
@@ -55,8 +56,7 @@ void frmFlightView::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4560, 8520, 1095, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 5760, 8520, 1095, 975);
-    Command4->setAccessibleName(QStringLiteral("Print small label"));
-    Command1->setAccessibleName(QStringLiteral("Print large label"));
+    LabelControls::describeLabelButtons(Command4, Command1);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 6960, 8520, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmFlightView::cmdEdit_Click);

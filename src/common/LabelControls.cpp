@@ -1,5 +1,7 @@
 #include "common/LabelControls.h"
 
+#include <QPushButton>
+
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -36,4 +38,9 @@ LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind 
     c.Picture2->hide();
     place(c.Picture2, 120, pictureTop, 1200, 300);
     return c;
+}
+
+void LabelControls::describeLabelButtons(QPushButton* small, QPushButton* large) {
+    small->setAccessibleDescription(QStringLiteral("Print the small label"));
+    large->setAccessibleDescription(QStringLiteral("Print the large label"));
 }

@@ -4,6 +4,7 @@
 
 class OptionCheckBox;
 class PictureBox;
+class QPushButton;
 class Settings;
 class QWidget;
 
@@ -20,4 +21,7 @@ struct LabelControls {
     // check3Left) and the logos at pictureTop, left at 120; all in twips.
     static LabelControls add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
                              int check3Left, int pictureTop, int check1Left = 120);
+
+    // Tells screen readers what the "Small" and "Large" buttons print.
+    static void describeLabelButtons(QPushButton* small, QPushButton* large);
 };

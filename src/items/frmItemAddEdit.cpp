@@ -60,8 +60,7 @@ void frmItemAddEdit::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3720, 9120, 1095, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4920, 9120, 1095, 975);
-    Command4->setAccessibleName(QStringLiteral("Print small label"));
-    Command1->setAccessibleName(QStringLiteral("Print large label"));
+    LabelControls::describeLabelButtons(Command4, Command1);
     Command2 =
         WindowStyle::addButton(this, "Command2", QStringLiteral("Save"), 6120, 9120, 1095, 975);
     Command3 =

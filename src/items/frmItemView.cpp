@@ -42,8 +42,7 @@ void frmItemView::buildControls() {
         WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4920, 7560, 1095, 975);
     Command1 =
         WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 6120, 7560, 1095, 975);
-    Command4->setAccessibleName(QStringLiteral("Print small label"));
-    Command1->setAccessibleName(QStringLiteral("Print large label"));
+    LabelControls::describeLabelButtons(Command4, Command1);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 7560, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmItemView::cmdEdit_Click);

@@ -17,7 +17,8 @@ ListControls ListControls::add(QDialog* window, const char* linesName) {
 
     c.txtName = new QLineEdit(window);
     c.txtName->setObjectName(QStringLiteral("txtName"));
-    c.txtName->setAccessibleName(QStringLiteral("List name"));
+    c.txtName->setAccessibleName(c.Label1->text());
+    c.txtName->setAccessibleDescription(QStringLiteral("The name of the picking list"));
     c.Label1->setBuddy(c.txtName);
     place(c.txtName, 120, 420, 7095, 420);
 
@@ -25,8 +26,7 @@ ListControls ListControls::add(QDialog* window, const char* linesName) {
     c.Label4->setObjectName(QStringLiteral("Label4"));
     place(c.Label4, 120, 960, 2400, 300);
 
-    c.lines =
-        new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items on the list"), window);
+    c.lines = new RecordList(RecordList::Lines::IdAndText, c.Label4->text(), window);
     c.lines->setObjectName(QLatin1String(linesName));
     c.Label4->setBuddy(c.lines);
     place(c.lines, 120, 1260, 7095, 4800);

@@ -132,12 +132,21 @@ bool frmSplash::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmSplash::keyPressEvent(QKeyEvent* event) {
-    // The splash has no Close button: Esc does not end the program here.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
+    switch (event->key()) {
+        // The splash has no Close button: Esc does not end the program here.
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        // The keyboard's click on the window.
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            event->accept();
+            Form_Click();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void frmSplash::Form_Click() {

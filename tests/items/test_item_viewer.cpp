@@ -92,18 +92,6 @@ private slots:
         QCOMPARE(ctx->fields().CaseToOpen.toString(), QStringLiteral("12"));
     }
 
-    void enterOnTheCaseLineOpensTheCase() {
-        openViewer(45);
-        list->setCurrentRow(13);  // "Flight Case: F12"
-        bool shown = false;
-        ModalDriver::whenShown(QStringLiteral("frmFlightView"), [&](QWidget* caseViewer) {
-            shown = true;
-            click(caseViewer, "Command3");
-        });
-        QTest::keyClick(list, Qt::Key_Return);
-        QVERIFY(shown);
-    }
-
     void editAndSaveShowsTheNewValues() {
         openViewer(45);
         ModalDriver::whenShown(QStringLiteral("frmItemAddEdit"), [this](QWidget* editor) {
