@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <memory>
 
+#include "data/GroupAccess.h"
+#include "data/RegisterFolder.h"
 #include "data/Schema.h"
 
 namespace RegisterRepair {
@@ -170,8 +172,15 @@ QString keptNameFor(const QString& path) {
 }
 
 // The damaged file goes aside with its side files, which belong to it; then
-// the copy takes its name.
+// the copy takes its name, with the damaged file's access, so that whoever
+// could save before still can (in a folder a group shares, the group's).
 bool putInPlace(const QString& path, const QString& copy, QString* keptAs, QString* why) {
+    QFile::setPermissions(copy, QFile::permissions(path));
+    const QString shared = GroupAccess::shareWithFolderGroup(copy);
+    if (!shared.isEmpty()) {
+        *why = shared;
+        return false;
+    }
     const QString kept = keptNameFor(path);
     if (!QFile::rename(path, kept)) {
         *why = QStringLiteral("the damaged file could not be renamed");
@@ -207,8 +216,9 @@ bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QStri
 
 }  // namespace
 
-Outcome repair(const QString& registerPath) {
+Outcome repair(const QString& registerLink) {
     Outcome outcome;
+    const QString registerPath = RegisterFolder::realFile(registerLink);
     const QString copy = registerPath + QStringLiteral(".repaired");
     removeWithSideFiles(copy);  // left by a repair that was cut off
     if (copyWhileNoOneSaves(registerPath, copy, &outcome.failure) &&

@@ -590,11 +590,16 @@ private slots:
             spoilPageOf(reg, QStringLiteral("ItemsByCase"));
         else
             reg.addUnusedPage();
+        // Shared with a group: the repaired register keeps the group's access.
+        const QFile::Permissions access = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                          QFile::WriteGroup | QFile::ReadUser | QFile::WriteUser;
+        QVERIFY(QFile::setPermissions(reg.path(), access));
         const QByteArray damaged = hashOf(reg.path());
         Probe p(reg.path());
         QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
         const RegisterRepair::Outcome outcome = p.store.repairDamaged();
         QVERIFY2(outcome.repaired, qPrintable(outcome.failure));
+        QCOMPARE(QFile::permissions(reg.path()), access);
         QVERIFY(QFileInfo(outcome.keptAs).fileName().startsWith(QStringLiteral("data-damaged-")));
         QCOMPARE(hashOf(outcome.keptAs), damaged);
         QCOMPARE(QDir(reg.folder()).entryList(QDir::Files).size(), 2);  // nothing else left

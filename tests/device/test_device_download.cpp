@@ -295,9 +295,11 @@ private slots:
         TempRegister reg;
         fill(reg);
         const QByteArray desktop = hashOf(reg.path());
-        const CopyJob job{reg.path(), tables, onDevice().toStdU16String(), true};
+        const CopyJob job{reg.path(), tables, onDevice().toStdU16String(), true, {}};
         int steps = 0;
-        const CopyHooks failing{4, [&] { return ++steps < 2; }};
+        CopyHooks failing;
+        failing.pagesPerStep = 4;
+        failing.carryOn = [&] { return ++steps < 2; };
         QCOMPARE(copyRegister(job, failing), DEVICE_FAILED);
         QCOMPARE(filesBelow(device_->path()), QStringList{});
         QCOMPARE(hashOf(reg.path()), desktop);
