@@ -301,19 +301,6 @@ private slots:
                  QStringLiteral("ok"));
         QCOMPARE(childTexts(model, model->index(0, 0)), QStringList({"Cable", "Lamp"}));
     }
-
-    // Not agreed to: the register stays open for reading only.
-    void aDamagedRegisterLeftAsItIsIsOnlyRead() {
-        ts = std::make_unique<TestApp>();
-        fillSampleRegister(ts->reg);
-        ts->reg.addUnusedPage();
-        openMain();
-        QTRY_COMPARE(ts->dialogs->messages.size(), 1);
-        QVERIFY(w->context().store().readOnly());
-        QVERIFY(!w->context().store().deleteItem(3));
-        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("reading only")));
-        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(2));
-    }
 };
 
 QTEST_MAIN(TestMainTree)

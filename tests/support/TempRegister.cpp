@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 #include "data/Store.h"
@@ -83,4 +84,34 @@ void TempRegister::addUnusedPage() const {
     file.write(count, 4);
     file.seek(pages * size);
     file.write(QByteArray(size, '\0'));
+}
+
+void TempRegister::copyWithCutOffSave(const QString& target) const {
+    sqlite3* program = openRaw(path());
+    sqlite3_exec(program,
+                 "PRAGMA cache_size = 1; BEGIN; DELETE FROM Items; UPDATE Data SET lastid = 0",
+                 nullptr, nullptr, nullptr);
+    const bool copied =
+        QFile::copy(path(), target) &&
+        QFile::copy(path() + QStringLiteral("-journal"), target + QStringLiteral("-journal"));
+    sqlite3_exec(program, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(program);
+    if (!copied)
+        qFatal("could not copy the register in the middle of a save");
+}
+
+UnwritableFolder::UnwritableFolder(QString folder) : folder_(std::move(folder)) {
+    immutable_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder_}) == 0;
+    if (!immutable_)
+        QFile::setPermissions(folder_, QFile::ReadOwner | QFile::ExeOwner);
+    QFile probe(folder_ + QStringLiteral("/.probe"));
+    holds_ = !probe.open(QIODevice::WriteOnly);
+    if (!holds_)
+        probe.remove();
+}
+
+UnwritableFolder::~UnwritableFolder() {
+    if (immutable_)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder_});
+    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -23,7 +23,25 @@ public:
     // Damage that SQLite's check finds and every read passes by: a page at
     // the end of the file that nothing uses.
     void addUnusedPage() const;
+    // Writes to `path` this register as a program killed in the middle of a
+    // save leaves it: the file and its journal. (The save deleted every item
+    // and set lastid to 0.)
+    void copyWithCutOffSave(const QString& path) const;
 
 private:
     QTemporaryDir dir_;
+};
+
+// Keeps a folder from being written while it lives, also for root (with
+// the immutable flag); holds() is false where nothing can.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(QString folder);
+    ~UnwritableFolder();
+    bool holds() const { return holds_; }
+
+private:
+    QString folder_;
+    bool immutable_ = false;
+    bool holds_ = false;
 };
