@@ -107,10 +107,10 @@ bool fillSampleRegister(Store& store, qint64* firstItem, qint64* lightingCase, q
     QList<qint64> cases = {0};
     for (const char* name : {"Power trunk", "Lighting case A"}) {
         CaseRecord c;
-        c.name = QString::fromUtf8(name);
-        c.location = QStringLiteral("Bay 1");
-        c.bought = QStringLiteral("3/2018");
-        c.wheeled = QStringLiteral("Yes");
+        c[CaseColumn::Name] = QString::fromUtf8(name);
+        c[CaseColumn::Location] = QStringLiteral("Bay 1");
+        c[CaseColumn::Bought] = QStringLiteral("3/2018");
+        c[CaseColumn::Wheeled] = QStringLiteral("Yes");
         const auto id = store.insertCase(c);
         if (!id)
             return false;

@@ -131,11 +131,11 @@ bool frmFlightAddEdit::loadStoredCase(qint64 id) {
     }
     loaded_ = rows->first();
     currentItem = id;
-    Text1->setText(loaded_.name);
-    Text2->setText(loaded_.location);
-    Text3->setText(loaded_.bought);
-    Text4->setText(loaded_.notes);
-    Check2->setChecked(loaded_.wheeled == QLatin1String("Yes"));
+    Text1->setText(loaded_[CaseColumn::Name]);
+    Text2->setText(loaded_[CaseColumn::Location]);
+    Text3->setText(loaded_[CaseColumn::Bought]);
+    Text4->setText(loaded_[CaseColumn::Notes]);
+    Check2->setChecked(loaded_[CaseColumn::Wheeled] == QLatin1String("Yes"));
     RefreshList();
     return true;
 }
@@ -256,22 +256,22 @@ QString frmFlightAddEdit::wheeledText() const {
 }
 
 CaseRecord frmFlightAddEdit::valuesFromBoxes() const {
-    return {QString(), Text1->text(), Text2->text(), Text3->text(), Text4->text(), wheeledText()};
+    CaseRecord values;
+    values[CaseColumn::Name] = Text1->text();
+    values[CaseColumn::Location] = Text2->text();
+    values[CaseColumn::Bought] = Text3->text();
+    values[CaseColumn::Notes] = Text4->text();
+    values[CaseColumn::Wheeled] = wheeledText();
+    return values;
 }
 
 // The boxes whose value differs from the case as loaded.
 QList<ColumnChange> frmFlightAddEdit::changedColumns() const {
     const CaseRecord now = valuesFromBoxes();
-    const QList<std::pair<QString CaseRecord::*, CaseColumn>> columns = {
-        {&CaseRecord::name, CaseColumn::Name},
-        {&CaseRecord::location, CaseColumn::Location},
-        {&CaseRecord::bought, CaseColumn::Bought},
-        {&CaseRecord::notes, CaseColumn::Notes},
-        {&CaseRecord::wheeled, CaseColumn::Wheeled}};
     QList<ColumnChange> changes;
-    for (const auto& [member, column] : columns) {
-        if (now.*member != loaded_.*member)
-            changes.append({static_cast<int>(column), now.*member, loaded_.*member});
+    for (int column = 0; column < kCaseDataColumnCount; ++column) {
+        if (now.values[column] != loaded_.values[column])
+            changes.append({column, now.values[column], loaded_.values[column]});
     }
     return changes;
 }

@@ -7,6 +7,7 @@
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
+#include "data/Backups.h"
 #include "data/RegisterFolder.h"
 #include "data/Settings.h"
 #include "data/Store.h"
@@ -37,6 +38,21 @@ void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
                                   "for reading only. Restore data.mdb from a backup.")
                        .arg(outcome.failure),
                    Dialogs::Icon::Critical);
+}
+
+// Backups follow the clock; how many are kept is a setting; a failed backup
+// is a warning, and work goes on.
+Store::BackupPolicy backupPolicy(const Clock& clock, const Settings& settings, Dialogs& dialogs) {
+    return {[&clock] { return clock.now(); },
+            [&settings] {
+                bool ok = false;
+                const int keep =
+                    settings.read(SettingsKeys::BackupsToKeep, QString()).trimmed().toInt(&ok);
+                return ok && keep > 0 ? keep : Backups::kDefaultToKeep;
+            },
+            [&dialogs](const QString& message) {
+                dialogs.inform(nullptr, message, Dialogs::Icon::Warning);
+            }};
 }
 
 }  // namespace
@@ -76,6 +92,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     settings_ = std::make_unique<Settings>(services_.settingsFile);
     Settings* settings = settings_.get();
     store_->setBusyWait([settings] { return settings->busyWaitMs(); });
+    store_->setBackupPolicy(backupPolicy(*services_.clock, *settings_, *dialogs));
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
 }

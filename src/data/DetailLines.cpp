@@ -4,7 +4,48 @@ namespace DetailLines {
 
 namespace {
 using C = ItemColumn;
-using W = EditWay;
+
+// The captions of each column of Items, by column name.
+struct Captions {
+    const char* column;
+    const char* viewer;
+    const char* editor;
+    const char* promptNoun;
+};
+
+const Captions kItemCaptions[] = {
+    {"desc", "Description: ", "Description: ", "Description"},
+    {"category", "Category: ", "Category: ", "Category"},
+    {"manufacturer", "Manufacturer: ", "Manufacturer: ", "Manufacturer"},
+    {"model", "Model: ", "Model: ", "Model"},
+    {"dom", "Date of Manufacture: ", "Date of Manufacture: ", ""},
+    {"testinterval", "Test Interval: ", "Test Interval: ", "Test Interval"},
+    {"testlast", "Last Test Date: ", "Last Test Date: ", ""},
+    {"testnext", "Next Test Date: ", "Next Test Date: ", ""},
+    {"testpatresult", "PAT Test Result: ", "PAT Test: ", ""},
+    {"testpressureresult", "Pressure Test Result: ", "Pressure Test: ", ""},
+    {"visualinspectionresult",
+     "Visual Inspection Result: ", "Visual Inspection: ", "Visual Inspection"},
+    {"lolerinspectionresult", "LOLER Inspection Result: ", "LOLER Inspection: ", ""},
+    {"calibrationcert", "Calibration Certificate: ", "Calibration Certificate: ", ""},
+    {"caseID", "Flight Case: F", "Flight Case: F", ""},
+    {"warehouseloc", "Warehouse Location: ", "Warehouse Location: ", ""},
+    {"notes", "Notes: ", "Notes: ", "Note"},
+    {"length", "Length: ", "Length: ", "Length"},
+    {"serial", "Serial: ", "Serial: ", "Serial"},
+};
+
+ItemField fieldOfColumn(int column) {
+    const QLatin1String name(kItemColumns[column].name);
+    for (const Captions& c : kItemCaptions) {
+        if (name == QLatin1String(c.column))
+            return {static_cast<ItemColumn>(column), QString::fromUtf8(c.viewer),
+                    QString::fromUtf8(c.editor), QString::fromUtf8(c.promptNoun)};
+    }
+    // A column without captions is a programming error; it shows under its name.
+    return {static_cast<ItemColumn>(column), name + QStringLiteral(": "),
+            name + QStringLiteral(": "), name};
+}
 
 const ItemField& fieldOf(ItemColumn column) {
     return itemFields().at(static_cast<int>(column));
@@ -16,35 +57,12 @@ QString ItemField::prompt() const {
 }
 
 const QList<ItemField>& itemFields() {
-    static const QList<ItemField> fields = {
-        {C::Desc, "Description: ", "Description: ", W::InputBox, "Description"},
-        {C::Category, "Category: ", "Category: ", W::InputBox, "Category"},
-        {C::Manufacturer, "Manufacturer: ", "Manufacturer: ", W::InputBox, "Manufacturer"},
-        {C::Model, "Model: ", "Model: ", W::InputBox, "Model"},
-        {C::Dom, "Date of Manufacture: ", "Date of Manufacture: ", W::DatePicker, {}},
-        {C::TestInterval, "Test Interval: ", "Test Interval: ", W::InputBox, "Test Interval"},
-        {C::TestLast, "Last Test Date: ", "Last Test Date: ", W::DatePicker, {}},
-        {C::TestNext, "Next Test Date: ", "Next Test Date: ", W::DatePicker, {}},
-        {C::TestPatResult, "PAT Test Result: ", "PAT Test: ", W::FileDialog, {}},
-        {C::TestPressureResult, "Pressure Test Result: ", "Pressure Test: ", W::FileDialog, {}},
-        {C::VisualInspectionResult,
-         "Visual Inspection Result: ", "Visual Inspection: ", W::InputBox, "Visual Inspection"},
-        {C::LolerInspectionResult,
-         "LOLER Inspection Result: ",
-         "LOLER Inspection: ",
-         W::FileDialog,
-         {}},
-        {C::CalibrationCert,
-         "Calibration Certificate: ",
-         "Calibration Certificate: ",
-         W::FileDialog,
-         {}},
-        {C::CaseId, kFlightCaseCaption, kFlightCaseCaption, W::CasePicker, {}},
-        {C::WarehouseLoc, "Warehouse Location: ", "Warehouse Location: ", W::LocationPicker, {}},
-        {C::Notes, "Notes: ", "Notes: ", W::InputBox, "Note"},
-        {C::Length, "Length: ", "Length: ", W::InputBox, "Length"},
-        {C::Serial, "Serial: ", "Serial: ", W::InputBox, "Serial"},
-    };
+    static const QList<ItemField> fields = [] {
+        QList<ItemField> f;
+        for (int column = 0; column < kItemDataColumnCount; ++column)
+            f.append(fieldOfColumn(column));
+        return f;
+    }();
     return fields;
 }
 
@@ -101,9 +119,11 @@ QStringList lines(const QList<Field>& fields, const ItemRecord& item) {
 }
 
 QStringList caseLines(const CaseRecord& c) {
-    return {QStringLiteral("Name: ") + c.name, QStringLiteral("Location: ") + c.location,
-            QStringLiteral("Bought: ") + c.bought, QStringLiteral("Notes: ") + c.notes,
-            QStringLiteral("Has Wheels?: ") + c.wheeled};
+    return {QStringLiteral("Name: ") + c[CaseColumn::Name],
+            QStringLiteral("Location: ") + c[CaseColumn::Location],
+            QStringLiteral("Bought: ") + c[CaseColumn::Bought],
+            QStringLiteral("Notes: ") + c[CaseColumn::Notes],
+            QStringLiteral("Has Wheels?: ") + c[CaseColumn::Wheeled]};
 }
 
 std::optional<QString> caseNumberOf(const QString& line) {

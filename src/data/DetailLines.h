@@ -11,21 +11,18 @@
 // the value (an empty value leaves the caption alone).
 namespace DetailLines {
 
-// How the item editor asks for a new value of a field.
-enum class EditWay { InputBox, DatePicker, FileDialog, CasePicker, LocationPicker };
-
-// One of the eighteen item fields, with everything the windows need of it.
+// One item field: its column and the captions the windows show it under.
 struct ItemField {
     ItemColumn column;
     QString viewerCaption;  // the main window and the item viewer
     QString editorCaption;  // the item editor
-    EditWay way;
-    QString promptNoun;  // "Please enter a new <noun> for this item"; input boxes only
+    QString promptNoun;     // "Please enter a new <noun> for this item"; typed fields only
 
     QString prompt() const;
+    ColumnKind kind() const { return kItemColumns[static_cast<int>(column)].kind; }
 };
 
-// The eighteen fields in column order.
+// Every column of Items (but the id) as a field, in column order.
 const QList<ItemField>& itemFields();
 
 struct Field {

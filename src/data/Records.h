@@ -6,11 +6,14 @@
 #include <array>
 #include <optional>
 
+#include "data/Columns.h"
+
 // The rows the program reads and writes, as plain values. Every column is
 // carried as the text it shows (null reads as empty text); only writes carry
 // numbers for the numeric columns.
 
-// The data columns of table Items in their stored order (id excluded).
+// Names for the columns the program treats in a way of its own, as indexes
+// into kItemColumns and kCaseColumns (Columns.h).
 enum class ItemColumn {
     Desc,
     Category,
@@ -31,35 +34,25 @@ enum class ItemColumn {
     Length,
     Serial,
 };
-inline constexpr int kItemDataColumnCount = 18;
+enum class CaseColumn { Name, Location, Bought, Notes, Wheeled };
 
-// Column names of Items, indexed by ItemColumn.
-const std::array<const char*, kItemDataColumnCount>& itemColumnNames();
-
-struct ItemRecord {
+// A row of a record table: its id and every data column, indexed by the
+// column's position in the table's column list.
+template <class Column, int ColumnCount>
+struct RecordRow {
     QString id;
-    std::array<QString, kItemDataColumnCount> values;  // indexed by ItemColumn
+    std::array<QString, ColumnCount> values;
 
-    const QString& operator[](ItemColumn c) const { return values[static_cast<int>(c)]; }
-    QString& operator[](ItemColumn c) { return values[static_cast<int>(c)]; }
+    const QString& operator[](Column c) const { return values[static_cast<std::size_t>(c)]; }
+    QString& operator[](Column c) { return values[static_cast<std::size_t>(c)]; }
 };
+
+using ItemRecord = RecordRow<ItemColumn, kItemDataColumnCount>;
+using CaseRecord = RecordRow<CaseColumn, kCaseDataColumnCount>;
 
 // What an editor stores for an item: text for the text columns, a number for
-// caseID and length. Indexed by ItemColumn.
+// the number columns. Indexed like ItemRecord::values.
 using ItemWrite = std::array<QVariant, kItemDataColumnCount>;
-
-// The data columns of table Cases in their stored order (id excluded).
-enum class CaseColumn { Name, Location, Bought, Notes, Wheeled };
-inline constexpr int kCaseDataColumnCount = 5;
-
-struct CaseRecord {
-    QString id;
-    QString name;      // FName
-    QString location;  // FLocation
-    QString bought;    // FBought
-    QString notes;     // FNotes
-    QString wheeled;   // FWheeled
-};
 
 struct ListRecord {
     QString id;
@@ -81,7 +74,7 @@ enum class LabelKind { Item, Case };
 
 // One column an editor changed: the value it stores and the text the column
 // showed when the editor loaded the record, to notice a change made
-// elsewhere in the meantime. `column` is an ItemColumn or CaseColumn.
+// elsewhere in the meantime. `column` is the column's position in its table.
 struct ColumnChange {
     int column = 0;
     QVariant value;

@@ -44,8 +44,12 @@ QString realFile(const QString& path) {
     return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
 }
 
+QString backupFolder(const QString& registerPath) {
+    return QFileInfo(realFile(registerPath)).dir().filePath(QStringLiteral("backups"));
+}
+
 QString backupPath(const QString& registerPath, const QDateTime& when) {
-    const QDir backups(QFileInfo(realFile(registerPath)).dir().filePath(QStringLiteral("backups")));
+    const QDir backups(backupFolder(registerPath));
     const QString stem =
         QStringLiteral("data-") + when.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = backups.filePath(stem + QStringLiteral(".mdb"));

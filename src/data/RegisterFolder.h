@@ -25,8 +25,12 @@ QString realFile(const QString& path);
 // on added when that name is taken. Makes nothing.
 QString backupPath(const QString& registerPath, const QDateTime& when);
 
+// The folder "backups" beside the real register file.
+QString backupFolder(const QString& registerPath);
+
 // Empty when this user can save in the folder; otherwise the message that
 // tells the user what cannot be written and how to fix it.
 QString writeProblem(const QString& folder);
+
 
 }  // namespace RegisterFolder

@@ -2,52 +2,108 @@
 
 #include <sqlite3.h>
 
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
-#include <iterator>
+#include <array>
 #include <memory>
 #include <optional>
+
+#include "data/Columns.h"
+#include "data/Sqlite.h"
 
 namespace Schema {
 
 namespace {
 
-// Text columns keep exactly what was typed; caseID and length are numbers;
-// location names compare without regard to letter case. The two indexes
-// keep the main tree and the list windows fast on large registers.
-const char* const kCreate[] = {
-    R"(CREATE TABLE "Items" ("id" INTEGER PRIMARY KEY AUTOINCREMENT, "desc" TEXT, )"
-    R"("category" TEXT, "manufacturer" TEXT, "model" TEXT, "dom" TEXT, "testinterval" TEXT, )"
-    R"("testlast" TEXT, "testnext" TEXT, "testpatresult" TEXT, "testpressureresult" TEXT, )"
-    R"("visualinspectionresult" TEXT, "lolerinspectionresult" TEXT, "calibrationcert" TEXT, )"
-    R"("caseID" NUMERIC, "warehouseloc" TEXT, "notes" TEXT, "length" NUMERIC, "serial" TEXT))",
-    R"(CREATE INDEX "ItemsByCase" ON "Items" ("caseID"))",
-    R"(CREATE TABLE "Cases" ("id" INTEGER PRIMARY KEY AUTOINCREMENT, "FName" TEXT, )"
-    R"("FLocation" TEXT, "FBought" TEXT, "FNotes" TEXT, "FWheeled" TEXT))",
-    R"(CREATE TABLE "Lists" ("id" INTEGER PRIMARY KEY AUTOINCREMENT, "ListName" TEXT))",
-    R"(CREATE TABLE "ListData" ("listid" NUMERIC, "itemid" NUMERIC, "itemdesc" TEXT))",
-    R"(CREATE INDEX "ListDataByListItem" ON "ListData" ("listid", "itemid"))",
-    R"(CREATE TABLE "Locations" ("desc" TEXT COLLATE NOCASE))",
-    R"(CREATE TABLE "Data" ("lastid" NUMERIC, "lastCase" NUMERIC, "lastList" NUMERIC))",
-    R"(INSERT INTO "Data" ("lastid", "lastCase", "lastList") VALUES (0, 0, 0))",
-};
+// The steps after version 1, oldest first; a new layout adds its step here
+// and raises kCurrentVersion.
+constexpr std::array<Step, 0> kSteps{};
+
+constexpr int lastVersion() {
+    return kSteps.empty() ? 1 : kSteps[kSteps.size() - 1].version;
+}
+static_assert(lastVersion() == kCurrentVersion, "kCurrentVersion is the last step's version");
+
+const char* sqlType(ColumnType type) {
+    return type == ColumnType::Number ? "NUMERIC" : "TEXT";
+}
+
+// A record table as its first version made it: "id", then its columns of
+// version 1.
+QByteArray createRecordTable(const char* table, std::span<const ColumnSpec> columns) {
+    QByteArray sql =
+        QByteArray("CREATE TABLE \"") + table + "\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT";
+    for (const ColumnSpec& c : columns) {
+        if (c.sinceVersion == 1)
+            sql += QByteArray(", \"") + c.name + "\" " + sqlType(c.type);
+    }
+    return sql + ")";
+}
+
+// Text columns keep exactly what was typed; location names compare without
+// regard to letter case. The two indexes keep the main tree and the list
+// windows fast on large registers.
+QList<QByteArray> firstVersionStatements() {
+    return {
+        createRecordTable("Items", kItemColumns),
+        R"(CREATE INDEX "ItemsByCase" ON "Items" ("caseID"))",
+        createRecordTable("Cases", kCaseColumns),
+        R"(CREATE TABLE "Lists" ("id" INTEGER PRIMARY KEY AUTOINCREMENT, "ListName" TEXT))",
+        R"(CREATE TABLE "ListData" ("listid" NUMERIC, "itemid" NUMERIC, "itemdesc" TEXT))",
+        R"(CREATE INDEX "ListDataByListItem" ON "ListData" ("listid", "itemid"))",
+        R"(CREATE TABLE "Locations" ("desc" TEXT COLLATE NOCASE))",
+        R"(CREATE TABLE "Data" ("lastid" NUMERIC, "lastCase" NUMERIC, "lastList" NUMERIC))",
+        R"(INSERT INTO "Data" ("lastid", "lastCase", "lastList") VALUES (0, 0, 0))",
+    };
+}
+
+// A column added by an upgrade starts empty in every row: empty text, or 0.
+bool addColumn(Sqlite::Connection& db, const char* table, const ColumnSpec& c) {
+    const QByteArray sql = QByteArray("ALTER TABLE \"") + table + "\" ADD COLUMN \"" + c.name +
+                           "\" " + sqlType(c.type) +
+                           (c.type == ColumnType::Number ? " DEFAULT 0" : " DEFAULT ''");
+    return db.exec(sql.constData());
+}
+
+bool addColumnsOf(Sqlite::Connection& db, int version) {
+    for (const ColumnSpec& c : kItemColumns) {
+        if (c.sinceVersion == version && !addColumn(db, "Items", c))
+            return false;
+    }
+    for (const ColumnSpec& c : kCaseColumns) {
+        if (c.sinceVersion == version && !addColumn(db, "Cases", c))
+            return false;
+    }
+    return true;
+}
+
+bool recordVersion(Sqlite::Connection& db, int version) {
+    // PRAGMA takes no bound values; the version is the program's own number.
+    const QByteArray sql = "PRAGMA user_version = " + QByteArray::number(version);
+    return db.exec(sql.constData());
+}
 
 struct Table {
     const char* name;
     QStringList columns;
 };
 
-const Table kTables[] = {
-    {"Items",
-     {"id", "desc", "category", "manufacturer", "model", "dom", "testinterval", "testlast",
-      "testnext", "testpatresult", "testpressureresult", "visualinspectionresult",
-      "lolerinspectionresult", "calibrationcert", "caseID", "warehouseloc", "notes", "length",
-      "serial"}},
-    {"Cases", {"id", "FName", "FLocation", "FBought", "FNotes", "FWheeled"}},
-    {"Lists", {"id", "ListName"}},
-    {"ListData", {"listid", "itemid", "itemdesc"}},
-    {"Locations", {"desc"}},
-    {"Data", {"lastid", "lastCase", "lastList"}},
-};
+QList<Table> tablesOf() {
+    const auto withModel = [](QStringList columns, std::span<const ColumnSpec> model) {
+        for (const ColumnSpec& c : model)
+            columns << QLatin1String(c.name);
+        return columns;
+    };
+    return {
+        {"Items", withModel({"id"}, kItemColumns)},
+        {"Cases", withModel({"id"}, kCaseColumns)},
+        {"Lists", {"id", "ListName"}},
+        {"ListData", {"listid", "itemid", "itemdesc"}},
+        {"Locations", {"desc"}},
+        {"Data", {"lastid", "lastCase", "lastList"}},
+    };
+}
 
 using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
@@ -94,13 +150,46 @@ std::optional<QString> problemOf(sqlite3* db, const Table& table) {
 
 }  // namespace
 
-const char* const* createStatements(int* count) {
-    *count = static_cast<int>(std::size(kCreate));
-    return kCreate;
+std::span<const Step> upgradeSteps() {
+    return kSteps;
+}
+
+bool create(Sqlite::Connection& db) {
+    for (const QByteArray& sql : firstVersionStatements()) {
+        if (!db.exec(sql.constData()))
+            return false;
+    }
+    return recordVersion(db, 1) && upgrade(db, 1);
+}
+
+std::optional<int> versionOf(Sqlite::Connection& db) {
+    Sqlite::Statement version(db, "PRAGMA user_version");
+    if (!version.step())
+        return std::nullopt;
+    const int recorded = static_cast<int>(version.integer(0));
+    if (recorded != 0)
+        return recorded;
+    Sqlite::Statement items(db, R"(SELECT 1 FROM sqlite_master WHERE name = 'Items' COLLATE NOCASE)");
+    const bool hasItems = items.step();
+    if (!items.ok())
+        return std::nullopt;
+    return hasItems ? 1 : 0;
+}
+
+bool upgrade(Sqlite::Connection& db, int from, std::span<const Step> steps) {
+    int version = from;
+    for (const Step& step : steps) {
+        if (step.version <= version)
+            continue;
+        if (!addColumnsOf(db, step.version) || (step.apply && !step.apply(db)))
+            return false;
+        version = step.version;
+    }
+    return version == from || recordVersion(db, version);
 }
 
 QString missingPart(sqlite3* db) {
-    for (const Table& table : kTables) {
+    for (const Table& table : tablesOf()) {
         const auto problem = problemOf(db, table);
         if (!problem)
             return {};

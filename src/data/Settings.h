@@ -16,6 +16,7 @@ inline const QString NoPrinterShown = QStringLiteral("NoPrinterShown");
 // Seconds a save waits for another program using the register before it
 // says "in use".
 inline const QString BusyWaitSeconds = QStringLiteral("BusyWaitSeconds");
+inline const QString BackupsToKeep = QStringLiteral("BackupsToKeep");  // a whole number
 }  // namespace SettingsKeys
 
 // What the readers of a printer key take for a printer never stored. Each

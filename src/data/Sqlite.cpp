@@ -24,6 +24,18 @@ sqlite3* handleOf(const QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
+QString uriMode(Open how) {
+    switch (how) {
+        case Open::ReadOnly:
+            return QStringLiteral("?mode=ro");
+        case Open::Create:
+            return QStringLiteral("?mode=rwc");
+        case Open::Existing:
+            break;
+    }
+    return QStringLiteral("?mode=rw");
+}
+
 QString nextConnectionName() {
     static QAtomicInteger<quint64> serial;
     return QStringLiteral("quarvel-%1").arg(serial.fetchAndAddRelaxed(1));
@@ -49,14 +61,12 @@ int Connection::waitWhileBusy(void* connection, int attempt) {
     return 1;
 }
 
-Connection::Connection(const QString& path, int busyWaitMs)
+Connection::Connection(const QString& path, Open how, int busyWaitMs)
     : busyWaitMs_(busyWaitMs),
       connectionName_(nextConnectionName()),
       qtDb_(std::make_unique<QSqlDatabase>(
           QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_))) {
-    // mode=rw: a file that is not there is never created.
-    qtDb_->setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
+    qtDb_->setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + uriMode(how));
     qtDb_->setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
     if (!qtDb_->open()) {
         const QSqlError error = qtDb_->lastError();
@@ -72,6 +82,7 @@ Connection::Connection(const QString& path, int busyWaitMs)
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_handler(db_, &Connection::waitWhileBusy, this);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
 }
 
 Connection::~Connection() {

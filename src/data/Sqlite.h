@@ -28,15 +28,26 @@ struct Failure {
     int extendedCode = 0;  // SQLite's extended result code (SQLITE_IOERR_DELETE)
 };
 
-// An open connection to one database file, made through Qt's SQLite driver.
+// How a connection opens its file.
+enum class Open {
+    Existing,  // reading and writing; a missing file is an error, never created
+    ReadOnly,  // reading only
+    Create,    // reading and writing, creating the file when it is missing
+};
+
+// An open connection to one database file, made through Qt's SQLite driver;
+// every part of the program that opens a register opens it this way.
 // Double-quoted names are identifiers only: a missing column is an error,
-// never a string.
+// never a string. Foreign keys are enforced. A connection kept waiting by
+// another program's lock retries for up to busyTimeoutMs.
 class Connection {
 public:
-    // Opens an existing file for reading and writing; never creates one.
+    static constexpr int kDefaultBusyWaitMs = 2000;
+
     // While another program holds the file, a statement waits up to
     // busyWaitMs for it, retrying in short, growing pauses.
-    explicit Connection(const QString& path, int busyWaitMs);
+    explicit Connection(const QString& path, Open how = Open::Existing,
+                        int busyWaitMs = kDefaultBusyWaitMs);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 
+#include "data/Backups.h"
+#include "data/RegisterFolder.h"
 #include "data/Schema.h"
 #include "data/Sqlite.h"
 #include "data/TextRules.h"
@@ -120,48 +123,65 @@ QVariant numberValue(const QVariant& value) {
     return QVariant(d);
 }
 
-bool isNumberColumn(ItemColumn c) {
-    return c == ItemColumn::CaseId || c == ItemColumn::Length;
+// What a column stores for an editor's value: a number in a number column,
+// the text (empty for null) in a text column.
+QVariant storedValue(const ColumnSpec& column, const QVariant& value) {
+    if (column.type == ColumnType::Number)
+        return numberValue(value);
+    return QVariant(value.isNull() ? QString() : value.toString());
 }
 
-QVariantList itemValues(const ItemWrite& values) {
-    QVariantList out;
-    for (int c = 0; c < kItemDataColumnCount; ++c) {
-        const QVariant& v = values[static_cast<std::size_t>(c)];
-        out << (isNumberColumn(static_cast<ItemColumn>(c))
-                    ? numberValue(v)
-                    : QVariant(v.isNull() ? QString() : v.toString()));
+// What an editor stores for a column left null: empty text, or 0.
+QVariant emptyValue(const ColumnSpec& column) {
+    return column.type == ColumnType::Number ? QVariant(qint64(0)) : QVariant(QString());
+}
+
+}  // namespace
+
+// A record table's statements, made from its column list.
+struct RecordTableSql {
+    const char* table;
+    std::span<const ColumnSpec> columns;
+
+    QString columnList() const {
+        QStringList names;
+        for (const ColumnSpec& c : columns)
+            names << quoted(c.name);
+        return names.join(QStringLiteral(", "));
     }
-    return out;
-}
+    QByteArray selectById() const {
+        return sqlOf(QStringLiteral("SELECT \"id\", %1 FROM %2 WHERE \"id\" = ?")
+                         .arg(columnList(), quoted(table)));
+    }
+    QByteArray insertWithId() const {
+        return sqlOf(QStringLiteral("INSERT INTO %1 (\"id\", %2) VALUES (?%3)")
+                         .arg(quoted(table), columnList(),
+                              QStringLiteral(", ?").repeated(static_cast<int>(columns.size()))));
+    }
+    QVariantList stored(std::span<const QVariant> values) const {
+        QVariantList out;
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            out << storedValue(columns[c], values[c]);
+        return out;
+    }
+};
 
-QString itemColumnList() {
-    QStringList names;
-    for (const char* n : itemColumnNames())
-        names << quoted(n);
-    return names.join(QStringLiteral(", "));
-}
+namespace {
 
-const QList<const char*>& caseColumnNames() {
-    static const QList<const char*> names = {"FName", "FLocation", "FBought", "FNotes", "FWheeled"};
-    return names;
-}
+constexpr ColumnSpec kListColumns[] = {{"ListName", ColumnType::Text, ColumnKind::Text}};
 
-QList<const char*> itemColumnNameList() {
-    QList<const char*> names;
-    for (const char* n : itemColumnNames())
-        names << n;
-    return names;
-}
+constexpr RecordTableSql kItemsSql{"Items", kItemColumns};
+constexpr RecordTableSql kCasesSql{"Cases", kCaseColumns};
+constexpr RecordTableSql kListsSql{"Lists", kListColumns};
 
-// What an editor stores for a column left null: empty text, or 0 for the
-// number columns.
-QList<QVariant> itemEmptyValues() {
-    QList<QVariant> values;
-    for (int c = 0; c < kItemDataColumnCount; ++c)
-        values << (isNumberColumn(static_cast<ItemColumn>(c)) ? QVariant(qint64(0))
-                                                              : QVariant(QString()));
-    return values;
+// Reads a row selected by selectById() into a record.
+template <class Record>
+Record recordOf(const Statement& row) {
+    Record record;
+    record.id = row.shown(0);
+    for (std::size_t c = 0; c < record.values.size(); ++c)
+        record.values[c] = row.shown(static_cast<int>(c) + 1);
+    return record;
 }
 
 void bindAll(Statement& statement, const QVariantList& values) {
@@ -266,7 +286,8 @@ void Store::report(const QString& what, const QString& text, int code, const QSt
 
 bool Store::run(const QString& what, Mode mode, const Body& body) {
     if (!QFileInfo::exists(path_)) {
-        report(what,
+        if (mode != Mode::ReadQuietly)
+            report(what,
                QStringLiteral("The register does not exist. Put data.mdb back into the "
                               "program's folder or restore it from a backup."),
                kOwnFailure);
@@ -279,10 +300,12 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
                kOwnFailure);
         return false;
     }
+    if (mode == Mode::Write)
+        backUpOnceADay();
     std::optional<Sqlite::Failure> failure;
     QString missing;
     {
-        Connection db(path_, busyWaitMs());
+        Connection db(path_, Sqlite::Open::Existing, busyWaitMs());
         // A writer takes the write lock at once, so the busy timeout applies
         // to it; a reader sees one consistent state of the register.
         bool ok = db.isOpen() && db.exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
@@ -306,7 +329,7 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
     // may have the register repaired there and then.
     if (failure->code == SQLITE_CORRUPT && !readOnly_)
         openReadOnly(damaged());
-    else
+    else if (mode != Mode::ReadQuietly)
         report(what, failure->text, failure->code, missing, failure->extendedCode);
     return false;
 }
@@ -373,30 +396,74 @@ bool Store::createEmptyDatabase(const QString& path, QString* error) {
             *error = QStringLiteral("%1 already exists.").arg(path);
         return false;
     }
-    sqlite3* db = nullptr;
-    const QByteArray file = path.toUtf8();
-    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
-        if (error)
-            *error = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        return false;
+    bool ok = false;
+    {
+        Connection db(path, Sqlite::Open::Create);
+        ok = db.exec("BEGIN") && Schema::create(db) && db.exec("COMMIT");
+        if (!ok && error)
+            *error = db.failure() ? db.failure()->text : QStringLiteral("Unknown error.");
     }
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    int count = 0;
-    const char* const* statements = Schema::createStatements(&count);
-    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    for (int i = 0; ok && i < count; ++i)
-        ok = sqlite3_exec(db, statements[i], nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (ok)
-        ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (!ok && error)
-        *error = QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_close(db);
     if (!ok)
         QFile::remove(path);
     return ok;
+}
+
+// --- Layout versions and backups ---------------------------------------------
+
+bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
+    const int wanted = steps.empty() ? Schema::kCurrentVersion : steps.back().version;
+    std::optional<int> found;
+    if (!run(QStringLiteral("read the register's version"), Mode::ReadQuietly, [&](Connection& db) {
+            found = Schema::versionOf(db);
+            return found.has_value();
+        }))
+        return false;
+    if (*found == 0 || *found == wanted)
+        return true;  // not a register (its reads will say so), or up to date
+    if (*found > wanted) {
+        openReadOnly(
+            {ReadOnlyCause::NewerVersion,
+             QStringLiteral("The register was written by a newer version of Quarvel: it has "
+                            "register version %1, and this Quarvel knows register versions up "
+                            "to %2.")
+                 .arg(*found)
+                 .arg(wanted),
+             QStringLiteral("Install the newer Quarvel to work with it; until then it stays "
+                            "as it is.")});
+        return false;
+    }
+    if (backups_.now)
+        backUp(backups_.now(), QStringLiteral("before its upgrade"));
+    return run(QStringLiteral("upgrade the register from version %1 to %2").arg(*found).arg(wanted),
+               Mode::Write, [&](Connection& db) {
+                   // Another desk may have upgraded it since.
+                   const auto now = Schema::versionOf(db);
+                   return now && (*now >= wanted || Schema::upgrade(db, *now, steps));
+               });
+}
+
+void Store::backUpOnceADay() {
+    if (!backups_.now)
+        return;
+    const QDateTime now = backups_.now();
+    if (lastBackupDay_ == now.date())
+        return;
+    lastBackupDay_ = now.date();
+    if (!Backups::takenOn(path_, now.date()))
+        backUp(now, QStringLiteral("before the first save of the day"));
+}
+
+bool Store::backUp(const QDateTime& when, const QString& occasion) {
+    const int keep = backups_.keep ? backups_.keep() : Backups::kDefaultToKeep;
+    const Backups::Result backup = Backups::take(path_, when, keep);
+    if (!backup.ok && backups_.warn) {
+        backups_.warn(QStringLiteral("Quarvel could not back up the register %1 %2: %3.\n\n"
+                                     "Your work goes on and is saved as usual. To have "
+                                     "backups again, make sure the folder %4 can be written.")
+                          .arg(QDir::toNativeSeparators(path_), occasion, backup.error,
+                               QDir::toNativeSeparators(RegisterFolder::backupFolder(path_))));
+    }
+    return backup.ok;
 }
 
 // --- Shapes of reading --------------------------------------------------------
@@ -505,16 +572,10 @@ std::optional<Counters> Store::counters() {
 
 Store::Rows<ItemRecord> Store::itemsWithId(qint64 id) {
     QList<ItemRecord> rows;
-    const QByteArray sql = sqlOf(
-        QStringLiteral("SELECT \"id\", %1 FROM \"Items\" WHERE \"id\" = ?").arg(itemColumnList()));
-    const bool ok = readRows(QStringLiteral("read item %1").arg(id), sql.constData(), {id},
-                             [&rows](const Statement& row) {
-                                 ItemRecord item;
-                                 item.id = row.shown(0);
-                                 for (int c = 0; c < kItemDataColumnCount; ++c)
-                                     item.values[static_cast<std::size_t>(c)] = row.shown(c + 1);
-                                 rows.append(item);
-                             });
+    const QByteArray sql = kItemsSql.selectById();
+    const bool ok =
+        readRows(QStringLiteral("read item %1").arg(id), sql.constData(), {id},
+                 [&rows](const Statement& row) { rows.append(recordOf<ItemRecord>(row)); });
     return ok ? Rows<ItemRecord>(rows) : std::nullopt;
 }
 
@@ -563,21 +624,13 @@ std::optional<IdTextRows> Store::itemsInCaseByCategory(qint64 caseId) {
 }
 
 std::optional<qint64> Store::insertItem(const ItemWrite& values) {
-    const QByteArray sql =
-        sqlOf(QStringLiteral("INSERT INTO \"Items\" (\"id\", %1) VALUES (?%2)")
-                  .arg(itemColumnList(), QStringLiteral(", ?").repeated(kItemDataColumnCount)));
+    const QByteArray sql = kItemsSql.insertWithId();
     return insertWithNewId(QStringLiteral("save the new item"), RecordTable::Items, sql.constData(),
-                           itemValues(values));
+                           kItemsSql.stored(values));
 }
 
 SaveResult Store::updateItem(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
-    QList<ColumnChange> numbered = changes;
-    for (ColumnChange& change : numbered) {
-        if (isNumberColumn(static_cast<ItemColumn>(change.column)))
-            change.value = numberValue(change.value);
-    }
-    return updateColumns(QStringLiteral("save item %1").arg(id), "Items", itemColumnNameList(),
-                         itemEmptyValues(), id, numbered, overwrite);
+    return updateColumns(QStringLiteral("save item %1").arg(id), kItemsSql, id, changes, overwrite);
 }
 
 PutInCaseResult Store::setItemCase(qint64 itemId, qint64 caseId) {
@@ -619,32 +672,28 @@ bool Store::deleteItem(qint64 id) {
 // Writes the changed columns of one row; every other column keeps its value
 // but turns from null into its empty value. A changed column whose stored
 // text is no longer what the editor loaded counts as changed elsewhere.
-SaveResult Store::updateColumns(const QString& what, const char* table,
-                                const QList<const char*>& columnNames,
-                                const QList<QVariant>& emptyValues, qint64 id,
+SaveResult Store::updateColumns(const QString& what, const RecordTableSql& t, qint64 id,
                                 const QList<ColumnChange>& changes, bool overwrite) {
-    QStringList selected;
-    for (const char* name : columnNames)
-        selected << quoted(name);
-    const QByteArray readSql = sqlOf(QStringLiteral("SELECT %1 FROM %2 WHERE \"id\" = ?")
-                                         .arg(selected.join(QStringLiteral(", ")), quoted(table)));
-
+    const QByteArray readSql = sqlOf(
+        QStringLiteral("SELECT %1 FROM %2 WHERE \"id\" = ?").arg(t.columnList(), quoted(t.table)));
     QStringList sets;
     QVariantList values;
-    for (int c = 0; c < columnNames.size(); ++c) {
-        const auto change = std::find_if(changes.begin(), changes.end(),
-                                         [c](const ColumnChange& x) { return x.column == c; });
+    for (std::size_t c = 0; c < t.columns.size(); ++c) {
+        const ColumnSpec& column = t.columns[c];
+        const auto change =
+            std::find_if(changes.begin(), changes.end(),
+                         [c](const ColumnChange& x) { return x.column == static_cast<int>(c); });
         if (change != changes.end()) {
-            sets << QStringLiteral("%1 = ?").arg(quoted(columnNames[c]));
-            values << change->value;
+            sets << QStringLiteral("%1 = ?").arg(quoted(column.name));
+            values << storedValue(column, change->value);
         } else {
-            sets << QStringLiteral("%1 = COALESCE(%1, ?)").arg(quoted(columnNames[c]));
-            values << emptyValues[c];
+            sets << QStringLiteral("%1 = COALESCE(%1, ?)").arg(quoted(column.name));
+            values << emptyValue(column);
         }
     }
     values << id;
     const QByteArray writeSql = sqlOf(QStringLiteral("UPDATE %1 SET %2 WHERE \"id\" = ?")
-                                          .arg(quoted(table), sets.join(QStringLiteral(", "))));
+                                          .arg(quoted(t.table), sets.join(QStringLiteral(", "))));
 
     SaveResult result = SaveResult::Saved;
     bool gone = false;
@@ -685,14 +734,10 @@ std::optional<IdTextRows> Store::allCases() {
 
 Store::Rows<CaseRecord> Store::casesWithId(qint64 id) {
     QList<CaseRecord> rows;
-    const bool ok = readRows(
-        QStringLiteral("read flight case F%1").arg(id),
-        R"(SELECT "id", "FName", "FLocation", "FBought", "FNotes", "FWheeled" FROM "Cases" )"
-        R"(WHERE "id" = ?)",
-        {id}, [&rows](const Statement& row) {
-            rows.append({row.shown(0), row.shown(1), row.shown(2), row.shown(3), row.shown(4),
-                         row.shown(5)});
-        });
+    const QByteArray sql = kCasesSql.selectById();
+    const bool ok =
+        readRows(QStringLiteral("read flight case F%1").arg(id), sql.constData(), {id},
+                 [&rows](const Statement& row) { rows.append(recordOf<CaseRecord>(row)); });
     return ok ? Rows<CaseRecord>(rows) : std::nullopt;
 }
 
@@ -702,16 +747,16 @@ std::optional<bool> Store::caseExists(qint64 id) {
 }
 
 std::optional<qint64> Store::insertCase(const CaseRecord& values) {
-    return insertWithNewId(
-        QStringLiteral("save the new flight case"), RecordTable::Cases,
-        R"(INSERT INTO "Cases" ("id", "FName", "FLocation", "FBought", "FNotes", "FWheeled") )"
-        R"(VALUES (?, ?, ?, ?, ?, ?))",
-        {values.name, values.location, values.bought, values.notes, values.wheeled});
+    const QByteArray sql = kCasesSql.insertWithId();
+    std::array<QVariant, kCaseDataColumnCount> texts;
+    std::copy(values.values.begin(), values.values.end(), texts.begin());
+    return insertWithNewId(QStringLiteral("save the new flight case"), RecordTable::Cases,
+                           sql.constData(), kCasesSql.stored(texts));
 }
 
 SaveResult Store::updateCase(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
-    return updateColumns(QStringLiteral("save flight case F%1").arg(id), "Cases", caseColumnNames(),
-                         QList<QVariant>(kCaseDataColumnCount, QString()), id, changes, overwrite);
+    return updateColumns(QStringLiteral("save flight case F%1").arg(id), kCasesSql, id, changes,
+                         overwrite);
 }
 
 // --- Lists --------------------------------------------------------------------
@@ -785,8 +830,8 @@ std::optional<qint64> Store::insertList(const QString& name) {
 
 SaveResult Store::updateList(qint64 id, const QString& name, const QString& loadedName,
                              bool overwrite) {
-    return updateColumns(QStringLiteral("save list %1").arg(id), "Lists", {"ListName"}, {QString()},
-                         id, {{0, name, loadedName}}, overwrite);
+    return updateColumns(QStringLiteral("save list %1").arg(id), kListsSql, id,
+                         {{0, name, loadedName}}, overwrite);
 }
 
 // --- Locations ----------------------------------------------------------------

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
+#include <span>
 
 #include "data/FailureReporter.h"
 #include "data/Records.h"
 #include "data/RegisterRepair.h"
+#include "data/Schema.h"
 #include "data/TextPool.h"
 #include "data/TreeData.h"
 
@@ -15,10 +19,12 @@ namespace Sqlite {
 class Connection;
 class Statement;
 }  // namespace Sqlite
+struct RecordTableSql;
 
 // Why a register is open for reading only.
 enum class ReadOnlyCause {
-    Damaged,  // SQLite finds faults in the file
+    Damaged,         // SQLite finds faults in the file
+    NewerVersion,    // a newer Quarvel wrote it, in a layout this one does not know
 };
 
 // Why the register is open for reading only, in words: the reason in one
@@ -53,7 +59,7 @@ public:
     explicit Store(QString databasePath, FailureReporter reporter = {});
 
     // Writes a new register: the six tables and the Data row with all
-    // counters 0. Refuses to overwrite an existing file.
+    // counters 0, in the current layout. Refuses to overwrite an existing file.
     static bool createEmptyDatabase(const QString& path, QString* error);
 
     // How long an operation waits for another program using the register
@@ -80,6 +86,20 @@ public:
     // Mends a damaged register into a new file that takes its place (see
     // RegisterRepair); once repaired it may be written again.
     RegisterRepair::Outcome repairDamaged();
+    // --- Layout versions and backups -------------------------------------
+    // Run once when the program starts. A register of an older layout is
+    // backed up, then brought to the last version of `steps` in one
+    // transaction; a register of a newer layout is only read. False when
+    // the register cannot be worked with (the user was told).
+    bool upgradeIfOlder(std::span<const Schema::Step> steps = Schema::upgradeSteps());
+
+    // How the register is backed up once a day, before the first save.
+    struct BackupPolicy {
+        std::function<QDateTime()> now;
+        std::function<int()> keep;  // how many backups to keep
+        FailureReporter warn;       // a failed backup is told here; work goes on
+    };
+    void setBackupPolicy(BackupPolicy policy) { backups_ = std::move(policy); }
 
     // --- Main tree -------------------------------------------------------
     std::optional<TreeData> readTree();
@@ -136,7 +156,8 @@ public:
     bool deleteLocation(qint64 rowId, const QString& name);
 
 private:
-    enum class Mode { Read, Write };
+    // ReadQuietly: a read whose failure the next read will tell the user.
+    enum class Mode { Read, Write, ReadQuietly };
     using Body = std::function<bool(Sqlite::Connection& db)>;
     using RowReader = std::function<void(const Sqlite::Statement& row)>;
 
@@ -152,13 +173,13 @@ private:
     std::optional<bool> exists(const QString& what, const char* sql, const QVariantList& values);
     std::optional<qint64> insertWithNewId(const QString& what, RecordTable table, const char* sql,
                                           const QVariantList& values);
-    SaveResult updateColumns(const QString& what, const char* table,
-                             const QList<const char*>& columnNames,
-                             const QList<QVariant>& emptyValues, qint64 id,
+    SaveResult updateColumns(const QString& what, const RecordTableSql& table, qint64 id,
                              const QList<ColumnChange>& changes, bool overwrite);
     void report(const QString& what, const QString& text, int code, const QString& missing = {},
                 int extendedCode = 0);
     ReadOnlyReason damaged() const;
+    void backUpOnceADay();
+    bool backUp(const QDateTime& when, const QString& occasion);
     int busyWaitMs() const;
 
     QString path_;
@@ -166,4 +187,6 @@ private:
     std::optional<ReadOnlyReason> readOnly_;
     ReadOnlyNotice notice_;
     std::function<int()> busyWaitMs_;
+    BackupPolicy backups_;
+    QDate lastBackupDay_;  // the day the last backup was taken or tried
 };

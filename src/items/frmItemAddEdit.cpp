@@ -27,7 +27,7 @@ const QList<DetailLines::Field>& fields() {
 }
 
 bool isNumberColumn(ItemColumn column) {
-    return column == ItemColumn::CaseId || column == ItemColumn::Length;
+    return kItemColumns[static_cast<int>(column)].type == ColumnType::Number;
 }
 
 }  // namespace
@@ -127,20 +127,22 @@ void frmItemAddEdit::EditSelectedField() {
     if (line < 0 || !selItem.startsWith(fields().at(line).caption))
         return;
     const DetailLines::ItemField& field = DetailLines::itemEditorField(line);
-    switch (field.way) {
-        case DetailLines::EditWay::InputBox:
+    // The kind of value the field holds says how it is asked for.
+    switch (field.kind()) {
+        case ColumnKind::Text:
+        case ColumnKind::Number:
             editByInputBox(line, field.prompt());
             break;
-        case DetailLines::EditWay::DatePicker:
+        case ColumnKind::Date:
             editByDatePicker(line);
             break;
-        case DetailLines::EditWay::FileDialog:
+        case ColumnKind::File:
             editByFileDialog(line);
             break;
-        case DetailLines::EditWay::CasePicker:
+        case ColumnKind::Case:
             editFlightCase(line);
             break;
-        case DetailLines::EditWay::LocationPicker:
+        case ColumnKind::Location:
             editLocation(line);
             break;
     }

@@ -245,6 +245,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::Form_Load() {
+    // An older register is brought up to this program's layout first.
+    ctx_->store().upgradeIfOlder();
     RefreshTree();
 }
 

@@ -146,7 +146,7 @@ QString PrintService::storedDescription(LabelKind kind, qint64 id) {
         return rows && !rows->isEmpty() ? rows->first()[ItemColumn::Desc] : QString();
     }
     const auto rows = store_.casesWithId(id);
-    return rows && !rows->isEmpty() ? rows->first().name : QString();
+    return rows && !rows->isEmpty() ? rows->first()[CaseColumn::Name] : QString();
 }
 
 bool PrintService::PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo) {

@@ -35,7 +35,7 @@ public:
                 break;
             case 1:
                 store_.insertCase(CaseRecord{
-                    {}, QStringLiteral("Case %1").arg(round), {}, {}, {}, QStringLiteral("No")});
+                    {}, {QStringLiteral("Case %1").arg(round), {}, {}, {}, QStringLiteral("No")}});
                 break;
             case 2:
                 fillNewList(round, last.lastId);

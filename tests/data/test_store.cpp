@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(p.store.counters()->lastId, 0);
         QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Mixer"))), qint64(1));
         QCOMPARE(
-            *p.store.insertCase({{}, QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("No")}),
+            *p.store.insertCase({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("No")}}),
             qint64(1));
         QCOMPARE(*p.store.insertList(QStringLiteral("Stage left")), qint64(1));
         const Counters c = *p.store.counters();
@@ -169,7 +169,8 @@ private slots:
         for (const QString& v : item.values)
             QVERIFY(v.isEmpty());
         const CaseRecord c = p.store.casesWithId(3)->first();
-        QVERIFY(c.name.isEmpty() && c.notes.isEmpty() && c.wheeled.isEmpty());
+        QVERIFY(c[CaseColumn::Name].isEmpty() && c[CaseColumn::Notes].isEmpty() &&
+                c[CaseColumn::Wheeled].isEmpty());
         QVERIFY(p.store.listsWithId(4)->first().name.isEmpty());
         QVERIFY(p.store.listLines(4)->texts.text(0).isEmpty());
     }
@@ -203,7 +204,7 @@ private slots:
         Probe p(path);
         const qint64 id = *p.store.insertItem(itemWith(QStringLiteral("Mixer"), 1));
         QCOMPARE(
-            p.store.insertCase({{}, QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("Yes")}),
+            p.store.insertCase({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("Yes")}}),
             std::optional<qint64>(1));
         QCOMPARE(p.store.updateItem(id, {{int(ItemColumn::Desc), "Desk", "Mixer"}}, false),
                  SaveResult::Saved);

@@ -16,7 +16,9 @@
 class FixedClock : public Clock {
 public:
     QDate date = QDate(2009, 1, 5);
+    QTime time = QTime(9, 30);
     QDate today() const override { return date; }
+    QDateTime now() const override { return QDateTime(date, time); }
 };
 
 // A printer list of the test's own making. Whatever is printed on one of its
