@@ -47,7 +47,7 @@ private slots:
     }
     void journalLandsBesideTheRealFile() {
         QFETCH(QString, opened);
-        Sqlite::Connection db(opened, 1000);
+        Sqlite::Connection db(opened, Sqlite::Open::Existing, 1000);
         QVERIFY(db.isOpen());
         // A save under way: its journal is on disk until it ends.
         QVERIFY(db.exec("BEGIN IMMEDIATE"));
