@@ -12,7 +12,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "data/GroupAccess.h"
+#include "data/FilePlatform.h"
 #include "data/RegisterFolder.h"
 #include "data/Store.h"
 
@@ -49,7 +49,7 @@ QString moveIntoBackups(const QString& path) {
     if (!QFileInfo::exists(folder)) {
         if (!QDir().mkpath(folder))
             return QStringLiteral("could not make the folder %1").arg(folder);
-        const QString problem = GroupAccess::shareWithFolderGroup(folder);
+        const QString problem = FilePlatform::shareWithFolderGroup(folder);
         if (!problem.isEmpty())
             return problem;
     }
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     QString error;
     if (!Store::createEmptyDatabase(path, &error))
         return fail(QStringLiteral("could not create %1: %2").arg(path, error));
-    const QString problem = GroupAccess::shareWithFolderGroup(path);
+    const QString problem = FilePlatform::shareWithFolderGroup(path);
     if (!problem.isEmpty())
         return fail(problem + QStringLiteral(" (the register was made, but other members of the "
                                              "folder's group cannot save in it)"));

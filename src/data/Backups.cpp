@@ -8,7 +8,6 @@
 #include <QThread>
 
 #include "data/FilePlatform.h"
-#include "data/GroupAccess.h"
 #include "data/RegisterFolder.h"
 #include "data/Sqlite.h"
 
@@ -65,7 +64,7 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
     Result result;
     const QString folder = RegisterFolder::backupFolder(registerPath);
     // The folder and each backup belong to the group that shares the register.
-    if (!QDir().mkpath(folder) || !GroupAccess::shareWithFolderGroup(folder).isEmpty()) {
+    if (!QDir().mkpath(folder) || !FilePlatform::shareWithFolderGroup(folder).isEmpty()) {
         result.error =
             QStringLiteral("the folder %1 could not be made").arg(QDir::toNativeSeparators(folder));
         return result;
@@ -95,7 +94,7 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
         QFile::remove(partial);
         return result;
     }
-    GroupAccess::shareWithFolderGroup(path);
+    FilePlatform::shareWithFolderGroup(path);
     keepNewest(registerPath, keep);
     result.ok = true;
     result.path = path;

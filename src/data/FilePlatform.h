@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <filesystem>
 #include <system_error>
 
 // The file operations that each system does its own way; everything else
-// about files goes through Qt or std::filesystem.
+// about files goes through Qt or std::filesystem. FilePlatform.cpp holds the
+// program's only calls to the POSIX file interface.
 namespace FilePlatform {
 
 // Puts `from` in the place of `to` in one step (replacing a file there) and
@@ -12,5 +14,18 @@ namespace FilePlatform {
 // holds the new file, and one unplugged during the step the old file or the
 // new one. The system's error, or none.
 std::error_code replaceDurably(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Sharing files with the group that shares their folder. On Linux the
+// folder where the users of the group "quarvel" keep the register is setgid:
+// what is made in it belongs to the folder's group. Files and folders made
+// there for the whole group (the register, the backups folder) also need the
+// group's write access, which the maker's umask usually withholds. On
+// Windows new files take the folder's access list and nothing is needed.
+//
+// When the folder holding `path` is setgid: gives `path` that folder's
+// group and the group's write access (a folder also setgid, so that what is
+// made in it stays the group's). Elsewhere leaves `path` as it is. Empty when
+// done, otherwise what failed.
+QString shareWithFolderGroup(const QString& path);
 
 }  // namespace FilePlatform

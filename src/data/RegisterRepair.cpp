@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <memory>
 
-#include "data/GroupAccess.h"
+#include "data/FilePlatform.h"
 #include "data/RegisterFolder.h"
 #include "data/Schema.h"
 
@@ -176,7 +176,7 @@ QString keptNameFor(const QString& path) {
 // could save before still can (in a folder a group shares, the group's).
 bool putInPlace(const QString& path, const QString& copy, QString* keptAs, QString* why) {
     QFile::setPermissions(copy, QFile::permissions(path));
-    const QString shared = GroupAccess::shareWithFolderGroup(copy);
+    const QString shared = FilePlatform::shareWithFolderGroup(copy);
     if (!shared.isEmpty()) {
         *why = shared;
         return false;

@@ -169,7 +169,8 @@ std::optional<int> versionOf(Sqlite::Connection& db) {
     const int recorded = static_cast<int>(version.integer(0));
     if (recorded != 0)
         return recorded;
-    Sqlite::Statement items(db, R"(SELECT 1 FROM sqlite_master WHERE name = 'Items' COLLATE NOCASE)");
+    Sqlite::Statement items(db,
+                            R"(SELECT 1 FROM sqlite_master WHERE name = 'Items' COLLATE NOCASE)");
     const bool hasItems = items.step();
     if (!items.ok())
         return std::nullopt;

@@ -288,9 +288,9 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
     if (!QFileInfo::exists(path_)) {
         if (mode != Mode::ReadQuietly)
             report(what,
-               QStringLiteral("The register does not exist. Put data.mdb back into the "
-                              "program's folder or restore it from a backup."),
-               kOwnFailure);
+                   QStringLiteral("The register does not exist. Put data.mdb back into the "
+                                  "program's folder or restore it from a backup."),
+                   kOwnFailure);
         return false;
     }
     if (mode == Mode::Write && readOnly_) {
@@ -367,7 +367,7 @@ Store::Health Store::checkForDamage() {
         return Health::Unknown;
     std::optional<bool> sound;
     {
-        Connection db(path_, busyWaitMs());
+        Connection db(path_, Sqlite::Open::Existing, busyWaitMs());
         Statement check(db, "PRAGMA quick_check(1)");
         if (check.step())
             sound = check.utf8(0) == "ok";

@@ -23,8 +23,8 @@ struct RecordTableSql;
 
 // Why a register is open for reading only.
 enum class ReadOnlyCause {
-    Damaged,         // SQLite finds faults in the file
-    NewerVersion,    // a newer Quarvel wrote it, in a layout this one does not know
+    Damaged,       // SQLite finds faults in the file
+    NewerVersion,  // a newer Quarvel wrote it, in a layout this one does not know
 };
 
 // Why the register is open for reading only, in words: the reason in one
