@@ -1,0 +1,195 @@
+#include <QTest>
+
+#include "data/TestsDue.h"
+
+using namespace TestsDue;
+
+Q_DECLARE_METATYPE(TestsDue::Status)
+
+namespace {
+
+const QDate kToday(2024, 3, 15);
+
+QString dueText(const Due& due) {
+    return due.day ? dateText(*due.day) : QString();
+}
+
+}  // namespace
+
+class TestTestsDue : public QObject {
+    Q_OBJECT
+private slots:
+    // interval, last, next, failed -> status and due date, on 15/3/2024 with
+    // a window of 30 days.
+    void rule_data() {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<QString>("due");
+
+        QTest::newRow("next only, in date") << ""
+                                            << ""
+                                            << "1/6/2024" << false << Status::InDate << "1/6/2024";
+        QTest::newRow("last + interval") << "12"
+                                         << "10/2/2023"
+                                         << "" << false << Status::Overdue << "10/2/2024";
+        QTest::newRow("both: next wins") << "12"
+                                         << "10/2/2023"
+                                         << "20/3/2024" << false << Status::DueSoon << "20/3/2024";
+        QTest::newRow("31/1 + 1 month") << "1 month"
+                                        << "31/1/2025"
+                                        << "" << false << Status::InDate << "28/2/2025";
+        QTest::newRow("31/1 + 1 month, leap year") << "1m"
+                                                   << "31/1/2024"
+                                                   << "" << false << Status::Overdue << "29/2/2024";
+        QTest::newRow("29/2 + 12 months") << "1 Year"
+                                          << "29/2/2024"
+                                          << "" << false << Status::InDate << "28/2/2025";
+        QTest::newRow("units and blanks") << " 18 MO "
+                                          << "1/1/2023"
+                                          << "" << false << Status::InDate << "1/7/2024";
+        QTest::newRow("two years") << "2 years"
+                                   << "16/3/2022"
+                                   << "" << false << Status::DueSoon << "16/3/2024";
+        QTest::newRow("interval 0") << "0"
+                                    << "1/1/2024"
+                                    << "" << false << Status::Unreadable << "";
+        QTest::newRow("interval blank") << ""
+                                        << "1/1/2024"
+                                        << "" << false << Status::Unreadable << "";
+        QTest::newRow("interval twelve") << "twelve"
+                                         << "1/1/2024"
+                                         << "" << false << Status::Unreadable << "";
+        QTest::newRow("interval 12 weeks") << "12 weeks"
+                                           << "1/1/2024"
+                                           << "" << false << Status::Unreadable << "";
+        QTest::newRow("31/2/2024") << ""
+                                   << ""
+                                   << "31/2/2024" << false << Status::Unreadable << "";
+        QTest::newRow("1/13/2024") << ""
+                                   << ""
+                                   << "1/13/2024" << false << Status::Unreadable << "";
+        QTest::newRow("01/02/24") << ""
+                                  << ""
+                                  << "01/02/24" << false << Status::Unreadable << "";
+        QTest::newRow("leading zeros, four-digit year")
+            << ""
+            << ""
+            << "01/02/2024" << false << Status::Overdue << "1/2/2024";
+        QTest::newRow("1-2-2024") << ""
+                                  << ""
+                                  << "1-2-2024" << false << Status::Unreadable << "";
+        QTest::newRow("blank inside") << ""
+                                      << ""
+                                      << "1/ 2/2024" << false << Status::Unreadable << "";
+        QTest::newRow("blank after") << ""
+                                     << ""
+                                     << "1/2/2024 " << false << Status::Unreadable << "";
+        QTest::newRow("unreadable next is not passed over")
+            << "12"
+            << "1/1/2024"
+            << "soon" << false << Status::Unreadable << "";
+        QTest::newRow("unreadable last") << "12"
+                                         << "yesterday"
+                                         << "" << false << Status::Unreadable << "";
+        QTest::newRow("blanks only: never tested") << "12"
+                                                   << "  "
+                                                   << " " << false << Status::NeverTested << "";
+        QTest::newRow("never tested") << "12"
+                                      << ""
+                                      << "" << false << Status::NeverTested << "";
+        QTest::newRow("due yesterday") << ""
+                                       << ""
+                                       << "14/3/2024" << false << Status::Overdue << "14/3/2024";
+        QTest::newRow("due today is not overdue")
+            << ""
+            << ""
+            << "15/3/2024" << false << Status::DueSoon << "15/3/2024";
+        QTest::newRow("today + window") << ""
+                                        << ""
+                                        << "14/4/2024" << false << Status::DueSoon << "14/4/2024";
+        QTest::newRow("a day beyond the window")
+            << ""
+            << ""
+            << "15/4/2024" << false << Status::InDate << "15/4/2024";
+        QTest::newRow("failed, though in date")
+            << "12"
+            << "1/3/2024"
+            << "1/3/2025" << true << Status::Failed << "1/3/2025";
+        QTest::newRow("failed, never tested") << ""
+                                              << ""
+                                              << "" << true << Status::Failed << "";
+    }
+    void rule() {
+        QFETCH(QString, interval);
+        QFETCH(QString, last);
+        QFETCH(QString, next);
+        QFETCH(bool, failed);
+        QFETCH(Status, status);
+        QFETCH(QString, due);
+        const QByteArray i = interval.toUtf8(), l = last.toUtf8(), n = next.toUtf8();
+        const Due result =
+            dueOf({i.toStdString(), l.toStdString(), n.toStdString()}, failed, Window{kToday, 30});
+        QCOMPARE(statusName(result.status), statusName(status));
+        QCOMPARE(dueText(result), due);
+    }
+
+    void windowIsASetting() {
+        const Due due = dueOf({"", "", "1/5/2024"}, false, Window{kToday, 60});
+        QCOMPARE(due.status, Status::DueSoon);
+        QCOMPARE(dueOf({"", "", "1/5/2024"}, false, Window{kToday, 7}).status, Status::InDate);
+    }
+
+    void intervals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("months");  // -1: unreadable
+        QTest::newRow("plain") << "12" << 12;
+        QTest::newRow("months") << "12 months" << 12;
+        QTest::newRow("m") << "6 m" << 6;
+        QTest::newRow("year") << "1 year" << 12;
+        QTest::newRow("YRS") << "3YRS" << 36;
+        QTest::newRow("mo") << "18 mo" << 18;
+        QTest::newRow("blank inside number is ignored") << "1 2" << 12;
+        QTest::newRow("hundred years") << "100 years" << 1200;
+        QTest::newRow("beyond a hundred years") << "101 years" << -1;
+        QTest::newRow("decimal") << "1.5 years" << -1;
+        QTest::newRow("negative") << "-6" << -1;
+        QTest::newRow("unit first") << "months 6" << -1;
+        QTest::newRow("long text") << "12 months and a bit more" << -1;
+    }
+    void intervals() {
+        QFETCH(QString, text);
+        QFETCH(int, months);
+        const IntervalReading r = readInterval(text.toStdString());
+        QCOMPARE(r.reading == Reading::Read ? r.months : -1, months);
+    }
+
+    void addMonthsAcrossYears() {
+        const Day day = dayOf(QDate(2023, 11, 30));
+        QCOMPARE(dateOf(addMonths(day, 3)), QDate(2024, 2, 29));
+        QCOMPARE(dateOf(addMonths(day, 1200)), QDate(2123, 11, 30));
+        QCOMPARE(dateOf(readDate("31/12/9999").day), QDate(9999, 12, 31));
+        QCOMPARE(dateOf(readDate("29/2/2000").day), QDate(2000, 2, 29));
+        QCOMPARE(readDate("29/2/1900").reading, Reading::Unreadable);
+    }
+
+    void countsAndLines() {
+        Counts counts;
+        QCOMPARE(statusLine(counts, 30), QStringLiteral("0 overdue \u00b7 0 due within 30 days"));
+        QCOMPARE(countsText(counts), QStringLiteral("nothing"));
+        for (const Status s : {Status::Overdue, Status::Overdue, Status::DueSoon, Status::Failed,
+                               Status::NeverTested, Status::InDate})
+            counts.add(s);
+        QCOMPARE(counts.total(), 6);
+        QCOMPARE(statusLine(counts, 14),
+                 QStringLiteral("2 overdue \u00b7 1 due within 14 days \u00b7 1 failed \u00b7 "
+                                "1 never tested"));
+        QCOMPARE(countsText(counts), QStringLiteral("1 failed \u00b7 2 overdue \u00b7 1 never "
+                                                    "tested \u00b7 1 due soon \u00b7 1 in date"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTestsDue)
+#include "test_tests_due.moc"
