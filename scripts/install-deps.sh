@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quarvel needs. "build" for the program alone,
 # "package" adds what `cpack -G DEB` uses, "test" what the test suite and
-# benchmarks use (a local CUPS with a PDF queue, PDF and barcode readers, clang
+# benchmarks use (a local CUPS with a PDF queue, a PostgreSQL server that the
+# tests start privately, PDF and barcode readers, clang
 # with its sanitizer and fuzzer runtimes, llvm-symbolizer for readable reports,
 # the package tools, the desktop file validators, lintian, and a virtual X
 # display with the session and accessibility buses and Python's AT-SPI
@@ -13,10 +14,10 @@ set -euo pipefail
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-    libsqlite3-dev libzint-dev fonts-wine
+    libsqlite3-dev libpq-dev libzint-dev fonts-wine
 )
 TEST_PACKAGES=(
-    libbenchmark-dev poppler-utils zbar-tools
+    libbenchmark-dev poppler-utils zbar-tools postgresql
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14
     desktop-file-utils appstream lintian

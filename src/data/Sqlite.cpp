@@ -101,9 +101,52 @@ bool Connection::exec(const char* sql) {
     return false;
 }
 
+std::unique_ptr<Sql::Cursor> Connection::prepare(std::string_view sql) {
+    return std::make_unique<Statement>(*this, sql);
+}
+
+bool Connection::begin(Sql::Transaction transaction) {
+    return exec(transaction == Sql::Transaction::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+
+void Connection::rollback() {
+    if (db_)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+namespace {
+
+Sql::Problem problemOf(int code) {
+    switch (code) {
+        case 0:
+            return Sql::Problem::Own;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return Sql::Problem::Busy;
+        case SQLITE_CORRUPT:
+            return Sql::Problem::Damaged;
+        case SQLITE_NOTADB:
+            return Sql::Problem::NotADatabase;
+        case SQLITE_READONLY:
+            return Sql::Problem::ReadOnly;
+        case SQLITE_FULL:
+            return Sql::Problem::Full;
+        case SQLITE_CANTOPEN:
+            return Sql::Problem::CannotOpen;
+        case SQLITE_IOERR:
+            return Sql::Problem::Io;
+        case SQLITE_ERROR:
+            return Sql::Problem::Statement;
+        default:
+            return Sql::Problem::Other;
+    }
+}
+
+}  // namespace
+
 void Connection::fail(int code, const QString& text, int extendedCode) {
-    if (!failure_)
-        failure_ = Failure{code, text, extendedCode ? extendedCode : code};
+    Sql::Connection::fail(
+        Sql::Failure{problemOf(code), text, code, extendedCode ? extendedCode : code, {}});
 }
 
 void Connection::failFromHandle() {
@@ -124,28 +167,33 @@ Statement::~Statement() {
     sqlite3_finalize(stmt_);
 }
 
-Statement& Statement::bindInteger(std::int64_t value) {
+void Statement::bindInteger(std::int64_t value) {
     if (ok_)
         sqlite3_bind_int64(stmt_, nextParameter_, value);
     ++nextParameter_;
-    return *this;
 }
 
-Statement& Statement::bind(double value) {
+void Statement::bindDouble(double value) {
     if (ok_)
         sqlite3_bind_double(stmt_, nextParameter_, value);
     ++nextParameter_;
+}
+
+void Statement::bindText(const QByteArray& utf8) {
+    if (ok_)
+        sqlite3_bind_text64(stmt_, nextParameter_, utf8.constData(),
+                            static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
+    ++nextParameter_;
+}
+
+Statement& Statement::bind(double value) {
+    bindDouble(value);
     return *this;
 }
 
 Statement& Statement::bind(const QString& text) {
-    if (ok_) {
-        const QByteArray utf8 = TextRules::storable(text).toUtf8();
-        sqlite3_bind_text64(stmt_, nextParameter_, utf8.constData(),
-                            static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
-                            SQLITE_UTF8);
-    }
-    ++nextParameter_;
+    bindText(TextRules::storable(text).toUtf8());
     return *this;
 }
 
@@ -154,7 +202,8 @@ Statement& Statement::bind(const QVariant& value) {
         case QMetaType::Int:
         case QMetaType::LongLong:
         case QMetaType::UInt:
-            return bindInteger(value.toLongLong());
+            bindInteger(value.toLongLong());
+            return *this;
         case QMetaType::Double:
             return bind(value.toDouble());
         default:
@@ -162,11 +211,10 @@ Statement& Statement::bind(const QVariant& value) {
     }
 }
 
-Statement& Statement::bindNull() {
+void Statement::bindNull() {
     if (ok_)
         sqlite3_bind_null(stmt_, nextParameter_);
     ++nextParameter_;
-    return *this;
 }
 
 bool Statement::step() {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "data/Sql.h"
 #include "data/TextPool.h"
 
 class QSqlDatabase;
@@ -20,13 +21,6 @@ struct sqlite3_stmt;
 // statements that bind and read text as UTF-8, so what was typed is what is
 // stored, byte for byte.
 namespace Sqlite {
-
-// What went wrong in an operation: SQLite's result code and its own text.
-struct Failure {
-    int code = 0;  // an SQLite result code; 0 when the failure is the program's own
-    QString text;
-    int extendedCode = 0;  // SQLite's extended result code (SQLITE_IOERR_DELETE)
-};
 
 // How a connection opens its file.
 enum class Open {
@@ -40,7 +34,7 @@ enum class Open {
 // Double-quoted names are identifiers only: a missing column is an error,
 // never a string. Foreign keys are enforced. A connection kept waiting by
 // another program's lock retries for up to busyTimeoutMs.
-class Connection {
+class Connection : public Sql::Connection {
 public:
     static constexpr int kDefaultBusyWaitMs = 2000;
 
@@ -48,19 +42,24 @@ public:
     // busyWaitMs for it, retrying in short, growing pauses.
     explicit Connection(const QString& path, Open how = Open::Existing,
                         int busyWaitMs = kDefaultBusyWaitMs);
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    ~Connection() override;
 
-    bool isOpen() const { return db_ != nullptr; }
+    Sql::Engine engine() const override { return Sql::Engine::Sqlite; }
+    bool isOpen() const override { return db_ != nullptr; }
     sqlite3* handle() const { return db_; }
 
     // Runs a statement without values (BEGIN, COMMIT, ...).
-    bool exec(const char* sql);
+    bool exec(const char* sql) override;
+    std::unique_ptr<Sql::Cursor> prepare(std::string_view sql) override;
+    void setBusyWait(int milliseconds) override { busyWaitMs_ = milliseconds; }
+    // A writer takes the write lock at once, so the busy wait applies to it;
+    // a reader sees one consistent state of the file.
+    bool begin(Sql::Transaction transaction) override;
+    void rollback() override;
 
-    // The first failure of this connection, kept until the operation ends.
-    const std::optional<Failure>& failure() const { return failure_; }
+    // Keeps an SQLite result code and its text as the operation's failure.
     void fail(int code, const QString& text, int extendedCode = 0);
+    using Sql::Connection::fail;
     void failFromHandle();
 
 private:
@@ -71,50 +70,52 @@ private:
     QString connectionName_;
     std::unique_ptr<QSqlDatabase> qtDb_;
     sqlite3* db_ = nullptr;
-    std::optional<Failure> failure_;
 };
 
 // One prepared statement. Values are bound in order with bind(); rows are
 // read with step() and the column accessors. The first error is recorded on
 // the connection.
-class Statement {
+class Statement : public Sql::Cursor {
 public:
     Statement(Connection& connection, std::string_view sql);
-    ~Statement();
+    ~Statement() override;
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool ok() const { return ok_; }
+    bool ok() const override { return ok_; }
 
     template <class Int>
     requires std::is_integral_v<Int> Statement& bind(Int value) {
-        return bindInteger(static_cast<std::int64_t>(value));
+        bindInteger(static_cast<std::int64_t>(value));
+        return *this;
     }
     Statement& bind(double value);
     Statement& bind(const QString& text);  // as UTF-8; a null QString binds ''
     Statement& bind(const QVariant& value);
-    Statement& bindNull();
+    void bindNull() override;
 
     // True while there is a row; false at the end or on an error.
-    bool step();
+    bool step() override;
     // Runs a statement that returns no rows; false on an error.
     bool run();
     // Rows changed by the last run.
-    int changes() const;
+    int changes() const override;
 
-    bool isNull(int col) const;
-    std::int64_t integer(int col) const;
+    bool isNull(int col) const override;
+    std::int64_t integer(int col) const override;
     // The column as a whole number when it holds one within the 64-bit
     // range (3 and 3.0 alike).
-    std::optional<std::int64_t> wholeNumber(int col) const;
-    std::string_view utf8(int col) const;
+    std::optional<std::int64_t> wholeNumber(int col) const override;
+    std::string_view utf8(int col) const override;
     // The column as the windows show it: null as empty text, whole numbers
     // without a decimal point.
-    QString shown(int col) const;
+    QString shown(int col) const override;
+
+    void bindInteger(std::int64_t value) override;
+    void bindDouble(double value) override;
+    void bindText(const QByteArray& utf8) override;
 
 private:
-    Statement& bindInteger(std::int64_t value);
-
     Connection& connection_;
     sqlite3_stmt* stmt_ = nullptr;
     int nextParameter_ = 1;

@@ -11,14 +11,16 @@
 #include <span>
 
 #include "data/Backups.h"
+#include "data/RegisterEngine.h"
 #include "data/RegisterFolder.h"
 #include "data/Schema.h"
+#include "data/Sql.h"
 #include "data/Sqlite.h"
 #include "data/TextRules.h"
 #include "data/TreeReader.h"
 
-using Sqlite::Connection;
-using Sqlite::Statement;
+using Sql::Connection;
+using Sql::Statement;
 
 namespace {
 
@@ -28,8 +30,19 @@ constexpr int kDefaultBusyWaitMs = 10000;
 
 constexpr qint64 kHighestId = std::numeric_limits<qint64>::max();
 
-// Text of a failure that is the program's own, not SQLite's.
-constexpr int kOwnFailure = 0;
+bool onServer(const Connection& db) {
+    return db.engine() == Sql::Engine::Postgres;
+}
+
+// What a write on a server locks while it checks a row before it changes
+// things, so that no other desk changes or deletes the row in between. A
+// write on a file holds the whole file already.
+const char* forUpdate(const Connection& db) {
+    return onServer(db) ? " FOR UPDATE" : "";
+}
+const char* forShare(const Connection& db) {
+    return onServer(db) ? " FOR SHARE" : "";
+}
 
 struct IdTable {
     const char* table;
@@ -57,17 +70,26 @@ QByteArray sqlOf(const QString& sql) {
     return sql.toUtf8();
 }
 
+// Whether the file keeps SQLite's memory of the ids it gave (AUTOINCREMENT).
+bool hasIdMemory(Sqlite::Connection& db) {
+    return sqlite3_table_column_metadata(db.handle(), nullptr, "sqlite_sequence", "seq", nullptr,
+                                         nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 // The id the next row of the table gets: one above its counter and above
-// every id the table ever had (its highest row and SQLite's own memory of
-// deleted ones), never below 1. Nullopt with a failure on the connection
-// when the statement fails or no id is left.
-std::optional<qint64> nextIdOf(Connection& db, const IdTable& t) {
-    Statement counter(
-        db, sqlOf(QStringLiteral("SELECT %1 FROM \"Data\" LIMIT 1").arg(quoted(t.counter)))
-                .constData());
+// every id the table ever had (its highest row and, in a file, SQLite's own
+// memory of deleted ones), never below 1. With `lock`, the counter row stays
+// locked until the transaction ends, so another desk taking an id waits for
+// this one. Nullopt with a failure on the connection when the statement
+// fails or no id is left.
+std::optional<qint64> nextIdOf(Connection& db, const IdTable& t, bool lock) {
+    Statement counter(db,
+                      sqlOf(QStringLiteral("SELECT %1 FROM \"Data\" LIMIT 1%2")
+                                .arg(quoted(t.counter), QLatin1String(lock ? forUpdate(db) : "")))
+                          .constData());
     if (!counter.step()) {
         if (counter.ok())
-            db.fail(kOwnFailure, QStringLiteral("Table Data holds no counter row."));
+            db.fail(QStringLiteral("Table Data holds no counter row."));
         return std::nullopt;
     }
     qint64 highest =
@@ -81,8 +103,7 @@ std::optional<qint64> nextIdOf(Connection& db, const IdTable& t) {
         highest = std::max<qint64>(highest, *id);
 
     // A register made without AUTOINCREMENT has no sqlite_sequence; it still works.
-    if (sqlite3_table_column_metadata(db.handle(), nullptr, "sqlite_sequence", "seq", nullptr,
-                                      nullptr, nullptr, nullptr, nullptr) == SQLITE_OK) {
+    if (!onServer(db) && hasIdMemory(static_cast<Sqlite::Connection&>(db))) {
         Statement sequence(db, "SELECT \"seq\" FROM \"sqlite_sequence\" WHERE \"name\" = ?");
         sequence.bind(QString::fromLatin1(t.table));
         if (sequence.step()) {
@@ -94,9 +115,9 @@ std::optional<qint64> nextIdOf(Connection& db, const IdTable& t) {
     }
 
     if (highest >= kHighestId) {
-        db.fail(kOwnFailure, QStringLiteral("The register has no %1 id left: the highest "
-                                            "possible id has already been given.")
-                                 .arg(QLatin1String(t.noun)));
+        db.fail(QStringLiteral("The register has no %1 id left: the highest "
+                               "possible id has already been given.")
+                    .arg(QLatin1String(t.noun)));
         return std::nullopt;
     }
     return highest + 1;
@@ -104,7 +125,7 @@ std::optional<qint64> nextIdOf(Connection& db, const IdTable& t) {
 
 // Takes the next id and records it as the counter, in the caller's transaction.
 std::optional<qint64> takeNextId(Connection& db, const IdTable& t) {
-    const auto next = nextIdOf(db, t);
+    const auto next = nextIdOf(db, t, true);
     if (!next)
         return std::nullopt;
     Statement update(
@@ -198,139 +219,81 @@ std::optional<bool> findsRow(Connection& db, const char* sql, const QVariantList
     return statement.ok() ? std::optional<bool>(found) : std::nullopt;
 }
 
-// A save cut off by a crash leaves its journal beside the register, and
-// SQLite must roll it back before anything can be read. Where the register
-// or its folder may not be written, that fails with a disk error.
-bool cutOffSaveCannotBeUndone(const QString& path, int extendedCode) {
-    return (extendedCode == SQLITE_IOERR_DELETE || extendedCode == SQLITE_READONLY_ROLLBACK ||
-            extendedCode == SQLITE_READONLY_DIRECTORY) &&
-           QFileInfo::exists(path + QStringLiteral("-journal"));
-}
-
-// The plain words for a failure, and what the user can do about it.
-QString explanation(const QString& path, int code, int extendedCode, const QString& missing) {
-    const QString file = QDir::toNativeSeparators(path);
-    if (cutOffSaveCannotBeUndone(path, extendedCode))
-        return QStringLiteral(
-                   "The register %1 holds a save that was cut off, when a program stopped in the "
-                   "middle of it (%1-journal is what it left). Quarvel has to undo that save "
-                   "before it can read the register, and it may not write to the register's "
-                   "folder. Ask for write access to the folder, then try again; nothing saved "
-                   "before that save is lost.")
-            .arg(file);
-    switch (code) {
-        case SQLITE_NOTADB:
-            return QStringLiteral(
-                       "The register %1 is not a Quarvel database. Restore data.mdb "
-                       "from a backup.")
-                .arg(file);
-        case SQLITE_CORRUPT:
-            return QStringLiteral("The register %1 is damaged. Restore data.mdb from a backup.")
-                .arg(file);
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return QStringLiteral(
-                       "The register %1 is in use by another program; try again in "
-                       "a moment.")
-                .arg(file);
-        case SQLITE_READONLY:
-            return QStringLiteral(
-                       "The register %1 is read-only. Ask for write access to the file "
-                       "and its folder, then try again.")
-                .arg(file);
-        case SQLITE_FULL:
-            return QStringLiteral(
-                       "The disk that holds the register %1 is full. Free some space, "
-                       "then try again.")
-                .arg(file);
-        case SQLITE_CANTOPEN:
-            return QStringLiteral(
-                       "The register %1 could not be opened. Check that the file and "
-                       "its folder can be read and written.")
-                .arg(file);
-        case SQLITE_IOERR:
-            return QStringLiteral(
-                       "The register %1 could not be read or written: the disk "
-                       "reported an error.")
-                .arg(file);
-        default:
-            break;
-    }
-    if (!missing.isEmpty())
-        return QStringLiteral(
-                   "The register %1 is not a complete Quarvel database: %2. Restore "
-                   "data.mdb from a backup.")
-            .arg(file, missing);
-    return QStringLiteral("Database file: %1").arg(file);
-}
-
 }  // namespace
 
 Store::Store(QString databasePath, FailureReporter reporter)
-    : path_(std::move(databasePath)), reporter_(std::move(reporter)) {}
+    : Store(RegisterLocation::file(databasePath), std::move(reporter)) {}
 
-void Store::report(const QString& what, const QString& text, int code, const QString& missing,
-                   int extendedCode) {
-    if (!reporter_)
+Store::Store(const RegisterLocation& location, FailureReporter reporter)
+    : engine_(RegisterEngine::at(location)), reporter_(std::move(reporter)) {}
+
+Store::~Store() = default;
+
+const RegisterLocation& Store::location() const {
+    return engine_->location();
+}
+
+void Store::report(const QString& what, const QString& ownText) {
+    if (reporter_)
+        reporter_(QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
+                      .arg(what, ownText, engine_->registerLine()));
+}
+
+void Store::report(const QString& what, const Sql::Failure& failure, const QString& missing) {
+    if (failure.problem == Sql::Problem::Own) {
+        report(what, failure.text);
         return;
-    const QString file = QDir::toNativeSeparators(path_);
-    QString message = QStringLiteral("Quarvel could not %1.\n\n").arg(what);
-    if (code == kOwnFailure) {
-        message += text + QStringLiteral("\n\nDatabase file: %1").arg(file);
-    } else {
-        message += explanation(path_, code, extendedCode, missing);
-        message += QStringLiteral("\n\n(SQLite: %1)").arg(text);
     }
-    reporter_(message);
+    if (reporter_)
+        reporter_(
+            QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
+                .arg(what, engine_->explanation(failure, missing), engine_->engineWords(failure)));
 }
 
 bool Store::run(const QString& what, Mode mode, const Body& body) {
-    if (!QFileInfo::exists(path_)) {
+    const QString absence = engine_->absence();
+    if (!absence.isEmpty()) {
         if (mode != Mode::ReadQuietly)
-            report(what,
-                   QStringLiteral("The register does not exist. Put data.mdb back into the "
-                                  "program's folder or restore it from a backup."),
-                   kOwnFailure);
+            report(what, absence);
         return false;
     }
     if (mode == Mode::Write && readOnly_) {
         report(what,
-               readOnly_->reason +
-                   QStringLiteral(" Quarvel opened it for reading only, so nothing can be saved."),
-               kOwnFailure);
+               readOnly_->reason + QStringLiteral(" Quarvel opened it for reading only, so nothing "
+                                                  "can be saved."));
         return false;
     }
     if (mode == Mode::Write)
         backUpOnceADay();
-    std::optional<Sqlite::Failure> failure;
+    std::optional<Sql::Failure> failure;
     QString missing;
     {
-        Connection db(path_, Sqlite::Open::Existing, busyWaitMs());
-        // A writer takes the write lock at once, so the busy timeout applies
-        // to it; a reader sees one consistent state of the register.
-        bool ok = db.isOpen() && db.exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+        std::unique_ptr<Connection> db = engine_->open(
+            mode == Mode::Write ? Sql::Transaction::Write : Sql::Transaction::Read, busyWaitMs());
+        bool ok = !db->failure();
         if (ok) {
-            ok = body(db) && db.exec("COMMIT");
+            ok = body(*db) && db->commit();
             if (!ok)
-                sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+                db->rollback();
         }
         if (!ok) {
-            failure = db.failure().value_or(
-                Sqlite::Failure{kOwnFailure, QStringLiteral("Unknown error.")});
+            failure = db->failure().value_or(
+                Sql::Failure{Sql::Problem::Own, QStringLiteral("Unknown error.")});
             // A statement that names a missing table or column fails with a
             // plain SQL error; say which part of the register is missing.
-            if (db.isOpen() && failure->code == SQLITE_ERROR)
-                missing = Schema::missingPart(db.handle());
+            if (db->isOpen() && failure->problem == Sql::Problem::Statement)
+                missing = Schema::missingPart(*db);
         }
+        engine_->release(std::move(db));
     }
     if (!failure)
         return true;
     // Told once, with what to do, after the connection is closed: the user
     // may have the register repaired there and then.
-    if (failure->code == SQLITE_CORRUPT && !readOnly_)
+    if (failure->problem == Sql::Problem::Damaged && !location().isServer() && !readOnly_)
         openReadOnly(damaged());
     else if (mode != Mode::ReadQuietly)
-        report(what, failure->text, failure->code, missing, failure->extendedCode);
+        report(what, *failure, missing);
     return false;
 }
 
@@ -347,7 +310,7 @@ void Store::openReadOnly(const ReadOnlyReason& why) {
         QStringLiteral(
             " Quarvel opens it for reading only: you can look things up, but nothing "
             "you change can be saved.\n\n") +
-        why.advice + QStringLiteral("\n\nDatabase file: %1").arg(QDir::toNativeSeparators(path_));
+        why.advice + QStringLiteral("\n\n") + engine_->registerLine();
     if (notice_)
         notice_(why, message);
     else if (reporter_)
@@ -363,12 +326,15 @@ ReadOnlyReason Store::damaged() const {
 }
 
 Store::Health Store::checkForDamage() {
-    if (!QFileInfo::exists(path_))
+    if (location().isServer())
+        return Health::Sound;
+    const QString& path = location().text();
+    if (!QFileInfo::exists(path))
         return Health::Unknown;
     std::optional<bool> sound;
     {
-        Connection db(path_, Sqlite::Open::Existing, busyWaitMs());
-        Statement check(db, "PRAGMA quick_check(1)");
+        Sqlite::Connection db(path, Sqlite::Open::Existing, busyWaitMs());
+        Sqlite::Statement check(db, "PRAGMA quick_check(1)");
         if (check.step())
             sound = check.utf8(0) == "ok";
         else if (db.failure() && db.failure()->code == SQLITE_CORRUPT)
@@ -384,7 +350,9 @@ Store::Health Store::checkForDamage() {
 }
 
 RegisterRepair::Outcome Store::repairDamaged() {
-    const RegisterRepair::Outcome outcome = RegisterRepair::repair(path_);
+    if (location().isServer())
+        return {false, {}, QStringLiteral("only a register file can be repaired by Quarvel")};
+    const RegisterRepair::Outcome outcome = RegisterRepair::repair(location().text());
     if (outcome.repaired && readOnly_ && readOnly_->cause == ReadOnlyCause::Damaged)
         readOnly_.reset();
     return outcome;
@@ -398,7 +366,7 @@ bool Store::createEmptyDatabase(const QString& path, QString* error) {
     }
     bool ok = false;
     {
-        Connection db(path, Sqlite::Open::Create);
+        Sqlite::Connection db(path, Sqlite::Open::Create);
         ok = db.exec("BEGIN") && Schema::create(db) && db.exec("COMMIT");
         if (!ok && error)
             *error = db.failure() ? db.failure()->text : QStringLiteral("Unknown error.");
@@ -406,6 +374,33 @@ bool Store::createEmptyDatabase(const QString& path, QString* error) {
     if (!ok)
         QFile::remove(path);
     return ok;
+}
+
+bool Store::createEmpty(const RegisterLocation& location, QString* error) {
+    if (!location.isServer())
+        return createEmptyDatabase(location.text(), error);
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!location.problem().isEmpty())
+        return fail(location.problem());
+    const auto engine = RegisterEngine::at(location);
+    std::unique_ptr<Connection> db = engine->open(Sql::Transaction::Write, kDefaultBusyWaitMs);
+    bool ok = !db->failure();
+    std::optional<int> found;
+    if (ok) {
+        found = Schema::versionOf(*db);
+        ok = found && *found == 0 && Schema::create(*db) && db->commit();
+        if (!ok)
+            db->rollback();
+    }
+    if (found && *found != 0)
+        return fail(QStringLiteral("%1 already holds a register.").arg(location.shown()));
+    if (!ok)
+        return fail(db->failure() ? db->failure()->text : QStringLiteral("Unknown error."));
+    return true;
 }
 
 // --- Layout versions and backups ---------------------------------------------
@@ -432,36 +427,39 @@ bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
                             "as it is.")});
         return false;
     }
-    if (backups_.now)
+    if (backups_.now && !location().isServer())
         backUp(backups_.now(), QStringLiteral("before its upgrade"));
     return run(QStringLiteral("upgrade the register from version %1 to %2").arg(*found).arg(wanted),
                Mode::Write, [&](Connection& db) {
                    // Another desk may have upgraded it since.
+                   if (!Schema::lockVersion(db))
+                       return false;
                    const auto now = Schema::versionOf(db);
                    return now && (*now >= wanted || Schema::upgrade(db, *now, steps));
                });
 }
 
 void Store::backUpOnceADay() {
-    if (!backups_.now)
+    if (!backups_.now || location().isServer())
         return;
     const QDateTime now = backups_.now();
     if (lastBackupDay_ == now.date())
         return;
     lastBackupDay_ = now.date();
-    if (!Backups::takenOn(path_, now.date()))
+    if (!Backups::takenOn(location().text(), now.date()))
         backUp(now, QStringLiteral("before the first save of the day"));
 }
 
 bool Store::backUp(const QDateTime& when, const QString& occasion) {
     const int keep = backups_.keep ? backups_.keep() : Backups::kDefaultToKeep;
-    const Backups::Result backup = Backups::take(path_, when, keep);
+    const QString& path = location().text();
+    const Backups::Result backup = Backups::take(path, when, keep);
     if (!backup.ok && backups_.warn) {
         backups_.warn(QStringLiteral("Quarvel could not back up the register %1 %2: %3.\n\n"
                                      "Your work goes on and is saved as usual. To have "
                                      "backups again, make sure the folder %4 can be written.")
-                          .arg(QDir::toNativeSeparators(path_), occasion, backup.error,
-                               QDir::toNativeSeparators(RegisterFolder::backupFolder(path_))));
+                          .arg(QDir::toNativeSeparators(path), occasion, backup.error,
+                               QDir::toNativeSeparators(RegisterFolder::backupFolder(path))));
     }
     return backup.ok;
 }
@@ -541,7 +539,7 @@ std::optional<qint64> Store::predictedId(RecordTable table) {
     std::optional<qint64> next;
     const bool ok = run(QStringLiteral("find the id of a new %1").arg(QLatin1String(t.noun)),
                         Mode::Read, [&](Connection& db) {
-                            next = nextIdOf(db, t);
+                            next = nextIdOf(db, t, false);
                             return next.has_value();
                         });
     return ok ? next : std::nullopt;
@@ -562,7 +560,7 @@ std::optional<Counters> Store::counters() {
                  });
     if (ok && !found) {
         report(QStringLiteral("read the id counters"),
-               QStringLiteral("Table Data holds no counter row."), kOwnFailure);
+               QStringLiteral("Table Data holds no counter row."));
         return std::nullopt;
     }
     return ok ? std::optional<Counters>(counters) : std::nullopt;
@@ -639,8 +637,10 @@ PutInCaseResult Store::setItemCase(qint64 itemId, qint64 caseId) {
         run(QStringLiteral("put item %1 into flight case F%2").arg(itemId).arg(caseId), Mode::Write,
             [&](Connection& db) {
                 if (caseId != 0) {
-                    const auto found =
-                        findsRow(db, R"(SELECT 1 FROM "Cases" WHERE "id" = ?)", {caseId});
+                    // Kept from being deleted until the item is in it.
+                    const QByteArray sql =
+                        QByteArray(R"(SELECT 1 FROM "Cases" WHERE "id" = ?)") + forShare(db);
+                    const auto found = findsRow(db, sql.constData(), {caseId});
                     if (!found)
                         return false;
                     if (!*found) {
@@ -674,8 +674,8 @@ bool Store::deleteItem(qint64 id) {
 // text is no longer what the editor loaded counts as changed elsewhere.
 SaveResult Store::updateColumns(const QString& what, const RecordTableSql& t, qint64 id,
                                 const QList<ColumnChange>& changes, bool overwrite) {
-    const QByteArray readSql = sqlOf(
-        QStringLiteral("SELECT %1 FROM %2 WHERE \"id\" = ?").arg(t.columnList(), quoted(t.table)));
+    const QString readSql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE \"id\" = ?").arg(t.columnList(), quoted(t.table));
     QStringList sets;
     QVariantList values;
     for (std::size_t c = 0; c < t.columns.size(); ++c) {
@@ -698,14 +698,15 @@ SaveResult Store::updateColumns(const QString& what, const RecordTableSql& t, qi
     SaveResult result = SaveResult::Saved;
     bool gone = false;
     const bool ok = run(what, Mode::Write, [&](Connection& db) {
-        Statement current(db, readSql.constData());
+        Statement current(db, sqlOf(readSql + QLatin1String(forUpdate(db))).constData());
         current.bind(id);
         if (!current.step()) {
             if (!current.ok())
                 return false;
             gone = true;
-            db.fail(kOwnFailure, QStringLiteral("The record no longer exists: it was deleted "
-                                                "since it was opened."));
+            db.fail(
+                QStringLiteral("The record no longer exists: it was deleted "
+                               "since it was opened."));
             return false;
         }
         if (!overwrite) {
@@ -789,7 +790,11 @@ AddLineResult Store::addListLine(qint64 listId, qint64 itemId, const QString& it
     const bool ok = run(
         QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), Mode::Write,
         [&](Connection& db) {
-            const auto list = findsRow(db, R"(SELECT 1 FROM "Lists" WHERE "id" = ?)", {listId});
+            // Two desks adding the same line one after the other: the second
+            // finds the first's.
+            const QByteArray listSql =
+                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + forUpdate(db);
+            const auto list = findsRow(db, listSql.constData(), {listId});
             if (!list)
                 return false;
             if (!*list) {
@@ -847,6 +852,9 @@ AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
     // is matches its stored form.
     const QString folded = TextRules::storable(name).toCaseFolded();
     const bool ok = run(QStringLiteral("add the location"), Mode::Write, [&](Connection& db) {
+        // Another desk adding a name waits until this one is in.
+        if (onServer(db) && !db.exec(R"(LOCK TABLE "Locations" IN SHARE ROW EXCLUSIVE MODE)"))
+            return false;
         // Compared in the program: SQLite folds letter case of A to Z only.
         Statement names(db, R"(SELECT "desc" FROM "Locations")");
         while (names.step()) {
@@ -857,21 +865,25 @@ AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
         }
         if (!names.ok())
             return false;
-        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
+        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?) RETURNING "rowid")");
         insert.bind(name);
-        if (!insert.run())
+        if (!insert.step())
             return false;
         if (rowId)
-            *rowId = sqlite3_last_insert_rowid(db.handle());
-        return true;
+            *rowId = insert.integer(0);
+        return insert.run();
     });
     return ok ? result : AddLocationResult::Failed;
 }
 
 bool Store::deleteLocation(qint64 rowId, const QString& name) {
     return run(QStringLiteral("delete the location"), Mode::Write, [&](Connection& db) {
-        Statement statement(
-            db, R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ? COLLATE BINARY)");
+        // Exactly that name: a file's Locations compare without regard to
+        // letter case unless told; a server's compare exactly.
+        Statement statement(db, onServer(db)
+                                    ? R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ?)"
+                                    : R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ? )"
+                                      R"(COLLATE BINARY)");
         statement.bind(rowId).bind(name);
         return statement.run();
     });

@@ -5,25 +5,29 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 
 #include "data/FailureReporter.h"
 #include "data/Records.h"
+#include "data/RegisterLocation.h"
 #include "data/RegisterRepair.h"
 #include "data/Schema.h"
 #include "data/TextPool.h"
 #include "data/TreeData.h"
 
-namespace Sqlite {
+namespace Sql {
 class Connection;
 class Statement;
-}  // namespace Sqlite
+struct Failure;
+}  // namespace Sql
+class RegisterEngine;
 struct RecordTableSql;
 
 // Why a register is open for reading only.
 enum class ReadOnlyCause {
-    Damaged,       // SQLite finds faults in the file
+    Damaged,       // SQLite finds faults in the file (only a file can be)
     NewerVersion,  // a newer Quarvel wrote it, in a layout this one does not know
 };
 
@@ -39,28 +43,42 @@ struct ReadOnlyReason {
 // only; message is the whole text to show.
 using ReadOnlyNotice = std::function<void(const ReadOnlyReason& why, const QString& message)>;
 
-// The one place that knows the tables of data.mdb and holds every statement
-// the program runs. Each operation opens its own connection, runs its
-// statements with bound values and closes it again, so nothing stays open
-// between window events. Every operation that writes runs in one transaction
-// that takes the write lock at once, so a register in use by another program
-// is waited for (the busy timeout) instead of refused.
+// The one place that knows the tables of the register and holds every
+// statement the program runs, the same on both engines: the SQLite file
+// data.mdb and a database on a PostgreSQL server (RegisterEngine holds what
+// differs). Each operation runs its statements with bound values in one
+// transaction. On a file it opens its own connection and closes it again,
+// so nothing stays open between window events, and a write takes the
+// file's write lock at once; on a server one connection is kept between
+// operations, and a write locks the rows it checks before it changes them.
+// Either way, a register in use by another program or desk is waited for
+// (the busy wait) instead of refused.
 //
-// When an operation fails (missing or unreadable file, not a database, in
-// use, read-only, disk full, a missing table or column, a failed statement)
-// nothing partial is stored, the failure reporter is told in plain words
-// what failed and what to do, and the method returns an empty optional,
-// false or Failed.
+// When an operation fails (missing or unreadable file, not a database, a
+// server out of reach or gone in the middle, in use, read-only, disk full, a
+// missing table or column, a failed statement) nothing partial is stored,
+// the failure reporter is told in plain words what failed and what to do,
+// and the method returns an empty optional, false or Failed.
 class Store {
 public:
     template <class T>
     using Rows = std::optional<QList<T>>;
 
+    // The register file at databasePath.
     explicit Store(QString databasePath, FailureReporter reporter = {});
+    explicit Store(const RegisterLocation& location, FailureReporter reporter = {});
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    const RegisterLocation& location() const;
 
     // Writes a new register: the six tables and the Data row with all
     // counters 0, in the current layout. Refuses to overwrite an existing file.
     static bool createEmptyDatabase(const QString& path, QString* error);
+    // The same in a file or in an empty database on a server; refuses a
+    // file that exists and a database that holds a register.
+    static bool createEmpty(const RegisterLocation& location, QString* error);
 
     // How long an operation waits for another program using the register
     // before it says "in use", asked afresh for each operation; 10 s
@@ -78,22 +96,23 @@ public:
 
     // --- Damage ----------------------------------------------------------
     enum class Health { Sound, Damaged, Unknown };
-    // SQLite's quick check of the whole register. A damaged register is
+    // SQLite's quick check of the whole register file. A damaged register is
     // opened for reading only, as it is when any statement later finds
     // damage. Unknown, and nothing said, when the check cannot run (the
-    // reads tell why).
+    // reads tell why). A server keeps its own data sound: Sound.
     Health checkForDamage();
-    // Mends a damaged register into a new file that takes its place (see
-    // RegisterRepair); once repaired it may be written again.
+    // Mends a damaged register file into a new file that takes its place
+    // (see RegisterRepair); once repaired it may be written again.
     RegisterRepair::Outcome repairDamaged();
     // --- Layout versions and backups -------------------------------------
     // Run once when the program starts. A register of an older layout is
-    // backed up, then brought to the last version of `steps` in one
-    // transaction; a register of a newer layout is only read. False when
-    // the register cannot be worked with (the user was told).
+    // backed up (a file; a server's administrator keeps its backups), then
+    // brought to the last version of `steps` in one transaction; a register
+    // of a newer layout is only read. False when the register cannot be
+    // worked with (the user was told).
     bool upgradeIfOlder(std::span<const Schema::Step> steps = Schema::upgradeSteps());
 
-    // How the register is backed up once a day, before the first save.
+    // How the register file is backed up once a day, before the first save.
     struct BackupPolicy {
         std::function<QDateTime()> now;
         std::function<int()> keep;  // how many backups to keep
@@ -158,8 +177,8 @@ public:
 private:
     // ReadQuietly: a read whose failure the next read will tell the user.
     enum class Mode { Read, Write, ReadQuietly };
-    using Body = std::function<bool(Sqlite::Connection& db)>;
-    using RowReader = std::function<void(const Sqlite::Statement& row)>;
+    using Body = std::function<bool(Sql::Connection& db)>;
+    using RowReader = std::function<void(const Sql::Statement& row)>;
 
     // Opens a connection and runs body in one transaction, rolled back when
     // body fails. Reports a failure described by `what` ("read the items").
@@ -175,14 +194,16 @@ private:
                                           const QVariantList& values);
     SaveResult updateColumns(const QString& what, const RecordTableSql& table, qint64 id,
                              const QList<ColumnChange>& changes, bool overwrite);
-    void report(const QString& what, const QString& text, int code, const QString& missing = {},
-                int extendedCode = 0);
+    // Tells the user that `what` failed: the program's own words, or the
+    // engine's failure explained.
+    void report(const QString& what, const QString& ownText);
+    void report(const QString& what, const Sql::Failure& failure, const QString& missing);
     ReadOnlyReason damaged() const;
     void backUpOnceADay();
     bool backUp(const QDateTime& when, const QString& occasion);
     int busyWaitMs() const;
 
-    QString path_;
+    std::unique_ptr<RegisterEngine> engine_;
     FailureReporter reporter_;
     std::optional<ReadOnlyReason> readOnly_;
     ReadOnlyNotice notice_;

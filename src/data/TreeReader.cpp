@@ -3,21 +3,39 @@
 #include <algorithm>
 #include <optional>
 
-#include "data/Sqlite.h"
+#include "data/Sql.h"
 
 namespace TreeReader {
 
 namespace {
 
-using Sqlite::Statement;
+using Sql::Statement;
 
 // The rows a table holds, so that its arrays are sized once (see
 // TextPool::reserveRows).
-std::optional<std::size_t> countRows(Sqlite::Connection& db, const char* sql) {
+std::optional<std::size_t> countRows(Sql::Connection& db, const char* sql) {
     Statement count(db, sql);
     if (!count.step())
         return std::nullopt;
     return static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0));
+}
+
+// The rows `rows` gives: known once it has run where the engine reads its
+// whole answer at once (a server), otherwise counted by countSql first.
+// Steps `rows` to its first row; false when that fails.
+bool startRows(Sql::Connection& db, const char* countSql, Statement& rows, std::size_t* count,
+               bool* hasRow) {
+    std::optional<std::size_t> known;
+    if (db.engine() == Sql::Engine::Sqlite) {
+        known = countRows(db, countSql);
+        if (!known)
+            return false;
+    }
+    *hasRow = rows.step();
+    if (!rows.ok())
+        return false;
+    *count = known ? *known : rows.rowCount().value_or(0);
+    return true;
 }
 
 // The position of each of a table's ids, read in id order. Ids handed out by
@@ -55,14 +73,15 @@ private:
 };
 
 // The cases by id.
-bool readCases(Sqlite::Connection& db, TreeData& tree) {
-    const auto rows = countRows(db, R"(SELECT COUNT(*) FROM "Cases")");
-    if (!rows)
-        return false;
-    tree.caseIds.reserve(*rows);
-    tree.caseTexts.reserveRows(*rows);
+bool readCases(Sql::Connection& db, TreeData& tree) {
     Statement cases(db, R"(SELECT "id", "FName" FROM "Cases" ORDER BY "id")");
-    while (cases.step()) {
+    std::size_t rows = 0;
+    bool row = false;
+    if (!startRows(db, R"(SELECT COUNT(*) FROM "Cases")", cases, &rows, &row))
+        return false;
+    tree.caseIds.reserve(rows);
+    tree.caseTexts.reserveRows(rows);
+    for (; row; row = cases.step()) {
         tree.caseIds.push_back(cases.integer(0));
         tree.caseTexts.append(cases.utf8(1));
     }
@@ -70,16 +89,17 @@ bool readCases(Sqlite::Connection& db, TreeData& tree) {
 }
 
 // Items by id, each with the position of its case (-1: in no case that exists).
-bool readItems(Sqlite::Connection& db, TreeData& tree, const PositionById& caseOfId,
+bool readItems(Sql::Connection& db, TreeData& tree, const PositionById& caseOfId,
                std::vector<std::int32_t>& owner) {
-    const auto rows = countRows(db, R"(SELECT COUNT(*) FROM "Items")");
-    if (!rows)
-        return false;
-    tree.itemIds.reserve(*rows);
-    tree.itemTexts.reserveRows(*rows);
-    owner.reserve(*rows);
     Statement items(db, R"(SELECT "id", "desc", "caseID" FROM "Items" ORDER BY "id")");
-    while (items.step()) {
+    std::size_t rows = 0;
+    bool row = false;
+    if (!startRows(db, R"(SELECT COUNT(*) FROM "Items")", items, &rows, &row))
+        return false;
+    tree.itemIds.reserve(rows);
+    tree.itemTexts.reserveRows(rows);
+    owner.reserve(rows);
+    for (; row; row = items.step()) {
         tree.itemIds.push_back(items.integer(0));
         tree.itemTexts.append(items.utf8(1));
         owner.push_back(caseOfId.find(items.wholeNumber(2)));
@@ -89,7 +109,7 @@ bool readItems(Sqlite::Connection& db, TreeData& tree, const PositionById& caseO
 
 // Items by id and the cases in stored order, then each case's items grouped
 // under it in id order.
-bool readItemsAndCases(Sqlite::Connection& db, TreeData& tree) {
+bool readItemsAndCases(Sql::Connection& db, TreeData& tree) {
     if (!readCases(db, tree))
         return false;
     std::vector<std::int32_t> owner;
@@ -116,15 +136,15 @@ bool readItemsAndCases(Sqlite::Connection& db, TreeData& tree) {
 
 // The lists in stored order, each with its lines by item id; a pair that
 // repeats is shown once.
-bool readLists(Sqlite::Connection& db, TreeData& tree) {
-    const auto listCount = countRows(db, R"(SELECT COUNT(*) FROM "Lists")");
-    const auto lineCount = countRows(db, R"(SELECT COUNT(*) FROM "ListData")");
-    if (!listCount || !lineCount)
-        return false;
-    tree.listIds.reserve(*listCount);
-    tree.listTexts.reserveRows(*listCount);
+bool readLists(Sql::Connection& db, TreeData& tree) {
     Statement lists(db, R"(SELECT "id", "ListName" FROM "Lists" ORDER BY "id")");
-    while (lists.step()) {
+    std::size_t listCount = 0;
+    bool row = false;
+    if (!startRows(db, R"(SELECT COUNT(*) FROM "Lists")", lists, &listCount, &row))
+        return false;
+    tree.listIds.reserve(listCount);
+    tree.listTexts.reserveRows(listCount);
+    for (; row; row = lists.step()) {
         tree.listIds.push_back(lists.integer(0));
         tree.listTexts.append(lists.utf8(1));
     }
@@ -137,12 +157,15 @@ bool readLists(Sqlite::Connection& db, TreeData& tree) {
         std::int32_t list;
         std::uint32_t text;  // index into rawTexts
     };
+    Statement data(db, R"(SELECT "listid", "itemid", "itemdesc" FROM "ListData")");
+    std::size_t lineCount = 0;
+    if (!startRows(db, R"(SELECT COUNT(*) FROM "ListData")", data, &lineCount, &row))
+        return false;
     std::vector<Line> lines;
     TextPool rawTexts;
-    lines.reserve(*lineCount);
-    rawTexts.reserveRows(*lineCount);
-    Statement data(db, R"(SELECT "listid", "itemid", "itemdesc" FROM "ListData")");
-    while (data.step()) {
+    lines.reserve(lineCount);
+    rawTexts.reserveRows(lineCount);
+    for (; row; row = data.step()) {
         const std::int32_t list = listOfId.find(data.wholeNumber(0));
         const auto itemId = data.wholeNumber(1);
         if (list < 0 || !itemId)
@@ -174,7 +197,7 @@ bool readLists(Sqlite::Connection& db, TreeData& tree) {
 
 }  // namespace
 
-bool read(Sqlite::Connection& db, TreeData& tree) {
+bool read(Sql::Connection& db, TreeData& tree) {
     return readItemsAndCases(db, tree) && readLists(db, tree);
 }
 

@@ -2,7 +2,7 @@
 
 #include "data/TreeData.h"
 
-namespace Sqlite {
+namespace Sql {
 class Connection;
 }
 
@@ -10,5 +10,5 @@ class Connection;
 // the flat arrays of TreeData. False on a failed statement (recorded on the
 // connection).
 namespace TreeReader {
-bool read(Sqlite::Connection& db, TreeData& tree);
+bool read(Sql::Connection& db, TreeData& tree);
 }

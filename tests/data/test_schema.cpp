@@ -38,11 +38,11 @@ QStringList backupsIn(const TempRegister& reg) {
 }
 
 // Steps of a made-up later layout, to upgrade a register of today's.
-bool addShelves(Sqlite::Connection& db) {
+bool addShelves(Sql::Connection& db) {
     return db.exec(R"(CREATE TABLE "Shelves" ("id" INTEGER PRIMARY KEY, "name" TEXT))");
 }
-bool failHalfWay(Sqlite::Connection& db) {
-    db.fail(0, QStringLiteral("made to fail"));
+bool failHalfWay(Sql::Connection& db) {
+    db.fail(QStringLiteral("made to fail"));
     return false;
 }
 const Schema::Step kLaterLayout[] = {{Schema::kCurrentVersion + 1, addShelves}};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+
+// Where the register is: the SQLite file (the default, data.mdb beside the
+// program) or a database on a PostgreSQL server, named by a libpq
+// connection string ("postgresql://stores-pc/quarvel", or keywords such as
+// "host=stores-pc dbname=quarvel"). Passwords have no place in it: libpq's
+// own means (its password file, peer or Kerberos sign-in, certificates)
+// give them.
+class RegisterLocation {
+public:
+    enum class Kind { File, Server };
+
+    RegisterLocation() = default;
+    static RegisterLocation file(const QString& path);
+    static RegisterLocation server(const QString& connection);
+    // A connection string names a server; any other text a file, taken
+    // relative to `folder` when it is relative.
+    static RegisterLocation fromText(const QString& text, const QString& folder = {});
+    // Whether the text is a connection string rather than a file's path.
+    static bool namesServer(const QString& text);
+
+    Kind kind() const { return kind_; }
+    bool isServer() const { return kind_ == Kind::Server; }
+    bool isEmpty() const { return text_.isEmpty(); }
+    // The file's path, or the connection string.
+    const QString& text() const { return text_; }
+    // How the user is shown the register: the file's path, or
+    // "database quarvel on server stores-pc".
+    QString shown() const;
+    // Why the location cannot be used, or empty: a connection string libpq
+    // cannot read, or one that holds a password.
+    QString problem() const;
+
+    bool operator==(const RegisterLocation&) const = default;
+
+private:
+    Kind kind_ = Kind::File;
+    QString text_;
+};
+
+// The register a run works on, and where that choice came from.
+struct RegisterChoice {
+    RegisterLocation location;
+    QString source;   // "--register", "the setting Register", the administrator's file, or empty
+    QString problem;  // why the chosen location cannot be used, naming its source; or empty
+};
+
+namespace RegisterChoices {
+
+// The administrator's file beside the program: its first line that is
+// neither empty nor a comment ("#") is the register of every user of that
+// program folder.
+inline const QString kAdministratorFile = QStringLiteral("register.conf");
+
+// The first of: the command line's --register, the user's setting
+// "Register", the administrator's file in the program's folder, and
+// data.mdb in the program's folder (or where a link of that name leads).
+RegisterChoice choose(const QString& programFolder, const QString& commandLine,
+                      const QString& userSetting);
+
+}  // namespace RegisterChoices

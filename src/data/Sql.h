@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+
+// What the store, the schema and the tree reader need of a register's
+// database, whichever engine holds it: the SQLite file (Sqlite.h) or a
+// PostgreSQL server (Postgres.h). A connection runs statements in one
+// transaction at a time and keeps the first failure of an operation;
+// statements bind their values in order ("?" in the text) and read rows.
+namespace Sql {
+
+enum class Engine { Sqlite, Postgres };
+
+// What went wrong, in the terms the store acts on; each engine sorts its own
+// codes into these and keeps its own words in the text.
+enum class Problem {
+    Own,             // the program's own failure; the text says what
+    Busy,            // another program or desk held what was needed longer than the wait
+    Damaged,         // the engine finds the stored data damaged
+    NotADatabase,    // the file is no database
+    ReadOnly,        // may not be written (file access, a read-only server, no privilege)
+    Full,            // no room left
+    CannotOpen,      // the file could not be opened
+    Io,              // the disk reported an error
+    Statement,       // a statement failed: a missing table or column, or another SQL error
+    Unreachable,     // the server could not be reached, or refused the connection
+    ConnectionLost,  // the connection broke before the commit: nothing was stored
+    CommitUnknown,   // the connection broke during the commit: it may have been stored
+    Other,
+};
+
+struct Failure {
+    Problem problem = Problem::Own;
+    QString text;          // the engine's own words, or the program's
+    int code = 0;          // SQLite's primary result code; 0 elsewhere
+    int extendedCode = 0;  // SQLite's extended result code
+    QString state;         // PostgreSQL's SQLSTATE; empty elsewhere
+};
+
+// A read sees one consistent state of the register; a write takes what it
+// changes for itself until it commits.
+enum class Transaction { Read, Write };
+
+// One statement of an engine; used through Statement.
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    virtual bool ok() const = 0;
+    virtual void bindInteger(std::int64_t value) = 0;
+    virtual void bindDouble(double value) = 0;
+    virtual void bindText(const QByteArray& utf8) = 0;
+    virtual void bindNull() = 0;
+    virtual bool step() = 0;
+    virtual int changes() const = 0;
+    // The rows the statement gives, once it has run, where the engine knows.
+    virtual std::optional<std::size_t> rowCount() const { return std::nullopt; }
+    virtual bool isNull(int col) const = 0;
+    virtual std::int64_t integer(int col) const = 0;
+    virtual std::optional<std::int64_t> wholeNumber(int col) const = 0;
+    virtual std::string_view utf8(int col) const = 0;
+    virtual QString shown(int col) const = 0;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    virtual Engine engine() const = 0;
+    virtual bool isOpen() const = 0;
+    // Runs statements without values (BEGIN, CREATE TABLE, ...).
+    virtual bool exec(const char* sql) = 0;
+    virtual std::unique_ptr<Cursor> prepare(std::string_view sql) = 0;
+
+    // How long a write waits for another program or desk holding what it
+    // needs before it fails as Busy.
+    virtual void setBusyWait(int milliseconds) = 0;
+    virtual bool begin(Transaction transaction) = 0;
+    virtual bool commit() { return exec("COMMIT"); }
+    // Undoes the open transaction; the failure already kept stays.
+    virtual void rollback() = 0;
+
+    // The first failure of the operation, kept until forgetFailure().
+    const std::optional<Failure>& failure() const { return failure_; }
+    void fail(Failure failure) {
+        if (!failure_)
+            failure_ = std::move(failure);
+    }
+    // A failure of the program's own, in its words.
+    void fail(const QString& text) { fail(Failure{Problem::Own, text}); }
+    void forgetFailure() { failure_.reset(); }
+
+protected:
+    Connection() = default;
+
+private:
+    std::optional<Failure> failure_;
+};
+
+// One statement on a connection. Values are bound in order with bind(); rows
+// are read with step() and the column accessors. A failure is kept on the
+// connection.
+class Statement {
+public:
+    Statement(Connection& db, std::string_view sql) : cursor_(db.prepare(sql)) {}
+
+    bool ok() const { return cursor_->ok(); }
+
+    template <class Int>
+    requires std::is_integral_v<Int> Statement& bind(Int value) {
+        cursor_->bindInteger(static_cast<std::int64_t>(value));
+        return *this;
+    }
+    Statement& bind(double value) {
+        cursor_->bindDouble(value);
+        return *this;
+    }
+    // As UTF-8; a null QString binds ''. Text that UTF-8 cannot hold (a lone
+    // surrogate) is stored as U+FFFD.
+    Statement& bind(const QString& text);
+    Statement& bind(const QVariant& value);
+    Statement& bindNull() {
+        cursor_->bindNull();
+        return *this;
+    }
+
+    // True while there is a row; false at the end or on an error.
+    bool step() { return cursor_->step(); }
+    // Runs a statement that returns no rows; false on an error.
+    bool run() {
+        step();
+        return ok();
+    }
+    // Rows changed by the last run.
+    int changes() const { return cursor_->changes(); }
+    std::optional<std::size_t> rowCount() const { return cursor_->rowCount(); }
+
+    bool isNull(int col) const { return cursor_->isNull(col); }
+    std::int64_t integer(int col) const { return cursor_->integer(col); }
+    // The column as a whole number when it holds one within the 64-bit
+    // range (3 and 3.0 alike); nothing for text.
+    std::optional<std::int64_t> wholeNumber(int col) const { return cursor_->wholeNumber(col); }
+    std::string_view utf8(int col) const { return cursor_->utf8(col); }
+    // The column as the windows show it: null as empty text, whole numbers
+    // without a decimal point.
+    QString shown(int col) const { return cursor_->shown(col); }
+
+private:
+    std::unique_ptr<Cursor> cursor_;
+};
+
+}  // namespace Sql
