@@ -5,7 +5,9 @@
 // into the backups folder beside it. Given a link (the package's
 // /usr/lib/quarvel/data.mdb), it makes the file where the link leads. In a
 // folder a group shares (setgid), the register gets the group and its write
-// access, so that every member can save.
+// access, so that every member can save. Given a connection string instead of
+// a path, it makes the register in that (empty) database on a PostgreSQL
+// server. With --copy it moves a register between a file and a server.
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -14,13 +16,22 @@
 
 #include "data/FilePlatform.h"
 #include "data/RegisterFolder.h"
+#include "data/RegisterTransfer.h"
 #include "data/Store.h"
 
 namespace {
 
 const char* const kUsage =
     "Usage: quarvel-makedb [--keep-existing | --replace] PATH/data.mdb\n"
-    "Writes an empty Quarvel register. An existing register is never overwritten:\n"
+    "       quarvel-makedb CONNECTION\n"
+    "       quarvel-makedb --copy FROM TO\n"
+    "Writes an empty Quarvel register: a file, or the tables in an empty database\n"
+    "on a PostgreSQL server named by a libpq connection string (such as\n"
+    "postgresql://stores-pc/quarvel or \"host=stores-pc dbname=quarvel\").\n"
+    "--copy copies the register FROM (a file or a connection string) into TO (a\n"
+    "new file, or an empty database on a server) in one transaction: every row,\n"
+    "with its ids and the counters. A TO that holds a register is refused.\n"
+    "An existing register is never overwritten:\n"
     "  --keep-existing  leave it as it is and succeed\n"
     "  --replace        move it into the folder \"backups\" beside it first\n"
     "Without either, the tool stops when the register exists.\n"
@@ -59,6 +70,40 @@ QString moveIntoBackups(const QString& path) {
     return {};
 }
 
+RegisterLocation locationOf(const QString& argument) {
+    if (RegisterLocation::namesServer(argument))
+        return RegisterLocation::server(argument);
+    return RegisterLocation::file(
+        RegisterFolder::realFile(QDir::current().absoluteFilePath(argument)));
+}
+
+int makeOnServer(const RegisterLocation& location) {
+    QString error;
+    if (!Store::createEmpty(location, &error))
+        return fail(
+            QStringLiteral("could not create the register in %1: %2").arg(location.shown(), error));
+    std::printf("created empty register in %s\n", qPrintable(location.shown()));
+    return 0;
+}
+
+int copyRegister(const QString& fromArgument, const QString& toArgument) {
+    const RegisterLocation from = locationOf(fromArgument);
+    const RegisterLocation to = locationOf(toArgument);
+    const RegisterTransfer::Outcome outcome = RegisterTransfer::copy(from, to);
+    if (!outcome.ok)
+        return fail(QStringLiteral("could not copy the register: %1").arg(outcome.error));
+    if (!to.isServer()) {
+        const QString problem = FilePlatform::shareWithFolderGroup(to.text());
+        if (!problem.isEmpty())
+            return fail(problem + QStringLiteral(" (the register was copied, but other members "
+                                                 "of the folder's group cannot save in it)"));
+    }
+    std::printf("copied the register (%lld rows) from %s to %s\n",
+                static_cast<long long>(outcome.rows), qPrintable(from.shown()),
+                qPrintable(to.shown()));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +113,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (args.size() == 3 && args.first() == QLatin1String("--copy"))
+        return copyRegister(args[1], args[2]);
     const bool keepExisting = args.removeAll(QStringLiteral("--keep-existing")) > 0;
     const bool replace = args.removeAll(QStringLiteral("--replace")) > 0;
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')) ||
@@ -75,6 +122,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (RegisterLocation::namesServer(args.first()))
+        return makeOnServer(RegisterLocation::server(args.first()));
     const QString path = RegisterFolder::realFile(args.first());
     if (QFileInfo::exists(path)) {
         if (keepExisting)
