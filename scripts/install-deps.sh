@@ -2,7 +2,8 @@
 # Installs the Debian packages Quarvel needs. "build" for the program alone,
 # "package" adds what `cpack -G DEB` uses, "test" what the test suite and
 # benchmarks use (a local CUPS with a PDF queue, a PostgreSQL server that the
-# tests start privately, PDF and barcode readers, clang
+# tests start privately, the sqlite3 shell the CSV benchmark compares with,
+# PDF and barcode readers, clang
 # with its sanitizer and fuzzer runtimes, llvm-symbolizer for readable reports,
 # the package tools, the desktop file validators, lintian, and a virtual X
 # display with the session and accessibility buses and Python's AT-SPI
@@ -14,10 +15,10 @@ set -euo pipefail
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-    libsqlite3-dev libpq-dev libzint-dev fonts-wine
+    libsqlite3-dev libpq-dev libzint-dev libcsv-dev fonts-wine
 )
 TEST_PACKAGES=(
-    libbenchmark-dev poppler-utils zbar-tools postgresql
+    libbenchmark-dev poppler-utils zbar-tools postgresql sqlite3
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14
     desktop-file-utils appstream lintian

@@ -1,13 +1,16 @@
 // Quarvel: the equipment register of a company that stores, tests, packs and
 // ships equipment.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QTextStream>
 #include <cstdio>
 #include <cstring>
 
 #include "common/Dialogs.h"
 #include "data/RegisterFolder.h"
+#include "data/TransferCommands.h"
 #include "data/Version.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
@@ -18,13 +21,18 @@ namespace {
 
 const char* const kHelp =
     "Usage: quarvel [--help | --version]\n"
+    "       quarvel --import FILE [--good-lines] [--convert-dates] [--create-cases]\n"
+    "               [--encoding NAME] [--report REPORT]\n"
+    "       quarvel --export WHAT FILE\n"
     "Quarvel keeps the equipment register of a company that stores, safety-tests,\n"
     "packs and ships equipment: items with their test record, flight cases,\n"
     "warehouse locations and picking lists. It prints barcode labels and picking\n"
     "lists, and copies the register to a handheld device.\n"
     "\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
+    "  --help                  show this help and exit\n"
+    "  --version               show the version and exit\n";
+
+const char* const kHelpFiles =
     "\n"
     "The register is data.mdb in the program's folder, or the file a link of that\n"
     "name leads to (installed from the Debian package: /var/lib/quarvel/data.mdb).\n"
@@ -46,14 +54,28 @@ void tellWhenRegisterCannotBeSaved(AppContext& ctx) {
         ctx.dialogs().inform(nullptr, problem, Dialogs::Icon::Warning);
 }
 
+// An import or export without a window (and without a display).
+int importOrExport(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarvel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quarvel"));
+    QTextStream err(stderr);
+    const QString registerPath = RegisterFolder::registerIn(QCoreApplication::applicationDirPath());
+    return TransferCommands::run(QCoreApplication::arguments().mid(1), registerPath, {}, err);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Answered without a display: no window is made.
     if (asked(argc, argv, "--help")) {
         std::fputs(kHelp, stdout);
+        std::fputs(TransferCommands::kHelp, stdout);
+        std::fputs(kHelpFiles, stdout);
         return 0;
     }
+    if (asked(argc, argv, "--import") || asked(argc, argv, "--export"))
+        return importOrExport(argc, argv);
     if (asked(argc, argv, "--version")) {
         std::printf("Quarvel %s\n", qPrintable(Version::number()));
         return 0;

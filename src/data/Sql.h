@@ -57,6 +57,13 @@ public:
     virtual void bindDouble(double value) = 0;
     virtual void bindText(const QByteArray& utf8) = 0;
     virtual void bindNull() = 0;
+    // UTF-8 bytes, valid UTF-8 being the caller's to ensure.
+    virtual void bindUtf8(std::string_view utf8) {
+        bindText(QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    }
+    // Makes the statement ready to run again with new values; false where
+    // the engine cannot, and the statement is prepared anew instead.
+    virtual bool reset() { return false; }
     virtual bool step() = 0;
     virtual int changes() const = 0;
     // The rows the statement gives, once it has run, where the engine knows.
@@ -131,6 +138,13 @@ public:
         cursor_->bindNull();
         return *this;
     }
+    Statement& bindUtf8(std::string_view utf8) {
+        cursor_->bindUtf8(utf8);
+        return *this;
+    }
+    // Ready to run again, the values bound anew from the first; false where
+    // the engine cannot (prepare the statement again instead).
+    bool reset() { return cursor_->reset(); }
 
     // True while there is a row; false at the end or on an error.
     bool step() { return cursor_->step(); }

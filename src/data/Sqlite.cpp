@@ -217,6 +217,22 @@ void Statement::bindNull() {
     ++nextParameter_;
 }
 
+void Statement::bindUtf8(std::string_view utf8) {
+    if (ok_)
+        sqlite3_bind_text64(stmt_, nextParameter_, utf8.data(), utf8.size(), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
+    ++nextParameter_;
+}
+
+bool Statement::reset() {
+    if (stmt_) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    nextParameter_ = 1;
+    return true;
+}
+
 bool Statement::step() {
     if (!ok_)
         return false;

@@ -93,6 +93,10 @@ public:
     Statement& bind(const QString& text);  // as UTF-8; a null QString binds ''
     Statement& bind(const QVariant& value);
     void bindNull() override;
+    // Bound straight from the bytes, with no copy of them kept by the caller.
+    void bindUtf8(std::string_view utf8) override;
+    // Ready to run again: the values are bound anew from the first one.
+    bool reset() override;
 
     // True while there is a row; false at the end or on an error.
     bool step() override;

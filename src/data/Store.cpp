@@ -888,3 +888,236 @@ bool Store::deleteLocation(qint64 rowId, const QString& name) {
         return statement.run();
     });
 }
+
+// --- CSV import and export ------------------------------------------------------
+
+namespace {
+
+// Ids of the table in ascending order, counted first so the vector is sized once.
+bool readIds(Connection& db, const char* table, std::vector<qint64>& ids) {
+    Statement count(
+        db, sqlOf(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quoted(table))).constData());
+    if (!count.step())
+        return false;
+    ids.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0)));
+    Statement select(
+        db, sqlOf(QStringLiteral("SELECT \"id\" FROM %1 ORDER BY \"id\"").arg(quoted(table)))
+                .constData());
+    while (select.step()) {
+        if (const auto id = select.wholeNumber(0))
+            ids.push_back(*id);
+    }
+    return select.ok();
+}
+
+// A case made for imported items: its number as its name, nothing else.
+bool createCase(Connection& db, qint64 id) {
+    const auto found = findsRow(db, R"(SELECT 1 FROM "Cases" WHERE "id" = ?)", {id});
+    if (!found)
+        return false;
+    if (*found)
+        return true;  // made meanwhile, elsewhere
+    std::array<QVariant, kCaseDataColumnCount> values;
+    values[static_cast<std::size_t>(CaseColumn::Name)] = QStringLiteral("F%1").arg(id);
+    values[static_cast<std::size_t>(CaseColumn::Wheeled)] = QStringLiteral("No");
+    Statement insert(db, kCasesSql.insertWithId().constData());
+    insert.bind(id);
+    bindAll(insert, kCasesSql.stored(values));
+    return insert.run();
+}
+
+// Adds the names the location list lacks (letter case aside, as the
+// location picker compares them); gives how many were added, or nullopt.
+std::optional<qint64> addMissingLocations(Connection& db, const QStringList& names) {
+    QSet<QString> present;
+    Statement stored(db, R"(SELECT "desc" FROM "Locations")");
+    while (stored.step())
+        present.insert(stored.shown(0).toCaseFolded());
+    if (!stored.ok())
+        return std::nullopt;
+    qint64 added = 0;
+    for (const QString& name : names) {
+        const QString folded = TextRules::storable(name).toCaseFolded();
+        if (name.isEmpty() || present.contains(folded))
+            continue;
+        present.insert(folded);
+        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
+        if (!insert.bind(name).run())
+            return std::nullopt;
+        ++added;
+    }
+    return added;
+}
+
+bool raiseCounter(Connection& db, const IdTable& t, qint64 highest) {
+    Statement update(
+        db, sqlOf(QStringLiteral("UPDATE \"Data\" SET %1 = ?").arg(quoted(t.counter))).constData());
+    update.bind(highest);
+    return update.run();
+}
+
+// The statement ready to run again with new values: reset where the engine
+// can, prepared anew where it cannot.
+Statement& rearmed(std::optional<Statement>& statement, Connection& db, const char* sql) {
+    if (!statement || !statement->reset())
+        statement.emplace(db, sql);
+    return *statement;
+}
+
+// Binds a number as the editors store it: whole numbers as integers.
+void bindNumber(Statement& statement, double value) {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9.0e18)
+        statement.bind(static_cast<qint64>(value));
+    else
+        statement.bind(value);
+}
+
+}  // namespace
+
+std::optional<std::vector<qint64>> Store::itemIds() {
+    std::vector<qint64> ids;
+    const bool ok = run(QStringLiteral("read the item ids"), Mode::Read,
+                        [&](Connection& db) { return readIds(db, "Items", ids); });
+    return ok ? std::optional(std::move(ids)) : std::nullopt;
+}
+
+std::optional<std::vector<qint64>> Store::caseIds() {
+    std::vector<qint64> ids;
+    const bool ok = run(QStringLiteral("read the flight case numbers"), Mode::Read,
+                        [&](Connection& db) { return readIds(db, "Cases", ids); });
+    return ok ? std::optional(std::move(ids)) : std::nullopt;
+}
+
+std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan) {
+    ImportCounts counts;
+    const bool ok = run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
+        const IdTable cases = idTableOf(RecordTable::Cases);
+        const auto nextCase = nextIdOf(db, cases, true);
+        if (!nextCase)
+            return false;
+        qint64 highestCase = *nextCase - 1;
+        for (const qint64 id : plan.casesToCreate) {
+            if (!createCase(db, id))
+                return false;
+            highestCase = std::max(highestCase, id);
+            ++counts.casesCreated;
+        }
+        if (!plan.casesToCreate.empty() && !raiseCounter(db, cases, highestCase))
+            return false;
+        const auto added = addMissingLocations(db, plan.locationsToAdd);
+        if (!added)
+            return false;
+        counts.locationsAdded = *added;
+
+        const IdTable items = idTableOf(RecordTable::Items);
+        const auto nextItem = nextIdOf(db, items, true);
+        if (!nextItem)
+            return false;
+        qint64 highest = std::max(*nextItem - 1, plan.highestFileId);
+        const QByteArray insertSql = kItemsSql.insertWithId();
+        std::optional<Statement> statement;
+        ImportedItem item;
+        QString why;
+        for (;;) {
+            const ImportStep step = plan.next(item, &why);
+            if (step == ImportStep::End)
+                break;
+            if (step == ImportStep::Failed) {
+                db.fail(why);
+                return false;
+            }
+            if (item.id == 0) {
+                if (highest >= kHighestId) {
+                    db.fail(QStringLiteral("The register has no item id left."));
+                    return false;
+                }
+                item.id = ++highest;
+                ++counts.newIds;
+            }
+            Statement& insert = rearmed(statement, db, insertSql.constData());
+            insert.bind(item.id);
+            for (std::size_t c = 0; c < std::size(kItemColumns); ++c) {
+                if (kItemColumns[c].type == ColumnType::Number)
+                    bindNumber(insert, item.numbers[c]);
+                else
+                    insert.bindUtf8(item.texts[c]);
+            }
+            if (!insert.run())
+                return false;
+            highest = std::max(highest, item.id);
+            ++counts.items;
+        }
+        return raiseCounter(db, items, highest);
+    });
+    return ok ? std::optional(counts) : std::nullopt;
+}
+
+QStringList Store::exportColumns(ExportKind kind) {
+    QStringList names;
+    if (kind == ExportKind::ListLines)
+        names << QStringLiteral("listid") << QStringLiteral("itemid") << QStringLiteral("itemdesc");
+    else
+        names << QStringLiteral("id");
+    for (const ColumnSpec& c : kItemColumns)
+        names << QLatin1String(c.name);
+    return names;
+}
+
+bool Store::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow) {
+    // The item columns follow `first` columns of the list line or the id.
+    QStringList itemColumns;
+    for (const ColumnSpec& c : kItemColumns)
+        itemColumns << QStringLiteral("I.%1").arg(quoted(c.name));
+    const QString columns = itemColumns.join(QStringLiteral(", "));
+    QString sql;
+    QString what;
+    int first = 1;
+    switch (kind) {
+        case ExportKind::Items:
+            sql = QStringLiteral("SELECT I.\"id\", %1 FROM \"Items\" I ORDER BY I.\"id\"");
+            what = QStringLiteral("export the items");
+            break;
+        case ExportKind::CaseItems:
+            sql = QStringLiteral(
+                "SELECT I.\"id\", %1 FROM \"Items\" I WHERE I.\"caseID\" = ? ORDER BY I.\"id\"");
+            what = QStringLiteral("export the items of flight case F%1").arg(id);
+            break;
+        case ExportKind::ListLines:
+            sql = QStringLiteral(
+                "SELECT L.\"listid\", L.\"itemid\", L.\"itemdesc\", %1 FROM \"ListData\" L "
+                "LEFT JOIN \"Items\" I ON I.\"id\" = L.\"itemid\" WHERE L.\"listid\" = ? "
+                "ORDER BY L.\"itemid\"");
+            what = QStringLiteral("export list %1").arg(id);
+            first = 3;
+            break;
+    }
+    const QByteArray statementText = sqlOf(sql.arg(columns));
+    const int count = first + kItemDataColumnCount;
+    std::vector<std::string_view> values(static_cast<std::size_t>(count));
+    std::vector<std::string> numbers(static_cast<std::size_t>(count));
+    const auto isNumber = [first, kind](int col) {
+        if (col < first)
+            return kind != ExportKind::ListLines || col < 2;  // the ids
+        return kItemColumns[col - first].type == ColumnType::Number;
+    };
+    return run(what, Mode::Read, [&](Connection& db) {
+        Statement select(db, statementText.constData());
+        if (kind != ExportKind::Items)
+            select.bind(id);
+        while (select.step()) {
+            for (int col = 0; col < count; ++col) {
+                const auto c = static_cast<std::size_t>(col);
+                if (isNumber(col) && !select.isNull(col)) {
+                    const auto whole = select.wholeNumber(col);
+                    numbers[c] = whole ? std::to_string(*whole) : select.shown(col).toStdString();
+                    values[c] = numbers[c];
+                } else {
+                    values[c] = select.utf8(col);
+                }
+            }
+            if (!onRow(values))
+                return true;
+        }
+        return select.ok();
+    });
+}

@@ -15,6 +15,7 @@
 #include "data/RegisterRepair.h"
 #include "data/Schema.h"
 #include "data/TextPool.h"
+#include "data/TransferRecords.h"
 #include "data/TreeData.h"
 
 namespace Sql {
@@ -173,6 +174,25 @@ public:
     AddLocationResult addLocation(const QString& name, qint64* rowId = nullptr);
     // Deletes exactly that row, and only while it still holds that name.
     bool deleteLocation(qint64 rowId, const QString& name);
+
+    // --- CSV import and export -------------------------------------------
+    // Every id the table holds, in ascending order.
+    std::optional<std::vector<qint64>> itemIds();
+    std::optional<std::vector<qint64>> caseIds();
+    // Adds what the plan holds in one transaction: the flight cases (named
+    // "F" and their id) and locations it lacks, then every item the plan
+    // hands over, under its own id or a new one above every id given; the
+    // counters are raised past the highest id added. All or nothing: when a
+    // step fails, nothing is added.
+    std::optional<ImportCounts> importItems(const ItemImportPlan& plan);
+
+    // The names of an export's columns, in order (its header).
+    static QStringList exportColumns(ExportKind kind);
+    // Hands each row of the export to onRow in order (items by id, list
+    // lines by item), every column as the windows show it, in UTF-8; `id`
+    // names the case or the list. Reads in one go, keeping no row.
+    using ExportRowHandler = std::function<bool(std::span<const std::string_view> values)>;
+    bool exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow);
 
 private:
     // ReadQuietly: a read whose failure the next read will tell the user.

@@ -10,6 +10,6 @@ deb=$(built_package "$dir")
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6sql6 \
-    libqt6sql6-sqlite libsqlite3-0 "libzint[0-9.]+"; do
+    libqt6sql6-sqlite libsqlite3-0 "libzint[0-9.]+" "libcsv[0-9]+"; do
     grep -qE "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library"
 done
