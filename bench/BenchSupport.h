@@ -81,6 +81,7 @@ public:
     Answer message(QWidget*, const QString& text, Icon, Buttons buttons) override;
     QString inputBox(QWidget*, const QString&, const QString&) override { return {}; }
     QString openFileName(QWidget*, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 Services benchServices(const QString& path, const QString& settingsFile,

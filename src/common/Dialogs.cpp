@@ -56,3 +56,7 @@ QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QStrin
 QString QtDialogs::openFileName(QWidget* parent, const QString& startName) {
     return QFileDialog::getOpenFileName(ownerOr(parent), QString(), startName);
 }
+
+QString QtDialogs::saveFileName(QWidget* parent, const QString& startName, const QString& filter) {
+    return QFileDialog::getSaveFileName(ownerOr(parent), QString(), startName, filter);
+}

@@ -26,6 +26,12 @@ public:
     // on startName; returns the chosen full path, or empty text on Cancel.
     virtual QString openFileName(QWidget* parent, const QString& startName) = 0;
 
+    // A save-file dialog for a file of the given filter ("CSV files
+    // (*.csv)"), starting on startName; it asks before replacing a file.
+    // Returns the chosen full path, or empty text on Cancel.
+    virtual QString saveFileName(QWidget* parent, const QString& startName,
+                                 const QString& filter) = 0;
+
     // Convenience for the common shapes.
     void inform(QWidget* parent, const QString& text, Icon icon = Icon::Information) {
         message(parent, text, icon, Buttons::Ok);
@@ -45,4 +51,5 @@ public:
     Answer message(QWidget* parent, const QString& text, Icon icon, Buttons buttons) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) override;
     QString openFileName(QWidget* parent, const QString& startName) override;
+    QString saveFileName(QWidget* parent, const QString& startName, const QString& filter) override;
 };

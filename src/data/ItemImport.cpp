@@ -171,6 +171,28 @@ QString describe(const Problem& p) {
     return QStringLiteral("%1: %2").arg(where, p.text);
 }
 
+QString checkSummary(const CheckResult& c) {
+    const qint64 bad = c.lines - c.goodLines;
+    QString text = QStringLiteral("%1 lines: %2 good").arg(c.lines).arg(c.goodLines);
+    if (bad > 0)
+        text +=
+            QStringLiteral(", %1 with problems (%2 %3)")
+                .arg(bad)
+                .arg(c.problemCount)
+                .arg(c.problemCount == 1 ? QStringLiteral("problem") : QStringLiteral("problems"));
+    return text + QLatin1Char('.');
+}
+
+QString importSummary(const ImportCounts& counts, qint64 linesLeftOut) {
+    QString text =
+        QStringLiteral("Imported %1 items (%2 with a new id)").arg(counts.items).arg(counts.newIds);
+    if (linesLeftOut > 0)
+        text += QStringLiteral("; left out %1 lines with problems").arg(linesLeftOut);
+    return text + QStringLiteral("; made %1 flight cases and added %2 locations.")
+                      .arg(counts.casesCreated)
+                      .arg(counts.locationsAdded);
+}
+
 std::optional<ImportFile> ImportFile::open(const QString& path, QString* error,
                                            std::optional<Csv::Encoding> encoding) {
     QString why;

@@ -90,6 +90,12 @@ struct CheckResult {
 };
 inline constexpr std::size_t kKeptProblems = 10000;
 
+// "1200 lines: 1190 good, 10 with problems (12 problems)."
+QString checkSummary(const CheckResult& checked);
+// "Imported 1190 items (4 with a new id); left out 10 lines with problems;
+// made 2 flight cases and added 3 locations."
+QString importSummary(const ImportCounts& counts, qint64 linesLeftOut);
+
 // One line as it would be stored: the id ("new id" when it takes one) and
 // every column's text, with the line's problems.
 struct PreviewLine {

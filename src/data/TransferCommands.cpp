@@ -185,11 +185,7 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
         err << error << "\nNothing was imported.\n";
         return Failed;
     }
-    err << "Imported " << counts->items << " items (" << counts->newIds << " with a new id)";
-    if (checked->lines > checked->goodLines)
-        err << "; left out " << checked->lines - checked->goodLines << " lines with problems";
-    err << "; made " << counts->casesCreated << " flight cases and added " << counts->locationsAdded
-        << " locations.\n";
+    err << ItemImport::importSummary(*counts, checked->lines - checked->goodLines) << "\n";
     return Done;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolBar>
@@ -22,11 +24,13 @@
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
+#include "data/CsvExport.h"
 #include "data/DetailLines.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
 #include "device/frmDb.h"
 #include "items/frmItemAddEdit.h"
+#include "items/frmItemImport.h"
 #include "items/frmItemView.h"
 #include "lists/frmListAddEdit.h"
 #include "lists/frmListView.h"
@@ -68,10 +72,25 @@ struct MenuBarMenu {
 };
 
 const MenuBarMenu kMenuBar[] = {
-    {"mnuFile", "&File", {"AddItem", "AddCase", "AddList", "", "Printers", "Database", "", "Exit"}},
+    {"mnuFile",
+     "&File",
+     {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "", "Printers", "Database",
+      "", "Exit"}},
     {"mnuItem", "&Item", {"Edit", "Delete"}},
     {"mnuHelp", "&Help", {"About"}},
 };
+
+// What "Export to CSV…" takes out for the selected node: the case or the
+// list it stands in, otherwise every item.
+CsvExport::What exportOfNode(const QString& key) {
+    static const QRegularExpression caseOrList(QStringLiteral("^([CL])(\\d+)"));
+    const QRegularExpressionMatch m = caseOrList.match(key);
+    if (!m.hasMatch())
+        return {ExportKind::Items, 0};
+    const qint64 id = m.captured(2).toLongLong();
+    return {m.captured(1) == QLatin1String("C") ? ExportKind::CaseItems : ExportKind::ListLines,
+            id};
+}
 
 }  // namespace
 
@@ -83,6 +102,7 @@ frmMain::frmMain(Services services, QWidget* parent)
                    Qt::MSWindowsFixedSizeDialogHint);
     setCentralWidget(new QWidget(this));
     buildToolbar();
+    buildTransferActions();
     buildMenuBar();
     buildControls();
     buildItemMenu();
@@ -112,6 +132,18 @@ void frmMain::buildToolbar() {
     }
 }
 
+// CSV files in and out: in the File menu only.
+void frmMain::buildTransferActions() {
+    const auto add = [this](const char* key, const QString& caption, auto slot) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(key));
+        connect(action, &QAction::triggered, this, slot);
+        menuActions_.insert(QLatin1String(key), action);
+    };
+    add("ImportItems", QStringLiteral("&Import Items…"), &frmMain::mnuImportItems_Click);
+    add("ExportCsv", QStringLiteral("E&xport to CSV…"), &frmMain::mnuExportCsv_Click);
+}
+
 // The keyboard's way to the toolbar: the same actions, so a command is
 // enabled or disabled in one place. The window grows by the bar's height and
 // the client area keeps its design size.
@@ -121,8 +153,10 @@ void frmMain::buildMenuBar() {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
         menu->setObjectName(QLatin1String(m.name));
         for (const char* key : m.keys) {
+            const QString k = QLatin1String(key);
             if (*key)
-                menu->addAction(toolbarActions_.value(QLatin1String(key)));
+                menu->addAction(toolbarActions_.contains(k) ? toolbarActions_.value(k)
+                                                            : menuActions_.value(k));
             else
                 menu->addSeparator();
         }
@@ -447,6 +481,33 @@ void frmMain::openPrinterChooser() {
 void frmMain::openDatabaseDownload() {
     frmDb download(*ctx_, this);
     download.exec();
+}
+
+void frmMain::mnuImportItems_Click() {
+    if (frmItemImport::importItems(*ctx_, this))
+        RefreshTree();
+}
+
+// Exports the case or the list selected in the tree, otherwise every item.
+void frmMain::mnuExportCsv_Click() {
+    const QModelIndex selected = TreeView1->currentIndex();
+    const CsvExport::What what =
+        exportOfNode(selected.isValid() ? model_->key(selected) : QString());
+    const QString path = ctx_->dialogs().saveFileName(
+        this, CsvExport::defaultFileName(what), QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    qint64 rows = 0;
+    if (!CsvExport::write(ctx_->store(), what, path, &error, &rows)) {
+        ctx_->dialogs().inform(this, error, Dialogs::Icon::Warning);
+        return;
+    }
+    ctx_->dialogs().inform(this,
+                           QStringLiteral("Exported %1 %2 to %3.")
+                               .arg(rows)
+                               .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                                    QDir::toNativeSeparators(path)));
 }
 
 void frmMain::openAbout() {

@@ -48,6 +48,8 @@ public slots:
     void Command2_Click();
     void mnuEdit_Click();
     void mnuDelete_Click();
+    void mnuImportItems_Click();
+    void mnuExportCsv_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -55,6 +57,7 @@ protected:
 
 private:
     void buildToolbar();
+    void buildTransferActions();
     void buildMenuBar();
     void buildControls();
     void buildItemMenu();
@@ -86,6 +89,7 @@ private:
 
     QToolBar* Toolbar1 = nullptr;
     QHash<QString, QAction*> toolbarActions_;  // by key
+    QHash<QString, QAction*> menuActions_;     // the menu bar's own commands, by key
     QLabel* Label1 = nullptr;
     PictureBox* Image1 = nullptr;
     QTreeView* TreeView1 = nullptr;

@@ -15,6 +15,11 @@ QString ScriptedDialogs::inputBox(QWidget*, const QString& prompt, const QString
     return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
 }
 
+QString ScriptedDialogs::saveFileName(QWidget*, const QString& startName, const QString&) {
+    saveStarts.append(startName);
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
 QString ScriptedDialogs::openFileName(QWidget*, const QString& startName) {
     fileStarts.append(startName);
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();

@@ -29,12 +29,16 @@ public:
     QStringList fileStarts;   // the start name each open-file dialog got
     QStringList fileAnswers;  // empty entry: Cancel
 
+    QStringList saveStarts;   // the start name each save-file dialog got
+    QStringList saveAnswers;  // empty entry: Cancel
+
     // Called while a box is "open", e.g. to check the window state then.
     std::function<void(const Message&)> onMessage;
 
     Answer message(QWidget* parent, const QString& text, Icon icon, Buttons buttons) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) override;
     QString openFileName(QWidget* parent, const QString& startName) override;
+    QString saveFileName(QWidget* parent, const QString& startName, const QString& filter) override;
 
     QString lastMessage() const { return messages.isEmpty() ? QString() : messages.last().text; }
 };

@@ -1,0 +1,160 @@
+// The import window and the main window's CSV commands, headless against a
+// real temporary register.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include "ModalDriver.h"
+#include "TestApp.h"
+#include "items/frmItemImport.h"
+#include "main/TreeModel.h"
+#include "main/frmMain.h"
+
+namespace {
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void choose(QComboBox* box, const QString& text) {
+    const int index = box->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+}  // namespace
+
+class TestItemImport : public QObject {
+    Q_OBJECT
+private slots:
+    void importsAfterMappingAndChecking();
+    void mainWindowImportsAndExports();
+};
+
+void TestItemImport::importsAfterMappingAndChecking() {
+    TestApp app;
+    app.reg.exec(
+        QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (5, 'Old');"
+                       "UPDATE Data SET lastid = 5"));
+    QTemporaryDir dir;
+    // Windows-1252, semicolons; "No." matches no field until it is mapped.
+    const QString path = writeFile(dir, "in.csv",
+                                   "No.;Description;Flight Case;Date of Manufacture\r\n"
+                                   "7;Caf\xE9 lamp;;7/3/2008\r\n"
+                                   "5;Taken;;\r\n"
+                                   "8;Boxed;F3;2008-03-07\r\n");
+    QString error;
+    auto file = ItemImport::ImportFile::open(path, &error);
+    QVERIFY2(file, qPrintable(error));
+    frmItemImport w(app.ctx(), std::move(*file));
+    w.show();
+
+    QVERIFY(w.lblFile->text().contains(QLatin1String("Windows-1252, semicolon separated")));
+    QCOMPARE(w.fieldBox(0)->currentText(), QStringLiteral("(skip)"));
+    QCOMPARE(w.fieldBox(1)->currentText(), QStringLiteral("Description"));
+    QCOMPARE(w.grdPreview->rowCount(), 3);
+    QCOMPARE(w.grdPreview->item(0, 1)->text(), QStringLiteral("new id"));
+    QCOMPARE(w.grdPreview->item(0, 2)->text(), QStringLiteral("Café lamp"));
+
+    choose(w.fieldBox(0), QStringLiteral("Equipment ID Number"));
+    QCOMPARE(w.grdPreview->item(0, 1)->text(), QStringLiteral("7"));
+    QVERIFY(!w.cmdImport->isEnabled());  // not checked yet
+
+    QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
+    QCOMPARE(w.lstProblems->count(), 3);  // the taken id, the case, the date form
+    QCOMPARE(w.lblSummary->text(),
+             QStringLiteral("3 lines: 1 good, 2 with problems (3 problems)."));
+    QVERIFY(w.cmdImport->isEnabled());
+
+    // Converting dates and making cases: the options change what is good.
+    w.chkConvertDates->setChecked(true);
+    w.chkCreateCases->setChecked(true);
+    QVERIFY(!w.cmdImport->isEnabled());
+    QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
+    QCOMPARE(w.lstProblems->count(), 1);
+    QCOMPARE(w.lstProblems->item(0)->text(),
+             QStringLiteral("Line 3, No.: item 5 is already in the register."));
+
+    const QString report = dir.filePath("problems.csv");
+    app.dialogs->saveAnswers << report;
+    QTest::mouseClick(w.cmdSaveReport, Qt::LeftButton);
+    QVERIFY(readFile(report).contains("3,No.,5,item 5 is already in the register."));
+
+    QTest::mouseClick(w.cmdImport, Qt::LeftButton);
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    QCOMPARE(app.dialogs->lastMessage(),
+             QStringLiteral("Imported 2 items (0 with a new id); left out 1 lines with problems; "
+                            "made 1 flight cases and added 0 locations."));
+    QCOMPARE(app.reg.scalar("SELECT \"desc\" FROM Items WHERE id = 7").toString(),
+             QStringLiteral("Café lamp"));
+    QCOMPARE(app.reg.scalar("SELECT dom FROM Items WHERE id = 8").toString(),
+             QStringLiteral("7/3/2008"));
+    QCOMPARE(app.reg.scalar("SELECT lastid FROM Data").toLongLong(), 8);
+}
+
+void TestItemImport::mainWindowImportsAndExports() {
+    TestApp app;
+    app.reg.exec(QStringLiteral(
+        "INSERT INTO Cases (id, FName) VALUES (4, 'Rack');"
+        "INSERT INTO Items (id, \"desc\", caseID) VALUES (1, 'Amp', 4), (2, 'Desk', 0);"
+        "UPDATE Data SET lastid = 2, lastCase = 4"));
+    QTemporaryDir dir;
+    frmMain w(app.services());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QAction* exportCsv = w.findChild<QAction*>(QStringLiteral("ExportCsv"));
+    QAction* importItems = w.findChild<QAction*>(QStringLiteral("ImportItems"));
+    QVERIFY(exportCsv && importItems);
+
+    // With a case selected, its items go out.
+    auto* tree = w.findChild<QTreeView*>(QStringLiteral("TreeView1"));
+    tree->setCurrentIndex(w.treeModel()->indexOfKey(QStringLiteral("C4items")));
+    const QString caseFile = dir.filePath("rack.csv");
+    app.dialogs->saveAnswers << caseFile;
+    exportCsv->trigger();
+    QCOMPARE(app.dialogs->saveStarts.last(), QStringLiteral("case-F4.csv"));
+    QCOMPARE(readFile(caseFile).count('\n'), 2);  // the header and item 1
+    QVERIFY(app.dialogs->lastMessage().startsWith(QLatin1String("Exported 1 row to")));
+
+    // Cancelled: nothing is written.
+    tree->setCurrentIndex(w.treeModel()->indexOfKey(QStringLiteral("items")));
+    exportCsv->trigger();
+    QCOMPARE(app.dialogs->saveStarts.last(), QStringLiteral("items.csv"));
+
+    // Imported through the File menu, the tree shows the new item at once.
+    app.dialogs->fileAnswers << writeFile(dir, "in.csv", "desc\nStand\n");
+    ModalDriver::whenShown(QStringLiteral("frmItemImport"), [](QWidget* window) {
+        auto* importWindow = static_cast<frmItemImport*>(window);
+        QTest::mouseClick(importWindow->cmdCheck, Qt::LeftButton);
+        QTest::mouseClick(importWindow->cmdImport, Qt::LeftButton);
+    });
+    importItems->trigger();
+    QVERIFY(w.treeModel()->indexOfKey(QStringLiteral("I3")).isValid());
+
+    // A file that is not there: told, and no window opens.
+    app.dialogs->fileAnswers << dir.filePath("none.csv");
+    QVERIFY(!ModalDriver::shownDuring(QStringLiteral("frmItemImport"),
+                                      [&] { importItems->trigger(); }));
+    QVERIFY(app.dialogs->lastMessage().contains(QLatin1String("none.csv")));
+}
+
+QTEST_MAIN(TestItemImport)
+#include "test_item_import.moc"
