@@ -29,10 +29,6 @@ int noSpace(unsigned char) {
     return 0;
 }
 
-int isLineBreak(unsigned char c) {
-    return c == '\r' || c == '\n';
-}
-
 bool startsWithBom(QByteArrayView bytes) {
     return bytes.size() >= qsizetype(kBomSize) && std::memcmp(bytes.data(), kBom, kBomSize) == 0;
 }
@@ -261,7 +257,6 @@ Reader::Reader(QIODevice& in, Format format)
     if (parser_->ready) {
         csv_set_delim(&parser_->csv, static_cast<unsigned char>(format_.separator));
         csv_set_space_func(&parser_->csv, noSpace);
-        csv_set_term_func(&parser_->csv, isLineBreak);
     }
 }
 

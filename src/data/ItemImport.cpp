@@ -20,6 +20,9 @@ namespace {
 // Ids and case numbers have at most 15 digits: spreadsheets keep no more
 // exactly, and every such number is exact as a double too.
 constexpr std::size_t kMostIdDigits = 15;
+// Location texts of the file remembered as listed, so most lines skip the
+// letter-case comparison.
+constexpr std::size_t kRememberedLocations = 10000;
 // A value quoted in a problem is cut to this many characters.
 constexpr int kQuotedValueLength = 60;
 
@@ -280,6 +283,7 @@ bool Import::readRegister(QString* error) {
     for (std::size_t i = 0; i < locations->size(); ++i)
         snapshot->locations.insert(locations->texts.text(i).toCaseFolded());
     snapshot_ = std::move(snapshot);
+    listedLocations_.clear();
     return true;
 }
 
@@ -391,6 +395,10 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
             case ColumnKind::Number: {
                 if (value.empty())
                     break;
+                if (const auto whole = digitsValue(value)) {
+                    item.numbers[index] = double(*whole);
+                    break;
+                }
                 QString number = textOf(value);
                 // A decimal comma, as spreadsheets of many countries write it.
                 if (!number.contains(QLatin1Char('.')) && number.count(QLatin1Char(',')) == 1)
@@ -407,11 +415,13 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
             }
             case ColumnKind::Location: {
                 item.texts[index] = raw;
-                if (raw.empty())
+                if (raw.empty() || listedLocations_.count(std::string(raw)) != 0)
                     break;
                 const QString name = textOf(raw);
                 if (!snapshot_->locations.contains(TextRules::storable(name).toCaseFolded()))
                     out.newLocation = name;
+                else if (listedLocations_.size() < kRememberedLocations)
+                    listedLocations_.emplace(raw);
                 break;
             }
             case ColumnKind::Text:

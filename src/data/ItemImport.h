@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "data/CsvReader.h"
@@ -145,6 +147,8 @@ private:
     ImportFile file_;
     Options options_;
     std::unique_ptr<Snapshot> snapshot_;
+    // Location texts of the file found in the list, as they stand.
+    mutable std::unordered_set<std::string> listedLocations_;
 };
 
 }  // namespace ItemImport

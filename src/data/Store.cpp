@@ -910,20 +910,40 @@ bool readIds(Connection& db, const char* table, std::vector<qint64>& ids) {
     return select.ok();
 }
 
-// A case made for imported items: its number as its name, nothing else.
-bool createCase(Connection& db, qint64 id) {
-    const auto found = findsRow(db, R"(SELECT 1 FROM "Cases" WHERE "id" = ?)", {id});
-    if (!found)
-        return false;
-    if (*found)
-        return true;  // made meanwhile, elsewhere
-    std::array<QVariant, kCaseDataColumnCount> values;
-    values[static_cast<std::size_t>(CaseColumn::Name)] = QStringLiteral("F%1").arg(id);
-    values[static_cast<std::size_t>(CaseColumn::Wheeled)] = QStringLiteral("No");
-    Statement insert(db, kCasesSql.insertWithId().constData());
-    insert.bind(id);
-    bindAll(insert, kCasesSql.stored(values));
-    return insert.run();
+// The statement ready to run again with new values: reset where the engine
+// can, prepared anew where it cannot.
+Statement& rearmed(std::optional<Statement>& statement, Connection& db, const char* sql) {
+    if (!statement || !statement->reset())
+        statement.emplace(db, sql);
+    return *statement;
+}
+
+// Makes the cases for imported items that do not exist yet: each with its
+// number as its name, nothing else. Gives how many were made, or nullopt.
+std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids) {
+    const char* const findSql = R"(SELECT 1 FROM "Cases" WHERE "id" = ?)";
+    const QByteArray insertSql = kCasesSql.insertWithId();
+    std::optional<Statement> find;
+    std::optional<Statement> insert;
+    qint64 made = 0;
+    for (const qint64 id : ids) {
+        Statement& found = rearmed(find, db, findSql);
+        found.bind(id);
+        if (found.step())
+            continue;  // made meanwhile, elsewhere
+        if (!found.ok())
+            return std::nullopt;
+        std::array<QVariant, kCaseDataColumnCount> values;
+        values[static_cast<std::size_t>(CaseColumn::Name)] = QStringLiteral("F%1").arg(id);
+        values[static_cast<std::size_t>(CaseColumn::Wheeled)] = QStringLiteral("No");
+        Statement& add = rearmed(insert, db, insertSql.constData());
+        add.bind(id);
+        bindAll(add, kCasesSql.stored(values));
+        if (!add.run())
+            return std::nullopt;
+        ++made;
+    }
+    return made;
 }
 
 // Adds the names the location list lacks (letter case aside, as the
@@ -954,14 +974,6 @@ bool raiseCounter(Connection& db, const IdTable& t, qint64 highest) {
         db, sqlOf(QStringLiteral("UPDATE \"Data\" SET %1 = ?").arg(quoted(t.counter))).constData());
     update.bind(highest);
     return update.run();
-}
-
-// The statement ready to run again with new values: reset where the engine
-// can, prepared anew where it cannot.
-Statement& rearmed(std::optional<Statement>& statement, Connection& db, const char* sql) {
-    if (!statement || !statement->reset())
-        statement.emplace(db, sql);
-    return *statement;
 }
 
 // Binds a number as the editors store it: whole numbers as integers.
@@ -995,14 +1007,14 @@ std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan) {
         const auto nextCase = nextIdOf(db, cases, true);
         if (!nextCase)
             return false;
+        const auto made = createCases(db, plan.casesToCreate);
+        if (!made)
+            return false;
+        counts.casesCreated = *made;
         qint64 highestCase = *nextCase - 1;
-        for (const qint64 id : plan.casesToCreate) {
-            if (!createCase(db, id))
-                return false;
+        for (const qint64 id : plan.casesToCreate)
             highestCase = std::max(highestCase, id);
-            ++counts.casesCreated;
-        }
-        if (!plan.casesToCreate.empty() && !raiseCounter(db, cases, highestCase))
+        if (highestCase >= *nextCase && !raiseCounter(db, cases, highestCase))
             return false;
         const auto added = addMissingLocations(db, plan.locationsToAdd);
         if (!added)
