@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 FUZZ_SECONDS="${QUARVEL_FUZZ_SECONDS:-30}"
 
 bash scripts/install-deps.sh test
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEL_WERROR=ON
 cmake --build build
 (cd build && ctest --output-on-failure --parallel 2)
 
