@@ -14,6 +14,7 @@
 
 #include "data/FilePlatform.h"
 #include "data/Schema.h"
+#include "data/Sqlite.h"
 
 namespace RegisterCopy {
 
@@ -28,10 +29,10 @@ constexpr int kBusyPauseMs = 100;
 // How long a copy waits for another one writing the same target.
 constexpr int kTargetLockWaitMs = 2000;
 
-using Connection = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
+using Connection = std::unique_ptr<Sqlite::Connection>;
 
-QByteArray utf8Of(const fs::path& path) {
-    return QString::fromStdU16String(path.u16string()).toUtf8();
+QString textOf(const fs::path& path) {
+    return QString::fromStdU16String(path.u16string());
 }
 
 CopyResult resultOfSqlite(int rc) {
@@ -71,29 +72,19 @@ CopyResult resultOfFilesystem(const std::error_code& error) {
     return CopyResult::Failed;
 }
 
-// mode "ro" never creates the file and never writes to it; "rw" never
-// creates it.
-QByteArray fileUri(const QString& file, const char* mode) {
+// The desktop file as the copy attaches it: read only, never created.
+QByteArray readOnlyUri(const QString& file) {
     const QString absolute = QFileInfo(file).absoluteFilePath();
     const QByteArray slashes = absolute.startsWith(QLatin1Char('/')) ? "//" : "///";
-    return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=" + mode;
+    return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=ro";
 }
 
-QByteArray readOnlyUri(const QString& file) {
-    return fileUri(file, "ro");
-}
-
-// Opens with double-quoted strings off: a misspelt column name must fail
-// rather than turn into text.
-CopyResult openConnection(const QByteArray& name, int flags, Connection& connection) {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_URI, nullptr);
-    connection.reset(db);
-    if (rc != SQLITE_OK)
-        return resultOfSqlite(rc);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+// Opened the program's one way: a misspelt column name fails rather than
+// turning into text, and the program's own writes are waited for.
+CopyResult openConnection(const QString& file, Sqlite::Open how, Connection& connection) {
+    connection = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
+    if (!connection->isOpen())
+        return resultOfSqlite(connection->failure() ? connection->failure()->code : SQLITE_ERROR);
     return CopyResult::Done;
 }
 
@@ -124,17 +115,17 @@ CopyResult query(sqlite3* db, const char* sql, const QList<QByteArray>& paramete
 // all. The copy refuses what the program itself would refuse: a register
 // that lacks a table or a column.
 CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
-    Connection source(nullptr, sqlite3_close);
-    CopyResult code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
+    Connection source;
+    CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
     if (code == CopyResult::Done)
-        code = query(source.get(), "SELECT count(*) FROM sqlite_master", {});
+        code = query(source->handle(), "SELECT count(*) FROM sqlite_master", {});
     if (code != CopyResult::Done) {
-        *needsRollback =
-            source && sqlite3_extended_errcode(source.get()) == SQLITE_READONLY_ROLLBACK;
+        *needsRollback = source->isOpen() &&
+                         sqlite3_extended_errcode(source->handle()) == SQLITE_READONLY_ROLLBACK;
         return code;
     }
-    return Schema::missingPart(source.get()).isEmpty() ? CopyResult::Done
-                                                       : CopyResult::NotADatabase;
+    return Schema::missingPart(source->handle()).isEmpty() ? CopyResult::Done
+                                                           : CopyResult::NotADatabase;
 }
 
 // A save cut off by a crash leaves its journal beside the register, and only
@@ -142,10 +133,10 @@ CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
 // reads. Where that is not possible (a read-only folder), the register is in
 // use by the save that never finished.
 CopyResult rollBackCutOffSave(const QString& desktopDb) {
-    Connection db(nullptr, sqlite3_close);
-    CopyResult code = openConnection(fileUri(desktopDb, "rw"), SQLITE_OPEN_READWRITE, db);
+    Connection db;
+    CopyResult code = openConnection(desktopDb, Sqlite::Open::Existing, db);
     if (code == CopyResult::Done)
-        code = query(db.get(), "SELECT count(*) FROM sqlite_master", {});
+        code = query(db->handle(), "SELECT count(*) FROM sqlite_master", {});
     return code == CopyResult::Done ? code : CopyResult::InUse;
 }
 
@@ -277,10 +268,9 @@ CopyResult checkRoom(const CopyJob& job, const CopyHooks& hooks) {
 // The partial file is thrown away on failure, so it needs no journal while it
 // is written.
 CopyResult openPartial(const fs::path& partial, Connection& target) {
-    CopyResult code =
-        openConnection(utf8Of(partial), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, target);
+    CopyResult code = openConnection(textOf(partial), Sqlite::Open::Create, target);
     if (code == CopyResult::Done)
-        code = exec(target.get(), "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
+        code = exec(target->handle(), "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
     return code;
 }
 
@@ -316,7 +306,7 @@ bool carryOn(const CopyHooks& hooks) {
 // The kernel's copy reports a copy cut short (a full device) as a plain I/O
 // error. Writing the missing bytes the ordinary way tells the real cause.
 CopyResult causeOfShortCopy(const fs::path& partial, qint64 wanted) {
-    QFile file(QString::fromStdU16String(partial.u16string()));
+    QFile file(textOf(partial));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return CopyResult::Failed;
     const QByteArray zeros(64 * 1024, '\0');
@@ -381,14 +371,14 @@ CopyResult checkIntegrity(sqlite3* db) {
 // The partial file made what the handheld expects, checked, and on the
 // device's storage.
 CopyResult finishDeviceFile(const fs::path& partial, const CopyHooks& hooks) {
-    Connection db(nullptr, sqlite3_close);
-    CopyResult code = openConnection(utf8Of(partial), SQLITE_OPEN_READWRITE, db);
+    Connection db;
+    CopyResult code = openConnection(textOf(partial), Sqlite::Open::Existing, db);
     if (code == CopyResult::Done)
-        code = useRollbackJournal(db.get());
+        code = useRollbackJournal(db->handle());
     if (code == CopyResult::Done)
-        code = checkIntegrity(db.get());
+        code = checkIntegrity(db->handle());
     if (code == CopyResult::Done)
-        code = syncToDisk(db.get());
+        code = syncToDisk(db->handle());
     if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
         code = CopyResult::Failed;
     return code;
@@ -405,21 +395,22 @@ bool usesWriteAheadLog(sqlite3* db) {
 // write-ahead log needs SQLite's backup to merge the log in.
 CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
                          const CopyHooks& hooks) {
-    Connection source(nullptr, sqlite3_close);
-    CopyResult code = openConnection(readOnlyUri(desktopDb), SQLITE_OPEN_READONLY, source);
+    Connection source;
+    CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
     if (code != CopyResult::Done)
         return code;
-    if (usesWriteAheadLog(source.get())) {
-        Connection target(nullptr, sqlite3_close);
+    if (usesWriteAheadLog(source->handle())) {
+        Connection target;
         code = openPartial(partial, target);
-        return code == CopyResult::Done ? backupWholeFile(source.get(), target.get(), hooks) : code;
+        return code == CopyResult::Done ? backupWholeFile(source->handle(), target->handle(), hooks)
+                                        : code;
     }
-    code = exec(source.get(), "BEGIN");
+    code = exec(source->handle(), "BEGIN");
     if (code == CopyResult::Done)
-        code = query(source.get(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
+        code = query(source->handle(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
     if (code == CopyResult::Done)
         code = copyBytes(desktopDb, partial);
-    exec(source.get(), "COMMIT");
+    exec(source->handle(), "COMMIT");
     if (code == CopyResult::Done && !carryOn(hooks))
         code = CopyResult::Failed;
     return code;
@@ -467,9 +458,9 @@ CopyResult copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hook
 CopyResult writePartial(const CopyJob& job, const fs::path& partial, const CopyHooks& hooks) {
     if (job.tables.isEmpty())
         return copyWholeFile(job.desktopDb, partial, hooks);
-    Connection target(nullptr, sqlite3_close);
+    Connection target;
     const CopyResult code = openPartial(partial, target);
-    return code == CopyResult::Done ? copyTables(job, target.get(), hooks) : code;
+    return code == CopyResult::Done ? copyTables(job, target->handle(), hooks) : code;
 }
 
 CopyResult replaceTarget(const fs::path& partial, const fs::path& target) {

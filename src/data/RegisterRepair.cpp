@@ -13,12 +13,13 @@
 #include "data/FilePlatform.h"
 #include "data/RegisterFolder.h"
 #include "data/Schema.h"
+#include "data/Sqlite.h"
 
 namespace RegisterRepair {
 
 namespace {
 
-using Db = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
+using Db = std::unique_ptr<Sqlite::Connection>;
 using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 // How long a step waits for another program using the register.
@@ -33,16 +34,13 @@ QByteArray readOnlyUri(const QString& file) {
     return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=ro";
 }
 
-Db open(const QByteArray& name, int flags, QString* why) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_URI, nullptr);
-    Db db(raw, sqlite3_close);
-    if (rc != SQLITE_OK) {
-        *why = QString::fromUtf8(sqlite3_errmsg(raw));
-        return Db(nullptr, sqlite3_close);
-    }
-    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-    return db;
+// None when the file cannot be opened; why then says what SQLite said.
+Db open(const QString& file, Sqlite::Open how, QString* why) {
+    auto db = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
+    if (db->isOpen())
+        return db;
+    *why = db->failure() ? db->failure()->text : QStringLiteral("it could not be opened");
+    return nullptr;
 }
 
 bool exec(sqlite3* db, const QByteArray& sql, QString* why) {
@@ -83,48 +81,49 @@ QByteArray quotedName(const QString& name) {
 
 // Exact where it works: the pages of the tables and their indexes as they are.
 bool vacuumInto(const QString& damaged, const QString& copy, QString* why) {
-    const Db db = open(readOnlyUri(damaged), SQLITE_OPEN_READONLY, why);
+    const Db db = open(damaged, Sqlite::Open::ReadOnly, why);
     QList<QStringList> none;
-    return db && rows(db.get(), "VACUUM INTO ?", &none, why, QFile::encodeName(copy));
+    return db && rows(db->handle(), "VACUUM INTO ?", &none, why, QFile::encodeName(copy));
 }
 
 // The rows of every table read from the table itself, so a damaged index
 // does not stop them; indexes, views and triggers made after the rows.
 bool copyTableByTable(const QString& damaged, const QString& copy, QString* why) {
-    const Db db = open(QFile::encodeName(copy), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, why);
+    const Db db = open(copy, Sqlite::Open::Create, why);
     QList<QStringList> schema, version, none;
-    if (!db || !rows(db.get(), "ATTACH DATABASE ? AS damaged", &none, why, readOnlyUri(damaged)) ||
-        !rows(db.get(),
+    if (!db ||
+        !rows(db->handle(), "ATTACH DATABASE ? AS damaged", &none, why, readOnlyUri(damaged)) ||
+        !rows(db->handle(),
               "SELECT type, name, sql FROM damaged.sqlite_master WHERE sql IS NOT NULL AND "
               "name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table'",
               &schema, why) ||
-        !rows(db.get(), "PRAGMA damaged.user_version", &version, why) ||
-        !exec(db.get(), "BEGIN", why))
+        !rows(db->handle(), "PRAGMA damaged.user_version", &version, why) ||
+        !exec(db->handle(), "BEGIN", why))
         return false;
     for (const QStringList& entry : schema) {
-        if (!exec(db.get(), entry[2].toUtf8(), why))
+        if (!exec(db->handle(), entry[2].toUtf8(), why))
             return false;
         // WHERE: a plain copy of a whole table would move the damaged
         // index pages along with the rows.
         if (entry[0] == QLatin1String("table") &&
-            !exec(db.get(),
+            !exec(db->handle(),
                   "INSERT INTO main." + quotedName(entry[1]) + " SELECT * FROM damaged." +
                       quotedName(entry[1]) + " WHERE 1",
                   why))
             return false;
     }
     QList<QStringList> sequence;
-    rows(db.get(), "SELECT 1 FROM damaged.sqlite_master WHERE name = 'sqlite_sequence'", &sequence,
-         why);
+    rows(db->handle(), "SELECT 1 FROM damaged.sqlite_master WHERE name = 'sqlite_sequence'",
+         &sequence, why);
     if (!sequence.isEmpty() &&
-        !exec(db.get(),
+        !exec(db->handle(),
               "DELETE FROM main.sqlite_sequence; INSERT INTO main.sqlite_sequence SELECT * "
               "FROM damaged.sqlite_sequence WHERE 1",
               why))
         return false;
     const QByteArray userVersion = QByteArray::number(version.value(0).value(0).toLongLong());
-    return exec(db.get(), "PRAGMA main.user_version = " + userVersion, why) &&
-           exec(db.get(), "COMMIT", why);
+    return exec(db->handle(), "PRAGMA main.user_version = " + userVersion, why) &&
+           exec(db->handle(), "COMMIT", why);
 }
 
 QString integrityOf(sqlite3* db, QString* why) {
@@ -137,15 +136,16 @@ QString integrityOf(sqlite3* db, QString* why) {
 // A copy is a register when SQLite finds no fault in it and it holds every
 // table and column; an index whose entries VACUUM copied wrong is rebuilt.
 bool isSound(const QString& copy, QString* why) {
-    const Db db = open(QFile::encodeName(copy), SQLITE_OPEN_READWRITE, why);
+    const Db db = open(copy, Sqlite::Open::Existing, why);
     if (!db)
         return false;
-    if (integrityOf(db.get(), why) != QLatin1String("ok") &&
-        (!exec(db.get(), "REINDEX", why) || integrityOf(db.get(), why) != QLatin1String("ok"))) {
+    if (integrityOf(db->handle(), why) != QLatin1String("ok") &&
+        (!exec(db->handle(), "REINDEX", why) ||
+         integrityOf(db->handle(), why) != QLatin1String("ok"))) {
         *why = QStringLiteral("the copy is not sound either (%1)").arg(*why);
         return false;
     }
-    const QString missing = Schema::missingPart(db.get());
+    const QString missing = Schema::missingPart(db->handle());
     if (!missing.isEmpty())
         *why = QStringLiteral("what could be read lacks part of a register: %1").arg(missing);
     return missing.isEmpty();
@@ -203,8 +203,8 @@ bool putInPlace(const QString& path, const QString& copy, QString* keptAs, QStri
 // last state. The lock goes with the connection at the end, before the
 // renames: some systems rename no file that is open.
 bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QString* why) {
-    const Db writers = open(QFile::encodeName(registerPath), SQLITE_OPEN_READWRITE, why);
-    if (!writers || !exec(writers.get(), "BEGIN IMMEDIATE", why)) {
+    const Db writers = open(registerPath, Sqlite::Open::Existing, why);
+    if (!writers || !exec(writers->handle(), "BEGIN IMMEDIATE", why)) {
         *why = QStringLiteral("it is in use or may not be written (%1)").arg(*why);
         return false;
     }
