@@ -121,7 +121,9 @@ int measure(const QString& path, int runs) {
 
     QTemporaryDir settingsDir;
     auto dialogs = std::make_shared<ConsoleDialogs>();
-    frmMain w(benchServices(path, settingsDir.filePath(QStringLiteral("settings.ini")), dialogs));
+    AppContext ctx(
+        benchServices(path, settingsDir.filePath(QStringLiteral("settings.ini")), dialogs));
+    frmMain w(ctx);
     auto* tree = w.findChild<QTreeView*>(QStringLiteral("TreeView1"));
     PaintCounter painted(tree->viewport());
 

@@ -341,7 +341,8 @@ int measureFind(const QString& path, int runs) {
 // save changes an item's description, the refresh reads and shows the tree.
 int measureRefreshAfterSave(const QString& path, int runs) {
     Headless headless;
-    frmMain w(headless.services(path));
+    AppContext ctx(headless.services(path));
+    frmMain w(ctx);
     auto* tree = w.findChild<QTreeView*>(QStringLiteral("TreeView1"));
     PaintCounter painted(tree->viewport());
     std::uint64_t checksum = 0;
@@ -405,7 +406,8 @@ int measureStartup(const QString& path, char** argv) {
     QApplication app(argc, argv);
     startLikeTheProgram();
     Headless headless;
-    frmMain w(headless.services(path));
+    AppContext ctx(headless.services(path));
+    frmMain w(ctx);
     PaintCounter painted(w.findChild<QTreeView*>(QStringLiteral("TreeView1"))->viewport());
     w.show();
     waitForPaint(painted, 0);

@@ -89,11 +89,12 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(Pictures::programIcon()));
     Fonts::loadTahoma();
 
-    // The main window lives for the whole run and owns the context; the
-    // splash shows it at the hand-over.
-    frmMain main(Services::forProgram());
-    tellWhenRegisterCannotBeSaved(main.context());
-    frmSplash splash(main.context(), &main);
+    // The context and the main window live for the whole run; the splash
+    // shows the main window at the hand-over.
+    AppContext ctx(Services::forProgram());
+    frmMain main(ctx);
+    tellWhenRegisterCannotBeSaved(ctx);
+    frmSplash splash(ctx, &main);
     splash.show();
     return app.exec();
 }

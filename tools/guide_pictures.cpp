@@ -193,8 +193,8 @@ int main(int argc, char** argv) {
     if (!fillSampleRegister(store, &item, &lightingCase, &list))
         return 1;
 
-    frmMain main(services);
-    AppContext& ctx = main.context();
+    AppContext ctx(services);
+    frmMain main(ctx);
     main.show();
     settle();
     selectInTree(main, QStringLiteral("I%1").arg(item));

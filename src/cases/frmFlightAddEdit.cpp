@@ -298,12 +298,9 @@ bool frmFlightAddEdit::saveNewCase() {
 
 bool frmFlightAddEdit::saveChanges() {
     const QList<ColumnChange> changes = changedColumns();
-    SaveResult result = ctx_.store().updateCase(currentItem, changes, false);
-    if (result == SaveResult::ChangedElsewhere &&
-        RecordMessages::saveOverChangesElsewhere(
-            ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem)))
-        result = ctx_.store().updateCase(currentItem, changes, true);
-    return result == SaveResult::Saved;
+    return RecordMessages::saveChanges(
+        ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem),
+        [&](bool overwrite) { return ctx_.store().updateCase(currentItem, changes, overwrite); });
 }
 
 void frmFlightAddEdit::Command3_Click() {

@@ -4,12 +4,26 @@
 
 namespace RecordMessages {
 
+namespace {
+
+// A column the user changed was changed elsewhere too since the editor
+// loaded the record: true when the user wants to save over it.
 bool saveOverChangesElsewhere(Dialogs& dialogs, QWidget* parent, const QString& record) {
     return dialogs.askYesNo(parent,
                             QStringLiteral("%1 was changed elsewhere since you opened it. Save "
                                            "your changes over it?")
                                 .arg(record),
                             Dialogs::Icon::Warning);
+}
+
+}  // namespace
+
+bool saveChanges(Dialogs& dialogs, QWidget* parent, const QString& record,
+                 const std::function<SaveResult(bool overwrite)>& write) {
+    SaveResult result = write(false);
+    if (result == SaveResult::ChangedElsewhere && saveOverChangesElsewhere(dialogs, parent, record))
+        result = write(true);
+    return result == SaveResult::Saved;
 }
 
 void savedUnderAnotherId(Dialogs& dialogs, QWidget* parent, const QString& takenRecord,

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+
+#include "data/Records.h"
 
 class Dialogs;
 class QWidget;
@@ -10,9 +13,13 @@ class QWidget;
 // "Flight case F3", "List 4").
 namespace RecordMessages {
 
-// A column the user changed was changed elsewhere too since the editor
-// loaded the record: true when the user wants to save over it.
-bool saveOverChangesElsewhere(Dialogs& dialogs, QWidget* parent, const QString& record);
+// Saves an editor's changes to a record: write(false) saves them unless a
+// column the user changed was changed elsewhere too; then the user is asked,
+// and write(true) saves over it. True when the changes are saved; on any
+// other outcome the store has told the user (or the user said no), and the
+// editor stays open with what was typed.
+bool saveChanges(Dialogs& dialogs, QWidget* parent, const QString& record,
+                 const std::function<SaveResult(bool overwrite)>& write);
 
 // The shown id was taken by a record saved elsewhere first, so the new
 // record was saved under another one ("item 32").

@@ -243,12 +243,9 @@ bool frmItemAddEdit::saveNewItem() {
 
 bool frmItemAddEdit::saveChanges() {
     const QList<ColumnChange> changes = changedColumns();
-    SaveResult result = ctx_.store().updateItem(currentItem, changes, false);
-    if (result == SaveResult::ChangedElsewhere &&
-        RecordMessages::saveOverChangesElsewhere(ctx_.dialogs(), this,
-                                                 QStringLiteral("Item %1").arg(currentItem)))
-        result = ctx_.store().updateItem(currentItem, changes, true);
-    return result == SaveResult::Saved;
+    return RecordMessages::saveChanges(
+        ctx_.dialogs(), this, QStringLiteral("Item %1").arg(currentItem),
+        [&](bool overwrite) { return ctx_.store().updateItem(currentItem, changes, overwrite); });
 }
 
 void frmItemAddEdit::Command3_Click() {

@@ -2,36 +2,24 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "common/PickerControls.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
 #include "data/TextRules.h"
 
-frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
-    setObjectName(QStringLiteral("frmItemPicker"));
-    WindowStyle::setUpWindow(this, QStringLiteral("Item Picker"), 7200, 7935);
-    buildControls();
-    Form_Load();
-}
-
-void frmItemPicker::buildControls() {
-    const PickerControls controls =
-        PickerControls::add(this, QStringLiteral("Please Select the Item from the List Below."),
-                            RecordList::Lines::IdAndText, QStringLiteral("Items"), 6330);
-    Label1 = controls.Label1;
-    List1 = controls.List1;
-    Picture1 = controls.Picture1;
-    Command2 = controls.Command2;
-    Command3 = controls.Command3;
-    controls.connectTo(this);
-    connect(List1, &RecordList::lineDoubleClicked, this, &frmItemPicker::List1_DblClick);
+frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent)
+    : PickerWindow(ctx,
+                   {"frmItemPicker", QStringLiteral("Item Picker"), 7200, 7935,
+                    QStringLiteral("Please Select the Item from the List Below."),
+                    RecordList::Lines::IdAndText, QStringLiteral("Items"), 6330},
+                   parent) {
+    pickOnDoubleClick();
     addFindBox();
     // The box follows the list, so Tab from Close still lands in the list.
     WindowStyle::setTabOrder({List1, txtFind, Command2, Command3});
+    Form_Load();
 }
 
 // The box sits above the list, which gives up its top to it; the window
@@ -56,10 +44,8 @@ void frmItemPicker::Form_Load() {
 }
 
 // "12 - Cable - 5 m": the id is before the first hyphen, the description
-// everything after the " - " that follows the id. Only a selected line
-// counts: a line the user deselected is no choice.
-void frmItemPicker::List1_Click() {
-    const std::optional<QString> selected = List1->selectedText();
+// everything after the " - " that follows the id.
+void frmItemPicker::lineChosen(const std::optional<QString>& selected) {
     if (!selected) {
         ThisItem = 0;
         ThisItemDesc.clear();
@@ -135,22 +121,11 @@ void frmItemPicker::pickFoundLine() {
     List1_DblClick();
 }
 
-void frmItemPicker::List1_DblClick() {
-    List1_Click();
-    Command2_Click();
-}
-
-void frmItemPicker::Command2_Click() {
+void frmItemPicker::handOverChoice() {
     ctx_.fields().ItemToPick = ThisItem;
     ctx_.fields().ItemToPickDesc = ThisItemDesc;
-    accept();
 }
 
-void frmItemPicker::Command3_Click() {
+void frmItemPicker::handOverNoChoice() {
     ctx_.fields().ItemToPick = 0;
-    QDialog::reject();
-}
-
-void frmItemPicker::reject() {
-    Command3_Click();
 }

@@ -208,17 +208,15 @@ bool frmListAddEdit::saveNewList() {
 
 bool frmListAddEdit::saveChanges() {
     const QString name = txtName->text();
-    Store& store = ctx_.store();
-    SaveResult result = store.updateList(currentItem, name, loadedName_, false);
-    if (result == SaveResult::ChangedElsewhere) {
-        // A name left as loaded keeps the one given elsewhere.
-        if (name == loadedName_)
-            return true;
-        if (RecordMessages::saveOverChangesElsewhere(ctx_.dialogs(), this,
-                                                     QStringLiteral("List %1").arg(currentItem)))
-            result = store.updateList(currentItem, name, loadedName_, true);
-    }
-    return result == SaveResult::Saved;
+    return RecordMessages::saveChanges(
+        ctx_.dialogs(), this, QStringLiteral("List %1").arg(currentItem), [&](bool overwrite) {
+            const SaveResult result =
+                ctx_.store().updateList(currentItem, name, loadedName_, overwrite);
+            // A name left as loaded keeps the one given elsewhere: nothing to ask.
+            if (result == SaveResult::ChangedElsewhere && name == loadedName_)
+                return SaveResult::Saved;
+            return result;
+        });
 }
 
 void frmListAddEdit::cmdPrint_Click() {

@@ -1,33 +1,18 @@
 #include "locations/frmLocationPicker.h"
 
-#include <QLabel>
 #include <QPushButton>
 
 #include "common/Dialogs.h"
-#include "common/PickerControls.h"
 #include "common/WindowStyle.h"
 #include "data/SharedFields.h"
 #include "data/Store.h"
 
 frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx) {
-    setObjectName(QStringLiteral("frmLocationPicker"));
-    WindowStyle::setUpWindow(this, QStringLiteral("Please Select A Location"), 7200, 7935);
-    buildControls();
-    Form_Load();
-}
-
-void frmLocationPicker::buildControls() {
-    const PickerControls controls =
-        PickerControls::add(this, QStringLiteral("Please Select the Location from the List Below."),
-                            RecordList::Lines::TextOnly, QStringLiteral("Locations"), 5730);
-    Label1 = controls.Label1;
-    List1 = controls.List1;
-    Picture1 = controls.Picture1;
-    Command2 = controls.Command2;
-    Command3 = controls.Command3;
-    controls.connectTo(this);
-
+    : PickerWindow(ctx,
+                   {"frmLocationPicker", QStringLiteral("Please Select A Location"), 7200, 7935,
+                    QStringLiteral("Please Select the Location from the List Below."),
+                    RecordList::Lines::TextOnly, QStringLiteral("Locations"), 5730},
+                   parent) {
     cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 120, 6300, 1215, 435);
     connect(cmdAdd, &QPushButton::clicked, this, &frmLocationPicker::cmdAdd_Click);
     cmdDel =
@@ -35,6 +20,7 @@ void frmLocationPicker::buildControls() {
     cmdDel->setEnabled(false);
     connect(cmdDel, &QPushButton::clicked, this, &frmLocationPicker::cmdDel_Click);
     WindowStyle::setTabOrder({List1, cmdAdd, cmdDel, Command2, Command3});
+    Form_Load();
 }
 
 void frmLocationPicker::Form_Load() {
@@ -44,10 +30,9 @@ void frmLocationPicker::Form_Load() {
         List1->setRows(std::move(*names));
 }
 
-// Only a selected entry counts. Clearing the selection (a click on empty
-// space, Ctrl+click) leaves nothing chosen and nothing to delete.
-void frmLocationPicker::List1_Click() {
-    const std::optional<QString> selected = List1->selectedText();
+// Clearing the selection (a click on empty space, Ctrl+click) leaves nothing
+// chosen and nothing to delete.
+void frmLocationPicker::lineChosen(const std::optional<QString>& selected) {
     cmdDel->setEnabled(selected.has_value());
     ThisLocation = selected.value_or(kNoLocationChosen);
 }
@@ -90,16 +75,10 @@ void frmLocationPicker::cmdDel_Click() {
     cmdDel->setEnabled(false);
 }
 
-void frmLocationPicker::Command2_Click() {
+void frmLocationPicker::handOverChoice() {
     ctx_.fields().LocationToPick = ThisLocation;
-    accept();
 }
 
-void frmLocationPicker::Command3_Click() {
+void frmLocationPicker::handOverNoChoice() {
     ctx_.fields().LocationToPick = kNoLocationChosen;
-    QDialog::reject();
-}
-
-void frmLocationPicker::reject() {
-    Command3_Click();
 }

@@ -1,18 +1,13 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 
-#include "common/AppContext.h"
-
-class QLabel;
-class RecordList;
-class QPushButton;
+#include "common/PickerWindow.h"
 
 // Chooses a warehouse location and keeps the list of locations: names can be
 // added and deleted here. The choice comes back in LocationToPick, "Blank"
 // when the window was closed without one.
-class frmLocationPicker : public QDialog {
+class frmLocationPicker : public PickerWindow {
     Q_OBJECT
 public:
     explicit frmLocationPicker(AppContext& ctx, QWidget* parent = nullptr);
@@ -21,27 +16,16 @@ public:
     // a delete it keeps the deleted name until another entry is selected.
     QString ThisLocation;
 
-    QLabel* Label1 = nullptr;
-    RecordList* List1 = nullptr;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdDel = nullptr;
-    QLabel* Picture1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
 
 public slots:
     void Form_Load();
-    void List1_Click();
     void cmdAdd_Click();
     void cmdDel_Click();
-    void Command2_Click();
-    void Command3_Click();
 
-    // Esc and the title bar's close box act as Close.
-    void reject() override;
-
-private:
-    void buildControls();
-
-    AppContext& ctx_;
+protected:
+    void lineChosen(const std::optional<QString>& line) override;
+    void handOverChoice() override;
+    void handOverNoChoice() override;
 };

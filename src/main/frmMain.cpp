@@ -94,8 +94,7 @@ CsvExport::What exportOfNode(const QString& key) {
 
 }  // namespace
 
-frmMain::frmMain(Services services, QWidget* parent)
-    : QMainWindow(parent), ctx_(std::make_unique<AppContext>(std::move(services))) {
+frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmMain"));
     WindowStyle::setUpWindow(this, QStringLiteral("Quarvel - Brackenlow"), 12285, 9825);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -256,7 +255,7 @@ void frmMain::showEvent(QShowEvent* event) {
 // Once the tree has painted: at a million items the check takes longer than
 // start-up may. A register repaired there and then is shown anew.
 void frmMain::checkRegisterForDamage() {
-    if (ctx_->store().checkForDamage() == Store::Health::Damaged && !ctx_->store().readOnly())
+    if (ctx_.store().checkForDamage() == Store::Health::Damaged && !ctx_.store().readOnly())
         RefreshTree();
 }
 
@@ -280,13 +279,13 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void frmMain::Form_Load() {
     // An older register is brought up to this program's layout first.
-    ctx_->store().upgradeIfOlder();
+    ctx_.store().upgradeIfOlder();
     RefreshTree();
 }
 
 void frmMain::RefreshTree() {
     List1->clear();
-    std::optional<TreeData> tree = ctx_->store().readTree();
+    std::optional<TreeData> tree = ctx_.store().readTree();
     // On a failed read the tree still shows its three roots.
     model_->setData(tree ? std::move(*tree) : TreeData{});
     shownItem_ = 0;
@@ -318,7 +317,7 @@ void frmMain::TreeView1_Click() {
 }
 
 void frmMain::showItemDetails(qint64 id) {
-    const auto rows = ctx_->store().itemsWithId(id);
+    const auto rows = ctx_.store().itemsWithId(id);
     if (!rows)
         return;
     for (const ItemRecord& item : *rows)
@@ -398,19 +397,19 @@ void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
     const QString id = QString::number(wanted.id);
     switch (wanted.table) {
         case RecordTable::Cases:
-            if (ctx_->store().caseExists(wanted.id).value_or(false)) {
+            if (ctx_.store().caseExists(wanted.id).value_or(false)) {
                 fields().CaseToOpen = id;
                 openCaseViewer();
             }
             break;
         case RecordTable::Lists:
-            if (ctx_->store().listExists(wanted.id).value_or(false)) {
+            if (ctx_.store().listExists(wanted.id).value_or(false)) {
                 fields().ListToOpen = id;
                 openListViewer();
             }
             break;
         case RecordTable::Items:
-            if (ctx_->store().itemExists(wanted.id).value_or(false)) {
+            if (ctx_.store().itemExists(wanted.id).value_or(false)) {
                 fields().ItemToOpen = id;
                 openItemViewer();
             }
@@ -420,28 +419,28 @@ void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
 
 void frmMain::addItem() {
     fields().ItemToOpen = 0;
-    frmItemAddEdit editor(*ctx_, this);
+    frmItemAddEdit editor(ctx_, this);
     editor.exec();
     RefreshTree();
 }
 
 void frmMain::addCase() {
     fields().CaseToOpen = 0;
-    frmFlightAddEdit editor(*ctx_, this);
+    frmFlightAddEdit editor(ctx_, this);
     editor.exec();
     RefreshTree();
 }
 
 void frmMain::addList() {
     fields().ListToOpen = 0;
-    frmListAddEdit editor(*ctx_, this);
+    frmListAddEdit editor(ctx_, this);
     editor.exec();
     RefreshTree();
 }
 
 void frmMain::editItem() {
     fields().ItemToOpen = QString::number(shownItem_);
-    frmItemAddEdit editor(*ctx_, this);
+    frmItemAddEdit editor(ctx_, this);
     editor.exec();
     RefreshTree();
 }
@@ -449,37 +448,37 @@ void frmMain::editItem() {
 void frmMain::deleteItem() {
     const QString question =
         QStringLiteral("Are you sure you wish to delete this item? (ID: %1)").arg(shownItem_);
-    if (!ctx_->dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Critical))
+    if (!ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Critical))
         return;
     // A failed delete changed nothing (the store has told the user).
-    if (ctx_->store().deleteItem(shownItem_))
+    if (ctx_.store().deleteItem(shownItem_))
         RefreshTree();
 }
 
 void frmMain::openCaseViewer() {
     if (AppContext::isWindowOpen(QStringLiteral("frmFlightView")))
         return;
-    frmFlightView viewer(*ctx_, this);
+    frmFlightView viewer(ctx_, this);
     viewer.exec();
 }
 
 void frmMain::openListViewer() {
-    frmListView viewer(*ctx_, this);
+    frmListView viewer(ctx_, this);
     viewer.exec();
 }
 
 void frmMain::openItemViewer() {
-    frmItemView viewer(*ctx_, this);
+    frmItemView viewer(ctx_, this);
     viewer.exec();
 }
 
 void frmMain::openPrinterChooser() {
-    frmPrinter dlg(*ctx_, this);
+    frmPrinter dlg(ctx_, this);
     dlg.exec();
 }
 
 void frmMain::openDatabaseDownload() {
-    frmDb download(*ctx_, this);
+    frmDb download(ctx_, this);
     download.exec();
 }
 

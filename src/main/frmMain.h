@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QMainWindow>
-#include <memory>
 
 #include "common/AppContext.h"
 #include "data/TextRules.h"
@@ -20,16 +19,17 @@ class TreeModel;
 
 // The hub of the program: the tree of all items, cases and lists, the detail
 // lines of the selected item, the toolbar, the context menu and the
-// quick-open box. It lives for the whole run and owns the context that every
-// other window reaches the store, the settings and the shared fields through.
+// quick-open box. It lives for the whole run and hands every other window the
+// context (made in main(), before it) that reaches the store, the settings and
+// the shared fields.
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmMain(Services services, QWidget* parent = nullptr);
+    explicit frmMain(AppContext& ctx, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    AppContext& context() { return *ctx_; }
-    SharedFields& fields() { return ctx_->fields(); }
+    AppContext& context() { return ctx_; }
+    SharedFields& fields() { return ctx_.fields(); }
 
     // Rebuilds the tree from the database and empties the detail list.
     void RefreshTree();
@@ -80,7 +80,7 @@ private:
     void openDatabaseDownload();
     void openAbout();
 
-    std::unique_ptr<AppContext> ctx_;
+    AppContext& ctx_;
     bool loaded_ = false;
     bool damageCheckDue_ = false;
     // The item the detail lines show (0: none). Edit and Delete act on it,

@@ -277,7 +277,7 @@ Opener dialog() {
 
 const QList<QPair<const char*, Opener>>& windows() {
     static const QList<QPair<const char*, Opener>> all = {
-        {"frmMain", [](TestApp& ts) { return std::make_unique<frmMain>(ts.services()); }},
+        {"frmMain", [](TestApp& ts) { return std::make_unique<frmMain>(ts.ctx()); }},
         {"frmSplash", [](TestApp& ts) { return std::make_unique<frmSplash>(ts.ctx(), nullptr); }},
         {"frmItemAddEdit", dialog<frmItemAddEdit>()},
         {"frmItemView", dialog<frmItemView>()},

@@ -265,7 +265,7 @@ private slots:
     // Main window, item viewer, its case line, case viewer, an item line
     // there: the item viewer below is not opened a second time.
     void chainFromTheMainWindow() {
-        frmMain main(ts->services());
+        frmMain main(ts->ctx());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         bool secondItemViewer = true;  // stays so when no case viewer comes

@@ -203,7 +203,7 @@ private slots:
         app->reg.exec(
             QStringLiteral("INSERT INTO Cases (id, FName) VALUES (12, 'Amp rack');"
                            "INSERT INTO Items (id, \"desc\", caseID) VALUES (45, 'Lamp', 12)"));
-        frmMain main(app->services());
+        frmMain main(app->ctx());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         QTest::mouseDClick(child<QWidget>(&main, "Image1"), Qt::LeftButton);

@@ -28,7 +28,7 @@ class TestMainCommands : public QObject {
     QLineEdit* box = nullptr;
 
     void openMain() {
-        w = std::make_unique<frmMain>(ts->services());
+        w = std::make_unique<frmMain>(ts->ctx());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         box = child<QLineEdit>(w.get(), "Text1");

@@ -51,7 +51,7 @@ class TestMainTree : public QObject {
     TreeModel* model = nullptr;
 
     void openMain() {
-        w = std::make_unique<frmMain>(ts->services());
+        w = std::make_unique<frmMain>(ts->ctx());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         tree = w->findChild<QTreeView*>(QStringLiteral("TreeView1"));

@@ -243,7 +243,7 @@ private slots:
         TestApp ts;
         ts.printers->names = {QStringLiteral("Zebra")};
         ts.reg.exec(QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (1, 'Mixing desk')"));
-        frmMain main(ts.services());
+        frmMain main(ts.ctx());
         for (const QString& key :
              {SettingsKeys::Printer, SettingsKeys::SPrinter, SettingsKeys::LPrinter})
             main.context().settings().write(key, QStringLiteral("Zebra"));

@@ -248,7 +248,7 @@ private slots:
     void mainWindowPrintersButtonOpensTheChooser() {
         TestApp ts;
         ts.printers->names = {kZebra, kLaser};
-        frmMain main(ts.services());
+        frmMain main(ts.ctx());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         bool opened = false;

@@ -52,8 +52,7 @@ private:
 
 // The program as a test runs it: a temporary register, a settings file of
 // its own, scripted dialogs, a fixed clock, a made-up printer list, and the
-// context a window gets (made on first use; frmMain makes its own from
-// services()).
+// context every window gets, the main window too (made on first use).
 class TestApp {
 public:
     TempRegister reg;
