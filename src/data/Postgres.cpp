@@ -140,12 +140,12 @@ Connection::Connection(const QString& connection, int busyWaitMs) : busyWaitMs_(
     const char* values[] = {timeout.constData(), "Quarvel", target.constData(), "UTF8", nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_) {
-        fail(Sql::Failure{Sql::Problem::Unreachable, QStringLiteral("out of memory")});
+        fail(Sql::Failure::of(Sql::Problem::Unreachable, QStringLiteral("out of memory")));
         return;
     }
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
     if (PQstatus(conn_) != CONNECTION_OK)
-        fail(Sql::Failure{Sql::Problem::Unreachable, trimmed(PQerrorMessage(conn_))});
+        fail(Sql::Failure::of(Sql::Problem::Unreachable, trimmed(PQerrorMessage(conn_))));
 }
 
 Connection::~Connection() {

@@ -42,6 +42,14 @@ struct Failure {
     int code = 0;          // SQLite's primary result code; 0 elsewhere
     int extendedCode = 0;  // SQLite's extended result code
     QString state;         // PostgreSQL's SQLSTATE; empty elsewhere
+
+    // A failure known by its kind and words only.
+    static Failure of(Problem problem, QString text) {
+        Failure failure;
+        failure.problem = problem;
+        failure.text = std::move(text);
+        return failure;
+    }
 };
 
 // A read sees one consistent state of the register; a write takes what it
@@ -102,7 +110,7 @@ public:
             failure_ = std::move(failure);
     }
     // A failure of the program's own, in its words.
-    void fail(const QString& text) { fail(Failure{Problem::Own, text}); }
+    void fail(const QString& text) { fail(Failure::of(Problem::Own, text)); }
     void forgetFailure() { failure_.reset(); }
 
 protected:

@@ -278,7 +278,7 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
         }
         if (!ok) {
             failure = db->failure().value_or(
-                Sql::Failure{Sql::Problem::Own, QStringLiteral("Unknown error.")});
+                Sql::Failure::of(Sql::Problem::Own, QStringLiteral("Unknown error.")));
             // A statement that names a missing table or column fails with a
             // plain SQL error; say which part of the register is missing.
             if (db->isOpen() && failure->problem == Sql::Problem::Statement)
