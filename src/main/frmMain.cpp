@@ -483,7 +483,7 @@ void frmMain::openDatabaseDownload() {
 }
 
 void frmMain::mnuImportItems_Click() {
-    if (frmItemImport::importItems(*ctx_, this))
+    if (frmItemImport::importItems(ctx_, this))
         RefreshTree();
 }
 
@@ -492,17 +492,17 @@ void frmMain::mnuExportCsv_Click() {
     const QModelIndex selected = TreeView1->currentIndex();
     const CsvExport::What what =
         exportOfNode(selected.isValid() ? model_->key(selected) : QString());
-    const QString path = ctx_->dialogs().saveFileName(
+    const QString path = ctx_.dialogs().saveFileName(
         this, CsvExport::defaultFileName(what), QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
     QString error;
     qint64 rows = 0;
-    if (!CsvExport::write(ctx_->store(), what, path, &error, &rows)) {
-        ctx_->dialogs().inform(this, error, Dialogs::Icon::Warning);
+    if (!CsvExport::write(ctx_.store(), what, path, &error, &rows)) {
+        ctx_.dialogs().inform(this, error, Dialogs::Icon::Warning);
         return;
     }
-    ctx_->dialogs().inform(this,
+    ctx_.dialogs().inform(this,
                            QStringLiteral("Exported %1 %2 to %3.")
                                .arg(rows)
                                .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"),

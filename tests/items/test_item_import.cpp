@@ -117,7 +117,7 @@ void TestItemImport::mainWindowImportsAndExports() {
         "INSERT INTO Items (id, \"desc\", caseID) VALUES (1, 'Amp', 4), (2, 'Desk', 0);"
         "UPDATE Data SET lastid = 2, lastCase = 4"));
     QTemporaryDir dir;
-    frmMain w(app.services());
+    frmMain w(app.ctx());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QAction* exportCsv = w.findChild<QAction*>(QStringLiteral("ExportCsv"));
