@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+#include <string_view>
 
 #include "about/frmAbout.h"
 #include "cases/frmFlightAddEdit.h"
@@ -92,6 +93,18 @@ CsvExport::What exportOfNode(const QString& key) {
             id};
 }
 
+QString exportCaption(const CsvExport::What& what) {
+    switch (what.kind) {
+        case ExportKind::CaseItems:
+            return QStringLiteral("E&xport Flight Case F%1 to CSV…").arg(what.id);
+        case ExportKind::ListLines:
+            return QStringLiteral("E&xport List %1 to CSV…").arg(what.id);
+        case ExportKind::Items:
+            break;
+    }
+    return QStringLiteral("E&xport Items to CSV…");
+}
+
 }  // namespace
 
 frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
@@ -140,7 +153,7 @@ void frmMain::buildTransferActions() {
         menuActions_.insert(QLatin1String(key), action);
     };
     add("ImportItems", QStringLiteral("&Import Items…"), &frmMain::mnuImportItems_Click);
-    add("ExportCsv", QStringLiteral("E&xport to CSV…"), &frmMain::mnuExportCsv_Click);
+    add("ExportCsv", exportCaption({}), &frmMain::mnuExportCsv_Click);
 }
 
 // The keyboard's way to the toolbar: the same actions, so a command is
@@ -151,6 +164,12 @@ void frmMain::buildMenuBar() {
     for (const MenuBarMenu& m : kMenuBar) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
         menu->setObjectName(QLatin1String(m.name));
+        // The export names what it will take out.
+        if (std::string_view(m.name) == "mnuFile")
+            connect(menu, &QMenu::aboutToShow, this, [this] {
+                menuActions_.value(QStringLiteral("ExportCsv"))
+                    ->setText(exportCaption(selectedExport()));
+            });
         for (const char* key : m.keys) {
             const QString k = QLatin1String(key);
             if (*key)
@@ -487,11 +506,14 @@ void frmMain::mnuImportItems_Click() {
         RefreshTree();
 }
 
+CsvExport::What frmMain::selectedExport() const {
+    const QModelIndex selected = TreeView1->currentIndex();
+    return exportOfNode(selected.isValid() ? model_->key(selected) : QString());
+}
+
 // Exports the case or the list selected in the tree, otherwise every item.
 void frmMain::mnuExportCsv_Click() {
-    const QModelIndex selected = TreeView1->currentIndex();
-    const CsvExport::What what =
-        exportOfNode(selected.isValid() ? model_->key(selected) : QString());
+    const CsvExport::What what = selectedExport();
     const QString path = ctx_.dialogs().saveFileName(
         this, CsvExport::defaultFileName(what), QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 #include "common/AppContext.h"
+#include "data/CsvExport.h"
 #include "data/TextRules.h"
 
 class QAction;
@@ -58,6 +59,8 @@ protected:
 private:
     void buildToolbar();
     void buildTransferActions();
+    // What the export takes out: the case or list selected in the tree, or every item.
+    CsvExport::What selectedExport() const;
     void buildMenuBar();
     void buildControls();
     void buildItemMenu();

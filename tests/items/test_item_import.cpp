@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -127,6 +128,8 @@ void TestItemImport::mainWindowImportsAndExports() {
     // With a case selected, its items go out.
     auto* tree = w.findChild<QTreeView*>(QStringLiteral("TreeView1"));
     tree->setCurrentIndex(w.treeModel()->indexOfKey(QStringLiteral("C4items")));
+    emit w.findChild<QMenu*>(QStringLiteral("mnuFile"))->aboutToShow();
+    QCOMPARE(exportCsv->text(), QStringLiteral("E&xport Flight Case F4 to CSV…"));
     const QString caseFile = dir.filePath("rack.csv");
     app.dialogs->saveAnswers << caseFile;
     exportCsv->trigger();
