@@ -154,7 +154,7 @@ Dialogs::Answer ConsoleDialogs::message(QWidget*, const QString& text, Icon, But
 Services benchServices(const QString& path, const QString& settingsFile,
                        std::shared_ptr<Dialogs> dialogs) {
     Services services;
-    services.databasePath = path;
+    services.location = RegisterLocation::file(path);
     services.settingsFile = settingsFile;
     services.dialogs = std::move(dialogs);
     services.clock = std::make_shared<Clock>();

@@ -174,11 +174,12 @@ int main(int argc, char** argv) {
     QTemporaryDir work;
 
     Services services;
-    services.databasePath = work.filePath(QStringLiteral("data.mdb"));
+    const QString databasePath = work.filePath(QStringLiteral("data.mdb"));
+    services.location = RegisterLocation::file(databasePath);
     services.settingsFile = work.filePath(QStringLiteral("settings.ini"));
     services.printers = std::make_shared<PdfPrinters>(QString::fromLocal8Bit(argv[2]));
     QString error;
-    if (!Store::createEmptyDatabase(services.databasePath, &error)) {
+    if (!Store::createEmptyDatabase(databasePath, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
@@ -189,7 +190,7 @@ int main(int argc, char** argv) {
     settings.writeOn(SettingsKeys::DescOnLarge, true);
 
     qint64 item = 0, lightingCase = 0, list = 0;
-    Store store(services.databasePath);
+    Store store(databasePath);
     if (!fillSampleRegister(store, &item, &lightingCase, &list))
         return 1;
 

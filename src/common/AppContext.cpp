@@ -8,7 +8,6 @@
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "data/Backups.h"
-#include "data/RegisterFolder.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "device/DeviceService.h"
@@ -57,10 +56,10 @@ Store::BackupPolicy backupPolicy(const Clock& clock, const Settings& settings, D
 
 }  // namespace
 
-Services Services::forProgram() {
+Services Services::forProgram(const RegisterLocation& location) {
     Services s;
     const QDir folder(QCoreApplication::applicationDirPath());
-    s.databasePath = RegisterFolder::registerIn(folder.path());
+    s.location = location;
     s.deviceLibrary = folder.filePath(QStringLiteral("adofiltr"));
     s.dialogs = std::make_shared<QtDialogs>();
     s.clock = std::make_shared<Clock>();
@@ -81,7 +80,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     const FailureReporter tellUser = [dialogs](const QString& message) {
         dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
     };
-    store_ = std::make_unique<Store>(services_.databasePath, tellUser);
+    store_ = std::make_unique<Store>(services_.location, tellUser);
     Store* store = store_.get();
     store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
         if (why.cause == ReadOnlyCause::Damaged)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 
+#include "data/RegisterLocation.h"
 #include "data/SharedFields.h"
 
 class Clock;
@@ -16,16 +17,16 @@ class Store;
 // What the program talks to outside itself. The running program uses the
 // real ones (forProgram); tests put their own in.
 struct Services {
-    QString databasePath;   // data.mdb
-    QString settingsFile;   // empty: the per-user settings store
-    QString deviceLibrary;  // the device service, without its platform suffix
+    RegisterLocation location;  // the register: data.mdb, or a database on a server
+    QString settingsFile;       // empty: the per-user settings store
+    QString deviceLibrary;      // the device service, without its platform suffix
     std::shared_ptr<Dialogs> dialogs;
     std::shared_ptr<Clock> clock;
     std::shared_ptr<PrinterCatalog> printers;
 
-    // data.mdb (or where a link of that name leads) and the device library
+    // The register chosen for this run (RegisterChoices), the device library
     // in the program's folder, Qt's dialogs, the system clock and printers.
-    static Services forProgram();
+    static Services forProgram(const RegisterLocation& location);
 };
 
 // Everything a window reaches beyond itself: the store, the settings, the
@@ -45,8 +46,8 @@ public:
     const Clock& clock() const { return *services_.clock; }
     PrintService& printing() { return *printing_; }
     const DeviceService& device() const { return *device_; }
-    // The register's file.
-    const QString& databasePath() const { return services_.databasePath; }
+    // Where the register is: its file, or its database on a server.
+    const RegisterLocation& registerLocation() const { return services_.location; }
 
     // True while a window of that object name is on screen (the viewers are
     // shown only when they are not already open lower in the chain).

@@ -17,6 +17,9 @@ inline const QString NoPrinterShown = QStringLiteral("NoPrinterShown");
 // says "in use".
 inline const QString BusyWaitSeconds = QStringLiteral("BusyWaitSeconds");
 inline const QString BackupsToKeep = QStringLiteral("BackupsToKeep");  // a whole number
+// This user's register: a file's path or a PostgreSQL connection string;
+// when empty, the administrator's choice (RegisterChoices).
+inline const QString Register = QStringLiteral("Register");
 }  // namespace SettingsKeys
 
 // What the readers of a printer key take for a printer never stored. Each

@@ -100,13 +100,13 @@ std::optional<Arguments> parse(const QStringList& args, QTextStream& err) {
 
 // The store as the program sets it up: a failure is told on err, a write is
 // preceded by the day's backup, the register brought to this program's layout.
-std::unique_ptr<Store> openStore(const QString& registerPath, const Settings& settings,
+std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
                                  QTextStream& err) {
     const FailureReporter tell = [&err](const QString& message) {
         err << message << "\n";
         err.flush();
     };
-    auto store = std::make_unique<Store>(registerPath, tell);
+    auto store = std::make_unique<Store>(where, tell);
     store->setBusyWait([&settings] { return settings.busyWaitMs(); });
     store->setBackupPolicy(
         {[] { return QDateTime::currentDateTime(); },
@@ -196,13 +196,13 @@ bool asked(const QStringList& arguments) {
            arguments.contains(QLatin1String("--export"));
 }
 
-int run(const QStringList& arguments, const QString& registerPath, const QString& settingsFile,
+int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,
         QTextStream& err) {
     const auto a = parse(arguments, err);
     if (!a)
         return BadUsage;
     const Settings settings(settingsFile);
-    const auto store = openStore(registerPath, settings, err);
+    const auto store = openStore(where, settings, err);
     return a->import.isEmpty() ? runExport(*store, *a, err) : runImport(*store, *a, err);
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "data/RegisterLocation.h"
+
 class QTextStream;
 
 // `quarvel --import FILE` and `quarvel --export WHAT FILE`: the CSV import
@@ -24,9 +26,14 @@ extern const char* const kHelp;
 bool asked(const QStringList& arguments);
 
 // Runs the import or export the arguments ask for on the register at
-// registerPath, with the settings in settingsFile (empty: the per-user
-// store); gives the exit code.
-int run(const QStringList& arguments, const QString& registerPath, const QString& settingsFile,
+// `where`, with the settings in settingsFile (empty: the per-user store);
+// gives the exit code.
+int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,
         QTextStream& err);
+// The same on the register file at registerPath.
+inline int run(const QStringList& arguments, const QString& registerPath,
+               const QString& settingsFile, QTextStream& err) {
+    return run(arguments, RegisterLocation::file(registerPath), settingsFile, err);
+}
 
 }  // namespace TransferCommands

@@ -1,3 +1,5 @@
+#include <QTemporaryDir>
+
 #include "device/frmDb.h"
 
 #include <QApplication>
@@ -9,6 +11,7 @@
 #include "about/frmFunny.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "data/RegisterTransfer.h"
 #include "device/adofiltr/DeviceCodes.h"
 
 using WindowStyle::place;
@@ -137,7 +140,9 @@ void frmDb::buildControls() {
 }
 
 void frmDb::Form_Load() {
-    txtDesktopDB->setText(QDir::toNativeSeparators(ctx_.databasePath()));
+    const RegisterLocation& location = ctx_.registerLocation();
+    txtDesktopDB->setText(location.isServer() ? location.text()
+                                              : QDir::toNativeSeparators(location.text()));
     // The last step of the hidden sequence: the picture comes first.
     if (ctx_.fields().Funny.toString() == QLatin1String("Db")) {
         frmFunny funny(ctx_, this);
@@ -153,9 +158,28 @@ void frmDb::Command3_Click() {
 
 void frmDb::Command1_Click() {
     setBusy(true);
+    // A register on a server reaches the device as a file of its rows.
+    QTemporaryDir snapshot;
+    QString desktopDb = txtDesktopDB->text().trimmed();
+    if (RegisterLocation::namesServer(desktopDb)) {
+        const QString file = snapshot.filePath(QStringLiteral("data.mdb"));
+        const RegisterTransfer::Outcome copied = RegisterTransfer::copy(
+            RegisterLocation::server(desktopDb), RegisterLocation::file(file));
+        if (!copied.ok) {
+            setBusy(false);
+            ctx_.dialogs().inform(this,
+                                  QStringLiteral("Quarvel could not read the register from the "
+                                                 "server, so nothing was copied to the device: "
+                                                 "%1.")
+                                      .arg(copied.error),
+                                  Dialogs::Icon::Critical);
+            return;
+        }
+        desktopDb = file;
+    }
     const DeviceService::Call call =
-        ctx_.device().desktopToDevice(txtDesktopDB->text().toLocal8Bit(), QByteArray(),
-                                      kSynchronise, kOverwrite, txtPPCDB->text().toLocal8Bit());
+        ctx_.device().desktopToDevice(desktopDb.toLocal8Bit(), QByteArray(), kSynchronise,
+                                      kOverwrite, txtPPCDB->text().toLocal8Bit());
     setBusy(false);
     report(call);
 }

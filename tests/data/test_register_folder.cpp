@@ -7,6 +7,7 @@
 #include <QTimeZone>
 
 #include "data/RegisterFolder.h"
+#include "data/RegisterLocation.h"
 
 // Where the register is, where its backups go, and the start-up check that
 // it can be saved there.
@@ -32,6 +33,42 @@ private slots:
         QCOMPARE(RegisterFolder::registerIn(program), shared);
         touch(shared);
         QCOMPARE(RegisterFolder::registerIn(program), shared);
+    }
+
+    // The command line wins over the user's setting, which wins over the
+    // administrator's file, which wins over data.mdb beside the program.
+    void registerIsChosenInOrder() {
+        QTemporaryDir program;
+        const QString server = QStringLiteral("postgresql://stores-pc/quarvel");
+        const auto choose = [&](const QString& option, const QString& setting) {
+            return RegisterChoices::choose(program.path(), option, setting);
+        };
+        RegisterChoice c = choose({}, {});
+        QCOMPARE(c.location, RegisterLocation::file(program.filePath(QStringLiteral("data.mdb"))));
+        QVERIFY(c.problem.isEmpty());
+
+        QFile admin(program.filePath(RegisterChoices::kAdministratorFile));
+        QVERIFY(admin.open(QIODevice::WriteOnly));
+        admin.write("# the stores server\n\n  host=stores-pc dbname=quarvel  \n/other\n");
+        admin.close();
+        c = choose({}, QStringLiteral("  "));
+        QCOMPARE(c.location,
+                 RegisterLocation::server(QStringLiteral("host=stores-pc dbname=quarvel")));
+        QVERIFY(c.location.isServer());
+        QCOMPARE(c.location.shown(), QStringLiteral("database quarvel on server stores-pc"));
+
+        c = choose({}, QStringLiteral("mine.mdb"));
+        QCOMPARE(c.location, RegisterLocation::file(program.filePath(QStringLiteral("mine.mdb"))));
+        c = choose(server, QStringLiteral("mine.mdb"));
+        QCOMPARE(c.location, RegisterLocation::server(server));
+
+        // A password has no place in the settings or the file: refused, naming
+        // where it came from.
+        c = choose({}, QStringLiteral("host=stores-pc dbname=quarvel password=secret"));
+        QVERIFY(c.problem.contains(QStringLiteral("holds a password")));
+        QVERIFY(c.problem.contains(QStringLiteral("your setting Register")));
+        c = choose(QStringLiteral("host=stores-pc dbname='quarvel"), {});
+        QVERIFY2(c.problem.contains(QStringLiteral("cannot be read")), qPrintable(c.problem));
     }
 
     void backupPathNamesByLocalTimeBesideTheRealFile() {

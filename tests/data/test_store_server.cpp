@@ -1,8 +1,11 @@
 // The store on a register held by a PostgreSQL server: the rules of the
 // file hold there too, and several desks work on it at once. One private
 // server serves the whole program; every test has a database of its own.
+#include <QFile>
 #include <QSemaphore>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 #include <QThread>
 #include <atomic>
 #include <set>
@@ -13,6 +16,7 @@
 #include "data/RegisterTransfer.h"
 #include "data/Sql.h"
 #include "data/Store.h"
+#include "data/TransferCommands.h"
 
 namespace {
 
@@ -393,6 +397,44 @@ private slots:
                                 QStringLiteral("SELECT count(*) FROM pg_tables WHERE "
                                                "schemaname = 'public'")),
                  QStringLiteral("0"));
+    }
+
+    // The CSV import and export run on a server register as on a file.
+    void csvImportAndExportOnTheServer() {
+        const QString connection = newRegister();
+        QTemporaryDir dir;
+        const auto command = [&](const QStringList& arguments, QString* messages) {
+            QTextStream err(messages);
+            const int code = TransferCommands::run(arguments, RegisterLocation::server(connection),
+                                                   dir.filePath(QStringLiteral("q.ini")), err);
+            err.flush();
+            return code;
+        };
+        QFile in(dir.filePath(QStringLiteral("in.csv")));
+        QVERIFY(in.open(QIODevice::WriteOnly));
+        in.write("id,desc,caseID,warehouseloc,length\n30,One,4,Bay 9,1.5\n,Two \"quoted\",0,,\n");
+        in.close();
+        QString messages;
+        QCOMPARE(command({"--import", in.fileName(), "--create-cases"}, &messages),
+                 int(TransferCommands::Done));
+        QVERIFY2(messages.contains(QStringLiteral("Imported 2 items")), qPrintable(messages));
+        Desk d(connection);
+        QCOMPARE(d.store.itemsWithId(30)->first()[ItemColumn::Length], QStringLiteral("1.5"));
+        QCOMPARE(d.store.itemsWithId(31)->first()[ItemColumn::Desc],
+                 QStringLiteral("Two \"quoted\""));
+        QCOMPARE(d.store.casesWithId(4)->first()[CaseColumn::Name], QStringLiteral("F4"));
+        QCOMPARE(names(*d.store.locations()), QStringList{QStringLiteral("Bay 9")});
+        const Counters c = *d.store.counters();
+        QCOMPARE(c.lastId, qint64(31));
+        QCOMPARE(c.lastCase, qint64(4));
+
+        const QString out = dir.filePath(QStringLiteral("case.csv"));
+        QCOMPARE(command({"--export", "F4", out}, &messages), int(TransferCommands::Done));
+        QFile exported(out);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        const QByteArray text = exported.readAll();
+        QVERIFY2(text.contains("30,One,") && !text.contains("Two"), text.constData());
+        QVERIFY(d.messages.isEmpty());
     }
 
     // A server that cannot be reached, a database without a register, a

@@ -37,7 +37,8 @@ QString TestApp::settingsFile() const {
 
 Services TestApp::services() const {
     Services s;
-    s.databasePath = reg.path();
+    s.location = serverRegister.isEmpty() ? RegisterLocation::file(reg.path())
+                                          : RegisterLocation::server(serverRegister);
     s.settingsFile = settingsFile();
     s.dialogs = dialogs;
     s.clock = clock;

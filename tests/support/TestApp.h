@@ -60,6 +60,9 @@ public:
     std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
     std::shared_ptr<FakePrinterCatalog> printers = std::make_shared<FakePrinterCatalog>();
     QString deviceLibrary;  // the device service to load; none by default
+    // A connection string: the windows work on that register on a server
+    // instead of reg.
+    QString serverRegister;
 
     TestApp();
     ~TestApp();

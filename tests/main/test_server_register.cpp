@@ -1,0 +1,121 @@
+// The windows on a register held by a PostgreSQL server (one private server
+// for the program): the main tree, and the item editor when the server goes
+// away in the middle of the work.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include "PostgresServer.h"
+#include "TestApp.h"
+#include "WidgetDriver.h"
+#include "data/Store.h"
+#include "device/frmDb.h"
+#include "items/frmItemAddEdit.h"
+#include "main/TreeModel.h"
+#include "main/frmMain.h"
+
+using namespace WidgetDriver;
+
+namespace {
+constexpr int kDescriptionLine = 1;
+}
+
+class TestServerRegister : public QObject {
+    Q_OBJECT
+    PostgresServer server_;
+    QString connection_;
+
+private slots:
+    void initTestCase() {
+        const QString reason = PostgresServer::unavailableReason();
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        connection_ = server_.newDatabase(QStringLiteral("windows"));
+        QString error;
+        QVERIFY2(Store::createEmpty(RegisterLocation::server(connection_), &error),
+                 qPrintable(error));
+        server_.exec(QStringLiteral("windows"),
+                     QStringLiteral("INSERT INTO \"Cases\" (id, \"FName\") VALUES (12, 'Amp rack');"
+                                    "INSERT INTO \"Items\" (id, \"desc\", \"caseID\") VALUES "
+                                    "(45, 'Lamp', 12);"
+                                    "UPDATE \"Data\" SET lastid = 45, \"lastCase\" = 12"));
+    }
+
+    void theMainTreeShowsTheServersRecords() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        frmMain w(ts.ctx());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const TreeModel* model = w.treeModel();
+        QStringList texts;
+        for (int r = 0; r < model->rowCount({}); ++r) {
+            const QModelIndex top = model->index(r, 0, {});
+            for (int c = 0; c < model->rowCount(top); ++c)
+                texts << model->index(c, 0, top).data().toString();
+        }
+        QVERIFY2(
+            texts.contains(QStringLiteral("Lamp")) && texts.contains(QStringLiteral("Amp rack")),
+            qPrintable(texts.join(", ")));
+        QVERIFY(ts.dialogs->messages.isEmpty());
+    }
+
+    // The device gets a file made from the server's rows.
+    void theDeviceDownloadWorksFromTheServer() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        ts.deviceLibrary = QStringLiteral(ADOFILTR_PATH);
+        frmDb window(ts.ctx());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(child<QLineEdit>(&window, "txtDesktopDB")->text(), connection_);
+        QTemporaryDir device;
+        qputenv("QUARVEL_DEVICE_ROOT", device.path().toLocal8Bit());
+        click(&window, "Command1");
+        qunsetenv("QUARVEL_DEVICE_ROOT");
+        QCOMPARE(ts.dialogs->lastMessage(), QStringLiteral("Download Successful"));
+        Store copy(device.filePath(QStringLiteral("My Documents/data.cdb")));
+        QCOMPARE(copy.itemsWithId(45)->first()[ItemColumn::Desc], QStringLiteral("Lamp"));
+        QCOMPARE(copy.counters()->lastCase, qint64(12));
+    }
+
+    // The server stops while an item is being edited: Save says so and names
+    // the server, the editor stays open with what was typed, and once the
+    // server is back the same Save stores it.
+    void aSaveWhileTheServerIsAwayKeepsTheInput() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        ts.fields().ItemToOpen = 0;
+        frmItemAddEdit editor(ts.ctx());
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QCOMPARE(editor.currentItem, qint64(46));
+        auto* list = child<QListWidget>(&editor, "List1");
+        ts.dialogs->inputAnswers << QStringLiteral("Mixer");
+        doubleClickLine(list, kDescriptionLine);
+
+        server_.stop();
+        click(&editor, "Command2");
+        QVERIFY(editor.isVisible());
+        QCOMPARE(ts.dialogs->messages.size(), 1);
+        const QString message = ts.dialogs->lastMessage();
+        QVERIFY2(message.contains(QStringLiteral("database windows on the server on this "
+                                                 "computer")),
+                 qPrintable(message));
+        QCOMPARE(list->item(kDescriptionLine)->text(), QStringLiteral("Description: Mixer"));
+
+        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        click(&editor, "Command2");
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(ts.dialogs->messages.size(), 1);
+        QCOMPARE(server_.scalar(QStringLiteral("windows"),
+                                QStringLiteral("SELECT \"desc\" FROM \"Items\" WHERE id = 46")),
+                 QStringLiteral("Mixer"));
+    }
+};
+
+QTEST_MAIN(TestServerRegister)
+#include "test_server_register.moc"
