@@ -145,7 +145,8 @@ private slots:
         QCOMPARE(d.store.itemsWithId(nul)->first()[ItemColumn::Desc], QStringLiteral("a\uFFFDb"));
         // Null columns read as empty text.
         server_.exec(db, QStringLiteral("INSERT INTO \"Items\" (id) VALUES (50)"));
-        for (const QString& v : d.store.itemsWithId(50)->first().values)
+        const ItemRecord empty = d.store.itemsWithId(50)->first();
+        for (const QString& v : empty.values)
             QVERIFY(v.isEmpty());
         QCOMPARE(d.store.itemsInCase(1)->size(), std::size_t(1));
 
