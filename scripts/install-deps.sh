@@ -5,6 +5,7 @@
 # tests start privately, the sqlite3 shell the CSV benchmark compares with,
 # PDF and barcode readers, clang
 # with its sanitizer and fuzzer runtimes, llvm-symbolizer for readable reports,
+# lld, which links the many test programs several times faster,
 # the package tools, the desktop file validators, lintian, and a virtual X
 # display with the session and accessibility buses and Python's AT-SPI
 # bindings for reading the windows as a screen reader does), "docs" what
@@ -20,7 +21,7 @@ BUILD_PACKAGES=(
 TEST_PACKAGES=(
     libbenchmark-dev poppler-utils zbar-tools postgresql sqlite3
     cups cups-client cups-filters printer-driver-cups-pdf
-    clang-14 libclang-rt-14-dev llvm-14
+    clang-14 libclang-rt-14-dev llvm-14 lld
     desktop-file-utils appstream lintian
     xvfb dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
 )

@@ -15,7 +15,7 @@ cmake --build build
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DQUARVEL_SANITIZE=ON -DQUARVEL_BUILD_FUZZ=ON -DQUARVEL_BUILD_BENCH=OFF
+    -DQUARVEL_SANITIZE=ON -DQUARVEL_BUILD_FUZZ=ON -DQUARVEL_BUILD_BENCH=OFF -DQUARVEL_WERROR=ON
 cmake --build build-asan
 (cd build-asan && ctest --output-on-failure --parallel 2)
 

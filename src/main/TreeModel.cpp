@@ -19,7 +19,7 @@ int groupOf(const std::vector<std::int32_t>& start, quint64 flat) {
 
 TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void TreeModel::setData(TreeData data) {
+void TreeModel::setTree(TreeData data) {
     beginResetModel();
     data_ = std::move(data);
     endResetModel();

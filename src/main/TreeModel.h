@@ -16,7 +16,7 @@ public:
 
     explicit TreeModel(QObject* parent = nullptr);
 
-    void setData(TreeData data);
+    void setTree(TreeData data);
 
     // The node's key: "items", "I45", "C12", "C12items", "C12I45",
     // "C12consumeables", "Lists", "L3", "L3I45", ...

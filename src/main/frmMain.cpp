@@ -306,7 +306,7 @@ void frmMain::RefreshTree() {
     List1->clear();
     std::optional<TreeData> tree = ctx_.store().readTree();
     // On a failed read the tree still shows its three roots.
-    model_->setData(tree ? std::move(*tree) : TreeData{});
+    model_->setTree(tree ? std::move(*tree) : TreeData{});
     shownItem_ = 0;
     fields().ItemToOpen = 0;
     fields().CaseToOpen = 0;
