@@ -222,6 +222,7 @@ int main(int argc, char** argv) {
         {"tb_addlist.png", "+L", QColor(40, 120, 60)},
         {"tb_edit.png", "E", kNavy},
         {"tb_delete.png", "X", QColor(170, 40, 40)},
+        {"tb_testsdue.png", "T", QColor(190, 110, 0)},
         {"tb_printers.png", "P", kNavy},
         {"tb_database.png", "DB", kNavy},
         {"tb_about.png", "?", kNavy},

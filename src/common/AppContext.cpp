@@ -105,3 +105,7 @@ bool AppContext::isWindowOpen(const QString& objectName) {
     }
     return false;
 }
+
+TestsDue::Window AppContext::testWindow() const {
+    return {services_.clock->today(), settings_->testDueSoonDays()};
+}

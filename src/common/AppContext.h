@@ -5,6 +5,7 @@
 
 #include "data/RegisterLocation.h"
 #include "data/SharedFields.h"
+#include "data/TestsDue.h"
 
 class Clock;
 class DeviceService;
@@ -48,6 +49,8 @@ public:
     const DeviceService& device() const { return *device_; }
     // Where the register is: its file, or its database on a server.
     const RegisterLocation& registerLocation() const { return services_.location; }
+    // Today, and how far ahead a test counts as due soon (a setting).
+    TestsDue::Window testWindow() const;
 
     // True while a window of that object name is on screen (the viewers are
     // shown only when they are not already open lower in the chain).

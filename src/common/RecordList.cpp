@@ -163,6 +163,14 @@ void RecordListModel::setFilter(const QString& text) {
     endResetModel();
 }
 
+void RecordListModel::showRows(std::vector<std::int32_t> rows) {
+    beginResetModel();
+    shown_ = std::move(rows);
+    filtered_ = true;
+    needle_.clear();
+    endResetModel();
+}
+
 std::size_t RecordListModel::rowOfLine(int line) const {
     return filtered_ ? static_cast<std::size_t>(shown_[static_cast<std::size_t>(line)])
                      : static_cast<std::size_t>(line);
@@ -255,10 +263,19 @@ void RecordList::removeSelectedLine() {
 }
 
 void RecordList::setFilter(const QString& text) {
+    keepSelection([&] { model_->setFilter(text); });
+}
+
+void RecordList::showRows(std::vector<std::int32_t> rows) {
+    keepSelection([&] { model_->showRows(std::move(rows)); });
+}
+
+template <class Change>
+void RecordList::keepSelection(Change change) {
     const int selected = selectedLine();
     const std::optional<std::size_t> row =
         selected < 0 ? std::nullopt : std::optional<std::size_t>(model_->rowOfLine(selected));
-    model_->setFilter(text);  // a reset: selection and current line are gone, unannounced
+    change();  // a reset: selection and current line are gone, unannounced
     const int line = row ? model_->lineOfRow(*row) : -1;
     if (line >= 0) {
         selectLine(line);

@@ -26,6 +26,8 @@ public:
     // Shows only the lines whose id or text holds the given text, ignoring
     // letter case (Unicode case folding); an empty text shows every line.
     void setFilter(const QString& text);
+    // Shows only the given rows (ascending), chosen by the window's own tests.
+    void showRows(std::vector<std::int32_t> rows);
 
     QString lineText(int line) const;
     std::int64_t lineId(int line) const;
@@ -84,6 +86,8 @@ public:
     // A selected line that stays shown stays selected; one that goes
     // leaves nothing selected, which counts as a click.
     void setFilter(const QString& text);
+    // Shows only the given rows, ascending; the selection as with setFilter.
+    void showRows(std::vector<std::int32_t> rows);
 
     int count() const;
     QString lineText(int line) const;
@@ -103,5 +107,9 @@ signals:
     void lineDoubleClicked();
 
 private:
+    // Keeps the selected row selected across a change of the lines shown.
+    template <class Change>
+    void keepSelection(Change change);
+
     RecordListModel* model_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -91,3 +92,13 @@ enum class SaveResult {
 enum class AddLineResult { Added, AlreadyOnList, ListGone, Failed };
 enum class AddLocationResult { Added, AlreadyThere, Failed };
 enum class PutInCaseResult { Done, ItemGone, CaseGone, Failed };
+
+// One safety test done on an item, as recorded in its test history.
+struct TestRecord {
+    QDate date;
+    QString kind;  // "PAT", "Pressure", "Visual", "LOLER", "Calibration", "Other"
+    bool passed = true;
+    QString note;
+};
+
+enum class RecordTestResult { Recorded, ItemGone, Failed };

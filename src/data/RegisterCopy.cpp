@@ -504,9 +504,10 @@ CopyResult writeDeviceFile(const CopyJob& job, const CopyHooks& hooks) {
 }  // namespace
 
 const QStringList& registerTables() {
-    static const QStringList tables = {QStringLiteral("Items"),     QStringLiteral("Cases"),
-                                       QStringLiteral("Lists"),     QStringLiteral("ListData"),
-                                       QStringLiteral("Locations"), QStringLiteral("Data")};
+    static const QStringList tables = {QStringLiteral("Items"),      QStringLiteral("Cases"),
+                                       QStringLiteral("Lists"),      QStringLiteral("ListData"),
+                                       QStringLiteral("Locations"),  QStringLiteral("Data"),
+                                       QStringLiteral("TestHistory")};
     return tables;
 }
 

@@ -17,9 +17,20 @@ namespace Schema {
 
 namespace {
 
+// Version 2: the tests done on each item, one row per test. "testday" is
+// the test date as a day number (the Julian day), so that the history sorts
+// by date; "testdate" is the same date as the date picker writes it. The
+// store gives each row its id. Plain SQL that both engines read.
+bool addTestHistory(Sql::Connection& db) {
+    return db.exec(R"(CREATE TABLE "TestHistory" ("id" INTEGER PRIMARY KEY,
+        "itemid" INTEGER NOT NULL, "testday" INTEGER NOT NULL, "testdate" TEXT NOT NULL,
+        "kind" TEXT NOT NULL, "result" TEXT NOT NULL, "note" TEXT NOT NULL))") &&
+           db.exec(R"(CREATE INDEX "TestHistoryByItem" ON "TestHistory" ("itemid", "testday"))");
+}
+
 // The steps after version 1, oldest first; a new layout adds its step here
 // and raises kCurrentVersion.
-constexpr std::array<Step, 0> kSteps{};
+constexpr std::array<Step, 1> kSteps{{{2, addTestHistory}}};
 
 constexpr int lastVersion() {
     return kSteps.empty() ? 1 : kSteps[kSteps.size() - 1].version;
@@ -197,7 +208,7 @@ QList<Table> tablesOf(int version, bool server) {
         }
         return columns;
     };
-    return {
+    QList<Table> tables = {
         {"Items", withModel({"id"}, kItemColumns)},
         {"Cases", withModel({"id"}, kCaseColumns)},
         {"Lists", {"id", "ListName"}},
@@ -205,6 +216,10 @@ QList<Table> tablesOf(int version, bool server) {
         {"Locations", server ? QStringList{"rowid", "desc"} : QStringList{"desc"}},
         {"Data", {"lastid", "lastCase", "lastList"}},
     };
+    if (version >= 2)
+        tables.append(
+            {"TestHistory", {"id", "itemid", "testday", "testdate", "kind", "result", "note"}});
+    return tables;
 }
 
 bool create(Sql::Connection& db, int version) {

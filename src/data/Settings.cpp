@@ -1,5 +1,7 @@
 #include "data/Settings.h"
 
+#include "data/TestsDue.h"
+
 #include <QSettings>
 #include <memory>
 
@@ -42,4 +44,11 @@ int Settings::busyWaitMs() const {
     const int seconds = read(SettingsKeys::BusyWaitSeconds, QString()).trimmed().toInt(&isNumber);
     const bool usable = isNumber && seconds >= 0 && seconds <= kLongestSeconds;
     return (usable ? seconds : kDefaultSeconds) * 1000;
+}
+
+int Settings::testDueSoonDays() const {
+    constexpr int kLongestDays = 366;
+    bool isNumber = false;
+    const int days = read(SettingsKeys::TestDueSoonDays, QString()).trimmed().toInt(&isNumber);
+    return isNumber && days >= 0 && days <= kLongestDays ? days : TestsDue::kDefaultSoonDays;
 }

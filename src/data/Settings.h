@@ -20,6 +20,8 @@ inline const QString BackupsToKeep = QStringLiteral("BackupsToKeep");  // a whol
 // This user's register: a file's path or a PostgreSQL connection string;
 // when empty, the administrator's choice (RegisterChoices).
 inline const QString Register = QStringLiteral("Register");
+// How many days ahead an item's next test counts as due soon.
+inline const QString TestDueSoonDays = QStringLiteral("TestDueSoonDays");
 }  // namespace SettingsKeys
 
 // What the readers of a printer key take for a printer never stored. Each
@@ -47,6 +49,9 @@ public:
     // BusyWaitSeconds in milliseconds: 10 s when not stored or not a whole
     // number of seconds from 0 to 600.
     int busyWaitMs() const;
+
+    // TestDueSoonDays: 30 when not stored or not a whole number from 0 to 366.
+    int testDueSoonDays() const;
 
 private:
     QString iniFile_;

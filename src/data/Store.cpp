@@ -525,11 +525,86 @@ std::optional<qint64> Store::insertWithNewId(const QString& what, RecordTable ta
 
 // --- Main tree ----------------------------------------------------------------
 
-std::optional<TreeData> Store::readTree() {
+std::optional<TreeData> Store::readTree(const TestsDue::Window& window) {
     TreeData tree;
     const bool ok = run(QStringLiteral("read the register"), Mode::Read,
-                        [&](Connection& db) { return TreeReader::read(db, tree); });
+                        [&](Connection& db) { return TreeReader::read(db, window, tree); });
     return ok ? std::optional<TreeData>(std::move(tree)) : std::nullopt;
+}
+
+// --- Tests due ----------------------------------------------------------------
+
+std::optional<DueList> Store::testsDue(const TestsDue::Window& window) {
+    DueList list;
+    const bool ok = run(QStringLiteral("read the tests due"), Mode::Read,
+                        [&](Connection& db) { return DueReader::read(db, window, list); });
+    return ok ? std::optional<DueList>(std::move(list)) : std::nullopt;
+}
+
+std::optional<TestsDue::Due> Store::itemDue(qint64 id, const TestsDue::Window& window) {
+    std::optional<TestsDue::Due> due;
+    run(QStringLiteral("read the test dates of item %1").arg(id), Mode::Read, [&](Connection& db) {
+        const auto failed = DueReader::lastTestFailed(db, id);
+        if (!failed)
+            return false;
+        Statement item(db, R"(SELECT "testnext", "testlast", "testinterval"
+                                  FROM "Items" WHERE "id" = ?)");
+        item.bind(id);
+        if (item.step())
+            due = DueReader::dueOfRow(item, 0, *failed, TestsDue::dayOf(window.today),
+                                      window.soonDays);
+        return item.ok();
+    });
+    return due;
+}
+
+RecordTestResult Store::recordTest(qint64 itemId, const TestRecord& test) {
+    using namespace TestsDue;
+    RecordTestResult result = RecordTestResult::Recorded;
+    const Day day = dayOf(test.date);
+    const QString date = dateText(day);
+    const bool ok = run(
+        QStringLiteral("record the test of item %1").arg(itemId), Mode::Write, [&](Connection& db) {
+            Statement item(db, R"(SELECT "testinterval", "testlast" FROM "Items" WHERE "id" = ?)");
+            item.bind(itemId);
+            if (!item.step()) {
+                result = RecordTestResult::ItemGone;
+                return item.ok();
+            }
+            const IntervalReading interval = readInterval(item.utf8(0));
+            const DateReading last = readDate(item.utf8(1));
+            const bool newest = last.reading != Reading::Read || last.day <= day;
+            const QString next = interval.reading == Reading::Read
+                                     ? dateText(addMonths(day, interval.months))
+                                     : QString();
+
+            Statement add(db, R"(INSERT INTO "TestHistory"
+                ("id", "itemid", "testday", "testdate", "kind", "result", "note")
+                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "TestHistory"), ?, ?, ?, ?, ?, ?))");
+            add.bind(itemId).bind(day).bind(date).bind(test.kind);
+            add.bind(test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail")).bind(test.note);
+            if (!add.run())
+                return false;
+            if (!newest)
+                return true;
+            Statement dates(db,
+                            R"(UPDATE "Items" SET "testlast" = ?, "testnext" = ? WHERE "id" = ?)");
+            dates.bind(date).bind(next).bind(itemId);
+            return dates.run();
+        });
+    return ok ? result : RecordTestResult::Failed;
+}
+
+std::optional<QList<TestRecord>> Store::testHistory(qint64 itemId) {
+    QList<TestRecord> tests;
+    const bool ok = readRows(QStringLiteral("read the tests of item %1").arg(itemId),
+                             R"(SELECT "testday", "kind", "result", "note" FROM "TestHistory"
+           WHERE "itemid" = ? ORDER BY "testday" DESC, "id" DESC)",
+                             {itemId}, [&tests](const Statement& row) {
+                                 tests.append({TestsDue::dateOf(row.integer(0)), row.shown(1),
+                                               row.utf8(2) == "Pass", row.shown(3)});
+                             });
+    return ok ? std::optional<QList<TestRecord>>(tests) : std::nullopt;
 }
 
 // --- New ids ------------------------------------------------------------------

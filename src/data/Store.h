@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 
+#include "data/DueReader.h"
 #include "data/FailureReporter.h"
 #include "data/Records.h"
 #include "data/RegisterLocation.h"
@@ -122,7 +123,23 @@ public:
     void setBackupPolicy(BackupPolicy policy) { backups_ = std::move(policy); }
 
     // --- Main tree -------------------------------------------------------
-    std::optional<TreeData> readTree();
+    // The tree, and the items' test statuses counted on the window's today.
+    std::optional<TreeData> readTree(const TestsDue::Window& window);
+
+    // --- Tests due -------------------------------------------------------
+    // Every item that is not in date, and the counts of all items.
+    std::optional<DueList> testsDue(const TestsDue::Window& window);
+    // When one item's next test is due; nullopt when the item is gone (said
+    // nothing) or the read failed (the user was told).
+    std::optional<TestsDue::Due> itemDue(qint64 id, const TestsDue::Window& window);
+    // Adds the test to the item's history and moves its last test date to
+    // the test's date and its next one to that date plus the item's
+    // interval (empty when the interval cannot be read), in one transaction.
+    // A test older than the item's last test date is kept in the history
+    // but moves no date back.
+    RecordTestResult recordTest(qint64 itemId, const TestRecord& test);
+    // The item's tests, newest first.
+    std::optional<QList<TestRecord>> testHistory(qint64 itemId);
 
     // --- New ids ---------------------------------------------------------
     // The id the next record of that table gets: one above its counter and

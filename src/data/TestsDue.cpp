@@ -186,6 +186,15 @@ QString dateText(Day day) {
     return TextRules::dateText(dateOf(day));
 }
 
+void appendDateText(std::string& out, Day day) {
+    const Civil c = civilOf(day - kJulianDayOf1970);
+    out += std::to_string(c.day);
+    out += '/';
+    out += std::to_string(c.month);
+    out += '/';
+    out += std::to_string(c.year);
+}
+
 Status statusOfDay(std::optional<Day> day, Day today, int soonDays) {
     if (!day)
         return Status::NeverTested;
@@ -243,6 +252,28 @@ QString statusLine(const Counts& counts, int soonDays) {
             parts << countOf(counts[s], s);
     }
     return parts.join(kSeparator);
+}
+
+QString goingOutQuestion(std::int64_t itemId, const Due& due) {
+    QString state;
+    switch (due.status) {
+        case Status::InDate:
+        case Status::DueSoon:
+            return {};
+        case Status::Overdue:
+            state = QStringLiteral("is overdue for test (due %1)").arg(dateText(*due.day));
+            break;
+        case Status::Failed:
+            state = QStringLiteral("failed its last test");
+            break;
+        case Status::NeverTested:
+            state = QStringLiteral("has never been tested");
+            break;
+        case Status::Unreadable:
+            state = QStringLiteral("has a test date or interval that cannot be read");
+            break;
+    }
+    return QStringLiteral("Item %1 %2. Add it anyway?").arg(itemId).arg(state);
 }
 
 QString countsText(const Counts& counts) {

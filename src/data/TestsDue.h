@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // When an item's next safety test is due and how urgent that is, from the
@@ -73,6 +74,8 @@ Day dayOf(const QDate& date);
 QDate dateOf(Day day);
 // "d/m/yyyy", as the date picker writes it.
 QString dateText(Day day);
+// The same text added to a UTF-8 buffer, without making a date.
+void appendDateText(std::string& out, Day day);
 
 struct Due {
     Status status = Status::NeverTested;
@@ -139,6 +142,11 @@ QString statusName(Status status);
 // The main window's line: "N overdue · M due within 30 days", then the
 // failed, never tested and unreadable items when there are any.
 QString statusLine(const Counts& counts, int soonDays);
+
+// The question asked before an item that needs a test goes out on a picking
+// list: "Item 12 is overdue for test (due 17/1/2009). Add it anyway?". Empty
+// for an item in date or due soon.
+QString goingOutQuestion(std::int64_t itemId, const Due& due);
 
 // Every status that has items, worst first: "2 failed · 5 overdue · 1 due soon";
 // "nothing" when there are none.

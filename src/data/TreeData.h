@@ -3,15 +3,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "data/TestsDue.h"
 #include "data/TextPool.h"
 
 // Everything the main tree shows, in the order it shows it:
-//   items by id; cases in stored order, each with the items whose caseID names
-//   it (by id); lists in stored order, each with its ListData rows.
+//   items by id (and how many of them have each test status); cases in stored order, each with the
+//   items whose caseID names it (by id); lists in stored order, each with its ListData rows.
 // Groups are kept as offsets into flat arrays ("start[i] .. start[i+1]").
 struct TreeData {
     std::vector<std::int64_t> itemIds;
     TextPool itemTexts;
+    TestsDue::Counts testCounts;
 
     std::vector<std::int64_t> caseIds;
     TextPool caseTexts;

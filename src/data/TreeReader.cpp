@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "data/DueReader.h"
 #include "data/Sql.h"
 
 namespace TreeReader {
@@ -88,10 +89,16 @@ bool readCases(Sql::Connection& db, TreeData& tree) {
     return cases.ok();
 }
 
-// Items by id, each with the position of its case (-1: in no case that exists).
-bool readItems(Sql::Connection& db, TreeData& tree, const PositionById& caseOfId,
-               std::vector<std::int32_t>& owner) {
-    Statement items(db, R"(SELECT "id", "desc", "caseID" FROM "Items" ORDER BY "id")");
+// Items by id, each with the position of its case (-1: in no case that
+// exists), and the count of their test statuses.
+bool readItems(Sql::Connection& db, const TestsDue::Window& window, TreeData& tree,
+               const PositionById& caseOfId, std::vector<std::int32_t>& owner) {
+    DueReader::FailedItems failed;
+    if (!failed.read(db))
+        return false;
+    const TestsDue::Day today = TestsDue::dayOf(window.today);
+    Statement items(db, R"(SELECT "id", "desc", "caseID", "testnext", "testlast", "testinterval"
+                           FROM "Items" ORDER BY "id")");
     std::size_t rows = 0;
     bool row = false;
     if (!startRows(db, R"(SELECT COUNT(*) FROM "Items")", items, &rows, &row))
@@ -100,20 +107,23 @@ bool readItems(Sql::Connection& db, TreeData& tree, const PositionById& caseOfId
     tree.itemTexts.reserveRows(rows);
     owner.reserve(rows);
     for (; row; row = items.step()) {
-        tree.itemIds.push_back(items.integer(0));
+        const std::int64_t id = items.integer(0);
+        tree.itemIds.push_back(id);
         tree.itemTexts.append(items.utf8(1));
         owner.push_back(caseOfId.find(items.wholeNumber(2)));
+        tree.testCounts.add(
+            DueReader::statusOfRow(items, 3, failed.contains(id), today, window.soonDays));
     }
     return items.ok();
 }
 
 // Items by id and the cases in stored order, then each case's items grouped
 // under it in id order.
-bool readItemsAndCases(Sql::Connection& db, TreeData& tree) {
+bool readItemsAndCases(Sql::Connection& db, const TestsDue::Window& window, TreeData& tree) {
     if (!readCases(db, tree))
         return false;
     std::vector<std::int32_t> owner;
-    if (!readItems(db, tree, PositionById(tree.caseIds), owner))
+    if (!readItems(db, window, tree, PositionById(tree.caseIds), owner))
         return false;
 
     std::vector<std::int32_t> count(tree.caseIds.size() + 1, 0);
@@ -197,8 +207,8 @@ bool readLists(Sql::Connection& db, TreeData& tree) {
 
 }  // namespace
 
-bool read(Sql::Connection& db, TreeData& tree) {
-    return readItemsAndCases(db, tree) && readLists(db, tree);
+bool read(Sql::Connection& db, const TestsDue::Window& window, TreeData& tree) {
+    return readItemsAndCases(db, window, tree) && readLists(db, tree);
 }
 
 }  // namespace TreeReader

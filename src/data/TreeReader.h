@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/TestsDue.h"
 #include "data/TreeData.h"
 
 namespace Sql {
@@ -7,8 +8,9 @@ class Connection;
 }
 
 // Reads everything the main tree shows in three statements, straight into
-// the flat arrays of TreeData. False on a failed statement (recorded on the
-// connection).
+// the flat arrays of TreeData, and counts the items' test statuses on the
+// window's today in the same pass. False on a failed statement (recorded on
+// the connection).
 namespace TreeReader {
-bool read(Sql::Connection& db, TreeData& tree);
+bool read(Sql::Connection& db, const TestsDue::Window& window, TreeData& tree);
 }

@@ -1,5 +1,6 @@
 #include "items/frmItemView.h"
 
+#include <QListWidget>
 #include <QPushButton>
 
 #include "cases/frmFlightView.h"
@@ -10,14 +11,16 @@
 #include "common/WindowStyle.h"
 #include "data/DetailLines.h"
 #include "data/Store.h"
+#include "data/TextRules.h"
 #include "items/frmItemAddEdit.h"
+#include "items/frmRecordTest.h"
 #include "printing/PrintService.h"
 
 using WindowStyle::place;
 
 frmItemView::frmItemView(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmItemView"));
-    WindowStyle::setUpWindow(this, QStringLiteral("View Item Details"), 8535, 8670);
+    WindowStyle::setUpWindow(this, QStringLiteral("View Item Details"), 8535, 10230);
     buildControls();
     Form_Load();
 }
@@ -50,8 +53,17 @@ void frmItemView::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &frmItemView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder(
-        {List1, Check1, Check3, cmdEdit, Command4, Command1, Command3, Picture1});
+
+    // Below the design's window: the tests done on the item.
+    lstHistory = new QListWidget(this);
+    lstHistory->setObjectName(QStringLiteral("lstHistory"));
+    lstHistory->setAccessibleName(QStringLiteral("Test history"));
+    place(lstHistory, 120, 8640, 5760, 1470);
+    cmdRecordTest = WindowStyle::addButton(this, "cmdRecordTest", QStringLiteral("Record Test"),
+                                           6000, 8640, 2415, 495);
+    connect(cmdRecordTest, &QPushButton::clicked, this, &frmItemView::cmdRecordTest_Click);
+    WindowStyle::setTabOrder({List1, Check1, Check3, cmdEdit, Command4, Command1, Command3,
+                              lstHistory, cmdRecordTest, Picture1});
 }
 
 void frmItemView::Form_Load() {
@@ -62,11 +74,30 @@ void frmItemView::Form_Load() {
 
 void frmItemView::ShowItemDetails() {
     List1->clear();
+    lstHistory->clear();
     const auto rows = ctx_.store().itemsWithId(itemId_);
     if (!rows)
         return;  // the store has told the user
     for (const ItemRecord& item : *rows)
         List1->addItems(DetailLines::lines(DetailLines::itemViewerFields(), item));
+    cmdRecordTest->setEnabled(!rows->isEmpty());
+    if (rows->isEmpty())
+        return;
+    const auto tests = ctx_.store().testHistory(itemId_);
+    for (const TestRecord& test : tests.value_or(QList<TestRecord>())) {
+        QString line = QStringLiteral("%1 \u00b7 %2 \u00b7 %3")
+                           .arg(TextRules::dateText(test.date), test.kind,
+                                test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail"));
+        if (!test.note.isEmpty())
+            line += QStringLiteral(" \u00b7 ") + test.note;
+        lstHistory->addItem(line);
+    }
+}
+
+void frmItemView::cmdRecordTest_Click() {
+    frmRecordTest record(ctx_, itemId_, this);
+    if (record.exec() == QDialog::Accepted)
+        ShowItemDetails();
 }
 
 void frmItemView::cmdEdit_Click() {

@@ -4,19 +4,22 @@
 
 #include "common/AppContext.h"
 
+class QListWidget;
 class QPushButton;
 class DetailList;
 class OptionCheckBox;
 class PictureBox;
 
 // Shows one item read-only (the item named by ItemToOpen when it opens) with
-// the way to edit it, print its labels and open the flight case that holds it.
+// the way to edit it, print its labels and open the flight case that holds it,
+// and its test history, newest first, with the way to record a test.
 class frmItemView : public QDialog {
     Q_OBJECT
 public:
     explicit frmItemView(AppContext& ctx, QWidget* parent = nullptr);
 
-    // Empties the detail lines and reads them again from the register.
+    // Empties the detail lines and the history and reads them again from the
+    // register.
     void ShowItemDetails();
 
 public slots:
@@ -25,6 +28,7 @@ public slots:
     void Command1_Click();  // "Large"
     void Command3_Click();  // "Close"
     void Command4_Click();  // "Small"
+    void cmdRecordTest_Click();
     void List1_DblClick();
     void Picture1_DblClick();
 
@@ -46,4 +50,6 @@ private:
     QPushButton* Command4 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command3 = nullptr;
+    QListWidget* lstHistory = nullptr;
+    QPushButton* cmdRecordTest = nullptr;
 };

@@ -154,9 +154,19 @@ void frmListAddEdit::cmdAdd_Click() {
     Timer1->start();
 }
 
+// An item that needs a test goes out only when the user says so.
+bool frmListAddEdit::mayGoOut(qint64 itemId) {
+    const std::optional<TestsDue::Due> due = ctx_.store().itemDue(itemId, ctx_.testWindow());
+    const QString question = due ? TestsDue::goingOutQuestion(itemId, *due) : QString();
+    return question.isEmpty() ||
+           ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Warning);
+}
+
 // False when the list is gone.
 bool frmListAddEdit::addPickedItem() {
     const SharedFields& fields = ctx_.fields();
+    if (!mayGoOut(SharedFields::idOf(fields.ItemToPick)))
+        return true;
     switch (ctx_.store().addListLine(currentItem, SharedFields::idOf(fields.ItemToPick),
                                      fields.ItemToPickDesc.toString())) {
         case AddLineResult::Added:

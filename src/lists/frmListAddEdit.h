@@ -44,6 +44,7 @@ private:
     bool loadNewList();
     // Shows the stored list; false when it is gone or could not be read.
     bool showStoredList(qint64 id);
+    bool mayGoOut(qint64 itemId);
     bool addPickedItem();
     void tellListIsGone();
     bool saveNewList();

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -33,6 +34,7 @@
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemImport.h"
 #include "items/frmItemView.h"
+#include "items/frmTestsDue.h"
 #include "lists/frmListAddEdit.h"
 #include "lists/frmListView.h"
 #include "main/TreeModel.h"
@@ -63,6 +65,8 @@ const ToolbarButton kToolbarButtons[] = {
     {"Database", "Database", "Ctrl+Shift+D", true},
     {"About", "About", "F1", true},
     {"Exit", "Exit", "Ctrl+Q", true},
+    // Beyond the first nine, which keep their places.
+    {"TestsDue", "Tests Due", "Ctrl+T", true},
 };
 
 // The menu bar's menus and the commands in each; an empty key is a separator.
@@ -77,7 +81,7 @@ const MenuBarMenu kMenuBar[] = {
      "&File",
      {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "", "Printers", "Database",
       "", "Exit"}},
-    {"mnuItem", "&Item", {"Edit", "Delete"}},
+    {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue"}},
     {"mnuHelp", "&Help", {"About"}},
 };
 
@@ -157,8 +161,8 @@ void frmMain::buildTransferActions() {
 }
 
 // The keyboard's way to the toolbar: the same actions, so a command is
-// enabled or disabled in one place. The window grows by the bar's height and
-// the client area keeps its design size.
+// enabled or disabled in one place. The window grows by the menu bar's and
+// the status line's height and the client area keeps its design size.
 void frmMain::buildMenuBar() {
     const int clientHeight = height();
     for (const MenuBarMenu& m : kMenuBar) {
@@ -179,7 +183,13 @@ void frmMain::buildMenuBar() {
                 menu->addSeparator();
         }
     }
-    setFixedSize(width(), clientHeight + menuBar()->sizeHint().height());
+    lblTestsDue = new QLabel(this);
+    lblTestsDue->setObjectName(QStringLiteral("lblTestsDue"));
+    lblTestsDue->setAccessibleName(QStringLiteral("Tests due"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(lblTestsDue, 1);
+    setFixedSize(width(),
+                 clientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void frmMain::buildControls() {
@@ -304,8 +314,12 @@ void frmMain::Form_Load() {
 
 void frmMain::RefreshTree() {
     List1->clear();
-    std::optional<TreeData> tree = ctx_.store().readTree();
-    // On a failed read the tree still shows its three roots.
+    const TestsDue::Window window = ctx_.testWindow();
+    std::optional<TreeData> tree = ctx_.store().readTree(window);
+    // On a failed read the tree still shows its three roots, and nothing is
+    // said about tests.
+    lblTestsDue->setText(tree ? TestsDue::statusLine(tree->testCounts, window.soonDays)
+                              : QString());
     model_->setTree(tree ? std::move(*tree) : TreeData{});
     shownItem_ = 0;
     fields().ItemToOpen = 0;
@@ -387,6 +401,8 @@ void frmMain::Toolbar1_ButtonClick(const QString& key) {
         editItem();
     else if (key == QLatin1String("Delete"))
         deleteItem();
+    else if (key == QLatin1String("TestsDue"))
+        openTestsDue();
     else if (key == QLatin1String("Printers"))
         openPrinterChooser();
     else if (key == QLatin1String("Database"))
@@ -489,6 +505,13 @@ void frmMain::openListViewer() {
 void frmMain::openItemViewer() {
     frmItemView viewer(ctx_, this);
     viewer.exec();
+}
+
+// Tests recorded there change the counts of the status line.
+void frmMain::openTestsDue() {
+    frmTestsDue testsDue(ctx_, this);
+    testsDue.exec();
+    RefreshTree();
 }
 
 void frmMain::openPrinterChooser() {

@@ -79,6 +79,7 @@ private:
     void openCaseViewer();
     void openListViewer();
     void openItemViewer();
+    void openTestsDue();
     void openPrinterChooser();
     void openDatabaseDownload();
     void openAbout();
@@ -101,4 +102,5 @@ private:
     QLineEdit* Text1 = nullptr;
     QPushButton* Command2 = nullptr;
     QMenu* Item = nullptr;
+    QLabel* lblTestsDue = nullptr;  // "N overdue · M due within 30 days"
 };

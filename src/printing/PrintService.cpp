@@ -1,7 +1,10 @@
 #include "printing/PrintService.h"
 
+#include <QDir>
 #include <QPrinter>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "data/Settings.h"
 #include "data/Store.h"
@@ -176,7 +179,125 @@ bool PrintService::PrintPickingList(const QString& listName, const QStringList& 
     });
 }
 
-bool PrintService::printJob(const QString& title, const Layout& layout) {
+namespace {
+
+// The worksheet's columns, in twips from the left of the printable area.
+struct Column {
+    const char* caption;
+    double x;
+};
+// Inside a margin, as the picking list keeps one.
+constexpr double kSheetMargin = 400;
+constexpr Column kSheetColumns[] = {{"Location", 400},     {"Case", 2600},   {"ID", 3600},
+                                    {"Description", 4600}, {"Status", 8400}, {"Due", 10100},
+                                    {"Result", 11500},     {"Date", 12900},  {"Initials", 14300}};
+constexpr double kSheetRight = 15700;
+constexpr double kSheetPointSize = 10;
+constexpr double kRowGap = 120;  // room to write in
+
+QString cellOf(const Worksheet::Line& line, int column) {
+    switch (column) {
+        case 0:
+            return line.location;
+        case 1:
+            return line.flightCase;
+        case 2:
+            return line.id;
+        case 3:
+            return line.description;
+        case 4:
+            return line.status;
+        case 5:
+            return line.due;
+        default:
+            return {};
+    }
+}
+
+// The header on every page: title, counts and the column captions over a rule.
+double drawSheetHeader(TwipsPainter& page, const Worksheet& sheet) {
+    page.setFont(kTahoma, 16);
+    page.currentX = kSheetMargin;
+    page.currentY = kSheetMargin;
+    page.print(QStringLiteral("Test Worksheet - ") + sheet.heading);
+    page.setFontSize(kSheetPointSize);
+    page.currentX = kSheetMargin;
+    page.print(sheet.counts);
+    page.currentY += kRowGap;
+    const double captions = page.currentY;
+    for (const Column& c : kSheetColumns) {
+        page.currentX = c.x;
+        page.currentY = captions;
+        page.print(QLatin1String(c.caption));
+    }
+    page.line(kSheetMargin, page.currentY, kSheetRight, page.currentY);
+    return page.currentY + kRowGap / 2;
+}
+
+void drawWorksheet(TwipsPainter& page, const Worksheet& sheet) {
+    page.setFont(kTahoma, kSheetPointSize);
+    const double rowHeight = page.lineHeight() + kRowGap;
+    const double footer = page.printableHeight() - kSheetMargin - page.lineHeight();
+    // The header's height is the same on every page: measured on the first.
+    double top = drawSheetHeader(page, sheet);
+    const int perPage = std::max(1, static_cast<int>((footer - kRowGap - top) / rowHeight));
+    const int pages =
+        std::max<int>(1, (static_cast<int>(sheet.lines.size()) + perPage - 1) / perPage);
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0) {
+            page.newPage();
+            top = drawSheetHeader(page, sheet);
+        }
+        const int first = p * perPage;
+        const int end = std::min<int>(first + perPage, static_cast<int>(sheet.lines.size()));
+        double y = top;
+        for (int l = first; l < end; ++l) {
+            for (int c = 0; c < static_cast<int>(std::size(kSheetColumns)); ++c) {
+                page.currentX = kSheetColumns[c].x;
+                page.currentY = y;
+                page.print(cellOf(sheet.lines[l], c));
+            }
+            y += rowHeight;
+            page.line(kSheetMargin, y - kRowGap / 2, kSheetRight, y - kRowGap / 2);
+        }
+        page.currentX = kSheetMargin;
+        page.currentY = footer;
+        page.print(QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages));
+    }
+}
+
+}  // namespace
+
+bool PrintService::PrintWorksheet(const Worksheet& sheet) {
+    SelectLabelPrinter(SettingsKeys::LPrinter);
+    return printJob(
+        QStringLiteral("Quarvel Test Worksheet"),
+        [&](TwipsPainter& page) { drawWorksheet(page, sheet); }, true);
+}
+
+bool PrintService::SaveWorksheetPdf(const Worksheet& sheet, const QString& pdfFile) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfFile);
+    printer.setDocName(QStringLiteral("Quarvel Test Worksheet"));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    if (!printOn(printer, [&](TwipsPainter& page) { drawWorksheet(page, sheet); }))
+        return failed(QStringLiteral("The worksheet could not be saved as %1. Check that the "
+                                     "folder can be written.")
+                          .arg(QDir::toNativeSeparators(pdfFile)));
+    return true;
+}
+
+bool PrintService::printOn(QPrinter& printer, const Layout& layout) {
+    TwipsPainter page(printer);
+    if (!page.begin())
+        return false;
+    layout(page);
+    return page.endDoc();
+}
+
+bool PrintService::printJob(const QString& title, const Layout& layout, bool landscape) {
     const QString device = currentPrinter();
     if (device.isEmpty())
         return failed(QStringLiteral("The page could not be printed: no printer is installed."));
@@ -187,11 +308,9 @@ bool PrintService::printJob(const QString& title, const Layout& layout) {
         return failed(QStringLiteral("The page could not be printed: the printer \"%1\" is not "
                                      "available.")
                           .arg(device));
-    TwipsPainter page(printer);
-    if (!page.begin())
-        return failed(QStringLiteral("The page could not be printed on \"%1\".").arg(device));
-    layout(page);
-    if (!page.endDoc())
+    if (landscape)
+        printer.setPageOrientation(QPageLayout::Landscape);
+    if (!printOn(printer, layout))
         return failed(QStringLiteral("The page could not be printed on \"%1\".").arg(device));
     return true;
 }

@@ -9,13 +9,31 @@
 #include "data/FailureReporter.h"
 #include "data/Records.h"
 
+class QPrinter;
 class Settings;
 class Store;
 class PrinterCatalog;
 class TwipsPainter;
 
+// The sheet the person doing the tests takes round the stores: one line per
+// item in the order given, with empty Result, Date and Initials columns to
+// fill in by hand.
+struct Worksheet {
+    struct Line {
+        QString location;
+        QString flightCase;
+        QString id;
+        QString description;
+        QString status;
+        QString due;
+    };
+    QString heading;  // "Tests due by 5/2/2009"
+    QString counts;   // "2 overdue · 1 never tested"
+    QList<Line> lines;
+};
+
 // The program's printing: the one current printer of the run, the barcode
-// labels and the picking-list printout.
+// labels, the picking-list printout and the test worksheet.
 class PrintService {
 public:
     // Failures (no printer, a printer that cannot print) go to the reporter.
@@ -38,11 +56,17 @@ public:
     bool PrintLargeLabel(LabelKind kind, qint64 labelId, const QPixmap& largeLogo);
     bool PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo);
     bool PrintPickingList(const QString& listName, const QStringList& lines);
+    // On the picking-list printer, landscape, "Page x of y" on every page.
+    bool PrintWorksheet(const Worksheet& sheet);
+    // The same pages into a PDF file (A4).
+    bool SaveWorksheetPdf(const Worksheet& sheet, const QString& pdfFile);
 
 private:
     using Layout = std::function<void(TwipsPainter& page)>;
     // Prints one job on the current printer.
-    bool printJob(const QString& title, const Layout& layout);
+    bool printJob(const QString& title, const Layout& layout, bool landscape = false);
+    // Runs the layout on a printer made ready; false when it failed.
+    static bool printOn(QPrinter& printer, const Layout& layout);
     bool failed(const QString& message);
     void drawLargeLabel(TwipsPainter& page, LabelKind kind, qint64 labelId,
                         const QPixmap& largeLogo);

@@ -66,6 +66,12 @@ void TwipsPainter::setFontSize(double pointSize) {
     painter_.setFont(font_);
 }
 
+void TwipsPainter::newPage() {
+    printer_.newPage();
+    currentX = 0;
+    currentY = 0;
+}
+
 void TwipsPainter::print(const QString& text) {
     if (autoPageFeed && currentY > 0 && currentY + lineHeight() > printableHeight()) {
         printer_.newPage();

@@ -36,6 +36,9 @@ public:
     void setFont(const QString& family, double pointSize);
     void setFontSize(double pointSize);
 
+    // Ends the page; what follows goes on a new one, from the top.
+    void newPage();
+
     // Prints the text at the current position, then moves to the start of
     // the next line (x back to 0, y down by the font's line height). A line
     // that would fall below the printable area goes onto a new page.

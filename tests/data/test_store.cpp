@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(p.store.itemsInCase(1)->size(), std::size_t(1));
         QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::Added);
         QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::AlreadyThere);
-        const auto tree = p.store.readTree();
+        const auto tree = p.store.readTree({QDate(2009, 1, 5)});
         QVERIFY(tree);
         QCOMPARE(tree->caseItems.size(), std::size_t(1));
         QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
@@ -262,7 +262,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.mdb"));
         Probe p(path);
-        QVERIFY(!p.store.readTree());
+        QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
         QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
         QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(p.messages.size(), 2);
@@ -358,7 +358,7 @@ private slots:
                            "DROP TABLE Locations; CREATE TABLE Locations (name TEXT);"
                            "INSERT INTO Locations VALUES ('desc'), ('Bay 1')"));
         Probe p(reg.path());
-        QVERIFY(!p.store.readTree());
+        QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("table Items has no column desc")));
         QVERIFY(!p.store.deleteLocation(1, QStringLiteral("desc")));
         QCOMPARE(reg.count(QStringLiteral("Locations")), qint64(2));
@@ -457,7 +457,7 @@ private slots:
         Probe p(reg.path());
         const qint64 id = *p.store.insertItem(itemWith(QStringLiteral("long"), 0, 1e30));
         QCOMPARE(p.store.itemsWithId(id)->first()[ItemColumn::Length], QStringLiteral("1e+30"));
-        QCOMPARE(p.store.readTree()->caseItems.size(), std::size_t(0));
+        QCOMPARE(p.store.readTree({QDate(2009, 1, 5)})->caseItems.size(), std::size_t(0));
         // No case id is left above the highest one: refused, nothing written.
         QVERIFY(!p.store.predictedId(RecordTable::Cases));
         QVERIFY(!p.store.insertCase({}));
@@ -510,7 +510,7 @@ private slots:
             "'again'),"
             " (8, 3, 'orphan line')"));
         Probe p(reg.path());
-        const TreeData t = *p.store.readTree();
+        const TreeData t = *p.store.readTree({QDate(2009, 1, 5)});
         QCOMPARE(t.itemIds, (std::vector<std::int64_t>{3, 45, 50, 60, 61}));
         QCOMPARE(t.caseIds, (std::vector<std::int64_t>{7, 12}));
         QCOMPARE(t.caseItemStart, (std::vector<std::int32_t>{0, 1, 3}));

@@ -1,5 +1,8 @@
 #include <QTest>
 
+#include "TempRegister.h"
+#include "data/Sqlite.h"
+#include "data/Store.h"
 #include "data/TestsDue.h"
 
 using namespace TestsDue;
@@ -188,6 +191,53 @@ private slots:
                                 "1 never tested"));
         QCOMPARE(countsText(counts), QStringLiteral("1 failed \u00b7 2 overdue \u00b7 1 never "
                                                     "tested \u00b7 1 due soon \u00b7 1 in date"));
+    }
+
+    // A register of the first layout gets its test history on upgrade.
+    void historyComesWithTheUpgrade() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("DROP TABLE TestHistory; PRAGMA user_version = 1;"
+                           "INSERT INTO Items (id, \"desc\", testinterval, testnext) "
+                           "VALUES (1, 'Amp', '12', '1/1/2024')"));
+        Store store(reg.path());
+        // Before the upgrade nothing has failed; the rule still works.
+        QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Overdue);
+        QVERIFY(store.upgradeIfOlder());
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+        QCOMPARE(store.recordTest(1, {QDate(2024, 3, 1), QStringLiteral("PAT"), false, {}}),
+                 RecordTestResult::Recorded);
+        QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Failed);
+        QCOMPARE(store.readTree(Window{kToday, 30})->testCounts[Status::Failed], 1);
+    }
+
+    void recordingKeepsTheNewestDates() {
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\", testinterval, testlast, "
+                           "testnext) VALUES (1, 'Amp', 'monthly', '1/3/2024', '1/4/2024')"));
+        Store store(reg.path());
+        const auto record = [&](QDate date, bool passed, const char* note) {
+            return store.recordTest(1, {date, QStringLiteral("Visual"), passed, note});
+        };
+        // An older test goes into the history but moves no date back.
+        QCOMPARE(record(QDate(2024, 2, 1), false, "old"), RecordTestResult::Recorded);
+        QCOMPARE(reg.scalar("SELECT testlast || '|' || testnext FROM Items").toString(),
+                 QStringLiteral("1/3/2024|1/4/2024"));
+        // Only a later recorded pass clears a failure.
+        QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Failed);
+        // No readable interval: the next date is left empty, not guessed.
+        QCOMPARE(record(QDate(2024, 3, 14), true, "new"), RecordTestResult::Recorded);
+        QCOMPARE(reg.scalar("SELECT testlast || '|' || testnext FROM Items").toString(),
+                 QStringLiteral("14/3/2024|"));
+        const auto history = store.testHistory(1);
+        QCOMPARE(history->size(), 2);
+        QCOMPARE(history->first().note, QStringLiteral("new"));
+        QCOMPARE(history->last().date, QDate(2024, 2, 1));
+        QVERIFY(!history->last().passed);
+        QCOMPARE(store.recordTest(9, {kToday, QStringLiteral("PAT"), true, {}}),
+                 RecordTestResult::ItemGone);
+        QCOMPARE(reg.count(QStringLiteral("TestHistory")), 2);
     }
 };
 

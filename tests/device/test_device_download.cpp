@@ -34,6 +34,7 @@ void fill(const TempRegister& reg, int items = 2000) {
             "INSERT INTO Lists (ListName) VALUES ('Show 1 pick');"
             "INSERT INTO ListData SELECT 1, id, \"desc\" FROM Items WHERE id <= 5;"
             "INSERT INTO Locations (\"desc\") VALUES ('Bay 1'), ('Käfig Ω');"
+            "INSERT INTO TestHistory VALUES (1, 2, 2454837, '5/1/2009', 'PAT', 'Pass', 'ok');"
             "UPDATE Data SET lastid = %1, lastCase = 2, lastList = 1")
             .arg(items));
 }

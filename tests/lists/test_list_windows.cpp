@@ -71,8 +71,9 @@ private slots:
     void init() {
         ts = std::make_unique<TestApp>();
         ts->reg.exec(QStringLiteral(
-            "INSERT INTO Items (id, \"desc\") VALUES (17, 'Cable drum 25m'), (20, 'Dimmer'),"
-            " (1234, 'A-frame ladder');"
+            "INSERT INTO Items (id, \"desc\", testnext) VALUES (17, 'Cable drum 25m', '1/1/2100'),"
+            " (20, 'Dimmer', '1/1/2100'),"
+            " (1234, 'A-frame ladder', '1/1/2100');"
             "INSERT INTO Lists (id, ListName) VALUES (3, 'Stage left'), (5, 'Tour');"
             "INSERT INTO ListData VALUES (3, 17, 'Cable drum 25m'), (5, 1234, 'A-frame ladder');"
             "UPDATE Data SET lastid = 1234, lastList = 5"));

@@ -1,0 +1,363 @@
+#include "items/frmTestsDue.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "common/RecordList.h"
+#include "common/WindowStyle.h"
+#include "data/Store.h"
+#include "data/TextRules.h"
+#include "items/frmItemView.h"
+#include "items/frmRecordTest.h"
+
+using TestsDue::Status;
+using WindowStyle::place;
+
+namespace {
+
+constexpr int kAll = -1;
+constexpr int kNoCase = 0;
+
+// "12 - Cable · Overdue · due 17/1/2009 · -5 days · Lighting · Bay 3 · F2"
+void appendLine(std::string& out, const DueList& due, std::size_t i, TestsDue::Day today) {
+    static constexpr std::string_view kSeparator = " \u00b7 ";
+    out.append(due.descs.view(i));
+    out += kSeparator;
+    out += TestsDue::statusName(due.status[i]).toStdString();
+    out += kSeparator;
+    if (due.dueDay[i] == DueList::kNoDay) {
+        out += "no date";
+    } else {
+        out += "due ";
+        TestsDue::appendDateText(out, due.dueDay[i]);
+        out += kSeparator;
+        const std::int64_t days = due.dueDay[i] - today;
+        out += std::to_string(days);
+        out += days == 1 || days == -1 ? " day" : " days";
+    }
+    out += kSeparator;
+    out.append(due.categories.view(i));
+    out += kSeparator;
+    out.append(due.locations.view(i));
+    out += kSeparator;
+    out += due.caseIds[i] == 0 ? std::string("no case") : "F" + std::to_string(due.caseIds[i]);
+}
+
+// Worst status first, then the earliest due day (no day last), then by id.
+std::vector<std::int32_t> mostUrgentFirst(const DueList& due) {
+    std::vector<std::int32_t> order(due.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::int32_t>(i);
+    std::stable_sort(order.begin(), order.end(), [&due](std::int32_t a, std::int32_t b) {
+        if (due.status[a] != due.status[b])
+            return due.status[a] > due.status[b];
+        const auto dayA = static_cast<std::uint64_t>(due.dueDay[a] - DueList::kNoDay - 1);
+        const auto dayB = static_cast<std::uint64_t>(due.dueDay[b] - DueList::kNoDay - 1);
+        return dayA < dayB;  // kNoDay wraps round to the largest
+    });
+    return order;
+}
+
+QString caseEntry(qint64 id, const QString& name, Status worst) {
+    return QStringLiteral("F%1 - %2 (%3)").arg(id).arg(name, TestsDue::statusName(worst));
+}
+
+// Picks the entry with that data again, else the first one.
+void selectData(QComboBox* box, const QVariant& data) {
+    const int at = box->findData(data);
+    box->setCurrentIndex(at < 0 ? 0 : at);
+}
+
+}  // namespace
+
+frmTestsDue::frmTestsDue(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("frmTestsDue"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Tests Due"), 13200, 9000);
+    buildControls();
+    Form_Load();
+}
+
+QComboBox* frmTestsDue::addFilter(const char* name, const QString& caption, int left, int width) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(caption);
+    place(box, left, 720, width, 405);
+    return box;
+}
+
+void frmTestsDue::buildControls() {
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(WindowStyle::tahoma(12, true));
+    place(Label1, 120, 120, 12960, 495);
+
+    cboStatus = addFilter("cboStatus", QStringLiteral("Status"), 120, 2400);
+    cboLocation = addFilter("cboLocation", QStringLiteral("Location"), 2640, 3000);
+    cboCase = addFilter("cboCase", QStringLiteral("Case"), 5760, 3960);
+    cboStatus->addItem(QStringLiteral("All statuses"), kAll);
+    for (int s = TestsDue::kStatusCount - 1; s > static_cast<int>(Status::InDate); --s)
+        cboStatus->addItem(TestsDue::statusName(static_cast<Status>(s)), s);
+
+    chkDueBy = new QCheckBox(QStringLiteral("Due by"), this);
+    chkDueBy->setObjectName(QStringLiteral("chkDueBy"));
+    place(chkDueBy, 9840, 720, 1200, 405);
+    dtpDueBy = new QDateEdit(this);
+    dtpDueBy->setObjectName(QStringLiteral("dtpDueBy"));
+    dtpDueBy->setAccessibleName(QStringLiteral("Due by date"));
+    dtpDueBy->setDisplayFormat(QStringLiteral("d/M/yyyy"));
+    dtpDueBy->setCalendarPopup(true);
+    place(dtpDueBy, 11040, 720, 2040, 405);
+    for (QComboBox* box : {cboStatus, cboLocation, cboCase})
+        connect(box, &QComboBox::currentIndexChanged, this, &frmTestsDue::Filter_Change);
+    connect(chkDueBy, &QCheckBox::toggled, this, &frmTestsDue::Filter_Change);
+    connect(dtpDueBy, &QDateEdit::dateChanged, this, &frmTestsDue::Filter_Change);
+
+    List1 = new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items to test"), this);
+    List1->setObjectName(QStringLiteral("List1"));
+    connect(List1, &RecordList::lineDoubleClicked, this, &frmTestsDue::List1_DblClick);
+    place(List1, 120, 1245, 12960, 6480);
+
+    cmdRecordTest = WindowStyle::addButton(this, "cmdRecordTest", QStringLiteral("Record Test"),
+                                           120, 7860, 1800, 975);
+    cmdPrint = WindowStyle::addButton(this, "cmdPrint", QStringLiteral("Print Worksheet"), 2040,
+                                      7860, 2160, 975);
+    cmdPdf = WindowStyle::addButton(this, "cmdPdf", QStringLiteral("Worksheet to PDF"), 4320, 7860,
+                                    2160, 975);
+    cmdClose =
+        WindowStyle::addButton(this, "cmdClose", QStringLiteral("Close"), 11985, 7860, 1095, 975);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmTestsDue::cmdPrint_Click);
+    connect(cmdPdf, &QPushButton::clicked, this, &frmTestsDue::cmdPdf_Click);
+    connect(cmdRecordTest, &QPushButton::clicked, this, &frmTestsDue::cmdRecordTest_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmTestsDue::cmdClose_Click);
+    WindowStyle::makeCancelButton(this, cmdClose);
+    WindowStyle::setTabOrder({List1, cboStatus, cboLocation, cboCase, chkDueBy, dtpDueBy,
+                              cmdRecordTest, cmdPrint, cmdPdf, cmdClose});
+}
+
+void frmTestsDue::Form_Load() {
+    window_ = ctx_.testWindow();
+    {
+        const QSignalBlocker blocker(dtpDueBy);
+        dtpDueBy->setDate(window_.today.addDays(window_.soonDays));
+    }
+    RefreshList();
+    List1->setFocus();
+}
+
+void frmTestsDue::RefreshList() {
+    window_.today = ctx_.clock().today();
+    std::optional<DueList> due = ctx_.store().testsDue(window_);
+    // On a failed read the store has told the user; the list is empty.
+    due_ = due ? std::move(*due) : DueList{};
+    dueOfRow_ = mostUrgentFirst(due_);
+
+    const TestsDue::Day today = TestsDue::dayOf(window_.today);
+    IdTextRows rows;
+    rows.reserveRows(due_.size());
+    std::string line;
+    for (const std::int32_t i : dueOfRow_) {
+        line.clear();
+        appendLine(line, due_, static_cast<std::size_t>(i), today);
+        rows.append(due_.ids[static_cast<std::size_t>(i)], line);
+    }
+    List1->setRows(std::move(rows));
+    fillFilters();
+    Filter_Change();
+}
+
+// The locations and cases of the items listed, each once; a case with
+// the worst status of its items listed here.
+void frmTestsDue::fillFilters() {
+    std::unordered_map<std::string_view, std::int32_t> indexOf;
+    locationOfDue_.assign(due_.size(), 0);
+    std::vector<std::string_view> names;
+    for (std::size_t i = 0; i < due_.size(); ++i) {
+        const auto [at, added] =
+            indexOf.try_emplace(due_.locations.view(i), static_cast<std::int32_t>(names.size()));
+        if (added)
+            names.push_back(at->first);
+        locationOfDue_[i] = at->second;
+    }
+    locations_.clear();
+    for (const std::string_view name : names)
+        locations_ << textFromUtf8(name);
+
+    std::map<qint64, Status> worstOfCase;
+    for (std::size_t i = 0; i < due_.size(); ++i) {
+        if (due_.caseIds[i] == kNoCase)
+            continue;
+        auto [at, added] = worstOfCase.try_emplace(due_.caseIds[i], due_.status[i]);
+        at->second = std::max(at->second, due_.status[i]);
+    }
+    QHash<qint64, QString> caseNames;
+    if (!worstOfCase.empty()) {
+        if (const auto cases = ctx_.store().allCases()) {
+            for (std::size_t c = 0; c < cases->size(); ++c)
+                caseNames.insert(cases->ids[c], cases->texts.text(c));
+        }
+    }
+
+    const QSignalBlocker locationBlocker(cboLocation);
+    const QSignalBlocker caseBlocker(cboCase);
+    const QVariant location = cboLocation->currentData();
+    const QVariant flightCase = cboCase->currentData();
+    cboLocation->clear();
+    cboLocation->addItem(QStringLiteral("All locations"));
+    QStringList sorted = locations_;
+    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    for (const QString& name : sorted)
+        cboLocation->addItem(name.isEmpty() ? QStringLiteral("(no location)") : name, name);
+    cboCase->clear();
+    cboCase->addItem(QStringLiteral("All cases"), kAll);
+    cboCase->addItem(QStringLiteral("In no case"), kNoCase);
+    for (const auto& [id, worst] : worstOfCase)
+        cboCase->addItem(caseEntry(id, caseNames.value(id), worst), id);
+    // What was chosen stays chosen while the register still has it.
+    cboLocation->setCurrentIndex(location.isValid() ? std::max(0, cboLocation->findData(location))
+                                                    : 0);
+    selectData(cboCase, flightCase.isValid() ? flightCase : QVariant(kAll));
+}
+
+frmTestsDue::Filter frmTestsDue::currentFilter() const {
+    Filter f;
+    f.status = cboStatus->currentData().toInt();
+    const QVariant location = cboLocation->currentData();
+    f.location =
+        location.isValid() ? static_cast<int>(locations_.indexOf(location.toString())) : kAll;
+    f.flightCase = cboCase->currentData().toLongLong();
+    f.dueBy = chkDueBy->isChecked()
+                  ? std::optional<TestsDue::Day>(TestsDue::dayOf(dtpDueBy->date()))
+                  : std::nullopt;
+    return f;
+}
+
+bool frmTestsDue::passes(std::size_t i, const Filter& f) const {
+    if (f.status != kAll && static_cast<int>(due_.status[i]) != f.status)
+        return false;
+    if (f.location != kAll && locationOfDue_[i] != f.location)
+        return false;
+    if (f.flightCase != kAll && due_.caseIds[i] != f.flightCase)
+        return false;
+    // Items with no date to go by are due whatever the date.
+    return !f.dueBy || due_.dueDay[i] == DueList::kNoDay || due_.dueDay[i] <= *f.dueBy;
+}
+
+void frmTestsDue::Filter_Change() {
+    const Filter filter = currentFilter();
+    std::vector<std::int32_t> rows;
+    rows.reserve(dueOfRow_.size());
+    shownCounts_ = {};
+    for (std::size_t row = 0; row < dueOfRow_.size(); ++row) {
+        const auto i = static_cast<std::size_t>(dueOfRow_[row]);
+        if (!passes(i, filter))
+            continue;
+        rows.push_back(static_cast<std::int32_t>(row));
+        shownCounts_.add(due_.status[i]);
+    }
+    List1->showRows(std::move(rows));
+    const QString counts = TestsDue::countsText(shownCounts_);
+    const QString heading = chkDueBy->isChecked()
+                                ? QStringLiteral("Tests due by %1: %2")
+                                      .arg(TextRules::dateText(dtpDueBy->date()), counts)
+                                : QStringLiteral("Tests due: %1").arg(counts);
+    Label1->setText(heading);
+    setWindowTitle(QStringLiteral("Tests Due - %1").arg(counts));
+}
+
+std::vector<std::int64_t> frmTestsDue::shownItems() const {
+    std::vector<std::int64_t> ids;
+    ids.reserve(static_cast<std::size_t>(List1->count()));
+    for (int line = 0; line < List1->count(); ++line)
+        ids.push_back(List1->records()->lineId(line));
+    return ids;
+}
+
+std::optional<qint64> frmTestsDue::selectedItem() {
+    const std::optional<std::int64_t> id = List1->selectedId();
+    if (!id)
+        ctx_.dialogs().inform(this, QStringLiteral("Select an item in the list first."));
+    return id;
+}
+
+void frmTestsDue::List1_DblClick() {
+    const std::optional<std::int64_t> id = List1->selectedId();
+    if (!id)
+        return;
+    if (!AppContext::isWindowOpen(QStringLiteral("frmItemView"))) {
+        ctx_.fields().ItemToOpen = QString::number(*id);
+        frmItemView viewer(ctx_, this);
+        viewer.exec();
+    }
+    // The viewer may have changed the item or recorded a test.
+    RefreshList();
+}
+
+void frmTestsDue::cmdRecordTest_Click() {
+    const std::optional<qint64> id = selectedItem();
+    if (!id)
+        return;
+    frmRecordTest record(ctx_, *id, this);
+    if (record.exec() == QDialog::Accepted)
+        RefreshList();
+}
+
+Worksheet frmTestsDue::worksheet() const {
+    struct Entry {
+        QString location;
+        std::size_t due;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(static_cast<std::size_t>(List1->count()));
+    for (int line = 0; line < List1->count(); ++line) {
+        const auto i = static_cast<std::size_t>(dueOfRow_[List1->records()->rowOfLine(line)]);
+        entries.push_back({due_.locations.text(i), i});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
+        if (const int c = a.location.compare(b.location, Qt::CaseInsensitive))
+            return c < 0;
+        if (due_.caseIds[a.due] != due_.caseIds[b.due])
+            return due_.caseIds[a.due] < due_.caseIds[b.due];
+        return due_.ids[a.due] < due_.ids[b.due];
+    });
+
+    Worksheet sheet;
+    const QDate cutOff =
+        chkDueBy->isChecked() ? dtpDueBy->date() : window_.today.addDays(window_.soonDays);
+    sheet.heading = QStringLiteral("Tests due by %1").arg(TextRules::dateText(cutOff));
+    sheet.counts = TestsDue::countsText(shownCounts_);
+    for (const Entry& e : entries) {
+        const std::size_t i = e.due;
+        sheet.lines.append(
+            {e.location,
+             due_.caseIds[i] == kNoCase ? QString() : QStringLiteral("F%1").arg(due_.caseIds[i]),
+             QString::number(due_.ids[i]), due_.descs.text(i), TestsDue::statusName(due_.status[i]),
+             due_.dueDay[i] == DueList::kNoDay ? QString() : TestsDue::dateText(due_.dueDay[i])});
+    }
+    return sheet;
+}
+
+void frmTestsDue::cmdPrint_Click() {
+    ctx_.printing().PrintWorksheet(worksheet());
+}
+
+void frmTestsDue::cmdPdf_Click() {
+    const QString file = ctx_.dialogs().saveFileName(
+        this, QStringLiteral("Test worksheet %1.pdf").arg(window_.today.toString(Qt::ISODate)),
+        QStringLiteral("PDF files (*.pdf)"));
+    if (!file.isEmpty())
+        ctx_.printing().SaveWorksheetPdf(worksheet(), file);
+}
+
+void frmTestsDue::cmdClose_Click() {
+    QDialog::reject();
+}
