@@ -50,8 +50,8 @@ std::optional<bool> lastTestFailed(Sql::Connection& db, std::int64_t itemId);
 
 // The status of the item on a row whose columns from `first` on are
 // testnext, testlast and testinterval.
-TestsDue::Status statusOfRow(const Sql::Statement& row, int first, bool failed,
-                             TestsDue::Day today, int soonDays);
+TestsDue::Status statusOfRow(const Sql::Statement& row, int first, bool failed, TestsDue::Day today,
+                             int soonDays);
 TestsDue::Due dueOfRow(const Sql::Statement& row, int first, bool failed, TestsDue::Day today,
                        int soonDays);
 

@@ -59,9 +59,11 @@ std::vector<std::int32_t> mostUrgentFirst(const DueList& due) {
     std::stable_sort(order.begin(), order.end(), [&due](std::int32_t a, std::int32_t b) {
         if (due.status[a] != due.status[b])
             return due.status[a] > due.status[b];
-        const auto dayA = static_cast<std::uint64_t>(due.dueDay[a] - DueList::kNoDay - 1);
-        const auto dayB = static_cast<std::uint64_t>(due.dueDay[b] - DueList::kNoDay - 1);
-        return dayA < dayB;  // kNoDay wraps round to the largest
+        const TestsDue::Day dayA = due.dueDay[a];
+        const TestsDue::Day dayB = due.dueDay[b];
+        if (dayA == DueList::kNoDay || dayB == DueList::kNoDay)
+            return dayB == DueList::kNoDay && dayA != DueList::kNoDay;
+        return dayA < dayB;
     });
     return order;
 }
@@ -194,8 +196,8 @@ void frmTestsDue::fillFilters() {
     for (std::size_t i = 0; i < due_.size(); ++i) {
         if (due_.caseIds[i] == kNoCase)
             continue;
-        auto [at, added] = worstOfCase.try_emplace(due_.caseIds[i], due_.status[i]);
-        at->second = std::max(at->second, due_.status[i]);
+        Status& worst = worstOfCase.try_emplace(due_.caseIds[i], due_.status[i]).first->second;
+        worst = std::max(worst, due_.status[i]);
     }
     QHash<qint64, QString> caseNames;
     if (!worstOfCase.empty()) {

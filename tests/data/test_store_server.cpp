@@ -38,7 +38,7 @@ QString joined(const Values& values) {
 // Everything the windows can see of a register, as text.
 QStringList contentsOf(Store& store) {
     QStringList out;
-    const auto tree = store.readTree();
+    const auto tree = store.readTree({QDate(2009, 1, 5)});
     if (!tree)
         return {QStringLiteral("unreadable")};
     for (const qint64 id : tree->itemIds)
@@ -168,7 +168,7 @@ private slots:
         QVERIFY(d.store.deleteLocation(rowId, QStringLiteral("Bay 2")));
         QCOMPARE(d.store.locations()->size(), std::size_t(1));
 
-        const auto tree = d.store.readTree();
+        const auto tree = d.store.readTree({QDate(2009, 1, 5)});
         QVERIFY(tree);
         QCOMPARE(tree->itemIds, (std::vector<std::int64_t>{1, 40, 41, id, nul, 50}));
         QCOMPARE(tree->caseItems.size(), std::size_t(1));
