@@ -1,0 +1,191 @@
+// quarvel-bench-tests-due: what the tests-due work costs on the generated
+// registers.
+//
+//  - status line: the items' pass of the tree read with the three test
+//    columns and the due rule, against the same pass without them, and the
+//    whole Store::readTree for scale (100k and 1M items);
+//  - the Tests Due window at 1M items: opened until painted, then each
+//    filter change until painted;
+//  - a worksheet of 10,000 lines saved to PDF.
+//
+// Usage: quarvel-bench-tests-due [--dir FOLDER] [--runs N] [--skip-1m]
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "BenchSupport.h"
+#include "common/RecordList.h"
+#include "data/DueReader.h"
+#include "data/Sqlite.h"
+#include "data/Store.h"
+#include "items/frmTestsDue.h"
+#include "printing/PrintService.h"
+
+using namespace Bench;
+
+namespace {
+
+// The generated registers' test dates fall around these years.
+const TestsDue::Window kWindow{QDate(2009, 1, 5), 30};
+
+// The items' pass of the tree read, with or without the tests-due work.
+double itemsPass(const QString& path, bool withDue, std::uint64_t& sum) {
+    const auto start = Steady::now();
+    Sqlite::Connection db(path, Sqlite::Open::ReadOnly);
+    db.begin(Sql::Transaction::Read);
+    DueReader::FailedItems failed;
+    if (withDue)
+        failed.read(db);
+    const TestsDue::Day today = TestsDue::dayOf(kWindow.today);
+    TestsDue::Counts counts;
+    Sql::Statement items(
+        db, withDue ? R"(SELECT "id", "desc", "caseID", "testnext", "testlast", "testinterval"
+                         FROM "Items" ORDER BY "id")"
+                    : R"(SELECT "id", "desc", "caseID" FROM "Items" ORDER BY "id")");
+    while (items.step()) {
+        const std::int64_t id = items.integer(0);
+        sum += static_cast<std::uint64_t>(id) + items.utf8(1).size() +
+               static_cast<std::uint64_t>(items.wholeNumber(2).value_or(0));
+        if (withDue)
+            counts.add(DueReader::statusOfRow(items, 3, failed.contains(id), today, 30));
+    }
+    db.rollback();
+    sum += static_cast<std::uint64_t>(counts[TestsDue::Status::Overdue]);
+    return msSince(start);
+}
+
+void measureStatusLine(const QString& path, const QString& name, int runs, QTextStream& out) {
+    std::uint64_t sum = 0;
+    Store store(path);
+    std::vector<double> plain, due, tree;
+    for (int r = 0; r < runs; ++r) {
+        plain.push_back(itemsPass(path, false, sum));
+        due.push_back(itemsPass(path, true, sum));
+        const auto start = Steady::now();
+        const auto read = store.readTree(kWindow);
+        tree.push_back(msSince(start));
+        sum += read ? read->itemIds.size() : 0;
+    }
+    const double added = median(due) - median(plain);
+    out << row({{name, -6},
+                {number(median(plain)), 10},
+                {number(median(due)), 10},
+                {number(added), 9},
+                {number(median(tree)), 10},
+                {number(100.0 * added / median(tree)) + "%", 9}})
+        << "   (checksum " << sum % 1000 << ")\n";
+}
+
+void measureWindow(const QString& path, int runs, QTextStream& out) {
+    QTemporaryDir settings;
+    auto dialogs = std::make_shared<ConsoleDialogs>();
+    Services services =
+        benchServices(path, settings.filePath(QStringLiteral("settings.ini")), dialogs);
+    AppContext ctx(services);
+
+    std::vector<double> opens;
+    std::unique_ptr<frmTestsDue> w;
+    for (int r = 0; r < runs; ++r) {
+        w.reset();
+        const auto start = Steady::now();
+        w = std::make_unique<frmTestsDue>(ctx);
+        auto* list = w->findChild<RecordList*>(QStringLiteral("List1"));
+        PaintCounter painted(list->viewport());
+        w->show();
+        waitForPaint(painted, 0);
+        opens.push_back(msSince(start));
+    }
+    auto* list = w->findChild<RecordList*>(QStringLiteral("List1"));
+    PaintCounter painted(list->viewport());
+    auto* status = w->findChild<QComboBox*>(QStringLiteral("cboStatus"));
+    auto* location = w->findChild<QComboBox*>(QStringLiteral("cboLocation"));
+    auto* flightCase = w->findChild<QComboBox*>(QStringLiteral("cboCase"));
+    auto* dueBy = w->findChild<QCheckBox*>(QStringLiteral("chkDueBy"));
+    std::vector<double> changes;
+    for (int r = 0; r < runs; ++r) {
+        changes.push_back(msUntilPainted(painted, [&] { status->setCurrentIndex(2); }));
+        changes.push_back(msUntilPainted(painted, [&] { status->setCurrentIndex(0); }));
+        changes.push_back(msUntilPainted(painted, [&] { location->setCurrentIndex(1); }));
+        changes.push_back(msUntilPainted(painted, [&] { location->setCurrentIndex(0); }));
+        changes.push_back(msUntilPainted(painted, [&] { flightCase->setCurrentIndex(2); }));
+        changes.push_back(msUntilPainted(painted, [&] { flightCase->setCurrentIndex(0); }));
+        changes.push_back(msUntilPainted(painted, [&] { dueBy->setChecked(true); }));
+        changes.push_back(msUntilPainted(painted, [&] { dueBy->setChecked(false); }));
+    }
+    out << "Tests Due window at 1M: " << list->count() << " lines; opens in "
+        << number(median(opens)) << " ms (max " << number(maximum(opens)) << "), a filter change "
+        << number(median(changes)) << " ms (max " << number(maximum(changes))
+        << ")  [targets 1000 ms and 200 ms]\n";
+}
+
+void measureWorksheet(QTextStream& out) {
+    Worksheet sheet;
+    sheet.heading = QStringLiteral("Tests due by 4/2/2009");
+    sheet.counts = QStringLiteral("10000 never tested");
+    for (int i = 1; i <= 10000; ++i)
+        sheet.lines.append({QStringLiteral("Bay %1").arg(i / 100),
+                            QStringLiteral("F%1").arg(i / 25), QString::number(i),
+                            QStringLiteral("Cable 16A 10m no. %1").arg(i),
+                            QStringLiteral("Never tested"), QString()});
+    QTemporaryDir dir;
+    QTemporaryDir settings;
+    auto dialogs = std::make_shared<ConsoleDialogs>();
+    AppContext ctx(benchServices(dir.filePath(QStringLiteral("none.mdb")),
+                                 settings.filePath(QStringLiteral("settings.ini")), dialogs));
+    const auto start = Steady::now();
+    const bool ok =
+        ctx.printing().SaveWorksheetPdf(sheet, dir.filePath(QStringLiteral("sheet.pdf")));
+    out << "Worksheet of 10,000 lines to PDF: " << number(msSince(start)) << " ms"
+        << (ok ? "" : " (FAILED)") << "  [target 10000 ms]\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    useOffscreenPlatform();
+    QApplication app(argc, argv);
+    QString keep;
+    int runs = 5;
+    bool withMillion = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--dir") && i + 1 < args.size())
+            keep = args[++i];
+        else if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--skip-1m"))
+            withMillion = false;
+    }
+    QTemporaryDir temporary;
+    const QDir dir(keep.isEmpty() ? temporary.path() : keep);
+    QDir().mkpath(dir.path());
+    QTextStream out(stdout);
+
+    out << "Status line: items' pass of the tree read, medians of " << runs << " runs, ms\n";
+    out << row({{"size", -6},
+                {"plain", 10},
+                {"with due", 10},
+                {"added", 9},
+                {"readTree", 10},
+                {"added %", 9}})
+        << "\n";
+    QStringList sizes = {QStringLiteral("100k")};
+    if (withMillion)
+        sizes << QStringLiteral("1M");
+    QString million;
+    for (const QString& size : sizes) {
+        const QString path = registerFor(dir, registerShape(size), out);
+        measureStatusLine(path, size, runs, out);
+        if (size == QLatin1String("1M"))
+            million = path;
+    }
+    out.flush();
+    if (!million.isEmpty())
+        measureWindow(million, runs, out);
+    measureWorksheet(out);
+    return 0;
+}
