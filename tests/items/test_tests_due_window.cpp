@@ -275,7 +275,7 @@ private slots:
 
     void mainWindowCountsAfterEveryRefresh() {
         ts->ctx().settings().write(SettingsKeys::TestDueSoonDays, QStringLiteral("20"));
-        frmMain main(ts->services());
+        frmMain main(ts->ctx());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         auto* line = child<QLabel>(&main, "lblTestsDue");
