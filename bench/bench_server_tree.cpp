@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                 return 1;
             floor.push_back(Bench::msSince(start));
             start = Bench::Steady::now();
-            const auto read = store.readTree();
+            const auto read = store.readTree({QDate::currentDate()});
             tree.push_back(Bench::msSince(start));
             if (!read || static_cast<std::int64_t>(read->itemIds.size()) != counts.items)
                 return 1;
