@@ -125,13 +125,14 @@ bool PostgresServer::start() {
     return true;
 }
 
-void PostgresServer::stop() {
+void PostgresServer::stop(bool immediately) {
     if (!running_)
         return;
     running_ = false;
     run(QStringLiteral("pg_ctl"),
-        {QStringLiteral("-D"), dataFolder(), QStringLiteral("-m"), QStringLiteral("fast"),
-         QStringLiteral("-w"), QStringLiteral("stop")},
+        {QStringLiteral("-D"), dataFolder(), QStringLiteral("-m"),
+         immediately ? QStringLiteral("immediate") : QStringLiteral("fast"), QStringLiteral("-w"),
+         QStringLiteral("stop")},
         60000);
 }
 

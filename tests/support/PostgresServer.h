@@ -22,8 +22,10 @@ public:
     // Makes the cluster at the first start; starts the server. False with
     // error() when it does not come up.
     bool start();
-    // Stops the server at once ("fast": sessions are ended, nothing waits).
-    void stop();
+    // Stops the server at once ("fast": sessions are ended, nothing waits);
+    // immediately: every session dies where it stands, as in a power cut,
+    // so none of them can still commit on the way down.
+    void stop(bool immediately = false);
     bool isRunning() const { return running_; }
     QString error() const { return error_; }
 
