@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-FUZZ_SECONDS="${QUARVEL_FUZZ_SECONDS:-30}"
+FUZZ_SECONDS="${QUARVEL_FUZZ_SECONDS:-15}"
 
 bash scripts/install-deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEL_WERROR=ON
