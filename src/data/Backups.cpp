@@ -20,13 +20,27 @@ namespace {
 constexpr int kBusyRetries = 100;
 constexpr int kBusyPauseMs = 50;
 
-// Backups are named data-YYYYMMDD-HHMMSS.mdb (RegisterFolder::backupPath).
-const QString kNameFilter = QStringLiteral("data-*.mdb");
-
-// Older backups first: the names carry the time they were taken.
+// This register's backups, older ones first: the names carry the time they
+// were taken (RegisterFolder::backupPath). Another register's in the same
+// folder are not among them.
 QStringList backupsOf(const QString& registerPath) {
     const QDir folder(RegisterFolder::backupFolder(registerPath));
-    return folder.entryList({kNameFilter}, QDir::Files, QDir::Name);
+    QStringList names = folder.entryList({QStringLiteral("*.mdb")}, QDir::Files, QDir::Name);
+    names.removeIf([&registerPath](const QString& name) {
+        return !RegisterFolder::backupDay(registerPath, name).isValid();
+    });
+    return names;
+}
+
+// The folder is used as it is when it exists: it may belong to someone
+// else (the package's to root), whose folder this user may not change. Only
+// a folder made here and now is shared with the group.
+QString prepareFolder(const QString& folder) {
+    if (QFileInfo(folder).isDir())
+        return {};
+    if (!QDir().mkdir(folder))
+        return QStringLiteral("the folder %1 could not be made").arg(QDir::toNativeSeparators(folder));
+    return FilePlatform::shareWithFolderGroup(folder);
 }
 
 void keepNewest(const QString& registerPath, int keep) {
@@ -63,12 +77,9 @@ bool copyPages(Sqlite::Connection& from, Sqlite::Connection& to, QString* error)
 Result take(const QString& registerPath, const QDateTime& when, int keep) {
     Result result;
     const QString folder = RegisterFolder::backupFolder(registerPath);
-    // The folder and each backup belong to the group that shares the register.
-    if (!QDir().mkpath(folder) || !FilePlatform::shareWithFolderGroup(folder).isEmpty()) {
-        result.error =
-            QStringLiteral("the folder %1 could not be made").arg(QDir::toNativeSeparators(folder));
+    result.error = prepareFolder(folder);
+    if (!result.error.isEmpty())
         return result;
-    }
     const QString path = RegisterFolder::backupPath(registerPath, when);
     const QString partial = path + QStringLiteral(".partial");
     QFile::remove(partial);
@@ -85,6 +96,12 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
             result.error = failure ? failure->text : QStringLiteral("unknown error");
         }
     }
+    // The new backup belongs to the group that shares the register (a setgid
+    // folder gives it the group; its maker adds the group's access).
+    if (copied) {
+        result.error = FilePlatform::shareWithFolderGroup(partial);
+        copied = result.error.isEmpty();
+    }
     if (copied && FilePlatform::replaceDurably(partial.toStdU16String(), path.toStdU16String())) {
         copied = false;
         result.error =
@@ -94,7 +111,6 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
         QFile::remove(partial);
         return result;
     }
-    FilePlatform::shareWithFolderGroup(path);
     keepNewest(registerPath, keep);
     result.ok = true;
     result.path = path;
@@ -102,11 +118,10 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
 }
 
 bool takenOn(const QString& registerPath, const QDate& day) {
-    const QString prefix =
-        QStringLiteral("data-") + day.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('-');
     const QStringList names = backupsOf(registerPath);
-    return std::any_of(names.begin(), names.end(),
-                       [&prefix](const QString& name) { return name.startsWith(prefix); });
+    return std::any_of(names.begin(), names.end(), [&](const QString& name) {
+        return RegisterFolder::backupDay(registerPath, name) == day;
+    });
 }
 
 }  // namespace Backups

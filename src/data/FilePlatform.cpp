@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #endif
@@ -67,6 +68,35 @@ QString failure(const char* what, const QString& path) {
         .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+// The group reads and writes; a folder is setgid too, so that what is made
+// in it stays the group's.
+mode_t sharedMode(mode_t mode) {
+    mode_t shared = (mode & 07777) | S_IRGRP | S_IWGRP;
+    if (S_ISDIR(mode))
+        shared |= S_ISGID | S_IXGRP;
+    return shared;
+}
+
+bool copyBytes(int in, int out) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got == 0)
+            return true;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno != EINTR)
+                return false;
+            done += std::max<ssize_t>(put, 0);
+        }
+    }
+}
+
 }  // namespace
 
 QString shareWithFolderGroup(const QString& path) {
@@ -83,18 +113,76 @@ QString shareWithFolderGroup(const QString& path) {
     if (fileStat.st_gid != folderStat.st_gid &&
         ::chown(file.constData(), static_cast<uid_t>(-1), folderStat.st_gid) != 0)
         return failure("give the folder's group to", path);
-    mode_t mode = (fileStat.st_mode & 07777) | S_IWGRP;
-    if (S_ISDIR(fileStat.st_mode))
-        mode |= S_ISGID;
-    if (::chmod(file.constData(), mode) != 0)
+    const mode_t mode = sharedMode(fileStat.st_mode);
+    if (mode != (fileStat.st_mode & 07777) && ::chmod(file.constData(), mode) != 0)
         return failure("give the group write access to", path);
     return {};
+}
+
+QString installNewFile(const QString& from, const QString& to) {
+    const QByteArray target = QFile::encodeName(to);
+    const QByteArray folder = QFile::encodeName(QFileInfo(to).absolutePath());
+    struct stat folderStat {};
+    if (::stat(folder.constData(), &folderStat) != 0)
+        return failure("read the folder of", to);
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0)
+        return failure("read", from);
+    // O_EXCL: made here and now, never an entry someone put in its way.
+    QByteArray passing;
+    int out = -1;
+    for (int n = 0; out < 0 && n < 100; ++n) {
+        passing = target + ".new-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
+        out = ::open(passing.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     0666);
+        if (out < 0 && errno != EEXIST)
+            break;
+    }
+    if (out < 0) {
+        const QString why = failure("make a file beside", to);
+        ::close(in);
+        return why;
+    }
+    struct stat made {};
+    bool ok = ::fstat(out, &made) == 0;
+    if (ok && (folderStat.st_mode & S_ISGID))
+        ok = ::fchmod(out, sharedMode(made.st_mode)) == 0;
+    ok = ok && copyBytes(in, out) && ::fsync(out) == 0;
+    QString why = ok ? QString() : failure("write", to);
+    ::close(in);
+    if (::close(out) != 0 && why.isEmpty())
+        why = failure("write", to);
+    // link() takes no name that is taken, and follows no link there.
+    if (why.isEmpty() && ::link(passing.constData(), target.constData()) != 0)
+        why = errno == EEXIST ? QStringLiteral("%1 exists already").arg(to) : failure("name", to);
+    ::unlink(passing.constData());
+    if (const std::error_code synced = syncFolder(folder.constData()); why.isEmpty() && synced)
+        why = QStringLiteral("could not write the folder of %1: %2")
+                  .arg(to, QString::fromStdString(synced.message()));
+    return why;
+}
+
+bool isLinkOfAnotherUser(const QString& path) {
+    struct stat linkStat {};
+    if (::lstat(QFile::encodeName(path).constData(), &linkStat) != 0 || !S_ISLNK(linkStat.st_mode))
+        return false;
+    return linkStat.st_uid != ::geteuid() && linkStat.st_uid != 0;
 }
 
 #else
 
 QString shareWithFolderGroup(const QString&) {
     return {};
+}
+
+QString installNewFile(const QString& from, const QString& to) {
+    if (QFileInfo(to).exists() || QFileInfo(to).isSymLink())
+        return QStringLiteral("%1 exists already").arg(to);
+    return QFile::copy(from, to) ? QString() : QStringLiteral("could not write %1").arg(to);
+}
+
+bool isLinkOfAnotherUser(const QString&) {
+    return false;
 }
 
 #endif

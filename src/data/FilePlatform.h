@@ -23,9 +23,24 @@ std::error_code replaceDurably(const std::filesystem::path& from, const std::fil
 // Windows new files take the folder's access list and nothing is needed.
 //
 // When the folder holding `path` is setgid: gives `path` that folder's
-// group and the group's write access (a folder also setgid, so that what is
-// made in it stays the group's). Elsewhere leaves `path` as it is. Empty when
-// done, otherwise what failed.
+// group and the group's read and write access (a folder also setgid, so that
+// what is made in it stays the group's). Elsewhere leaves `path` as it is.
+// Only for what the caller has just made: only its owner may change it, so
+// a folder or file made by someone else is never passed here. Changes
+// nothing that is already so. Empty when done, otherwise what failed.
 QString shareWithFolderGroup(const QString& path);
+
+// Puts a copy of the file `from` at `to`, a name nothing has yet, not even
+// a link (refused otherwise: no file is written through a link). The new file
+// is made under a passing name beside `to` that no one else can have made,
+// with its access set before any byte is written (the maker's umask, and in
+// a setgid folder the group's read and write access), and takes the name
+// `to` only when complete. Empty when done, otherwise what failed.
+QString installNewFile(const QString& from, const QString& to);
+
+// True when `path` is a link that someone else made: neither this user nor
+// the system's administrator. Such a link is never followed where a file is
+// replaced, since any member of a shared folder can plant one.
+bool isLinkOfAnotherUser(const QString& path);
 
 }  // namespace FilePlatform

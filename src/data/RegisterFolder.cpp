@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 namespace RegisterFolder {
@@ -25,6 +26,14 @@ bool canCreateFileIn(const QString& folder) {
 bool isTaken(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
+// What a register's backups are named after: its file name without ".mdb".
+QString backupStem(const QString& registerPath) {
+    const QString name = QFileInfo(realFile(registerPath)).fileName();
+    return name.endsWith(QStringLiteral(".mdb"), Qt::CaseInsensitive) ? name.chopped(4) : name;
 }
 
 }  // namespace
@@ -51,11 +60,20 @@ QString backupFolder(const QString& registerPath) {
 QString backupPath(const QString& registerPath, const QDateTime& when) {
     const QDir backups(backupFolder(registerPath));
     const QString stem =
-        QStringLiteral("data-") + when.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        backupStem(registerPath) + QLatin1Char('-') + when.toLocalTime().toString(kStampFormat);
     QString path = backups.filePath(stem + QStringLiteral(".mdb"));
     for (int n = 2; isTaken(path); ++n)
         path = backups.filePath(QStringLiteral("%1-%2.mdb").arg(stem).arg(n));
     return path;
+}
+
+QDate backupDay(const QString& registerPath, const QString& fileName) {
+    const QRegularExpression name(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(backupStem(registerPath)) +
+                                            QStringLiteral("-(\\d{8})-\\d{6}(-\\d+)?\\.mdb")));
+    const QRegularExpressionMatch match = name.match(fileName);
+    return match.hasMatch() ? QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"))
+                            : QDate();
 }
 
 QString writeProblem(const QString& folder) {

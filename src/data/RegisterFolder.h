@@ -20,10 +20,16 @@ QString registerIn(const QString& programFolder);
 QString realFile(const QString& path);
 
 // Where a backup of the register taken at `when` goes: in the folder
-// "backups" beside the real register file (links followed), named
-// data-YYYYMMDD-HHMMSS.mdb after `when` in local time, with -2, -3 and so
-// on added when that name is taken. Makes nothing.
+// "backups" beside the real register file (links followed), named after the
+// register and `when` in local time, NAME-YYYYMMDD-HHMMSS.mdb (stock.mdb's
+// as stock-20261209-101500.mdb), with -2, -3 and so on added when that name
+// is taken. Makes nothing.
 QString backupPath(const QString& registerPath, const QDateTime& when);
+
+// The day a backup of the register was taken, read from the backup's file
+// name; an invalid date for a name that is no backup of this register (the
+// backup of another register in the same folder, say).
+QDate backupDay(const QString& registerPath, const QString& fileName);
 
 // The folder "backups" beside the real register file.
 QString backupFolder(const QString& registerPath);

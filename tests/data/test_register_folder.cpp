@@ -5,9 +5,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <functional>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "data/Backups.h"
 #include "data/RegisterFolder.h"
 #include "data/RegisterLocation.h"
+#include "data/Store.h"
 
 // Where the register is, where its backups go, and the start-up check that
 // it can be saved there.
@@ -96,6 +105,53 @@ private slots:
         QCOMPARE(RegisterFolder::backupPath(link, when), backups + "data-20260307-080509-3.mdb");
     }
 
+    // The package's layout: root made the folder and its backups (2770); a
+    // member of the group, who owns neither, still gets a backup that the
+    // group may read and write, and the folders stay as root made them.
+    void memberBacksUpIntoFoldersRootMade() {
+        const passwd* member = getpwnam("nobody");
+        if (geteuid() != 0 || !member)
+            QSKIP("needs root and the user nobody, to act as a member of the folder's group");
+        QTemporaryDir dir;
+        const QString shared = dir.filePath(QStringLiteral("shared"));
+        const QString backups = shared + QStringLiteral("/backups");
+        const QString reg = shared + QStringLiteral("/stock.mdb");
+        QVERIFY(QDir().mkpath(backups));
+        QVERIFY(Store::createEmptyDatabase(reg, nullptr));
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0711) == 0);
+        for (const auto& [path, mode] : {std::pair{shared, 02770}, {backups, 02770}, {reg, 0660}})
+            QVERIFY(giveToGroup(path, member->pw_gid, static_cast<mode_t>(mode)));
+
+        const QDateTime when(QDate(2026, 12, 9), QTime(10, 15));
+        QCOMPARE(runAs(*member, [&] { return Backups::take(reg, when, 3).ok; }), 0);
+        struct stat made {};
+        QVERIFY(statOf(backups + QStringLiteral("/stock-20261209-101500.mdb"), &made));
+        QCOMPARE(made.st_gid, member->pw_gid);
+        QVERIFY(made.st_mode & S_IWGRP);
+        QVERIFY(statOf(backups, &made));
+        QCOMPARE(made.st_uid, 0u);
+        QCOMPARE(made.st_mode & 07777, 02770u);
+    }
+
+    // Each register's backups carry its name, and keeping the newest of one
+    // register's never removes another's.
+    void registersInOneFolderKeepTheirOwnBackups() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data.mdb"));
+        const QString stock = dir.filePath(QStringLiteral("stock.mdb"));
+        for (const QString& reg : {data, stock})
+            QVERIFY(Store::createEmptyDatabase(reg, nullptr));
+        const QTime ten(10, 15);
+        for (const auto& [reg, day] : {std::pair{data, 1}, {stock, 2}, {stock, 3}})
+            QVERIFY(Backups::take(reg, QDateTime(QDate(2026, 12, day), ten), 1).ok);
+        QCOMPARE(QDir(RegisterFolder::backupFolder(data)).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("data-20261201-101500.mdb"),
+                              QStringLiteral("stock-20261203-101500.mdb")}));
+        QVERIFY(Backups::takenOn(data, QDate(2026, 12, 1)));
+        QVERIFY(!Backups::takenOn(stock, QDate(2026, 12, 1)));
+        QVERIFY(!Backups::takenOn(data, QDate(2026, 12, 3)));
+    }
+
     void writableFolderAndRegisterPass() {
         QTemporaryDir dir;
         QVERIFY(RegisterFolder::writeProblem(dir.path()).isEmpty());
@@ -130,6 +186,30 @@ private slots:
     }
 
 private:
+    static bool statOf(const QString& path, struct stat* result) {
+        return ::stat(QFile::encodeName(path).constData(), result) == 0;
+    }
+
+    static bool giveToGroup(const QString& path, gid_t group, mode_t mode) {
+        const QByteArray name = QFile::encodeName(path);
+        return ::chown(name.constData(), 0, group) == 0 && ::chmod(name.constData(), mode) == 0;
+    }
+
+    // Runs `step` in a child process as `user` with only the user's own
+    // group, as a member of that group would; the child's exit status.
+    static int runAs(const passwd& user, const std::function<bool()>& step) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(user.pw_gid) != 0 ||
+                ::setuid(user.pw_uid) != 0)
+                ::_exit(2);
+            ::_exit(step() ? 0 : 1);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     static void touch(const QString& path) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
