@@ -44,8 +44,12 @@ bool writeRows(const QString& path, const QStringList& header, const RowSource& 
     csv.record(header);
     qint64 written = 0;
     const bool read = source([&](std::span<const std::string_view> fields) {
-        for (std::string_view f : fields)
-            csv.field(f);
+        for (std::string_view f : fields) {
+            if (isEmptyText(f))
+                csv.emptyText();
+            else
+                csv.field(f);
+        }
         csv.endRecord();
         ++written;
         return true;

@@ -29,8 +29,10 @@ std::optional<What> parse(const QString& text);
 // "items.csv", "case-F12.csv", "list-3.csv".
 QString defaultFileName(const What& what);
 
-// Hands each row to `emitRow` (every field in UTF-8) until there are no more
-// or emitRow returns false; false when reading the rows failed.
+// Hands each row to `emitRow` (every field in UTF-8; kEmptyText for an empty
+// text, written "", apart from an empty field, which holds no value) until
+// there are no more or emitRow returns false; false when reading the rows
+// failed.
 using RowEmitter = std::function<bool(std::span<const std::string_view> fields)>;
 using RowSource = std::function<bool(const RowEmitter& emitRow)>;
 

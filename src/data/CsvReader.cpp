@@ -14,9 +14,7 @@ namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
 constexpr std::size_t kBomSize = 3;
-constexpr qint64 kChunk = 1 << 20;
 // The separator is told from the first records of the file.
-constexpr std::size_t kSampleBytes = 64 * 1024;
 constexpr int kSampleRecords = 20;
 constexpr std::array<char, 3> kSeparators = {',', ';', '\t'};
 // libcsv's state inside a field; with `quoted` set, the file ended inside quotes.
@@ -127,7 +125,7 @@ std::vector<int> fieldCounts(QByteArrayView sample, char separator) {
 char separatorOf(QByteArrayView sample) {
     // Only whole lines: a record cut off at the end would count wrong.
     const qsizetype lastBreak = std::max(sample.lastIndexOf('\n'), sample.lastIndexOf('\r'));
-    if (lastBreak > 0 && sample.size() >= qsizetype(kSampleBytes))
+    if (lastBreak > 0 && sample.size() >= kSampleBytes)
         sample = sample.first(lastBreak + 1);
     char best = ',';
     std::pair<int, int> bestScore{0, 0};  // records agreeing with the header, header fields
@@ -181,9 +179,23 @@ Format detectFormat(QByteArrayView bytes, std::optional<Encoding> encoding) {
     else
         format.encoding =
             format.byteOrderMark || text.isValidUtf8() ? Encoding::Utf8 : Encoding::Windows1252;
-    format.separator =
-        separatorOf(text.first(std::min<qsizetype>(text.size(), qsizetype(kSampleBytes))));
+    format.separator = separatorOf(text.first(std::min<qsizetype>(text.size(), kSampleBytes)));
     return format;
+}
+
+void Utf8Check::add(QByteArrayView piece) {
+    if (!valid_ || piece.isEmpty())
+        return;
+    QByteArray joined;
+    QByteArrayView bytes = piece;
+    if (!carry_.isEmpty()) {
+        joined = carry_;
+        joined.append(piece);
+        bytes = joined;
+    }
+    const qsizetype whole = wholeSequencesEnd(bytes);
+    valid_ = bytes.first(whole).isValidUtf8();
+    carry_ = bytes.sliced(whole).toByteArray();
 }
 
 std::optional<Format> detectFormat(const QString& path, QString* error,
@@ -194,29 +206,21 @@ std::optional<Format> detectFormat(const QString& path, QString* error,
             *error = file.errorString();
         return std::nullopt;
     }
-    const QByteArray head = file.read(qint64(kSampleBytes));
-    Format format = detectFormat(head, encoding);
-    if (encoding || format.byteOrderMark || format.encoding == Encoding::Windows1252)
+    QByteArray chunk = file.read(kReadChunk);
+    Format format = detectFormat(QByteArrayView(chunk).first(std::min(chunk.size(), kSampleBytes)),
+                                 encoding.value_or(Encoding::Utf8));
+    if (encoding || format.byteOrderMark)
         return format;
-    // The sample is UTF-8; so must the rest be, chunk by chunk.
-    QByteArray carry = head.sliced(wholeSequencesEnd(head));
-    QByteArray chunk;
-    while (!file.atEnd()) {
-        chunk = carry + file.read(kChunk);
-        if (chunk.size() == carry.size() && file.error() != QFileDevice::NoError) {
-            if (error)
-                *error = file.errorString();
-            return std::nullopt;
-        }
-        const qsizetype whole = file.atEnd() ? chunk.size() : wholeSequencesEnd(chunk);
-        if (!QByteArrayView(chunk).first(whole).isValidUtf8()) {
-            format.encoding = Encoding::Windows1252;
-            return format;
-        }
-        carry = chunk.sliced(whole);
+    // UTF-8 only when the whole file is.
+    Utf8Check check;
+    for (; !chunk.isEmpty() && !check.broken(); chunk = file.read(kReadChunk))
+        check.add(chunk);
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
     }
-    if (!carry.isEmpty() && !QByteArrayView(carry).isValidUtf8())
-        format.encoding = Encoding::Windows1252;
+    format.encoding = check.valid() ? Encoding::Utf8 : Encoding::Windows1252;
     return format;
 }
 
@@ -240,6 +244,52 @@ void appendValidUtf8(std::string& out, std::string_view bytes) {
     out += QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).toStdString();
 }
 
+namespace {
+
+// A number as a spreadsheet reads it, which it never runs: -5, +2.5, -1e3.
+bool isPlainNumber(std::string_view text) {
+    std::size_t i = 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
+}  // namespace
+
+bool needsFormulaGuard(std::string_view text) {
+    const std::size_t first = text.find_first_not_of('\'');
+    if (first == std::string_view::npos)
+        return false;
+    constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+    return kFormulaStarts.find(text[first]) != std::string_view::npos && !isPlainNumber(text);
+}
+
+std::string_view withoutFormulaGuard(std::string_view field) {
+    if (field.size() > 1 && field.front() == '\'' && needsFormulaGuard(field.substr(1)))
+        field.remove_prefix(1);
+    return field;
+}
+
 // --- Reader ---------------------------------------------------------------------
 
 struct Reader::Parser {
@@ -253,7 +303,8 @@ struct Reader::Parser {
 
 Reader::Reader(QIODevice& in, Format format)
     : in_(in), format_(format), parser_(std::make_unique<Parser>()) {
-    parser_->ready = csv_init(&parser_->csv, 0) == 0;
+    // An empty field without quotes comes as a null pointer: it holds no value.
+    parser_->ready = csv_init(&parser_->csv, CSV_EMPTY_IS_NULL) == 0;
     if (parser_->ready) {
         csv_set_delim(&parser_->csv, static_cast<unsigned char>(format_.separator));
         csv_set_space_func(&parser_->csv, noSpace);
@@ -267,8 +318,11 @@ void Reader::fieldEnded(void* data, std::size_t size, void* self) {
 }
 
 void Reader::addField(const char* data, std::size_t size) {
-    if (fieldCount_ == fields_.size())
+    if (fieldCount_ == fields_.size()) {
         fields_.emplace_back();
+        noValue_.push_back(0);
+    }
+    noValue_[fieldCount_] = data ? 0 : 1;
     std::string& field = fields_[fieldCount_++];
     field.clear();
     const std::string_view bytes(data ? data : "", size);
@@ -341,7 +395,7 @@ bool Reader::next(Record* record) {
         if (atEnd_)
             return false;
         if (pos_ >= chunk_.size()) {
-            chunk_ = in_.read(kChunk);
+            chunk_ = in_.read(kReadChunk);
             pos_ = 0;
             if (chunk_.isEmpty()) {
                 if (!in_.atEnd())
@@ -363,7 +417,8 @@ bool Reader::next(Record* record) {
     }
     if (!ready_)
         return false;
-    *record = Record{recordLine_, std::span<const std::string>(fields_.data(), readyCount_)};
+    *record = Record{recordLine_, std::span<const std::string>(fields_.data(), readyCount_),
+                     std::span<const char>(noValue_.data(), readyCount_)};
     return true;
 }
 

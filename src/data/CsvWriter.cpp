@@ -2,6 +2,10 @@
 
 #include <csv.h>
 
+#include <QByteArrayView>
+
+#include "data/CsvReader.h"
+
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
@@ -37,6 +41,17 @@ void CsvWriter::field(std::string_view utf8) {
     if (!firstField_)
         buffer_ += ',';
     firstField_ = false;
+    if (!QByteArrayView(utf8.data(), qsizetype(utf8.size())).isValidUtf8()) {
+        mended_.clear();
+        Csv::appendValidUtf8(mended_, utf8);
+        utf8 = mended_;
+    }
+    if (Csv::needsFormulaGuard(utf8)) {
+        std::string guarded = "'";
+        guarded.append(utf8);
+        mended_ = std::move(guarded);
+        utf8 = mended_;
+    }
     if (!needsQuotes(utf8)) {
         buffer_.append(utf8);
         return;
@@ -52,6 +67,13 @@ void CsvWriter::field(std::string_view utf8) {
 void CsvWriter::field(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     field(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+}
+
+void CsvWriter::emptyText() {
+    if (!firstField_)
+        buffer_ += ',';
+    firstField_ = false;
+    buffer_ += "\"\"";
 }
 
 void CsvWriter::endRecord() {

@@ -120,6 +120,52 @@ std::optional<QDate> otherDateForm(const QString& text) {
     return std::nullopt;
 }
 
+// A number column's text as stored: a plain number with a decimal point or
+// a decimal comma, and nothing else; no thousands separator, no unit. Empty
+// when *value took the number; otherwise what is wrong, with %1 for the text.
+QString readNumber(std::string_view text, ImportedValue& value) {
+    static const QRegularExpression plain(QStringLiteral("^[+-]?(\\d+)(?:[.,](\\d+))?$"));
+    std::string number(text.front() == '+' ? text.substr(1) : text);
+    const QRegularExpressionMatch match = plain.match(textOf(text));
+    if (!match.hasMatch())
+        return QStringLiteral("\"%1\" is not a number: write a plain number such as 12 or "
+                              "2.5 (or 2,5), without a unit or thousands separators.");
+    const std::size_t comma = number.find(',');
+    // 1,234: a thousands separator or a decimal comma? Only a leading 0 tells.
+    if (comma != std::string::npos && match.capturedLength(2) == 3 &&
+        match.capturedLength(1) <= 3 && match.captured(1).front() != QLatin1Char('0'))
+        return QStringLiteral("\"%1\" could be a whole number with a thousands separator or "
+                              "one with three decimals: write it without the separator, or "
+                              "with a decimal point.");
+    if (comma != std::string::npos)
+        number[comma] = '.';
+    const char* end = number.data() + number.size();
+    qint64 whole = 0;
+    if (match.capturedLength(2) == 0 &&
+        std::from_chars(number.data(), end, whole).ec == std::errc()) {
+        value.setWhole(whole);
+        return {};
+    }
+    double real = 0;
+    std::from_chars(number.data(), end, real);
+    value.setReal(real);
+    return {};
+}
+
+QString shownValue(const ImportedValue& value) {
+    switch (value.kind) {
+        case ImportedValue::Kind::Text:
+            return textOf(value.text);
+        case ImportedValue::Kind::Whole:
+            return QString::number(value.whole);
+        case ImportedValue::Kind::Real:
+            return TextRules::numberText(value.real);
+        case ImportedValue::Kind::NoValue:
+            break;
+    }
+    return {};
+}
+
 QString quotedValue(std::string_view value) {
     QString text = textOf(value);
     if (text.size() > kQuotedValueLength)
@@ -297,9 +343,13 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
     };
     ImportedItem& item = out.item;
     item.id = 0;
-    for (std::string& text : item.texts)
-        text.clear();
-    item.numbers.fill(0);
+    // A field the file has no column for: empty, as the item editor leaves it.
+    for (std::size_t c = 0; c < item.values.size(); ++c) {
+        if (kItemColumns[c].type == ColumnType::Number)
+            item.values[c].setWhole(0);
+        else
+            item.values[c].setText({});
+    }
     out.missingCase = 0;
     out.newLocation.clear();
 
@@ -342,36 +392,35 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
             continue;
         }
         const auto index = static_cast<std::size_t>(field);
-        const ColumnSpec& spec = kItemColumns[index];
-        switch (spec.kind) {
+        ImportedValue& stored = item.values[index];
+        if (!record.hasValue(c)) {
+            stored.kind = ImportedValue::Kind::NoValue;
+            continue;
+        }
+        // Texts are kept exactly, blanks and all, but for the apostrophe
+        // that keeps a spreadsheet from running them.
+        const std::string_view text = Csv::withoutFormulaGuard(raw);
+        switch (kItemColumns[index].kind) {
             case ColumnKind::Date: {
-                if (value.empty())
-                    break;
-                if (pickerDate(value)) {
-                    item.texts[index] = value;
-                    break;
-                }
-                const auto other = otherDateForm(textOf(value));
-                if (other && options_.convertDates) {
-                    item.texts[index] = TextRules::dateText(*other).toStdString();
-                } else if (other) {
-                    problem(column, raw,
-                            QStringLiteral("\"%1\" is not written d/m/yyyy (as 7/3/2008). Choose "
-                                           "to convert other date forms to store it as %2.")
-                                .arg(quotedValue(raw), TextRules::dateText(*other)));
-                } else {
-                    problem(column, raw,
-                            QStringLiteral("\"%1\" is not a date: write it d/m/yyyy, as 7/3/2008.")
-                                .arg(quotedValue(raw)));
-                }
+                // Any text is kept (the tests due list calls what is no date
+                // unreadable); other date forms become d/m/yyyy when asked.
+                const auto other = options_.convertDates && !pickerDate(value)
+                                       ? otherDateForm(textOf(value))
+                                       : std::nullopt;
+                if (other)
+                    stored.setText(TextRules::dateText(*other).toStdString());
+                else
+                    stored.setText(text);
                 break;
             }
             case ColumnKind::Case: {
                 std::string_view number = value;
                 if (!number.empty() && (number.front() == 'F' || number.front() == 'f'))
                     number.remove_prefix(1);
-                if (value.empty())
+                if (value.empty()) {
+                    stored.kind = ImportedValue::Kind::NoValue;
                     break;
+                }
                 const auto caseId = digitsValue(number);
                 if (!caseId) {
                     problem(column, raw,
@@ -379,7 +428,7 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
                                 .arg(quotedValue(raw)));
                     break;
                 }
-                item.numbers[index] = double(*caseId);
+                stored.setWhole(*caseId);
                 if (*caseId == 0 || std::binary_search(snapshot_->caseIds.begin(),
                                                        snapshot_->caseIds.end(), *caseId))
                     break;
@@ -392,41 +441,26 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
                                 .arg(*caseId));
                 break;
             }
-            case ColumnKind::Number: {
+            case ColumnKind::Number:
                 if (value.empty())
-                    break;
-                if (const auto whole = digitsValue(value)) {
-                    item.numbers[index] = double(*whole);
-                    break;
-                }
-                QString number = textOf(value);
-                // A decimal comma, as spreadsheets of many countries write it.
-                if (!number.contains(QLatin1Char('.')) && number.count(QLatin1Char(',')) == 1)
-                    number.replace(QLatin1Char(','), QLatin1Char('.'));
-                static const QRegularExpression startsWithNumber(
-                    QStringLiteral("^[+-]?(\\d|\\.\\d)"));
-                if (!startsWithNumber.match(number).hasMatch()) {
-                    problem(column, raw,
-                            QStringLiteral("\"%1\" is not a number.").arg(quotedValue(raw)));
-                    break;
-                }
-                item.numbers[index] = TextRules::numericValue(number);
+                    stored.kind = ImportedValue::Kind::NoValue;
+                else if (const QString wrong = readNumber(value, stored); !wrong.isEmpty())
+                    problem(column, raw, wrong.arg(quotedValue(raw)));
                 break;
-            }
             case ColumnKind::Location: {
-                item.texts[index] = raw;
-                if (raw.empty() || listedLocations_.count(std::string(raw)) != 0)
+                stored.setText(text);
+                if (text.empty() || listedLocations_.count(std::string(text)) != 0)
                     break;
-                const QString name = textOf(raw);
+                const QString name = textOf(text);
                 if (!snapshot_->locations.contains(TextRules::storable(name).toCaseFolded()))
                     out.newLocation = name;
                 else if (listedLocations_.size() < kRememberedLocations)
-                    listedLocations_.emplace(raw);
+                    listedLocations_.emplace(text);
                 break;
             }
             case ColumnKind::Text:
             case ColumnKind::File:
-                item.texts[index] = raw;
+                stored.setText(text);
                 break;
         }
     }
@@ -540,11 +574,8 @@ std::vector<PreviewLine> Import::preview(int count, QString* error) {
         shown.line = record.line;
         convert(record, line, [&](const Problem& p) { shown.problems << describe(p); });
         shown.values << (line.item.id ? QString::number(line.item.id) : QStringLiteral("new id"));
-        for (std::size_t c = 0; c < std::size(kItemColumns); ++c) {
-            shown.values << (kItemColumns[c].type == ColumnType::Number
-                                 ? TextRules::numberText(line.item.numbers[c])
-                                 : textOf(line.item.texts[c]));
-        }
+        for (const ImportedValue& value : line.item.values)
+            shown.values << shownValue(value);
         lines.push_back(shown);
     }
     if (reader.failed() && error)

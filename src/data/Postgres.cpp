@@ -121,7 +121,10 @@ ConnectionInfo parse(const QString& connection) {
             info.database = value;
         else if (!std::strcmp(o->keyword, "user"))
             info.user = value;
-        else if (!std::strcmp(o->keyword, "password"))
+        // libpq marks the keywords that hold secrets ("password",
+        // "sslpassword", and any it adds later) with "*", whether they were
+        // written as keywords or in a URI.
+        if (o->dispchar && *o->dispchar == '*')
             info.hasPassword = true;
     }
     PQconninfoFree(options);

@@ -25,7 +25,7 @@ struct ConnectionInfo {
     QString port;
     QString database;
     QString user;
-    bool hasPassword = false;
+    bool hasPassword = false;  // a password or another secret of libpq's (sslpassword)
 };
 ConnectionInfo parse(const QString& connection);
 

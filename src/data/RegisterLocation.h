@@ -30,7 +30,8 @@ public:
     // "database quarvel on server stores-pc".
     QString shown() const;
     // Why the location cannot be used, or empty: a connection string libpq
-    // cannot read, or one that holds a password.
+    // cannot read, or one that holds a password under any key (password,
+    // sslpassword) or in its URI.
     QString problem() const;
 
     bool operator==(const RegisterLocation&) const = default;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -1065,6 +1066,44 @@ void bindNumber(Statement& statement, double value) {
         statement.bind(value);
 }
 
+void bindImported(Statement& statement, const ImportedValue& value) {
+    switch (value.kind) {
+        case ImportedValue::Kind::NoValue:
+            statement.bindNull();
+            break;
+        case ImportedValue::Kind::Text:
+            statement.bindUtf8(value.text);
+            break;
+        case ImportedValue::Kind::Whole:
+            statement.bind(value.whole);
+            break;
+        case ImportedValue::Kind::Real:
+            bindNumber(statement, value.real);
+            break;
+    }
+}
+
+// A number column as an export writes it: whole numbers exactly, others in
+// the fewest digits that read back as the same number, never with an
+// exponent (a spreadsheet and the import read plain numbers).
+std::string_view exportedNumber(const Statement& select, int col, std::string& out) {
+    if (const auto whole = select.wholeNumber(col)) {
+        out = std::to_string(*whole);
+        return out;
+    }
+    out = select.shown(col).toStdString();
+    double value = 0;
+    const auto [end, ec] = std::from_chars(out.data(), out.data() + out.size(), value);
+    if (ec == std::errc() && end == out.data() + out.size() && std::isfinite(value)) {
+        char digits[400];
+        const auto written =
+            std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed);
+        if (written.ec == std::errc())
+            out.assign(digits, written.ptr);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::optional<std::vector<qint64>> Store::itemIds() {
@@ -1129,12 +1168,8 @@ std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan) {
             }
             Statement& insert = rearmed(statement, db, insertSql.constData());
             insert.bind(item.id);
-            for (std::size_t c = 0; c < std::size(kItemColumns); ++c) {
-                if (kItemColumns[c].type == ColumnType::Number)
-                    bindNumber(insert, item.numbers[c]);
-                else
-                    insert.bindUtf8(item.texts[c]);
-            }
+            for (const ImportedValue& value : item.values)
+                bindImported(insert, value);
             if (!insert.run())
                 return false;
             highest = std::max(highest, item.id);
@@ -1200,13 +1235,14 @@ bool Store::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow
         while (select.step()) {
             for (int col = 0; col < count; ++col) {
                 const auto c = static_cast<std::size_t>(col);
-                if (isNumber(col) && !select.isNull(col)) {
-                    const auto whole = select.wholeNumber(col);
-                    numbers[c] = whole ? std::to_string(*whole) : select.shown(col).toStdString();
-                    values[c] = numbers[c];
-                } else {
-                    values[c] = select.utf8(col);
-                }
+                if (select.isNull(col))
+                    values[c] = std::string_view();
+                else if (isNumber(col))
+                    values[c] = exportedNumber(select, col, numbers[c]);
+                else if (const std::string_view text = select.utf8(col); text.empty())
+                    values[c] = kEmptyText;
+                else
+                    values[c] = text;
             }
             if (!onRow(values))
                 return true;

@@ -206,8 +206,10 @@ public:
     // The names of an export's columns, in order (its header).
     static QStringList exportColumns(ExportKind kind);
     // Hands each row of the export to onRow in order (items by id, list
-    // lines by item), every column as the windows show it, in UTF-8; `id`
-    // names the case or the list. Reads in one go, keeping no row.
+    // lines by item), every column as stored: texts as their bytes, an empty
+    // text as kEmptyText, no value (NULL) as an empty view, numbers plain
+    // (whole ones exactly, others in the fewest digits that read back the
+    // same); `id` names the case or the list. Reads in one go, keeping no row.
     using ExportRowHandler = std::function<bool(std::span<const std::string_view> values)>;
     bool exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow);
 

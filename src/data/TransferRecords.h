@@ -4,20 +4,43 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/Columns.h"
 
 // The rows that CSV import and export hand to the store and take from it.
 
-// One item to add, as the store writes it. Indexed like kItemColumns: text
-// columns take their UTF-8 text, number columns their number.
+// One column's value as the store writes it: no value (NULL), a UTF-8
+// text, or a number (whole numbers exactly).
+struct ImportedValue {
+    enum class Kind : std::uint8_t { NoValue, Text, Whole, Real };
+    Kind kind = Kind::NoValue;
+    std::string text;
+    qint64 whole = 0;
+    double real = 0;
+
+    void setText(std::string_view utf8) {
+        kind = Kind::Text;
+        text.assign(utf8);
+    }
+    void setWhole(qint64 number) {
+        kind = Kind::Whole;
+        whole = number;
+    }
+    void setReal(double number) {
+        kind = Kind::Real;
+        real = number;
+    }
+};
+
+// One item to add, indexed like kItemColumns.
 struct ImportedItem {
     qint64 id = 0;  // 0: the item takes a new id
-    std::array<std::string, kItemDataColumnCount> texts;
-    std::array<double, kItemDataColumnCount> numbers{};
+    std::array<ImportedValue, kItemDataColumnCount> values;
 };
 
 enum class ImportStep {
@@ -41,6 +64,14 @@ struct ImportCounts {
     qint64 casesCreated = 0;
     qint64 locationsAdded = 0;
 };
+
+// In an export row, an empty text is a view on this mark; any other empty
+// view is a column that holds no value (NULL). Files tell the two apart.
+inline constexpr char kEmptyTextMark[1] = "";
+inline constexpr std::string_view kEmptyText{kEmptyTextMark, 0};
+inline bool isEmptyText(std::string_view value) {
+    return value.empty() && value.data() == kEmptyTextMark;
+}
 
 // The lists a CSV export can hold.
 enum class ExportKind {

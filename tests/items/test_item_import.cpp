@@ -15,24 +15,12 @@
 
 #include "ModalDriver.h"
 #include "TestApp.h"
+#include "TestFiles.h"
 #include "items/frmItemImport.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
 namespace {
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void choose(QComboBox* box, const QString& text) {
     const int index = box->findText(text);
@@ -80,9 +68,9 @@ void TestItemImport::importsAfterMappingAndChecking() {
     QVERIFY(!w.cmdImport->isEnabled());  // not checked yet
 
     QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
-    QCOMPARE(w.lstProblems->count(), 3);  // the taken id, the case, the date form
+    QCOMPARE(w.lstProblems->count(), 2);  // the taken id, the case
     QCOMPARE(w.lblSummary->text(),
-             QStringLiteral("3 lines: 1 good, 2 with problems (3 problems)."));
+             QStringLiteral("3 lines: 1 good, 2 with problems (2 problems)."));
     QVERIFY(w.cmdImport->isEnabled());
 
     // Converting dates and making cases: the options change what is good.
