@@ -3,15 +3,19 @@
 // --keep-existing it leaves one alone (the build and the install place a
 // data.mdb beside the program so); with --replace it first moves the old one
 // into the backups folder beside it. Given a link (the package's
-// /usr/lib/quarvel/data.mdb), it makes the file where the link leads. In a
-// folder a group shares (setgid), the register gets the group and its write
-// access, so that every member can save. Given a connection string instead of
-// a path, it makes the register in that (empty) database on a PostgreSQL
-// server. With --copy it moves a register between a file and a server.
+// /usr/lib/quarvel/data.mdb), it makes the file where the link leads; a link
+// that another user made is not followed, since any member of a shared
+// folder can plant one. The register is made aside and put in place as a new
+// file, never written through a link; in a folder a group shares (setgid), it
+// gets the group and its write access, so that every member can save. Given
+// a connection string instead of a path, it makes the register in that
+// (empty) database on a PostgreSQL server. With --copy it moves a register
+// between a file and a server.
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "data/FilePlatform.h"
@@ -43,13 +47,37 @@ int fail(const QString& message) {
     return 1;
 }
 
+bool isTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// The file `argument` names, through the links this user or the
+// administrator made; empty, with the reason, at a link of another user's.
+QString fileNamedBy(const QString& argument, QString* problem) {
+    QString path = QDir::current().absoluteFilePath(argument);
+    for (int hops = 0; QFileInfo(path).isSymLink(); ++hops) {
+        if (hops == 8 || FilePlatform::isLinkOfAnotherUser(path)) {
+            *problem = QStringLiteral("%1 is a link that another user made; it is not followed, "
+                                      "and nothing was changed")
+                           .arg(path);
+            return {};
+        }
+        path = QFileInfo(path).symLinkTarget();
+    }
+    return QDir::cleanPath(path);
+}
+
 // Moves the register into its backups folder (made shared like its own
-// folder when it is new), where Quarvel keeps every copy of it.
+// folder when it is new), where Quarvel keeps every copy of it. A rename:
+// the entry moves, whatever it is, and nothing is read or written through it.
 QString moveIntoBackups(const QString& path) {
+    if (QFileInfo(path).isSymLink() || !QFileInfo(path).isFile())
+        return QStringLiteral("%1 is not a register file; nothing was changed").arg(path);
     // A journal beside it: a save is under way, or one was cut off and the
     // next opening rolls it back. Either way the file alone is no whole register.
     for (const char* suffix : {"-journal", "-wal"}) {
-        if (QFileInfo::exists(path + QLatin1String(suffix)))
+        if (isTaken(path + QLatin1String(suffix)))
             return QStringLiteral(
                        "%1 is being saved, or a save was cut off (%1%2 lies beside it). "
                        "Start Quarvel once after everyone has closed it, then try again.")
@@ -57,17 +85,29 @@ QString moveIntoBackups(const QString& path) {
     }
     const QString backup = RegisterFolder::backupPath(path, QDateTime::currentDateTime());
     const QString folder = QFileInfo(backup).absolutePath();
+    if (QFileInfo(folder).isSymLink())
+        return QStringLiteral("%1 is a link, not a folder; nothing was changed").arg(folder);
     if (!QFileInfo::exists(folder)) {
-        if (!QDir().mkpath(folder))
+        if (!QDir().mkdir(folder))
             return QStringLiteral("could not make the folder %1").arg(folder);
         const QString problem = FilePlatform::shareWithFolderGroup(folder);
         if (!problem.isEmpty())
             return problem;
     }
-    if (!QFile::rename(path, backup))
+    if (FilePlatform::replaceDurably(path.toStdU16String(), backup.toStdU16String()))
         return QStringLiteral("could not move %1 to %2").arg(path, backup);
     std::printf("moved the register %s to %s\n", qPrintable(path), qPrintable(backup));
     return {};
+}
+
+// Made in a folder of this user's own, then put in place as a new file.
+QString makeEmptyRegister(const QString& path) {
+    const QTemporaryDir aside;
+    const QString made = aside.filePath(QStringLiteral("data.mdb"));
+    QString error;
+    if (!aside.isValid() || !Store::createEmptyDatabase(made, &error))
+        return QStringLiteral("could not create %1: %2").arg(path, error);
+    return FilePlatform::installNewFile(made, path);
 }
 
 RegisterLocation locationOf(const QString& argument) {
@@ -124,25 +164,24 @@ int main(int argc, char** argv) {
     }
     if (RegisterLocation::namesServer(args.first()))
         return makeOnServer(RegisterLocation::server(args.first()));
-    const QString path = RegisterFolder::realFile(args.first());
-    if (QFileInfo::exists(path)) {
+    QString problem;
+    const QString path = fileNamedBy(args.first(), &problem);
+    if (path.isEmpty())
+        return fail(problem);
+    if (isTaken(path)) {
         if (keepExisting)
             return 0;
         if (!replace)
             return fail(QStringLiteral("%1 already exists; not overwritten (--replace moves it "
                                        "into the backups folder first)")
                             .arg(path));
-        const QString problem = moveIntoBackups(path);
+        problem = moveIntoBackups(path);
         if (!problem.isEmpty())
             return fail(problem);
     }
-    QString error;
-    if (!Store::createEmptyDatabase(path, &error))
-        return fail(QStringLiteral("could not create %1: %2").arg(path, error));
-    const QString problem = FilePlatform::shareWithFolderGroup(path);
+    problem = makeEmptyRegister(path);
     if (!problem.isEmpty())
-        return fail(problem + QStringLiteral(" (the register was made, but other members of the "
-                                             "folder's group cannot save in it)"));
+        return fail(problem);
     std::printf("created empty register %s\n", qPrintable(path));
     return 0;
 }

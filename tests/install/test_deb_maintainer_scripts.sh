@@ -5,7 +5,8 @@
 # only note their call. A first installation makes the shared register
 # folder and an empty register; an upgrade from 1.2.22 moves the register
 # out of /opt/quarvel/lib/quarvel and keeps a copy in the backups; a
-# register already in place is never overwritten; a removal and a purge
+# register already in place is never overwritten; a link planted in the old
+# folder is neither followed nor given to the group; a removal and a purge
 # leave it all.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -21,9 +22,9 @@ for script in postinst postrm; do
 done
 
 mkdir "$work/bin"
-for command in groupadd chgrp; do
-    printf '#!/bin/sh\necho "%s $*" >>"%s"\n' "$command" "$work/calls" >"$work/bin/$command"
-done
+printf '#!/bin/sh\necho "groupadd $*" >>"%s"\n' "$work/calls" >"$work/bin/groupadd"
+# chgrp notes the file by its inode: the file keeps it when it moves.
+printf '#!/bin/sh\necho "chgrp $1 $(stat -c %%i "$2")" >>"%s"\n' "$work/calls" >"$work/bin/chgrp"
 printf '#!/bin/sh\nexit 2\n' >"$work/bin/getent" # no group "quarvel" yet
 chmod +x "$work/bin"/*
 
@@ -40,6 +41,9 @@ run() {
 # The register carries a marker line at its end, to tell which one it is.
 marked() {
     [[ $(tail -c $((${#2} + 1)) "$1") == "$2" ]]
+}
+given_to_group() {
+    grep -qx "chgrp quarvel $(stat -c %i "$1")" "$work/calls"
 }
 is_register() {
     [[ $(head -c 15 "$1" 2>/dev/null) == "SQLite format 3" ]]
@@ -62,11 +66,11 @@ run postinst configure
 grep -qx "groupadd --system quarvel" "$work/calls" || fail "postinst did not create the group"
 for folder in "$registers" "$registers/backups"; do
     [[ $(stat -c %a "$folder") == 2770 ]] || fail "$folder is not setgid, group-writable, closed to others"
-    grep -qx "chgrp quarvel $folder" "$work/calls" || fail "$folder is not the group's"
+    given_to_group "$folder" || fail "$folder is not the group's"
 done
 is_register "$registers/data.mdb" || fail "postinst made no register"
 [[ $(stat -c %a "$registers/data.mdb") == 660 ]] || fail "the register is not group-writable"
-grep -qx "chgrp quarvel $registers/data.mdb" "$work/calls" || fail "the register is not the group's"
+given_to_group "$registers/data.mdb" || fail "the register is not the group's"
 [[ $(readlink "$root/usr/lib/quarvel/data.mdb") == /var/lib/quarvel/data.mdb ]] ||
     fail "the program folder's data.mdb does not lead to the register"
 
@@ -95,7 +99,7 @@ copies=("$registers"/backups/data-*.mdb)
 [[ ${copies[0]##*/} =~ ^data-[0-9]{8}-[0-9]{6}\.mdb$ ]] || fail "the copy is named ${copies[0]##*/}"
 cmp -s "${copies[0]}" "$registers/data.mdb" || fail "the copy differs from the register"
 [[ $(stat -c %a "${copies[0]}") == 660 ]] || fail "the copy is not the group's to read"
-grep -qx "chgrp quarvel ${copies[0]}" "$work/calls" || fail "the copy is not the group's"
+given_to_group "${copies[0]}" || fail "the copy is not the group's"
 cmp -s "$registers/data.mdb-journal" <(echo "journal of a cut-off save") ||
     fail "the journal did not go along with the register"
 [[ -e ${copies[0]}-journal ]] || fail "the copy lacks its journal"
@@ -114,3 +118,23 @@ marked "$old/data.mdb" "old register" || fail "the old register was not left in 
 [[ -e $old/data.mdb-journal ]] || fail "the old register's journal was not left in place"
 grep -q "left where it is" "$work/said" || fail "postinst did not say that the old register stays"
 [[ -z $(ls "$registers/backups") ]] || fail "copies were made although nothing moved"
+
+# --- Upgrade where a link to a file of root's is planted as the old register
+# or its journal: nothing is read through it or given to the group, the link
+# stays where it is, and the warning names it.
+for planted in data.mdb data.mdb-journal; do
+    machine "link-$planted"
+    registers=$root/var/lib/quarvel
+    old_layout "old register"
+    secret=$root/root-only
+    echo "root's own" >"$secret"
+    chmod 600 "$secret"
+    ln -sfT "$secret" "$old/$planted"
+    run postinst configure 1.2.22
+    [[ -L $old/$planted ]] || fail "the planted $planted was not left where it was"
+    if grep -rq "root's own" "$registers"; then fail "$planted: the linked file was copied"; fi
+    [[ $(stat -c %a "$secret") == 600 ]] && ! given_to_group "$secret" ||
+        fail "$planted: the linked file was given to the group"
+    grep -q "$old/$planted is a link" "$work/said" || fail "$planted: no warning names the link"
+    is_register "$registers/data.mdb" || fail "$planted: no register made"
+done

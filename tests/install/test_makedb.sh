@@ -46,12 +46,14 @@ grep -q "already exists" "$work/err" || fail "no reason given: $(cat "$work/err"
 "$makedb" --keep-existing "$shared/data.mdb" || fail "--keep-existing did not succeed"
 [[ $(md5sum <"$shared/data.mdb") == "$before" ]] || fail "the register was changed"
 
-# Not while a journal lies beside it: the file alone may not be whole.
-touch "$shared/data.mdb-journal"
-"$makedb" --replace "$shared/data.mdb" 2>"$work/err" && fail "--replace went on beside a journal"
-grep -q "journal" "$work/err" || fail "no reason given: $(cat "$work/err")"
-[[ $(md5sum <"$shared/data.mdb") == "$before" ]] || fail "the register was changed"
-rm "$shared/data.mdb-journal"
+# Not while a journal lies beside it, even a link: the file alone may not be whole.
+for journal in file link; do
+    if [[ $journal == file ]]; then touch "$shared/data.mdb-journal"; else ln -s nowhere "$shared/data.mdb-journal"; fi
+    "$makedb" --replace "$shared/data.mdb" 2>"$work/err" && fail "--replace went on beside a journal $journal"
+    grep -q "journal" "$work/err" || fail "no reason given: $(cat "$work/err")"
+    [[ $(md5sum <"$shared/data.mdb") == "$before" ]] || fail "the register was changed"
+    rm "$shared/data.mdb-journal"
+done
 
 # --replace, through a link as the package's program folder has it: the old
 # register goes into the backups folder beside the real file, which the
@@ -71,3 +73,18 @@ backups=("$shared"/backups/data-*.mdb)
 [[ $(stat -c %g "$shared/backups") == $(stat -c %g "$shared") ]] ||
     fail "the backups folder does not have the folder's group"
 [[ $(stat -c %A "$shared/data.mdb") == -rw-rw-r-- ]] || fail "the new register is not group-writable"
+
+# A link that another user planted as the register, to a file of this
+# user's: not followed, the file neither moved, written nor shared.
+if ((EUID == 0)) && id nobody >/dev/null 2>&1; then
+    mv "$shared/data.mdb" "$work/kept.mdb"
+    echo "mine" >"$work/mine"
+    chmod 600 "$work/mine"
+    ln -s "$work/mine" "$shared/data.mdb"
+    chown -h nobody "$shared/data.mdb"
+    "$makedb" --replace "$shared/data.mdb" 2>"$work/err" && fail "--replace followed another user's link"
+    grep -q "another user" "$work/err" || fail "no reason given: $(cat "$work/err")"
+    [[ $(cat "$work/mine") == mine && $(stat -c %a "$work/mine") == 600 ]] ||
+        fail "the linked file was changed"
+    [[ -L $shared/data.mdb ]] || fail "the planted link was moved"
+fi
