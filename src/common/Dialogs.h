@@ -10,7 +10,7 @@ class Dialogs {
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
     // YesNoDefaultNo: a question whose Enter answers No, for a question
-    // that deletes or removes.
+    // that deletes, removes or overwrites what another desk saved.
     enum class Buttons { Ok, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Yes, No };
 
@@ -39,7 +39,7 @@ public:
     bool askYesNo(QWidget* parent, const QString& text, Icon icon) {
         return message(parent, text, icon, Buttons::YesNo) == Answer::Yes;
     }
-    // Before a deletion: only a deliberate Yes deletes.
+    // Before a deletion or an overwrite: only a deliberate Yes acts.
     bool askYesNoDefaultNo(QWidget* parent, const QString& text, Icon icon) {
         return message(parent, text, icon, Buttons::YesNoDefaultNo) == Answer::Yes;
     }

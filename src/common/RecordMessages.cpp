@@ -7,13 +7,14 @@ namespace RecordMessages {
 namespace {
 
 // A column the user changed was changed elsewhere too since the editor
-// loaded the record: true when the user wants to save over it.
+// loaded the record: true when the user wants to save over it. Only a
+// deliberate Yes overwrites the other desk's edit; Enter answers No.
 bool saveOverChangesElsewhere(Dialogs& dialogs, QWidget* parent, const QString& record) {
-    return dialogs.askYesNo(parent,
-                            QStringLiteral("%1 was changed elsewhere since you opened it. Save "
-                                           "your changes over it?")
-                                .arg(record),
-                            Dialogs::Icon::Warning);
+    return dialogs.askYesNoDefaultNo(
+        parent,
+        QStringLiteral("%1 was changed elsewhere since you opened it. Save your changes over it?")
+            .arg(record),
+        Dialogs::Icon::Warning);
 }
 
 }  // namespace

@@ -360,6 +360,7 @@ private slots:
                  QStringLiteral("Item 8 was changed elsewhere since you opened it. Save your "
                                 "changes over it?"));
         QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Warning);
+        QCOMPARE(ts->dialogs->messages.last().buttons, Dialogs::Buttons::YesNoDefaultNo);
         QVERIFY(editor->isVisible());
         QCOMPARE(stored("category", 8), QStringLiteral("Power"));
         ts->dialogs->answers << Dialogs::Answer::Yes;
