@@ -1,22 +1,33 @@
 // Takes the user guide's pictures of the real windows: fills a sample
 // register in a temporary folder, opens the windows on it and saves each as
-// a PNG, and prints a large label into a PDF (tools/make-guide-pictures.sh
-// renders it). Run under a display; the script starts a virtual one.
+// a PNG, and prints a large label and a test worksheet into PDF files
+// (tools/make-guide-pictures.sh renders them). Today is a fixed day, so the
+// same program draws the same pictures on any day. Run under a display; the
+// script starts a virtual one.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdio>
 
 #include "cases/frmFlightView.h"
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "data/ItemImport.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "items/frmItemAddEdit.h"
+#include "items/frmItemImport.h"
+#include "items/frmRecordTest.h"
+#include "items/frmTestsDue.h"
 #include "lists/frmListAddEdit.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
@@ -31,6 +42,30 @@ namespace {
 const QString kLabelPrinter = QStringLiteral("Zebra GK420d");
 const QString kSmallLabelPrinter = QStringLiteral("Brother QL-700");
 const QString kListPrinter = QStringLiteral("Office laser");
+
+// The day every picture is taken on: some items are overdue by then, some
+// due soon.
+const QDate kToday(2027, 1, 14);
+
+class FixedClock : public Clock {
+public:
+    QDate today() const override { return kToday; }
+    QDateTime now() const override { return QDateTime(kToday, QTime(9, 30)); }
+};
+
+// No window may wait for an answer here: a message is printed and answered
+// No, and a file asked for is the one named beforehand.
+class PictureDialogs : public Dialogs {
+public:
+    QString fileToSave;
+    Answer message(QWidget*, const QString& text, Icon, Buttons buttons) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+    }
+    QString inputBox(QWidget*, const QString&, const QString&) override { return {}; }
+    QString openFileName(QWidget*, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return fileToSave; }
+};
 
 // Three printers that print into PDF files: the label printer on a page of
 // the large label's size, so the rendered page is the label itself.
@@ -65,17 +100,31 @@ struct SampleItem {
     int caseNumber;  // index into the cases, 0: in no case
     const char* location;
     int length;
+    const char* interval;
+    const char* lastTest;
+    const char* nextTest;
 };
 
+// On kToday: in date, due soon, overdue, failed (recorded below), never
+// tested, unreadable, due soon, and one that needs no test.
 const SampleItem kItems[] = {
-    {"Cable drum 25m 16A", "Power", "Brennenstuhl", "1208", "BR-20817", 1, "Bay 1", 25},
-    {"Par can 1000W", "Lighting", "Thomann", "PAR 64", "TH-64-0031", 2, "Bay 2", 0},
-    {"Par can 1000W", "Lighting", "Thomann", "PAR 64", "TH-64-0032", 2, "Bay 2", 0},
-    {"Chain hoist 1t", "Rigging", "CM Lodestar", "Model L", "LS-7731", 0, "Rack C3", 0},
-    {"DMX splitter 8-way", "Lighting", "Swisson", "XSP-8R", "SW-11842", 2, "Bay 2", 0},
-    {"Stage box 32/8", "Sound", "Klark Teknik", "DN32", "KT-3208-19", 1, "Bay 1", 0},
-    {"Power distro 63A", "Power", "Ablesoft", "PD-63", "AB-5510", 1, "Bay 1", 0},
+    {"Cable drum 25m 16A", "Power", "Brennenstuhl", "1208", "BR-20817", 1, "Bay 1", 25, "12 months",
+     "2/9/2026", "2/9/2027"},
+    {"Par can 1000W", "Lighting", "Thomann", "PAR 64", "TH-64-0031", 2, "Bay 2", 0, "12 months",
+     "20/1/2026", ""},
+    {"Par can 1000W", "Lighting", "Thomann", "PAR 64", "TH-64-0032", 2, "Bay 2", 0, "12 months",
+     "3/12/2025", "3/12/2026"},
+    {"Chain hoist 1t", "Rigging", "CM Lodestar", "Model L", "LS-7731", 0, "Rack C3", 0, "6 months",
+     "", ""},
+    {"DMX splitter 8-way", "Lighting", "Swisson", "XSP-8R", "SW-11842", 2, "Bay 2", 0, "", "", ""},
+    {"Stage box 32/8", "Sound", "Klark Teknik", "DN32", "KT-3208-19", 1, "Bay 1", 0, "12 months",
+     "", "Feb 2027"},
+    {"Power distro 63A", "Power", "Ablesoft", "PD-63", "AB-5510", 1, "Bay 1", 0, "12 months",
+     "5/2/2026", ""},
+    {"Foam insert", "Cases", "Ablesoft", "FI-2", "", 2, "Bay 2", 0, "n/a", "", ""},
 };
+constexpr int kChainHoist = 3;   // index into kItems: its tests are recorded
+constexpr int kOverdueItem = 2;  // the item a test is recorded for in the picture
 
 ItemWrite itemValues(const SampleItem& s, qint64 caseId) {
     ItemWrite w;
@@ -91,17 +140,33 @@ ItemWrite itemValues(const SampleItem& s, qint64 caseId) {
     set(ItemColumn::CaseId, caseId);
     set(ItemColumn::Length, s.length);
     set(ItemColumn::Dom, QStringLiteral("14/3/2019"));
-    set(ItemColumn::TestInterval, QStringLiteral("12 months"));
-    set(ItemColumn::TestLast, QStringLiteral("2/9/2026"));
-    set(ItemColumn::TestNext, QStringLiteral("2/9/2027"));
+    set(ItemColumn::TestInterval, QString::fromUtf8(s.interval));
+    set(ItemColumn::TestLast, QString::fromUtf8(s.lastTest));
+    set(ItemColumn::TestNext, QString::fromUtf8(s.nextTest));
     set(ItemColumn::VisualInspectionResult, QStringLiteral("Pass"));
     if (QByteArray(s.category) == "Power")
         set(ItemColumn::TestPatResult, QStringLiteral("/srv/tests/pat/2026-09-02.pdf"));
     return w;
 }
 
+// The chain hoist passed its inspection in the summer and failed it now.
+bool recordChainHoistTests(Store& store, qint64 hoist) {
+    const TestRecord passed{QDate(2026, 7, 1), QStringLiteral("LOLER"), true, QString()};
+    const TestRecord failed{QDate(2027, 1, 12), QStringLiteral("LOLER"), false,
+                            QStringLiteral("Brake slips under load")};
+    return store.recordTest(hoist, passed) == RecordTestResult::Recorded &&
+           store.recordTest(hoist, failed) == RecordTestResult::Recorded;
+}
+
+struct SampleIds {
+    qint64 firstItem = 0;
+    qint64 overdueItem = 0;
+    qint64 lightingCase = 0;
+    qint64 list = 0;
+};
+
 // A register such as a small hire company keeps; false when a step failed.
-bool fillSampleRegister(Store& store, qint64* firstItem, qint64* lightingCase, qint64* list) {
+bool fillSampleRegister(Store& store, SampleIds* ids) {
     for (const char* place : {"Bay 1", "Bay 2", "Rack C3", "Loading dock"})
         store.addLocation(QString::fromUtf8(place));
     QList<qint64> cases = {0};
@@ -124,14 +189,39 @@ bool fillSampleRegister(Store& store, qint64* firstItem, qint64* lightingCase, q
         items.append(*id);
     }
     const auto listId = store.insertList(QStringLiteral("Stage left, Saturday"));
-    if (!listId)
+    if (!listId || !recordChainHoistTests(store, items[kChainHoist]))
         return false;
     for (int i : {0, 1, 3, 6})
         store.addListLine(*listId, items[i], QString::fromUtf8(kItems[i].desc));
-    *firstItem = items.first();
-    *lightingCase = cases[2];
-    *list = *listId;
+    ids->firstItem = items.first();
+    ids->overdueItem = items[kOverdueItem];
+    ids->lightingCase = cases[2];
+    ids->list = *listId;
     return true;
+}
+
+// A spreadsheet of new stock with a mistake in it: a case that does not
+// exist.
+const char kImportFile[] =
+    "Description,Category,Serial,Warehouse Location,Flight Case,Last Test Date,Test Interval\n"
+    "Cable drum 50m 32A,Power,BR-31102,Bay 1,F1,12/3/2026,12 months\n"
+    "LED wash 19x15W,Lighting,RB-LW-0932,Bay 2,F2,4/11/2026,12 months\n"
+    "Truss 3m,Rigging,PR-3M-114,Loading dock,F7,1/8/2026,12 months\n"
+    "Foam insert,Cases,,Bay 2,F2,,n/a\n";
+
+// Written into the current folder and opened by its bare name, so the
+// window shows no temporary folder's name.
+std::optional<ItemImport::ImportFile> sampleImportFile() {
+    const QString name = QStringLiteral("new-stock.csv");
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(kImportFile) < 0)
+        return std::nullopt;
+    file.close();
+    QString error;
+    auto opened = ItemImport::ImportFile::open(name, &error);
+    if (!opened)
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+    return opened;
 }
 
 void settle(int ms = 300) {
@@ -161,23 +251,56 @@ void selectFirstLine(QWidget& window, const char* listName) {
         list->setCurrentIndex(list->model()->index(0, 0));
 }
 
+// The windows about tests: the list of what is due, recording a test, and
+// the worksheet saved as a PDF by its button.
+bool saveTestPictures(AppContext& ctx, PictureDialogs& dialogs, QWidget& main, const QDir& out,
+                      const QString& worksheetPdf, qint64 overdueItem) {
+    frmTestsDue testsDue(ctx, &main);
+    selectFirstLine(testsDue, "List1");
+    bool ok = save(testsDue, out, "tests-due.png");
+    dialogs.fileToSave = worksheetPdf;
+    testsDue.cmdPdf->click();
+    ok &= QFile::exists(worksheetPdf);
+
+    frmRecordTest record(ctx, overdueItem, &main);
+    ok &= save(record, out, "record-test.png");
+
+    const auto file = sampleImportFile();
+    if (!file)
+        return false;
+    frmItemImport import(ctx, *file, &main);
+    import.cmdCheck->click();
+    return ok & save(import, out, "item-import.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: quarvel-guide-pictures PICTURE-FOLDER LABEL-PDF\n");
+        std::fprintf(stderr,
+                     "usage: quarvel-guide-pictures PICTURE-FOLDER PDF-FOLDER\n"
+                     "Writes the windows' pictures into PICTURE-FOLDER and label.pdf and\n"
+                     "worksheet.pdf into PDF-FOLDER.\n");
         return 2;
     }
     Fonts::loadTahoma();
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    // Named from where the program was started, before it moves into its
+    // temporary folder.
+    const QDir out(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath());
+    const QDir pdfs(QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath());
     QTemporaryDir work;
+    QDir::setCurrent(work.path());
 
+    auto dialogs = std::make_shared<PictureDialogs>();
     Services services;
     const QString databasePath = work.filePath(QStringLiteral("data.mdb"));
     services.location = RegisterLocation::file(databasePath);
     services.settingsFile = work.filePath(QStringLiteral("settings.ini"));
-    services.printers = std::make_shared<PdfPrinters>(QString::fromLocal8Bit(argv[2]));
+    services.printers =
+        std::make_shared<PdfPrinters>(pdfs.absoluteFilePath(QStringLiteral("label.pdf")));
+    services.clock = std::make_shared<FixedClock>();
+    services.dialogs = dialogs;
     QString error;
     if (!Store::createEmptyDatabase(databasePath, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -189,36 +312,40 @@ int main(int argc, char** argv) {
     settings.write(SettingsKeys::LPrinter, kListPrinter);
     settings.writeOn(SettingsKeys::DescOnLarge, true);
 
-    qint64 item = 0, lightingCase = 0, list = 0;
-    Store store(databasePath);
-    if (!fillSampleRegister(store, &item, &lightingCase, &list))
-        return 1;
+    SampleIds ids;
+    {
+        Store store(databasePath);
+        if (!fillSampleRegister(store, &ids))
+            return 1;
+    }
 
     AppContext ctx(services);
     frmMain main(ctx);
     main.show();
     settle();
-    selectInTree(main, QStringLiteral("I%1").arg(item));
+    selectInTree(main, QStringLiteral("I%1").arg(ids.firstItem));
     bool ok = save(main, out, "main-window.png");
     main.show();
 
     frmPrinter chooser(ctx, &main);
     ok &= save(chooser, out, "printer-chooser.png");
 
-    ctx.fields().ItemToOpen = item;
+    ctx.fields().ItemToOpen = ids.firstItem;
     frmItemAddEdit editor(ctx, &main);
     ok &= save(editor, out, "item-editor.png");
 
-    ctx.fields().CaseToOpen = lightingCase;
+    ctx.fields().CaseToOpen = ids.lightingCase;
     frmFlightView caseViewer(ctx, &main);
     selectFirstLine(caseViewer, "List1");
     ok &= save(caseViewer, out, "case-viewer.png");
 
-    ctx.fields().ListToOpen = list;
+    ctx.fields().ListToOpen = ids.list;
     frmListAddEdit listEditor(ctx, &main);
     selectFirstLine(listEditor, "List1");
     ok &= save(listEditor, out, "list-editor.png");
 
-    ok &= ctx.printing().PrintLargeLabel(LabelKind::Item, item, Pictures::largeLogo());
+    ok &= saveTestPictures(ctx, *dialogs, main, out,
+                           pdfs.absoluteFilePath(QStringLiteral("worksheet.pdf")), ids.overdueItem);
+    ok &= ctx.printing().PrintLargeLabel(LabelKind::Item, ids.firstItem, Pictures::largeLogo());
     return ok ? 0 : 1;
 }
