@@ -58,8 +58,9 @@ QString fileNamedBy(const QString& argument, QString* problem) {
     QString path = QDir::current().absoluteFilePath(argument);
     for (int hops = 0; QFileInfo(path).isSymLink(); ++hops) {
         if (hops == 8 || FilePlatform::isLinkOfAnotherUser(path)) {
-            *problem = QStringLiteral("%1 is a link that another user made; it is not followed, "
-                                      "and nothing was changed")
+            *problem = QStringLiteral(
+                           "%1 is a link that another user made; it is not followed, "
+                           "and nothing was changed")
                            .arg(path);
             return {};
         }

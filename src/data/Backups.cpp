@@ -39,7 +39,8 @@ QString prepareFolder(const QString& folder) {
     if (QFileInfo(folder).isDir())
         return {};
     if (!QDir().mkdir(folder))
-        return QStringLiteral("the folder %1 could not be made").arg(QDir::toNativeSeparators(folder));
+        return QStringLiteral("the folder %1 could not be made")
+            .arg(QDir::toNativeSeparators(folder));
     return FilePlatform::shareWithFolderGroup(folder);
 }
 

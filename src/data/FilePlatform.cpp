@@ -133,8 +133,8 @@ QString installNewFile(const QString& from, const QString& to) {
     int out = -1;
     for (int n = 0; out < 0 && n < 100; ++n) {
         passing = target + ".new-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
-        out = ::open(passing.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     0666);
+        out =
+            ::open(passing.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (out < 0 && errno != EEXIST)
             break;
     }

@@ -38,5 +38,4 @@ QString backupFolder(const QString& registerPath);
 // tells the user what cannot be written and how to fix it.
 QString writeProblem(const QString& folder);
 
-
 }  // namespace RegisterFolder
