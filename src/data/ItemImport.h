@@ -42,7 +42,8 @@ int fieldForHeader(const QString& header);
 
 struct Options {
     // Read other common date forms (2008-03-07, 7.3.2008, 7 Mar 2008,
-    // 7/3/08 ...) and store them as d/m/yyyy; without it they are problems.
+    // 7/3/08 ...) and store them as d/m/yyyy; without it they, like any
+    // other text in a date column, are stored as written.
     bool convertDates = false;
     // Make the flight cases the file names that do not exist yet; without
     // it such a case number is a problem.
