@@ -452,7 +452,7 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
                 if (text.empty() || listedLocations_.count(std::string(text)) != 0)
                     break;
                 const QString name = textOf(text);
-                if (!snapshot_->locations.contains(TextRules::storable(name).toCaseFolded()))
+                if (!snapshot_->locations.contains(store_.storable(name).toCaseFolded()))
                     out.newLocation = name;
                 else if (listedLocations_.size() < kRememberedLocations)
                     listedLocations_.emplace(text);
@@ -532,7 +532,7 @@ std::optional<CheckResult> Import::check(QString* error, const ProblemSink& sink
         if (line.missingCase != 0)
             cases.push_back(line.missingCase);
         if (!line.newLocation.isEmpty()) {
-            const QString folded = TextRules::storable(line.newLocation).toCaseFolded();
+            const QString folded = store_.storable(line.newLocation).toCaseFolded();
             if (!seenLocations.contains(folded)) {
                 seenLocations.insert(folded);
                 result.newLocations << line.newLocation;

@@ -131,6 +131,12 @@ ConnectionInfo parse(const QString& connection) {
     return info;
 }
 
+QString storable(const QString& text) {
+    QString stored = TextRules::storable(text);
+    stored.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
+    return stored;
+}
+
 // --- Connection ---------------------------------------------------------------
 
 Connection::Connection(const QString& connection, int busyWaitMs) : busyWaitMs_(busyWaitMs) {
@@ -306,7 +312,8 @@ void Statement::bindDouble(double value) {
 }
 
 // The server's text cannot hold the character U+0000; it is stored as
-// U+FFFD, as a character UTF-8 cannot hold is.
+// U+FFFD (storable above), also when it comes as UTF-8 bytes, as the items
+// of an import do.
 void Statement::bindText(const QByteArray& utf8) {
     if (!utf8.contains('\0')) {
         values_.emplace_back(utf8);

@@ -29,6 +29,10 @@ struct ConnectionInfo {
 };
 ConnectionInfo parse(const QString& connection);
 
+// The text as the server stores it: what TextRules::storable makes of it,
+// and each U+0000, which the server's text cannot hold, as U+FFFD.
+QString storable(const QString& text);
+
 // One session with the server. Connecting happens at once; one that fails
 // keeps the failure (Unreachable) and is not open.
 class Connection : public Sql::Connection {

@@ -7,6 +7,7 @@
 
 #include "data/Postgres.h"
 #include "data/Sqlite.h"
+#include "data/TextRules.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ public:
     QString registerLine() const override {
         return QStringLiteral("Database file: %1").arg(QDir::toNativeSeparators(path()));
     }
+
+    QString storable(const QString& text) const override { return TextRules::storable(text); }
 
 private:
     const QString& path() const { return location().text(); }
@@ -157,6 +160,8 @@ public:
     QString registerLine() const override {
         return QStringLiteral("Register: %1").arg(location().shown());
     }
+
+    QString storable(const QString& text) const override { return Postgres::storable(text); }
 
 private:
     std::unique_ptr<Sql::Connection> kept_;

@@ -36,6 +36,11 @@ public:
     // The last line of a message about the register: which one it is.
     virtual QString registerLine() const = 0;
 
+    // The text as this engine stores it. Texts are compared in this form
+    // (a name looked up before it is added), so that a text the engine
+    // changes on the way in still matches what it stored.
+    virtual QString storable(const QString& text) const = 0;
+
 protected:
     explicit RegisterEngine(RegisterLocation location) : location_(std::move(location)) {}
 

@@ -242,6 +242,10 @@ void Store::report(const QString& what, const QString& ownText) {
 
 void Store::report(const QString& what, const Sql::Failure& failure, const QString& missing) {
     if (failure.problem == Sql::Problem::Own) {
+QString Store::storable(const QString& text) const {
+    return engine_->storable(text);
+}
+
         report(what, failure.text);
         return;
     }
@@ -930,9 +934,10 @@ std::optional<IdTextRows> Store::locations() {
 
 AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
     AddLocationResult result = AddLocationResult::Added;
-    // Compared as it will be stored, so a name that cannot be stored as it
-    // is matches its stored form.
-    const QString folded = TextRules::storable(name).toCaseFolded();
+    // Compared and added as the engine stores it, so a name that cannot be
+    // stored as it is (a NUL on a server) matches its stored form.
+    const QString stored = storable(name);
+    const QString folded = stored.toCaseFolded();
     const bool ok = run(QStringLiteral("add the location"), Mode::Write, [&](Connection& db) {
         // Another desk adding a name waits until this one is in.
         if (onServer(db) && !db.exec(R"(LOCK TABLE "Locations" IN SHARE ROW EXCLUSIVE MODE)"))
@@ -948,7 +953,7 @@ AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
         if (!names.ok())
             return false;
         Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?) RETURNING "rowid")");
-        insert.bind(name);
+        insert.bind(stored);
         if (!insert.step())
             return false;
         if (rowId)
@@ -966,7 +971,7 @@ bool Store::deleteLocation(qint64 rowId, const QString& name) {
                                     ? R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ?)"
                                     : R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ? )"
                                       R"(COLLATE BINARY)");
-        statement.bind(rowId).bind(name);
+        statement.bind(rowId).bind(storable(name));
         return statement.run();
     });
 }
@@ -1029,8 +1034,10 @@ std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids
 }
 
 // Adds the names the location list lacks (letter case aside, as the
-// location picker compares them); gives how many were added, or nullopt.
-std::optional<qint64> addMissingLocations(Connection& db, const QStringList& names) {
+// location picker compares them, each in the form the engine stores it);
+// gives how many were added, or nullopt.
+std::optional<qint64> addMissingLocations(Connection& db, const RegisterEngine& engine,
+                                          const QStringList& names) {
     QSet<QString> present;
     Statement stored(db, R"(SELECT "desc" FROM "Locations")");
     while (stored.step())
@@ -1039,12 +1046,13 @@ std::optional<qint64> addMissingLocations(Connection& db, const QStringList& nam
         return std::nullopt;
     qint64 added = 0;
     for (const QString& name : names) {
-        const QString folded = TextRules::storable(name).toCaseFolded();
+        const QString stored = engine.storable(name);
+        const QString folded = stored.toCaseFolded();
         if (name.isEmpty() || present.contains(folded))
             continue;
         present.insert(folded);
         Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
-        if (!insert.bind(name).run())
+        if (!insert.bind(stored).run())
             return std::nullopt;
         ++added;
     }
@@ -1136,7 +1144,7 @@ std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan) {
             highestCase = std::max(highestCase, id);
         if (highestCase >= *nextCase && !raiseCounter(db, cases, highestCase))
             return false;
-        const auto added = addMissingLocations(db, plan.locationsToAdd);
+        const auto added = addMissingLocations(db, *engine_, plan.locationsToAdd);
         if (!added)
             return false;
         counts.locationsAdded = *added;

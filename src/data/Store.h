@@ -74,6 +74,8 @@ public:
     Store& operator=(const Store&) = delete;
 
     const RegisterLocation& location() const;
+    // The text as this register's engine stores it; compare texts in this form.
+    QString storable(const QString& text) const;
 
     // Writes a new register: the six tables and the Data row with all
     // counters 0, in the current layout. Refuses to overwrite an existing file.

@@ -446,6 +446,32 @@ private slots:
         QVERIFY(d.messages.isEmpty());
     }
 
+    // A location holding a NUL is looked up in the form its engine stores
+    // it (U+FFFD on a server), so adding it again finds it there.
+    void aLocationWithANulIsStoredOnce_data() {
+        QTest::addColumn<bool>("onServer");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("file") << false << QStringLiteral("Bay") + QChar(u'\0') + u'X';
+        QTest::newRow("server") << true << QStringLiteral("Bay\uFFFDX");
+    }
+    void aLocationWithANulIsStoredOnce() {
+        QFETCH(bool, onServer);
+        QFETCH(QString, stored);
+        TempRegister file;
+        QStringList messages;
+        Store store(onServer ? RegisterLocation::server(newRegister())
+                             : RegisterLocation::file(file.path()),
+                    [&messages](const QString& m) { messages << m; });
+        const QString name = QStringLiteral("Bay") + QChar(u'\0') + u'X';
+        qint64 rowId = 0;
+        QCOMPARE(store.addLocation(name, &rowId), AddLocationResult::Added);
+        QCOMPARE(store.addLocation(name), AddLocationResult::AlreadyThere);
+        QCOMPARE(names(*store.locations()), QStringList{stored});
+        QVERIFY(store.deleteLocation(rowId, name));
+        QCOMPARE(store.locations()->size(), std::size_t(0));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+    }
+
     // A server that cannot be reached, a database without a register, a
     // connection string with a password: each said in words.
     void whatCannotBeUsedIsSaid() {
