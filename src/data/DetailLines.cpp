@@ -126,10 +126,24 @@ QStringList caseLines(const CaseRecord& c) {
             QStringLiteral("Has Wheels?: ") + c[CaseColumn::Wheeled]};
 }
 
+namespace {
+const QString kCaseTestsSeparator = QStringLiteral(" \u00b7 Tests: ");
+}  // namespace
+
 std::optional<QString> caseNumberOf(const QString& line) {
     if (!line.startsWith(kFlightCaseCaption))
         return std::nullopt;
-    return line.mid(kFlightCaseCaption.size());
+    const qsizetype words = line.indexOf(kCaseTestsSeparator, kFlightCaseCaption.size());
+    const qsizetype end = words < 0 ? line.size() : words;
+    return line.mid(kFlightCaseCaption.size(), end - kFlightCaseCaption.size());
+}
+
+QString withCaseTests(const QString& caseLine, const QString& testsText) {
+    return testsText.isEmpty() ? caseLine : caseLine + kCaseTestsSeparator + testsText;
+}
+
+QString caseTestsLine(const QString& testsText) {
+    return QStringLiteral("Tests: ") + testsText;
 }
 
 }  // namespace DetailLines

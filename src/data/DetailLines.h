@@ -47,7 +47,15 @@ QStringList caseLines(const CaseRecord& flightCase);
 // Caption of the case line: its value is the case id.
 inline const QString kFlightCaseCaption = QStringLiteral("Flight Case: F");
 
-// The case id text of a "Flight Case: F..." line, or nullopt for any other line.
+// The case id text of a "Flight Case: F..." line, or nullopt for any other
+// line; the tests in words after it are not part of it.
 std::optional<QString> caseNumberOf(const QString& line);
+
+// The case line with the case's tests in words after it: "Flight Case: F12 ·
+// Tests: 2 overdue"; the line as it is when there are no words.
+QString withCaseTests(const QString& caseLine, const QString& testsText);
+
+// The case viewer's line of the case's tests: "Tests: 2 overdue".
+QString caseTestsLine(const QString& testsText);
 
 }  // namespace DetailLines

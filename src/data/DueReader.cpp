@@ -1,9 +1,27 @@
 #include "data/DueReader.h"
 
 #include <algorithm>
+#include <string>
 
+#include "data/CsvExport.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
+
+std::vector<std::int32_t> DueList::mostUrgentFirst() const {
+    std::vector<std::int32_t> order(size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::int32_t>(i);
+    std::stable_sort(order.begin(), order.end(), [this](std::int32_t a, std::int32_t b) {
+        if (status[a] != status[b])
+            return status[a] > status[b];
+        const TestsDue::Day dayA = dueDay[a];
+        const TestsDue::Day dayB = dueDay[b];
+        if (dayA == kNoDay || dayB == kNoDay)
+            return dayB == kNoDay && dayA != kNoDay;
+        return dayA < dayB;
+    });
+    return order;
+}
 
 namespace DueReader {
 
@@ -25,6 +43,19 @@ struct RowTexts {
 std::optional<bool> hasHistory(Sql::Connection& db) {
     const std::optional<int> version = Schema::versionOf(db);
     return version ? std::optional<bool>(*version >= 2) : std::nullopt;
+}
+
+// Whether the Tests Due window lists an item: every item that needs a test
+// and is not in date, and with a "due by" day also those due by then.
+bool isListed(const TestsDue::Due& due, std::optional<TestsDue::Day> dueBy) {
+    switch (due.status) {
+        case TestsDue::Status::NoTestNeeded:
+            return false;
+        case TestsDue::Status::InDate:
+            return dueBy && due.day && *due.day <= *dueBy;
+        default:
+            return true;
+    }
 }
 
 }  // namespace
@@ -77,11 +108,13 @@ TestsDue::Status statusOfRow(const Statement& row, int first, bool failed, Tests
     return dueOfRow(row, first, failed, today, soonDays).status;
 }
 
-bool read(Sql::Connection& db, const TestsDue::Window& window, DueList& list) {
+bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<TestsDue::Day> dueBy,
+          DueList& list) {
     FailedItems failed;
     if (!failed.read(db))
         return false;
     const TestsDue::Day today = TestsDue::dayOf(window.today);
+    list.today = today;
     Statement items(db, R"(SELECT "id", "testnext", "testlast", "testinterval", "desc",
                                   "category", "warehouseloc", "caseID"
                            FROM "Items" ORDER BY "id")");
@@ -89,7 +122,7 @@ bool read(Sql::Connection& db, const TestsDue::Window& window, DueList& list) {
         const std::int64_t id = items.integer(0);
         const TestsDue::Due due = dueOfRow(items, 1, failed.contains(id), today, window.soonDays);
         list.counts.add(due.status);
-        if (due.status == TestsDue::Status::InDate)
+        if (!isListed(due, dueBy))
             continue;
         list.ids.push_back(id);
         list.status.push_back(due.status);
@@ -100,6 +133,91 @@ bool read(Sql::Connection& db, const TestsDue::Window& window, DueList& list) {
         list.locations.append(items.utf8(6));
     }
     return items.ok();
+}
+
+bool countCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& window,
+               TestsDue::Counts& counts) {
+    const TestsDue::Day today = TestsDue::dayOf(window.today);
+    std::vector<std::pair<std::int64_t, TestsDue::Status>> items;
+    {
+        Statement rows(db, R"(SELECT "id", "testnext", "testlast", "testinterval"
+                              FROM "Items" WHERE "caseID" = ?)");
+        rows.bind(caseId);
+        while (rows.step())
+            items.emplace_back(rows.integer(0),
+                               statusOfRow(rows, 1, false, today, window.soonDays));
+        if (!rows.ok())
+            return false;
+    }
+    // A case holds a few dozen items: each one's last test is looked up.
+    for (auto& [id, status] : items) {
+        const std::optional<bool> itemFailed = lastTestFailed(db, id);
+        if (!itemFailed)
+            return false;
+        counts.add(*itemFailed ? TestsDue::Status::Failed : status);
+    }
+    return true;
+}
+
+bool deletedItemsWithTests(Sql::Connection& db, std::vector<std::int64_t>& ids) {
+    ids.clear();
+    const std::optional<bool> history = hasHistory(db);
+    if (!history || !*history)
+        return history.has_value();
+    Statement tested(db, R"(SELECT DISTINCT "itemid" FROM "TestHistory"
+                            WHERE "itemid" NOT IN (SELECT "id" FROM "Items") ORDER BY "itemid")");
+    while (tested.step())
+        ids.push_back(tested.integer(0));
+    return tested.ok();
+}
+
+std::optional<std::int64_t> highestTestedItemId(Sql::Connection& db) {
+    const std::optional<bool> history = hasHistory(db);
+    if (!history || !*history)
+        return history ? std::optional<std::int64_t>(0) : std::nullopt;
+    Statement highest(db, R"(SELECT MAX("itemid") FROM "TestHistory")");
+    const bool found = highest.step();
+    if (!highest.ok())
+        return std::nullopt;
+    return found ? highest.wholeNumber(0).value_or(0) : 0;
+}
+
+QStringList exportHeader() {
+    return {QStringLiteral("status"),   QStringLiteral("due date"),    QStringLiteral("days"),
+            QStringLiteral("id"),       QStringLiteral("description"), QStringLiteral("category"),
+            QStringLiteral("location"), QStringLiteral("case")};
+}
+
+bool writeCsv(const QString& path, const DueList& list, std::span<const std::int32_t> entries,
+              QString* error, qint64* rows) {
+    const auto source = [&](const CsvExport::RowEmitter& emitRow) {
+        std::string status, dueDate, days, id, flightCase;
+        for (const std::int32_t entry : entries) {
+            const auto i = static_cast<std::size_t>(entry);
+            status = TestsDue::statusName(list.status[i]).toStdString();
+            dueDate.clear();
+            days.clear();
+            if (list.dueDay[i] != DueList::kNoDay) {
+                TestsDue::appendDateText(dueDate, list.dueDay[i]);
+                days = std::to_string(list.dueDay[i] - list.today);
+            }
+            id = std::to_string(list.ids[i]);
+            flightCase =
+                list.caseIds[i] == 0 ? std::string() : "F" + std::to_string(list.caseIds[i]);
+            const std::string_view fields[] = {status,
+                                               dueDate,
+                                               days,
+                                               id,
+                                               list.descs.view(i),
+                                               list.categories.view(i),
+                                               list.locations.view(i),
+                                               flightCase};
+            if (!emitRow(fields))
+                return true;
+        }
+        return true;
+    };
+    return CsvExport::writeRows(path, exportHeader(), source, error, rows);
 }
 
 }  // namespace DueReader

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "data/TestsDue.h"
@@ -17,6 +20,7 @@ class Statement;
 struct DueList {
     static constexpr TestsDue::Day kNoDay = INT64_MIN;
 
+    TestsDue::Day today = 0;  // the day it was read on
     TestsDue::Counts counts;  // of every item in the register, in date too
     std::vector<std::int64_t> ids;
     std::vector<TestsDue::Status> status;
@@ -27,6 +31,9 @@ struct DueList {
     TextPool locations;
 
     std::size_t size() const { return ids.size(); }
+    // The entries, worst status first, then the earliest due day (no day
+    // last), then by id.
+    std::vector<std::int32_t> mostUrgentFirst() const;
 };
 
 // Reads the test state of a register in one pass over its items, straight
@@ -55,7 +62,29 @@ TestsDue::Status statusOfRow(const Sql::Statement& row, int first, bool failed, 
 TestsDue::Due dueOfRow(const Sql::Statement& row, int first, bool failed, TestsDue::Day today,
                        int soonDays);
 
-// Every item not in date, and the counts of all.
-bool read(Sql::Connection& db, const TestsDue::Window& window, DueList& list);
+// Every item not in date, and the counts of all. With dueBy, also every
+// item in date that is due on or before that day. Items that need no test
+// are never listed.
+bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<TestsDue::Day> dueBy,
+          DueList& list);
+
+// How many of the items in the flight case have each status.
+bool countCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& window,
+               TestsDue::Counts& counts);
+
+// Ids that test records name but no item has any more (deleted items'
+// history, kept as the record of the tests done), ascending. Such an id is
+// never given to another item.
+bool deletedItemsWithTests(Sql::Connection& db, std::vector<std::int64_t>& ids);
+// The highest item id the test records name; 0 when there are none.
+std::optional<std::int64_t> highestTestedItemId(Sql::Connection& db);
+
+// The header of a tests-due CSV file.
+QStringList exportHeader();
+// Writes the entries of the list (in that order) to a CSV file, one line
+// each as the Tests Due window shows it. False, with *error, when the file
+// cannot be written; *rows counts the lines.
+bool writeCsv(const QString& path, const DueList& list, std::span<const std::int32_t> entries,
+              QString* error, qint64* rows = nullptr);
 
 }  // namespace DueReader

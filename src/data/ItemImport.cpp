@@ -297,8 +297,9 @@ QString ImportFile::mappingProblem() const {
 
 // The register as the check read it.
 struct Import::Snapshot {
-    std::vector<qint64> itemIds;  // ascending
-    std::vector<qint64> caseIds;  // ascending
+    std::vector<qint64> itemIds;    // ascending
+    std::vector<qint64> testedIds;  // of deleted items with test records, ascending
+    std::vector<qint64> caseIds;    // ascending
     QSet<QString> locations;      // case folded
 };
 
@@ -319,12 +320,14 @@ bool Import::readRegister(QString* error) {
     auto items = store_.itemIds();
     auto cases = store_.caseIds();
     auto locations = items && cases ? store_.locations() : std::nullopt;
-    if (!items || !cases || !locations) {
+    auto tested = locations ? store_.deletedItemsWithTests() : std::nullopt;
+    if (!items || !cases || !locations || !tested) {
         if (error)
             *error = QStringLiteral("Quarvel could not read the register.");
         return false;
     }
     snapshot->itemIds = std::move(*items);
+    snapshot->testedIds = std::move(*tested);
     snapshot->caseIds = std::move(*cases);
     for (std::size_t i = 0; i < locations->size(); ++i)
         snapshot->locations.insert(locations->texts.text(i).toCaseFolded());
@@ -387,6 +390,12 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
             else if (std::binary_search(snapshot_->itemIds.begin(), snapshot_->itemIds.end(), *id))
                 problem(column, raw,
                         QStringLiteral("item %1 is already in the register.").arg(*id));
+            else if (std::binary_search(snapshot_->testedIds.begin(), snapshot_->testedIds.end(),
+                                        *id))
+                problem(column, raw,
+                        QStringLiteral("id %1 belonged to a deleted item with test records; "
+                                       "leave the id empty for a new one.")
+                            .arg(*id));
             else
                 item.id = *id;
             continue;

@@ -115,6 +115,14 @@ std::optional<qint64> nextIdOf(Connection& db, const IdTable& t, bool lock) {
         }
     }
 
+    // A deleted item's tests are kept under its id: that id stays its own.
+    if (std::string_view(t.table) == "Items") {
+        const auto tested = DueReader::highestTestedItemId(db);
+        if (!tested)
+            return std::nullopt;
+        highest = std::max<qint64>(highest, *tested);
+    }
+
     if (highest >= kHighestId) {
         db.fail(QStringLiteral("The register has no %1 id left: the highest "
                                "possible id has already been given.")
@@ -539,11 +547,27 @@ std::optional<TreeData> Store::readTree(const TestsDue::Window& window) {
 
 // --- Tests due ----------------------------------------------------------------
 
-std::optional<DueList> Store::testsDue(const TestsDue::Window& window) {
+std::optional<DueList> Store::testsDue(const TestsDue::Window& window,
+                                       std::optional<TestsDue::Day> dueBy) {
     DueList list;
     const bool ok = run(QStringLiteral("read the tests due"), Mode::Read,
-                        [&](Connection& db) { return DueReader::read(db, window, list); });
+                        [&](Connection& db) { return DueReader::read(db, window, dueBy, list); });
     return ok ? std::optional<DueList>(std::move(list)) : std::nullopt;
+}
+
+std::optional<TestsDue::Counts> Store::caseTests(qint64 caseId, const TestsDue::Window& window) {
+    TestsDue::Counts counts;
+    const bool ok =
+        run(QStringLiteral("read the tests of flight case F%1").arg(caseId), Mode::Read,
+            [&](Connection& db) { return DueReader::countCase(db, caseId, window, counts); });
+    return ok ? std::optional(counts) : std::nullopt;
+}
+
+std::optional<std::vector<qint64>> Store::deletedItemsWithTests() {
+    std::vector<std::int64_t> ids;
+    const bool ok = run(QStringLiteral("read the test records"), Mode::Read,
+                        [&](Connection& db) { return DueReader::deletedItemsWithTests(db, ids); });
+    return ok ? std::optional(std::vector<qint64>(ids.begin(), ids.end())) : std::nullopt;
 }
 
 std::optional<TestsDue::Due> Store::itemDue(qint64 id, const TestsDue::Window& window) {

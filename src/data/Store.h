@@ -129,8 +129,12 @@ public:
     std::optional<TreeData> readTree(const TestsDue::Window& window);
 
     // --- Tests due -------------------------------------------------------
-    // Every item that is not in date, and the counts of all items.
-    std::optional<DueList> testsDue(const TestsDue::Window& window);
+    // Every item that is not in date, and the counts of all items; with
+    // dueBy also every item in date that is due by then.
+    std::optional<DueList> testsDue(const TestsDue::Window& window,
+                                    std::optional<TestsDue::Day> dueBy = std::nullopt);
+    // How many of the flight case's items have each status.
+    std::optional<TestsDue::Counts> caseTests(qint64 caseId, const TestsDue::Window& window);
     // When one item's next test is due; nullopt when the item is gone (said
     // nothing) or the read failed (the user was told).
     std::optional<TestsDue::Due> itemDue(qint64 id, const TestsDue::Window& window);
@@ -142,11 +146,15 @@ public:
     RecordTestResult recordTest(qint64 itemId, const TestRecord& test);
     // The item's tests, newest first.
     std::optional<QList<TestRecord>> testHistory(qint64 itemId);
+    // The ids of deleted items whose tests are kept, ascending: no other
+    // item is ever given one of them.
+    std::optional<std::vector<qint64>> deletedItemsWithTests();
 
     // --- New ids ---------------------------------------------------------
     // The id the next record of that table gets: one above its counter and
-    // above every id the table ever had. Save gives the same id unless
-    // another program saved a record in between.
+    // above every id the table ever had (for items, also every id the test
+    // records name, so a deleted item's tests never pass to a new one). Save gives the same id
+    // unless another program saved a record in between.
     std::optional<qint64> predictedId(RecordTable table);
     std::optional<Counters> counters();
 

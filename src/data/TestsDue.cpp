@@ -1,6 +1,7 @@
 #include "data/TestsDue.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "data/TextRules.h"
 
@@ -166,6 +167,22 @@ IntervalReading readInterval(std::string_view s) {
     return {Reading::Read, static_cast<int>(months)};
 }
 
+bool needsNoTest(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    static constexpr std::string_view kNoTestWords[] = {"none", "n/a", "not required", "-"};
+    for (const std::string_view words : kNoTestWords) {
+        if (s.size() == words.size() &&
+            std::equal(s.begin(), s.end(), words.begin(), [](char a, char b) {
+                return (a >= 'A' && a <= 'Z' ? static_cast<char>(a | 0x20) : a) == b;
+            }))
+            return true;
+    }
+    return false;
+}
+
 Day addMonths(Day day, int months) {
     const Civil from = civilOf(day - kJulianDayOf1970);
     const std::int64_t monthCount = from.year * 12 + (from.month - 1) + months;
@@ -218,6 +235,8 @@ std::int64_t Counts::total() const {
 
 QString statusName(Status status) {
     switch (status) {
+        case Status::NoTestNeeded:
+            return QStringLiteral("No test needed");
         case Status::InDate:
             return QStringLiteral("In date");
         case Status::DueSoon:
@@ -257,6 +276,7 @@ QString statusLine(const Counts& counts, int soonDays) {
 QString goingOutQuestion(std::int64_t itemId, const Due& due) {
     QString state;
     switch (due.status) {
+        case Status::NoTestNeeded:
         case Status::InDate:
         case Status::DueSoon:
             return {};
@@ -284,6 +304,17 @@ QString countsText(const Counts& counts) {
             parts << countOf(counts[status], status);
     }
     return parts.isEmpty() ? QStringLiteral("nothing") : parts.join(kSeparator);
+}
+
+QString caseTestsText(const Counts& counts) {
+    for (int s = kStatusCount - 1; s > static_cast<int>(Status::InDate); --s) {
+        const auto status = static_cast<Status>(s);
+        if (counts[status] > 0)
+            return countOf(counts[status], status);
+    }
+    if (counts[Status::InDate] > 0)
+        return QStringLiteral("all in date");
+    return counts[Status::NoTestNeeded] > 0 ? QStringLiteral("none needed") : QString();
 }
 
 }  // namespace TestsDue

@@ -13,7 +13,8 @@
 // dates. Pure rules: today comes in from the caller, nothing is read here.
 //
 // Dates are read strictly as the date picker writes them, d/m/yyyy; an
-// interval is a whole number of months ("12", "6 m", "1 year", "18 mo").
+// interval is a whole number of months ("12", "6 m", "1 year", "18 mo"), or
+// "none", "n/a", "not required" or "-" for an item that needs no test.
 // The next test date wins when it can be read; otherwise the last test date
 // plus the interval, months added the calendar way. A text that cannot be
 // read is never guessed at: the item is shown as unreadable.
@@ -21,14 +22,15 @@ namespace TestsDue {
 
 // From best to worst, so that the worst of several is the largest.
 enum class Status : std::uint8_t {
-    InDate,       // due after the warning window
-    DueSoon,      // due today or within the warning window
-    NeverTested,  // no test date at all: it counts as due
-    Unreadable,   // a date or interval that cannot be read, or no interval to go by
-    Overdue,      // due before today
-    Failed,       // the last test recorded failed, until a later one passes
+    NoTestNeeded,  // its interval says it needs none: never due
+    InDate,        // due after the warning window
+    DueSoon,       // due today or within the warning window
+    NeverTested,   // no test date at all: it counts as due
+    Unreadable,    // a date or interval that cannot be read, or no interval to go by
+    Overdue,       // due before today
+    Failed,        // the last test recorded failed, until a later one passes
 };
-inline constexpr int kStatusCount = 6;
+inline constexpr int kStatusCount = 7;
 
 inline constexpr int kDefaultSoonDays = 30;
 
@@ -65,6 +67,9 @@ DateReading readDate(std::string_view utf8);
 // a unit: m, mo, mon, mth, month(s); y, yr, year(s) for twelve months.
 // Letter case and blanks are ignored.
 IntervalReading readInterval(std::string_view utf8);
+// Whether the interval says the item needs no test: "none", "n/a", "not
+// required" or "-", letter case and blanks around them aside.
+bool needsNoTest(std::string_view interval);
 
 // `months` calendar months after the day; a day beyond the end of the
 // month it lands in becomes that month's last day (31/1 + 1 = 28/2).
@@ -91,6 +96,11 @@ Status statusOfDay(std::optional<Day> day, Day today, int soonDays);
 template <class Texts>
 Due dueFrom(const Texts& texts, bool failed, Day today, int soonDays) {
     Due due;
+    // A failed test still counts: the item was tested and is not safe.
+    if (needsNoTest(texts.interval())) {
+        due.status = failed ? Status::Failed : Status::NoTestNeeded;
+        return due;
+    }
     const DateReading next = readDate(texts.next());
     if (next.reading == Reading::Read) {
         due.day = next.day;
@@ -145,11 +155,16 @@ QString statusLine(const Counts& counts, int soonDays);
 
 // The question asked before an item that needs a test goes out on a picking
 // list: "Item 12 is overdue for test (due 17/1/2009). Add it anyway?". Empty
-// for an item in date or due soon.
+// for an item in date, due soon or needing no test.
 QString goingOutQuestion(std::int64_t itemId, const Due& due);
 
 // Every status that has items, worst first: "2 failed · 5 overdue · 1 due soon";
 // "nothing" when there are none.
 QString countsText(const Counts& counts);
+
+// A flight case's tests in words, by the worst status of its items: "2
+// overdue" (how many have it), "all in date", "none needed"; empty for a
+// case with no items.
+QString caseTestsText(const Counts& counts);
 
 }  // namespace TestsDue

@@ -24,7 +24,8 @@ const char* const kHelp =
     "                          the file when not given)\n"
     "    --report REPORT       write every problem into the CSV file REPORT\n"
     "  --export WHAT FILE      write a CSV file of WHAT: items (every item), F12 (the\n"
-    "                          items in flight case 12) or L3 (picking list 3)\n"
+    "                          items in flight case 12), L3 (picking list 3) or\n"
+    "                          tests (every item the Tests Due window lists)\n"
     "The exit code is 0 when done, 1 when nothing was imported or exported,\n"
     "2 when the command line is not understood; messages go to the error output.\n";
 
@@ -120,11 +121,30 @@ std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& 
     return store;
 }
 
-int runExport(Store& store, const Arguments& a, QTextStream& err) {
+// The lines the Tests Due window shows when it opens, most urgent first.
+int runTestsExport(Store& store, const Arguments& a, const TestsDue::Window& window,
+                   QTextStream& err) {
+    const auto due = store.testsDue(window);
+    if (!due)
+        return Failed;  // the store has said why
+    QString error;
+    qint64 rows = 0;
+    if (!DueReader::writeCsv(a.exportFile, *due, due->mostUrgentFirst(), &error, &rows)) {
+        err << error << "\n";
+        return Failed;
+    }
+    err << "Exported " << rows << (rows == 1 ? " item" : " items") << " due for test to "
+        << QDir::toNativeSeparators(a.exportFile) << ".\n";
+    return Done;
+}
+
+int runExport(Store& store, const Arguments& a, const TestsDue::Window& window, QTextStream& err) {
+    if (a.exportWhat.trimmed().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0)
+        return runTestsExport(store, a, window, err);
     const auto what = CsvExport::parse(a.exportWhat);
     if (!what) {
         err << "quarvel: cannot export \"" << a.exportWhat
-            << "\"; export items, a flight case (F12) or a list (L3).\n";
+            << "\"; export items, a flight case (F12), a list (L3) or tests.\n";
         return BadUsage;
     }
     QString error;
@@ -203,7 +223,8 @@ int run(const QStringList& arguments, const RegisterLocation& where, const QStri
         return BadUsage;
     const Settings settings(settingsFile);
     const auto store = openStore(where, settings, err);
-    return a->import.isEmpty() ? runExport(*store, *a, err) : runImport(*store, *a, err);
+    const TestsDue::Window window{QDate::currentDate(), settings.testDueSoonDays()};
+    return a->import.isEmpty() ? runExport(*store, *a, window, err) : runImport(*store, *a, err);
 }
 
 }  // namespace TransferCommands

@@ -1,9 +1,14 @@
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 
 #include "TempRegister.h"
 #include "data/Sqlite.h"
 #include "data/Store.h"
 #include "data/TestsDue.h"
+#include "data/TextRules.h"
+#include "data/TransferCommands.h"
 
 using namespace TestsDue;
 
@@ -15,6 +20,18 @@ const QDate kToday(2024, 3, 15);
 
 QString dueText(const Due& due) {
     return due.day ? dateText(*due.day) : QString();
+}
+
+// `quarvel` with the arguments on the register; the exit code and its messages.
+int runCommand(const QStringList& args, const TempRegister& reg, QString* messages) {
+    QTextStream stream(messages);
+    const QTemporaryDir settings;
+    return TransferCommands::run(args, reg.path(), settings.filePath("q.ini"), stream);
+}
+
+QString fileText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 }  // namespace
@@ -124,6 +141,16 @@ private slots:
         QTest::newRow("failed, never tested") << ""
                                               << ""
                                               << "" << true << Status::Failed << "";
+        // Items that need no test are never due, whatever their dates say.
+        for (const char* none : {"none", " N/A ", "Not Required", "-", "NONE\t"})
+            QTest::newRow(none) << none << "1/1/2000"
+                                << "1/1/2001" << false << Status::NoTestNeeded << "";
+        QTest::newRow("no test needed, but failed") << "n/a"
+                                                    << ""
+                                                    << "" << true << Status::Failed << "";
+        QTest::newRow("not needed, said otherwise") << "not needed"
+                                                    << "1/1/2024"
+                                                    << "" << false << Status::Unreadable << "";
     }
     void rule() {
         QFETCH(QString, interval);
@@ -137,6 +164,93 @@ private slots:
             dueOf({i.toStdString(), l.toStdString(), n.toStdString()}, failed, Window{kToday, 30});
         QCOMPARE(statusName(result.status), statusName(status));
         QCOMPARE(dueText(result), due);
+    }
+
+    void noTestNeededIsNeverAsked() {
+        const Due due = dueOf({"none", "", ""}, false, Window{kToday, 30});
+        QVERIFY(goingOutQuestion(7, due).isEmpty());
+        Counts counts;
+        counts.add(due.status);
+        QCOMPARE(statusLine(counts, 30), QStringLiteral("0 overdue \u00b7 0 due within 30 days"));
+        QCOMPARE(caseTestsText(counts), QStringLiteral("none needed"));
+        counts.add(Status::Overdue);
+        counts.add(Status::Overdue);
+        counts.add(Status::DueSoon);
+        QCOMPARE(caseTestsText(counts), QStringLiteral("2 overdue"));
+    }
+
+    // "Due by" reaches every item due by then, in date today or not; an
+    // item that needs no test never comes.
+    void dueByReadsEveryItemDueByThen() {
+        TempRegister reg;
+        reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, \"desc\", testinterval, testnext) VALUES"
+            " (1, 'Soon', '', '1/4/2024'), (2, 'In 200 days', '', '1/10/2024'),"
+            " (3, 'In 10 months', '', '15/1/2025'), (4, 'Next year', '', '1/6/2025'),"
+            " (5, 'Rope', 'none', '')"));
+        Store store(reg.path());
+        const auto ids = [&](std::optional<Day> dueBy) {
+            const auto due = store.testsDue(Window{kToday, 30}, dueBy);
+            return QList<qint64>(due->ids.begin(), due->ids.end());
+        };
+        QCOMPARE(ids(std::nullopt), QList<qint64>{1});
+        QCOMPARE(ids(dayOf(QDate(2025, 3, 15))), (QList<qint64>{1, 2, 3}));
+        QCOMPARE(store.testsDue(Window{kToday, 30})->counts[Status::NoTestNeeded], 1);
+    }
+
+    // The lines the Tests Due window shows when it opens, most urgent first.
+    void exportCommandWritesTheTestsDue() {
+        TempRegister reg;
+        const QDate today = QDate::currentDate();
+        reg.exec(QStringLiteral("INSERT INTO Cases (id, FName) VALUES (2, 'Rack');"
+                                "INSERT INTO Items (id, \"desc\", category, warehouseloc, caseID, "
+                                "testinterval, testnext) VALUES"
+                                " (1, 'Amp', 'Sound', 'Bay 1', 2, '', '%1'),"
+                                " (2, 'Drill', 'Tools', '', 0, '12', ''),"
+                                " (3, 'Rope', '', '', 0, 'none', ''),"
+                                " (4, 'Lamp', '', '', 0, '', '%2')")
+                     .arg(TextRules::dateText(today.addDays(-3)),
+                          TextRules::dateText(today.addDays(200))));
+        const QString file = reg.folder() + QStringLiteral("/due.csv");
+        QString messages;
+        QCOMPARE(runCommand({"--export", "Tests", file}, reg, &messages), 0);
+        QCOMPARE(fileText(file),
+                 QStringLiteral("status,due date,days,id,description,category,location,case\r\n"
+                                "Overdue,%1,-3,1,Amp,Sound,Bay 1,F2\r\n"
+                                "Never tested,,,2,Drill,Tools,,\r\n")
+                     .arg(TextRules::dateText(today.addDays(-3))));
+        QVERIFY(messages.contains(QStringLiteral("Exported 2 items")));
+    }
+
+    // A deleted item's tests stay, under an id no other item gets.
+    void deletedItemsKeepTheirTestsAndTheirId() {
+        TempRegister reg;
+        reg.exec(QStringLiteral(
+            "INSERT INTO Items (id, \"desc\", testinterval) VALUES (1, 'Amp', '12');"
+            "INSERT INTO TestHistory VALUES (1, 1, 2460000, '23/2/2023', 'PAT', 'Fail', ''),"
+            " (2, 5, 2460000, '23/2/2023', 'PAT', 'Pass', '')"));
+        Store store(reg.path());
+        QVERIFY(store.deleteItem(1));
+        QCOMPARE(reg.count(QStringLiteral("TestHistory")), 2);
+        QCOMPARE(store.deletedItemsWithTests().value_or(std::vector<qint64>{}),
+                 (std::vector<qint64>{1, 5}));
+        // The history of item 5 came with the register: 5 is taken too.
+        QCOMPARE(store.predictedId(RecordTable::Items).value_or(0), qint64(6));
+        QCOMPARE(store.insertItem({}).value_or(0), qint64(6));
+
+        const QString file = reg.folder() + QStringLiteral("/items.csv");
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("id,desc\n1,New amp\n,Other\n");
+        csv.close();
+        QString messages;
+        QCOMPARE(runCommand({"--import", file}, reg, &messages), 1);
+        QVERIFY2(messages.contains(QStringLiteral(
+                     "id 1 belonged to a deleted item with test records; leave the id empty "
+                     "for a new one")),
+                 qPrintable(messages));
+        QCOMPARE(reg.count(QStringLiteral("Items")), 1);
+        QVERIFY(store.testHistory(6)->isEmpty());
     }
 
     void windowIsASetting() {
