@@ -83,6 +83,11 @@ void frmFlightView::ShowCaseDetails() {
     if (const auto cases = ctx_.store().casesWithId(caseId_)) {
         for (const CaseRecord& flightCase : *cases)
             List2->addItems(DetailLines::caseLines(flightCase));
+        // After the case's own lines: the worst test status of its items.
+        const auto tests =
+            cases->isEmpty() ? std::nullopt : ctx_.store().caseTests(caseId_, ctx_.testWindow());
+        if (tests)
+            List2->addItem(DetailLines::caseTestsLine(TestsDue::caseTestsText(*tests)));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "items/frmItemView.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -62,6 +63,10 @@ void frmItemView::buildControls() {
     cmdRecordTest = WindowStyle::addButton(this, "cmdRecordTest", QStringLiteral("Record Test"),
                                            6000, 8640, 2415, 495);
     connect(cmdRecordTest, &QPushButton::clicked, this, &frmItemView::cmdRecordTest_Click);
+    lblTestStatus = new QLabel(this);
+    lblTestStatus->setObjectName(QStringLiteral("lblTestStatus"));
+    lblTestStatus->setWordWrap(true);
+    place(lblTestStatus, 6000, 9240, 2415, 870);
     WindowStyle::setTabOrder({List1, Check1, Check3, cmdEdit, Command4, Command1, Command3,
                               lstHistory, cmdRecordTest, Picture1});
 }
@@ -75,6 +80,7 @@ void frmItemView::Form_Load() {
 void frmItemView::ShowItemDetails() {
     List1->clear();
     lstHistory->clear();
+    lblTestStatus->clear();
     const auto rows = ctx_.store().itemsWithId(itemId_);
     if (!rows)
         return;  // the store has told the user
@@ -83,6 +89,7 @@ void frmItemView::ShowItemDetails() {
     cmdRecordTest->setEnabled(!rows->isEmpty());
     if (rows->isEmpty())
         return;
+    showTestStatus();
     const auto tests = ctx_.store().testHistory(itemId_);
     for (const TestRecord& test : tests.value_or(QList<TestRecord>())) {
         QString line = QStringLiteral("%1 \u00b7 %2 \u00b7 %3")
@@ -92,6 +99,16 @@ void frmItemView::ShowItemDetails() {
             line += QStringLiteral(" \u00b7 ") + test.note;
         lstHistory->addItem(line);
     }
+}
+
+void frmItemView::showTestStatus() {
+    const auto due = ctx_.store().itemDue(itemId_, ctx_.testWindow());
+    if (!due)
+        return;
+    QString status = TestsDue::statusName(due->status);
+    if (due->day)
+        status += QStringLiteral(" (due %1)").arg(TestsDue::dateText(*due->day));
+    lblTestStatus->setText(QStringLiteral("Test status: ") + status);
 }
 
 void frmItemView::cmdRecordTest_Click() {

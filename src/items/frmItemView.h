@@ -4,6 +4,7 @@
 
 #include "common/AppContext.h"
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 class DetailList;
@@ -35,6 +36,8 @@ public slots:
 private:
     void buildControls();
     void openCaseViewer();
+    // The item's test status and when it is due, beside its history.
+    void showTestStatus();
 
     AppContext& ctx_;
     // ItemToOpen as this window was opened on; a window opened from here
@@ -52,4 +55,5 @@ private:
     QPushButton* Command3 = nullptr;
     QListWidget* lstHistory = nullptr;
     QPushButton* cmdRecordTest = nullptr;
+    QLabel* lblTestStatus = nullptr;  // "Test status: Overdue (due 1/1/2009)"
 };

@@ -51,23 +51,6 @@ void appendLine(std::string& out, const DueList& due, std::size_t i, TestsDue::D
     out += due.caseIds[i] == 0 ? std::string("no case") : "F" + std::to_string(due.caseIds[i]);
 }
 
-// Worst status first, then the earliest due day (no day last), then by id.
-std::vector<std::int32_t> mostUrgentFirst(const DueList& due) {
-    std::vector<std::int32_t> order(due.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<std::int32_t>(i);
-    std::stable_sort(order.begin(), order.end(), [&due](std::int32_t a, std::int32_t b) {
-        if (due.status[a] != due.status[b])
-            return due.status[a] > due.status[b];
-        const TestsDue::Day dayA = due.dueDay[a];
-        const TestsDue::Day dayB = due.dueDay[b];
-        if (dayA == DueList::kNoDay || dayB == DueList::kNoDay)
-            return dayB == DueList::kNoDay && dayA != DueList::kNoDay;
-        return dayA < dayB;
-    });
-    return order;
-}
-
 QString caseEntry(qint64 id, const QString& name, Status worst) {
     return QStringLiteral("F%1 - %2 (%3)").arg(id).arg(name, TestsDue::statusName(worst));
 }
@@ -105,7 +88,8 @@ void frmTestsDue::buildControls() {
     cboLocation = addFilter("cboLocation", QStringLiteral("Location"), 2640, 3000);
     cboCase = addFilter("cboCase", QStringLiteral("Case"), 5760, 3960);
     cboStatus->addItem(QStringLiteral("All statuses"), kAll);
-    for (int s = TestsDue::kStatusCount - 1; s > static_cast<int>(Status::InDate); --s)
+    // In date only with "due by", for items due by then.
+    for (int s = TestsDue::kStatusCount - 1; s >= static_cast<int>(Status::InDate); --s)
         cboStatus->addItem(TestsDue::statusName(static_cast<Status>(s)), s);
 
     chkDueBy = new QCheckBox(QStringLiteral("Due by"), this);
@@ -119,8 +103,9 @@ void frmTestsDue::buildControls() {
     place(dtpDueBy, 11040, 720, 2040, 405);
     for (QComboBox* box : {cboStatus, cboLocation, cboCase})
         connect(box, &QComboBox::currentIndexChanged, this, &frmTestsDue::Filter_Change);
-    connect(chkDueBy, &QCheckBox::toggled, this, &frmTestsDue::Filter_Change);
-    connect(dtpDueBy, &QDateEdit::dateChanged, this, &frmTestsDue::Filter_Change);
+    // "Due by" may reach beyond the items not in date: the items are read again.
+    connect(chkDueBy, &QCheckBox::toggled, this, &frmTestsDue::RefreshList);
+    connect(dtpDueBy, &QDateEdit::dateChanged, this, &frmTestsDue::RefreshList);
 
     List1 = new RecordList(RecordList::Lines::IdAndText, QStringLiteral("Items to test"), this);
     List1->setObjectName(QStringLiteral("List1"));
@@ -133,15 +118,19 @@ void frmTestsDue::buildControls() {
                                       7860, 2160, 975);
     cmdPdf = WindowStyle::addButton(this, "cmdPdf", QStringLiteral("Worksheet to PDF"), 4320, 7860,
                                     2160, 975);
+    cmdExport =
+        WindowStyle::addButton(this, "cmdExport", QStringLiteral("Export"), 6600, 7860, 1095, 975);
+    cmdExport->setAccessibleDescription(QStringLiteral("Write the lines shown to a CSV file"));
     cmdClose =
         WindowStyle::addButton(this, "cmdClose", QStringLiteral("Close"), 11985, 7860, 1095, 975);
     connect(cmdPrint, &QPushButton::clicked, this, &frmTestsDue::cmdPrint_Click);
     connect(cmdPdf, &QPushButton::clicked, this, &frmTestsDue::cmdPdf_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &frmTestsDue::cmdExport_Click);
     connect(cmdRecordTest, &QPushButton::clicked, this, &frmTestsDue::cmdRecordTest_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmTestsDue::cmdClose_Click);
     WindowStyle::makeCancelButton(this, cmdClose);
     WindowStyle::setTabOrder({List1, cboStatus, cboLocation, cboCase, chkDueBy, dtpDueBy,
-                              cmdRecordTest, cmdPrint, cmdPdf, cmdClose});
+                              cmdRecordTest, cmdPrint, cmdPdf, cmdExport, cmdClose});
 }
 
 void frmTestsDue::Form_Load() {
@@ -156,10 +145,10 @@ void frmTestsDue::Form_Load() {
 
 void frmTestsDue::RefreshList() {
     window_.today = ctx_.clock().today();
-    std::optional<DueList> due = ctx_.store().testsDue(window_);
+    std::optional<DueList> due = ctx_.store().testsDue(window_, currentFilter().dueBy);
     // On a failed read the store has told the user; the list is empty.
     due_ = due ? std::move(*due) : DueList{};
-    dueOfRow_ = mostUrgentFirst(due_);
+    dueOfRow_ = due_.mostUrgentFirst();
 
     const TestsDue::Day today = TestsDue::dayOf(window_.today);
     IdTextRows rows;
@@ -358,6 +347,25 @@ void frmTestsDue::cmdPdf_Click() {
         QStringLiteral("PDF files (*.pdf)"));
     if (!file.isEmpty())
         ctx_.printing().SaveWorksheetPdf(worksheet(), file);
+}
+
+std::vector<std::int32_t> frmTestsDue::shownEntries() const {
+    std::vector<std::int32_t> entries;
+    entries.reserve(static_cast<std::size_t>(List1->count()));
+    for (int line = 0; line < List1->count(); ++line)
+        entries.push_back(dueOfRow_[List1->records()->rowOfLine(line)]);
+    return entries;
+}
+
+void frmTestsDue::cmdExport_Click() {
+    const QString file = ctx_.dialogs().saveFileName(
+        this, QStringLiteral("Tests due %1.csv").arg(window_.today.toString(Qt::ISODate)),
+        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (file.isEmpty())
+        return;
+    QString error;
+    if (!DueReader::writeCsv(file, due_, shownEntries(), &error))
+        ctx_.dialogs().inform(this, error, Dialogs::Icon::Warning);
 }
 
 void frmTestsDue::cmdClose_Click() {

@@ -19,7 +19,9 @@ class RecordList;
 // days to go (negative when overdue), category, location and case. The
 // lines can be narrowed by status, location, case and a "due by" date;
 // items with no date to go by are never narrowed away by the date. From
-// here the user opens an item, records a test and prints the worksheet.
+// here the user opens an item, records a test, prints the worksheet and
+// exports the lines shown. With "due by", items in date that are due by
+// then are listed too.
 class frmTestsDue : public QDialog {
     Q_OBJECT
 public:
@@ -42,6 +44,7 @@ public:
     QPushButton* cmdRecordTest = nullptr;
     QPushButton* cmdPrint = nullptr;
     QPushButton* cmdPdf = nullptr;
+    QPushButton* cmdExport = nullptr;
     QPushButton* cmdClose = nullptr;
 
 public slots:
@@ -51,6 +54,7 @@ public slots:
     void cmdRecordTest_Click();
     void cmdPrint_Click();
     void cmdPdf_Click();
+    void cmdExport_Click();
     void cmdClose_Click();
 
 private:
@@ -67,6 +71,8 @@ private:
     Filter currentFilter() const;
     bool passes(std::size_t entry, const Filter& filter) const;
     std::optional<qint64> selectedItem();
+    // The DueList entries of the lines shown, as they are shown.
+    std::vector<std::int32_t> shownEntries() const;
     // The lines shown, by location, then case, then id.
     Worksheet worksheet() const;
 

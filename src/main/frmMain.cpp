@@ -109,6 +109,27 @@ QString exportCaption(const CsvExport::What& what) {
     return QStringLiteral("E&xport Items to CSV…");
 }
 
+// A left click on the status line, or Enter or Space while it has the focus.
+// Enter is kept from the window's quick open there.
+bool opensTestsDue(QEvent* event) {
+    const auto isEnter = [](QEvent* e) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    };
+    switch (event->type()) {
+        case QEvent::MouseButtonRelease:
+            return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        case QEvent::ShortcutOverride:
+            if (isEnter(event))
+                event->accept();
+            return false;
+        case QEvent::KeyPress:
+            return isEnter(event);
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
@@ -122,6 +143,8 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(c
     buildMenuBar();
     buildControls();
     buildItemMenu();
+    // Once the controls the filter looks at are there.
+    lblTestsDue->installEventFilter(this);
 }
 
 frmMain::~frmMain() = default;
@@ -185,7 +208,11 @@ void frmMain::buildMenuBar() {
     }
     lblTestsDue = new QLabel(this);
     lblTestsDue->setObjectName(QStringLiteral("lblTestsDue"));
-    lblTestsDue->setAccessibleName(QStringLiteral("Tests due"));
+    // A way into the Tests Due window: a click, or Enter once it has the focus.
+    lblTestsDue->setFocusPolicy(Qt::StrongFocus);
+    lblTestsDue->setCursor(Qt::PointingHandCursor);
+    lblTestsDue->setToolTip(QStringLiteral("Open the Tests Due window"));
+    lblTestsDue->setAccessibleDescription(QStringLiteral("Opens the Tests Due window"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(lblTestsDue, 1);
     setFixedSize(width(),
@@ -298,6 +325,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         // acts on the node selected at that moment.
         QMetaObject::invokeMethod(this, &frmMain::TreeView1_Click, Qt::QueuedConnection);
     }
+    if (watched == lblTestsDue && opensTestsDue(event)) {
+        QMetaObject::invokeMethod(this, &frmMain::openTestsDue, Qt::QueuedConnection);
+        return true;
+    }
     if (watched == List1->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton)
@@ -318,8 +349,11 @@ void frmMain::RefreshTree() {
     std::optional<TreeData> tree = ctx_.store().readTree(window);
     // On a failed read the tree still shows its three roots, and nothing is
     // said about tests.
-    lblTestsDue->setText(tree ? TestsDue::statusLine(tree->testCounts, window.soonDays)
-                              : QString());
+    const QString counts =
+        tree ? TestsDue::statusLine(tree->testCounts, window.soonDays) : QString();
+    lblTestsDue->setText(counts);
+    // A screen reader says what the eye reads.
+    lblTestsDue->setAccessibleName(counts.isEmpty() ? QStringLiteral("Tests due") : counts);
     model_->setTree(tree ? std::move(*tree) : TreeData{});
     shownItem_ = 0;
     fields().ItemToOpen = 0;
@@ -353,8 +387,25 @@ void frmMain::showItemDetails(qint64 id) {
     const auto rows = ctx_.store().itemsWithId(id);
     if (!rows)
         return;
-    for (const ItemRecord& item : *rows)
-        List1->addItems(DetailLines::lines(DetailLines::mainWindowFields(), item));
+    for (const ItemRecord& item : *rows) {
+        QStringList lines = DetailLines::lines(DetailLines::mainWindowFields(), item);
+        addCaseTests(lines, item);
+        List1->addItems(lines);
+    }
+}
+
+// The case line tells the worst test status of the case's items.
+void frmMain::addCaseTests(QStringList& lines, const ItemRecord& item) {
+    const qint64 caseId = TextRules::wholeNumber(TextRules::numericValue(item[ItemColumn::CaseId]));
+    if (caseId == 0)
+        return;
+    const auto counts = ctx_.store().caseTests(caseId, ctx_.testWindow());
+    if (!counts)
+        return;
+    for (QString& line : lines) {
+        if (DetailLines::caseNumberOf(line))
+            line = DetailLines::withCaseTests(line, TestsDue::caseTestsText(*counts));
+    }
 }
 
 void frmMain::List1_Click() {

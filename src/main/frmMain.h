@@ -67,6 +67,7 @@ private:
     void setItemCommandsEnabled(bool enabled);
     void checkRegisterForDamage();
     void showItemDetails(qint64 id);
+    void addCaseTests(QStringList& lines, const ItemRecord& item);
 
     // Commands shared by the toolbar and the context menu.
     void addItem();
@@ -102,5 +103,5 @@ private:
     QLineEdit* Text1 = nullptr;
     QPushButton* Command2 = nullptr;
     QMenu* Item = nullptr;
-    QLabel* lblTestsDue = nullptr;  // "N overdue · M due within 30 days"
+    QLabel* lblTestsDue = nullptr;  // "N overdue · M due within 30 days"; opens Tests Due
 };

@@ -419,6 +419,13 @@ private slots:
                 QVERIFY2(!hasState(node, "focusable"), qPrintable(name));
         }
 
+        // The main window's status line is heard as it reads.
+        const QJsonObject main = findWindow(program, QStringLiteral("Quarvel - Brackenlow"));
+        QVERIFY2(!findNode(main, QStringLiteral("label"),
+                           QStringLiteral("0 overdue · 0 due within 30 days · 2 never tested"))
+                      .isEmpty(),
+                 "the status line's counts");
+
         // The caption first, the explanation after it.
         const QJsonObject caseEditor = findWindow(program, QStringLiteral("Add/Edit Flight Case"));
         const QJsonObject remove =

@@ -204,8 +204,9 @@ private slots:
         auto viewer = open<frmFlightView>(QStringLiteral("12"));
         auto* details = child<QListWidget>(viewer.get(), "List2");
         auto* items = child<RecordList>(viewer.get(), "List1");
-        QCOMPARE(lines(details), QStringList({"Name: Amp rack", "Location: Bay 4",
-                                              "Bought: 1/2/2008", "Notes: ", "Has Wheels?: yes"}));
+        QCOMPARE(lines(details),
+                 QStringList({"Name: Amp rack", "Location: Bay 4", "Bought: 1/2/2008",
+                              "Notes: ", "Has Wheels?: yes", "Tests: 2 never tested"}));
         QCOMPARE(lines(items), QStringList({"45 - Lamp", "46 - X-1 amp"}));  // by id
         ModalDriver::whenShown(QStringLiteral("frmFlightAddEdit"), [this](QWidget* editor) {
             child<QLineEdit>(editor, "Text1")->setText(QStringLiteral("Amp rack 2"));
@@ -214,8 +215,10 @@ private slots:
             click(editor, "cmdDel");
             click(editor, "Command2");
         });
+        ts->reg.exec(QStringLiteral("UPDATE Items SET testnext = '1/1/2009' WHERE id = 46"));
         click(viewer.get(), "cmdEdit");
         QCOMPARE(lines(details).value(0), QStringLiteral("Name: Amp rack 2"));
+        QCOMPARE(lines(details).value(5), QStringLiteral("Tests: 1 overdue"));
         QCOMPARE(lines(items), QStringList({"46 - X-1 amp"}));
 
         ctx->fields().Funny = QStringLiteral("Cases");

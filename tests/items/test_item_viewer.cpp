@@ -8,6 +8,7 @@
 #include "WidgetDriver.h"
 #include "cases/frmFlightView.h"
 #include "data/Settings.h"
+#include "data/Store.h"
 #include "items/frmItemView.h"
 
 using namespace WidgetDriver;
@@ -55,6 +56,25 @@ private slots:
         QCOMPARE(shown[13], QStringLiteral("Flight Case: F12"));
         QCOMPARE(shown[17], QStringLiteral("Serial: S-1"));
         QVERIFY(!shown.join('\n').contains(QStringLiteral("Category")));
+    }
+
+    // The status beside the history: an item needing no test says so, and
+    // an item under a new id never shows a deleted item's tests.
+    void showsTheTestStatusAndOnlyItsOwnTests() {
+        ts->reg.exec(QStringLiteral(
+            "UPDATE Items SET testinterval = ' n/a ' WHERE id = 45;"
+            "UPDATE Items SET testnext = '1/1/2009' WHERE id = 3;"
+            "INSERT INTO TestHistory VALUES (1, 47, 2454811, '10/12/2008', 'PAT', 'Fail', '')"));
+        openViewer(45);
+        QCOMPARE(child<QLabel>(viewer.get(), "lblTestStatus")->text(),
+                 QStringLiteral("Test status: No test needed"));
+        openViewer(3);
+        QCOMPARE(child<QLabel>(viewer.get(), "lblTestStatus")->text(),
+                 QStringLiteral("Test status: Overdue (due 1/1/2009)"));
+        const auto id = ctx->store().insertItem({});
+        QCOMPARE(id.value_or(0), qint64(48));
+        openViewer(*id);
+        QCOMPARE(child<QListWidget>(viewer.get(), "lstHistory")->count(), 0);
     }
 
     void unknownIdShowsAnEmptyList() {

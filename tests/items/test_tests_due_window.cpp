@@ -1,9 +1,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTreeView>
 #include <map>
 
 #include "ModalDriver.h"
@@ -15,6 +17,7 @@
 #include "items/frmRecordTest.h"
 #include "items/frmTestsDue.h"
 #include "lists/frmListAddEdit.h"
+#include "main/TreeModel.h"
 #include "main/frmMain.h"
 
 using namespace WidgetDriver;
@@ -103,7 +106,9 @@ private slots:
             " (3, 'Drill', 'Tools', 'Bay 1', 0, '12', '', ''),"
             " (4, 'Fan', 'Power', 'Bay 2', 2, '12', '', '31/2/2009'),"
             " (5, 'Lamp', 'Lighting', 'Bay 1', 0, '12', '', '1/6/2009'),"
-            " (6, 'Saw', 'Tools', '', 0, '1 year', '10/12/2008', '10/12/2009');"
+            " (6, 'Saw', 'Tools', '', 0, '1 year', '10/12/2008', '10/12/2009'),"
+            " (7, 'Rope', 'Rigging', 'Bay 1', 0, 'None', '', ''),"
+            " (8, 'Hoist', 'Rigging', 'Bay 2', 0, '12', '', '24/7/2009');"
             "INSERT INTO TestHistory VALUES (1, 6, 2454811, '10/12/2008', 'PAT', 'Fail', '')"));
     }
     void cleanup() {
@@ -155,6 +160,41 @@ private slots:
         // Filters outlive a reread.
         w->RefreshList();
         QCOMPARE(shownIds(), (QList<qint64>{1, 4, 3}));
+    }
+
+    // A year ahead: every item due by then, the one due in 200 days too,
+    // on the screen and on the worksheet; the rope needs no test.
+    void dueByAYearAheadListsEveryItemDueByThen() {
+        open();
+        child<QDateEdit>(w.get(), "dtpDueBy")->setDate(QDate(2010, 1, 5));
+        child<QCheckBox>(w.get(), "chkDueBy")->setChecked(true);
+        QCOMPARE(shownIds(), (QList<qint64>{6, 1, 4, 3, 2, 5, 8}));
+        QCOMPARE(child<QLabel>(w.get(), "Label1")->text(),
+                 QStringLiteral("Tests due by 5/1/2010: 1 failed · 1 overdue · 1 unreadable · 1 "
+                                "never tested · 1 due soon · 2 in date"));
+        const QString pdf = ts->reg.folder() + QStringLiteral("/year.pdf");
+        ts->dialogs->saveAnswers << pdf;
+        click(w.get(), "cmdPdf");
+        const QStringList sheet = linesLeftToRight(pdf, 1);
+        QCOMPARE(sheet.value(0), QStringLiteral("Test Worksheet - Tests due by 5/1/2010"));
+        QVERIFY(sheet.contains(QStringLiteral("Bay 2 8 Hoist In date 24/7/2009")));
+        QVERIFY(sheet.contains(QStringLiteral("Bay 1 5 Lamp In date 1/6/2009")));
+        QVERIFY(!sheet.join(u' ').contains(QStringLiteral("Rope")));
+    }
+
+    // The lines shown, as they are shown, into a CSV file.
+    void exportWritesTheLinesShown() {
+        open();
+        choose("cboLocation", QStringLiteral("Bay 1"));
+        const QString file = ts->reg.folder() + QStringLiteral("/due.csv");
+        ts->dialogs->saveAnswers << file;
+        click(w.get(), "cmdExport");
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(csv.readAll()),
+                 QStringLiteral("status,due date,days,id,description,category,location,case\r\n"
+                                "Overdue,1/1/2009,-4,1,Amp,Sound,Bay 1,F2\r\n"
+                                "Never tested,,,3,Drill,Tools,Bay 1,\r\n"));
     }
 
     void recordedTestsMoveTheDatesAndTheCountsGoDown() {
@@ -227,8 +267,9 @@ private slots:
                  QStringLiteral("Item 6 failed its last test. Add it anyway?"));
         QCOMPARE(ts->reg.count(QStringLiteral("ListData")), 1);
         add(4);  // in date: no question
+        add(6);  // no test needed: no question either
         QCOMPARE(ts->dialogs->messages.size(), 2);
-        QCOMPARE(ts->reg.count(QStringLiteral("ListData")), 2);
+        QCOMPARE(ts->reg.count(QStringLiteral("ListData")), 3);
     }
 
     // Sorted for a walk round the stores: location, case, id; over pages.
@@ -284,6 +325,24 @@ private slots:
         ts->reg.exec(QStringLiteral("UPDATE Items SET testnext = '1/12/2008' WHERE id = 5"));
         main.RefreshTree();
         QVERIFY(line->text().startsWith(QStringLiteral("2 overdue · ")));
+        // Heard as it is read, and a way into the Tests Due window.
+        QCOMPARE(line->accessibleName(), line->text());
+        QVERIFY(ModalDriver::shownDuring(QStringLiteral("frmTestsDue"), [&] {
+            QTest::mouseClick(line, Qt::LeftButton);
+            QCoreApplication::processEvents();
+        }));
+        QVERIFY(ModalDriver::shownDuring(QStringLiteral("frmTestsDue"), [&] {
+            line->setFocus();
+            QTest::keyClick(line, Qt::Key_Return);
+            QCoreApplication::processEvents();
+        }));
+
+        // The case line tells the worst status of the case's items.
+        auto* tree = child<QTreeView>(&main, "TreeView1");
+        tree->setFocus();
+        tree->setCurrentIndex(main.treeModel()->indexOfKey(QStringLiteral("I1")));
+        QVERIFY(lines(child<QListWidget>(&main, "List1"))
+                    .contains(QStringLiteral("Flight Case: F2 · Tests: 1 overdue")));
     }
 };
 

@@ -170,7 +170,8 @@ private slots:
         QCOMPARE(first.value(0), QStringLiteral("Equipment ID Number: 45"));
         QCOMPARE(first.value(1), QStringLiteral("Description: Lamp"));
         QCOMPARE(first.value(2), QStringLiteral("Category: Lighting"));
-        QCOMPARE(first.value(14), QStringLiteral("Flight Case: F12"));
+        // The case line tells how the case's items stand with their tests.
+        QCOMPARE(first.value(14), QStringLiteral("Flight Case: F12 · Tests: 1 never tested"));
         QCOMPARE(first.value(16), QStringLiteral("Notes: Spare bulb"));
         QCOMPARE(first.value(17), QStringLiteral("Length: 1.5"));
         QCOMPARE(first.value(18), QStringLiteral("Serial: "));
