@@ -109,6 +109,12 @@ QString exportCaption(const CsvExport::What& what) {
     return QStringLiteral("E&xport Items to CSV…");
 }
 
+// The case id of the case line's number; a number beyond the id range
+// (a stored 1e300) is clamped, never converted out of range.
+qint64 caseIdOf(const QString& caseNumber) {
+    return TextRules::wholeNumber(TextRules::numericValue(caseNumber));
+}
+
 // A left click on the status line, or Enter or Space while it has the focus.
 // Enter is kept from the window's quick open there.
 bool opensTestsDue(QEvent* event) {
@@ -408,22 +414,28 @@ void frmMain::addCaseTests(QStringList& lines, const ItemRecord& item) {
     }
 }
 
-void frmMain::List1_Click() {
+std::optional<QString> frmMain::selectedCaseNumber() const {
     if (List1->count() == 0 || !List1->currentItem())
-        return;
-    if (const auto caseNumber = DetailLines::caseNumberOf(List1->currentItem()->text()))
-        fields().CaseToOpen = static_cast<qint64>(TextRules::numericValue(*caseNumber));
+        return std::nullopt;
+    return DetailLines::caseNumberOf(List1->currentItem()->text());
+}
+
+void frmMain::List1_Click() {
+    if (const auto caseNumber = selectedCaseNumber())
+        fields().CaseToOpen = caseIdOf(*caseNumber);
 }
 
 void frmMain::List1_DblClick() {
-    if (!List1->currentItem())
-        return;
-    const auto caseNumber = DetailLines::caseNumberOf(List1->currentItem()->text());
+    const auto caseNumber = selectedCaseNumber();
     if (!caseNumber)
         return;
     fields().OpenCase = *caseNumber;
-    if (*caseNumber != QLatin1String("0"))
-        openCaseViewer();
+    if (*caseNumber == QLatin1String("0"))
+        return;
+    // The line's own case: Enter comes without a click, and a quick open
+    // since the click has written another case to CaseToOpen.
+    fields().CaseToOpen = caseIdOf(*caseNumber);
+    openCaseViewer();
 }
 
 void frmMain::List1_RightButtonPress(const QPoint& globalPos) {

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <optional>
 
 #include "common/AppContext.h"
 #include "data/CsvExport.h"
@@ -68,6 +69,9 @@ private:
     void checkRegisterForDamage();
     void showItemDetails(qint64 id);
     void addCaseTests(QStringList& lines, const ItemRecord& item);
+    // The number after "Flight Case: F" on the selected detail line; none
+    // when another line (or no line) is selected.
+    std::optional<QString> selectedCaseNumber() const;
 
     // Commands shared by the toolbar and the context menu.
     void addItem();

@@ -198,22 +198,38 @@ private slots:
                  QStringLiteral("12,46"));
     }
 
-    // Enter on the detail list's case line opens the case, not the quick open.
-    void enterOnTheCaseLineOpensTheCase() {
+    // Enter, or a double-click, on the detail list's case line opens the case
+    // that line names: not the quick open, and not the case a quick open
+    // since the line was clicked left in CaseToOpen.
+    void theCaseLineOpensItsOwnCase_data() {
+        QTest::addColumn<bool>("byEnter");
+        QTest::newRow("Enter") << true;
+        QTest::newRow("double-click") << false;
+    }
+    void theCaseLineOpensItsOwnCase() {
+        QFETCH(bool, byEnter);
+        ts->reg.exec(QStringLiteral("INSERT INTO Cases (id, FName) VALUES (13, 'Drum case')"));
         openMain();
         selectNode(QStringLiteral("I45"));
         auto* details = child<QListWidget>(w.get(), "List1");
-        details->setFocus();
-        details->setCurrentRow(14);  // "Flight Case: F12"
+        clickLine(details, 14);  // "Flight Case: F12"
+        QStringList shownCases;
+        const auto noteCase = [&](QWidget* viewer) {
+            shownCases << lines(child<QListWidget>(viewer, "List2")).value(0);
+            click(viewer, "Command3");
+        };
+        ModalDriver::whenShown(QStringLiteral("frmFlightView"), noteCase);
+        quickOpen(QStringLiteral("f13"));
+        ModalDriver::whenShown(QStringLiteral("frmFlightView"), noteCase);
         box->setText(QStringLiteral("12"));
         QApplication::setActiveWindow(w.get());
-        bool shown = false;
-        ModalDriver::whenShown(QStringLiteral("frmFlightView"), [&](QWidget* viewer) {
-            shown = true;
-            click(viewer, "Command3");
-        });
-        QTest::keyClick(details, Qt::Key_Return);
-        QVERIFY(shown);
+        if (byEnter) {
+            details->setFocus();
+            QTest::keyClick(details, Qt::Key_Return);
+        } else {
+            doubleClickLine(details, 14);
+        }
+        QCOMPARE(shownCases, QStringList({"Name: Drum case", "Name: Amp rack"}));
         QCOMPARE(box->text(), QStringLiteral("12"));
     }
 

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
+#include <limits>
 
 #include "ModalDriver.h"
 #include "TestApp.h"
@@ -233,13 +234,26 @@ private slots:
         QVERIFY(!toolbarButton(4)->isEnabled());
     }
 
+    // A case value beyond the id range is clamped to it, not converted out of range.
+    void caseLineOfAnItemInACase_data() {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<qint64>("caseId");
+        QTest::newRow("item on a list") << "L3I45" << qint64(12);
+        QTest::newRow("case 1e300") << "I46" << std::numeric_limits<qint64>::max();
+        QTest::newRow("case -1e300") << "I47" << std::numeric_limits<qint64>::min();
+    }
     void caseLineOfAnItemInACase() {
+        QFETCH(QString, node);
+        QFETCH(qint64, caseId);
         fillSampleRegister(ts->reg);
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\", caseID) VALUES (46, 'Far', 1e300), "
+                           "(47, 'Near', -1e300)"));
         openMain();
-        clickNode(QStringLiteral("L3I45"));
+        clickNode(node);
         QTest::mouseClick(details->viewport(), Qt::LeftButton, {},
                           details->visualItemRect(details->item(14)).center());
-        QCOMPARE(SharedFields::idOf(w->fields().CaseToOpen), 12);
+        QCOMPARE(w->fields().CaseToOpen.toLongLong(), caseId);
     }
 
     void refreshResetsTheFields() {
