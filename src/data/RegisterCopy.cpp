@@ -113,7 +113,8 @@ CopyResult query(sqlite3* db, const char* sql, const QList<QByteArray>& paramete
 
 // Reading the schema also tells whether the file is an SQLite database at
 // all. The copy refuses what the program itself would refuse: a register
-// that lacks a table or a column.
+// that lacks a table or a column of the version it records. An older
+// version is copied as it is.
 CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
     Connection source;
     CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
@@ -124,8 +125,7 @@ CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
                          sqlite3_extended_errcode(source->handle()) == SQLITE_READONLY_ROLLBACK;
         return code;
     }
-    return Schema::missingPart(source->handle()).isEmpty() ? CopyResult::Done
-                                                           : CopyResult::NotADatabase;
+    return Schema::missingPart(*source).isEmpty() ? CopyResult::Done : CopyResult::NotADatabase;
 }
 
 // A save cut off by a crash leaves its journal beside the register, and only
@@ -416,14 +416,17 @@ CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
     return code;
 }
 
-// The table as the desktop declares it, with its indexes.
-CopyResult copySchemaOf(sqlite3* target, const QString& table) {
+// The table as the desktop declares it, with its indexes. A table of a
+// later version than the desktop's (TestHistory of a version 1 register) is
+// not there: *present says so.
+CopyResult copySchemaOf(sqlite3* target, const QString& table, bool* present) {
     QList<QByteArray> statements;
     CopyResult code = query(target,
                             "SELECT sql FROM src.sqlite_master WHERE tbl_name = ? COLLATE "
                             "NOCASE AND type IN ('table', 'index') AND sql IS NOT NULL "
                             "ORDER BY type <> 'table'",
                             {table.toUtf8()}, [&](const char* sql) { statements << sql; });
+    *present = !statements.isEmpty();
     for (const QByteArray& sql : statements) {
         if (code == CopyResult::Done)
             code = exec(target, sql);
@@ -445,9 +448,10 @@ CopyResult copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hook
     if (code == CopyResult::Done)
         code = exec(target, "BEGIN");
     for (const QString& table : job.tables) {
+        bool present = false;
         if (code == CopyResult::Done)
-            code = copySchemaOf(target, table);
-        if (code == CopyResult::Done)
+            code = copySchemaOf(target, table, &present);
+        if (code == CopyResult::Done && present)
             code = copyRows(target, table);
         if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
             code = CopyResult::Failed;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 #include <memory>
@@ -34,10 +35,11 @@ QByteArray readOnlyUri(const QString& file) {
     return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=ro";
 }
 
-// None when the file cannot be opened; why then says what SQLite said.
+// None when the file cannot be opened; why then says what SQLite said. A
+// damaged file may hold anything: its schema is not trusted.
 Db open(const QString& file, Sqlite::Open how, QString* why) {
     auto db = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
-    if (db->isOpen())
+    if (db->isOpen() && db->distrustSchema())
         return db;
     *why = db->failure() ? db->failure()->text : QStringLiteral("it could not be opened");
     return nullptr;
@@ -75,6 +77,40 @@ bool rows(sqlite3* db, const char* sql, QList<QStringList>* out, QString* why,
     return false;
 }
 
+// What SQLite itself writes into a schema entry: one CREATE TABLE, INDEX,
+// VIEW or TRIGGER statement (TEMP and VIRTUAL tables never stand there).
+bool isPlainCreate(const QByteArray& sql) {
+    static const QRegularExpression kCreate(
+        QStringLiteral(R"(^\s*CREATE\s+(UNIQUE\s+)?(TABLE|INDEX|VIEW|TRIGGER)\s)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return kCreate.match(QString::fromUtf8(sql)).hasMatch();
+}
+
+// Runs one entry of the damaged file's schema, and only when it is a plain
+// CREATE statement with nothing after it: a file made to hide a second
+// statement there (an ATTACH, a PRAGMA) has nothing of it run.
+bool createFromSchemaEntry(sqlite3* db, const QString& name, const QByteArray& sql, QString* why) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, &tail) != SQLITE_OK) {
+        *why = QString::fromUtf8(sqlite3_errmsg(db));
+        return false;
+    }
+    const StatementPtr statement(raw, sqlite3_finalize);
+    const QByteArray rest(tail, sql.constData() + sql.size() - tail);
+    if (!raw || !isPlainCreate(sql) || !rest.trimmed().isEmpty()) {
+        *why = QStringLiteral(
+                   "its schema entry %1 is not one plain CREATE statement, so nothing "
+                   "of it was run")
+                   .arg(name);
+        return false;
+    }
+    if (sqlite3_step(raw) == SQLITE_DONE)
+        return true;
+    *why = QString::fromUtf8(sqlite3_errmsg(db));
+    return false;
+}
+
 QByteArray quotedName(const QString& name) {
     return '"' + name.toUtf8().replace('"', "\"\"") + '"';
 }
@@ -101,7 +137,7 @@ bool copyTableByTable(const QString& damaged, const QString& copy, QString* why)
         !exec(db->handle(), "BEGIN", why))
         return false;
     for (const QStringList& entry : schema) {
-        if (!exec(db->handle(), entry[2].toUtf8(), why))
+        if (!createFromSchemaEntry(db->handle(), entry[1], entry[2].toUtf8(), why))
             return false;
         // WHERE: a plain copy of a whole table would move the damaged
         // index pages along with the rows.
@@ -145,7 +181,7 @@ bool isSound(const QString& copy, QString* why) {
         *why = QStringLiteral("the copy is not sound either (%1)").arg(*why);
         return false;
     }
-    const QString missing = Schema::missingPart(db->handle());
+    const QString missing = Schema::missingPart(*db);
     if (!missing.isEmpty())
         *why = QStringLiteral("what could be read lacks part of a register: %1").arg(missing);
     return missing.isEmpty();

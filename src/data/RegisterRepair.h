@@ -15,10 +15,11 @@ struct Outcome {
 // First VACUUM INTO a copy (quick, and exact where the damage lies in
 // nothing it reads); where that fails, the rows of every table copied one
 // table at a time, so that a damaged index does not matter, and the indexes
-// built anew. The copy must pass SQLite's integrity check and hold every
-// table and column of a register; then the damaged file (with its journal)
-// is renamed to "<name>-damaged-<date>-<time>.<suffix>" and the copy takes
-// its name. Nothing is changed when any step fails.
+// built anew (of the damaged file's schema only plain CREATE statements are
+// run, each on its own; its schema is never trusted). The copy must pass SQLite's integrity check
+// and hold every table and column of a register; then the damaged file (with its journal) is
+// renamed to "<name>-damaged-<date>-<time>.<suffix>" and the copy takes its name. Nothing is
+// changed when any step fails.
 Outcome repair(const QString& registerPath);
 
 }  // namespace RegisterRepair

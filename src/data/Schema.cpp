@@ -1,17 +1,13 @@
 #include "data/Schema.h"
 
-#include <sqlite3.h>
-
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
 #include <array>
-#include <memory>
 #include <optional>
 
 #include "data/Columns.h"
 #include "data/Sql.h"
-#include "data/Sqlite.h"
 
 namespace Schema {
 
@@ -286,45 +282,6 @@ QString missingPart(Sql::Connection& db) {
             return {};
         if (!problem->isEmpty())
             return *problem;
-    }
-    return {};
-}
-
-QString missingPart(sqlite3* db) {
-    using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
-    // The first column of every row of sql, which takes name as its one value.
-    const auto texts = [db](const char* sql, const char* name) -> std::optional<QStringList> {
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
-            return std::nullopt;
-        const StatementPtr statement(raw, sqlite3_finalize);
-        sqlite3_bind_text(raw, 1, name, -1, SQLITE_TRANSIENT);
-        QStringList rows;
-        int rc;
-        while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-            rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
-        return rc == SQLITE_DONE ? std::optional<QStringList>(rows) : std::nullopt;
-    };
-    for (const Table& table : tablesOf(kCurrentVersion, false)) {
-        const QByteArray name(table.name);
-        const auto kind = texts(
-            "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE "
-            "AND type IN ('table', 'view')",
-            name.constData());
-        if (!kind)
-            return {};
-        if (kind->isEmpty())
-            return QStringLiteral("it has no table %1").arg(QLatin1String(name));
-        if (kind->first() != QLatin1String("table"))
-            return QStringLiteral("its %1 is a view, not a table").arg(QLatin1String(name));
-        const auto present = texts("SELECT name FROM pragma_table_info(?)", name.constData());
-        if (!present)
-            return {};
-        for (const QString& column : table.columns) {
-            if (!present->contains(column, Qt::CaseInsensitive))
-                return QStringLiteral("its table %1 has no column %2")
-                    .arg(QLatin1String(name), column);
-        }
     }
     return {};
 }

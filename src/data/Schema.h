@@ -6,8 +6,6 @@
 #include <optional>
 #include <span>
 
-struct sqlite3;
-
 namespace Sql {
 class Connection;
 }
@@ -67,10 +65,11 @@ const char* keyType(const Sql::Connection& db);
 const char* numberType();
 const char* textType();
 
-// What the register lacks of the tables and their columns, in words ("its
-// table Items has no column desc", "its Items is a view, not a table");
-// empty when nothing is missing or the names cannot be read.
+// What the register lacks of the tables and their columns of the version it
+// records (a register of version 1 has no TestHistory, and lacks nothing for
+// that), in words ("its table Items has no column desc", "its Items is a
+// view, not a table"); empty when nothing is missing or the names cannot be
+// read.
 QString missingPart(Sql::Connection& db);
-QString missingPart(sqlite3* db);
 
 }  // namespace Schema

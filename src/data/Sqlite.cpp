@@ -101,6 +101,37 @@ bool Connection::exec(const char* sql) {
     return false;
 }
 
+std::optional<bool> Connection::isSound(Check how, const std::function<bool()>& stop) {
+    if (!db_)
+        return std::nullopt;
+    // Asked every few thousand steps of SQLite's machine.
+    constexpr int kStepsBetweenQuestions = 10000;
+    if (stop)
+        sqlite3_progress_handler(
+            db_, kStepsBetweenQuestions,
+            [](void* ask) { return (*static_cast<const std::function<bool()>*>(ask))() ? 1 : 0; },
+            const_cast<std::function<bool()>*>(&stop));
+    std::optional<bool> sound;
+    {
+        Statement check(
+            *this, how == Check::Quick ? "PRAGMA quick_check(1)" : "PRAGMA integrity_check(1)");
+        if (check.step())
+            sound = check.utf8(0) == "ok";
+        else if (sqlite3_errcode(db_) == SQLITE_CORRUPT)
+            sound = false;
+    }
+    if (stop)
+        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    return sound;
+}
+
+bool Connection::distrustSchema() {
+    if (!db_)
+        return false;
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    return exec("PRAGMA trusted_schema = OFF");
+}
+
 std::unique_ptr<Sql::Cursor> Connection::prepare(std::string_view sql) {
     return std::make_unique<Statement>(*this, sql);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -28,6 +29,10 @@ enum class Open {
     ReadOnly,  // reading only
     Create,    // reading and writing, creating the file when it is missing
 };
+
+// SQLite's own checks of a whole file: Quick reads every page and row
+// once; Full also compares every index with its table, which takes longer.
+enum class Check { Quick, Full };
 
 // An open connection to one database file, made through Qt's SQLite driver;
 // every part of the program that opens a register opens it this way.
@@ -56,6 +61,18 @@ public:
     // a reader sees one consistent state of the file.
     bool begin(Sql::Transaction transaction) override;
     void rollback() override;
+
+    // Runs the check on the file: true when it finds the file sound, false
+    // when it finds damage, nullopt (with the failure kept) when it cannot
+    // run. While it runs, `stop` (when given) is asked now and then; true
+    // ends the check without a result.
+    std::optional<bool> isSound(Check how, const std::function<bool()>& stop = {});
+
+    // For a file that may have been made by anyone (a damaged register
+    // being mended): SQLite's defensive mode, so no statement rewrites the
+    // file's structure behind its back, and a schema that is not trusted,
+    // so its views, triggers and defaults call no function with side effects.
+    bool distrustSchema();
 
     // Keeps an SQLite result code and its text as the operation's failure.
     void fail(int code, const QString& text, int extendedCode = 0);

@@ -75,19 +75,6 @@ void fillForDamage(const TempRegister& reg) {
         "UPDATE Data SET lastid = 3000, lastCase = 1"));
 }
 
-// Overwrites the start of a page of the register, after its header: the
-// page becomes garbage to SQLite.
-void spoilPageOf(const TempRegister& reg, const QString& name) {
-    const qint64 page =
-        reg.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name))
-            .toLongLong();
-    const qint64 size = reg.scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
-    QFile file(reg.path());
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek((page - 1) * size + 8));
-    file.write(QByteArray(64, '\xff'));
-}
-
 }  // namespace
 
 class TestStore : public QObject {
@@ -528,7 +515,7 @@ private slots:
     void aDamagedRegisterIsOpenedReadOnly() {
         TempRegister reg;
         fillForDamage(reg);
-        spoilPageOf(reg, QStringLiteral("ItemsByCase"));
+        reg.spoilPageOf(QStringLiteral("ItemsByCase"));
         const QByteArray before = hashOf(reg.path());
         Probe p(reg.path());
         QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
@@ -560,7 +547,7 @@ private slots:
     void aStatementThatFindsDamageOpensReadOnly() {
         TempRegister reg;
         fillForDamage(reg);
-        spoilPageOf(reg, QStringLiteral("ItemsByCase"));
+        reg.spoilPageOf(QStringLiteral("ItemsByCase"));
         Probe p(reg.path());
         QVERIFY(!p.store.itemsInCase(3));  // read through the spoilt index
         QCOMPARE(p.messages.size(), 1);
@@ -578,16 +565,23 @@ private slots:
     // going on where they were.
     void repairKeepsTheDamagedFile_data() {
         QTest::addColumn<QString>("damage");
-        QTest::newRow("unused page (VACUUM INTO)") << "unused page";
-        QTest::newRow("spoilt index (table by table)") << "index";
+        QTest::addColumn<int>("version");
+        QTest::newRow("unused page (VACUUM INTO)") << "unused page" << 7;
+        QTest::newRow("spoilt index (table by table)") << "index" << 7;
+        // The first layout has no TestHistory, and lacks nothing for that.
+        QTest::newRow("first version, spoilt index") << "index" << 1;
     }
     void repairKeepsTheDamagedFile() {
         QFETCH(QString, damage);
+        QFETCH(int, version);
         TempRegister reg;
         fillForDamage(reg);
-        reg.exec(QStringLiteral("PRAGMA user_version = 7"));
+        if (version == 1)
+            reg.toFirstVersion();
+        else
+            reg.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
         if (damage == QLatin1String("index"))
-            spoilPageOf(reg, QStringLiteral("ItemsByCase"));
+            reg.spoilPageOf(QStringLiteral("ItemsByCase"));
         else
             reg.addUnusedPage();
         // Shared with a group: the repaired register keeps the group's access.
@@ -606,7 +600,7 @@ private slots:
 
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
                  QStringLiteral("ok"));
-        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toLongLong(), qint64(7));
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toLongLong(), qint64(version));
         QCOMPARE(p.store.itemsInCase(3)->size(), std::size_t(75));
         QCOMPARE(p.store.checkForDamage(), Store::Health::Sound);
         QVERIFY(!p.store.readOnly());
@@ -615,12 +609,32 @@ private slots:
         QCOMPARE(p.messages.size(), 1);
     }
 
+    // The repair runs nothing of a schema entry but one plain CREATE
+    // statement: a statement hidden behind it is refused unrun.
+    void repairRunsOnlyPlainCreateStatements() {
+        TempRegister reg;
+        fillForDamage(reg);
+        const QString planted = reg.folder() + QStringLiteral("/planted.db");
+        reg.exec(QStringLiteral("CREATE TABLE Extra (x); PRAGMA writable_schema = ON; "
+                                "UPDATE sqlite_master SET sql = 'CREATE TABLE Extra (x); ATTACH "
+                                "''%1'' AS planted; CREATE TABLE planted.t (y)' "
+                                "WHERE name = 'Extra'")
+                     .arg(planted));
+        reg.spoilPageOf(QStringLiteral("ItemsByCase"));  // VACUUM INTO fails on it
+        Probe p(reg.path());
+        const RegisterRepair::Outcome outcome = p.store.repairDamaged();
+        QVERIFY(!outcome.repaired);
+        QVERIFY2(outcome.failure.contains(QStringLiteral("Extra is not one plain CREATE")),
+                 qPrintable(outcome.failure));
+        QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
+    }
+
     // Damage in a table's own pages is beyond repair: nothing changes, the
     // register stays read-only.
     void aRegisterBeyondRepairStaysAsItWas() {
         TempRegister reg;
         fillForDamage(reg);
-        spoilPageOf(reg, QStringLiteral("Items"));
+        reg.spoilPageOf(QStringLiteral("Items"));
         const QByteArray damaged = hashOf(reg.path());
         Probe p(reg.path());
         QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);

@@ -177,6 +177,21 @@ private slots:
         QCOMPARE(rowsOf(copy, QStringLiteral("Cases")), QStringList{"no table Cases"});
     }
 
+    // A register of the first layout lacks TestHistory by right: it is
+    // copied as it is, also when the list names that table.
+    void aFirstVersionRegisterIsCopiedAsItIs() {
+        TempRegister reg;
+        fill(reg, 10);
+        reg.toFirstVersion();
+        const QStringList firstTables = registerTables().mid(0, registerTables().size() - 1);
+        for (const char* tables : {"", "items testhistory"}) {
+            QCOMPARE(download(reg.path(), tables, true), DEVICE_OK);
+            compareTables(onDevice(), reg.path(), *tables ? QStringList{"Items"} : firstTables);
+            QCOMPARE(rowsOf(onDevice(), QStringLiteral("TestHistory")),
+                     QStringList{"no table TestHistory"});
+        }
+    }
+
     void refuses_data() {
         QTest::addColumn<QString>("desktop");
         QTest::addColumn<QByteArray>("tables");

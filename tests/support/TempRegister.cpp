@@ -86,6 +86,27 @@ void TempRegister::addUnusedPage() const {
     file.write(QByteArray(size, '\0'));
 }
 
+void TempRegister::spoilPageOf(const QString& name) const {
+    const qint64 page =
+        scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name))
+            .toLongLong();
+    const qint64 size = scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+    QFile file(path());
+    if (page < 1 || !file.open(QIODevice::ReadWrite) || !file.seek((page - 1) * size + 8))
+        qFatal("cannot spoil %s in %s", qPrintable(name), qPrintable(path()));
+    file.write(QByteArray(64, '\xff'));
+}
+
+void TempRegister::spoilIndexOnly() const {
+    exec(
+        QStringLiteral("PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = 'CREATE INDEX "
+                       "\"ItemsByCase\" ON \"Items\" (\"desc\")' WHERE name = 'ItemsByCase'"));
+}
+
+void TempRegister::toFirstVersion() const {
+    exec(QStringLiteral("DROP TABLE TestHistory; PRAGMA user_version = 1"));
+}
+
 void TempRegister::copyWithCutOffSave(const QString& target) const {
     sqlite3* program = openRaw(path());
     sqlite3_exec(program,

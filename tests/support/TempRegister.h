@@ -23,6 +23,15 @@ public:
     // Damage that SQLite's check finds and every read passes by: a page at
     // the end of the file that nothing uses.
     void addUnusedPage() const;
+    // Overwrites the start of the named table's or index's first page: the
+    // page becomes garbage to SQLite.
+    void spoilPageOf(const QString& name) const;
+    // Damage only SQLite's full check finds: the index ItemsByCase is
+    // declared on desc, while its entries hold caseID (needs items).
+    void spoilIndexOnly() const;
+    // Makes this a register of the first program's layout: version 1,
+    // without the TestHistory table.
+    void toFirstVersion() const;
     // Writes to `path` this register as a program killed in the middle of a
     // save leaves it: the file and its journal. (The save deleted every item
     // and set lastid to 0.)
