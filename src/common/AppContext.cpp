@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 #include <QWidget>
+#include <atomic>
+#include <thread>
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -56,6 +59,28 @@ Store::BackupPolicy backupPolicy(const Clock& clock, const Settings& settings, D
 
 }  // namespace
 
+// The check's thread reads the register while the program works on; the
+// result comes back through the receiver, which lives on the program's
+// thread. A check still running when the program ends is stopped, not
+// waited for.
+struct AppContext::FullCheck {
+    // The day changes while the program runs; an hour is soon enough to notice.
+    static constexpr int kDayChangeCheckMs = 60 * 60 * 1000;
+
+    QObject receiver;
+    QTimer nextDay;
+    QDate lastDay;
+    std::thread thread;
+    std::atomic<bool> running{false};
+    std::atomic<bool> stop{false};
+
+    ~FullCheck() {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 Services Services::forProgram(const RegisterLocation& location) {
     Services s;
     const QDir folder(QCoreApplication::applicationDirPath());
@@ -96,7 +121,43 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
 }
 
-AppContext::~AppContext() = default;
+AppContext::~AppContext() {
+    fullCheck_.reset();  // before the store it reports to
+}
+
+void AppContext::checkFullyOnceADay() {
+    if (!fullCheck_) {
+        fullCheck_ = std::make_unique<FullCheck>();
+        fullCheck_->nextDay.setInterval(FullCheck::kDayChangeCheckMs);
+        QObject::connect(&fullCheck_->nextDay, &QTimer::timeout, &fullCheck_->receiver,
+                         [this] { checkFullyOnceADay(); });
+        fullCheck_->nextDay.start();
+    }
+    FullCheck& check = *fullCheck_;
+    const QDate today = services_.clock->today();
+    if (check.running || check.lastDay == today)
+        return;
+    check.lastDay = today;
+    if (check.thread.joinable())
+        check.thread.join();  // yesterday's, long finished
+    check.running = true;
+    check.thread = std::thread([&check, store = store_.get(), location = services_.location,
+                                waitMs = settings_->busyWaitMs()] {
+        const Store::Health found =
+            Store::fullCheck(location, waitMs, [&check] { return check.stop.load(); });
+        QMetaObject::invokeMethod(
+            &check.receiver,
+            [&check, store, found] {
+                check.running = false;
+                store->takeDamageCheck(found);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool AppContext::fullCheckRunning() const {
+    return fullCheck_ && fullCheck_->running;
+}
 
 bool AppContext::isWindowOpen(const QString& objectName) {
     for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -52,6 +52,15 @@ public:
     // Today, and how far ahead a test counts as due soon (a setting).
     TestsDue::Window testWindow() const;
 
+    // SQLite's full check of the register (indexes against their tables), on
+    // a thread and a read-only connection of its own, once a day: started
+    // after the main window is painted, and again each new day while the
+    // program runs. Damage it finds opens the register for reading only,
+    // told on this thread. Nothing while today's check has run or runs.
+    void checkFullyOnceADay();
+    // True while a full check runs (tests wait for its result).
+    bool fullCheckRunning() const;
+
     // True while a window of that object name is on screen (the viewers are
     // shown only when they are not already open lower in the chain).
     static bool isWindowOpen(const QString& objectName);
@@ -63,4 +72,6 @@ private:
     std::unique_ptr<PrintService> printing_;
     std::unique_ptr<DeviceService> device_;
     SharedFields fields_;
+    struct FullCheck;
+    std::unique_ptr<FullCheck> fullCheck_;
 };

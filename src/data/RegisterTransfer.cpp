@@ -235,6 +235,13 @@ QString openSource(const RegisterLocation& from, Source& source) {
     const QString missing = Schema::missingPart(*source.db);
     if (!missing.isEmpty())
         return QStringLiteral("%1 is not a complete register: %2").arg(from.shown(), missing);
+    // What a damaged file still gives is no register to start another from.
+    if (source.db->engine() == Sql::Engine::Sqlite &&
+        static_cast<Sqlite::Connection&>(*source.db).isSound(Sqlite::Check::Quick) == false)
+        return QStringLiteral(
+                   "%1 is damaged: SQLite's check finds faults in it. Let Quarvel repair it, or "
+                   "restore it from a backup, before it is copied")
+            .arg(from.shown());
     source.version = *version;
     return {};
 }

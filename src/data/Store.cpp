@@ -242,6 +242,10 @@ const RegisterLocation& Store::location() const {
     return engine_->location();
 }
 
+QString Store::storable(const QString& text) const {
+    return engine_->storable(text);
+}
+
 void Store::report(const QString& what, const QString& ownText) {
     if (reporter_)
         reporter_(QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
@@ -250,10 +254,6 @@ void Store::report(const QString& what, const QString& ownText) {
 
 void Store::report(const QString& what, const Sql::Failure& failure, const QString& missing) {
     if (failure.problem == Sql::Problem::Own) {
-QString Store::storable(const QString& text) const {
-    return engine_->storable(text);
-}
-
         report(what, failure.text);
         return;
     }
@@ -270,7 +270,7 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
             report(what, absence);
         return false;
     }
-    if (mode == Mode::Write && readOnly_) {
+    if (mode == Mode::Write && !mayWrite()) {
         report(what,
                readOnly_->reason + QStringLiteral(" Quarvel opened it for reading only, so nothing "
                                                   "can be saved."));
@@ -338,28 +338,56 @@ ReadOnlyReason Store::damaged() const {
                            "place of data.mdb, and keeps the damaged file beside it.")};
 }
 
+namespace {
+
+Store::Health healthOf(std::optional<bool> sound) {
+    if (!sound)
+        return Store::Health::Unknown;
+    return *sound ? Store::Health::Sound : Store::Health::Damaged;
+}
+
+}  // namespace
+
+// Opened for writing: a save that a crash cut off is rolled back first, as
+// any later statement would.
 Store::Health Store::checkForDamage() {
     if (location().isServer())
         return Health::Sound;
     const QString& path = location().text();
     if (!QFileInfo::exists(path))
         return Health::Unknown;
-    std::optional<bool> sound;
+    Health health;
     {
         Sqlite::Connection db(path, Sqlite::Open::Existing, busyWaitMs());
-        Sqlite::Statement check(db, "PRAGMA quick_check(1)");
-        if (check.step())
-            sound = check.utf8(0) == "ok";
-        else if (db.failure() && db.failure()->code == SQLITE_CORRUPT)
-            sound = false;
+        health = healthOf(db.isSound(Sqlite::Check::Quick));
     }
-    if (!sound)
-        return Health::Unknown;
-    if (*sound)
+    takeDamageCheck(health);
+    return health;
+}
+
+Store::Health Store::fullCheck(const RegisterLocation& location, int busyWaitMs,
+                               const std::function<bool()>& stop) {
+    if (location.isServer())
         return Health::Sound;
-    if (!readOnly_)
+    if (!QFileInfo::exists(location.text()))
+        return Health::Unknown;
+    Sqlite::Connection db(location.text(), Sqlite::Open::ReadOnly, busyWaitMs);
+    return healthOf(db.isSound(Sqlite::Check::Full, stop));
+}
+
+void Store::takeDamageCheck(Health found) {
+    if (found != Health::Unknown)
+        damageChecked_ = true;
+    if (found == Health::Damaged && !readOnly_)
         openReadOnly(damaged());
-    return Health::Damaged;
+}
+
+// Unknown lets the write go on: its own statements meet what kept the check
+// from running, and say so.
+bool Store::mayWrite() {
+    if (!damageChecked_ && !readOnly_)
+        checkForDamage();
+    return !readOnly_;
 }
 
 RegisterRepair::Outcome Store::repairDamaged() {
@@ -440,6 +468,13 @@ bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
                             "as it is.")});
         return false;
     }
+    // A damaged register keeps its layout: no backup of it pushes out a sound
+    // one, and no step writes to it. An upgrade comes once, so it is worth
+    // the full check, which also finds damage confined to an index.
+    if (!readOnly_)
+        takeDamageCheck(fullCheck(location(), busyWaitMs()));
+    if (!mayWrite())
+        return false;
     if (backups_.now && !location().isServer())
         backUp(backups_.now(), QStringLiteral("before its upgrade"));
     return run(QStringLiteral("upgrade the register from version %1 to %2").arg(*found).arg(wanted),

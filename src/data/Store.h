@@ -103,13 +103,31 @@ public:
     // SQLite's quick check of the whole register file. A damaged register is
     // opened for reading only, as it is when any statement later finds
     // damage. Unknown, and nothing said, when the check cannot run (the
-    // reads tell why). A server keeps its own data sound: Sound.
+    // reads tell why). A server keeps its own data sound: Sound. The first
+    // write of a run (an upgrade's backup and steps, a save, an import) runs
+    // this check first when nothing has yet found the file sound, so a
+    // damaged register is never written on any path.
     Health checkForDamage();
+    // SQLite's full check of the register file, which also compares every
+    // index with its table (damage the quick check passes by). It reads on a
+    // connection of its own and touches no Store, so it may run on a thread
+    // of its own; `stop` ends it early (Unknown). A server: Sound.
+    static Health fullCheck(const RegisterLocation& location, int busyWaitMs,
+                            const std::function<bool()>& stop = {});
+    // What a check found (a full check on another thread among them), taken
+    // on the store's own thread: damage opens the register for reading only;
+    // Sound spares the first write the quick check.
+    void takeDamageCheck(Health found);
+    // Whether the register may be written: runs the damage check first when
+    // nothing has found the file sound yet in this run. False (and the user
+    // was told why) when the register is open for reading only.
+    bool mayWrite();
     // Mends a damaged register file into a new file that takes its place
     // (see RegisterRepair); once repaired it may be written again.
     RegisterRepair::Outcome repairDamaged();
     // --- Layout versions and backups -------------------------------------
     // Run once when the program starts. A register of an older layout is
+    // checked for damage (a damaged one is only read, never upgraded), then
     // backed up (a file; a server's administrator keeps its backups), then
     // brought to the last version of `steps` in one transaction; a register
     // of a newer layout is only read. False when the register cannot be
@@ -259,4 +277,5 @@ private:
     std::function<int()> busyWaitMs_;
     BackupPolicy backups_;
     QDate lastBackupDay_;  // the day the last backup was taken or tried
+    bool damageChecked_ = false;  // this run's quick or full check has found the file sound
 };

@@ -100,7 +100,8 @@ std::optional<Arguments> parse(const QStringList& args, QTextStream& err) {
 }
 
 // The store as the program sets it up: a failure is told on err, a write is
-// preceded by the day's backup, the register brought to this program's layout.
+// preceded by the damage check and the day's backup, the register brought to
+// this program's layout unless it is damaged.
 std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
                                  QTextStream& err) {
     const FailureReporter tell = [&err](const QString& message) {
@@ -171,6 +172,11 @@ void listProblems(const ItemImport::CheckResult& checked, QTextStream& err) {
 }
 
 int runImport(Store& store, const Arguments& a, QTextStream& err) {
+    // A damaged register is never imported into; the store has said why.
+    if (!store.mayWrite()) {
+        err << "Nothing was imported.\n";
+        return Failed;
+    }
     QString error;
     auto file = ItemImport::ImportFile::open(a.import, &error, a.encoding);
     if (!file) {

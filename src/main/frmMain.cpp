@@ -315,10 +315,14 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 // Once the tree has painted: at a million items the check takes longer than
-// start-up may. A register repaired there and then is shown anew.
+// start-up may. A register repaired there and then is shown anew. The full
+// check, which also finds damage confined to an index, then runs in the
+// background.
 void frmMain::checkRegisterForDamage() {
     if (ctx_.store().checkForDamage() == Store::Health::Damaged && !ctx_.store().readOnly())
         RefreshTree();
+    if (!ctx_.store().readOnly())
+        ctx_.checkFullyOnceADay();
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

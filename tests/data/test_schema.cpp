@@ -159,6 +159,31 @@ private slots:
         }
     }
 
+    // The damage check comes before the backup and every step: a damaged
+    // register keeps its version and pushes out no sound backup.
+    void aDamagedRegisterIsNeverUpgraded_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("unused page") << "page";
+        QTest::newRow("index only") << "index";
+    }
+    void aDamagedRegisterIsNeverUpgraded() {
+        QFETCH(QString, damage);
+        TempRegister reg;
+        reg.toFirstVersion();
+        reg.exec(
+            QStringLiteral("INSERT INTO Items (\"desc\", caseID) VALUES ('Amp', 1), ('Rack', 2)"));
+        if (damage == QLatin1String("page"))
+            reg.addUnusedPage();
+        else
+            reg.spoilIndexOnly();
+        Probe p(reg.path());
+        QVERIFY(!p.store.upgradeIfOlder());
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+        QVERIFY(p.store.readOnly());
+        QVERIFY(p.failures.value(0).contains(QStringLiteral("The register is damaged")));
+        QVERIFY(backupsIn(reg).isEmpty());
+    }
+
     void aFailedUpgradeLeavesTheFileAsItWas() {
         TempRegister reg;
         reg.exec(QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (1, 'Amp')"));

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -15,6 +16,8 @@
 #include "WidgetDriver.h"
 #include "common/Dialogs.h"
 #include "data/Settings.h"
+#include "data/Store.h"
+#include "data/TransferCommands.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
@@ -82,6 +85,54 @@ private slots:
     void cleanup() {
         w.reset();
         ts.reset();
+    }
+
+    // Damage confined to an index passes the quick check at start; the
+    // day's full check finds it in the background and the register is only
+    // read from then on. It runs again on the next day, not before.
+    void theDailyFullCheckFindsDamageInAnIndex() {
+        ts->reg.spoilIndexOnly();
+        openMain();
+        QTRY_VERIFY(ts->ctx().store().readOnly());
+        QVERIFY(ts->dialogs->messages.value(0).text.contains(
+            QStringLiteral("The register is damaged")));
+        ts->ctx().checkFullyOnceADay();
+        QVERIFY(!ts->ctx().fullCheckRunning());
+        ts->clock->date = ts->clock->date.addDays(1);
+        ts->ctx().checkFullyOnceADay();
+        QVERIFY(ts->ctx().fullCheckRunning());
+        QTRY_VERIFY(!ts->ctx().fullCheckRunning());
+    }
+
+    // The command line neither imports into a damaged register nor upgrades
+    // it for an export; it says why.
+    void theCommandLineLeavesADamagedRegisterAsItIs_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("import") << "--import" << int(TransferCommands::Failed);
+        QTest::newRow("export") << "--export" << int(TransferCommands::Done);
+    }
+    void theCommandLineLeavesADamagedRegisterAsItIs() {
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        ts->reg.toFirstVersion();
+        ts->reg.addUnusedPage();
+        const QTemporaryDir dir;
+        QFile csv(dir.filePath(QStringLiteral("items.csv")));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("id,desc\n30,Amp\n");
+        csv.close();
+        const QStringList args =
+            command == QLatin1String("--import")
+                ? QStringList{command, csv.fileName()}
+                : QStringList{command, QStringLiteral("items"), csv.fileName()};
+        QString err;
+        QTextStream stream(&err);
+        QCOMPARE(TransferCommands::run(args, ts->reg.path(), ts->settingsFile(), stream), exitCode);
+        stream.flush();
+        QVERIFY2(err.contains(QStringLiteral("The register is damaged")), qPrintable(err));
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), 2);
+        QCOMPARE(ts->reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
     }
 
     void nothingSelectedAtStart() {
