@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "TempRegister.h"
+#include "data/RegisterTransfer.h"
+#include "data/Sqlite.h"
 #include "data/Store.h"
 
 namespace {
@@ -627,6 +629,27 @@ private slots:
         QVERIFY2(outcome.failure.contains(QStringLiteral("Extra is not one plain CREATE")),
                  qPrintable(outcome.failure));
         QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
+    }
+
+    // A register is copied to another place as the version it is; a damaged
+    // one is not copied at all.
+    void aCopyKeepsTheVersionAndRefusesDamage() {
+        TempRegister reg;
+        reg.toFirstVersion();
+        const RegisterLocation copy =
+            RegisterLocation::file(reg.folder() + QStringLiteral("/c.mdb"));
+        QVERIFY(RegisterTransfer::copy(RegisterLocation::file(reg.path()), copy).ok);
+        {
+            Sqlite::Connection made(copy.text(), Sqlite::Open::ReadOnly);
+            QCOMPARE(Schema::versionOf(made), std::optional<int>(1));
+        }
+        QVERIFY(QFile::remove(copy.text()));
+        reg.addUnusedPage();
+        const RegisterTransfer::Outcome refused =
+            RegisterTransfer::copy(RegisterLocation::file(reg.path()), copy);
+        QVERIFY2(!refused.ok && refused.error.contains(QStringLiteral("is damaged")),
+                 qPrintable(refused.error));
+        QVERIFY(!QFileInfo::exists(copy.text()));
     }
 
     // Damage in a table's own pages is beyond repair: nothing changes, the
