@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "RegisterGenerator.h"
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "common/Dialogs.h"
 
 struct sqlite3;

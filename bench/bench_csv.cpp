@@ -13,10 +13,10 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "data/CsvExport.h"
-#include "data/CsvWriter.h"
-#include "data/ItemImport.h"
 #include "data/Store.h"
+#include "data/transfer/CsvExport.h"
+#include "data/transfer/CsvWriter.h"
+#include "data/transfer/ItemImport.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "BenchSupport.h"
 #include "PostgresServer.h"
-#include "data/RegisterTransfer.h"
 #include "data/Store.h"
+#include "data/register/RegisterTransfer.h"
 
 namespace {
 

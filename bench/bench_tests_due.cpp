@@ -20,8 +20,8 @@
 #include "BenchSupport.h"
 #include "common/RecordList.h"
 #include "data/DueReader.h"
-#include "data/Sqlite.h"
 #include "data/Store.h"
+#include "data/engine/Sqlite.h"
 #include "items/frmTestsDue.h"
 #include "printing/PrintService.h"
 

@@ -10,12 +10,13 @@
 #include <cstring>
 #include <optional>
 
+#include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
-#include "data/RegisterFolder.h"
-#include "data/RegisterLocation.h"
 #include "data/Settings.h"
-#include "data/TransferCommands.h"
 #include "data/Version.h"
+#include "data/engine/RegisterLocation.h"
+#include "data/register/RegisterChoice.h"
+#include "data/register/RegisterFolder.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
 #include "resources/Fonts.h"

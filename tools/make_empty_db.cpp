@@ -18,10 +18,10 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "data/FilePlatform.h"
-#include "data/RegisterFolder.h"
-#include "data/RegisterTransfer.h"
 #include "data/Store.h"
+#include "data/register/FilePlatform.h"
+#include "data/register/RegisterFolder.h"
+#include "data/register/RegisterTransfer.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <optional>
 
-#include "common/AppContext.h"
-#include "data/Records.h"
+#include "app/AppContext.h"
+#include "data/rules/Records.h"
 
 class QCheckBox;
 class QLabel;

@@ -4,7 +4,7 @@
 
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 frmFlightPicker::frmFlightPicker(AppContext& ctx, QWidget* parent)
     : PickerWindow(ctx,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/PickerWindow.h"
+#include "app/PickerWindow.h"
 
 // Chooses the flight case an item travels in, or none. Save hands the
 // choice back in CaseToPick; Close leaves the caller's value there.

@@ -10,9 +10,9 @@
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
-#include "data/DetailLines.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/DetailLines.h"
+#include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
 #include "printing/PrintService.h"
 

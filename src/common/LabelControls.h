@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Records.h"
+#include "data/rules/Records.h"
 
 class OptionCheckBox;
 class PictureBox;

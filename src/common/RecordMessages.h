@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "data/Records.h"
+#include "data/rules/Records.h"
 
 class Dialogs;
 class QWidget;

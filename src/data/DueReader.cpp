@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "data/CsvExport.h"
-#include "data/Schema.h"
-#include "data/Sql.h"
+#include "data/engine/Schema.h"
+#include "data/engine/Sql.h"
+#include "data/transfer/CsvExport.h"
 
 std::vector<std::int32_t> DueList::mostUrgentFirst() const {
     std::vector<std::int32_t> order(size());

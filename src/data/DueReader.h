@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "data/TestsDue.h"
 #include "data/TextPool.h"
+#include "data/rules/TestsDue.h"
 
 namespace Sql {
 class Connection;

@@ -1,6 +1,6 @@
 #include "data/Settings.h"
 
-#include "data/TestsDue.h"
+#include "data/rules/TestsDue.h"
 
 #include <QSettings>
 #include <memory>

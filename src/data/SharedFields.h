@@ -2,7 +2,7 @@
 
 #include <QVariant>
 
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 // What the location picker hands back when it was closed without a choice;
 // callers then leave their location as it was.

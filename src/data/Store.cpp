@@ -11,14 +11,14 @@
 #include <limits>
 #include <span>
 
-#include "data/Backups.h"
-#include "data/RegisterEngine.h"
-#include "data/RegisterFolder.h"
-#include "data/Schema.h"
-#include "data/Sql.h"
-#include "data/Sqlite.h"
-#include "data/TextRules.h"
 #include "data/TreeReader.h"
+#include "data/engine/RegisterEngine.h"
+#include "data/engine/Schema.h"
+#include "data/engine/Sql.h"
+#include "data/engine/Sqlite.h"
+#include "data/register/Backups.h"
+#include "data/register/RegisterFolder.h"
+#include "data/rules/TextRules.h"
 
 using Sql::Connection;
 using Sql::Statement;

@@ -11,13 +11,13 @@
 
 #include "data/DueReader.h"
 #include "data/FailureReporter.h"
-#include "data/Records.h"
-#include "data/RegisterLocation.h"
-#include "data/RegisterRepair.h"
-#include "data/Schema.h"
 #include "data/TextPool.h"
-#include "data/TransferRecords.h"
 #include "data/TreeData.h"
+#include "data/engine/RegisterLocation.h"
+#include "data/engine/Schema.h"
+#include "data/register/RegisterRepair.h"
+#include "data/rules/Records.h"
+#include "data/transfer/TransferRecords.h"
 
 namespace Sql {
 class Connection;
@@ -276,6 +276,6 @@ private:
     ReadOnlyNotice notice_;
     std::function<int()> busyWaitMs_;
     BackupPolicy backups_;
-    QDate lastBackupDay_;  // the day the last backup was taken or tried
+    QDate lastBackupDay_;         // the day the last backup was taken or tried
     bool damageChecked_ = false;  // this run's quick or full check has found the file sound
 };

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/TestsDue.h"
 #include "data/TextPool.h"
+#include "data/rules/TestsDue.h"
 
 // Everything the main tree shows, in the order it shows it:
 //   items by id (and how many of them have each test status); cases in stored order, each with the

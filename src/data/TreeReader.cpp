@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "data/DueReader.h"
-#include "data/Sql.h"
+#include "data/engine/Sql.h"
 
 namespace TreeReader {
 

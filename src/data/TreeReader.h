@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/TestsDue.h"
 #include "data/TreeData.h"
+#include "data/rules/TestsDue.h"
 
 namespace Sql {
 class Connection;

@@ -11,7 +11,7 @@
 #include "about/frmFunny.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
-#include "data/RegisterTransfer.h"
+#include "data/register/RegisterTransfer.h"
 #include "device/adofiltr/DeviceCodes.h"
 
 using WindowStyle::place;

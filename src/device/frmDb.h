@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "device/DeviceService.h"
 
 class QLabel;

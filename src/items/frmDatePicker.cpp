@@ -8,7 +8,7 @@
 
 #include "common/Clock.h"
 #include "common/WindowStyle.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 using WindowStyle::place;
 

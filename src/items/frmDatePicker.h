@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QDialog>
 
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 
 class QCalendarWidget;
 class QPushButton;

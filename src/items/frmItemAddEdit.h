@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "common/AppContext.h"
-#include "data/Records.h"
+#include "app/AppContext.h"
+#include "data/rules/Records.h"
 
 class QLabel;
 class QPushButton;

@@ -4,8 +4,8 @@
 #include <memory>
 #include <optional>
 
-#include "common/AppContext.h"
-#include "data/ItemImport.h"
+#include "app/AppContext.h"
+#include "data/transfer/ItemImport.h"
 
 class QCheckBox;
 class QComboBox;

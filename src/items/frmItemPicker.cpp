@@ -7,7 +7,7 @@
 
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent)
     : PickerWindow(ctx,

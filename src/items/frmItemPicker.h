@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "common/PickerWindow.h"
+#include "app/PickerWindow.h"
 
 class QLineEdit;
 

@@ -10,7 +10,7 @@
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 using WindowStyle::place;
 

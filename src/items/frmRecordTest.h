@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 
 class QComboBox;
 class QDateEdit;

@@ -14,7 +14,7 @@
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
 #include "items/frmRecordTest.h"
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "data/DueReader.h"
 #include "printing/PrintService.h"
 

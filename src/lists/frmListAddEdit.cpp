@@ -11,7 +11,7 @@
 #include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 #include "items/frmItemPicker.h"
 #include "items/frmItemView.h"
 #include "lists/ListControls.h"

@@ -8,7 +8,7 @@
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
 #include "lists/ListControls.h"
 #include "lists/frmListAddEdit.h"

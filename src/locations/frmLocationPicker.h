@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "common/PickerWindow.h"
+#include "app/PickerWindow.h"
 
 // Chooses a warehouse location and keeps the list of locations: names can be
 // added and deleted here. The choice comes back in LocationToPick, "Blank"

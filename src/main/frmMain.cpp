@@ -26,10 +26,10 @@
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
-#include "data/CsvExport.h"
-#include "data/DetailLines.h"
 #include "data/Store.h"
-#include "data/TextRules.h"
+#include "data/rules/DetailLines.h"
+#include "data/rules/TextRules.h"
+#include "data/transfer/CsvExport.h"
 #include "device/frmDb.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemImport.h"
@@ -614,11 +614,10 @@ void frmMain::mnuExportCsv_Click() {
         ctx_.dialogs().inform(this, error, Dialogs::Icon::Warning);
         return;
     }
-    ctx_.dialogs().inform(this,
-                           QStringLiteral("Exported %1 %2 to %3.")
-                               .arg(rows)
-                               .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                                    QDir::toNativeSeparators(path)));
+    ctx_.dialogs().inform(this, QStringLiteral("Exported %1 %2 to %3.")
+                                    .arg(rows)
+                                    .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                                         QDir::toNativeSeparators(path)));
 }
 
 void frmMain::openAbout() {

@@ -4,9 +4,9 @@
 #include <QMainWindow>
 #include <optional>
 
-#include "common/AppContext.h"
-#include "data/CsvExport.h"
-#include "data/TextRules.h"
+#include "app/AppContext.h"
+#include "data/rules/TextRules.h"
+#include "data/transfer/CsvExport.h"
 
 class QAction;
 class QLabel;

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "data/FailureReporter.h"
-#include "data/Records.h"
+#include "data/rules/Records.h"
 
 class QPrinter;
 class Settings;

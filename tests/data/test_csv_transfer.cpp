@@ -9,11 +9,11 @@
 
 #include "TempRegister.h"
 #include "TestFiles.h"
-#include "data/CsvExport.h"
-#include "data/CsvReader.h"
-#include "data/ItemImport.h"
+#include "cli/TransferCommands.h"
 #include "data/Store.h"
-#include "data/TransferCommands.h"
+#include "data/transfer/CsvExport.h"
+#include "data/transfer/CsvReader.h"
+#include "data/transfer/ItemImport.h"
 
 namespace {
 

@@ -13,10 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "data/Backups.h"
-#include "data/RegisterFolder.h"
-#include "data/RegisterLocation.h"
 #include "data/Store.h"
+#include "data/engine/RegisterLocation.h"
+#include "data/register/Backups.h"
+#include "data/register/RegisterChoice.h"
+#include "data/register/RegisterFolder.h"
 
 // Where the register is, where its backups go, and the start-up check that
 // it can be saved there.

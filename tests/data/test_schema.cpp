@@ -4,12 +4,12 @@
 #include <QTest>
 
 #include "TempRegister.h"
-#include "data/Backups.h"
-#include "data/DetailLines.h"
-#include "data/RegisterFolder.h"
-#include "data/Schema.h"
-#include "data/Sqlite.h"
 #include "data/Store.h"
+#include "data/engine/Schema.h"
+#include "data/engine/Sqlite.h"
+#include "data/register/Backups.h"
+#include "data/register/RegisterFolder.h"
+#include "data/rules/DetailLines.h"
 
 namespace {
 

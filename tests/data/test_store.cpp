@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "TempRegister.h"
-#include "data/RegisterTransfer.h"
-#include "data/Sqlite.h"
 #include "data/Store.h"
+#include "data/engine/Sqlite.h"
+#include "data/register/RegisterTransfer.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 
 #include "PostgresServer.h"
 #include "TempRegister.h"
-#include "data/RegisterTransfer.h"
-#include "data/Sql.h"
+#include "cli/TransferCommands.h"
 #include "data/Store.h"
-#include "data/TransferCommands.h"
+#include "data/engine/Sql.h"
+#include "data/register/RegisterTransfer.h"
 
 namespace {
 

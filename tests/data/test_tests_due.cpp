@@ -4,11 +4,11 @@
 #include <QTextStream>
 
 #include "TempRegister.h"
-#include "data/Sqlite.h"
+#include "cli/TransferCommands.h"
 #include "data/Store.h"
-#include "data/TestsDue.h"
-#include "data/TextRules.h"
-#include "data/TransferCommands.h"
+#include "data/engine/Sqlite.h"
+#include "data/rules/TestsDue.h"
+#include "data/rules/TextRules.h"
 
 using namespace TestsDue;
 

@@ -1,9 +1,9 @@
 #include <QLocale>
 #include <QTest>
 
-#include "data/DetailLines.h"
 #include "data/SharedFields.h"
-#include "data/TextRules.h"
+#include "data/rules/DetailLines.h"
+#include "data/rules/TextRules.h"
 
 #include <cmath>
 #include <limits>

@@ -12,7 +12,7 @@
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
 #include "TempRegister.h"
-#include "data/RegisterCopy.h"
+#include "data/register/RegisterCopy.h"
 
 using namespace adofiltr;
 

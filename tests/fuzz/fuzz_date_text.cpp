@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "FuzzText.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 namespace {
 

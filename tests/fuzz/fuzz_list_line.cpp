@@ -2,7 +2,7 @@
 // "-" stands in its first ten characters; a line written by listLine gives
 // back its id for ids of up to eight digits, whatever the text.
 #include "FuzzText.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString line = fuzzText(data, size);

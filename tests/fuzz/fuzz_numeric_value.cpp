@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "FuzzText.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = fuzzText(data, size);

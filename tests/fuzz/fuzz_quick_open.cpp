@@ -1,7 +1,7 @@
 // Quick open: any text asks for nothing or for one record by a whole id that
 // is never negative; the id written back with its letter asks for the same.
 #include "FuzzText.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 
 namespace {
 

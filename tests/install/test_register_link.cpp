@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "data/RegisterFolder.h"
-#include "data/Sqlite.h"
 #include "data/Store.h"
+#include "data/engine/Sqlite.h"
+#include "data/register/RegisterFolder.h"
 
 class TestRegisterLink : public QObject {
     Q_OBJECT

@@ -5,7 +5,7 @@
 
 #include "ModalDriver.h"
 #include "TestApp.h"
-#include "data/TextRules.h"
+#include "data/rules/TextRules.h"
 #include "items/frmDatePicker.h"
 
 namespace {

@@ -14,10 +14,10 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
 #include "data/Settings.h"
 #include "data/Store.h"
-#include "data/TransferCommands.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 

@@ -9,7 +9,7 @@
 
 #include "ModalDriver.h"
 #include "TestApp.h"
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"

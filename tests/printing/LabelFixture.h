@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "TestApp.h"
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "data/Settings.h"
 #include "printing/PrintService.h"
 

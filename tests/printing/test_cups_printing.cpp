@@ -6,7 +6,7 @@
 #include "CupsServer.h"
 #include "PdfCheck.h"
 #include "TestApp.h"
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "data/Settings.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"

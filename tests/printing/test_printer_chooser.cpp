@@ -8,7 +8,7 @@
 
 #include "ModalDriver.h"
 #include "TestApp.h"
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
 #include "main/frmMain.h"

@@ -9,7 +9,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TempRegister.h"
-#include "common/AppContext.h"
+#include "app/AppContext.h"
 #include "common/Clock.h"
 #include "printing/PrinterCatalog.h"
 

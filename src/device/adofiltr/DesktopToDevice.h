@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "data/RegisterCopy.h"
+#include "data/register/RegisterCopy.h"
 
 namespace adofiltr {
 

@@ -1,0 +1,172 @@
+#include "app/AppContext.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <thread>
+
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "data/Settings.h"
+#include "data/Store.h"
+#include "data/register/Backups.h"
+#include "device/DeviceService.h"
+#include "printing/PrintService.h"
+#include "printing/PrinterCatalog.h"
+
+namespace {
+
+// A damaged register: the user may have it repaired at once.
+void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
+    if (!dialogs.askYesNo(nullptr, message + QStringLiteral("\n\nTry to repair it now?"),
+                          Dialogs::Icon::Warning))
+        return;
+    const RegisterRepair::Outcome outcome = store.repairDamaged();
+    if (outcome.repaired) {
+        dialogs.inform(nullptr,
+                       QStringLiteral("Quarvel repaired the register: it now holds what could "
+                                      "still be read of the damaged one, and you can save "
+                                      "again. Check the records you changed last.\n\nThe "
+                                      "damaged file is kept as:\n%1")
+                           .arg(QDir::toNativeSeparators(outcome.keptAs)),
+                       Dialogs::Icon::Information);
+        return;
+    }
+    dialogs.inform(nullptr,
+                   QStringLiteral("Quarvel could not repair the register: %1.\n\nIt stays open "
+                                  "for reading only. Restore data.mdb from a backup.")
+                       .arg(outcome.failure),
+                   Dialogs::Icon::Critical);
+}
+
+// Backups follow the clock; how many are kept is a setting; a failed backup
+// is a warning, and work goes on.
+Store::BackupPolicy backupPolicy(const Clock& clock, const Settings& settings, Dialogs& dialogs) {
+    return {[&clock] { return clock.now(); },
+            [&settings] {
+                bool ok = false;
+                const int keep =
+                    settings.read(SettingsKeys::BackupsToKeep, QString()).trimmed().toInt(&ok);
+                return ok && keep > 0 ? keep : Backups::kDefaultToKeep;
+            },
+            [&dialogs](const QString& message) {
+                dialogs.inform(nullptr, message, Dialogs::Icon::Warning);
+            }};
+}
+
+}  // namespace
+
+// The check's thread reads the register while the program works on; the
+// result comes back through the receiver, which lives on the program's
+// thread. A check still running when the program ends is stopped, not
+// waited for.
+struct AppContext::FullCheck {
+    // The day changes while the program runs; an hour is soon enough to notice.
+    static constexpr int kDayChangeCheckMs = 60 * 60 * 1000;
+
+    QObject receiver;
+    QTimer nextDay;
+    QDate lastDay;
+    std::thread thread;
+    std::atomic<bool> running{false};
+    std::atomic<bool> stop{false};
+
+    ~FullCheck() {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+Services Services::forProgram(const RegisterLocation& location) {
+    Services s;
+    const QDir folder(QCoreApplication::applicationDirPath());
+    s.location = location;
+    s.deviceLibrary = folder.filePath(QStringLiteral("adofiltr"));
+    s.dialogs = std::make_shared<QtDialogs>();
+    s.clock = std::make_shared<Clock>();
+    s.printers = std::make_shared<PrinterCatalog>();
+    return s;
+}
+
+AppContext::AppContext(Services services) : services_(std::move(services)) {
+    if (!services_.dialogs)
+        services_.dialogs = std::make_shared<QtDialogs>();
+    if (!services_.clock)
+        services_.clock = std::make_shared<Clock>();
+    if (!services_.printers)
+        services_.printers = std::make_shared<PrinterCatalog>();
+
+    // Failures of the store and of printing reach the user in a critical box.
+    Dialogs* dialogs = services_.dialogs.get();
+    const FailureReporter tellUser = [dialogs](const QString& message) {
+        dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
+    };
+    store_ = std::make_unique<Store>(services_.location, tellUser);
+    Store* store = store_.get();
+    store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
+        if (why.cause == ReadOnlyCause::Damaged)
+            offerRepair(*store, *dialogs, message);
+        else
+            dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
+    });
+    settings_ = std::make_unique<Settings>(services_.settingsFile);
+    Settings* settings = settings_.get();
+    store_->setBusyWait([settings] { return settings->busyWaitMs(); });
+    store_->setBackupPolicy(backupPolicy(*services_.clock, *settings_, *dialogs));
+    printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
+    device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
+}
+
+AppContext::~AppContext() {
+    fullCheck_.reset();  // before the store it reports to
+}
+
+void AppContext::checkFullyOnceADay() {
+    if (!fullCheck_) {
+        fullCheck_ = std::make_unique<FullCheck>();
+        fullCheck_->nextDay.setInterval(FullCheck::kDayChangeCheckMs);
+        QObject::connect(&fullCheck_->nextDay, &QTimer::timeout, &fullCheck_->receiver,
+                         [this] { checkFullyOnceADay(); });
+        fullCheck_->nextDay.start();
+    }
+    FullCheck& check = *fullCheck_;
+    const QDate today = services_.clock->today();
+    if (check.running || check.lastDay == today)
+        return;
+    check.lastDay = today;
+    if (check.thread.joinable())
+        check.thread.join();  // yesterday's, long finished
+    check.running = true;
+    check.thread = std::thread([&check, store = store_.get(), location = services_.location,
+                                waitMs = settings_->busyWaitMs()] {
+        const Store::Health found =
+            Store::fullCheck(location, waitMs, [&check] { return check.stop.load(); });
+        QMetaObject::invokeMethod(
+            &check.receiver,
+            [&check, store, found] {
+                check.running = false;
+                store->takeDamageCheck(found);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool AppContext::fullCheckRunning() const {
+    return fullCheck_ && fullCheck_->running;
+}
+
+bool AppContext::isWindowOpen(const QString& objectName) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == objectName && w->isVisible())
+            return true;
+    }
+    return false;
+}
+
+TestsDue::Window AppContext::testWindow() const {
+    return {services_.clock->today(), settings_->testDueSoonDays()};
+}

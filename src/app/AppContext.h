@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "data/SharedFields.h"
+#include "data/engine/RegisterLocation.h"
+#include "data/rules/TestsDue.h"
+
+class Clock;
+class DeviceService;
+class Dialogs;
+class PrintService;
+class PrinterCatalog;
+class Settings;
+class Store;
+
+// What the program talks to outside itself. The running program uses the
+// real ones (forProgram); tests put their own in.
+struct Services {
+    RegisterLocation location;  // the register: data.mdb, or a database on a server
+    QString settingsFile;       // empty: the per-user settings store
+    QString deviceLibrary;      // the device service, without its platform suffix
+    std::shared_ptr<Dialogs> dialogs;
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<PrinterCatalog> printers;
+
+    // The register chosen for this run (RegisterChoices), the device library
+    // in the program's folder, Qt's dialogs, the system clock and printers.
+    static Services forProgram(const RegisterLocation& location);
+};
+
+// Everything a window reaches beyond itself: the store, the settings, the
+// shared fields, the dialogs seam, the clock and the printing service. The
+// main window owns the one context of the run and hands it to every window.
+class AppContext {
+public:
+    explicit AppContext(Services services);
+    ~AppContext();
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    Store& store() { return *store_; }
+    Settings& settings() { return *settings_; }
+    SharedFields& fields() { return fields_; }
+    Dialogs& dialogs() { return *services_.dialogs; }
+    const Clock& clock() const { return *services_.clock; }
+    PrintService& printing() { return *printing_; }
+    const DeviceService& device() const { return *device_; }
+    // Where the register is: its file, or its database on a server.
+    const RegisterLocation& registerLocation() const { return services_.location; }
+    // Today, and how far ahead a test counts as due soon (a setting).
+    TestsDue::Window testWindow() const;
+
+    // SQLite's full check of the register (indexes against their tables), on
+    // a thread and a read-only connection of its own, once a day: started
+    // after the main window is painted, and again each new day while the
+    // program runs. Damage it finds opens the register for reading only,
+    // told on this thread. Nothing while today's check has run or runs.
+    void checkFullyOnceADay();
+    // True while a full check runs (tests wait for its result).
+    bool fullCheckRunning() const;
+
+    // True while a window of that object name is on screen (the viewers are
+    // shown only when they are not already open lower in the chain).
+    static bool isWindowOpen(const QString& objectName);
+
+private:
+    Services services_;
+    std::unique_ptr<Store> store_;
+    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<PrintService> printing_;
+    std::unique_ptr<DeviceService> device_;
+    SharedFields fields_;
+    struct FullCheck;
+    std::unique_ptr<FullCheck> fullCheck_;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "data/engine/RegisterLocation.h"
+
+class QTextStream;
+
+// `quarvel --import FILE` and `quarvel --export WHAT FILE`: the CSV import
+// and export without a window, for people who script. Every message goes
+// to `err`; the exit code tells how it went.
+namespace TransferCommands {
+
+enum ExitCode {
+    Done = 0,
+    Failed = 1,    // nothing imported or exported (the messages say why)
+    BadUsage = 2,  // the command line is not understood
+};
+
+// The options, for --help.
+extern const char* const kHelp;
+
+// True when the arguments (without the program's name) ask for an import
+// or an export.
+bool asked(const QStringList& arguments);
+
+// Runs the import or export the arguments ask for on the register at
+// `where`, with the settings in settingsFile (empty: the per-user store);
+// gives the exit code.
+int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,
+        QTextStream& err);
+// The same on the register file at registerPath.
+inline int run(const QStringList& arguments, const QString& registerPath,
+               const QString& settingsFile, QTextStream& err) {
+    return run(arguments, RegisterLocation::file(registerPath), settingsFile, err);
+}
+
+}  // namespace TransferCommands

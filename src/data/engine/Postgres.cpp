@@ -1,0 +1,417 @@
+#include "data/engine/Postgres.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "data/TextPool.h"
+#include "data/rules/TextRules.h"
+
+namespace Postgres {
+
+namespace {
+
+// The server's numbers for its number types (its catalogue pg_type, the
+// same on every server).
+constexpr Oid kInt8 = 20;
+constexpr Oid kInt2 = 21;
+constexpr Oid kInt4 = 23;
+constexpr Oid kOid = 26;
+constexpr Oid kFloat4 = 700;
+constexpr Oid kFloat8 = 701;
+constexpr Oid kNumeric = 1700;
+
+bool isNumberType(Oid type) {
+    switch (type) {
+        case kInt8:
+        case kInt2:
+        case kInt4:
+        case kOid:
+        case kFloat4:
+        case kFloat8:
+        case kNumeric:
+            return true;
+        default:
+            return false;
+    }
+}
+
+QString trimmed(const char* text) {
+    return QString::fromUtf8(text ? text : "").trimmed();
+}
+
+// The server's classes of failure (SQLSTATE) sorted into the store's.
+Sql::Problem problemOfState(const QString& state) {
+    const QString group = state.left(2);
+    if (group == QLatin1String("08") || state == QLatin1String("57P01") ||
+        state == QLatin1String("57P02") || state == QLatin1String("57P03"))
+        return Sql::Problem::ConnectionLost;
+    // lock_not_available (lock_timeout), query_canceled, deadlock_detected,
+    // serialization_failure: another desk held what was needed.
+    if (state == QLatin1String("55P03") || state == QLatin1String("57014") ||
+        state == QLatin1String("40P01") || state == QLatin1String("40001"))
+        return Sql::Problem::Busy;
+    if (state == QLatin1String("42501") || state == QLatin1String("25006"))
+        return Sql::Problem::ReadOnly;
+    if (group == QLatin1String("53"))
+        return Sql::Problem::Full;
+    if (group == QLatin1String("58"))
+        return Sql::Problem::Io;
+    if (state == QLatin1String("XX001") || state == QLatin1String("XX002"))
+        return Sql::Problem::Damaged;
+    if (group == QLatin1String("42"))
+        return Sql::Problem::Statement;
+    return Sql::Problem::Other;
+}
+
+std::optional<std::int64_t> exactInteger(std::string_view text) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> realNumber(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Whole numbers as their digits, others as the windows show a real number
+// (as SQLite's file keeps numbers that are not whole, or too large).
+QString shownNumber(std::string_view text) {
+    if (exactInteger(text))
+        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    if (const auto d = realNumber(text))
+        return TextRules::numberText(*d);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void ignoreNotice(void*, const char*) {}
+
+}  // namespace
+
+ConnectionInfo parse(const QString& connection) {
+    ConnectionInfo info;
+    char* error = nullptr;
+    const QByteArray utf8 = connection.toUtf8();
+    PQconninfoOption* options = PQconninfoParse(utf8.constData(), &error);
+    if (!options) {
+        info.error = error ? trimmed(error) : QStringLiteral("libpq cannot read it");
+        PQfreemem(error);
+        return info;
+    }
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+        if (!o->val)
+            continue;
+        const QString value = QString::fromUtf8(o->val);
+        if (!std::strcmp(o->keyword, "host") ||
+            (!std::strcmp(o->keyword, "hostaddr") && info.host.isEmpty()))
+            info.host = value;
+        else if (!std::strcmp(o->keyword, "port"))
+            info.port = value;
+        else if (!std::strcmp(o->keyword, "dbname"))
+            info.database = value;
+        else if (!std::strcmp(o->keyword, "user"))
+            info.user = value;
+        // libpq marks the keywords that hold secrets ("password",
+        // "sslpassword", and any it adds later) with "*", whether they were
+        // written as keywords or in a URI.
+        if (o->dispchar && *o->dispchar == '*')
+            info.hasPassword = true;
+    }
+    PQconninfoFree(options);
+    return info;
+}
+
+QString storable(const QString& text) {
+    QString stored = TextRules::storable(text);
+    stored.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
+    return stored;
+}
+
+// --- Connection ---------------------------------------------------------------
+
+Connection::Connection(const QString& connection, int busyWaitMs) : busyWaitMs_(busyWaitMs) {
+    const QByteArray timeout = QByteArray::number(kConnectTimeoutSeconds);
+    const QByteArray target = connection.toUtf8();
+    // The connection string's own settings win over the defaults before it;
+    // the encoding after it is the program's.
+    const char* keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding",
+                          nullptr};
+    const char* values[] = {timeout.constData(), "Quarvel", target.constData(), "UTF8", nullptr};
+    conn_ = PQconnectdbParams(keys, values, 1);
+    if (!conn_) {
+        fail(Sql::Failure::of(Sql::Problem::Unreachable, QStringLiteral("out of memory")));
+        return;
+    }
+    PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+    if (PQstatus(conn_) != CONNECTION_OK)
+        fail(Sql::Failure::of(Sql::Problem::Unreachable, trimmed(PQerrorMessage(conn_))));
+}
+
+Connection::~Connection() {
+    PQfinish(conn_);
+}
+
+bool Connection::isOpen() const {
+    return conn_ && PQstatus(conn_) == CONNECTION_OK;
+}
+
+void Connection::failFrom(const pg_result* result) {
+    Sql::Failure failure;
+    if (result) {
+        failure.state = trimmed(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+        failure.text = trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+    }
+    if (failure.text.isEmpty())
+        failure.text = trimmed(PQerrorMessage(conn_));
+    failure.problem = problemOfState(failure.state);
+    if (PQstatus(conn_) != CONNECTION_OK || failure.problem == Sql::Problem::ConnectionLost)
+        failure.problem = committing_ ? Sql::Problem::CommitUnknown : Sql::Problem::ConnectionLost;
+    fail(std::move(failure));
+}
+
+bool Connection::exec(const char* sql) {
+    if (!isOpen()) {
+        if (conn_)
+            failFrom(nullptr);
+        return false;
+    }
+    PGresult* result = PQexec(conn_, sql);
+    const ExecStatusType status = PQresultStatus(result);
+    const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    if (!ok)
+        failFrom(result);
+    PQclear(result);
+    return ok;
+}
+
+std::unique_ptr<Sql::Cursor> Connection::prepare(std::string_view sql) {
+    return std::make_unique<Statement>(*this, sql);
+}
+
+bool Connection::begin(Sql::Transaction transaction) {
+    // A lock_timeout of 0 would wait for ever.
+    const int wait = std::max(busyWaitMs_, 1);
+    const QByteArray sql =
+        (transaction == Sql::Transaction::Write
+             ? QByteArray("BEGIN; ")
+             : QByteArray("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY; ")) +
+        "SET LOCAL lock_timeout = " + QByteArray::number(wait);
+    return exec(sql.constData());
+}
+
+bool Connection::commit() {
+    if (!isOpen()) {
+        failFrom(nullptr);
+        return false;
+    }
+    committing_ = true;
+    PGresult* result = PQexec(conn_, "COMMIT");
+    const bool sent = PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!sent)
+        failFrom(result);
+    committing_ = false;
+    // A transaction that failed part-way ends in a rollback, not a commit.
+    const bool committed = sent && std::strcmp(PQcmdStatus(result), "COMMIT") == 0;
+    if (sent && !committed)
+        fail(QStringLiteral("The server rolled the operation back."));
+    PQclear(result);
+    return committed;
+}
+
+void Connection::rollback() {
+    if (isOpen())
+        PQclear(PQexec(conn_, "ROLLBACK"));
+}
+
+bool Connection::copyIn(const char* copySql, const QByteArray& rows) {
+    if (!isOpen()) {
+        if (conn_)
+            failFrom(nullptr);
+        return false;
+    }
+    PGresult* start = PQexec(conn_, copySql);
+    const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
+    if (!copying)
+        failFrom(start);
+    PQclear(start);
+    if (!copying)
+        return false;
+    const bool sent = PQputCopyData(conn_, rows.constData(), static_cast<int>(rows.size())) == 1;
+    if (PQputCopyEnd(conn_, sent ? nullptr : "the rows could not be sent") != 1) {
+        failFrom(nullptr);
+        return false;
+    }
+    bool ok = sent;
+    while (PGresult* result = PQgetResult(conn_)) {
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+            failFrom(result);
+            ok = false;
+        }
+        PQclear(result);
+    }
+    return ok;
+}
+
+// --- Statement ----------------------------------------------------------------
+
+std::string numberedParameters(std::string_view sql) {
+    std::string out;
+    out.reserve(sql.size() + 16);
+    int next = 1;
+    char quote = 0;  // the quote the scanner is inside, if any
+    for (const char c : sql) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            out += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            out += c;
+        } else if (c == '?') {
+            out += '$';
+            out += std::to_string(next++);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+Statement::Statement(Connection& connection, std::string_view sql)
+    : connection_(connection), sql_(numberedParameters(sql)) {
+    ok_ = connection_.isOpen();
+    if (!ok_)
+        connection_.failFrom(nullptr);
+}
+
+Statement::~Statement() {
+    PQclear(result_);
+}
+
+void Statement::bindInteger(std::int64_t value) {
+    values_.emplace_back(QByteArray::number(static_cast<qint64>(value)));
+}
+
+void Statement::bindDouble(double value) {
+    if (std::isnan(value))
+        values_.emplace_back(QByteArray("NaN"));
+    else if (std::isinf(value))
+        values_.emplace_back(QByteArray(value > 0 ? "Infinity" : "-Infinity"));
+    else
+        values_.emplace_back(QByteArray::number(value, 'g', 17));
+}
+
+// The server's text cannot hold the character U+0000; it is stored as
+// U+FFFD (storable above), also when it comes as UTF-8 bytes, as the items
+// of an import do.
+void Statement::bindText(const QByteArray& utf8) {
+    if (!utf8.contains('\0')) {
+        values_.emplace_back(utf8);
+        return;
+    }
+    QByteArray mended = utf8;
+    mended.replace(QByteArray(1, '\0'), QByteArray("\xEF\xBF\xBD"));
+    values_.emplace_back(mended);
+}
+
+void Statement::bindNull() {
+    values_.emplace_back(std::nullopt);
+}
+
+bool Statement::execute() {
+    std::vector<const char*> values;
+    values.reserve(values_.size());
+    for (const auto& v : values_)
+        values.push_back(v ? v->constData() : nullptr);
+    result_ = PQexecParams(connection_.handle(), sql_.c_str(), static_cast<int>(values.size()),
+                           nullptr, values.data(), nullptr, nullptr, 0);
+    const ExecStatusType status = PQresultStatus(result_);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        connection_.failFrom(result_);
+        return false;
+    }
+    rows_ = PQntuples(result_);
+    numberColumns_.resize(static_cast<std::size_t>(PQnfields(result_)));
+    for (int c = 0; c < PQnfields(result_); ++c)
+        numberColumns_[static_cast<std::size_t>(c)] = isNumberType(PQftype(result_, c));
+    return true;
+}
+
+bool Statement::step() {
+    if (!ok_)
+        return false;
+    if (!result_ && !(ok_ = execute()))
+        return false;
+    ++row_;
+    return row_ < rows_;
+}
+
+int Statement::changes() const {
+    if (!result_)
+        return 0;
+    const char* tuples = PQcmdTuples(result_);
+    return tuples && *tuples ? std::atoi(tuples) : 0;
+}
+
+std::optional<std::size_t> Statement::rowCount() const {
+    if (!result_)
+        return std::nullopt;
+    return static_cast<std::size_t>(rows_);
+}
+
+bool Statement::isNumber(int col) const {
+    return static_cast<std::size_t>(col) < numberColumns_.size() &&
+           numberColumns_[static_cast<std::size_t>(col)];
+}
+
+bool Statement::isNull(int col) const {
+    return PQgetisnull(result_, row_, col) != 0;
+}
+
+std::int64_t Statement::integer(int col) const {
+    const std::string_view text = utf8(col);
+    if (const auto value = exactInteger(text))
+        return *value;
+    const double d = realNumber(text).value_or(0);
+    if (!(d > -9.2e18 && d < 9.2e18))
+        return d > 0 ? std::numeric_limits<std::int64_t>::max()
+                     : std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(d);
+}
+
+std::optional<std::int64_t> Statement::wholeNumber(int col) const {
+    if (isNull(col) || !isNumber(col))
+        return std::nullopt;
+    const std::string_view text = utf8(col);
+    if (const auto value = exactInteger(text))
+        return value;
+    // 2^63: a number at or beyond it names no row.
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    const auto d = realNumber(text);
+    if (!d || !std::isfinite(*d) || *d != std::trunc(*d) || std::fabs(*d) >= kTwoTo63)
+        return std::nullopt;
+    return static_cast<std::int64_t>(*d);
+}
+
+std::string_view Statement::utf8(int col) const {
+    return std::string_view(PQgetvalue(result_, row_, col),
+                            static_cast<std::size_t>(PQgetlength(result_, row_, col)));
+}
+
+QString Statement::shown(int col) const {
+    if (isNull(col))
+        return {};
+    return isNumber(col) ? shownNumber(utf8(col)) : textFromUtf8(utf8(col));
+}
+
+}  // namespace Postgres

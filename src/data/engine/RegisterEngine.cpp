@@ -1,0 +1,232 @@
+#include "data/engine/RegisterEngine.h"
+
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "data/engine/Postgres.h"
+#include "data/engine/Sqlite.h"
+#include "data/rules/TextRules.h"
+
+namespace {
+
+// --- The register file ----------------------------------------------------------
+
+// A save cut off by a crash leaves its journal beside the register, and
+// SQLite must roll it back before anything can be read. Where the register
+// or its folder may not be written, that fails with a disk error.
+bool cutOffSaveCannotBeUndone(const QString& path, int extendedCode) {
+    return (extendedCode == SQLITE_IOERR_DELETE || extendedCode == SQLITE_READONLY_ROLLBACK ||
+            extendedCode == SQLITE_READONLY_DIRECTORY) &&
+           QFileInfo::exists(path + QStringLiteral("-journal"));
+}
+
+// Each operation opens the file afresh and closes it when done, so nothing
+// stays open between window events.
+class FileEngine : public RegisterEngine {
+public:
+    explicit FileEngine(RegisterLocation location) : RegisterEngine(std::move(location)) {}
+
+    QString absence() const override {
+        if (QFileInfo::exists(path()))
+            return {};
+        return QStringLiteral(
+            "The register does not exist. Put data.mdb back into the program's folder or "
+            "restore it from a backup.");
+    }
+
+    std::unique_ptr<Sql::Connection> open(Sql::Transaction transaction, int busyWaitMs) override {
+        auto db = std::make_unique<Sqlite::Connection>(path(), Sqlite::Open::Existing, busyWaitMs);
+        if (db->isOpen())
+            db->begin(transaction);
+        return db;
+    }
+
+    void release(std::unique_ptr<Sql::Connection>) override {}
+
+    QString explanation(const Sql::Failure& failure, const QString& missing) const override;
+
+    QString engineWords(const Sql::Failure& failure) const override {
+        return QStringLiteral("(SQLite: %1)").arg(failure.text);
+    }
+
+    QString registerLine() const override {
+        return QStringLiteral("Database file: %1").arg(QDir::toNativeSeparators(path()));
+    }
+
+    QString storable(const QString& text) const override { return TextRules::storable(text); }
+
+private:
+    const QString& path() const { return location().text(); }
+};
+
+QString FileEngine::explanation(const Sql::Failure& failure, const QString& missing) const {
+    const QString file = QDir::toNativeSeparators(path());
+    if (cutOffSaveCannotBeUndone(path(), failure.extendedCode))
+        return QStringLiteral(
+                   "The register %1 holds a save that was cut off, when a program stopped in the "
+                   "middle of it (%1-journal is what it left). Quarvel has to undo that save "
+                   "before it can read the register, and it may not write to the register's "
+                   "folder. Ask for write access to the folder, then try again; nothing saved "
+                   "before that save is lost.")
+            .arg(file);
+    switch (failure.code) {
+        case SQLITE_NOTADB:
+            return QStringLiteral(
+                       "The register %1 is not a Quarvel database. Restore data.mdb "
+                       "from a backup.")
+                .arg(file);
+        case SQLITE_CORRUPT:
+            return QStringLiteral("The register %1 is damaged. Restore data.mdb from a backup.")
+                .arg(file);
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral(
+                       "The register %1 is in use by another program; try again in "
+                       "a moment.")
+                .arg(file);
+        case SQLITE_READONLY:
+            return QStringLiteral(
+                       "The register %1 is read-only. Ask for write access to the file "
+                       "and its folder, then try again.")
+                .arg(file);
+        case SQLITE_FULL:
+            return QStringLiteral(
+                       "The disk that holds the register %1 is full. Free some space, "
+                       "then try again.")
+                .arg(file);
+        case SQLITE_CANTOPEN:
+            return QStringLiteral(
+                       "The register %1 could not be opened. Check that the file and "
+                       "its folder can be read and written.")
+                .arg(file);
+        case SQLITE_IOERR:
+            return QStringLiteral(
+                       "The register %1 could not be read or written: the disk "
+                       "reported an error.")
+                .arg(file);
+        default:
+            break;
+    }
+    if (!missing.isEmpty())
+        return QStringLiteral(
+                   "The register %1 is not a complete Quarvel database: %2. Restore "
+                   "data.mdb from a backup.")
+            .arg(file, missing);
+    return registerLine();
+}
+
+// --- The register on a server ------------------------------------------------------
+
+// One connection is kept from one operation to the next, so that a window
+// event does not wait for a new sign-in. It holds no transaction between
+// operations. One that the server closed meanwhile (a restart) is replaced
+// at the next operation without a word; one that breaks during an
+// operation fails that operation, and the next one connects again.
+class ServerEngine : public RegisterEngine {
+public:
+    explicit ServerEngine(RegisterLocation location) : RegisterEngine(std::move(location)) {}
+
+    std::unique_ptr<Sql::Connection> open(Sql::Transaction transaction, int busyWaitMs) override {
+        if (kept_) {
+            std::unique_ptr<Sql::Connection> db = std::move(kept_);
+            db->forgetFailure();
+            db->setBusyWait(busyWaitMs);
+            if (db->begin(transaction))
+                return db;
+            if (db->failure()->problem != Sql::Problem::ConnectionLost)
+                return db;
+        }
+        auto db = std::make_unique<Postgres::Connection>(location().text(), busyWaitMs);
+        if (db->isOpen())
+            db->begin(transaction);
+        return db;
+    }
+
+    void release(std::unique_ptr<Sql::Connection> db) override {
+        if (db->isOpen())
+            kept_ = std::move(db);
+    }
+
+    QString explanation(const Sql::Failure& failure, const QString& missing) const override;
+
+    QString engineWords(const Sql::Failure& failure) const override {
+        return failure.state.isEmpty()
+                   ? QStringLiteral("(PostgreSQL: %1)").arg(failure.text)
+                   : QStringLiteral("(PostgreSQL %1: %2)").arg(failure.state, failure.text);
+    }
+
+    QString registerLine() const override {
+        return QStringLiteral("Register: %1").arg(location().shown());
+    }
+
+    QString storable(const QString& text) const override { return Postgres::storable(text); }
+
+private:
+    std::unique_ptr<Sql::Connection> kept_;
+};
+
+QString ServerEngine::explanation(const Sql::Failure& failure, const QString& missing) const {
+    const QString where = location().shown();
+    switch (failure.problem) {
+        case Sql::Problem::Unreachable:
+            return QStringLiteral(
+                       "Quarvel could not connect to the register, %1. Check that the server is "
+                       "running and can be reached from this computer, and that you may sign "
+                       "in to it; then try again.")
+                .arg(where);
+        case Sql::Problem::ConnectionLost:
+            return QStringLiteral(
+                       "The connection to the register, %1, was lost before the work was "
+                       "finished, so none of it was stored. What you typed is still in the "
+                       "window: try again once the server can be reached (Quarvel connects "
+                       "again by itself).")
+                .arg(where);
+        case Sql::Problem::CommitUnknown:
+            return QStringLiteral(
+                       "The connection to the register, %1, was lost while the server was "
+                       "storing the work: it may or may not have been stored. Once the server "
+                       "can be reached again, look the record up before you save it again.")
+                .arg(where);
+        case Sql::Problem::Busy:
+            return QStringLiteral(
+                       "Another desk kept what this needs for longer than Quarvel waits; try "
+                       "again in a moment.\n\nRegister: %1")
+                .arg(where);
+        case Sql::Problem::ReadOnly:
+            return QStringLiteral(
+                       "The server does not let you change the register, %1: your sign-in may "
+                       "only read it, or the server only reads. Ask your administrator for "
+                       "write access.")
+                .arg(where);
+        case Sql::Problem::Full:
+            return QStringLiteral(
+                       "The server of the register, %1, has no room or memory left. Ask your "
+                       "administrator, then try again.")
+                .arg(where);
+        case Sql::Problem::Damaged:
+        case Sql::Problem::Io:
+            return QStringLiteral(
+                       "The server of the register, %1, reports damaged data or a disk error. "
+                       "Ask your administrator to check the server.")
+                .arg(where);
+        default:
+            break;
+    }
+    if (!missing.isEmpty())
+        return QStringLiteral(
+                   "The register, %1, is not a complete Quarvel register: %2. Ask your "
+                   "administrator to copy the register onto the server again "
+                   "(quarvel-makedb --copy).")
+            .arg(where, missing);
+    return registerLine();
+}
+
+}  // namespace
+
+std::unique_ptr<RegisterEngine> RegisterEngine::at(const RegisterLocation& location) {
+    if (location.isServer())
+        return std::make_unique<ServerEngine>(location);
+    return std::make_unique<FileEngine>(location);
+}

@@ -1,0 +1,333 @@
+#include "data/engine/Sqlite.h"
+
+#include <sqlite3.h>
+
+#include <QAtomicInteger>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "data/rules/TextRules.h"
+
+namespace Sqlite {
+
+namespace {
+
+sqlite3* handleOf(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+QString uriMode(Open how) {
+    switch (how) {
+        case Open::ReadOnly:
+            return QStringLiteral("?mode=ro");
+        case Open::Create:
+            return QStringLiteral("?mode=rwc");
+        case Open::Existing:
+            break;
+    }
+    return QStringLiteral("?mode=rw");
+}
+
+QString nextConnectionName() {
+    static QAtomicInteger<quint64> serial;
+    return QStringLiteral("quarvel-%1").arg(serial.fetchAndAddRelaxed(1));
+}
+
+// The longest single pause while another program holds the register.
+constexpr int kLongestPauseMs = 32;
+
+}  // namespace
+
+// SQLite's own wait sleeps up to 100 ms at a time, and a program that saves
+// again and again takes the lock back within such a pause. Short pauses that
+// grow (1, 2, 4 ... 32 ms), each of a random length up to that, catch the
+// moments the lock is free, and two waiting programs do not keep meeting.
+int Connection::waitWhileBusy(void* connection, int attempt) {
+    auto* self = static_cast<Connection*>(connection);
+    if (attempt == 0)
+        self->busySince_.start();
+    if (self->busySince_.elapsed() >= self->busyWaitMs_)
+        return 0;
+    const int longest = std::min(1 << std::min(attempt, 5), kLongestPauseMs);
+    sqlite3_sleep(1 + static_cast<int>(QRandomGenerator::global()->bounded(longest)));
+    return 1;
+}
+
+Connection::Connection(const QString& path, Open how, int busyWaitMs)
+    : busyWaitMs_(busyWaitMs),
+      connectionName_(nextConnectionName()),
+      qtDb_(std::make_unique<QSqlDatabase>(
+          QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_))) {
+    qtDb_->setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + uriMode(how));
+    qtDb_->setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+    if (!qtDb_->open()) {
+        const QSqlError error = qtDb_->lastError();
+        fail(SQLITE_CANTOPEN,
+             error.databaseText().isEmpty() ? error.text().trimmed() : error.databaseText());
+        return;
+    }
+    db_ = handleOf(*qtDb_);
+    if (!db_) {
+        fail(0, QStringLiteral("The database driver gave no SQLite handle."));
+        return;
+    }
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_busy_handler(db_, &Connection::waitWhileBusy, this);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
+}
+
+Connection::~Connection() {
+    if (qtDb_->isOpen())
+        qtDb_->close();
+    qtDb_.reset();
+    QSqlDatabase::removeDatabase(connectionName_);
+}
+
+bool Connection::exec(const char* sql) {
+    if (!db_)
+        return false;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    failFromHandle();
+    return false;
+}
+
+std::optional<bool> Connection::isSound(Check how, const std::function<bool()>& stop) {
+    if (!db_)
+        return std::nullopt;
+    // Asked every few thousand steps of SQLite's machine.
+    constexpr int kStepsBetweenQuestions = 10000;
+    if (stop)
+        sqlite3_progress_handler(
+            db_, kStepsBetweenQuestions,
+            [](void* ask) { return (*static_cast<const std::function<bool()>*>(ask))() ? 1 : 0; },
+            const_cast<std::function<bool()>*>(&stop));
+    std::optional<bool> sound;
+    {
+        Statement check(
+            *this, how == Check::Quick ? "PRAGMA quick_check(1)" : "PRAGMA integrity_check(1)");
+        if (check.step())
+            sound = check.utf8(0) == "ok";
+        else if (sqlite3_errcode(db_) == SQLITE_CORRUPT)
+            sound = false;
+    }
+    if (stop)
+        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    return sound;
+}
+
+bool Connection::distrustSchema() {
+    if (!db_)
+        return false;
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    return exec("PRAGMA trusted_schema = OFF");
+}
+
+std::unique_ptr<Sql::Cursor> Connection::prepare(std::string_view sql) {
+    return std::make_unique<Statement>(*this, sql);
+}
+
+bool Connection::begin(Sql::Transaction transaction) {
+    return exec(transaction == Sql::Transaction::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+
+void Connection::rollback() {
+    if (db_)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+namespace {
+
+Sql::Problem problemOf(int code) {
+    switch (code) {
+        case 0:
+            return Sql::Problem::Own;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return Sql::Problem::Busy;
+        case SQLITE_CORRUPT:
+            return Sql::Problem::Damaged;
+        case SQLITE_NOTADB:
+            return Sql::Problem::NotADatabase;
+        case SQLITE_READONLY:
+            return Sql::Problem::ReadOnly;
+        case SQLITE_FULL:
+            return Sql::Problem::Full;
+        case SQLITE_CANTOPEN:
+            return Sql::Problem::CannotOpen;
+        case SQLITE_IOERR:
+            return Sql::Problem::Io;
+        case SQLITE_ERROR:
+            return Sql::Problem::Statement;
+        default:
+            return Sql::Problem::Other;
+    }
+}
+
+}  // namespace
+
+void Connection::fail(int code, const QString& text, int extendedCode) {
+    Sql::Connection::fail(
+        Sql::Failure{problemOf(code), text, code, extendedCode ? extendedCode : code, {}});
+}
+
+void Connection::failFromHandle() {
+    const int extended = sqlite3_extended_errcode(db_);
+    fail(extended & 0xff, QString::fromUtf8(sqlite3_errmsg(db_)), extended);
+}
+
+Statement::Statement(Connection& connection, std::string_view sql) : connection_(connection) {
+    if (!connection_.isOpen())
+        return;
+    ok_ = sqlite3_prepare_v2(connection_.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_,
+                             nullptr) == SQLITE_OK;
+    if (!ok_)
+        connection_.failFromHandle();
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+void Statement::bindInteger(std::int64_t value) {
+    if (ok_)
+        sqlite3_bind_int64(stmt_, nextParameter_, value);
+    ++nextParameter_;
+}
+
+void Statement::bindDouble(double value) {
+    if (ok_)
+        sqlite3_bind_double(stmt_, nextParameter_, value);
+    ++nextParameter_;
+}
+
+void Statement::bindText(const QByteArray& utf8) {
+    if (ok_)
+        sqlite3_bind_text64(stmt_, nextParameter_, utf8.constData(),
+                            static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
+    ++nextParameter_;
+}
+
+Statement& Statement::bind(double value) {
+    bindDouble(value);
+    return *this;
+}
+
+Statement& Statement::bind(const QString& text) {
+    bindText(TextRules::storable(text).toUtf8());
+    return *this;
+}
+
+Statement& Statement::bind(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            bindInteger(value.toLongLong());
+            return *this;
+        case QMetaType::Double:
+            return bind(value.toDouble());
+        default:
+            return bind(value.toString());
+    }
+}
+
+void Statement::bindNull() {
+    if (ok_)
+        sqlite3_bind_null(stmt_, nextParameter_);
+    ++nextParameter_;
+}
+
+void Statement::bindUtf8(std::string_view utf8) {
+    if (ok_)
+        sqlite3_bind_text64(stmt_, nextParameter_, utf8.data(), utf8.size(), SQLITE_TRANSIENT,
+                            SQLITE_UTF8);
+    ++nextParameter_;
+}
+
+bool Statement::reset() {
+    if (stmt_) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    nextParameter_ = 1;
+    return true;
+}
+
+bool Statement::step() {
+    if (!ok_)
+        return false;
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE) {
+        ok_ = false;
+        connection_.failFromHandle();
+    }
+    return false;
+}
+
+bool Statement::run() {
+    step();
+    return ok_;
+}
+
+int Statement::changes() const {
+    return sqlite3_changes(connection_.handle());
+}
+
+bool Statement::isNull(int col) const {
+    return sqlite3_column_type(stmt_, col) == SQLITE_NULL;
+}
+
+std::int64_t Statement::integer(int col) const {
+    return sqlite3_column_int64(stmt_, col);
+}
+
+std::optional<std::int64_t> Statement::wholeNumber(int col) const {
+    switch (sqlite3_column_type(stmt_, col)) {
+        case SQLITE_INTEGER:
+            return sqlite3_column_int64(stmt_, col);
+        case SQLITE_FLOAT: {
+            // 2^63: a number at or beyond it names no row.
+            constexpr double kTwoTo63 = 9223372036854775808.0;
+            const double d = sqlite3_column_double(stmt_, col);
+            if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) >= kTwoTo63)
+                return std::nullopt;
+            return static_cast<std::int64_t>(d);
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string_view Statement::utf8(int col) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+    if (!p)
+        return {};
+    return std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
+}
+
+QString Statement::shown(int col) const {
+    switch (sqlite3_column_type(stmt_, col)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_FLOAT:
+            return TextRules::numberText(sqlite3_column_double(stmt_, col));
+        default: {
+            return textFromUtf8(utf8(col));
+        }
+    }
+}
+
+}  // namespace Sqlite

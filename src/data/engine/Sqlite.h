@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+
+#include "data/TextPool.h"
+#include "data/engine/Sql.h"
+
+class QSqlDatabase;
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The store's own thin layer over SQLite: one connection per operation and
+// statements that bind and read text as UTF-8, so what was typed is what is
+// stored, byte for byte.
+namespace Sqlite {
+
+// How a connection opens its file.
+enum class Open {
+    Existing,  // reading and writing; a missing file is an error, never created
+    ReadOnly,  // reading only
+    Create,    // reading and writing, creating the file when it is missing
+};
+
+// SQLite's own checks of a whole file: Quick reads every page and row
+// once; Full also compares every index with its table, which takes longer.
+enum class Check { Quick, Full };
+
+// An open connection to one database file, made through Qt's SQLite driver;
+// every part of the program that opens a register opens it this way.
+// Double-quoted names are identifiers only: a missing column is an error,
+// never a string. Foreign keys are enforced. A connection kept waiting by
+// another program's lock retries for up to busyTimeoutMs.
+class Connection : public Sql::Connection {
+public:
+    static constexpr int kDefaultBusyWaitMs = 2000;
+
+    // While another program holds the file, a statement waits up to
+    // busyWaitMs for it, retrying in short, growing pauses.
+    explicit Connection(const QString& path, Open how = Open::Existing,
+                        int busyWaitMs = kDefaultBusyWaitMs);
+    ~Connection() override;
+
+    Sql::Engine engine() const override { return Sql::Engine::Sqlite; }
+    bool isOpen() const override { return db_ != nullptr; }
+    sqlite3* handle() const { return db_; }
+
+    // Runs a statement without values (BEGIN, COMMIT, ...).
+    bool exec(const char* sql) override;
+    std::unique_ptr<Sql::Cursor> prepare(std::string_view sql) override;
+    void setBusyWait(int milliseconds) override { busyWaitMs_ = milliseconds; }
+    // A writer takes the write lock at once, so the busy wait applies to it;
+    // a reader sees one consistent state of the file.
+    bool begin(Sql::Transaction transaction) override;
+    void rollback() override;
+
+    // Runs the check on the file: true when it finds the file sound, false
+    // when it finds damage, nullopt (with the failure kept) when it cannot
+    // run. While it runs, `stop` (when given) is asked now and then; true
+    // ends the check without a result.
+    std::optional<bool> isSound(Check how, const std::function<bool()>& stop = {});
+
+    // For a file that may have been made by anyone (a damaged register
+    // being mended): SQLite's defensive mode, so no statement rewrites the
+    // file's structure behind its back, and a schema that is not trusted,
+    // so its views, triggers and defaults call no function with side effects.
+    bool distrustSchema();
+
+    // Keeps an SQLite result code and its text as the operation's failure.
+    void fail(int code, const QString& text, int extendedCode = 0);
+    using Sql::Connection::fail;
+    void failFromHandle();
+
+private:
+    static int waitWhileBusy(void* connection, int attempt);
+
+    int busyWaitMs_;
+    QElapsedTimer busySince_;
+    QString connectionName_;
+    std::unique_ptr<QSqlDatabase> qtDb_;
+    sqlite3* db_ = nullptr;
+};
+
+// One prepared statement. Values are bound in order with bind(); rows are
+// read with step() and the column accessors. The first error is recorded on
+// the connection.
+class Statement : public Sql::Cursor {
+public:
+    Statement(Connection& connection, std::string_view sql);
+    ~Statement() override;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const override { return ok_; }
+
+    template <class Int>
+    requires std::is_integral_v<Int> Statement& bind(Int value) {
+        bindInteger(static_cast<std::int64_t>(value));
+        return *this;
+    }
+    Statement& bind(double value);
+    Statement& bind(const QString& text);  // as UTF-8; a null QString binds ''
+    Statement& bind(const QVariant& value);
+    void bindNull() override;
+    // Bound straight from the bytes, with no copy of them kept by the caller.
+    void bindUtf8(std::string_view utf8) override;
+    // Ready to run again: the values are bound anew from the first one.
+    bool reset() override;
+
+    // True while there is a row; false at the end or on an error.
+    bool step() override;
+    // Runs a statement that returns no rows; false on an error.
+    bool run();
+    // Rows changed by the last run.
+    int changes() const override;
+
+    bool isNull(int col) const override;
+    std::int64_t integer(int col) const override;
+    // The column as a whole number when it holds one within the 64-bit
+    // range (3 and 3.0 alike).
+    std::optional<std::int64_t> wholeNumber(int col) const override;
+    std::string_view utf8(int col) const override;
+    // The column as the windows show it: null as empty text, whole numbers
+    // without a decimal point.
+    QString shown(int col) const override;
+
+    void bindInteger(std::int64_t value) override;
+    void bindDouble(double value) override;
+    void bindText(const QByteArray& utf8) override;
+
+private:
+    Connection& connection_;
+    sqlite3_stmt* stmt_ = nullptr;
+    int nextParameter_ = 1;
+    bool ok_ = false;
+};
+
+}  // namespace Sqlite

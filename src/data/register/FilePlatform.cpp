@@ -1,0 +1,190 @@
+#include "data/register/FilePlatform.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#endif
+
+namespace FilePlatform {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+
+// Write-through: the move is on the disk when the call returns.
+std::error_code replaceDurably(const fs::path& from, const fs::path& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return {};
+    return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+}
+
+#else
+
+namespace {
+
+// A rename lives in its folder: the folder itself is synced.
+std::error_code syncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return std::error_code(errno, std::generic_category());
+    // Some file systems (and some FUSE mounts of phones) cannot sync a
+    // folder; the rename itself has happened all the same.
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0 && error != EINVAL && error != ENOTSUP && error != EROFS)
+        return std::error_code(error, std::generic_category());
+    return {};
+}
+
+}  // namespace
+
+std::error_code replaceDurably(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (error)
+        return error;
+    return syncFolder(to.parent_path());
+}
+
+#endif
+
+#ifdef Q_OS_UNIX
+
+namespace {
+
+QString failure(const char* what, const QString& path) {
+    return QStringLiteral("could not %1 %2: %3")
+        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+// The group reads and writes; a folder is setgid too, so that what is made
+// in it stays the group's.
+mode_t sharedMode(mode_t mode) {
+    mode_t shared = (mode & 07777) | S_IRGRP | S_IWGRP;
+    if (S_ISDIR(mode))
+        shared |= S_ISGID | S_IXGRP;
+    return shared;
+}
+
+bool copyBytes(int in, int out) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got == 0)
+            return true;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno != EINTR)
+                return false;
+            done += std::max<ssize_t>(put, 0);
+        }
+    }
+}
+
+}  // namespace
+
+QString shareWithFolderGroup(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct stat folderStat {};
+    struct stat fileStat {};
+    if (::stat(folder.constData(), &folderStat) != 0)
+        return failure("read the folder of", path);
+    if (!(folderStat.st_mode & S_ISGID))
+        return {};
+    if (::stat(file.constData(), &fileStat) != 0)
+        return failure("read", path);
+    if (fileStat.st_gid != folderStat.st_gid &&
+        ::chown(file.constData(), static_cast<uid_t>(-1), folderStat.st_gid) != 0)
+        return failure("give the folder's group to", path);
+    const mode_t mode = sharedMode(fileStat.st_mode);
+    if (mode != (fileStat.st_mode & 07777) && ::chmod(file.constData(), mode) != 0)
+        return failure("give the group write access to", path);
+    return {};
+}
+
+QString installNewFile(const QString& from, const QString& to) {
+    const QByteArray target = QFile::encodeName(to);
+    const QByteArray folder = QFile::encodeName(QFileInfo(to).absolutePath());
+    struct stat folderStat {};
+    if (::stat(folder.constData(), &folderStat) != 0)
+        return failure("read the folder of", to);
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0)
+        return failure("read", from);
+    // O_EXCL: made here and now, never an entry someone put in its way.
+    QByteArray passing;
+    int out = -1;
+    for (int n = 0; out < 0 && n < 100; ++n) {
+        passing = target + ".new-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
+        out =
+            ::open(passing.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST)
+            break;
+    }
+    if (out < 0) {
+        const QString why = failure("make a file beside", to);
+        ::close(in);
+        return why;
+    }
+    struct stat made {};
+    bool ok = ::fstat(out, &made) == 0;
+    if (ok && (folderStat.st_mode & S_ISGID))
+        ok = ::fchmod(out, sharedMode(made.st_mode)) == 0;
+    ok = ok && copyBytes(in, out) && ::fsync(out) == 0;
+    QString why = ok ? QString() : failure("write", to);
+    ::close(in);
+    if (::close(out) != 0 && why.isEmpty())
+        why = failure("write", to);
+    // link() takes no name that is taken, and follows no link there.
+    if (why.isEmpty() && ::link(passing.constData(), target.constData()) != 0)
+        why = errno == EEXIST ? QStringLiteral("%1 exists already").arg(to) : failure("name", to);
+    ::unlink(passing.constData());
+    if (const std::error_code synced = syncFolder(folder.constData()); why.isEmpty() && synced)
+        why = QStringLiteral("could not write the folder of %1: %2")
+                  .arg(to, QString::fromStdString(synced.message()));
+    return why;
+}
+
+bool isLinkOfAnotherUser(const QString& path) {
+    struct stat linkStat {};
+    if (::lstat(QFile::encodeName(path).constData(), &linkStat) != 0 || !S_ISLNK(linkStat.st_mode))
+        return false;
+    return linkStat.st_uid != ::geteuid() && linkStat.st_uid != 0;
+}
+
+#else
+
+QString shareWithFolderGroup(const QString&) {
+    return {};
+}
+
+QString installNewFile(const QString& from, const QString& to) {
+    if (QFileInfo(to).exists() || QFileInfo(to).isSymLink())
+        return QStringLiteral("%1 exists already").arg(to);
+    return QFile::copy(from, to) ? QString() : QStringLiteral("could not write %1").arg(to);
+}
+
+bool isLinkOfAnotherUser(const QString&) {
+    return false;
+}
+
+#endif
+
+}  // namespace FilePlatform

@@ -1,0 +1,529 @@
+#include "data/register/RegisterCopy.h"
+
+#include <sqlite3.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QUrl>
+#include <algorithm>
+#include <memory>
+
+#include "data/engine/Schema.h"
+#include "data/engine/Sqlite.h"
+#include "data/register/FilePlatform.h"
+
+namespace RegisterCopy {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// How long the copy waits for the program's own writes to the register.
+constexpr int kBusyTimeoutMs = 2000;
+constexpr int kBusyRetries = 50;
+constexpr int kBusyPauseMs = 100;
+// How long a copy waits for another one writing the same target.
+constexpr int kTargetLockWaitMs = 2000;
+
+using Connection = std::unique_ptr<Sqlite::Connection>;
+
+QString textOf(const fs::path& path) {
+    return QString::fromStdU16String(path.u16string());
+}
+
+CopyResult resultOfSqlite(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+            return CopyResult::Done;
+        case SQLITE_NOTADB:
+            return CopyResult::NotADatabase;
+        case SQLITE_CORRUPT:
+            return CopyResult::Damaged;
+        case SQLITE_FULL:
+            return CopyResult::DiskFull;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return CopyResult::InUse;
+        case SQLITE_READONLY:
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return CopyResult::AccessDenied;
+        default:
+            return CopyResult::Failed;
+    }
+}
+
+CopyResult resultOfFilesystem(const std::error_code& error) {
+    if (!error)
+        return CopyResult::Done;
+    if (error == std::errc::no_space_on_device)
+        return CopyResult::DiskFull;
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
+        error == std::errc::read_only_file_system)
+        return CopyResult::AccessDenied;
+    if (error == std::errc::not_a_directory || error == std::errc::file_exists)
+        return CopyResult::FolderUnavailable;
+    return CopyResult::Failed;
+}
+
+// The desktop file as the copy attaches it: read only, never created.
+QByteArray readOnlyUri(const QString& file) {
+    const QString absolute = QFileInfo(file).absoluteFilePath();
+    const QByteArray slashes = absolute.startsWith(QLatin1Char('/')) ? "//" : "///";
+    return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=ro";
+}
+
+// Opened the program's one way: a misspelt column name fails rather than
+// turning into text, and the program's own writes are waited for.
+CopyResult openConnection(const QString& file, Sqlite::Open how, Connection& connection) {
+    connection = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
+    if (!connection->isOpen())
+        return resultOfSqlite(connection->failure() ? connection->failure()->code : SQLITE_ERROR);
+    return CopyResult::Done;
+}
+
+CopyResult exec(sqlite3* db, const QByteArray& sql) {
+    return resultOfSqlite(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr));
+}
+
+// One statement with text parameters, stepped to the end; each row's first
+// column goes to onRow.
+CopyResult query(sqlite3* db, const char* sql, const QList<QByteArray>& parameters,
+                 const std::function<void(const char*)>& onRow = {}) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
+        return resultOfSqlite(sqlite3_errcode(db));
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+    for (int i = 0; i < parameters.size(); ++i)
+        sqlite3_bind_text(raw, i + 1, parameters[i].constData(), int(parameters[i].size()),
+                          SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        if (onRow)
+            onRow(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+    }
+    return resultOfSqlite(rc);
+}
+
+// Reading the schema also tells whether the file is an SQLite database at
+// all. The copy refuses what the program itself would refuse: a register
+// that lacks a table or a column of the version it records. An older
+// version is copied as it is.
+CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
+    Connection source;
+    CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
+    if (code == CopyResult::Done)
+        code = query(source->handle(), "SELECT count(*) FROM sqlite_master", {});
+    if (code != CopyResult::Done) {
+        *needsRollback = source->isOpen() &&
+                         sqlite3_extended_errcode(source->handle()) == SQLITE_READONLY_ROLLBACK;
+        return code;
+    }
+    return Schema::missingPart(*source).isEmpty() ? CopyResult::Done : CopyResult::NotADatabase;
+}
+
+// A save cut off by a crash leaves its journal beside the register, and only
+// a connection that may write rolls it back, as the program does when it next
+// reads. Where that is not possible (a read-only folder), the register is in
+// use by the save that never finished.
+CopyResult rollBackCutOffSave(const QString& desktopDb) {
+    Connection db;
+    CopyResult code = openConnection(desktopDb, Sqlite::Open::Existing, db);
+    if (code == CopyResult::Done)
+        code = query(db->handle(), "SELECT count(*) FROM sqlite_master", {});
+    return code == CopyResult::Done ? code : CopyResult::InUse;
+}
+
+CopyResult checkDesktopFile(const QString& desktopDb) {
+    if (!QFileInfo(desktopDb).isFile())
+        return CopyResult::DesktopMissing;
+    bool needsRollback = false;
+    CopyResult code = readDesktopSchema(desktopDb, &needsRollback);
+    if (needsRollback) {
+        code = rollBackCutOffSave(desktopDb);
+        if (code == CopyResult::Done)
+            code = readDesktopSchema(desktopDb, &needsRollback);
+    }
+    return code;
+}
+
+// Whether path, with every link on the way followed, lies inside the
+// resolved root.
+bool liesInside(const fs::path& path, const fs::path& resolvedRoot) {
+    std::error_code error;
+    const fs::path resolved = fs::weakly_canonical(path, error);
+    if (error)
+        return false;
+    const auto [rootEnd, pathAt] =
+        std::mismatch(resolvedRoot.begin(), resolvedRoot.end(), resolved.begin(), resolved.end());
+    return rootEnd == resolvedRoot.end();
+}
+
+// The target's folders, made one at a time below the root: each that is
+// already there (a link too) must lead to a folder inside the root, and the
+// target itself, when it is a link, to a place inside it.
+CopyResult enterFoldersBelow(const fs::path& root, const fs::path& target) {
+    std::error_code error;
+    const fs::path resolvedRoot = fs::canonical(root, error);
+    if (error)
+        return CopyResult::RootGone;
+    fs::path folder = root;
+    for (const fs::path& part : target.parent_path().lexically_relative(root)) {
+        folder /= part;
+        if (!fs::exists(fs::symlink_status(folder, error))) {
+            fs::create_directory(folder, error);
+            if (error)
+                return resultOfFilesystem(error);
+        }
+        if (!liesInside(folder, resolvedRoot))
+            return CopyResult::OutsideRoot;
+        if (!fs::is_directory(folder, error))
+            return CopyResult::FolderUnavailable;
+    }
+    if (fs::is_symlink(fs::symlink_status(target, error)) && !liesInside(target, resolvedRoot))
+        return CopyResult::OutsideRoot;
+    return CopyResult::Done;
+}
+
+CopyResult prepareTargetFolder(const CopyJob& job) {
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(job.target, error)) && !job.overwrite)
+        return CopyResult::TargetExists;
+    if (!job.root.empty())
+        return enterFoldersBelow(job.root, job.target);
+    fs::create_directories(job.target.parent_path(), error);
+    return resultOfFilesystem(error);
+}
+
+QString nameOf(const fs::path& path) {
+    return QString::fromStdU16String(path.filename().u16string());
+}
+
+// The partial file and what SQLite may have left beside it.
+void removePartial(const fs::path& partial) {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        fs::remove(fs::path(partial).concat(suffix), ignored);
+}
+
+// What killed copies left beside the target: the partial file, and the
+// hidden temporary files of earlier versions (".data.cdb.<random>.tmp").
+void removeLeftovers(const fs::path& target) {
+    removePartial(partialFileOf(target));
+    const QRegularExpression oldTemporary(QStringLiteral("^\\.%1\\.[0-9a-z]+\\.tmp(-journal)?$")
+                                              .arg(QRegularExpression::escape(nameOf(target))));
+    std::error_code error;
+    std::vector<fs::path> found;
+    for (fs::directory_iterator it(target.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        if (oldTemporary.match(nameOf(it->path())).hasMatch())
+            found.push_back(it->path());
+    }
+    for (const fs::path& file : found)
+        fs::remove(file, error);
+}
+
+// Two copies to one target would share its partial file; the second waits
+// for the first. The lock lives in this computer's temporary folder, so a
+// copy killed while holding it leaves nothing on the device.
+std::unique_ptr<QLockFile> lockTarget(const fs::path& target) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(target, error);
+    const QByteArray key = QCryptographicHash::hash(
+        QString::fromStdU16String(absolute.u16string()).toUtf8(), QCryptographicHash::Sha1);
+    auto lock = std::make_unique<QLockFile>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("quarvel-copy-%1.lock").arg(key.toHex())));
+    if (!lock->tryLock(kTargetLockWaitMs))
+        return nullptr;
+    return lock;
+}
+
+// The new file is written beside the old one, so the device needs room for
+// both until the rename; better said before a byte is written than after
+// most of them. A copy of some tables has no size to know beforehand.
+CopyResult checkRoom(const CopyJob& job, const CopyHooks& hooks) {
+    if (!job.tables.isEmpty())
+        return CopyResult::Done;
+    const fs::path desktop(job.desktopDb.toStdU16String());
+    std::error_code error;
+    std::uintmax_t needed = fs::file_size(desktop, error);
+    if (error)
+        return CopyResult::Done;
+    const std::uintmax_t log = fs::file_size(fs::path(desktop).concat("-wal"), error);
+    if (!error)
+        needed += log;
+    const fs::path folder = job.target.parent_path();
+    if (hooks.freeSpace)
+        return hooks.freeSpace(folder) < needed ? CopyResult::DiskFull : CopyResult::Done;
+    const fs::space_info room = fs::space(folder, error);
+    return !error && room.available < needed ? CopyResult::DiskFull : CopyResult::Done;
+}
+
+// The partial file is thrown away on failure, so it needs no journal while it
+// is written.
+CopyResult openPartial(const fs::path& partial, Connection& target) {
+    CopyResult code = openConnection(textOf(partial), Sqlite::Open::Create, target);
+    if (code == CopyResult::Done)
+        code = exec(target->handle(), "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
+    return code;
+}
+
+CopyResult backupWholeFile(sqlite3* source, sqlite3* target, const CopyHooks& hooks) {
+    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
+    if (!backup)
+        return resultOfSqlite(sqlite3_errcode(target));
+    int rc = SQLITE_OK;
+    bool stopped = false;
+    for (int waits = 0;;) {
+        rc = sqlite3_backup_step(backup, hooks.pagesPerStep);
+        if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits <= kBusyRetries) {
+            sqlite3_sleep(kBusyPauseMs);
+            continue;
+        }
+        if ((rc == SQLITE_OK || rc == SQLITE_DONE) && hooks.carryOn && !hooks.carryOn()) {
+            stopped = true;
+            break;
+        }
+        if (rc != SQLITE_OK)
+            break;
+    }
+    const int finished = sqlite3_backup_finish(backup);
+    if (stopped)
+        return CopyResult::Failed;
+    return resultOfSqlite(rc == SQLITE_DONE ? finished : rc);
+}
+
+bool carryOn(const CopyHooks& hooks) {
+    return !hooks.carryOn || hooks.carryOn();
+}
+
+// The kernel's copy reports a copy cut short (a full device) as a plain I/O
+// error. Writing the missing bytes the ordinary way tells the real cause.
+CopyResult causeOfShortCopy(const fs::path& partial, qint64 wanted) {
+    QFile file(textOf(partial));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return CopyResult::Failed;
+    const QByteArray zeros(64 * 1024, '\0');
+    while (file.size() < wanted) {
+        if (file.write(zeros.constData(), std::min<qint64>(zeros.size(), wanted - file.size())) < 0)
+            return file.error() == QFileDevice::ResourceError ? CopyResult::DiskFull
+                                                              : CopyResult::Failed;
+    }
+    return CopyResult::Failed;
+}
+
+// The bytes of the desktop file, copied by the system (in the kernel where it
+// can). The caller holds a read lock on it, so no writer changes it meanwhile.
+// The partial file was removed before, so nothing else is written through.
+CopyResult copyBytes(const QString& desktopDb, const fs::path& partial) {
+    const fs::path desktop(desktopDb.toStdU16String());
+    std::error_code error;
+    fs::copy_file(desktop, partial, fs::copy_options::none, error);
+    const CopyResult code = resultOfFilesystem(error);
+    if (code != CopyResult::Failed)
+        return code;
+    const std::uintmax_t size = fs::file_size(desktop, error);
+    return error ? code : causeOfShortCopy(partial, static_cast<qint64>(size));
+}
+
+// Puts the written file on the device's storage before it is renamed into
+// place; SQLite's own file layer knows how to on every system.
+CopyResult syncToDisk(sqlite3* db) {
+    sqlite3_file* handle = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK)
+        return CopyResult::Failed;
+    if (!handle || !handle->pMethods)
+        return CopyResult::Done;
+    return resultOfSqlite(handle->pMethods->xSync(handle, SQLITE_SYNC_FULL));
+}
+
+// The handheld opens the file through a reader that may not be able to write
+// to its folder, which a write-ahead log needs: the device file always keeps
+// a rollback journal, whatever the desktop uses.
+CopyResult useRollbackJournal(sqlite3* db) {
+    QByteArray mode;
+    const CopyResult code =
+        query(db, "PRAGMA journal_mode = DELETE", {}, [&](const char* value) { mode = value; });
+    if (code == CopyResult::Done && mode.compare("delete", Qt::CaseInsensitive) != 0)
+        return CopyResult::Failed;
+    return code;
+}
+
+// A damaged register copied is a damaged device file: found before the old
+// device file is replaced.
+CopyResult checkIntegrity(sqlite3* db) {
+    QByteArrayList found;
+    const CopyResult code =
+        query(db, "PRAGMA integrity_check", {}, [&](const char* line) { found << line; });
+    if (code == CopyResult::NotADatabase)
+        return CopyResult::Damaged;
+    if (code == CopyResult::Done && found != QByteArrayList{"ok"})
+        return CopyResult::Damaged;
+    return code;
+}
+
+// The partial file made what the handheld expects, checked, and on the
+// device's storage.
+CopyResult finishDeviceFile(const fs::path& partial, const CopyHooks& hooks) {
+    Connection db;
+    CopyResult code = openConnection(textOf(partial), Sqlite::Open::Existing, db);
+    if (code == CopyResult::Done)
+        code = useRollbackJournal(db->handle());
+    if (code == CopyResult::Done)
+        code = checkIntegrity(db->handle());
+    if (code == CopyResult::Done)
+        code = syncToDisk(db->handle());
+    if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
+        code = CopyResult::Failed;
+    return code;
+}
+
+bool usesWriteAheadLog(sqlite3* db) {
+    QByteArray mode;
+    query(db, "PRAGMA journal_mode", {}, [&](const char* value) { mode = value; });
+    return mode.compare("wal", Qt::CaseInsensitive) == 0;
+}
+
+// A register kept with a rollback journal is copied as its bytes under a
+// read lock: consistent, and as fast as the disks allow. One kept with a
+// write-ahead log needs SQLite's backup to merge the log in.
+CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
+                         const CopyHooks& hooks) {
+    Connection source;
+    CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
+    if (code != CopyResult::Done)
+        return code;
+    if (usesWriteAheadLog(source->handle())) {
+        Connection target;
+        code = openPartial(partial, target);
+        return code == CopyResult::Done ? backupWholeFile(source->handle(), target->handle(), hooks)
+                                        : code;
+    }
+    code = exec(source->handle(), "BEGIN");
+    if (code == CopyResult::Done)
+        code = query(source->handle(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
+    if (code == CopyResult::Done)
+        code = copyBytes(desktopDb, partial);
+    exec(source->handle(), "COMMIT");
+    if (code == CopyResult::Done && !carryOn(hooks))
+        code = CopyResult::Failed;
+    return code;
+}
+
+// The table as the desktop declares it, with its indexes. A table of a
+// later version than the desktop's (TestHistory of a version 1 register) is
+// not there: *present says so.
+CopyResult copySchemaOf(sqlite3* target, const QString& table, bool* present) {
+    QList<QByteArray> statements;
+    CopyResult code = query(target,
+                            "SELECT sql FROM src.sqlite_master WHERE tbl_name = ? COLLATE "
+                            "NOCASE AND type IN ('table', 'index') AND sql IS NOT NULL "
+                            "ORDER BY type <> 'table'",
+                            {table.toUtf8()}, [&](const char* sql) { statements << sql; });
+    *present = !statements.isEmpty();
+    for (const QByteArray& sql : statements) {
+        if (code == CopyResult::Done)
+            code = exec(target, sql);
+    }
+    return code;
+}
+
+// Table names come from registerTables(), never from the caller's text.
+CopyResult copyRows(sqlite3* target, const QString& table) {
+    return exec(
+        target,
+        QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM src.\"%1\"").arg(table).toUtf8());
+}
+
+// One transaction over all tables reads them all from the same state of the
+// desktop file.
+CopyResult copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hooks) {
+    CopyResult code = query(target, "ATTACH DATABASE ? AS src", {readOnlyUri(job.desktopDb)});
+    if (code == CopyResult::Done)
+        code = exec(target, "BEGIN");
+    for (const QString& table : job.tables) {
+        bool present = false;
+        if (code == CopyResult::Done)
+            code = copySchemaOf(target, table, &present);
+        if (code == CopyResult::Done && present)
+            code = copyRows(target, table);
+        if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
+            code = CopyResult::Failed;
+    }
+    return code == CopyResult::Done ? exec(target, "COMMIT") : code;
+}
+
+CopyResult writePartial(const CopyJob& job, const fs::path& partial, const CopyHooks& hooks) {
+    if (job.tables.isEmpty())
+        return copyWholeFile(job.desktopDb, partial, hooks);
+    Connection target;
+    const CopyResult code = openPartial(partial, target);
+    return code == CopyResult::Done ? copyTables(job, target->handle(), hooks) : code;
+}
+
+CopyResult replaceTarget(const fs::path& partial, const fs::path& target) {
+    return resultOfFilesystem(FilePlatform::replaceDurably(partial, target));
+}
+
+// A device pulled out during the copy fails it with whatever error its
+// last write met; what the user needs to hear is that it is gone.
+CopyResult whenDeviceWentAway(const CopyJob& job, CopyResult code) {
+    std::error_code error;
+    if (!job.root.empty() && !fs::is_directory(job.root, error))
+        return CopyResult::RootGone;
+    if (!fs::is_directory(job.target.parent_path(), error))
+        return CopyResult::FolderUnavailable;
+    return code;
+}
+
+CopyResult writeDeviceFile(const CopyJob& job, const CopyHooks& hooks) {
+    const auto lock = lockTarget(job.target);
+    if (!lock)
+        return CopyResult::InUse;
+    removeLeftovers(job.target);
+    CopyResult code = checkRoom(job, hooks);
+    if (code != CopyResult::Done)
+        return code;
+    if (hooks.beforeWriting)
+        hooks.beforeWriting();
+    const fs::path partial = partialFileOf(job.target);
+    code = writePartial(job, partial, hooks);
+    if (code == CopyResult::Done)
+        code = finishDeviceFile(partial, hooks);
+    if (code == CopyResult::Done)
+        code = replaceTarget(partial, job.target);
+    if (code != CopyResult::Done) {
+        removePartial(partial);
+        code = whenDeviceWentAway(job, code);
+    }
+    return code;
+}
+
+}  // namespace
+
+const QStringList& registerTables() {
+    static const QStringList tables = {QStringLiteral("Items"),      QStringLiteral("Cases"),
+                                       QStringLiteral("Lists"),      QStringLiteral("ListData"),
+                                       QStringLiteral("Locations"),  QStringLiteral("Data"),
+                                       QStringLiteral("TestHistory")};
+    return tables;
+}
+
+fs::path partialFileOf(const fs::path& target) {
+    return fs::path(target).concat(".partial");
+}
+
+CopyResult copy(const CopyJob& job, const CopyHooks& hooks) {
+    CopyResult code = checkDesktopFile(job.desktopDb);
+    if (code == CopyResult::Done)
+        code = prepareTargetFolder(job);
+    return code == CopyResult::Done ? writeDeviceFile(job, hooks) : code;
+}
+
+}  // namespace RegisterCopy

@@ -1,0 +1,320 @@
+#include "data/register/RegisterTransfer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <memory>
+
+#include "data/engine/Postgres.h"
+#include "data/engine/RegisterEngine.h"
+#include "data/engine/Schema.h"
+#include "data/engine/Sql.h"
+#include "data/engine/Sqlite.h"
+#include "data/rules/Columns.h"
+#include "data/rules/TextRules.h"
+
+namespace RegisterTransfer {
+
+namespace {
+
+// How long the copy waits for a desk that holds what it reads or writes.
+constexpr int kBusyWaitMs = 30000;
+// Rows sent to a server in one COPY.
+constexpr int kRowsPerBatch = 20000;
+
+bool isNumberColumn(const QString& table, const QString& column) {
+    static const QStringList kKeysAndCounters = {
+        QStringLiteral("id"),      QStringLiteral("rowid"),  QStringLiteral("listid"),
+        QStringLiteral("itemid"),  QStringLiteral("lastid"), QStringLiteral("lastCase"),
+        QStringLiteral("lastList")};
+    if (kKeysAndCounters.contains(column))
+        return true;
+    const auto numberIn = [&column](std::span<const ColumnSpec> model) {
+        for (const ColumnSpec& c : model) {
+            if (column == QLatin1String(c.name))
+                return c.type == ColumnType::Number;
+        }
+        return false;
+    };
+    if (table == QLatin1String("Items"))
+        return numberIn(kItemColumns);
+    if (table == QLatin1String("Cases"))
+        return numberIn(kCaseColumns);
+    return false;
+}
+
+QString quotedList(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& n : names)
+        quoted << QLatin1Char('"') + n + QLatin1Char('"');
+    return quoted.join(QStringLiteral(", "));
+}
+
+// One value as read from the source: null, a whole number, or text (a
+// number column's other numbers as their text).
+struct Value {
+    enum Kind { Null, Whole, Text } kind = Null;
+    qint64 whole = 0;
+    QByteArray text;
+};
+
+Value valueOf(const Sql::Statement& row, int col, bool number) {
+    if (row.isNull(col))
+        return {};
+    if (const auto whole = row.wholeNumber(col))
+        return {Value::Whole, *whole, {}};
+    if (number)
+        return {Value::Text, 0, row.shown(col).toUtf8()};
+    QByteArray text(row.utf8(col).data(), static_cast<qsizetype>(row.utf8(col).size()));
+    // Neither engine's statements carry U+0000 in text; it is kept as U+FFFD.
+    text.replace(QByteArray(1, '\0'), QByteArray("\xEF\xBF\xBD"));
+    return {Value::Text, 0, text};
+}
+
+// A value in COPY's text format: \N for null, the few special bytes escaped.
+void appendCopyValue(QByteArray& out, const Value& v) {
+    switch (v.kind) {
+        case Value::Null:
+            out += "\\N";
+            return;
+        case Value::Whole:
+            out += QByteArray::number(v.whole);
+            return;
+        case Value::Text:
+            break;
+    }
+    for (const char c : v.text) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+void bindValue(Sql::Statement& insert, const Value& v, bool number) {
+    switch (v.kind) {
+        case Value::Null:
+            insert.bindNull();
+            break;
+        case Value::Whole:
+            insert.bind(v.whole);
+            break;
+        case Value::Text:
+            if (number)
+                insert.bind(TextRules::numericValue(QString::fromUtf8(v.text)));
+            else
+                insert.bind(QString::fromUtf8(v.text));
+            break;
+    }
+}
+
+QString failureOf(const Sql::Connection& db, const QString& what) {
+    return QStringLiteral("%1: %2").arg(
+        what, db.failure() ? db.failure()->text : QStringLiteral("unknown error"));
+}
+
+// Copies one table's rows; their number, or nullopt with the failure kept
+// on the connection that failed (named in *error).
+std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target,
+                                const Schema::Table& table, QString* error) {
+    const QString name = QLatin1String(table.name);
+    QList<bool> numbers;
+    for (const QString& column : table.columns)
+        numbers << isNumberColumn(name, column);
+    // A file keeps a location's key as SQLite's own rowid, a server in a column.
+    QStringList columns = table.columns;
+    if (name == QLatin1String("Locations") && !columns.contains(QStringLiteral("rowid"))) {
+        columns.prepend(QStringLiteral("rowid"));
+        numbers.prepend(true);
+    }
+    const QByteArray list = quotedList(columns).toUtf8();
+    const QByteArray select = "SELECT " + list + " FROM \"" + table.name + "\" ORDER BY 1";
+    Sql::Statement rows(source, select.constData());
+    const bool toServer = target.engine() == Sql::Engine::Postgres;
+    const QByteArray copySql = "COPY \"" + QByteArray(table.name) + "\" (" + list + ") FROM STDIN";
+    QByteArray insertSql = "INSERT INTO \"" + QByteArray(table.name) + "\" (" + list + ") VALUES (";
+    for (int c = 0; c < columns.size(); ++c)
+        insertSql += c == 0 ? "?" : ", ?";
+    insertSql += ")";
+
+    qint64 count = 0;
+    QByteArray batch;
+    int inBatch = 0;
+    const auto sendBatch = [&] {
+        if (inBatch == 0)
+            return true;
+        const bool sent = static_cast<Postgres::Connection&>(target).copyIn(copySql, batch);
+        batch.clear();
+        inBatch = 0;
+        return sent;
+    };
+    while (rows.step()) {
+        ++count;
+        if (toServer) {
+            for (int c = 0; c < columns.size(); ++c) {
+                if (c > 0)
+                    batch += '\t';
+                appendCopyValue(batch, valueOf(rows, c, numbers[c]));
+            }
+            batch += '\n';
+            if (++inBatch == kRowsPerBatch && !sendBatch())
+                break;
+        } else {
+            Sql::Statement insert(target, insertSql.constData());
+            for (int c = 0; c < columns.size(); ++c)
+                bindValue(insert, valueOf(rows, c, numbers[c]), numbers[c]);
+            if (!insert.run())
+                break;
+        }
+    }
+    if (!rows.ok()) {
+        *error = failureOf(source, QStringLiteral("reading its table %1 failed").arg(name));
+        return std::nullopt;
+    }
+    if (target.failure() || !sendBatch()) {
+        *error = failureOf(target, QStringLiteral("writing its table %1 failed").arg(name));
+        return std::nullopt;
+    }
+    // Every row arrived.
+    const QByteArray countSql = QByteArray("SELECT COUNT(*) FROM \"") + table.name + "\"";
+    Sql::Statement written(target, countSql.constData());
+    if (!written.step() || written.integer(0) != count) {
+        *error = QStringLiteral("its table %1 did not arrive whole").arg(name);
+        return std::nullopt;
+    }
+    return count;
+}
+
+// A server numbers new locations itself: it carries on above the copied ones.
+bool continueLocationNumbers(Sql::Connection& target) {
+    if (target.engine() != Sql::Engine::Postgres)
+        return true;
+    return target.exec(R"(SELECT setval(pg_get_serial_sequence('"Locations"', 'rowid'), )"
+                       R"(COALESCE(MAX("rowid"), 1), MAX("rowid") IS NOT NULL) FROM "Locations")");
+}
+
+// The register at `from`, open for reading, and its layout version.
+struct Source {
+    std::unique_ptr<RegisterEngine> engine;
+    std::unique_ptr<Sql::Connection> db;
+    int version = 0;
+};
+
+QString openSource(const RegisterLocation& from, Source& source) {
+    source.engine = RegisterEngine::at(from);
+    const QString absence = source.engine->absence();
+    if (!absence.isEmpty())
+        return QStringLiteral("%1 does not exist").arg(from.shown());
+    source.db = source.engine->open(Sql::Transaction::Read, kBusyWaitMs);
+    if (source.db->failure())
+        return failureOf(*source.db, QStringLiteral("%1 cannot be read").arg(from.shown()));
+    const auto version = Schema::versionOf(*source.db);
+    if (!version)
+        return failureOf(*source.db, QStringLiteral("%1 cannot be read").arg(from.shown()));
+    if (*version == 0)
+        return QStringLiteral("%1 holds no Quarvel register").arg(from.shown());
+    if (*version > Schema::kCurrentVersion)
+        return QStringLiteral(
+                   "%1 has register version %2, written by a newer Quarvel; this one knows "
+                   "versions up to %3")
+            .arg(from.shown())
+            .arg(*version)
+            .arg(Schema::kCurrentVersion);
+    const QString missing = Schema::missingPart(*source.db);
+    if (!missing.isEmpty())
+        return QStringLiteral("%1 is not a complete register: %2").arg(from.shown(), missing);
+    // What a damaged file still gives is no register to start another from.
+    if (source.db->engine() == Sql::Engine::Sqlite &&
+        static_cast<Sqlite::Connection&>(*source.db).isSound(Sqlite::Check::Quick) == false)
+        return QStringLiteral(
+                   "%1 is damaged: SQLite's check finds faults in it. Let Quarvel repair it, or "
+                   "restore it from a backup, before it is copied")
+            .arg(from.shown());
+    source.version = *version;
+    return {};
+}
+
+// The target, empty and with a transaction begun; a file is made here.
+QString openTarget(const RegisterLocation& to, std::unique_ptr<RegisterEngine>& engine,
+                   std::unique_ptr<Sql::Connection>& db) {
+    if (!to.isServer()) {
+        if (QFileInfo::exists(to.text()))
+            return QStringLiteral("%1 already exists; it is not overwritten").arg(to.shown());
+        db = std::make_unique<Sqlite::Connection>(to.text(), Sqlite::Open::Create, kBusyWaitMs);
+        if (!db->isOpen() || !db->begin(Sql::Transaction::Write))
+            return failureOf(*db, QStringLiteral("%1 cannot be made").arg(to.shown()));
+        return {};
+    }
+    engine = RegisterEngine::at(to);
+    db = engine->open(Sql::Transaction::Write, kBusyWaitMs);
+    if (db->failure())
+        return failureOf(*db, QStringLiteral("%1 cannot be reached").arg(to.shown()));
+    const auto version = Schema::versionOf(*db);
+    if (!version)
+        return failureOf(*db, QStringLiteral("%1 cannot be read").arg(to.shown()));
+    if (*version != 0)
+        return QStringLiteral("%1 already holds a register; it is not overwritten").arg(to.shown());
+    return {};
+}
+
+}  // namespace
+
+Outcome copy(const RegisterLocation& from, const RegisterLocation& to) {
+    Outcome outcome;
+    for (const RegisterLocation* location : {&from, &to}) {
+        if (!location->problem().isEmpty()) {
+            outcome.error = location->problem();
+            return outcome;
+        }
+    }
+    if (from == to) {
+        outcome.error = QStringLiteral("the register cannot be copied onto itself");
+        return outcome;
+    }
+    Source source;
+    outcome.error = openSource(from, source);
+    if (!outcome.error.isEmpty())
+        return outcome;
+
+    std::unique_ptr<RegisterEngine> targetEngine;
+    std::unique_ptr<Sql::Connection> target;
+    outcome.error = openTarget(to, targetEngine, target);
+    const bool madeFile = !to.isServer() && target;
+    if (outcome.error.isEmpty()) {
+        bool ok = Schema::create(*target, source.version) && target->exec(R"(DELETE FROM "Data")");
+        if (!ok)
+            outcome.error = failureOf(*target, QStringLiteral("the tables cannot be made"));
+        for (const Schema::Table& table : Schema::tablesOf(source.version, false)) {
+            if (!ok)
+                break;
+            const auto rows = copyTable(*source.db, *target, table, &outcome.error);
+            ok = rows.has_value();
+            outcome.rows += rows.value_or(0);
+        }
+        ok = ok && continueLocationNumbers(*target) && target->commit();
+        if (!ok && outcome.error.isEmpty())
+            outcome.error = failureOf(*target, QStringLiteral("the copy cannot be stored"));
+        if (!ok)
+            target->rollback();
+        outcome.ok = ok;
+    }
+    source.db->rollback();
+    target.reset();
+    if (!outcome.ok && madeFile)
+        QFile::remove(to.text());
+    return outcome;
+}
+
+}  // namespace RegisterTransfer

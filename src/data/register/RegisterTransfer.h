@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include "data/engine/RegisterLocation.h"
+
+// A register moved between a file and a server (either way, or between two
+// of a kind): every row of every table, with its ids and the counters, so
+// that labels already printed still name their records. The target is made
+// in one transaction: it holds either the whole register or, after a
+// failure, nothing (a file target is removed again). A target that already
+// holds a register is refused; the source is only read.
+namespace RegisterTransfer {
+
+struct Outcome {
+    bool ok = false;
+    QString error;    // what went wrong, in words, when not ok
+    qint64 rows = 0;  // rows copied, over all tables
+};
+
+Outcome copy(const RegisterLocation& from, const RegisterLocation& to);
+
+}  // namespace RegisterTransfer

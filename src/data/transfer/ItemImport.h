@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "data/transfer/CsvReader.h"
+#include "data/transfer/TransferRecords.h"
+
+class Store;
+
+// Bringing items in from a spreadsheet's CSV file: the file's columns
+// mapped to the item fields, every line checked against the register before
+// anything is written, then the good lines added in one transaction. The
+// import window and `quarvel --import` share it.
+namespace ItemImport {
+
+// What a file column goes to: the id, a column of Items (its index in
+// kItemColumns), or nothing.
+inline constexpr int kSkip = -2;
+inline constexpr int kIdField = -1;
+
+struct Field {
+    int field;        // kIdField or a column index
+    QString name;     // as stored ("id", "desc")
+    QString caption;  // as the windows show it ("Equipment ID Number", "Description")
+};
+// The id, then every column of Items, in stored order.
+const QList<Field>& fields();
+const Field& fieldOf(int field);
+// The field whose stored name or caption is the header, letter case and
+// blanks aside; kSkip when none is.
+int fieldForHeader(const QString& header);
+
+struct Options {
+    // Read other common date forms (2008-03-07, 7.3.2008, 7 Mar 2008,
+    // 7/3/08 ...) and store them as d/m/yyyy; without it they, like any
+    // other text in a date column, are stored as written.
+    bool convertDates = false;
+    // Make the flight cases the file names that do not exist yet; without
+    // it such a case number is a problem.
+    bool createCases = false;
+};
+
+struct Problem {
+    qint64 line = 0;     // of the file, the header being line 1
+    int column = -1;     // the file's column (from 0); -1: the whole line
+    QString columnName;  // the header of that column
+    QString value;       // what the file holds there
+    QString text;        // what is wrong
+};
+// "Line 12, dom: "31/2/2008" is not a date."
+QString describe(const Problem& problem);
+
+// A CSV file opened for import: how it is written, its header, and the
+// field each of its columns goes to (matched by name at first).
+struct ImportFile {
+    QString path;
+    Csv::Format format;
+    QStringList header;
+    std::vector<int> mapping;  // per header column: a field, or kSkip
+
+    // The file's format told or chosen (encoding), its header read and
+    // mapped. None, with *error, when it cannot be read or has no header.
+    static std::optional<ImportFile> open(const QString& path, QString* error,
+                                          std::optional<Csv::Encoding> encoding = std::nullopt);
+    // Empty when the mapping can be used; otherwise why not (a field taken
+    // by two columns, no column going anywhere).
+    QString mappingProblem() const;
+};
+
+// What checking every line found.
+struct CheckResult {
+    qint64 lines = 0;      // records below the header
+    qint64 goodLines = 0;  // lines without a problem
+    qint64 problemCount = 0;
+    std::vector<Problem> problems;  // the first kKeptProblems, in line order
+    std::vector<qint64> newCases;
+    QStringList newLocations;
+    qint64 highestId = 0;    // the highest id a good line gives
+    qint64 newIds = 0;       // good lines that take a new id
+    std::vector<bool> good;  // by line below the header, from 0
+    qint64 fileSize = 0;
+    QDateTime fileModified;
+};
+inline constexpr std::size_t kKeptProblems = 10000;
+
+// "1200 lines: 1190 good, 10 with problems (12 problems)."
+QString checkSummary(const CheckResult& checked);
+// "Imported 1190 items (4 with a new id); left out 10 lines with problems;
+// made 2 flight cases and added 3 locations."
+QString importSummary(const ImportCounts& counts, qint64 linesLeftOut);
+
+// One line as it would be stored: the id ("new id" when it takes one) and
+// every column's text, with the line's problems.
+struct PreviewLine {
+    qint64 line = 0;
+    QStringList values;  // in the order of fields()
+    QStringList problems;
+};
+
+class Import {
+public:
+    using ProblemSink = std::function<void(const Problem&)>;
+
+    Import(Store& store, ImportFile file, Options options);
+    ~Import();
+    Import(const Import&) = delete;
+    Import& operator=(const Import&) = delete;
+
+    const ImportFile& file() const { return file_; }
+
+    // Reads the register's items, cases and locations, then checks every
+    // line; each problem also goes to the sink as it is found. None when the
+    // file or the register cannot be read (*error says why; a register
+    // failure was also told through the store).
+    std::optional<CheckResult> check(QString* error, const ProblemSink& sink = {});
+
+    // The first lines below the header as they would be stored, checked
+    // against the register as check() last read it.
+    std::vector<PreviewLine> preview(int count, QString* error);
+
+    // Adds the good lines of the check in one transaction: all of them or,
+    // when anything fails (the file changed since, the register refuses),
+    // none. None, with *error, on failure.
+    std::optional<ImportCounts> importGoodLines(const CheckResult& checked, QString* error);
+
+    // Checks the file again and writes every problem into a CSV report:
+    // line, column, value, problem.
+    bool writeReport(const QString& path, QString* error);
+
+private:
+    struct Snapshot;
+    struct Line;
+    bool readRegister(QString* error);
+    // Converts a record into the item as stored; false when it has problems.
+    bool convert(const Csv::Record& record, Line& out, const ProblemSink& problems) const;
+
+    Store& store_;
+    ImportFile file_;
+    Options options_;
+    std::unique_ptr<Snapshot> snapshot_;
+    // Location texts of the file found in the list, as they stand.
+    mutable std::unordered_set<std::string> listedLocations_;
+};
+
+}  // namespace ItemImport
