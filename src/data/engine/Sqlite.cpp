@@ -132,6 +132,39 @@ bool Connection::distrustSchema() {
     return exec("PRAGMA trusted_schema = OFF");
 }
 
+Connection::PageCopyEnd Connection::copyPagesInto(Connection& target, const PageCopy& how) {
+    if (!db_ || !target.db_)
+        return PageCopyEnd::Failed;
+    sqlite3_backup* backup = sqlite3_backup_init(target.db_, "main", db_, "main");
+    if (!backup) {
+        target.failFromHandle();
+        return PageCopyEnd::Failed;
+    }
+    int rc = SQLITE_OK;
+    bool stopped = false;
+    for (int waits = 0;;) {
+        rc = sqlite3_backup_step(backup, how.pagesPerStep);
+        if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits <= how.busyRetries) {
+            sqlite3_sleep(how.busyPauseMs);
+            continue;
+        }
+        if ((rc == SQLITE_OK || rc == SQLITE_DONE) && how.carryOn && !how.carryOn()) {
+            stopped = true;
+            break;
+        }
+        if (rc != SQLITE_OK)
+            break;
+    }
+    const int finished = sqlite3_backup_finish(backup);
+    if (stopped)
+        return PageCopyEnd::Stopped;
+    const int result = rc == SQLITE_DONE ? finished : rc;
+    if (result == SQLITE_OK || result == SQLITE_DONE)
+        return PageCopyEnd::Done;
+    target.fail(result & 0xff, QString::fromUtf8(sqlite3_errstr(result)), result);
+    return PageCopyEnd::Failed;
+}
+
 std::unique_ptr<Sql::Cursor> Connection::prepare(std::string_view sql) {
     return std::make_unique<Statement>(*this, sql);
 }
@@ -188,10 +221,17 @@ void Connection::failFromHandle() {
 Statement::Statement(Connection& connection, std::string_view sql) : connection_(connection) {
     if (!connection_.isOpen())
         return;
+    const char* tail = nullptr;
     ok_ = sqlite3_prepare_v2(connection_.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_,
-                             nullptr) == SQLITE_OK;
+                             &tail) == SQLITE_OK;
     if (!ok_)
         connection_.failFromHandle();
+    else if (tail)
+        rest_ = sql.substr(static_cast<std::size_t>(tail - sql.data()));
+}
+
+int Statement::columnCount() const {
+    return sqlite3_column_count(stmt_);
 }
 
 Statement::~Statement() {

@@ -74,6 +74,22 @@ public:
     // so its views, triggers and defaults call no function with side effects.
     bool distrustSchema();
 
+    // How copyPagesInto copies: pagesPerStep pages at a time (-1: all in
+    // one step); while another program writes, up to busyRetries pauses of
+    // busyPauseMs; carryOn, when given, is asked after every step, and
+    // false stops the copy.
+    struct PageCopy {
+        int pagesPerStep = -1;
+        int busyRetries = 0;
+        int busyPauseMs = 0;
+        std::function<bool()> carryOn;
+    };
+    enum class PageCopyEnd { Done, Stopped, Failed };
+    // Copies every page of this database into `target` with SQLite's online
+    // backup, one consistent state even while others use it. Failed keeps
+    // SQLite's result on `target`.
+    PageCopyEnd copyPagesInto(Connection& target, const PageCopy& how);
+
     // Keeps an SQLite result code and its text as the operation's failure.
     void fail(int code, const QString& text, int extendedCode = 0);
     using Sql::Connection::fail;
@@ -114,6 +130,11 @@ public:
     void bindUtf8(std::string_view utf8) override;
     // Ready to run again: the values are bound anew from the first one.
     bool reset() override;
+    // The text after the first statement of the text it was made from.
+    std::string_view rest() const { return rest_; }
+    // Whether the text held a statement at all (not only blanks or a comment).
+    bool holdsStatement() const { return stmt_ != nullptr; }
+    int columnCount() const;
 
     // True while there is a row; false at the end or on an error.
     bool step() override;
@@ -139,6 +160,7 @@ public:
 private:
     Connection& connection_;
     sqlite3_stmt* stmt_ = nullptr;
+    std::string_view rest_;
     int nextParameter_ = 1;
     bool ok_ = false;
 };

@@ -1,15 +1,13 @@
 #include "data/register/Backups.h"
 
-#include <sqlite3.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include "data/engine/Sqlite.h"
 #include "data/register/FilePlatform.h"
 #include "data/register/RegisterFolder.h"
+#include "data/register/SafeReplace.h"
 
 namespace Backups {
 
@@ -52,25 +50,25 @@ void keepNewest(const QString& registerPath, int keep) {
 }
 
 // Copies every page of the register into `target` in one pass, waiting while
-// another program writes.
-bool copyPages(Sqlite::Connection& from, Sqlite::Connection& to, QString* error) {
-    sqlite3_backup* backup = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
-    if (!backup) {
-        *error = QString::fromUtf8(sqlite3_errmsg(to.handle()));
-        return false;
+// another program writes. The new backup belongs to the group that shares
+// the register (a setgid folder gives it the group; its maker adds the
+// group's access).
+QString copyRegister(const QString& registerPath, const QString& target) {
+    QString error;
+    {
+        Sqlite::Connection from(registerPath, Sqlite::Open::ReadOnly);
+        Sqlite::Connection to(target, Sqlite::Open::Create);
+        // A full sync at the end of the copy: the backup is on the disk
+        // before it gets its name.
+        const bool copied = from.isOpen() && to.isOpen() && to.exec("PRAGMA synchronous = FULL") &&
+                            from.copyPagesInto(to, {-1, kBusyRetries, kBusyPauseMs, {}}) ==
+                                Sqlite::Connection::PageCopyEnd::Done;
+        if (!copied) {
+            const auto& failure = from.failure() ? from.failure() : to.failure();
+            error = failure ? failure->text : QStringLiteral("unknown error");
+        }
     }
-    int rc = SQLITE_OK;
-    for (int tries = 0; tries < kBusyRetries; ++tries) {
-        rc = sqlite3_backup_step(backup, -1);
-        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
-            break;
-        QThread::msleep(kBusyPauseMs);
-    }
-    sqlite3_backup_finish(backup);
-    if (rc == SQLITE_DONE)
-        return true;
-    *error = QString::fromUtf8(sqlite3_errstr(rc));
-    return false;
+    return error.isEmpty() ? FilePlatform::shareWithFolderGroup(target) : error;
 }
 
 }  // namespace
@@ -82,34 +80,17 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
     if (!result.error.isEmpty())
         return result;
     const QString path = RegisterFolder::backupPath(registerPath, when);
-    const QString partial = path + QStringLiteral(".partial");
-    QFile::remove(partial);
-    bool copied = false;
-    {
-        Sqlite::Connection from(registerPath, Sqlite::Open::ReadOnly);
-        Sqlite::Connection to(partial, Sqlite::Open::Create);
-        // A full sync at the end of the copy: the backup is on the disk
-        // before it gets its name.
-        copied = from.isOpen() && to.isOpen() && to.exec("PRAGMA synchronous = FULL") &&
-                 copyPages(from, to, &result.error);
-        if (!copied && result.error.isEmpty()) {
-            const auto& failure = from.failure() ? from.failure() : to.failure();
-            result.error = failure ? failure->text : QStringLiteral("unknown error");
-        }
-    }
-    // The new backup belongs to the group that shares the register (a setgid
-    // folder gives it the group; its maker adds the group's access).
-    if (copied) {
-        result.error = FilePlatform::shareWithFolderGroup(partial);
-        copied = result.error.isEmpty();
-    }
-    if (copied && FilePlatform::replaceDurably(partial.toStdU16String(), path.toStdU16String())) {
-        copied = false;
+    const SafeReplace::Outcome written =
+        SafeReplace::replace(path.toStdU16String(), [&](const std::filesystem::path& partial) {
+            result.error =
+                copyRegister(registerPath, QString::fromStdU16String(partial.u16string()));
+            return result.error.isEmpty();
+        });
+    if (!written.written)
+        return result;
+    if (written.error) {
         result.error =
             QStringLiteral("the copy could not be named %1").arg(QDir::toNativeSeparators(path));
-    }
-    if (!copied) {
-        QFile::remove(partial);
         return result;
     }
     keepNewest(registerPath, keep);

@@ -28,17 +28,29 @@ std::error_code replaceDurably(const fs::path& from, const fs::path& to) {
     return std::error_code(static_cast<int>(GetLastError()), std::system_category());
 }
 
+std::error_code syncFile(const fs::path& file) {
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    std::error_code error;
+    if (!FlushFileBuffers(handle))
+        error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    CloseHandle(handle);
+    return error;
+}
+
 #else
 
 namespace {
 
-// A rename lives in its folder: the folder itself is synced.
-std::error_code syncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Some file systems (and some FUSE mounts of phones) cannot sync a file or a
+// folder; what was written or renamed is there all the same.
+std::error_code syncOpened(const fs::path& path, int flags) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0)
         return std::error_code(errno, std::generic_category());
-    // Some file systems (and some FUSE mounts of phones) cannot sync a
-    // folder; the rename itself has happened all the same.
     const int rc = ::fsync(fd);
     const int error = errno;
     ::close(fd);
@@ -47,7 +59,16 @@ std::error_code syncFolder(const fs::path& folder) {
     return {};
 }
 
+// A rename lives in its folder: the folder itself is synced.
+std::error_code syncFolder(const fs::path& folder) {
+    return syncOpened(folder, O_DIRECTORY);
+}
+
 }  // namespace
+
+std::error_code syncFile(const fs::path& file) {
+    return syncOpened(file, O_NOFOLLOW);
+}
 
 std::error_code replaceDurably(const fs::path& from, const fs::path& to) {
     std::error_code error;

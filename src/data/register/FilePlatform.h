@@ -15,6 +15,10 @@ namespace FilePlatform {
 // new one. The system's error, or none.
 std::error_code replaceDurably(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Puts what was written to the file on the disk (or the device's storage).
+// A file system that cannot sync (some mounts of phones) is not an error.
+std::error_code syncFile(const std::filesystem::path& file);
+
 // Sharing files with the group that shares their folder. On Linux the
 // folder where the users of the group "quarvel" keep the register is setgid:
 // what is made in it belongs to the folder's group. Files and folders made

@@ -1,7 +1,5 @@
 #include "data/register/RegisterRepair.h"
 
-#include <sqlite3.h>
-
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -15,13 +13,13 @@
 #include "data/engine/Sqlite.h"
 #include "data/register/FilePlatform.h"
 #include "data/register/RegisterFolder.h"
+#include "data/register/SafeReplace.h"
 
 namespace RegisterRepair {
 
 namespace {
 
 using Db = std::unique_ptr<Sqlite::Connection>;
-using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 // How long a step waits for another program using the register.
 constexpr int kBusyTimeoutMs = 10000;
@@ -35,45 +33,44 @@ QByteArray readOnlyUri(const QString& file) {
     return "file:" + slashes + QUrl::toPercentEncoding(absolute, "/:") + "?mode=ro";
 }
 
+// What SQLite said of the connection's first failure.
+QString failureOf(const Sqlite::Connection& db, const QString& otherwise = {}) {
+    return db.failure() ? db.failure()->text : otherwise;
+}
+
 // None when the file cannot be opened; why then says what SQLite said. A
 // damaged file may hold anything: its schema is not trusted.
 Db open(const QString& file, Sqlite::Open how, QString* why) {
     auto db = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
     if (db->isOpen() && db->distrustSchema())
         return db;
-    *why = db->failure() ? db->failure()->text : QStringLiteral("it could not be opened");
+    *why = failureOf(*db, QStringLiteral("it could not be opened"));
     return nullptr;
 }
 
-bool exec(sqlite3* db, const QByteArray& sql, QString* why) {
-    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+bool exec(Sqlite::Connection& db, const QByteArray& sql, QString* why) {
+    if (db.exec(sql.constData()))
         return true;
-    *why = QString::fromUtf8(sqlite3_errmsg(db));
+    *why = failureOf(db);
     return false;
 }
 
 // Every row of sql (which takes text as its one value, when given), each as
 // its columns' texts.
-bool rows(sqlite3* db, const char* sql, QList<QStringList>* out, QString* why,
+bool rows(Sqlite::Connection& db, const char* sql, QList<QStringList>* out, QString* why,
           const QByteArray& text = {}) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
-        *why = QString::fromUtf8(sqlite3_errmsg(db));
-        return false;
-    }
-    const StatementPtr statement(raw, sqlite3_finalize);
+    Sqlite::Statement statement(db, sql);
     if (!text.isNull())
-        sqlite3_bind_text(raw, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        statement.bindUtf8(std::string_view(text.constData(), std::size_t(text.size())));
+    while (statement.step()) {
         QStringList row;
-        for (int c = 0; c < sqlite3_column_count(raw); ++c)
-            row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, c)));
+        for (int c = 0; c < statement.columnCount(); ++c)
+            row << QString::fromUtf8(statement.utf8(c));
         out->append(row);
     }
-    if (rc == SQLITE_DONE)
+    if (statement.ok())
         return true;
-    *why = QString::fromUtf8(sqlite3_errmsg(db));
+    *why = failureOf(db);
     return false;
 }
 
@@ -89,25 +86,24 @@ bool isPlainCreate(const QByteArray& sql) {
 // Runs one entry of the damaged file's schema, and only when it is a plain
 // CREATE statement with nothing after it: a file made to hide a second
 // statement there (an ATTACH, a PRAGMA) has nothing of it run.
-bool createFromSchemaEntry(sqlite3* db, const QString& name, const QByteArray& sql, QString* why) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, &tail) != SQLITE_OK) {
-        *why = QString::fromUtf8(sqlite3_errmsg(db));
+bool createFromSchemaEntry(Sqlite::Connection& db, const QString& name, const QByteArray& sql,
+                           QString* why) {
+    Sqlite::Statement statement(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+    if (!statement.ok()) {
+        *why = failureOf(db);
         return false;
     }
-    const StatementPtr statement(raw, sqlite3_finalize);
-    const QByteArray rest(tail, sql.constData() + sql.size() - tail);
-    if (!raw || !isPlainCreate(sql) || !rest.trimmed().isEmpty()) {
+    const QByteArray rest(statement.rest().data(), qsizetype(statement.rest().size()));
+    if (!statement.holdsStatement() || !isPlainCreate(sql) || !rest.trimmed().isEmpty()) {
         *why = QStringLiteral(
                    "its schema entry %1 is not one plain CREATE statement, so nothing "
                    "of it was run")
                    .arg(name);
         return false;
     }
-    if (sqlite3_step(raw) == SQLITE_DONE)
+    if (statement.run())
         return true;
-    *why = QString::fromUtf8(sqlite3_errmsg(db));
+    *why = failureOf(db);
     return false;
 }
 
@@ -119,7 +115,7 @@ QByteArray quotedName(const QString& name) {
 bool vacuumInto(const QString& damaged, const QString& copy, QString* why) {
     const Db db = open(damaged, Sqlite::Open::ReadOnly, why);
     QList<QStringList> none;
-    return db && rows(db->handle(), "VACUUM INTO ?", &none, why, QFile::encodeName(copy));
+    return db && rows(*db, "VACUUM INTO ?", &none, why, QFile::encodeName(copy));
 }
 
 // The rows of every table read from the table itself, so a damaged index
@@ -127,42 +123,38 @@ bool vacuumInto(const QString& damaged, const QString& copy, QString* why) {
 bool copyTableByTable(const QString& damaged, const QString& copy, QString* why) {
     const Db db = open(copy, Sqlite::Open::Create, why);
     QList<QStringList> schema, version, none;
-    if (!db ||
-        !rows(db->handle(), "ATTACH DATABASE ? AS damaged", &none, why, readOnlyUri(damaged)) ||
-        !rows(db->handle(),
+    if (!db || !rows(*db, "ATTACH DATABASE ? AS damaged", &none, why, readOnlyUri(damaged)) ||
+        !rows(*db,
               "SELECT type, name, sql FROM damaged.sqlite_master WHERE sql IS NOT NULL AND "
               "name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table'",
               &schema, why) ||
-        !rows(db->handle(), "PRAGMA damaged.user_version", &version, why) ||
-        !exec(db->handle(), "BEGIN", why))
+        !rows(*db, "PRAGMA damaged.user_version", &version, why) || !exec(*db, "BEGIN", why))
         return false;
     for (const QStringList& entry : schema) {
-        if (!createFromSchemaEntry(db->handle(), entry[1], entry[2].toUtf8(), why))
+        if (!createFromSchemaEntry(*db, entry[1], entry[2].toUtf8(), why))
             return false;
         // WHERE: a plain copy of a whole table would move the damaged
         // index pages along with the rows.
         if (entry[0] == QLatin1String("table") &&
-            !exec(db->handle(),
+            !exec(*db,
                   "INSERT INTO main." + quotedName(entry[1]) + " SELECT * FROM damaged." +
                       quotedName(entry[1]) + " WHERE 1",
                   why))
             return false;
     }
     QList<QStringList> sequence;
-    rows(db->handle(), "SELECT 1 FROM damaged.sqlite_master WHERE name = 'sqlite_sequence'",
-         &sequence, why);
+    rows(*db, "SELECT 1 FROM damaged.sqlite_master WHERE name = 'sqlite_sequence'", &sequence, why);
     if (!sequence.isEmpty() &&
-        !exec(db->handle(),
+        !exec(*db,
               "DELETE FROM main.sqlite_sequence; INSERT INTO main.sqlite_sequence SELECT * "
               "FROM damaged.sqlite_sequence WHERE 1",
               why))
         return false;
     const QByteArray userVersion = QByteArray::number(version.value(0).value(0).toLongLong());
-    return exec(db->handle(), "PRAGMA main.user_version = " + userVersion, why) &&
-           exec(db->handle(), "COMMIT", why);
+    return exec(*db, "PRAGMA main.user_version = " + userVersion, why) && exec(*db, "COMMIT", why);
 }
 
-QString integrityOf(sqlite3* db, QString* why) {
+QString integrityOf(Sqlite::Connection& db, QString* why) {
     QList<QStringList> found;
     if (!rows(db, "PRAGMA integrity_check(1)", &found, why))
         return *why;
@@ -175,9 +167,8 @@ bool isSound(const QString& copy, QString* why) {
     const Db db = open(copy, Sqlite::Open::Existing, why);
     if (!db)
         return false;
-    if (integrityOf(db->handle(), why) != QLatin1String("ok") &&
-        (!exec(db->handle(), "REINDEX", why) ||
-         integrityOf(db->handle(), why) != QLatin1String("ok"))) {
+    if (integrityOf(*db, why) != QLatin1String("ok") &&
+        (!exec(*db, "REINDEX", why) || integrityOf(*db, why) != QLatin1String("ok"))) {
         *why = QStringLiteral("the copy is not sound either (%1)").arg(*why);
         return false;
     }
@@ -207,31 +198,25 @@ QString keptNameFor(const QString& path) {
     }
 }
 
-// The damaged file goes aside with its side files, which belong to it; then
-// the copy takes its name, with the damaged file's access, so that whoever
-// could save before still can (in a folder a group shares, the group's).
-bool putInPlace(const QString& path, const QString& copy, QString* keptAs, QString* why) {
+// The copy gets the damaged file's access, so that whoever could save
+// before still can (in a folder a group shares, the group's).
+bool giveAccessOf(const QString& path, const QString& copy, QString* why) {
     QFile::setPermissions(copy, QFile::permissions(path));
-    const QString shared = FilePlatform::shareWithFolderGroup(copy);
-    if (!shared.isEmpty()) {
-        *why = shared;
-        return false;
-    }
-    const QString kept = keptNameFor(path);
-    if (!QFile::rename(path, kept)) {
+    *why = FilePlatform::shareWithFolderGroup(copy);
+    return why->isEmpty();
+}
+
+// The damaged file goes aside with its side files, which belong to it.
+bool moveAside(const QString& path, QString* kept, QString* why) {
+    *kept = keptNameFor(path);
+    if (!QFile::rename(path, *kept)) {
         *why = QStringLiteral("the damaged file could not be renamed");
         return false;
     }
     for (const char* side : kSideFiles) {
         if (QFileInfo::exists(path + QLatin1String(side)))
-            QFile::rename(path + QLatin1String(side), kept + QLatin1String(side));
+            QFile::rename(path + QLatin1String(side), *kept + QLatin1String(side));
     }
-    if (!QFile::rename(copy, path)) {
-        QFile::rename(kept, path);
-        *why = QStringLiteral("the repaired copy could not take the register's name");
-        return false;
-    }
-    *keptAs = kept;
     return true;
 }
 
@@ -240,7 +225,7 @@ bool putInPlace(const QString& path, const QString& copy, QString* keptAs, QStri
 // renames: some systems rename no file that is open.
 bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QString* why) {
     const Db writers = open(registerPath, Sqlite::Open::Existing, why);
-    if (!writers || !exec(writers->handle(), "BEGIN IMMEDIATE", why)) {
+    if (!writers || !exec(*writers, "BEGIN IMMEDIATE", why)) {
         *why = QStringLiteral("it is in use or may not be written (%1)").arg(*why);
         return false;
     }
@@ -252,17 +237,27 @@ bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QStri
 
 }  // namespace
 
+// The copy is written beside the register and takes its name once the
+// damaged file has gone aside; a repair cut off leaves only its partial file,
+// which the next one clears away.
 Outcome repair(const QString& registerLink) {
     Outcome outcome;
     const QString registerPath = RegisterFolder::realFile(registerLink);
-    const QString copy = registerPath + QStringLiteral(".repaired");
-    removeWithSideFiles(copy);  // left by a repair that was cut off
-    if (copyWhileNoOneSaves(registerPath, copy, &outcome.failure) &&
-        putInPlace(registerPath, copy, &outcome.keptAs, &outcome.failure)) {
-        outcome.repaired = true;
-        return outcome;
+    QString kept;
+    const SafeReplace::Outcome replaced = SafeReplace::replace(
+        registerPath.toStdU16String(), [&](const std::filesystem::path& partial) {
+            const QString copy = QString::fromStdU16String(partial.u16string());
+            return copyWhileNoOneSaves(registerPath, copy, &outcome.failure) &&
+                   giveAccessOf(registerPath, copy, &outcome.failure) &&
+                   moveAside(registerPath, &kept, &outcome.failure);
+        });
+    outcome.repaired = replaced.ok();
+    if (outcome.repaired) {
+        outcome.keptAs = kept;
+    } else if (replaced.written) {
+        QFile::rename(kept, registerPath);
+        outcome.failure = QStringLiteral("the repaired copy could not take the register's name");
     }
-    removeWithSideFiles(copy);
     return outcome;
 }
 
