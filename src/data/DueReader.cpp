@@ -32,10 +32,10 @@ using Sql::Statement;
 // A row's three texts, fetched only when the rule asks for them.
 struct RowTexts {
     const Statement& row;
-    int first;
-    std::string_view next() const { return row.utf8(first); }
-    std::string_view last() const { return row.utf8(first + 1); }
-    std::string_view interval() const { return row.utf8(first + 2); }
+    const DuePlaces& places;
+    std::string_view next() const { return row.utf8(places.next); }
+    std::string_view last() const { return row.utf8(places.last); }
+    std::string_view interval() const { return row.utf8(places.interval); }
 };
 
 // A register of the first layout has no history yet: nothing failed. It
@@ -98,14 +98,14 @@ std::optional<bool> lastTestFailed(Sql::Connection& db, std::int64_t itemId) {
     return last.ok() ? std::optional<bool>(failed) : std::nullopt;
 }
 
-TestsDue::Due dueOfRow(const Statement& row, int first, bool failed, TestsDue::Day today,
-                       int soonDays) {
-    return TestsDue::dueFrom(RowTexts{row, first}, failed, today, soonDays);
+TestsDue::Due dueOfRow(const Statement& row, const DuePlaces& places, bool failed,
+                       TestsDue::Day today, int soonDays) {
+    return TestsDue::dueFrom(RowTexts{row, places}, failed, today, soonDays);
 }
 
-TestsDue::Status statusOfRow(const Statement& row, int first, bool failed, TestsDue::Day today,
-                             int soonDays) {
-    return dueOfRow(row, first, failed, today, soonDays).status;
+TestsDue::Status statusOfRow(const Statement& row, const DuePlaces& places, bool failed,
+                             TestsDue::Day today, int soonDays) {
+    return dueOfRow(row, places, failed, today, soonDays).status;
 }
 
 bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<TestsDue::Day> dueBy,
@@ -115,22 +115,28 @@ bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<Tes
         return false;
     const TestsDue::Day today = TestsDue::dayOf(window.today);
     list.today = today;
-    Statement items(db, R"(SELECT "id", "testnext", "testlast", "testinterval", "desc",
-                                  "category", "warehouseloc", "caseID"
-                           FROM "Items" ORDER BY "id")");
+    using C = ItemColumn;
+    const ItemSelect select({C::Desc, C::Category, C::WarehouseLoc, C::CaseId}, kDueColumns);
+    const DuePlaces places(select);
+    const int desc = select.at(C::Desc);
+    const int category = select.at(C::Category);
+    const int location = select.at(C::WarehouseLoc);
+    const int caseId = select.at(C::CaseId);
+    Statement items(db, select.sql(R"(FROM "Items" ORDER BY "id")"));
     while (items.step()) {
-        const std::int64_t id = items.integer(0);
-        const TestsDue::Due due = dueOfRow(items, 1, failed.contains(id), today, window.soonDays);
+        const std::int64_t id = items.integer(ItemSelect::kId);
+        const TestsDue::Due due =
+            dueOfRow(items, places, failed.contains(id), today, window.soonDays);
         list.counts.add(due.status);
         if (!isListed(due, dueBy))
             continue;
         list.ids.push_back(id);
         list.status.push_back(due.status);
         list.dueDay.push_back(due.day.value_or(DueList::kNoDay));
-        list.caseIds.push_back(items.wholeNumber(7).value_or(0));
-        list.descs.append(items.utf8(4));
-        list.categories.append(items.utf8(5));
-        list.locations.append(items.utf8(6));
+        list.caseIds.push_back(items.wholeNumber(caseId).value_or(0));
+        list.descs.append(items.utf8(desc));
+        list.categories.append(items.utf8(category));
+        list.locations.append(items.utf8(location));
     }
     return items.ok();
 }
@@ -140,12 +146,13 @@ bool countCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window&
     const TestsDue::Day today = TestsDue::dayOf(window.today);
     std::vector<std::pair<std::int64_t, TestsDue::Status>> items;
     {
-        Statement rows(db, R"(SELECT "id", "testnext", "testlast", "testinterval"
-                              FROM "Items" WHERE "caseID" = ?)");
+        const ItemSelect select({}, kDueColumns);
+        const DuePlaces places(select);
+        Statement rows(db, select.sql(R"(FROM "Items" WHERE "caseID" = ?)"));
         rows.bind(caseId);
         while (rows.step())
-            items.emplace_back(rows.integer(0),
-                               statusOfRow(rows, 1, false, today, window.soonDays));
+            items.emplace_back(rows.integer(ItemSelect::kId),
+                               statusOfRow(rows, places, false, today, window.soonDays));
         if (!rows.ok())
             return false;
     }

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "data/ItemSelect.h"
 #include "data/TextPool.h"
 #include "data/rules/TestsDue.h"
 
@@ -55,12 +56,28 @@ private:
 // cannot be read.
 std::optional<bool> lastTestFailed(Sql::Connection& db, std::int64_t itemId);
 
-// The status of the item on a row whose columns from `first` on are
-// testnext, testlast and testinterval.
-TestsDue::Status statusOfRow(const Sql::Statement& row, int first, bool failed, TestsDue::Day today,
-                             int soonDays);
-TestsDue::Due dueOfRow(const Sql::Statement& row, int first, bool failed, TestsDue::Day today,
-                       int soonDays);
+// The columns the due rule reads.
+inline constexpr ItemColumn kDueColumns[] = {ItemColumn::TestNext, ItemColumn::TestLast,
+                                             ItemColumn::TestInterval};
+
+// Where the due rule's columns stand in the rows of a select list.
+struct DuePlaces {
+    int next;
+    int last;
+    int interval;
+    // Rows whose three due columns stand together from `first` on.
+    DuePlaces(int first) : next(first), last(first + 1), interval(first + 2) {}
+    explicit DuePlaces(const ItemSelect& select)
+        : next(select.at(ItemColumn::TestNext)),
+          last(select.at(ItemColumn::TestLast)),
+          interval(select.at(ItemColumn::TestInterval)) {}
+};
+
+// The status of the item on a row that holds the due rule's columns.
+TestsDue::Status statusOfRow(const Sql::Statement& row, const DuePlaces& places, bool failed,
+                             TestsDue::Day today, int soonDays);
+TestsDue::Due dueOfRow(const Sql::Statement& row, const DuePlaces& places, bool failed,
+                       TestsDue::Day today, int soonDays);
 
 // Every item not in date, and the counts of all. With dueBy, also every
 // item in date that is due on or before that day. Items that need no test

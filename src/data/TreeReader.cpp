@@ -97,8 +97,11 @@ bool readItems(Sql::Connection& db, const TestsDue::Window& window, TreeData& tr
     if (!failed.read(db))
         return false;
     const TestsDue::Day today = TestsDue::dayOf(window.today);
-    Statement items(db, R"(SELECT "id", "desc", "caseID", "testnext", "testlast", "testinterval"
-                           FROM "Items" ORDER BY "id")");
+    const ItemSelect select({ItemColumn::Desc, ItemColumn::CaseId}, DueReader::kDueColumns);
+    const DueReader::DuePlaces places(select);
+    const int desc = select.at(ItemColumn::Desc);
+    const int caseId = select.at(ItemColumn::CaseId);
+    Statement items(db, select.sql(R"(FROM "Items" ORDER BY "id")"));
     std::size_t rows = 0;
     bool row = false;
     if (!startRows(db, R"(SELECT COUNT(*) FROM "Items")", items, &rows, &row))
@@ -107,12 +110,12 @@ bool readItems(Sql::Connection& db, const TestsDue::Window& window, TreeData& tr
     tree.itemTexts.reserveRows(rows);
     owner.reserve(rows);
     for (; row; row = items.step()) {
-        const std::int64_t id = items.integer(0);
+        const std::int64_t id = items.integer(ItemSelect::kId);
         tree.itemIds.push_back(id);
-        tree.itemTexts.append(items.utf8(1));
-        owner.push_back(caseOfId.find(items.wholeNumber(2)));
+        tree.itemTexts.append(items.utf8(desc));
+        owner.push_back(caseOfId.find(items.wholeNumber(caseId)));
         tree.testCounts.add(
-            DueReader::statusOfRow(items, 3, failed.contains(id), today, window.soonDays));
+            DueReader::statusOfRow(items, places, failed.contains(id), today, window.soonDays));
     }
     return items.ok();
 }

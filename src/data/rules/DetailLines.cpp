@@ -5,46 +5,12 @@ namespace DetailLines {
 namespace {
 using C = ItemColumn;
 
-// The captions of each column of Items, by column name.
-struct Captions {
-    const char* column;
-    const char* viewer;
-    const char* editor;
-    const char* promptNoun;
-};
-
-const Captions kItemCaptions[] = {
-    {"desc", "Description: ", "Description: ", "Description"},
-    {"category", "Category: ", "Category: ", "Category"},
-    {"manufacturer", "Manufacturer: ", "Manufacturer: ", "Manufacturer"},
-    {"model", "Model: ", "Model: ", "Model"},
-    {"dom", "Date of Manufacture: ", "Date of Manufacture: ", ""},
-    {"testinterval", "Test Interval: ", "Test Interval: ", "Test Interval"},
-    {"testlast", "Last Test Date: ", "Last Test Date: ", ""},
-    {"testnext", "Next Test Date: ", "Next Test Date: ", ""},
-    {"testpatresult", "PAT Test Result: ", "PAT Test: ", ""},
-    {"testpressureresult", "Pressure Test Result: ", "Pressure Test: ", ""},
-    {"visualinspectionresult",
-     "Visual Inspection Result: ", "Visual Inspection: ", "Visual Inspection"},
-    {"lolerinspectionresult", "LOLER Inspection Result: ", "LOLER Inspection: ", ""},
-    {"calibrationcert", "Calibration Certificate: ", "Calibration Certificate: ", ""},
-    {"caseID", "Flight Case: F", "Flight Case: F", ""},
-    {"warehouseloc", "Warehouse Location: ", "Warehouse Location: ", ""},
-    {"notes", "Notes: ", "Notes: ", "Note"},
-    {"length", "Length: ", "Length: ", "Length"},
-    {"serial", "Serial: ", "Serial: ", "Serial"},
-};
-
+// The column's captions from the column model.
 ItemField fieldOfColumn(int column) {
-    const QLatin1String name(kItemColumns[column].name);
-    for (const Captions& c : kItemCaptions) {
-        if (name == QLatin1String(c.column))
-            return {static_cast<ItemColumn>(column), QString::fromUtf8(c.viewer),
-                    QString::fromUtf8(c.editor), QString::fromUtf8(c.promptNoun)};
-    }
-    // A column without captions is a programming error; it shows under its name.
-    return {static_cast<ItemColumn>(column), name + QStringLiteral(": "),
-            name + QStringLiteral(": "), name};
+    const ColumnCaptions& c = kItemColumns[column].captions;
+    const QString viewer = QString::fromUtf8(c.viewer);
+    return {static_cast<ItemColumn>(column), viewer,
+            c.editor ? QString::fromUtf8(c.editor) : viewer, QString::fromUtf8(c.promptNoun)};
 }
 
 const ItemField& fieldOf(ItemColumn column) {
@@ -119,11 +85,10 @@ QStringList lines(const QList<Field>& fields, const ItemRecord& item) {
 }
 
 QStringList caseLines(const CaseRecord& c) {
-    return {QStringLiteral("Name: ") + c[CaseColumn::Name],
-            QStringLiteral("Location: ") + c[CaseColumn::Location],
-            QStringLiteral("Bought: ") + c[CaseColumn::Bought],
-            QStringLiteral("Notes: ") + c[CaseColumn::Notes],
-            QStringLiteral("Has Wheels?: ") + c[CaseColumn::Wheeled]};
+    QStringList out;
+    for (int column = 0; column < kCaseDataColumnCount; ++column)
+        out << QString::fromUtf8(kCaseColumns[column].captions.viewer) + c.values[column];
+    return out;
 }
 
 namespace {

@@ -45,7 +45,8 @@ QStringList lines(const QList<Field>& fields, const ItemRecord& item);
 QStringList caseLines(const CaseRecord& flightCase);
 
 // Caption of the case line: its value is the case id.
-inline const QString kFlightCaseCaption = QStringLiteral("Flight Case: F");
+inline const QString kFlightCaseCaption =
+    QString::fromUtf8(columnSpec(ItemColumn::CaseId).captions.viewer);
 
 // The case id text of a "Flight Case: F..." line, or nullopt for any other
 // line; the tests in words after it are not part of it.

@@ -13,32 +13,8 @@
 // carried as the text it shows (null reads as empty text); only writes carry
 // numbers for the numeric columns.
 
-// Names for the columns the program treats in a way of its own, as indexes
-// into kItemColumns and kCaseColumns (Columns.h).
-enum class ItemColumn {
-    Desc,
-    Category,
-    Manufacturer,
-    Model,
-    Dom,
-    TestInterval,
-    TestLast,
-    TestNext,
-    TestPatResult,
-    TestPressureResult,
-    VisualInspectionResult,
-    LolerInspectionResult,
-    CalibrationCert,
-    CaseId,
-    WarehouseLoc,
-    Notes,
-    Length,
-    Serial,
-};
-enum class CaseColumn { Name, Location, Bought, Notes, Wheeled };
-
 // A row of a record table: its id and every data column, indexed by the
-// column's position in the table's column list.
+// column's enumerator (Columns.h).
 template <class Column, int ColumnCount>
 struct RecordRow {
     QString id;

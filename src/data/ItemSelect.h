@@ -1,0 +1,27 @@
+#pragma once
+
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/rules/Columns.h"
+
+// A reader's select list over Items, built from the column model: "id"
+// first, then the columns asked for; where each column stands in a row is
+// asked of it, never counted by hand.
+class ItemSelect {
+public:
+    static constexpr int kId = 0;  // the place of "id"
+
+    ItemSelect(std::initializer_list<ItemColumn> columns, std::span<const ItemColumn> more = {});
+
+    // "SELECT "id", "desc", ..." followed by `rest` (FROM, WHERE, ORDER BY).
+    std::string sql(std::string_view rest) const;
+    // The place of a column asked for in each row.
+    int at(ItemColumn column) const;
+
+private:
+    std::vector<ItemColumn> columns_;
+};
