@@ -17,6 +17,7 @@
 #include "data/engine/Schema.h"
 #include "data/register/RegisterRepair.h"
 #include "data/rules/Records.h"
+#include "data/rules/ScanRules.h"
 #include "data/transfer/TransferRecords.h"
 
 namespace Sql {
@@ -240,6 +241,29 @@ public:
     // same); `id` names the case or the list. Reads in one go, keeping no row.
     using ExportRowHandler = std::function<bool(std::span<const std::string_view> values)>;
     bool exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow);
+
+    // --- Scan sessions (StoreScans.cpp) ----------------------------------
+    // Stores a new open session (its id is taken here); gives its id.
+    std::optional<qint64> startScanSession(const ScanRules::Session& session);
+    // Sessions never finished (the program ended in the middle), oldest first.
+    std::optional<QList<ScanRules::Session>> unfinishedScanSessions();
+    std::optional<ScanRules::Session> scanSession(qint64 id);
+    bool finishScanSession(qint64 id, const QDateTime& when);
+    // Reads what the register knows of the code, answers the scan and stores
+    // it, in one short transaction. A refused code is answered, not stored.
+    std::optional<ScanRules::Answer> recordScan(const ScanRules::Session& session,
+                                                const ScanRules::Code& code, const QDateTime& when,
+                                                const TestsDue::Window& window);
+    // The session's scans in the order they were stored, from every desk.
+    std::optional<QList<ScanRules::Record>> scanRecords(qint64 sessionId);
+    // What the session expects to see: at its location, on its list, or
+    // packed in the list's last pack session.
+    std::optional<QList<ScanRules::Expected>> scanExpected(const ScanRules::Session& session);
+    // Sets the location of every item and case the session found misplaced;
+    // items in a case stay with their case. Gives how many moved.
+    std::optional<int> moveMisplaced(qint64 sessionId, const QString& location);
+    // "Last seen: 9/12/2026, Bay 1 (stocktake)", or empty when never scanned.
+    std::optional<QString> lastSeen(qint64 itemId);
 
 private:
     // ReadQuietly: a read whose failure the next read will tell the user.

@@ -104,7 +104,12 @@ void TempRegister::spoilIndexOnly() const {
 }
 
 void TempRegister::toFirstVersion() const {
+    toSecondVersion();
     exec(QStringLiteral("DROP TABLE TestHistory; PRAGMA user_version = 1"));
+}
+
+void TempRegister::toSecondVersion() const {
+    exec(QStringLiteral("DROP TABLE ScanRecords; DROP TABLE ScanSessions; PRAGMA user_version = 2"));
 }
 
 void TempRegister::copyWithCutOffSave(const QString& target) const {

@@ -32,6 +32,8 @@ public:
     // Makes this a register of the first program's layout: version 1,
     // without the TestHistory table.
     void toFirstVersion() const;
+    // Makes this a register of version 2: without the scan tables.
+    void toSecondVersion() const;
     // Writes to `path` this register as a program killed in the middle of a
     // save leaves it: the file and its journal. (The save deleted every item
     // and set lastid to 0.)

@@ -24,9 +24,25 @@ bool addTestHistory(Sql::Connection& db) {
            db.exec(R"(CREATE INDEX "TestHistoryByItem" ON "TestHistory" ("itemid", "testday"))");
 }
 
+// Version 3: scan sessions (a stocktake of a location, packing a list,
+// checking it back in) and every scan of each, stored as it happens so that
+// nothing is lost when the program ends in the middle. Times are ISO 8601
+// texts; "finished" stays empty while a session is open. A session names
+// either a location or a list (then its location is empty, or its listid 0).
+bool addScanSessions(Sql::Connection& db) {
+    return db.exec(R"(CREATE TABLE "ScanSessions" ("id" INTEGER PRIMARY KEY,
+        "kind" TEXT NOT NULL, "location" TEXT NOT NULL, "listid" INTEGER NOT NULL,
+        "started" TEXT NOT NULL, "finished" TEXT NOT NULL, "username" TEXT NOT NULL))") &&
+           db.exec(R"(CREATE TABLE "ScanRecords" ("id" INTEGER PRIMARY KEY,
+        "sessionid" INTEGER NOT NULL, "itemid" INTEGER NOT NULL, "caseid" INTEGER NOT NULL,
+        "scanned" TEXT NOT NULL, "answer" TEXT NOT NULL))") &&
+           db.exec(R"(CREATE INDEX "ScanRecordsBySession" ON "ScanRecords" ("sessionid", "id"))") &&
+           db.exec(R"(CREATE INDEX "ScanRecordsByItem" ON "ScanRecords" ("itemid", "id"))");
+}
+
 // The steps after version 1, oldest first; a new layout adds its step here
 // and raises kCurrentVersion.
-constexpr std::array<Step, 1> kSteps{{{2, addTestHistory}}};
+constexpr std::array<Step, 2> kSteps{{{2, addTestHistory}, {3, addScanSessions}}};
 
 constexpr int lastVersion() {
     return kSteps.empty() ? 1 : kSteps[kSteps.size() - 1].version;
@@ -215,6 +231,11 @@ QList<Table> tablesOf(int version, bool server) {
     if (version >= 2)
         tables.append(
             {"TestHistory", {"id", "itemid", "testday", "testdate", "kind", "result", "note"}});
+    if (version >= 3) {
+        tables.append({"ScanSessions",
+                       {"id", "kind", "location", "listid", "started", "finished", "username"}});
+        tables.append({"ScanRecords", {"id", "sessionid", "itemid", "caseid", "scanned", "answer"}});
+    }
     return tables;
 }
 

@@ -26,7 +26,7 @@ bool isNumberColumn(const QString& table, const QString& column) {
     static const QStringList kKeysAndCounters = {
         QStringLiteral("id"),      QStringLiteral("rowid"),  QStringLiteral("listid"),
         QStringLiteral("itemid"),  QStringLiteral("lastid"), QStringLiteral("lastCase"),
-        QStringLiteral("lastList")};
+        QStringLiteral("lastList"), QStringLiteral("sessionid"), QStringLiteral("caseid")};
     if (kKeysAndCounters.contains(column))
         return true;
     const auto numberIn = [&column](std::span<const ColumnSpec> model) {

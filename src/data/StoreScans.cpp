@@ -1,0 +1,310 @@
+// The store's scan sessions: a stocktake of a location, packing a picking
+// list and checking it back in. Every scan is answered and stored in one
+// short transaction, so two desks scanning into one session each see the
+// other's scans at their next one.
+#include "data/DueReader.h"
+#include "data/Store.h"
+#include "data/engine/Sql.h"
+
+using ScanRules::Code;
+using ScanRules::Kind;
+using Sql::Connection;
+using Sql::Statement;
+
+namespace {
+
+bool onServer(const Connection& db) {
+    return db.engine() == Sql::Engine::Postgres;
+}
+
+QString timeText(const QDateTime& when) {
+    return when.isValid() ? when.toString(Qt::ISODate) : QString();
+}
+
+QDateTime timeOf(const QString& text) {
+    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODate);
+}
+
+// Whether the statement, with its values bound, finds a row.
+std::optional<bool> findsRow(Statement& statement) {
+    const bool found = statement.step();
+    return statement.ok() ? std::optional<bool>(found) : std::nullopt;
+}
+
+// Desks take ids one after another: on a server the counters' row stays
+// locked until this transaction ends (a file's write lock does the same).
+bool takeTurn(Connection& db) {
+    Statement turn(db,
+                   onServer(db) ? R"(SELECT 1 FROM "Data" FOR UPDATE)" : R"(SELECT 1 FROM "Data")");
+    return findsRow(turn).has_value();
+}
+
+ScanRules::Session sessionOf(const Statement& row) {
+    ScanRules::Session s;
+    s.id = row.integer(0);
+    s.kind = ScanRules::kindOfWord(row.shown(1)).value_or(Kind::Stocktake);
+    s.location = row.shown(2);
+    s.listId = row.integer(3);
+    s.started = timeOf(row.shown(4));
+    s.finished = timeOf(row.shown(5));
+    s.user = row.shown(6);
+    return s;
+}
+
+constexpr const char* kSessionColumns =
+    R"(SELECT "id", "kind", "location", "listid", "started", "finished", "username"
+       FROM "ScanSessions" )";
+
+// Where a case stands; nullopt when there is no such case (or the read failed).
+std::optional<QString> caseLocation(Connection& db, qint64 caseId, bool* ok) {
+    Statement flightCase(db, R"(SELECT "FLocation" FROM "Cases" WHERE "id" = ?)");
+    flightCase.bind(caseId);
+    const bool found = flightCase.step();
+    *ok = flightCase.ok();
+    return found ? std::optional<QString>(flightCase.shown(0)) : std::nullopt;
+}
+
+// What is known of an item: where it is, its case, its tests.
+bool readItemFacts(Connection& db, qint64 id, const TestsDue::Window& window,
+                   ScanRules::Facts& facts) {
+    Statement item(db, R"(SELECT "warehouseloc", "caseID", "testnext", "testlast", "testinterval"
+                          FROM "Items" WHERE "id" = ?)");
+    item.bind(id);
+    facts.exists = item.step();
+    if (!facts.exists)
+        return item.ok();
+    facts.location = item.shown(0);
+    const qint64 caseId = item.wholeNumber(1).value_or(0);
+    const auto failed = DueReader::lastTestFailed(db, id);
+    if (!failed)
+        return false;
+    facts.tests =
+        TestsDue::dueOf({item.utf8(4), item.utf8(3), item.utf8(2)}, *failed, window).status;
+    if (caseId == 0)
+        return true;
+    // An item whose case is gone is a loose item.
+    bool ok = true;
+    if (const auto where = caseLocation(db, caseId, &ok)) {
+        facts.caseId = caseId;
+        facts.caseLocation = *where;
+    }
+    return ok;
+}
+
+// The latest pack session of the list: what a check in is checked against.
+constexpr const char* kLastPackOfList =
+    R"((SELECT MAX("id") FROM "ScanSessions" WHERE "kind" = 'Pack' AND "listid" = ?))";
+
+bool readFacts(Connection& db, const ScanRules::Session& session, const Code& code,
+               const TestsDue::Window& window, ScanRules::Facts& facts) {
+    if (code.type == Code::Type::Item) {
+        if (!readItemFacts(db, code.id, window, facts))
+            return false;
+    } else {
+        bool ok = true;
+        const auto where = caseLocation(db, code.id, &ok);
+        if (!ok)
+            return false;
+        facts.exists = where.has_value();
+        facts.location = where.value_or(QString());
+    }
+    if (!facts.exists)
+        return true;
+    Statement before(db, R"(SELECT 1 FROM "ScanRecords" WHERE "sessionid" = ?
+                            AND "itemid" = ? AND "caseid" = ? AND "answer" <> 'no such item')");
+    before.bind(session.id)
+        .bind(code.type == Code::Type::Item ? code.id : 0)
+        .bind(code.type == Code::Type::Case ? code.id : 0);
+    const auto scanned = findsRow(before);
+    if (!scanned)
+        return false;
+    facts.scannedBefore = *scanned;
+    if (session.kind == Kind::Stocktake || code.type != Code::Type::Item)
+        return true;
+    Statement line(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
+    line.bind(session.listId).bind(code.id);
+    const auto onList = findsRow(line);
+    if (!onList)
+        return false;
+    facts.onList = *onList;
+    if (session.kind != Kind::CheckIn)
+        return true;
+    const QByteArray packedSql = QByteArray(R"(SELECT 1 FROM "ScanRecords" WHERE "sessionid" = )") +
+                                 kLastPackOfList +
+                                 R"( AND "itemid" = ? AND substr("answer", 1, 6) = 'packed')";
+    Statement packed(db, packedSql.constData());
+    packed.bind(session.listId).bind(code.id);
+    const auto wasPacked = findsRow(packed);
+    facts.packed = wasPacked.value_or(false);
+    return wasPacked.has_value();
+}
+
+}  // namespace
+
+std::optional<qint64> Store::startScanSession(const ScanRules::Session& session) {
+    std::optional<qint64> id;
+    const bool ok = run(QStringLiteral("start the scan session"), Mode::Write, [&](Connection& db) {
+        if (!takeTurn(db))
+            return false;
+        Statement next(db, R"(SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanSessions")");
+        if (!next.step())
+            return false;
+        id = next.integer(0);
+        Statement add(db, R"(INSERT INTO "ScanSessions"
+            ("id", "kind", "location", "listid", "started", "finished", "username")
+            VALUES (?, ?, ?, ?, ?, '', ?))");
+        add.bind(*id).bind(ScanRules::kindWord(session.kind)).bind(session.location);
+        add.bind(session.listId).bind(timeText(session.started)).bind(session.user);
+        return add.run();
+    });
+    return ok ? id : std::nullopt;
+}
+
+std::optional<QList<ScanRules::Session>> Store::unfinishedScanSessions() {
+    QList<ScanRules::Session> sessions;
+    const QByteArray sql = QByteArray(kSessionColumns) + R"(WHERE "finished" = '' ORDER BY "id")";
+    const bool ok = readRows(QStringLiteral("read the open scan sessions"), sql.constData(), {},
+                             [&](const Statement& row) { sessions.append(sessionOf(row)); });
+    return ok ? std::optional<QList<ScanRules::Session>>(sessions) : std::nullopt;
+}
+
+std::optional<ScanRules::Session> Store::scanSession(qint64 id) {
+    std::optional<ScanRules::Session> session;
+    const QByteArray sql = QByteArray(kSessionColumns) + R"(WHERE "id" = ?)";
+    const bool ok = readRows(QStringLiteral("read scan session %1").arg(id), sql.constData(), {id},
+                             [&](const Statement& row) { session = sessionOf(row); });
+    return ok ? session : std::nullopt;
+}
+
+bool Store::finishScanSession(qint64 id, const QDateTime& when) {
+    return run(QStringLiteral("finish the scan session"), Mode::Write, [&](Connection& db) {
+        Statement finish(db, R"(UPDATE "ScanSessions" SET "finished" = ? WHERE "id" = ?)");
+        finish.bind(timeText(when)).bind(id);
+        return finish.run();
+    });
+}
+
+std::optional<ScanRules::Answer> Store::recordScan(const ScanRules::Session& session,
+                                                   const Code& code, const QDateTime& when,
+                                                   const TestsDue::Window& window) {
+    if (code.type != Code::Type::Item && code.type != Code::Type::Case)
+        return ScanRules::Answer{};
+    std::optional<ScanRules::Answer> answer;
+    const bool ok = run(QStringLiteral("store the scan of %1").arg(code.text()), Mode::Write,
+                        [&](Connection& db) {
+                            ScanRules::Facts facts;
+                            if (!takeTurn(db) || !readFacts(db, session, code, window, facts))
+                                return false;
+                            answer = ScanRules::answer(session.kind, code, facts, session.location);
+                            Statement add(db, R"(INSERT INTO "ScanRecords"
+                ("id", "sessionid", "itemid", "caseid", "scanned", "answer")
+                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanRecords"), ?, ?, ?, ?, ?))");
+                            add.bind(session.id)
+                                .bind(code.type == Code::Type::Item ? code.id : 0)
+                                .bind(code.type == Code::Type::Case ? code.id : 0);
+                            add.bind(timeText(when)).bind(answer->text());
+                            return add.run();
+                        });
+    return ok ? answer : std::nullopt;
+}
+
+std::optional<QList<ScanRules::Record>> Store::scanRecords(qint64 sessionId) {
+    QList<ScanRules::Record> records;
+    const bool ok = readRows(
+        QStringLiteral("read the scans of the session"),
+        R"(SELECT "itemid", "caseid", "scanned", "answer" FROM "ScanRecords"
+                                WHERE "sessionid" = ? ORDER BY "id")",
+        {sessionId}, [&](const Statement& row) {
+            records.append({row.integer(0), row.integer(1), timeOf(row.shown(2)), row.shown(3)});
+        });
+    return ok ? std::optional<QList<ScanRules::Record>>(records) : std::nullopt;
+}
+
+std::optional<QList<ScanRules::Expected>> Store::scanExpected(const ScanRules::Session& session) {
+    QList<ScanRules::Expected> expected;
+    const auto addItem = [&](const Statement& row) {
+        expected.append({{Code::Type::Item, row.integer(0)}, row.shown(1), row.integer(2)});
+    };
+    const QString what = QStringLiteral("read what the session expects");
+    switch (session.kind) {
+        case Kind::Pack:
+            if (!readRows(what, R"(SELECT "itemid", "itemdesc", 0 FROM "ListData"
+                                   WHERE "listid" = ? ORDER BY "itemid")",
+                          {session.listId}, addItem))
+                return std::nullopt;
+            break;
+        case Kind::CheckIn: {
+            const QByteArray sql =
+                QByteArray(R"(SELECT r."itemid", COALESCE(i."desc", ''), 0 FROM "ScanRecords" r
+                   LEFT JOIN "Items" i ON i."id" = r."itemid" WHERE r."sessionid" = )") +
+                kLastPackOfList + R"( AND substr(r."answer", 1, 6) = 'packed' ORDER BY r."itemid")";
+            if (!readRows(what, sql.constData(), {session.listId}, addItem))
+                return std::nullopt;
+            break;
+        }
+        case Kind::Stocktake:
+            // Loose items (also those whose case is gone) where they stand,
+            // items in a case where their case stands, and the cases there.
+            if (!readRows(what, R"(SELECT i."id", i."desc", COALESCE(c."id", 0) FROM "Items" i
+                    LEFT JOIN "Cases" c ON c."id" = i."caseID"
+                    WHERE LOWER(COALESCE(c."FLocation", i."warehouseloc")) = LOWER(?)
+                    ORDER BY i."id")",
+                          {session.location}, addItem) ||
+                !readRows(
+                    what, R"(SELECT "id", "FName" FROM "Cases"
+                                   WHERE LOWER("FLocation") = LOWER(?) ORDER BY "id")",
+                    {session.location}, [&](const Statement& row) {
+                        expected.append({{Code::Type::Case, row.integer(0)}, row.shown(1), 0});
+                    }))
+                return std::nullopt;
+            break;
+    }
+    return expected;
+}
+
+std::optional<int> Store::moveMisplaced(qint64 sessionId, const QString& location) {
+    int moved = 0;
+    const bool ok =
+        run(QStringLiteral("move the misplaced items to %1").arg(location), Mode::Write,
+            [&](Connection& db) {
+                // Items in a case stay with their case.
+                Statement items(db, R"(UPDATE "Items" SET "warehouseloc" = ? WHERE "id" IN
+                    (SELECT "itemid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" <> 0
+                     AND substr("answer", 1, 17) = 'belongs elsewhere')
+                    AND NOT EXISTS (SELECT 1 FROM "Cases" c WHERE c."id" = "Items"."caseID"))");
+                items.bind(location).bind(sessionId);
+                if (!items.run())
+                    return false;
+                Statement cases(db, R"(UPDATE "Cases" SET "FLocation" = ? WHERE "id" IN
+                    (SELECT "caseid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" = 0
+                     AND substr("answer", 1, 17) = 'belongs elsewhere'))");
+                cases.bind(location).bind(sessionId);
+                if (!cases.run())
+                    return false;
+                moved = items.changes() + cases.changes();
+                return true;
+            });
+    return ok ? std::optional<int>(moved) : std::nullopt;
+}
+
+std::optional<QString> Store::lastSeen(qint64 itemId) {
+    QString line;
+    const bool ok = readRows(
+        QStringLiteral("read where item %1 was last seen").arg(itemId),
+        R"(SELECT r."scanned", s."kind", s."location", s."listid" FROM "ScanRecords" r
+           JOIN "ScanSessions" s ON s."id" = r."sessionid"
+           WHERE r."itemid" = ? AND r."answer" <> 'no such item' ORDER BY r."id" DESC LIMIT 1)",
+        {itemId}, [&](const Statement& row) {
+            const QDate day = timeOf(row.shown(0)).date();
+            const Kind kind = ScanRules::kindOfWord(row.shown(1)).value_or(Kind::Stocktake);
+            const QString where = kind == Kind::Stocktake
+                                      ? row.shown(2)
+                                      : QStringLiteral("list %1").arg(row.integer(3));
+            line = QStringLiteral("Last seen: %1/%2/%3, %4 (%5)")
+                       .arg(day.day())
+                       .arg(day.month())
+                       .arg(day.year())
+                       .arg(where, ScanRules::kindWord(kind).toLower());
+        });
+    return ok ? std::optional<QString>(line) : std::nullopt;
+}

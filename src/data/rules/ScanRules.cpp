@@ -1,0 +1,252 @@
+#include "data/rules/ScanRules.h"
+
+#include <QSet>
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace ScanRules {
+
+namespace {
+
+constexpr std::array<std::pair<Kind, const char*>, 3> kKindWords{
+    {{Kind::Stocktake, "Stocktake"}, {Kind::Pack, "Pack"}, {Kind::CheckIn, "Check in"}}};
+
+constexpr std::array<std::pair<Verdict, const char*>, 11> kVerdictWords{{
+    {Verdict::Here, "here"},
+    {Verdict::InCase, "in case"},
+    {Verdict::Elsewhere, "belongs elsewhere"},
+    {Verdict::AlreadyScanned, "already scanned"},
+    {Verdict::NoSuchItem, "no such item"},
+    {Verdict::Packed, "packed"},
+    {Verdict::NotOnList, "not on this list"},
+    {Verdict::AlreadyPacked, "already packed"},
+    {Verdict::Back, "back"},
+    {Verdict::WasNotPacked, "was not packed"},
+    {Verdict::Refused, "not a code"},
+}};
+
+// Whole ids of up to 15 digits, no sign, no blanks inside.
+std::optional<qint64> idOf(QStringView digits) {
+    if (digits.isEmpty() || digits.size() > 15)
+        return std::nullopt;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    const qint64 id = digits.toLongLong();
+    return id > 0 ? std::optional<qint64>(id) : std::nullopt;
+}
+
+Answer say(Verdict verdict, const QString& where = {}, qint64 caseId = 0) {
+    Answer a;
+    a.verdict = verdict;
+    a.where = where;
+    a.caseId = caseId;
+    return a;
+}
+
+QString testWords(TestsDue::Status status) {
+    switch (status) {
+        case TestsDue::Status::Failed:
+            return QStringLiteral("FAILED its last test");
+        case TestsDue::Status::Overdue:
+            return QStringLiteral("test OVERDUE");
+        case TestsDue::Status::NeverTested:
+            return QStringLiteral("NEVER TESTED");
+        default:
+            return {};
+    }
+}
+
+Answer stocktake(const Code& code, const Facts& facts, const QString& here) {
+    const QString expected = expectedLocation(facts);
+    const qint64 caseId = code.type == Code::Type::Item ? facts.caseId : 0;
+    // Locations are compared as the location picker keeps them: letter case aside.
+    if (expected.compare(here, Qt::CaseInsensitive) != 0)
+        return say(Verdict::Elsewhere, expected, caseId);
+    if (caseId != 0)
+        return say(Verdict::InCase, {}, caseId);
+    return say(Verdict::Here);
+}
+
+}  // namespace
+
+QString kindWord(Kind kind) {
+    for (const auto& [k, word] : kKindWords) {
+        if (k == kind)
+            return QLatin1String(word);
+    }
+    return {};
+}
+
+std::optional<Kind> kindOfWord(const QString& word) {
+    for (const auto& [k, w] : kKindWords) {
+        if (word == QLatin1String(w))
+            return k;
+    }
+    return std::nullopt;
+}
+
+QString verdictWord(Verdict verdict) {
+    for (const auto& [v, word] : kVerdictWords) {
+        if (v == verdict)
+            return QLatin1String(word);
+    }
+    return {};
+}
+
+std::optional<Verdict> verdictOfWord(const QString& word) {
+    for (const auto& [v, w] : kVerdictWords) {
+        if (word == QLatin1String(w))
+            return v;
+    }
+    return std::nullopt;
+}
+
+QString Code::text() const {
+    switch (type) {
+        case Type::Item:
+            return QString::number(id);
+        case Type::Case:
+            return QStringLiteral("F%1").arg(id);
+        case Type::List:
+            return QStringLiteral("L%1").arg(id);
+        case Type::Refused:
+            break;
+    }
+    return {};
+}
+
+Code parse(const QString& scanned) {
+    const QString code = scanned.trimmed();
+    if (code.isEmpty())
+        return {};
+    const QChar first = code.front().toUpper();
+    const auto type = first == QLatin1Char('F')   ? Code::Type::Case
+                      : first == QLatin1Char('L') ? Code::Type::List
+                                                  : Code::Type::Item;
+    const auto id = idOf(type == Code::Type::Item ? QStringView(code) : QStringView(code).mid(1));
+    return id ? Code{type, *id} : Code{};
+}
+
+bool testsNeedWarning(TestsDue::Status status) {
+    return !testWords(status).isEmpty();
+}
+
+QString expectedLocation(const Facts& facts) {
+    return facts.caseId != 0 ? facts.caseLocation : facts.location;
+}
+
+Answer answer(Kind kind, const Code& code, const Facts& facts, const QString& sessionLocation) {
+    if (code.type != Code::Type::Item && code.type != Code::Type::Case)
+        return say(Verdict::Refused);
+    if (!facts.exists)
+        return say(Verdict::NoSuchItem);
+    if (kind == Kind::Stocktake) {
+        if (facts.scannedBefore)
+            return say(Verdict::AlreadyScanned);
+        return stocktake(code, facts, sessionLocation);
+    }
+    // Lists hold items: a case is never a line of one.
+    if (code.type == Code::Type::Case || !facts.onList)
+        return say(Verdict::NotOnList);
+    if (kind == Kind::Pack) {
+        if (facts.scannedBefore)
+            return say(Verdict::AlreadyPacked);
+        Answer packed = say(Verdict::Packed);
+        packed.tests = facts.tests;
+        packed.testWarning = testsNeedWarning(facts.tests);
+        return packed;
+    }
+    if (facts.scannedBefore)
+        return say(Verdict::AlreadyScanned);
+    return say(facts.packed ? Verdict::Back : Verdict::WasNotPacked);
+}
+
+bool Answer::problem() const {
+    switch (verdict) {
+        case Verdict::Here:
+        case Verdict::InCase:
+        case Verdict::Back:
+            return false;
+        case Verdict::Packed:
+            return testWarning;
+        default:
+            return true;
+    }
+}
+
+QString Answer::text() const {
+    switch (verdict) {
+        case Verdict::Elsewhere:
+            return caseId != 0 ? QStringLiteral("belongs elsewhere: %1 (in case F%2)")
+                                     .arg(where.isEmpty() ? QStringLiteral("no location") : where)
+                                     .arg(caseId)
+                               : QStringLiteral("belongs elsewhere: %1")
+                                     .arg(where.isEmpty() ? QStringLiteral("no location") : where);
+        case Verdict::InCase:
+            return QStringLiteral("in case F%1").arg(caseId);
+        case Verdict::Packed:
+            return testWarning ? QStringLiteral("packed \u2014 %1").arg(testWords(tests))
+                               : QStringLiteral("packed");
+        case Verdict::Refused:
+            return QStringLiteral("not an item or case code");
+        default:
+            return verdictWord(verdict);
+    }
+}
+
+Verdict verdictOfText(const QString& answerText) {
+    // The longest word the line starts with: "already packed" before "packed"
+    // would not matter, but "in case F12" must not read as anything shorter.
+    Verdict found = Verdict::Refused;
+    qsizetype longest = -1;
+    for (const auto& [v, w] : kVerdictWords) {
+        const QLatin1String word(w);
+        if (answerText.startsWith(word) && word.size() > longest) {
+            found = v;
+            longest = word.size();
+        }
+    }
+    return found;
+}
+
+Code Record::code() const {
+    return itemId != 0 ? Code{Code::Type::Item, itemId} : Code{Code::Type::Case, caseId};
+}
+
+Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected) {
+    Summary summary;
+    QSet<QString> seen;
+    QSet<qint64> casesSeen;
+    for (const Record& r : records) {
+        const Verdict verdict = verdictOfText(r.answer);
+        const QString word = verdictWord(verdict);
+        auto count = std::find_if(summary.counts.begin(), summary.counts.end(),
+                                  [&word](const auto& c) { return c.first == word; });
+        if (count == summary.counts.end())
+            summary.counts.append({word, 1});
+        else
+            ++count->second;
+        if (verdict == Verdict::AlreadyScanned || verdict == Verdict::AlreadyPacked)
+            continue;
+        seen.insert(r.code().text());
+        if (r.caseId != 0)
+            casesSeen.insert(r.caseId);
+        if (verdict == Verdict::Elsewhere) {
+            summary.misplaced.append(r);
+            if (!r.answer.contains(QStringLiteral("(in case F")))
+                ++summary.movable;
+        }
+    }
+    for (const Expected& e : expected) {
+        const bool inScannedCase =
+            kind == Kind::Stocktake && e.caseId != 0 && casesSeen.contains(e.caseId);
+        if (!seen.contains(e.code.text()) && !inScannedCase)
+            summary.missing.append(e);
+    }
+    return summary;
+}
+
+}  // namespace ScanRules

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "data/rules/TestsDue.h"
+
+// What a scan means and how it is answered, as pure rules: the store hands
+// in what it read about the scanned item or case, the window shows and
+// sounds the answer. Nothing is read or written here.
+namespace ScanRules {
+
+// A session: stocktake a location, pack a picking list, check it back in.
+enum class Kind { Stocktake, Pack, CheckIn };
+// The word stored for a kind ("Stocktake", "Pack", "Check in"), and back.
+QString kindWord(Kind kind);
+std::optional<Kind> kindOfWord(const QString& word);
+
+// A scanned or typed code: plain digits are an item id, "F12" a case, "L3"
+// a list (only while a session is chosen). Anything else is refused, never
+// guessed at.
+struct Code {
+    enum class Type { Item, Case, List, Refused };
+    Type type = Type::Refused;
+    qint64 id = 0;
+    // The code as labels print it: "123", "F12", "L3".
+    QString text() const;
+};
+Code parse(const QString& scanned);
+
+// How a scan is answered.
+enum class Verdict {
+    Here,            // stocktake: expected at this location
+    InCase,          // stocktake: here, in its case
+    Elsewhere,       // stocktake: belongs at another location
+    AlreadyScanned,  // any kind: counted once
+    NoSuchItem,      // any kind: no item or case has that id
+    Packed,          // pack: a line of the list
+    NotOnList,       // pack, check in
+    AlreadyPacked,   // pack
+    Back,            // check in: packed and now back
+    WasNotPacked,    // check in: on the list, never packed
+    Refused,         // not a code at all
+};
+// The word stored for a verdict, and back.
+QString verdictWord(Verdict verdict);
+std::optional<Verdict> verdictOfWord(const QString& word);
+
+// What the store knows of the scanned item or case.
+struct Facts {
+    bool exists = false;
+    QString location;            // its own location (an item's, or a case's)
+    qint64 caseId = 0;           // an item's case; 0: loose
+    QString caseLocation;        // the location of that case
+    bool scannedBefore = false;  // already in this session (check in: already back)
+    bool onList = false;         // pack, check in: the item is a line of the list
+    bool packed = false;         // check in: packed in the list's last pack session
+    TestsDue::Status tests = TestsDue::Status::InDate;
+};
+
+struct Answer {
+    Verdict verdict = Verdict::Refused;
+    QString where;             // Elsewhere: the location it belongs at
+    qint64 caseId = 0;         // InCase, Elsewhere: the case that holds it
+    bool testWarning = false;  // packed while overdue, failed or never tested
+    TestsDue::Status tests = TestsDue::Status::InDate;
+
+    // A problem sounds (beep) and is said as such.
+    bool problem() const;
+    // The answer line: "here", "belongs elsewhere: Bay 2", "in case F12",
+    // "packed — failed its last test"...
+    QString text() const;
+};
+
+// Where an item or case is expected: a loose item at its own location, an
+// item in a case where its case is.
+QString expectedLocation(const Facts& facts);
+
+Answer answer(Kind kind, const Code& code, const Facts& facts, const QString& sessionLocation);
+
+// Whether a packed item's tests call for a warning.
+bool testsNeedWarning(TestsDue::Status status);
+// The kind of answer a stored answer line gives.
+Verdict verdictOfText(const QString& answerText);
+
+// A session as stored.
+struct Session {
+    qint64 id = 0;
+    Kind kind = Kind::Stocktake;
+    QString location;   // stocktake
+    qint64 listId = 0;  // pack, check in
+    QDateTime started;
+    QDateTime finished;  // not valid while the session is open
+    QString user;        // the computer user's name
+};
+
+// One stored scan: an item or a case (the other id 0) and its answer line.
+struct Record {
+    qint64 itemId = 0;
+    qint64 caseId = 0;
+    QDateTime scanned;
+    QString answer;
+    Code code() const;
+};
+
+// An item or case that the session expects to see: at the location, on
+// the list, or packed and not yet back.
+struct Expected {
+    Code code;
+    QString text;       // description or case name
+    qint64 caseId = 0;  // stocktake: the case an item travels in
+};
+
+struct Summary {
+    QList<QPair<QString, int>> counts;  // answer word and how often, in order of first scan
+    QList<Expected> missing;            // expected and not scanned
+    QList<Record> misplaced;            // stocktake: belongs elsewhere
+    int movable = 0;                    // misplaced and not held by a case
+};
+// The summary of a session: counts per answer, what was expected and not
+// scanned (an item whose case was scanned in a stocktake counts as seen
+// with its case) and what was misplaced.
+Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected);
+
+}  // namespace ScanRules

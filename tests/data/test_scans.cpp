@@ -1,0 +1,192 @@
+// Scan sessions: the rules that parse and answer a scan, and the store that
+// keeps every scan, upgrades a version-2 register to hold them and copies them.
+#include <QTest>
+
+#include "TempRegister.h"
+#include "data/Store.h"
+#include "data/register/RegisterTransfer.h"
+#include "data/rules/ScanRules.h"
+
+using namespace ScanRules;
+Q_DECLARE_METATYPE(ScanRules::Kind)
+
+namespace {
+
+const TestsDue::Window kWindow{QDate(2026, 12, 9), 30};
+const QDateTime kNow(QDate(2026, 12, 9), QTime(10, 0));
+
+// Items 1-2 loose in Bay 1, 3 loose in Bay 2, 4 in case 12 (in Bay 1), 5 in
+// case 13 (in Bay 2); list 3 holds 1 (in date), 3 (never tested) and 4.
+void fill(const TempRegister& reg) {
+    reg.exec(QStringLiteral(
+        "INSERT INTO Items (id, \"desc\", warehouseloc, caseID, testinterval, testnext) VALUES "
+        "(1, 'Amp', 'Bay 1', 0, '12', '1/1/2027'), (2, 'Desk', 'bay 1', 0, 'none', ''),"
+        "(3, 'Lamp', 'Bay 2', 0, '12', ''), (4, 'Cable', 'Bay 3', 12, 'none', ''),"
+        "(5, 'Truss', 'Bay 1', 13, 'none', '');"
+        "INSERT INTO Cases (id, FName, FLocation) VALUES (12, 'Rack', 'Bay 1'), (13, 'Box', 'Bay "
+        "2');"
+        "INSERT INTO Lists (id, ListName) VALUES (3, 'Gig');"
+        "INSERT INTO ListData VALUES (3, 1, 'Amp'), (3, 3, 'Lamp'), (3, 4, 'Cable');"
+        "UPDATE Data SET lastid = 5, lastCase = 13, lastList = 3"));
+}
+
+Session sessionOf(Store& store, Kind kind) {
+    Session s{0,
+              kind,
+              kind == Kind::Stocktake ? QStringLiteral("Bay 1") : QString(),
+              kind == Kind::Stocktake ? 0 : 3,
+              kNow,
+              {},
+              QStringLiteral("ann")};
+    s.id = store.startScanSession(s).value_or(0);
+    return s;
+}
+
+QStringList answersOf(Store& store, const Session& s, const QStringList& codes) {
+    QStringList answers;
+    for (const QString& code : codes)
+        answers << store.recordScan(s, parse(code), kNow, kWindow).value_or(Answer{}).text();
+    return answers;
+}
+
+}  // namespace
+
+class TestScans : public QObject {
+    Q_OBJECT
+private slots:
+    void parsesCodes_data() {
+        QTest::addColumn<QString>("scanned");
+        QTest::addColumn<QString>("code");
+        for (const auto& [in, out] :
+             std::initializer_list<std::pair<const char*, const char*>>{{"123", "123"},
+                                                                        {" 123\r", "123"},
+                                                                        {"F12", "F12"},
+                                                                        {"f12", "F12"},
+                                                                        {"L3", "L3"},
+                                                                        {"007", "7"},
+                                                                        {"0", ""},
+                                                                        {"12a", ""},
+                                                                        {"F", ""},
+                                                                        {"-5", ""},
+                                                                        {"1 2", ""},
+                                                                        {"", ""},
+                                                                        {"X12", ""},
+                                                                        {"1234567890123456", ""}})
+            QTest::newRow(in) << QString::fromLatin1(in) << QString::fromLatin1(out);
+    }
+    void parsesCodes() {
+        QFETCH(QString, scanned);
+        QFETCH(QString, code);
+        QCOMPARE(parse(scanned).text(), code);
+    }
+
+    // Every answer of every kind, through the store as the window asks it.
+    void answersEachScan_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("stocktake")
+            << Kind::Stocktake
+            << QStringList{"1", "2", "3", "4", "5", "F12", "F13", "1", "99", "F99", "x"}
+            << QStringList{"here",
+                           "here",
+                           "belongs elsewhere: Bay 2",
+                           "in case F12",
+                           "belongs elsewhere: Bay 2 (in case F13)",
+                           "here",
+                           "belongs elsewhere: Bay 2",
+                           "already scanned",
+                           "no such item",
+                           "no such item",
+                           "not an item or case code"};
+        QTest::newRow("pack") << Kind::Pack << QStringList{"1", "3", "2", "1", "F12", "99", "L3"}
+                              << QStringList{"packed",
+                                             "packed \u2014 NEVER TESTED",
+                                             "not on this list",
+                                             "already packed",
+                                             "not on this list",
+                                             "no such item",
+                                             "not an item or case code"};
+    }
+    void answersEachScan() {
+        QFETCH(Kind, kind);
+        QFETCH(QStringList, codes);
+        QFETCH(QStringList, answers);
+        TempRegister reg;
+        fill(reg);
+        Store store(reg.path());
+        const Session s = sessionOf(store, kind);
+        QVERIFY(s.id > 0);
+        QCOMPARE(answersOf(store, s, codes), answers);
+        QCOMPARE(reg.count(QStringLiteral("ScanRecords")), codes.size() - 1);  // refused: not kept
+    }
+
+    // Packed out, checked in: what did not come back is still out.
+    void checkInAgainstTheLastPack() {
+        TempRegister reg;
+        fill(reg);
+        Store store(reg.path());
+        const Session pack = sessionOf(store, Kind::Pack);
+        answersOf(store, pack, {"1", "3"});
+        const Session in = sessionOf(store, Kind::CheckIn);
+        QCOMPARE(answersOf(store, in, {"1", "4", "2", "1"}),
+                 (QStringList{"back", "was not packed", "not on this list", "already scanned"}));
+        const Summary summary =
+            summarise(Kind::CheckIn, *store.scanRecords(in.id), *store.scanExpected(in));
+        QCOMPARE(summary.missing.size(), 1);
+        QCOMPARE(summary.missing[0].code.text(), QStringLiteral("3"));
+    }
+
+    // The summary, Move (items in a case stay with it) and Last seen.
+    void stocktakeSummaryAndMove() {
+        TempRegister reg;
+        fill(reg);
+        Store store(reg.path());
+        const Session s = sessionOf(store, Kind::Stocktake);
+        answersOf(store, s, {"1", "3", "5", "F13", "F12", "1"});
+        const Summary summary =
+            summarise(Kind::Stocktake, *store.scanRecords(s.id), *store.scanExpected(s));
+        QCOMPARE(summary.counts,
+                 (QList<QPair<QString, int>>{
+                     {"here", 2}, {"belongs elsewhere", 3}, {"already scanned", 1}}));
+        QStringList missing;
+        for (const Expected& e : summary.missing)
+            missing << e.code.text();
+        QCOMPARE(missing, QStringList{"2"});  // 4 is in the scanned case F12
+        QCOMPARE(summary.misplaced.size(), 3);
+        QCOMPARE(summary.movable, 2);  // 3 and F13; 5 stays in its case
+        QCOMPARE(store.moveMisplaced(s.id, s.location), std::optional<int>(2));
+        QCOMPARE(reg.scalar(QStringLiteral("SELECT warehouseloc FROM Items WHERE id = 3")),
+                 QVariant(QStringLiteral("Bay 1")));
+        QCOMPARE(reg.scalar(QStringLiteral("SELECT FLocation FROM Cases WHERE id = 13")),
+                 QVariant(QStringLiteral("Bay 1")));
+        QCOMPARE(*store.lastSeen(3), QStringLiteral("Last seen: 9/12/2026, Bay 1 (stocktake)"));
+        QCOMPARE(*store.lastSeen(2), QString());
+        // Open until finished; then no longer offered.
+        QCOMPARE(store.unfinishedScanSessions()->size(), 1);
+        QVERIFY(store.finishScanSession(s.id, kNow));
+        QVERIFY(store.unfinishedScanSessions()->isEmpty());
+    }
+
+    // A version-2 register gets the scan tables on upgrade; --copy carries them.
+    void upgradeAndCopyCarryTheScans() {
+        TempRegister reg;
+        fill(reg);
+        reg.toSecondVersion();
+        Store store(reg.path());
+        QVERIFY(store.upgradeIfOlder());
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        const Session s = sessionOf(store, Kind::Stocktake);
+        answersOf(store, s, {"1", "3"});
+        const QString copy = reg.folder() + QStringLiteral("/copy.mdb");
+        const auto outcome = RegisterTransfer::copy(RegisterLocation::file(reg.path()),
+                                                    RegisterLocation::file(copy));
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        Store copied(copy);
+        QCOMPARE(copied.scanRecords(s.id)->size(), 2);
+        QCOMPARE(copied.scanSession(s.id)->user, QStringLiteral("ann"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScans)
+#include "test_scans.moc"
