@@ -1,9 +1,14 @@
 #include "common/Dialogs.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <algorithm>
 
 namespace {
 const QString kTitle = QStringLiteral("Quarvel");
@@ -11,7 +16,76 @@ const QString kTitle = QStringLiteral("Quarvel");
 QWidget* ownerOr(QWidget* parent) {
     return parent ? parent : QApplication::activeWindow();
 }
+
+// A QProgressDialog made only once the job has run for half a second, so a
+// short job flashes nothing. While it shows, each report lets the window
+// system in (at most ten times a second) so that the dialog paints and its
+// Cancel button can be pressed.
+class DialogProgress : public Progress {
+public:
+    static constexpr qint64 kShowAfterMs = 500;
+    static constexpr qint64 kUpdateEveryMs = 100;
+
+    DialogProgress(QWidget* parent, const QString& what) : parent_(ownerOr(parent)), what_(what) {
+        started_.start();
+    }
+    ~DialogProgress() override { delete dialog_; }
+
+    bool report(std::int64_t done, std::int64_t total) override {
+        if (cancelled_)
+            return false;
+        const qint64 now = started_.elapsed();
+        if (now < kShowAfterMs || now - lastUpdate_ < kUpdateEveryMs)
+            return true;
+        lastUpdate_ = now;
+        if (!dialog_)
+            open();
+        // A scale of thousandths keeps counts beyond an int in range.
+        dialog_->setMaximum(total > 0 ? 1000 : 0);
+        dialog_->setValue(
+            total > 0 ? static_cast<int>(std::min<std::int64_t>(done, total) * 1000 / total) : 0);
+        const QLocale locale;
+        dialog_->setLabelText(
+            total > 0
+                ? QStringLiteral("%1…\n%2 of %3 done")
+                      .arg(what_, locale.toString(qint64(done)), locale.toString(qint64(total)))
+                : QStringLiteral("%1…\n%2 done").arg(what_, locale.toString(qint64(done))));
+        QCoreApplication::processEvents();
+        cancelled_ = dialog_->wasCanceled();
+        return !cancelled_;
+    }
+    bool cancelled() const override { return cancelled_; }
+
+private:
+    void open() {
+        dialog_ = new QProgressDialog(what_, QStringLiteral("Cancel"), 0, 0, parent_);
+        dialog_->setObjectName(QStringLiteral("dlgProgress"));
+        dialog_->setWindowTitle(kTitle);
+        dialog_->setAccessibleName(what_);
+        dialog_->setWindowModality(Qt::WindowModal);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
+        dialog_->setMinimumDuration(0);
+        dialog_->show();
+    }
+
+    QPointer<QWidget> parent_;
+    QString what_;
+    QElapsedTimer started_;
+    qint64 lastUpdate_ = 0;
+    QProgressDialog* dialog_ = nullptr;
+    bool cancelled_ = false;
+};
+
 }  // namespace
+
+std::unique_ptr<Progress> Dialogs::progress(QWidget*, const QString&) {
+    return nullptr;
+}
+
+std::unique_ptr<Progress> QtDialogs::progress(QWidget* parent, const QString& what) {
+    return std::make_unique<DialogProgress>(parent, what);
+}
 
 Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, Icon icon,
                                    Buttons buttons) {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+#include "data/Progress.h"
 
 class QWidget;
 
@@ -32,6 +35,11 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& startName,
                                  const QString& filter) = 0;
 
+    // The progress of a long job, told as `what` ("Importing the items"):
+    // a dialog with the work done so far and a Cancel button, shown once
+    // the job has taken half a second. None: the job runs without one.
+    virtual std::unique_ptr<Progress> progress(QWidget* parent, const QString& what);
+
     // Convenience for the common shapes.
     void inform(QWidget* parent, const QString& text, Icon icon = Icon::Information) {
         message(parent, text, icon, Buttons::Ok);
@@ -52,4 +60,5 @@ public:
     QString inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) override;
     QString openFileName(QWidget* parent, const QString& startName) override;
     QString saveFileName(QWidget* parent, const QString& startName, const QString& filter) override;
+    std::unique_ptr<Progress> progress(QWidget* parent, const QString& what) override;
 };

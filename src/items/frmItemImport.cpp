@@ -242,11 +242,18 @@ void frmItemImport::cmdCheck_Click() {
         return;
     }
     QString error;
+    const std::unique_ptr<Progress> progress =
+        ctx_.dialogs().progress(this, QStringLiteral("Checking the lines"));
     {
         const WaitCursor wait;
-        checked_ = import_->check(&error);
+        checked_ = import_->check(&error, {}, progress.get());
     }
     lstProblems->clear();
+    if (Progress::wasCancelled(progress.get())) {
+        lblSummary->setText(QStringLiteral("The lines have not been checked yet."));
+        ctx_.dialogs().inform(this, error);
+        return;
+    }
     if (!checked_) {
         lblSummary->setText(QStringLiteral("The lines could not be checked."));
         ctx_.dialogs().inform(this, error, Dialogs::Icon::Warning);
@@ -278,9 +285,16 @@ void frmItemImport::cmdImport_Click() {
         return;
     QString error;
     std::optional<ImportCounts> counts;
+    const std::unique_ptr<Progress> progress =
+        ctx_.dialogs().progress(this, QStringLiteral("Importing the items"));
     {
         const WaitCursor wait;
-        counts = import_->importGoodLines(*checked_, &error);
+        counts = import_->importGoodLines(*checked_, &error, progress.get());
+    }
+    if (Progress::wasCancelled(progress.get())) {
+        // The check still holds: the user may import after all.
+        ctx_.dialogs().inform(this, error);
+        return;
     }
     if (!counts) {
         ctx_.dialogs().inform(this, error + QStringLiteral("\n\nNothing was imported."),

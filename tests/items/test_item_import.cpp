@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -36,6 +37,7 @@ class TestItemImport : public QObject {
 private slots:
     void importsAfterMappingAndChecking();
     void mainWindowImportsAndExports();
+    void cancelUndoesTheImportAndTheExport();
 };
 
 void TestItemImport::importsAfterMappingAndChecking() {
@@ -145,6 +147,56 @@ void TestItemImport::mainWindowImportsAndExports() {
     QVERIFY(!ModalDriver::shownDuring(QStringLiteral("frmItemImport"),
                                       [&] { importItems->trigger(); }));
     QVERIFY(app.dialogs->lastMessage().contains(QLatin1String("none.csv")));
+}
+
+// Long jobs report their progress; Cancel leaves the register as it was and
+// no file behind.
+void TestItemImport::cancelUndoesTheImportAndTheExport() {
+    constexpr int kItems = 3000;  // enough for the jobs to report
+    TestApp app;
+    app.reg.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                "WHERE i < %1) INSERT INTO Items (id, \"desc\") SELECT i, "
+                                "'Item ' || i FROM n;"
+                                "UPDATE Data SET lastid = %1")
+                     .arg(kItems));
+    QTemporaryDir dir;
+    QByteArray lines = "desc\n";
+    for (int i = 0; i < kItems; ++i)
+        lines += "New " + QByteArray::number(i) + "\n";
+    QString error;
+    auto file = ItemImport::ImportFile::open(writeFile(dir, "in.csv", lines), &error);
+    QVERIFY2(file, qPrintable(error));
+    frmItemImport importWindow(app.ctx(), std::move(*file));
+    QTest::mouseClick(importWindow.cmdCheck, Qt::LeftButton);
+    QVERIFY(importWindow.cmdImport->isEnabled());
+    app.dialogs->cancelJobs << QStringLiteral("Importing the items");
+    QTest::mouseClick(importWindow.cmdImport, Qt::LeftButton);
+    QCOMPARE(app.dialogs->lastMessage(),
+             QStringLiteral("You cancelled the import: nothing was imported."));
+    QCOMPARE(app.reg.scalar("SELECT COUNT(*) FROM Items").toInt(), kItems);
+    QCOMPARE(app.reg.scalar("SELECT lastid FROM Data").toInt(), kItems);
+    QVERIFY(importWindow.cmdImport->isEnabled());  // the check still holds
+
+    frmMain w(app.ctx());
+    w.show();
+    const QString exported = dir.filePath("items.csv");
+    app.dialogs->saveAnswers << exported;
+    app.dialogs->cancelJobs << QStringLiteral("Exporting");
+    w.findChild<QAction*>(QStringLiteral("ExportCsv"))->trigger();
+    QCOMPARE(app.dialogs->lastMessage(),
+             QStringLiteral("You cancelled the export: no file was written."));
+    QVERIFY(!QFile::exists(exported));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("in.csv")});
+
+    // Each job reported on its way; the check was not cancelled.
+    QStringList jobs;
+    for (const ScriptedDialogs::ProgressShown& p : app.dialogs->progresses) {
+        QVERIFY2(p.reports > 0, qPrintable(p.what));
+        jobs << p.what;
+    }
+    QCOMPARE(jobs,
+             (QStringList{QStringLiteral("Checking the lines"),
+                          QStringLiteral("Importing the items"), QStringLiteral("Exporting")}));
 }
 
 QTEST_MAIN(TestItemImport)

@@ -24,3 +24,31 @@ QString ScriptedDialogs::openFileName(QWidget*, const QString& startName) {
     fileStarts.append(startName);
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
+
+namespace {
+
+class ScriptedProgress : public Progress {
+public:
+    ScriptedProgress(ScriptedDialogs& dialogs, qsizetype entry, bool cancel)
+        : dialogs_(dialogs), entry_(entry), cancel_(cancel) {}
+    bool report(std::int64_t, std::int64_t) override {
+        ++dialogs_.progresses[entry_].reports;
+        cancelled_ = cancel_;
+        return !cancelled_;
+    }
+    bool cancelled() const override { return cancelled_; }
+
+private:
+    ScriptedDialogs& dialogs_;
+    qsizetype entry_;
+    bool cancel_;
+    bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Progress> ScriptedDialogs::progress(QWidget*, const QString& what) {
+    progresses.append({what, 0});
+    return std::make_unique<ScriptedProgress>(*this, progresses.size() - 1,
+                                              cancelJobs.contains(what));
+}

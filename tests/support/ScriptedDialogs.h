@@ -32,6 +32,16 @@ public:
     QStringList saveStarts;   // the start name each save-file dialog got
     QStringList saveAnswers;  // empty entry: Cancel
 
+    // Each long job's progress as it was shown: what the job was told as,
+    // and how many reports it made. A job named in cancelJobs is cancelled
+    // at its first report.
+    struct ProgressShown {
+        QString what;
+        int reports = 0;
+    };
+    QList<ProgressShown> progresses;
+    QStringList cancelJobs;
+
     // Called while a box is "open", e.g. to check the window state then.
     std::function<void(const Message&)> onMessage;
 
@@ -39,6 +49,7 @@ public:
     QString inputBox(QWidget* parent, const QString& prompt, const QString& defaultText) override;
     QString openFileName(QWidget* parent, const QString& startName) override;
     QString saveFileName(QWidget* parent, const QString& startName, const QString& filter) override;
+    std::unique_ptr<Progress> progress(QWidget* parent, const QString& what) override;
 
     QString lastMessage() const { return messages.isEmpty() ? QString() : messages.last().text; }
 };

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvWriter.h"
@@ -31,7 +32,7 @@ QString defaultFileName(const What& what) {
 }
 
 bool writeRows(const QString& path, const QStringList& header, const RowSource& source,
-               QString* error, qint64* rows) {
+               QString* error, qint64* rows, Progress* progress, qint64 total) {
     const auto fail = [&](const QString& why) {
         if (error)
             *error = QStringLiteral("Quarvel could not write %1: %2")
@@ -52,8 +53,14 @@ bool writeRows(const QString& path, const QStringList& header, const RowSource& 
         }
         csv.endRecord();
         ++written;
-        return true;
+        return Progress::step(progress, written, total);
     });
+    // The file is written to a temporary one, which is dropped unless committed.
+    if (Progress::wasCancelled(progress)) {
+        if (error)
+            *error = QStringLiteral("You cancelled the export: no file was written.");
+        return false;
+    }
     if (!read)
         return fail(QStringLiteral("the rows could not be read."));
     if (!csv.commit())
@@ -63,7 +70,8 @@ bool writeRows(const QString& path, const QStringList& header, const RowSource& 
     return true;
 }
 
-bool write(Store& store, const What& what, const QString& path, QString* error, qint64* rows) {
+bool write(Store& store, const What& what, const QString& path, QString* error, qint64* rows,
+           Progress* progress) {
     const auto missing = [&](const QString& why) {
         if (error)
             *error = why;
@@ -85,7 +93,7 @@ bool write(Store& store, const What& what, const QString& path, QString* error, 
     return writeRows(
         path, Store::exportColumns(what.kind),
         [&](const RowEmitter& emitRow) { return store.exportRows(what.kind, what.id, emitRow); },
-        error, rows);
+        error, rows, progress);
 }
 
 }  // namespace CsvExport

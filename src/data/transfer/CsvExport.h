@@ -10,6 +10,7 @@
 
 #include "data/transfer/TransferRecords.h"
 
+class Progress;
 class Store;
 
 // Taking a list out of the register into a CSV file that a spreadsheet
@@ -39,13 +40,16 @@ using RowSource = std::function<bool(const RowEmitter& emitRow)>;
 // The routine every export goes through: the header, then the rows as the
 // source hands them over, streamed to the file, which appears only when
 // whole. False, with *error, when the rows or the file fail; *rows counts
-// the rows written.
+// the rows written. A cancel through `progress` (which counts rows of
+// `total`, 0 when not known) leaves no file and no half of one.
 bool writeRows(const QString& path, const QStringList& header, const RowSource& source,
-               QString* error, qint64* rows = nullptr);
+               QString* error, qint64* rows = nullptr, Progress* progress = nullptr,
+               qint64 total = 0);
 
 // Writes the export to the file. False, with *error, when the case or the
-// list does not exist, the register cannot be read or the file written.
+// list does not exist, the register cannot be read or the file written, or
+// when cancelled through `progress`.
 bool write(Store& store, const What& what, const QString& path, QString* error,
-           qint64* rows = nullptr);
+           qint64* rows = nullptr, Progress* progress = nullptr);
 
 }  // namespace CsvExport

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
@@ -478,7 +479,8 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
     return ok;
 }
 
-std::optional<CheckResult> Import::check(QString* error, const ProblemSink& sink) {
+std::optional<CheckResult> Import::check(QString* error, const ProblemSink& sink,
+                                         Progress* progress) {
     if (const QString mapping = file_.mappingProblem(); !mapping.isEmpty()) {
         if (error)
             *error = mapping;
@@ -518,6 +520,12 @@ std::optional<CheckResult> Import::check(QString* error, const ProblemSink& sink
             continue;
         }
         ++result.lines;
+        if (result.lines % Progress::kEvery == 0 && progress &&
+            !progress->report(in.pos(), result.fileSize)) {
+            if (error)
+                *error = QStringLiteral("You cancelled the check.");
+            return std::nullopt;
+        }
         bool good = convert(record, line, keep);
         if (line.item.id != 0) {
             const auto [at, added] = lineOfId.try_emplace(line.item.id, record.line);
@@ -594,7 +602,8 @@ std::vector<PreviewLine> Import::preview(int count, QString* error) {
     return lines;
 }
 
-std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, QString* error) {
+std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, QString* error,
+                                                    Progress* progress) {
     const auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -623,6 +632,7 @@ std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, 
     plan.casesToCreate = checked.newCases;
     plan.locationsToAdd = checked.newLocations;
     plan.highestFileId = checked.highestId;
+    plan.itemCount = checked.goodLines;
     QString failure;
     plan.next = [&](ImportedItem& item, QString* why) {
         while (reader.next(&record)) {
@@ -651,7 +661,9 @@ std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, 
         }
         return ImportStep::End;
     };
-    const auto counts = store_.importItems(plan);
+    const auto counts = store_.importItems(plan, progress);
+    if (Progress::wasCancelled(progress))
+        return fail(QStringLiteral("You cancelled the import: nothing was imported."));
     if (!counts)
         return fail(failure.isEmpty()
                         ? QStringLiteral("The register refused the import; nothing was imported.")

@@ -15,6 +15,7 @@
 #include "data/transfer/CsvReader.h"
 #include "data/transfer/TransferRecords.h"
 
+class Progress;
 class Store;
 
 // Bringing items in from a spreadsheet's CSV file: the file's columns
@@ -121,8 +122,10 @@ public:
     // Reads the register's items, cases and locations, then checks every
     // line; each problem also goes to the sink as it is found. None when the
     // file or the register cannot be read (*error says why; a register
-    // failure was also told through the store).
-    std::optional<CheckResult> check(QString* error, const ProblemSink& sink = {});
+    // failure was also told through the store), or when cancelled through
+    // `progress`, which counts the file's bytes.
+    std::optional<CheckResult> check(QString* error, const ProblemSink& sink = {},
+                                     Progress* progress = nullptr);
 
     // The first lines below the header as they would be stored, checked
     // against the register as check() last read it.
@@ -130,8 +133,10 @@ public:
 
     // Adds the good lines of the check in one transaction: all of them or,
     // when anything fails (the file changed since, the register refuses),
-    // none. None, with *error, on failure.
-    std::optional<ImportCounts> importGoodLines(const CheckResult& checked, QString* error);
+    // none. None, with *error, on failure and when cancelled through
+    // `progress`, which counts the items added.
+    std::optional<ImportCounts> importGoodLines(const CheckResult& checked, QString* error,
+                                                Progress* progress = nullptr);
 
     // Checks the file again and writes every problem into a CSV report:
     // line, column, value, problem.

@@ -54,6 +54,7 @@ struct ItemImportPlan {
     std::vector<qint64> casesToCreate;  // ids of flight cases that do not exist yet
     QStringList locationsToAdd;         // names the location list may not hold yet
     qint64 highestFileId = 0;           // new ids are given above it
+    qint64 itemCount = 0;               // how many items next hands over (for the progress)
     // Fills in the next item, in file order. On Failed, *why says what went wrong.
     std::function<ImportStep(ImportedItem& item, QString* why)> next;
 };
