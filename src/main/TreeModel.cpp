@@ -20,9 +20,46 @@ int groupOf(const std::vector<std::int32_t>& start, quint64 flat) {
 TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
 void TreeModel::setTree(TreeData data) {
-    beginResetModel();
+    if (filled_) {
+        beginResetModel();
+        data_ = std::move(data);
+        endResetModel();
+        return;
+    }
     data_ = std::move(data);
-    endResetModel();
+    const std::size_t children[3] = {data_.itemIds.size(), data_.caseIds.size(),
+                                     data_.listIds.size()};
+    for (int root = 0; root < 3; ++root) {
+        filledRoots_ = root;
+        if (children[root] == 0)
+            continue;
+        beginInsertRows(index(root, 0), 0, static_cast<int>(children[root]) - 1);
+        filledRoots_ = root + 1;
+        endInsertRows();
+    }
+    filledRoots_ = 3;
+    filled_ = true;
+}
+
+void TreeModel::waitForFirstTree() const {
+    if (!filled_ && waitForTree_)
+        waitForTree_();
+}
+
+bool TreeModel::hasChildren(const QModelIndex& parent) const {
+    if (parent.isValid() && !filled_ && nodeOf(parent).kind == Kind::Root)
+        return true;
+    return rowCount(parent) > 0;
+}
+
+bool TreeModel::canFetchMore(const QModelIndex& parent) const {
+    return !filled_ && parent.isValid() && nodeOf(parent).kind == Kind::Root;
+}
+
+// Expanding a root before the tree is read waits for it rather than show
+// the root empty.
+void TreeModel::fetchMore(const QModelIndex&) {
+    waitForFirstTree();
 }
 
 quintptr TreeModel::encode(Node node) {
@@ -102,6 +139,8 @@ int TreeModel::rowCount(const QModelIndex& parent) const {
     const Node p = nodeOf(parent);
     switch (p.kind) {
         case Kind::Root:
+            if (static_cast<int>(p.n) >= filledRoots_)
+                return 0;
             return static_cast<int>(p.n == 0   ? data_.itemIds.size()
                                     : p.n == 1 ? data_.caseIds.size()
                                                : data_.listIds.size());
@@ -191,6 +230,7 @@ std::optional<std::int64_t> TreeModel::itemIdOf(const QModelIndex& index) const 
 
 QModelIndex TreeModel::indexOfKey(const QString& key) const {
     // Walks the tree; used by tests and by keyboard look-ups, not on hot paths.
+    waitForFirstTree();
     QList<QModelIndex> pending;
     for (int r = 0; r < rowCount(); ++r)
         pending << index(r, 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <functional>
 #include <optional>
 
 #include "data/TreeData.h"
@@ -16,7 +17,14 @@ public:
 
     explicit TreeModel(QObject* parent = nullptr);
 
+    // The first tree goes in under the roots already shown, so what the user
+    // selected, expanded or scrolled to stays; a later one replaces the tree.
     void setTree(TreeData data);
+    // Until the first tree is set, the roots show as having children, and
+    // expanding one or looking up a key calls `wait`, which sets the tree.
+    void setWaitForTree(std::function<void()> wait) { waitForTree_ = std::move(wait); }
+    // Waits for the first tree when it has not come yet.
+    void waitForFirstTree() const;
 
     // The node's key: "items", "I45", "C12", "C12items", "C12I45",
     // "C12consumeables", "Lists", "L3", "L3I45", ...
@@ -32,6 +40,9 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
 
 private:
     enum class Kind : quint8 {
@@ -56,4 +67,7 @@ private:
     QString text(Node node) const;
 
     TreeData data_;
+    int filledRoots_ = 0;  // roots whose children are shown; all three once a tree was set
+    bool filled_ = false;
+    std::function<void()> waitForTree_;
 };

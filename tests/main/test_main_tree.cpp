@@ -261,6 +261,7 @@ private slots:
         openMain();
         clickNode(QStringLiteral("I45"));
         w->RefreshTree();
+        w->treeModel();  // the tree read again
         QCOMPARE(details->count(), 0);
         QCOMPARE(SharedFields::idOf(w->fields().ItemToOpen), 0);
         QCOMPARE(SharedFields::idOf(w->fields().CaseToOpen), 0);
@@ -273,11 +274,58 @@ private slots:
         openMain();
         clickNode(QStringLiteral("I45"));
         w->RefreshTree();  // nothing selected any more
+        w->treeModel();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           QPoint(5, tree->viewport()->height() - 5));
         QTest::qWait(20);
         QCOMPARE(details->count(), 0);
         QCOMPARE(SharedFields::idOf(w->fields().ItemToOpen), 0);
+    }
+
+    // The window shows its roots before the tree is read; a root clicked or
+    // expanded then waits for the read and shows every child, while the
+    // selection stays on the root.
+    void aRootClickedDuringTheReadShowsTheFullList_data() {
+        QTest::addColumn<bool>("expand");
+        QTest::newRow("click") << false;
+        QTest::newRow("expand") << true;
+    }
+    void aRootClickedDuringTheReadShowsTheFullList() {
+        QFETCH(bool, expand);
+        fillSampleRegister(ts->reg);
+        w = std::make_unique<frmMain>(ts->ctx());
+        w->show();  // the read's answer comes through the event loop, not yet run
+        tree = w->findChild<QTreeView*>(QStringLiteral("TreeView1"));
+        const QAbstractItemModel* shown = tree->model();
+        QVERIFY(w->treeReading());
+        QCOMPARE(shown->rowCount(), 3);
+        const QModelIndex items = shown->index(0, 0);
+        QCOMPARE(shown->rowCount(items), 0);
+        QVERIFY(shown->hasChildren(items));
+        if (expand)
+            tree->expand(items);
+        else
+            tree->setCurrentIndex(items);
+        QCOMPARE(shown->rowCount(items), 2);
+        QVERIFY(!w->treeReading());
+        QCOMPARE(shown->rowCount(shown->index(1, 0)), 2);  // the cases too
+        QCOMPARE(tree->currentIndex(), expand ? QModelIndex() : items);
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTestsDue"))->text().isEmpty(), false);
+    }
+
+    // A save while the tree is read: the tree shows it once read.
+    void aSaveDuringTheReadIsShown() {
+        fillSampleRegister(ts->reg);
+        w = std::make_unique<frmMain>(ts->ctx());
+        w->show();
+        QVERIFY(w->treeReading());
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (46, 'Stand');"
+                           "UPDATE Data SET lastid = 46"));
+        w->RefreshTree();
+        QTRY_VERIFY(!w->treeReading());
+        QVERIFY(w->treeModel()->indexOfKey(QStringLiteral("I46")).isValid());
+        QCOMPARE(w->treeModel()->rowCount(w->treeModel()->index(0, 0)), 3);
     }
 
     void logoDoubleClickStartsTheHiddenSequence() {

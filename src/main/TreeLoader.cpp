@@ -1,0 +1,71 @@
+#include "main/TreeLoader.h"
+
+#include <thread>
+
+#include "data/Store.h"
+
+struct TreeLoader::Job {
+    std::uint64_t generation = 0;
+    std::thread thread;
+    std::optional<TreeData> tree;  // written by the thread, taken once it is joined
+};
+
+TreeLoader::TreeLoader(RegisterLocation location, std::function<int()> busyWaitMs, QObject* parent)
+    : QObject(parent), location_(std::move(location)), busyWaitMs_(std::move(busyWaitMs)) {}
+
+TreeLoader::~TreeLoader() {
+    if (job_ && job_->thread.joinable())
+        job_->thread.join();
+}
+
+void TreeLoader::start(const TestsDue::Window& window) {
+    pending_ = true;
+    if (job_) {
+        next_ = window;  // what the running read finds may already be out of date
+        return;
+    }
+    next_ = window;
+    launch();
+}
+
+void TreeLoader::launch() {
+    const TestsDue::Window window = *next_;
+    next_.reset();
+    job_ = std::make_unique<Job>();
+    job_->generation = ++generation_;
+    Job* job = job_.get();
+    const int waitMs = busyWaitMs_ ? busyWaitMs_() : 0;
+    job->thread = std::thread([this, job, location = location_, window, waitMs] {
+        {
+            // Says nothing: a failed read is read again where failures are told.
+            Store store(location);
+            if (waitMs > 0)
+                store.setBusyWait([waitMs] { return waitMs; });
+            job->tree = store.readTree(window);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, generation = job->generation] { finished(generation); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TreeLoader::finished(std::uint64_t generation) {
+    // wait() has taken this read already.
+    if (!job_ || job_->generation != generation)
+        return;
+    wait();
+}
+
+void TreeLoader::wait() {
+    while (job_) {
+        job_->thread.join();
+        std::optional<TreeData> tree = std::move(job_->tree);
+        job_.reset();
+        if (next_) {
+            launch();
+            continue;
+        }
+        pending_ = false;
+        emit read(std::move(tree));
+    }
+}
