@@ -1,55 +1,21 @@
 #include "data/Store.h"
 
-#include <sqlite3.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <limits>
 #include <span>
 
+#include "data/StoreSql.h"
 #include "data/TreeReader.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sql.h"
-#include "data/engine/Sqlite.h"
-#include "data/register/Backups.h"
-#include "data/register/RegisterFolder.h"
 #include "data/rules/TextRules.h"
 
 using Sql::Connection;
 using Sql::Statement;
+using namespace StoreSql;
 
-namespace {
-
-// How long an operation waits for another program holding the file, unless
-// the store is told otherwise.
-constexpr int kDefaultBusyWaitMs = 10000;
-
-constexpr qint64 kHighestId = std::numeric_limits<qint64>::max();
-
-bool onServer(const Connection& db) {
-    return db.engine() == Sql::Engine::Postgres;
-}
-
-// What a write on a server locks while it checks a row before it changes
-// things, so that no other desk changes or deletes the row in between. A
-// write on a file holds the whole file already.
-const char* forUpdate(const Connection& db) {
-    return onServer(db) ? " FOR UPDATE" : "";
-}
-const char* forShare(const Connection& db) {
-    return onServer(db) ? " FOR SHARE" : "";
-}
-
-struct IdTable {
-    const char* table;
-    const char* counter;
-    const char* noun;  // for messages
-};
+namespace StoreSql {
 
 IdTable idTableOf(RecordTable table) {
     switch (table) {
@@ -71,22 +37,10 @@ QByteArray sqlOf(const QString& sql) {
     return sql.toUtf8();
 }
 
-// Whether the file keeps SQLite's memory of the ids it gave (AUTOINCREMENT).
-bool hasIdMemory(Sqlite::Connection& db) {
-    return sqlite3_table_column_metadata(db.handle(), nullptr, "sqlite_sequence", "seq", nullptr,
-                                         nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-// The id the next row of the table gets: one above its counter and above
-// every id the table ever had (its highest row and, in a file, SQLite's own
-// memory of deleted ones), never below 1. With `lock`, the counter row stays
-// locked until the transaction ends, so another desk taking an id waits for
-// this one. Nullopt with a failure on the connection when the statement
-// fails or no id is left.
 std::optional<qint64> nextIdOf(Connection& db, const IdTable& t, bool lock) {
     Statement counter(db,
                       sqlOf(QStringLiteral("SELECT %1 FROM \"Data\" LIMIT 1%2")
-                                .arg(quoted(t.counter), QLatin1String(lock ? forUpdate(db) : "")))
+                                .arg(quoted(t.counter), QLatin1String(lock ? db.forUpdate() : "")))
                           .constData());
     if (!counter.step()) {
         if (counter.ok())
@@ -103,17 +57,10 @@ std::optional<qint64> nextIdOf(Connection& db, const IdTable& t, bool lock) {
     if (const auto id = maxId.wholeNumber(0))
         highest = std::max<qint64>(highest, *id);
 
-    // A register made without AUTOINCREMENT has no sqlite_sequence; it still works.
-    if (!onServer(db) && hasIdMemory(static_cast<Sqlite::Connection&>(db))) {
-        Statement sequence(db, "SELECT \"seq\" FROM \"sqlite_sequence\" WHERE \"name\" = ?");
-        sequence.bind(QString::fromLatin1(t.table));
-        if (sequence.step()) {
-            if (const auto seq = sequence.wholeNumber(0))
-                highest = std::max<qint64>(highest, *seq);
-        } else if (!sequence.ok()) {
-            return std::nullopt;
-        }
-    }
+    std::int64_t remembered = highest;
+    if (!db.raiseToRememberedId(t.table, remembered))
+        return std::nullopt;
+    highest = remembered;
 
     // A deleted item's tests are kept under its id: that id stays its own.
     if (std::string_view(t.table) == "Items") {
@@ -132,76 +79,84 @@ std::optional<qint64> nextIdOf(Connection& db, const IdTable& t, bool lock) {
     return highest + 1;
 }
 
-// Takes the next id and records it as the counter, in the caller's transaction.
-std::optional<qint64> takeNextId(Connection& db, const IdTable& t) {
-    const auto next = nextIdOf(db, t, true);
-    if (!next)
-        return std::nullopt;
+bool setCounter(Connection& db, const IdTable& t, qint64 value) {
     Statement update(
         db, sqlOf(QStringLiteral("UPDATE \"Data\" SET %1 = ?").arg(quoted(t.counter))).constData());
-    update.bind(*next);
-    if (!update.run())
+    update.bind(value);
+    return update.run();
+}
+
+std::optional<qint64> takeNextId(Connection& db, const IdTable& t) {
+    const auto next = nextIdOf(db, t, true);
+    if (!next || !setCounter(db, t, *next))
         return std::nullopt;
     return next;
 }
 
-// Numbers go into the number columns as whole numbers when they are whole.
-QVariant numberValue(const QVariant& value) {
-    const double d = TextRules::numericValue(value);
-    if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9.0e18)
-        return QVariant(static_cast<qint64>(d));
-    return QVariant(d);
+QVariant wholeWhereWhole(double value) {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9.0e18)
+        return QVariant(static_cast<qint64>(value));
+    return QVariant(value);
 }
 
-// What a column stores for an editor's value: a number in a number column,
-// the text (empty for null) in a text column.
 QVariant storedValue(const ColumnSpec& column, const QVariant& value) {
     if (column.type == ColumnType::Number)
-        return numberValue(value);
+        return wholeWhereWhole(TextRules::numericValue(value));
     return QVariant(value.isNull() ? QString() : value.toString());
 }
 
-// What an editor stores for a column left null: empty text, or 0.
 QVariant emptyValue(const ColumnSpec& column) {
     return column.type == ColumnType::Number ? QVariant(qint64(0)) : QVariant(QString());
 }
 
-}  // namespace
+void bindAll(Statement& statement, const QVariantList& values) {
+    for (const QVariant& v : values)
+        statement.bind(v);
+}
 
-// A record table's statements, made from its column list.
-struct RecordTableSql {
-    const char* table;
-    std::span<const ColumnSpec> columns;
+std::optional<bool> findsRow(Connection& db, const char* sql, const QVariantList& values) {
+    Statement statement(db, sql);
+    bindAll(statement, values);
+    const bool found = statement.step();
+    return statement.ok() ? std::optional<bool>(found) : std::nullopt;
+}
 
-    QString columnList() const {
-        QStringList names;
-        for (const ColumnSpec& c : columns)
-            names << quoted(c.name);
-        return names.join(QStringLiteral(", "));
-    }
-    QByteArray selectById() const {
-        return sqlOf(QStringLiteral("SELECT \"id\", %1 FROM %2 WHERE \"id\" = ?")
-                         .arg(columnList(), quoted(table)));
-    }
-    QByteArray insertWithId() const {
-        return sqlOf(QStringLiteral("INSERT INTO %1 (\"id\", %2) VALUES (?%3)")
-                         .arg(quoted(table), columnList(),
-                              QStringLiteral(", ?").repeated(static_cast<int>(columns.size()))));
-    }
-    QVariantList stored(std::span<const QVariant> values) const {
-        QVariantList out;
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            out << storedValue(columns[c], values[c]);
-        return out;
-    }
-};
+Statement& rearmed(std::optional<Statement>& statement, Connection& db, const char* sql) {
+    if (!statement || !statement->reset())
+        statement.emplace(db, sql);
+    return *statement;
+}
+
+}  // namespace StoreSql
+
+QString RecordTableSql::columnList() const {
+    QStringList names;
+    for (const ColumnSpec& c : columns)
+        names << quoted(c.name);
+    return names.join(QStringLiteral(", "));
+}
+
+QByteArray RecordTableSql::selectById() const {
+    return sqlOf(QStringLiteral("SELECT \"id\", %1 FROM %2 WHERE \"id\" = ?")
+                     .arg(columnList(), quoted(table)));
+}
+
+QByteArray RecordTableSql::insertWithId() const {
+    return sqlOf(QStringLiteral("INSERT INTO %1 (\"id\", %2) VALUES (?%3)")
+                     .arg(quoted(table), columnList(),
+                          QStringLiteral(", ?").repeated(static_cast<int>(columns.size()))));
+}
+
+QVariantList RecordTableSql::stored(std::span<const QVariant> values) const {
+    QVariantList out;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        out << storedValue(columns[c], values[c]);
+    return out;
+}
 
 namespace {
 
 constexpr ColumnSpec kListColumns[] = {{"ListName", ColumnType::Text, ColumnKind::Text}};
-
-constexpr RecordTableSql kItemsSql{"Items", kItemColumns};
-constexpr RecordTableSql kCasesSql{"Cases", kCaseColumns};
 constexpr RecordTableSql kListsSql{"Lists", kListColumns};
 
 // Reads a row selected by selectById() into a record.
@@ -212,20 +167,6 @@ Record recordOf(const Statement& row) {
     for (std::size_t c = 0; c < record.values.size(); ++c)
         record.values[c] = row.shown(static_cast<int>(c) + 1);
     return record;
-}
-
-void bindAll(Statement& statement, const QVariantList& values) {
-    for (const QVariant& v : values)
-        statement.bind(v);
-}
-
-// Whether the statement finds a row, inside the caller's transaction;
-// nullopt when it fails (the failure is recorded on the connection).
-std::optional<bool> findsRow(Connection& db, const char* sql, const QVariantList& values) {
-    Statement statement(db, sql);
-    bindAll(statement, values);
-    const bool found = statement.step();
-    return statement.ok() ? std::optional<bool>(found) : std::nullopt;
 }
 
 }  // namespace
@@ -303,7 +244,7 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
         return true;
     // Told once, with what to do, after the connection is closed: the user
     // may have the register repaired there and then.
-    if (failure->problem == Sql::Problem::Damaged && !location().isServer() && !readOnly_)
+    if (failure->problem == Sql::Problem::Damaged && engine_->looksAfterFile() && !readOnly_)
         openReadOnly(damaged());
     else if (mode != Mode::ReadQuietly)
         report(what, *failure, missing);
@@ -312,204 +253,6 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
 
 int Store::busyWaitMs() const {
     return busyWaitMs_ ? busyWaitMs_() : kDefaultBusyWaitMs;
-}
-
-// --- Reading only and damage ---------------------------------------------------
-
-void Store::openReadOnly(const ReadOnlyReason& why) {
-    readOnly_ = why;
-    const QString message =
-        why.reason +
-        QStringLiteral(
-            " Quarvel opens it for reading only: you can look things up, but nothing "
-            "you change can be saved.\n\n") +
-        why.advice + QStringLiteral("\n\n") + engine_->registerLine();
-    if (notice_)
-        notice_(why, message);
-    else if (reporter_)
-        reporter_(message);
-}
-
-ReadOnlyReason Store::damaged() const {
-    return {ReadOnlyCause::Damaged,
-            QStringLiteral("The register is damaged: SQLite's check finds faults in it."),
-            QStringLiteral("Restore data.mdb from a backup, or let Quarvel try to repair it: it "
-                           "copies what it can still read into a new register that takes the "
-                           "place of data.mdb, and keeps the damaged file beside it.")};
-}
-
-namespace {
-
-Store::Health healthOf(std::optional<bool> sound) {
-    if (!sound)
-        return Store::Health::Unknown;
-    return *sound ? Store::Health::Sound : Store::Health::Damaged;
-}
-
-}  // namespace
-
-// Opened for writing: a save that a crash cut off is rolled back first, as
-// any later statement would.
-Store::Health Store::checkForDamage() {
-    if (location().isServer())
-        return Health::Sound;
-    const QString& path = location().text();
-    if (!QFileInfo::exists(path))
-        return Health::Unknown;
-    Health health;
-    {
-        Sqlite::Connection db(path, Sqlite::Open::Existing, busyWaitMs());
-        health = healthOf(db.isSound(Sqlite::Check::Quick));
-    }
-    takeDamageCheck(health);
-    return health;
-}
-
-Store::Health Store::fullCheck(const RegisterLocation& location, int busyWaitMs,
-                               const std::function<bool()>& stop) {
-    if (location.isServer())
-        return Health::Sound;
-    if (!QFileInfo::exists(location.text()))
-        return Health::Unknown;
-    Sqlite::Connection db(location.text(), Sqlite::Open::ReadOnly, busyWaitMs);
-    return healthOf(db.isSound(Sqlite::Check::Full, stop));
-}
-
-void Store::takeDamageCheck(Health found) {
-    if (found != Health::Unknown)
-        damageChecked_ = true;
-    if (found == Health::Damaged && !readOnly_)
-        openReadOnly(damaged());
-}
-
-// Unknown lets the write go on: its own statements meet what kept the check
-// from running, and say so.
-bool Store::mayWrite() {
-    if (!damageChecked_ && !readOnly_)
-        checkForDamage();
-    return !readOnly_;
-}
-
-RegisterRepair::Outcome Store::repairDamaged() {
-    if (location().isServer())
-        return {false, {}, QStringLiteral("only a register file can be repaired by Quarvel")};
-    const RegisterRepair::Outcome outcome = RegisterRepair::repair(location().text());
-    if (outcome.repaired && readOnly_ && readOnly_->cause == ReadOnlyCause::Damaged)
-        readOnly_.reset();
-    return outcome;
-}
-
-bool Store::createEmptyDatabase(const QString& path, QString* error) {
-    if (QFileInfo::exists(path)) {
-        if (error)
-            *error = QStringLiteral("%1 already exists.").arg(path);
-        return false;
-    }
-    bool ok = false;
-    {
-        Sqlite::Connection db(path, Sqlite::Open::Create);
-        ok = db.exec("BEGIN") && Schema::create(db) && db.exec("COMMIT");
-        if (!ok && error)
-            *error = db.failure() ? db.failure()->text : QStringLiteral("Unknown error.");
-    }
-    if (!ok)
-        QFile::remove(path);
-    return ok;
-}
-
-bool Store::createEmpty(const RegisterLocation& location, QString* error) {
-    if (!location.isServer())
-        return createEmptyDatabase(location.text(), error);
-    const auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    if (!location.problem().isEmpty())
-        return fail(location.problem());
-    const auto engine = RegisterEngine::at(location);
-    std::unique_ptr<Connection> db = engine->open(Sql::Transaction::Write, kDefaultBusyWaitMs);
-    bool ok = !db->failure();
-    std::optional<int> found;
-    if (ok) {
-        found = Schema::versionOf(*db);
-        ok = found && *found == 0 && Schema::create(*db) && db->commit();
-        if (!ok)
-            db->rollback();
-    }
-    if (found && *found != 0)
-        return fail(QStringLiteral("%1 already holds a register.").arg(location.shown()));
-    if (!ok)
-        return fail(db->failure() ? db->failure()->text : QStringLiteral("Unknown error."));
-    return true;
-}
-
-// --- Layout versions and backups ---------------------------------------------
-
-bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
-    const int wanted = steps.empty() ? Schema::kCurrentVersion : steps.back().version;
-    std::optional<int> found;
-    if (!run(QStringLiteral("read the register's version"), Mode::ReadQuietly, [&](Connection& db) {
-            found = Schema::versionOf(db);
-            return found.has_value();
-        }))
-        return false;
-    if (*found == 0 || *found == wanted)
-        return true;  // not a register (its reads will say so), or up to date
-    if (*found > wanted) {
-        openReadOnly(
-            {ReadOnlyCause::NewerVersion,
-             QStringLiteral("The register was written by a newer version of Quarvel: it has "
-                            "register version %1, and this Quarvel knows register versions up "
-                            "to %2.")
-                 .arg(*found)
-                 .arg(wanted),
-             QStringLiteral("Install the newer Quarvel to work with it; until then it stays "
-                            "as it is.")});
-        return false;
-    }
-    // A damaged register keeps its layout: no backup of it pushes out a sound
-    // one, and no step writes to it. An upgrade comes once, so it is worth
-    // the full check, which also finds damage confined to an index.
-    if (!readOnly_)
-        takeDamageCheck(fullCheck(location(), busyWaitMs()));
-    if (!mayWrite())
-        return false;
-    if (backups_.now && !location().isServer())
-        backUp(backups_.now(), QStringLiteral("before its upgrade"));
-    return run(QStringLiteral("upgrade the register from version %1 to %2").arg(*found).arg(wanted),
-               Mode::Write, [&](Connection& db) {
-                   // Another desk may have upgraded it since.
-                   if (!Schema::lockVersion(db))
-                       return false;
-                   const auto now = Schema::versionOf(db);
-                   return now && (*now >= wanted || Schema::upgrade(db, *now, steps));
-               });
-}
-
-void Store::backUpOnceADay() {
-    if (!backups_.now || location().isServer())
-        return;
-    const QDateTime now = backups_.now();
-    if (lastBackupDay_ == now.date())
-        return;
-    lastBackupDay_ = now.date();
-    if (!Backups::takenOn(location().text(), now.date()))
-        backUp(now, QStringLiteral("before the first save of the day"));
-}
-
-bool Store::backUp(const QDateTime& when, const QString& occasion) {
-    const int keep = backups_.keep ? backups_.keep() : Backups::kDefaultToKeep;
-    const QString& path = location().text();
-    const Backups::Result backup = Backups::take(path, when, keep);
-    if (!backup.ok && backups_.warn) {
-        backups_.warn(QStringLiteral("Quarvel could not back up the register %1 %2: %3.\n\n"
-                                     "Your work goes on and is saved as usual. To have "
-                                     "backups again, make sure the folder %4 can be written.")
-                          .arg(QDir::toNativeSeparators(path), occasion, backup.error,
-                               QDir::toNativeSeparators(RegisterFolder::backupFolder(path))));
-    }
-    return backup.ok;
 }
 
 // --- Shapes of reading --------------------------------------------------------
@@ -578,103 +321,6 @@ std::optional<TreeData> Store::readTree(const TestsDue::Window& window) {
     const bool ok = run(QStringLiteral("read the register"), Mode::Read,
                         [&](Connection& db) { return TreeReader::read(db, window, tree); });
     return ok ? std::optional<TreeData>(std::move(tree)) : std::nullopt;
-}
-
-// --- Tests due ----------------------------------------------------------------
-
-std::optional<DueList> Store::testsDue(const TestsDue::Window& window,
-                                       std::optional<TestsDue::Day> dueBy) {
-    DueList list;
-    const bool ok = run(QStringLiteral("read the tests due"), Mode::Read,
-                        [&](Connection& db) { return DueReader::read(db, window, dueBy, list); });
-    return ok ? std::optional<DueList>(std::move(list)) : std::nullopt;
-}
-
-std::optional<TestsDue::Counts> Store::caseTests(qint64 caseId, const TestsDue::Window& window) {
-    TestsDue::Counts counts;
-    const bool ok =
-        run(QStringLiteral("read the tests of flight case F%1").arg(caseId), Mode::Read,
-            [&](Connection& db) { return DueReader::countCase(db, caseId, window, counts); });
-    return ok ? std::optional(counts) : std::nullopt;
-}
-
-std::optional<std::vector<qint64>> Store::deletedItemsWithTests() {
-    std::vector<std::int64_t> ids;
-    const bool ok = run(QStringLiteral("read the test records"), Mode::Read,
-                        [&](Connection& db) { return DueReader::deletedItemsWithTests(db, ids); });
-    return ok ? std::optional(std::vector<qint64>(ids.begin(), ids.end())) : std::nullopt;
-}
-
-std::optional<TestsDue::Due> Store::itemDue(qint64 id, const TestsDue::Window& window) {
-    std::optional<TestsDue::Due> due;
-    run(QStringLiteral("read the test dates of item %1").arg(id), Mode::Read, [&](Connection& db) {
-        const auto failed = DueReader::lastTestFailed(db, id);
-        if (!failed)
-            return false;
-        Statement item(db, R"(SELECT "testnext", "testlast", "testinterval"
-                                  FROM "Items" WHERE "id" = ?)");
-        item.bind(id);
-        if (item.step())
-            due = DueReader::dueOfRow(item, 0, *failed, TestsDue::dayOf(window.today),
-                                      window.soonDays);
-        return item.ok();
-    });
-    return due;
-}
-
-RecordTestResult Store::recordTest(qint64 itemId, const TestRecord& test) {
-    using namespace TestsDue;
-    RecordTestResult result = RecordTestResult::Recorded;
-    const Day day = dayOf(test.date);
-    const QString date = dateText(day);
-    const bool ok = run(
-        QStringLiteral("record the test of item %1").arg(itemId), Mode::Write, [&](Connection& db) {
-            Statement item(db, R"(SELECT "testinterval", "testlast" FROM "Items" WHERE "id" = ?)");
-            item.bind(itemId);
-            if (!item.step()) {
-                result = RecordTestResult::ItemGone;
-                return item.ok();
-            }
-            const IntervalReading interval = readInterval(item.utf8(0));
-            const DateReading last = readDate(item.utf8(1));
-            const bool newest = last.reading != Reading::Read || last.day <= day;
-            const QString next = interval.reading == Reading::Read
-                                     ? dateText(addMonths(day, interval.months))
-                                     : QString();
-
-            // Desks take history ids one after another: on a server the
-            // counters' row stays locked until this save commits (a file's
-            // write lock does the same), so two never take the same id.
-            const QByteArray turnSql = QByteArray(R"(SELECT 1 FROM "Data")") + forUpdate(db);
-            if (!findsRow(db, turnSql.constData(), {}))
-                return false;
-            Statement add(db, R"(INSERT INTO "TestHistory"
-                ("id", "itemid", "testday", "testdate", "kind", "result", "note")
-                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "TestHistory"), ?, ?, ?, ?, ?, ?))");
-            add.bind(itemId).bind(day).bind(date).bind(test.kind);
-            add.bind(test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail")).bind(test.note);
-            if (!add.run())
-                return false;
-            if (!newest)
-                return true;
-            Statement dates(db,
-                            R"(UPDATE "Items" SET "testlast" = ?, "testnext" = ? WHERE "id" = ?)");
-            dates.bind(date).bind(next).bind(itemId);
-            return dates.run();
-        });
-    return ok ? result : RecordTestResult::Failed;
-}
-
-std::optional<QList<TestRecord>> Store::testHistory(qint64 itemId) {
-    QList<TestRecord> tests;
-    const bool ok = readRows(QStringLiteral("read the tests of item %1").arg(itemId),
-                             R"(SELECT "testday", "kind", "result", "note" FROM "TestHistory"
-           WHERE "itemid" = ? ORDER BY "testday" DESC, "id" DESC)",
-                             {itemId}, [&tests](const Statement& row) {
-                                 tests.append({TestsDue::dateOf(row.integer(0)), row.shown(1),
-                                               row.utf8(2) == "Pass", row.shown(3)});
-                             });
-    return ok ? std::optional<QList<TestRecord>>(tests) : std::nullopt;
 }
 
 // --- New ids ------------------------------------------------------------------
@@ -784,7 +430,7 @@ PutInCaseResult Store::setItemCase(qint64 itemId, qint64 caseId) {
                 if (caseId != 0) {
                     // Kept from being deleted until the item is in it.
                     const QByteArray sql =
-                        QByteArray(R"(SELECT 1 FROM "Cases" WHERE "id" = ?)") + forShare(db);
+                        QByteArray(R"(SELECT 1 FROM "Cases" WHERE "id" = ?)") + db.forShare();
                     const auto found = findsRow(db, sql.constData(), {caseId});
                     if (!found)
                         return false;
@@ -843,7 +489,7 @@ SaveResult Store::updateColumns(const QString& what, const RecordTableSql& t, qi
     SaveResult result = SaveResult::Saved;
     bool gone = false;
     const bool ok = run(what, Mode::Write, [&](Connection& db) {
-        Statement current(db, sqlOf(readSql + QLatin1String(forUpdate(db))).constData());
+        Statement current(db, sqlOf(readSql + QLatin1String(db.forUpdate())).constData());
         current.bind(id);
         if (!current.step()) {
             if (!current.ok())
@@ -938,7 +584,7 @@ AddLineResult Store::addListLine(qint64 listId, qint64 itemId, const QString& it
             // Two desks adding the same line one after the other: the second
             // finds the first's.
             const QByteArray listSql =
-                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + forUpdate(db);
+                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + db.forUpdate();
             const auto list = findsRow(db, listSql.constData(), {listId});
             if (!list)
                 return false;
@@ -999,7 +645,7 @@ AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
     const QString folded = stored.toCaseFolded();
     const bool ok = run(QStringLiteral("add the location"), Mode::Write, [&](Connection& db) {
         // Another desk adding a name waits until this one is in.
-        if (onServer(db) && !db.exec(R"(LOCK TABLE "Locations" IN SHARE ROW EXCLUSIVE MODE)"))
+        if (!db.lockAgainstAdding("Locations"))
             return false;
         // Compared in the program: SQLite folds letter case of A to Z only.
         Statement names(db, R"(SELECT "desc" FROM "Locations")");
@@ -1026,294 +672,11 @@ bool Store::deleteLocation(qint64 rowId, const QString& name) {
     return run(QStringLiteral("delete the location"), Mode::Write, [&](Connection& db) {
         // Exactly that name: a file's Locations compare without regard to
         // letter case unless told; a server's compare exactly.
-        Statement statement(db, onServer(db)
-                                    ? R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ?)"
-                                    : R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ? )"
-                                      R"(COLLATE BINARY)");
+        const QByteArray sql =
+            QByteArray(R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ?)") +
+            db.exactly();
+        Statement statement(db, sql.constData());
         statement.bind(rowId).bind(storable(name));
         return statement.run();
-    });
-}
-
-// --- CSV import and export ------------------------------------------------------
-
-namespace {
-
-// Ids of the table in ascending order, counted first so the vector is sized once.
-bool readIds(Connection& db, const char* table, std::vector<qint64>& ids) {
-    Statement count(
-        db, sqlOf(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quoted(table))).constData());
-    if (!count.step())
-        return false;
-    ids.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0)));
-    Statement select(
-        db, sqlOf(QStringLiteral("SELECT \"id\" FROM %1 ORDER BY \"id\"").arg(quoted(table)))
-                .constData());
-    while (select.step()) {
-        if (const auto id = select.wholeNumber(0))
-            ids.push_back(*id);
-    }
-    return select.ok();
-}
-
-// The statement ready to run again with new values: reset where the engine
-// can, prepared anew where it cannot.
-Statement& rearmed(std::optional<Statement>& statement, Connection& db, const char* sql) {
-    if (!statement || !statement->reset())
-        statement.emplace(db, sql);
-    return *statement;
-}
-
-// Makes the cases for imported items that do not exist yet: each with its
-// number as its name, nothing else. Gives how many were made, or nullopt.
-std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids) {
-    const char* const findSql = R"(SELECT 1 FROM "Cases" WHERE "id" = ?)";
-    const QByteArray insertSql = kCasesSql.insertWithId();
-    std::optional<Statement> find;
-    std::optional<Statement> insert;
-    qint64 made = 0;
-    for (const qint64 id : ids) {
-        Statement& found = rearmed(find, db, findSql);
-        found.bind(id);
-        if (found.step())
-            continue;  // made meanwhile, elsewhere
-        if (!found.ok())
-            return std::nullopt;
-        std::array<QVariant, kCaseDataColumnCount> values;
-        values[static_cast<std::size_t>(CaseColumn::Name)] = QStringLiteral("F%1").arg(id);
-        values[static_cast<std::size_t>(CaseColumn::Wheeled)] = QStringLiteral("No");
-        Statement& add = rearmed(insert, db, insertSql.constData());
-        add.bind(id);
-        bindAll(add, kCasesSql.stored(values));
-        if (!add.run())
-            return std::nullopt;
-        ++made;
-    }
-    return made;
-}
-
-// Adds the names the location list lacks (letter case aside, as the
-// location picker compares them, each in the form the engine stores it);
-// gives how many were added, or nullopt.
-std::optional<qint64> addMissingLocations(Connection& db, const RegisterEngine& engine,
-                                          const QStringList& names) {
-    QSet<QString> present;
-    Statement stored(db, R"(SELECT "desc" FROM "Locations")");
-    while (stored.step())
-        present.insert(stored.shown(0).toCaseFolded());
-    if (!stored.ok())
-        return std::nullopt;
-    qint64 added = 0;
-    for (const QString& name : names) {
-        const QString stored = engine.storable(name);
-        const QString folded = stored.toCaseFolded();
-        if (name.isEmpty() || present.contains(folded))
-            continue;
-        present.insert(folded);
-        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
-        if (!insert.bind(stored).run())
-            return std::nullopt;
-        ++added;
-    }
-    return added;
-}
-
-bool raiseCounter(Connection& db, const IdTable& t, qint64 highest) {
-    Statement update(
-        db, sqlOf(QStringLiteral("UPDATE \"Data\" SET %1 = ?").arg(quoted(t.counter))).constData());
-    update.bind(highest);
-    return update.run();
-}
-
-// Binds a number as the editors store it: whole numbers as integers.
-void bindNumber(Statement& statement, double value) {
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9.0e18)
-        statement.bind(static_cast<qint64>(value));
-    else
-        statement.bind(value);
-}
-
-void bindImported(Statement& statement, const ImportedValue& value) {
-    switch (value.kind) {
-        case ImportedValue::Kind::NoValue:
-            statement.bindNull();
-            break;
-        case ImportedValue::Kind::Text:
-            statement.bindUtf8(value.text);
-            break;
-        case ImportedValue::Kind::Whole:
-            statement.bind(value.whole);
-            break;
-        case ImportedValue::Kind::Real:
-            bindNumber(statement, value.real);
-            break;
-    }
-}
-
-// A number column as an export writes it: whole numbers exactly, others in
-// the fewest digits that read back as the same number, never with an
-// exponent (a spreadsheet and the import read plain numbers).
-std::string_view exportedNumber(const Statement& select, int col, std::string& out) {
-    if (const auto whole = select.wholeNumber(col)) {
-        out = std::to_string(*whole);
-        return out;
-    }
-    out = select.shown(col).toStdString();
-    double value = 0;
-    const auto [end, ec] = std::from_chars(out.data(), out.data() + out.size(), value);
-    if (ec == std::errc() && end == out.data() + out.size() && std::isfinite(value)) {
-        char digits[400];
-        const auto written =
-            std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed);
-        if (written.ec == std::errc())
-            out.assign(digits, written.ptr);
-    }
-    return out;
-}
-
-}  // namespace
-
-std::optional<std::vector<qint64>> Store::itemIds() {
-    std::vector<qint64> ids;
-    const bool ok = run(QStringLiteral("read the item ids"), Mode::Read,
-                        [&](Connection& db) { return readIds(db, "Items", ids); });
-    return ok ? std::optional(std::move(ids)) : std::nullopt;
-}
-
-std::optional<std::vector<qint64>> Store::caseIds() {
-    std::vector<qint64> ids;
-    const bool ok = run(QStringLiteral("read the flight case numbers"), Mode::Read,
-                        [&](Connection& db) { return readIds(db, "Cases", ids); });
-    return ok ? std::optional(std::move(ids)) : std::nullopt;
-}
-
-std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan) {
-    ImportCounts counts;
-    const bool ok = run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
-        const IdTable cases = idTableOf(RecordTable::Cases);
-        const auto nextCase = nextIdOf(db, cases, true);
-        if (!nextCase)
-            return false;
-        const auto made = createCases(db, plan.casesToCreate);
-        if (!made)
-            return false;
-        counts.casesCreated = *made;
-        qint64 highestCase = *nextCase - 1;
-        for (const qint64 id : plan.casesToCreate)
-            highestCase = std::max(highestCase, id);
-        if (highestCase >= *nextCase && !raiseCounter(db, cases, highestCase))
-            return false;
-        const auto added = addMissingLocations(db, *engine_, plan.locationsToAdd);
-        if (!added)
-            return false;
-        counts.locationsAdded = *added;
-
-        const IdTable items = idTableOf(RecordTable::Items);
-        const auto nextItem = nextIdOf(db, items, true);
-        if (!nextItem)
-            return false;
-        qint64 highest = std::max(*nextItem - 1, plan.highestFileId);
-        const QByteArray insertSql = kItemsSql.insertWithId();
-        std::optional<Statement> statement;
-        ImportedItem item;
-        QString why;
-        for (;;) {
-            const ImportStep step = plan.next(item, &why);
-            if (step == ImportStep::End)
-                break;
-            if (step == ImportStep::Failed) {
-                db.fail(why);
-                return false;
-            }
-            if (item.id == 0) {
-                if (highest >= kHighestId) {
-                    db.fail(QStringLiteral("The register has no item id left."));
-                    return false;
-                }
-                item.id = ++highest;
-                ++counts.newIds;
-            }
-            Statement& insert = rearmed(statement, db, insertSql.constData());
-            insert.bind(item.id);
-            for (const ImportedValue& value : item.values)
-                bindImported(insert, value);
-            if (!insert.run())
-                return false;
-            highest = std::max(highest, item.id);
-            ++counts.items;
-        }
-        return raiseCounter(db, items, highest);
-    });
-    return ok ? std::optional(counts) : std::nullopt;
-}
-
-QStringList Store::exportColumns(ExportKind kind) {
-    QStringList names;
-    if (kind == ExportKind::ListLines)
-        names << QStringLiteral("listid") << QStringLiteral("itemid") << QStringLiteral("itemdesc");
-    else
-        names << QStringLiteral("id");
-    for (const ColumnSpec& c : kItemColumns)
-        names << QLatin1String(c.name);
-    return names;
-}
-
-bool Store::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow) {
-    // The item columns follow `first` columns of the list line or the id.
-    QStringList itemColumns;
-    for (const ColumnSpec& c : kItemColumns)
-        itemColumns << QStringLiteral("I.%1").arg(quoted(c.name));
-    const QString columns = itemColumns.join(QStringLiteral(", "));
-    QString sql;
-    QString what;
-    int first = 1;
-    switch (kind) {
-        case ExportKind::Items:
-            sql = QStringLiteral("SELECT I.\"id\", %1 FROM \"Items\" I ORDER BY I.\"id\"");
-            what = QStringLiteral("export the items");
-            break;
-        case ExportKind::CaseItems:
-            sql = QStringLiteral(
-                "SELECT I.\"id\", %1 FROM \"Items\" I WHERE I.\"caseID\" = ? ORDER BY I.\"id\"");
-            what = QStringLiteral("export the items of flight case F%1").arg(id);
-            break;
-        case ExportKind::ListLines:
-            sql = QStringLiteral(
-                "SELECT L.\"listid\", L.\"itemid\", L.\"itemdesc\", %1 FROM \"ListData\" L "
-                "LEFT JOIN \"Items\" I ON I.\"id\" = L.\"itemid\" WHERE L.\"listid\" = ? "
-                "ORDER BY L.\"itemid\"");
-            what = QStringLiteral("export list %1").arg(id);
-            first = 3;
-            break;
-    }
-    const QByteArray statementText = sqlOf(sql.arg(columns));
-    const int count = first + kItemDataColumnCount;
-    std::vector<std::string_view> values(static_cast<std::size_t>(count));
-    std::vector<std::string> numbers(static_cast<std::size_t>(count));
-    const auto isNumber = [first, kind](int col) {
-        if (col < first)
-            return kind != ExportKind::ListLines || col < 2;  // the ids
-        return kItemColumns[col - first].type == ColumnType::Number;
-    };
-    return run(what, Mode::Read, [&](Connection& db) {
-        Statement select(db, statementText.constData());
-        if (kind != ExportKind::Items)
-            select.bind(id);
-        while (select.step()) {
-            for (int col = 0; col < count; ++col) {
-                const auto c = static_cast<std::size_t>(col);
-                if (select.isNull(col))
-                    values[c] = std::string_view();
-                else if (isNumber(col))
-                    values[c] = exportedNumber(select, col, numbers[c]);
-                else if (const std::string_view text = select.utf8(col); text.empty())
-                    values[c] = kEmptyText;
-                else
-                    values[c] = text;
-            }
-            if (!onRow(values))
-                return true;
-        }
-        return select.ok();
     });
 }

@@ -21,22 +21,20 @@ std::optional<std::size_t> countRows(Sql::Connection& db, const char* sql) {
     return static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0));
 }
 
-// The rows `rows` gives: known once it has run where the engine reads its
-// whole answer at once (a server), otherwise counted by countSql first.
-// Steps `rows` to its first row; false when that fails.
+// Steps `rows` to its first row and gives how many rows it gives: known
+// once it has run where the engine reads its whole answer at once (a
+// server), otherwise counted by countSql in the same read. False when a
+// statement fails.
 bool startRows(Sql::Connection& db, const char* countSql, Statement& rows, std::size_t* count,
                bool* hasRow) {
-    std::optional<std::size_t> known;
-    if (db.engine() == Sql::Engine::Sqlite) {
-        known = countRows(db, countSql);
-        if (!known)
-            return false;
-    }
     *hasRow = rows.step();
     if (!rows.ok())
         return false;
-    *count = known ? *known : rows.rowCount().value_or(0);
-    return true;
+    std::optional<std::size_t> known = rows.rowCount();
+    if (!known)
+        known = countRows(db, countSql);
+    *count = known.value_or(0);
+    return known.has_value();
 }
 
 // The position of each of a table's ids, read in id order. Ids handed out by

@@ -233,6 +233,12 @@ void Connection::rollback() {
         PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
+bool Connection::lockAgainstAdding(const char* table) {
+    const QByteArray sql =
+        QByteArray("LOCK TABLE \"") + table + "\" IN SHARE ROW EXCLUSIVE MODE";
+    return exec(sql.constData());
+}
+
 bool Connection::copyIn(const char* copySql, const QByteArray& rows) {
     if (!isOpen()) {
         if (conn_)

@@ -56,6 +56,9 @@ public:
     // server stored it: that is a failure of its own (CommitUnknown).
     bool commit() override;
     void rollback() override;
+    const char* forUpdate() const override { return " FOR UPDATE"; }
+    const char* forShare() const override { return " FOR SHARE"; }
+    bool lockAgainstAdding(const char* table) override;
 
     // Sends rows into `COPY table (columns) FROM STDIN` (text format, each
     // row ending in a newline); false with a failure kept.

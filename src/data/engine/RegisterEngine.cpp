@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <QFile>
+
 #include "data/engine/Postgres.h"
+#include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
 #include "data/rules/TextRules.h"
 
@@ -57,9 +60,45 @@ public:
 
     QString storable(const QString& text) const override { return TextRules::storable(text); }
 
+    bool looksAfterFile() const override { return true; }
+    std::optional<bool> quickCheck(int busyWaitMs) const override {
+        return check(Sqlite::Open::Existing, Sqlite::Check::Quick, busyWaitMs, {});
+    }
+    std::optional<bool> fullCheck(int busyWaitMs,
+                                  const std::function<bool()>& stop) const override {
+        return check(Sqlite::Open::ReadOnly, Sqlite::Check::Full, busyWaitMs, stop);
+    }
+    bool create(int busyWaitMs, QString* error) const override;
+
 private:
     const QString& path() const { return location().text(); }
+
+    std::optional<bool> check(Sqlite::Open how, Sqlite::Check which, int busyWaitMs,
+                              const std::function<bool()>& stop) const {
+        if (!QFileInfo::exists(path()))
+            return std::nullopt;
+        Sqlite::Connection db(path(), how, busyWaitMs);
+        return db.isSound(which, stop);
+    }
 };
+
+bool FileEngine::create(int busyWaitMs, QString* error) const {
+    if (QFileInfo::exists(path())) {
+        if (error)
+            *error = QStringLiteral("%1 already exists.").arg(path());
+        return false;
+    }
+    bool ok = false;
+    {
+        Sqlite::Connection db(path(), Sqlite::Open::Create, busyWaitMs);
+        ok = db.exec("BEGIN") && Schema::create(db) && db.exec("COMMIT");
+        if (!ok && error)
+            *error = db.failure() ? db.failure()->text : QStringLiteral("Unknown error.");
+    }
+    if (!ok)
+        QFile::remove(path());
+    return ok;
+}
 
 QString FileEngine::explanation(const Sql::Failure& failure, const QString& missing) const {
     const QString file = QDir::toNativeSeparators(path());
@@ -163,9 +202,34 @@ public:
 
     QString storable(const QString& text) const override { return Postgres::storable(text); }
 
+    bool create(int busyWaitMs, QString* error) const override;
+
 private:
     std::unique_ptr<Sql::Connection> kept_;
 };
+
+// On a connection of its own: a register made is no operation of a store.
+bool ServerEngine::create(int busyWaitMs, QString* error) const {
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    Postgres::Connection db(location().text(), busyWaitMs);
+    bool ok = db.isOpen() && db.begin(Sql::Transaction::Write);
+    std::optional<int> found;
+    if (ok) {
+        found = Schema::versionOf(db);
+        ok = found && *found == 0 && Schema::create(db) && db.commit();
+        if (!ok)
+            db.rollback();
+    }
+    if (found && *found != 0)
+        return fail(QStringLiteral("%1 already holds a register.").arg(location().shown()));
+    if (!ok)
+        return fail(db.failure() ? db.failure()->text : QStringLiteral("Unknown error."));
+    return true;
+}
 
 QString ServerEngine::explanation(const Sql::Failure& failure, const QString& missing) const {
     const QString where = location().shown();

@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "data/engine/RegisterLocation.h"
 #include "data/engine/Sql.h"
 
 // What the store does differently on a register file and on a register
 // server: how it connects for an operation, what it says when something
-// fails, and how it names the register. The statements themselves are the
-// store's, the same on both.
+// fails, how it names the register, and the register's life (its checks,
+// its making, whether Quarvel backs it up and repairs it). The statements
+// themselves are the store's, the same on both; where their text differs,
+// the connection says how (Sql::Connection).
 class RegisterEngine {
 public:
     static std::unique_ptr<RegisterEngine> at(const RegisterLocation& location);
@@ -40,6 +44,31 @@ public:
     // (a name looked up before it is added), so that a text the engine
     // changes on the way in still matches what it stored.
     virtual QString storable(const QString& text) const = 0;
+
+    // --- The register's life -----------------------------------------------
+    // Whether Quarvel looks after the register's file itself: backs it up,
+    // and repairs it when damaged. A server's administrator looks after a
+    // register on a server, and the server keeps its data sound.
+    virtual bool looksAfterFile() const { return false; }
+    // SQLite's quick check of the whole file, opened for writing so that a
+    // save a crash cut off is rolled back first: true when sound, false when
+    // damaged, nullopt when it cannot run. A server: true.
+    virtual std::optional<bool> quickCheck(int busyWaitMs) const {
+        (void)busyWaitMs;
+        return true;
+    }
+    // The full check, which also compares every index with its table. It
+    // reads on a connection of its own, so it may run on a thread of its
+    // own; `stop` ends it early (nullopt). A server: true.
+    virtual std::optional<bool> fullCheck(int busyWaitMs, const std::function<bool()>& stop) const {
+        (void)busyWaitMs;
+        (void)stop;
+        return true;
+    }
+    // Writes a new register here: the tables and the Data row with all
+    // counters 0, in the current layout. Refuses a file that exists and a
+    // server database that holds a register.
+    virtual bool create(int busyWaitMs, QString* error) const = 0;
 
 protected:
     explicit RegisterEngine(RegisterLocation location) : location_(std::move(location)) {}

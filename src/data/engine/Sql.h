@@ -113,6 +113,30 @@ public:
     void fail(const QString& text) { fail(Failure::of(Problem::Own, text)); }
     void forgetFailure() { failure_.reset(); }
 
+    // --- Where the engines' statements differ ---------------------------
+    // What a write adds to the SELECT of rows it checks before it changes
+    // things, so that no other desk changes or deletes them in between: a
+    // server locks them, while a file's write lock holds the whole file.
+    virtual const char* forUpdate() const { return ""; }
+    // The same for rows that must only stay (the case an item goes into).
+    virtual const char* forShare() const { return ""; }
+    // Keeps other desks from adding rows to the table until the transaction
+    // ends; false with the failure kept.
+    virtual bool lockAgainstAdding(const char* table) {
+        (void)table;
+        return true;
+    }
+    // Raises `highest` to the highest id the engine remembers giving in the
+    // table, deleted rows' too; false with the failure kept.
+    virtual bool raiseToRememberedId(const char* table, std::int64_t& highest) {
+        (void)table;
+        (void)highest;
+        return true;
+    }
+    // What follows a text comparison to make it exact, letter case and all,
+    // where a column compares otherwise (a file's Locations).
+    virtual const char* exactly() const { return ""; }
+
 protected:
     Connection() = default;
 

@@ -173,6 +173,21 @@ bool Connection::begin(Sql::Transaction transaction) {
     return exec(transaction == Sql::Transaction::Write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
+bool Connection::raiseToRememberedId(const char* table, std::int64_t& highest) {
+    // A register made without AUTOINCREMENT has no sqlite_sequence; it still works.
+    if (!db_ || sqlite3_table_column_metadata(db_, nullptr, "sqlite_sequence", "seq", nullptr,
+                                              nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return db_ != nullptr;
+    Statement sequence(*this, R"(SELECT "seq" FROM "sqlite_sequence" WHERE "name" = ?)");
+    sequence.bind(QString::fromLatin1(table));
+    if (sequence.step()) {
+        if (const auto seq = sequence.wholeNumber(0))
+            highest = std::max<std::int64_t>(highest, *seq);
+        return true;
+    }
+    return sequence.ok();
+}
+
 void Connection::rollback() {
     if (db_)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -61,6 +61,9 @@ public:
     // a reader sees one consistent state of the file.
     bool begin(Sql::Transaction transaction) override;
     void rollback() override;
+    // The memory of AUTOINCREMENT (sqlite_sequence), where the file has it.
+    bool raiseToRememberedId(const char* table, std::int64_t& highest) override;
+    const char* exactly() const override { return " COLLATE BINARY"; }
 
     // Runs the check on the file: true when it finds the file sound, false
     // when it finds damage, nullopt (with the failure kept) when it cannot

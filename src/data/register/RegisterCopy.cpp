@@ -14,7 +14,7 @@
 
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
-#include "data/register/FilePlatform.h"
+#include "data/register/SafeReplace.h"
 
 namespace RegisterCopy {
 
@@ -81,34 +81,38 @@ QByteArray readOnlyUri(const QString& file) {
 
 // Opened the program's one way: a misspelt column name fails rather than
 // turning into text, and the program's own writes are waited for.
+// What the connection's failure means for the copy.
+CopyResult failureOf(const Sqlite::Connection& db) {
+    const int code = db.failure() ? db.failure()->code : 0;
+    return code == 0 ? CopyResult::Failed : resultOfSqlite(code);
+}
+
 CopyResult openConnection(const QString& file, Sqlite::Open how, Connection& connection) {
     connection = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
     if (!connection->isOpen())
-        return resultOfSqlite(connection->failure() ? connection->failure()->code : SQLITE_ERROR);
+        return connection->failure() ? resultOfSqlite(connection->failure()->code)
+                                     : CopyResult::Failed;
     return CopyResult::Done;
 }
 
-CopyResult exec(sqlite3* db, const QByteArray& sql) {
-    return resultOfSqlite(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr));
+CopyResult exec(Sqlite::Connection& db, const QByteArray& sql) {
+    return db.exec(sql.constData()) ? CopyResult::Done : failureOf(db);
 }
 
 // One statement with text parameters, stepped to the end; each row's first
 // column goes to onRow.
-CopyResult query(sqlite3* db, const char* sql, const QList<QByteArray>& parameters,
-                 const std::function<void(const char*)>& onRow = {}) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
-        return resultOfSqlite(sqlite3_errcode(db));
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-    for (int i = 0; i < parameters.size(); ++i)
-        sqlite3_bind_text(raw, i + 1, parameters[i].constData(), int(parameters[i].size()),
-                          SQLITE_TRANSIENT);
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        if (onRow)
-            onRow(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+CopyResult query(Sqlite::Connection& db, const char* sql, const QList<QByteArray>& parameters,
+                 const std::function<void(const QByteArray&)>& onRow = {}) {
+    Sqlite::Statement statement(db, sql);
+    for (const QByteArray& parameter : parameters)
+        statement.bindUtf8(std::string_view(parameter.constData(), std::size_t(parameter.size())));
+    while (statement.step()) {
+        if (onRow) {
+            const std::string_view value = statement.utf8(0);
+            onRow(QByteArray(value.data(), qsizetype(value.size())));
+        }
     }
-    return resultOfSqlite(rc);
+    return statement.ok() ? CopyResult::Done : failureOf(db);
 }
 
 // Reading the schema also tells whether the file is an SQLite database at
@@ -119,10 +123,10 @@ CopyResult readDesktopSchema(const QString& desktopDb, bool* needsRollback) {
     Connection source;
     CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
     if (code == CopyResult::Done)
-        code = query(source->handle(), "SELECT count(*) FROM sqlite_master", {});
+        code = query(*source, "SELECT count(*) FROM sqlite_master", {});
     if (code != CopyResult::Done) {
-        *needsRollback = source->isOpen() &&
-                         sqlite3_extended_errcode(source->handle()) == SQLITE_READONLY_ROLLBACK;
+        *needsRollback = source->isOpen() && source->failure() &&
+                         source->failure()->extendedCode == SQLITE_READONLY_ROLLBACK;
         return code;
     }
     return Schema::missingPart(*source).isEmpty() ? CopyResult::Done : CopyResult::NotADatabase;
@@ -136,7 +140,7 @@ CopyResult rollBackCutOffSave(const QString& desktopDb) {
     Connection db;
     CopyResult code = openConnection(desktopDb, Sqlite::Open::Existing, db);
     if (code == CopyResult::Done)
-        code = query(db->handle(), "SELECT count(*) FROM sqlite_master", {});
+        code = query(*db, "SELECT count(*) FROM sqlite_master", {});
     return code == CopyResult::Done ? code : CopyResult::InUse;
 }
 
@@ -205,17 +209,10 @@ QString nameOf(const fs::path& path) {
     return QString::fromStdU16String(path.filename().u16string());
 }
 
-// The partial file and what SQLite may have left beside it.
-void removePartial(const fs::path& partial) {
-    std::error_code ignored;
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        fs::remove(fs::path(partial).concat(suffix), ignored);
-}
-
 // What killed copies left beside the target: the partial file, and the
 // hidden temporary files of earlier versions (".data.cdb.<random>.tmp").
 void removeLeftovers(const fs::path& target) {
-    removePartial(partialFileOf(target));
+    SafeReplace::removeLeftover(target);
     const QRegularExpression oldTemporary(QStringLiteral("^\\.%1\\.[0-9a-z]+\\.tmp(-journal)?$")
                                               .arg(QRegularExpression::escape(nameOf(target))));
     std::error_code error;
@@ -270,33 +267,22 @@ CopyResult checkRoom(const CopyJob& job, const CopyHooks& hooks) {
 CopyResult openPartial(const fs::path& partial, Connection& target) {
     CopyResult code = openConnection(textOf(partial), Sqlite::Open::Create, target);
     if (code == CopyResult::Done)
-        code = exec(target->handle(), "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
+        code = exec(*target, "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL");
     return code;
 }
 
-CopyResult backupWholeFile(sqlite3* source, sqlite3* target, const CopyHooks& hooks) {
-    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
-    if (!backup)
-        return resultOfSqlite(sqlite3_errcode(target));
-    int rc = SQLITE_OK;
-    bool stopped = false;
-    for (int waits = 0;;) {
-        rc = sqlite3_backup_step(backup, hooks.pagesPerStep);
-        if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits <= kBusyRetries) {
-            sqlite3_sleep(kBusyPauseMs);
-            continue;
-        }
-        if ((rc == SQLITE_OK || rc == SQLITE_DONE) && hooks.carryOn && !hooks.carryOn()) {
-            stopped = true;
-            break;
-        }
-        if (rc != SQLITE_OK)
+CopyResult backupWholeFile(Sqlite::Connection& source, Sqlite::Connection& target,
+                           const CopyHooks& hooks) {
+    switch (source.copyPagesInto(target,
+                                 {hooks.pagesPerStep, kBusyRetries, kBusyPauseMs, hooks.carryOn})) {
+        case Sqlite::Connection::PageCopyEnd::Done:
+            return CopyResult::Done;
+        case Sqlite::Connection::PageCopyEnd::Stopped:
+            return CopyResult::Failed;
+        case Sqlite::Connection::PageCopyEnd::Failed:
             break;
     }
-    const int finished = sqlite3_backup_finish(backup);
-    if (stopped)
-        return CopyResult::Failed;
-    return resultOfSqlite(rc == SQLITE_DONE ? finished : rc);
+    return failureOf(target);
 }
 
 bool carryOn(const CopyHooks& hooks) {
@@ -332,24 +318,13 @@ CopyResult copyBytes(const QString& desktopDb, const fs::path& partial) {
     return error ? code : causeOfShortCopy(partial, static_cast<qint64>(size));
 }
 
-// Puts the written file on the device's storage before it is renamed into
-// place; SQLite's own file layer knows how to on every system.
-CopyResult syncToDisk(sqlite3* db) {
-    sqlite3_file* handle = nullptr;
-    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK)
-        return CopyResult::Failed;
-    if (!handle || !handle->pMethods)
-        return CopyResult::Done;
-    return resultOfSqlite(handle->pMethods->xSync(handle, SQLITE_SYNC_FULL));
-}
-
 // The handheld opens the file through a reader that may not be able to write
 // to its folder, which a write-ahead log needs: the device file always keeps
 // a rollback journal, whatever the desktop uses.
-CopyResult useRollbackJournal(sqlite3* db) {
+CopyResult useRollbackJournal(Sqlite::Connection& db) {
     QByteArray mode;
-    const CopyResult code =
-        query(db, "PRAGMA journal_mode = DELETE", {}, [&](const char* value) { mode = value; });
+    const CopyResult code = query(db, "PRAGMA journal_mode = DELETE", {},
+                                  [&](const QByteArray& value) { mode = value; });
     if (code == CopyResult::Done && mode.compare("delete", Qt::CaseInsensitive) != 0)
         return CopyResult::Failed;
     return code;
@@ -357,10 +332,10 @@ CopyResult useRollbackJournal(sqlite3* db) {
 
 // A damaged register copied is a damaged device file: found before the old
 // device file is replaced.
-CopyResult checkIntegrity(sqlite3* db) {
+CopyResult checkIntegrity(Sqlite::Connection& db) {
     QByteArrayList found;
     const CopyResult code =
-        query(db, "PRAGMA integrity_check", {}, [&](const char* line) { found << line; });
+        query(db, "PRAGMA integrity_check", {}, [&](const QByteArray& line) { found << line; });
     if (code == CopyResult::NotADatabase)
         return CopyResult::Damaged;
     if (code == CopyResult::Done && found != QByteArrayList{"ok"})
@@ -368,25 +343,22 @@ CopyResult checkIntegrity(sqlite3* db) {
     return code;
 }
 
-// The partial file made what the handheld expects, checked, and on the
-// device's storage.
+// The partial file made what the handheld expects, and checked.
 CopyResult finishDeviceFile(const fs::path& partial, const CopyHooks& hooks) {
     Connection db;
     CopyResult code = openConnection(textOf(partial), Sqlite::Open::Existing, db);
     if (code == CopyResult::Done)
-        code = useRollbackJournal(db->handle());
+        code = useRollbackJournal(*db);
     if (code == CopyResult::Done)
-        code = checkIntegrity(db->handle());
-    if (code == CopyResult::Done)
-        code = syncToDisk(db->handle());
+        code = checkIntegrity(*db);
     if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
         code = CopyResult::Failed;
     return code;
 }
 
-bool usesWriteAheadLog(sqlite3* db) {
+bool usesWriteAheadLog(Sqlite::Connection& db) {
     QByteArray mode;
-    query(db, "PRAGMA journal_mode", {}, [&](const char* value) { mode = value; });
+    query(db, "PRAGMA journal_mode", {}, [&](const QByteArray& value) { mode = value; });
     return mode.compare("wal", Qt::CaseInsensitive) == 0;
 }
 
@@ -399,18 +371,17 @@ CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
     CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
     if (code != CopyResult::Done)
         return code;
-    if (usesWriteAheadLog(source->handle())) {
+    if (usesWriteAheadLog(*source)) {
         Connection target;
         code = openPartial(partial, target);
-        return code == CopyResult::Done ? backupWholeFile(source->handle(), target->handle(), hooks)
-                                        : code;
+        return code == CopyResult::Done ? backupWholeFile(*source, *target, hooks) : code;
     }
-    code = exec(source->handle(), "BEGIN");
+    code = exec(*source, "BEGIN");
     if (code == CopyResult::Done)
-        code = query(source->handle(), "SELECT count(*) FROM sqlite_master", {});  // takes the lock
+        code = query(*source, "SELECT count(*) FROM sqlite_master", {});  // takes the lock
     if (code == CopyResult::Done)
         code = copyBytes(desktopDb, partial);
-    exec(source->handle(), "COMMIT");
+    exec(*source, "COMMIT");
     if (code == CopyResult::Done && !carryOn(hooks))
         code = CopyResult::Failed;
     return code;
@@ -419,13 +390,13 @@ CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
 // The table as the desktop declares it, with its indexes. A table of a
 // later version than the desktop's (TestHistory of a version 1 register) is
 // not there: *present says so.
-CopyResult copySchemaOf(sqlite3* target, const QString& table, bool* present) {
+CopyResult copySchemaOf(Sqlite::Connection& target, const QString& table, bool* present) {
     QList<QByteArray> statements;
     CopyResult code = query(target,
                             "SELECT sql FROM src.sqlite_master WHERE tbl_name = ? COLLATE "
                             "NOCASE AND type IN ('table', 'index') AND sql IS NOT NULL "
                             "ORDER BY type <> 'table'",
-                            {table.toUtf8()}, [&](const char* sql) { statements << sql; });
+                            {table.toUtf8()}, [&](const QByteArray& sql) { statements << sql; });
     *present = !statements.isEmpty();
     for (const QByteArray& sql : statements) {
         if (code == CopyResult::Done)
@@ -435,7 +406,7 @@ CopyResult copySchemaOf(sqlite3* target, const QString& table, bool* present) {
 }
 
 // Table names come from registerTables(), never from the caller's text.
-CopyResult copyRows(sqlite3* target, const QString& table) {
+CopyResult copyRows(Sqlite::Connection& target, const QString& table) {
     return exec(
         target,
         QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM src.\"%1\"").arg(table).toUtf8());
@@ -443,7 +414,7 @@ CopyResult copyRows(sqlite3* target, const QString& table) {
 
 // One transaction over all tables reads them all from the same state of the
 // desktop file.
-CopyResult copyTables(const CopyJob& job, sqlite3* target, const CopyHooks& hooks) {
+CopyResult copyTables(const CopyJob& job, Sqlite::Connection& target, const CopyHooks& hooks) {
     CopyResult code = query(target, "ATTACH DATABASE ? AS src", {readOnlyUri(job.desktopDb)});
     if (code == CopyResult::Done)
         code = exec(target, "BEGIN");
@@ -464,11 +435,7 @@ CopyResult writePartial(const CopyJob& job, const fs::path& partial, const CopyH
         return copyWholeFile(job.desktopDb, partial, hooks);
     Connection target;
     const CopyResult code = openPartial(partial, target);
-    return code == CopyResult::Done ? copyTables(job, target->handle(), hooks) : code;
-}
-
-CopyResult replaceTarget(const fs::path& partial, const fs::path& target) {
-    return resultOfFilesystem(FilePlatform::replaceDurably(partial, target));
+    return code == CopyResult::Done ? copyTables(job, *target, hooks) : code;
 }
 
 // A device pulled out during the copy fails it with whatever error its
@@ -492,17 +459,16 @@ CopyResult writeDeviceFile(const CopyJob& job, const CopyHooks& hooks) {
         return code;
     if (hooks.beforeWriting)
         hooks.beforeWriting();
-    const fs::path partial = partialFileOf(job.target);
-    code = writePartial(job, partial, hooks);
-    if (code == CopyResult::Done)
-        code = finishDeviceFile(partial, hooks);
-    if (code == CopyResult::Done)
-        code = replaceTarget(partial, job.target);
-    if (code != CopyResult::Done) {
-        removePartial(partial);
-        code = whenDeviceWentAway(job, code);
-    }
-    return code;
+    const SafeReplace::Outcome replaced =
+        SafeReplace::replace(job.target, [&](const fs::path& partial) {
+            code = writePartial(job, partial, hooks);
+            if (code == CopyResult::Done)
+                code = finishDeviceFile(partial, hooks);
+            return code == CopyResult::Done;
+        });
+    if (replaced.written)
+        code = resultOfFilesystem(replaced.error);
+    return code == CopyResult::Done ? code : whenDeviceWentAway(job, code);
 }
 
 }  // namespace
@@ -516,7 +482,7 @@ const QStringList& registerTables() {
 }
 
 fs::path partialFileOf(const fs::path& target) {
-    return fs::path(target).concat(".partial");
+    return SafeReplace::partialOf(target);
 }
 
 CopyResult copy(const CopyJob& job, const CopyHooks& hooks) {

@@ -1,0 +1,161 @@
+// The Store's care of the register as a whole: reading only, damage and
+// repair, making a register, its layout versions and its backups.
+
+#include <QDir>
+
+#include "data/Store.h"
+#include "data/StoreSql.h"
+#include "data/engine/RegisterEngine.h"
+#include "data/register/Backups.h"
+#include "data/register/RegisterFolder.h"
+
+using Sql::Connection;
+using namespace StoreSql;
+
+void Store::openReadOnly(const ReadOnlyReason& why) {
+    readOnly_ = why;
+    const QString message =
+        why.reason +
+        QStringLiteral(
+            " Quarvel opens it for reading only: you can look things up, but nothing "
+            "you change can be saved.\n\n") +
+        why.advice + QStringLiteral("\n\n") + engine_->registerLine();
+    if (notice_)
+        notice_(why, message);
+    else if (reporter_)
+        reporter_(message);
+}
+
+ReadOnlyReason Store::damaged() const {
+    return {ReadOnlyCause::Damaged,
+            QStringLiteral("The register is damaged: SQLite's check finds faults in it."),
+            QStringLiteral("Restore data.mdb from a backup, or let Quarvel try to repair it: it "
+                           "copies what it can still read into a new register that takes the "
+                           "place of data.mdb, and keeps the damaged file beside it.")};
+}
+
+namespace {
+
+Store::Health healthOf(std::optional<bool> sound) {
+    if (!sound)
+        return Store::Health::Unknown;
+    return *sound ? Store::Health::Sound : Store::Health::Damaged;
+}
+
+}  // namespace
+
+Store::Health Store::checkForDamage() {
+    const Health health = healthOf(engine_->quickCheck(busyWaitMs()));
+    takeDamageCheck(health);
+    return health;
+}
+
+Store::Health Store::fullCheck(const RegisterLocation& location, int busyWaitMs,
+                               const std::function<bool()>& stop) {
+    return healthOf(RegisterEngine::at(location)->fullCheck(busyWaitMs, stop));
+}
+
+void Store::takeDamageCheck(Health found) {
+    if (found != Health::Unknown)
+        damageChecked_ = true;
+    if (found == Health::Damaged && !readOnly_)
+        openReadOnly(damaged());
+}
+
+// Unknown lets the write go on: its own statements meet what kept the check
+// from running, and say so.
+bool Store::mayWrite() {
+    if (!damageChecked_ && !readOnly_)
+        checkForDamage();
+    return !readOnly_;
+}
+
+RegisterRepair::Outcome Store::repairDamaged() {
+    if (!engine_->looksAfterFile())
+        return {false, {}, QStringLiteral("only a register file can be repaired by Quarvel")};
+    const RegisterRepair::Outcome outcome = RegisterRepair::repair(location().text());
+    if (outcome.repaired && readOnly_ && readOnly_->cause == ReadOnlyCause::Damaged)
+        readOnly_.reset();
+    return outcome;
+}
+
+bool Store::createEmptyDatabase(const QString& path, QString* error) {
+    return createEmpty(RegisterLocation::file(path), error);
+}
+
+bool Store::createEmpty(const RegisterLocation& location, QString* error) {
+    if (!location.problem().isEmpty()) {
+        if (error)
+            *error = location.problem();
+        return false;
+    }
+    return RegisterEngine::at(location)->create(kDefaultBusyWaitMs, error);
+}
+
+// --- Layout versions and backups ---------------------------------------------
+
+bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
+    const int wanted = steps.empty() ? Schema::kCurrentVersion : steps.back().version;
+    std::optional<int> found;
+    if (!run(QStringLiteral("read the register's version"), Mode::ReadQuietly, [&](Connection& db) {
+            found = Schema::versionOf(db);
+            return found.has_value();
+        }))
+        return false;
+    if (*found == 0 || *found == wanted)
+        return true;  // not a register (its reads will say so), or up to date
+    if (*found > wanted) {
+        openReadOnly(
+            {ReadOnlyCause::NewerVersion,
+             QStringLiteral("The register was written by a newer version of Quarvel: it has "
+                            "register version %1, and this Quarvel knows register versions up "
+                            "to %2.")
+                 .arg(*found)
+                 .arg(wanted),
+             QStringLiteral("Install the newer Quarvel to work with it; until then it stays "
+                            "as it is.")});
+        return false;
+    }
+    // A damaged register keeps its layout: no backup of it pushes out a sound
+    // one, and no step writes to it. An upgrade comes once, so it is worth
+    // the full check, which also finds damage confined to an index.
+    if (!readOnly_)
+        takeDamageCheck(fullCheck(location(), busyWaitMs()));
+    if (!mayWrite())
+        return false;
+    if (backups_.now && engine_->looksAfterFile())
+        backUp(backups_.now(), QStringLiteral("before its upgrade"));
+    return run(QStringLiteral("upgrade the register from version %1 to %2").arg(*found).arg(wanted),
+               Mode::Write, [&](Connection& db) {
+                   // Another desk may have upgraded it since.
+                   if (!Schema::lockVersion(db))
+                       return false;
+                   const auto now = Schema::versionOf(db);
+                   return now && (*now >= wanted || Schema::upgrade(db, *now, steps));
+               });
+}
+
+void Store::backUpOnceADay() {
+    if (!backups_.now || !engine_->looksAfterFile())
+        return;
+    const QDateTime now = backups_.now();
+    if (lastBackupDay_ == now.date())
+        return;
+    lastBackupDay_ = now.date();
+    if (!Backups::takenOn(location().text(), now.date()))
+        backUp(now, QStringLiteral("before the first save of the day"));
+}
+
+bool Store::backUp(const QDateTime& when, const QString& occasion) {
+    const int keep = backups_.keep ? backups_.keep() : Backups::kDefaultToKeep;
+    const QString& path = location().text();
+    const Backups::Result backup = Backups::take(path, when, keep);
+    if (!backup.ok && backups_.warn) {
+        backups_.warn(QStringLiteral("Quarvel could not back up the register %1 %2: %3.\n\n"
+                                     "Your work goes on and is saved as usual. To have "
+                                     "backups again, make sure the folder %4 can be written.")
+                          .arg(QDir::toNativeSeparators(path), occasion, backup.error,
+                               QDir::toNativeSeparators(RegisterFolder::backupFolder(path))));
+    }
+    return backup.ok;
+}

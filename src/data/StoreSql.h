@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <limits>
+#include <optional>
+#include <span>
+
+#include "data/engine/Sql.h"
+#include "data/rules/Columns.h"
+#include "data/rules/Records.h"
+
+// The store's own means of making and running its statements, shared by
+// the files that hold the Store's statements (Store.cpp and the Store*.cpp
+// beside it, one per area); nothing else includes this.
+namespace StoreSql {
+
+// How long an operation waits for another program holding the register,
+// unless the store is told otherwise.
+inline constexpr int kDefaultBusyWaitMs = 10000;
+
+inline constexpr qint64 kHighestId = std::numeric_limits<qint64>::max();
+
+// A table whose ids the Data row counts.
+struct IdTable {
+    const char* table;
+    const char* counter;
+    const char* noun;  // for messages
+};
+IdTable idTableOf(RecordTable table);
+
+QString quoted(const char* name);
+QByteArray sqlOf(const QString& sql);
+
+// The id the next row of the table gets: one above its counter and above
+// every id the table ever had (its highest row and whatever the engine
+// remembers of deleted ones), never below 1. With `lock`, the counter row
+// stays locked until the transaction ends, so another desk taking an id
+// waits for this one. Nullopt with a failure on the connection when a
+// statement fails or no id is left.
+std::optional<qint64> nextIdOf(Sql::Connection& db, const IdTable& t, bool lock);
+// Takes the next id and records it as the counter, in the caller's transaction.
+std::optional<qint64> takeNextId(Sql::Connection& db, const IdTable& t);
+bool setCounter(Sql::Connection& db, const IdTable& t, qint64 value);
+
+// A number as the number columns store it: a whole number when it is one.
+QVariant wholeWhereWhole(double value);
+// What a column stores for an editor's value: a number in a number column,
+// the text (empty for null) in a text column.
+QVariant storedValue(const ColumnSpec& column, const QVariant& value);
+// What an editor stores for a column left null: empty text, or 0.
+QVariant emptyValue(const ColumnSpec& column);
+
+void bindAll(Sql::Statement& statement, const QVariantList& values);
+// Whether the statement finds a row, inside the caller's transaction;
+// nullopt when it fails (the failure is recorded on the connection).
+std::optional<bool> findsRow(Sql::Connection& db, const char* sql, const QVariantList& values);
+// The statement ready to run again with new values: reset where the engine
+// can, prepared anew where it cannot.
+Sql::Statement& rearmed(std::optional<Sql::Statement>& statement, Sql::Connection& db,
+                        const char* sql);
+
+}  // namespace StoreSql
+
+// A record table's statements, made from its column list.
+struct RecordTableSql {
+    const char* table;
+    std::span<const ColumnSpec> columns;
+
+    QString columnList() const;
+    QByteArray selectById() const;
+    QByteArray insertWithId() const;
+    QVariantList stored(std::span<const QVariant> values) const;
+};
+
+inline constexpr RecordTableSql kItemsSql{"Items", kItemColumns};
+inline constexpr RecordTableSql kCasesSql{"Cases", kCaseColumns};

@@ -1,0 +1,105 @@
+// The Store's statements of the tests due: the due lists and counts, one
+// item's due date, and each item's test history.
+
+#include "data/DueReader.h"
+#include "data/Store.h"
+#include "data/StoreSql.h"
+
+using Sql::Connection;
+using Sql::Statement;
+using namespace StoreSql;
+
+std::optional<DueList> Store::testsDue(const TestsDue::Window& window,
+                                       std::optional<TestsDue::Day> dueBy) {
+    DueList list;
+    const bool ok = run(QStringLiteral("read the tests due"), Mode::Read,
+                        [&](Connection& db) { return DueReader::read(db, window, dueBy, list); });
+    return ok ? std::optional<DueList>(std::move(list)) : std::nullopt;
+}
+
+std::optional<TestsDue::Counts> Store::caseTests(qint64 caseId, const TestsDue::Window& window) {
+    TestsDue::Counts counts;
+    const bool ok =
+        run(QStringLiteral("read the tests of flight case F%1").arg(caseId), Mode::Read,
+            [&](Connection& db) { return DueReader::countCase(db, caseId, window, counts); });
+    return ok ? std::optional(counts) : std::nullopt;
+}
+
+std::optional<std::vector<qint64>> Store::deletedItemsWithTests() {
+    std::vector<std::int64_t> ids;
+    const bool ok = run(QStringLiteral("read the test records"), Mode::Read,
+                        [&](Connection& db) { return DueReader::deletedItemsWithTests(db, ids); });
+    return ok ? std::optional(std::vector<qint64>(ids.begin(), ids.end())) : std::nullopt;
+}
+
+std::optional<TestsDue::Due> Store::itemDue(qint64 id, const TestsDue::Window& window) {
+    std::optional<TestsDue::Due> due;
+    run(QStringLiteral("read the test dates of item %1").arg(id), Mode::Read, [&](Connection& db) {
+        const auto failed = DueReader::lastTestFailed(db, id);
+        if (!failed)
+            return false;
+        const ItemSelect select({}, DueReader::kDueColumns);
+        Statement item(db, select.sql(R"(FROM "Items" WHERE "id" = ?)"));
+        item.bind(id);
+        if (item.step())
+            due = DueReader::dueOfRow(item, DueReader::DuePlaces(select), *failed,
+                                      TestsDue::dayOf(window.today), window.soonDays);
+        return item.ok();
+    });
+    return due;
+}
+
+RecordTestResult Store::recordTest(qint64 itemId, const TestRecord& test) {
+    using namespace TestsDue;
+    RecordTestResult result = RecordTestResult::Recorded;
+    const Day day = dayOf(test.date);
+    const QString date = dateText(day);
+    const bool ok = run(
+        QStringLiteral("record the test of item %1").arg(itemId), Mode::Write, [&](Connection& db) {
+            Statement item(db, R"(SELECT "testinterval", "testlast" FROM "Items" WHERE "id" = ?)");
+            item.bind(itemId);
+            if (!item.step()) {
+                result = RecordTestResult::ItemGone;
+                return item.ok();
+            }
+            const IntervalReading interval = readInterval(item.utf8(0));
+            const DateReading last = readDate(item.utf8(1));
+            const bool newest = last.reading != Reading::Read || last.day <= day;
+            const QString next = interval.reading == Reading::Read
+                                     ? dateText(addMonths(day, interval.months))
+                                     : QString();
+
+            // Desks take history ids one after another: on a server the
+            // counters' row stays locked until this save commits (a file's
+            // write lock does the same), so two never take the same id.
+            const QByteArray turnSql = QByteArray(R"(SELECT 1 FROM "Data")") + db.forUpdate();
+            if (!findsRow(db, turnSql.constData(), {}))
+                return false;
+            Statement add(db, R"(INSERT INTO "TestHistory"
+                ("id", "itemid", "testday", "testdate", "kind", "result", "note")
+                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "TestHistory"), ?, ?, ?, ?, ?, ?))");
+            add.bind(itemId).bind(day).bind(date).bind(test.kind);
+            add.bind(test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail")).bind(test.note);
+            if (!add.run())
+                return false;
+            if (!newest)
+                return true;
+            Statement dates(db,
+                            R"(UPDATE "Items" SET "testlast" = ?, "testnext" = ? WHERE "id" = ?)");
+            dates.bind(date).bind(next).bind(itemId);
+            return dates.run();
+        });
+    return ok ? result : RecordTestResult::Failed;
+}
+
+std::optional<QList<TestRecord>> Store::testHistory(qint64 itemId) {
+    QList<TestRecord> tests;
+    const bool ok = readRows(QStringLiteral("read the tests of item %1").arg(itemId),
+                             R"(SELECT "testday", "kind", "result", "note" FROM "TestHistory"
+           WHERE "itemid" = ? ORDER BY "testday" DESC, "id" DESC)",
+                             {itemId}, [&tests](const Statement& row) {
+                                 tests.append({TestsDue::dateOf(row.integer(0)), row.shown(1),
+                                               row.utf8(2) == "Pass", row.shown(3)});
+                             });
+    return ok ? std::optional<QList<TestRecord>>(tests) : std::nullopt;
+}

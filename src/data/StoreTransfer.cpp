@@ -1,0 +1,307 @@
+// The Store's statements of the CSV import and export, and the item and
+// case ids the import checks against.
+
+#include <QSet>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "data/Progress.h"
+#include "data/Store.h"
+#include "data/StoreSql.h"
+#include "data/engine/RegisterEngine.h"
+
+using Sql::Connection;
+using Sql::Statement;
+using namespace StoreSql;
+
+namespace {
+
+// Ids of the table in ascending order, counted first so the vector is sized once.
+bool readIds(Connection& db, const char* table, std::vector<qint64>& ids) {
+    Statement count(
+        db, sqlOf(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quoted(table))).constData());
+    if (!count.step())
+        return false;
+    ids.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count.integer(0), 0)));
+    Statement select(
+        db, sqlOf(QStringLiteral("SELECT \"id\" FROM %1 ORDER BY \"id\"").arg(quoted(table)))
+                .constData());
+    while (select.step()) {
+        if (const auto id = select.wholeNumber(0))
+            ids.push_back(*id);
+    }
+    return select.ok();
+}
+
+// Makes the cases for imported items that do not exist yet: each with its
+// number as its name, nothing else. Gives how many were made, or nullopt.
+std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids) {
+    const char* const findSql = R"(SELECT 1 FROM "Cases" WHERE "id" = ?)";
+    const QByteArray insertSql = kCasesSql.insertWithId();
+    std::optional<Statement> find;
+    std::optional<Statement> insert;
+    qint64 made = 0;
+    for (const qint64 id : ids) {
+        Statement& found = rearmed(find, db, findSql);
+        found.bind(id);
+        if (found.step())
+            continue;  // made meanwhile, elsewhere
+        if (!found.ok())
+            return std::nullopt;
+        std::array<QVariant, kCaseDataColumnCount> values;
+        values[static_cast<std::size_t>(CaseColumn::Name)] = QStringLiteral("F%1").arg(id);
+        values[static_cast<std::size_t>(CaseColumn::Wheeled)] = QStringLiteral("No");
+        Statement& add = rearmed(insert, db, insertSql.constData());
+        add.bind(id);
+        bindAll(add, kCasesSql.stored(values));
+        if (!add.run())
+            return std::nullopt;
+        ++made;
+    }
+    return made;
+}
+
+// Adds the names the location list lacks (letter case aside, as the
+// location picker compares them, each in the form the engine stores it);
+// gives how many were added, or nullopt.
+std::optional<qint64> addMissingLocations(Connection& db, const RegisterEngine& engine,
+                                          const QStringList& names) {
+    QSet<QString> present;
+    Statement stored(db, R"(SELECT "desc" FROM "Locations")");
+    while (stored.step())
+        present.insert(stored.shown(0).toCaseFolded());
+    if (!stored.ok())
+        return std::nullopt;
+    qint64 added = 0;
+    for (const QString& name : names) {
+        const QString stored = engine.storable(name);
+        const QString folded = stored.toCaseFolded();
+        if (name.isEmpty() || present.contains(folded))
+            continue;
+        present.insert(folded);
+        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
+        if (!insert.bind(stored).run())
+            return std::nullopt;
+        ++added;
+    }
+    return added;
+}
+
+void bindImported(Statement& statement, const ImportedValue& value) {
+    switch (value.kind) {
+        case ImportedValue::Kind::NoValue:
+            statement.bindNull();
+            break;
+        case ImportedValue::Kind::Text:
+            statement.bindUtf8(value.text);
+            break;
+        case ImportedValue::Kind::Whole:
+            statement.bind(value.whole);
+            break;
+        case ImportedValue::Kind::Real:
+            statement.bind(wholeWhereWhole(value.real));
+            break;
+    }
+}
+
+// The cases and locations the plan lacks; the case counter raised past the
+// highest case made.
+bool addCasesAndLocations(Connection& db, const RegisterEngine& engine, const ItemImportPlan& plan,
+                          ImportCounts& counts) {
+    const IdTable cases = idTableOf(RecordTable::Cases);
+    const auto nextCase = nextIdOf(db, cases, true);
+    if (!nextCase)
+        return false;
+    const auto made = createCases(db, plan.casesToCreate);
+    if (!made)
+        return false;
+    counts.casesCreated = *made;
+    qint64 highestCase = *nextCase - 1;
+    for (const qint64 id : plan.casesToCreate)
+        highestCase = std::max(highestCase, id);
+    if (highestCase >= *nextCase && !setCounter(db, cases, highestCase))
+        return false;
+    const auto added = addMissingLocations(db, engine, plan.locationsToAdd);
+    if (!added)
+        return false;
+    counts.locationsAdded = *added;
+    return true;
+}
+
+// Every item the plan hands over, under its own id or a new one above every
+// id given; the item counter raised past the highest id added.
+bool addItems(Connection& db, const ItemImportPlan& plan, Progress* progress,
+              ImportCounts& counts) {
+    const IdTable items = idTableOf(RecordTable::Items);
+    const auto nextItem = nextIdOf(db, items, true);
+    if (!nextItem)
+        return false;
+    qint64 highest = std::max(*nextItem - 1, plan.highestFileId);
+    const QByteArray insertSql = kItemsSql.insertWithId();
+    std::optional<Statement> statement;
+    ImportedItem item;
+    QString why;
+    for (;;) {
+        const ImportStep step = plan.next(item, &why);
+        if (step == ImportStep::End)
+            break;
+        if (step == ImportStep::Failed) {
+            db.fail(why);
+            return false;
+        }
+        if (item.id == 0) {
+            if (highest >= kHighestId) {
+                db.fail(QStringLiteral("The register has no item id left."));
+                return false;
+            }
+            item.id = ++highest;
+            ++counts.newIds;
+        }
+        Statement& insert = rearmed(statement, db, insertSql.constData());
+        insert.bind(item.id);
+        for (const ImportedValue& value : item.values)
+            bindImported(insert, value);
+        if (!insert.run())
+            return false;
+        highest = std::max(highest, item.id);
+        ++counts.items;
+        if (!Progress::step(progress, counts.items, plan.itemCount))
+            return false;
+    }
+    return setCounter(db, items, highest);
+}
+
+// A number column as an export writes it: whole numbers exactly, others in
+// the fewest digits that read back as the same number, never with an
+// exponent (a spreadsheet and the import read plain numbers).
+std::string_view exportedNumber(const Statement& select, int col, std::string& out) {
+    if (const auto whole = select.wholeNumber(col)) {
+        out = std::to_string(*whole);
+        return out;
+    }
+    out = select.shown(col).toStdString();
+    double value = 0;
+    const auto [end, ec] = std::from_chars(out.data(), out.data() + out.size(), value);
+    if (ec == std::errc() && end == out.data() + out.size() && std::isfinite(value)) {
+        char digits[400];
+        const auto written =
+            std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed);
+        if (written.ec == std::errc())
+            out.assign(digits, written.ptr);
+    }
+    return out;
+}
+
+// An export's statement: the item columns follow `first` columns of the
+// list line or the id.
+struct ExportStatement {
+    QByteArray sql;
+    QString what;
+    int first = 1;
+};
+
+ExportStatement exportStatementOf(ExportKind kind, qint64 id) {
+    QStringList itemColumns;
+    for (const ColumnSpec& c : kItemColumns)
+        itemColumns << QStringLiteral("I.%1").arg(quoted(c.name));
+    const QString columns = itemColumns.join(QStringLiteral(", "));
+    switch (kind) {
+        case ExportKind::Items:
+            return {sqlOf(QStringLiteral("SELECT I.\"id\", %1 FROM \"Items\" I ORDER BY I.\"id\"")
+                              .arg(columns)),
+                    QStringLiteral("export the items"), 1};
+        case ExportKind::CaseItems:
+            return {
+                sqlOf(QStringLiteral("SELECT I.\"id\", %1 FROM \"Items\" I WHERE I.\"caseID\" = ? "
+                                     "ORDER BY I.\"id\"")
+                          .arg(columns)),
+                QStringLiteral("export the items of flight case F%1").arg(id), 1};
+        case ExportKind::ListLines:
+            break;
+    }
+    return {sqlOf(QStringLiteral(
+                      "SELECT L.\"listid\", L.\"itemid\", L.\"itemdesc\", %1 FROM \"ListData\" L "
+                      "LEFT JOIN \"Items\" I ON I.\"id\" = L.\"itemid\" WHERE L.\"listid\" = ? "
+                      "ORDER BY L.\"itemid\"")
+                      .arg(columns)),
+            QStringLiteral("export list %1").arg(id), 3};
+}
+
+}  // namespace
+
+std::optional<std::vector<qint64>> Store::itemIds() {
+    std::vector<qint64> ids;
+    const bool ok = run(QStringLiteral("read the item ids"), Mode::Read,
+                        [&](Connection& db) { return readIds(db, "Items", ids); });
+    return ok ? std::optional(std::move(ids)) : std::nullopt;
+}
+
+std::optional<std::vector<qint64>> Store::caseIds() {
+    std::vector<qint64> ids;
+    const bool ok = run(QStringLiteral("read the flight case numbers"), Mode::Read,
+                        [&](Connection& db) { return readIds(db, "Cases", ids); });
+    return ok ? std::optional(std::move(ids)) : std::nullopt;
+}
+
+std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan, Progress* progress) {
+    ImportCounts counts;
+    // A cancel rolls back like a failure, but the user asked for it: the
+    // caller says so, not the failure reporter.
+    const FailureReporter reporter = reporter_;
+    reporter_ = [&reporter, progress](const QString& message) {
+        if (!Progress::wasCancelled(progress) && reporter)
+            reporter(message);
+    };
+    const bool ok = run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
+        return addCasesAndLocations(db, *engine_, plan, counts) &&
+               addItems(db, plan, progress, counts);
+    });
+    reporter_ = reporter;
+    return ok ? std::optional(counts) : std::nullopt;
+}
+
+QStringList Store::exportColumns(ExportKind kind) {
+    QStringList names;
+    if (kind == ExportKind::ListLines)
+        names << QStringLiteral("listid") << QStringLiteral("itemid") << QStringLiteral("itemdesc");
+    else
+        names << QStringLiteral("id");
+    for (const ColumnSpec& c : kItemColumns)
+        names << QLatin1String(c.name);
+    return names;
+}
+
+bool Store::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow) {
+    const ExportStatement statement = exportStatementOf(kind, id);
+    const int first = statement.first;
+    const int count = first + kItemDataColumnCount;
+    std::vector<std::string_view> values(static_cast<std::size_t>(count));
+    std::vector<std::string> numbers(static_cast<std::size_t>(count));
+    const auto isNumber = [first, kind](int col) {
+        if (col < first)
+            return kind != ExportKind::ListLines || col < 2;  // the ids
+        return kItemColumns[col - first].type == ColumnType::Number;
+    };
+    return run(statement.what, Mode::Read, [&](Connection& db) {
+        Statement select(db, statement.sql.constData());
+        if (kind != ExportKind::Items)
+            select.bind(id);
+        while (select.step()) {
+            for (int col = 0; col < count; ++col) {
+                const auto c = static_cast<std::size_t>(col);
+                if (select.isNull(col))
+                    values[c] = std::string_view();
+                else if (isNumber(col))
+                    values[c] = exportedNumber(select, col, numbers[c]);
+                else if (const std::string_view text = select.utf8(col); text.empty())
+                    values[c] = kEmptyText;
+                else
+                    values[c] = text;
+            }
+            if (!onRow(values))
+                return true;
+        }
+        return select.ok();
+    });
+}
