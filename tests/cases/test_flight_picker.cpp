@@ -39,21 +39,8 @@ struct Fixture {
 class TestFlightPicker : public QObject {
     Q_OBJECT
 private slots:
-    void windowLooksAsDesigned() {
-        Fixture f;
-        f.open();
-        frmFlightPicker& p = *f.picker;
-        QCOMPARE(p.objectName(), QStringLiteral("frmFlightPicker"));
-        QCOMPARE(p.windowTitle(), QStringLiteral("Flight Case Picker"));
-        QCOMPARE(p.Label1->text(),
-                 QStringLiteral("Please Select the Flight Case from the List Below."));
-        QCOMPARE(p.Command2->text(), QStringLiteral("Save"));
-        QCOMPARE(p.Command3->text(), QStringLiteral("Close"));
-        QVERIFY(!p.List1->accessibleName().isEmpty());
-        QCOMPARE(p.Picture1->pixmap().size(), QSize(214, 71));
-        QCOMPARE(p.minimumSize(), p.maximumSize());
-        QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::white));
-    }
+    // How it looks and how closing it answers: with the other pickers', in
+    // test_item_picker.
 
     void anEmptyRegisterOffersOnlyNoCase() {
         Fixture f;
@@ -104,29 +91,6 @@ private slots:
         f.open();
         QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
         QCOMPARE(SharedFields::idOf(f.ctx.fields().CaseToPick), 0);
-    }
-
-    void closingLeavesTheCallersValue_data() {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Close button") << "button";
-        QTest::newRow("Esc") << "escape";
-        QTest::newRow("title bar") << "titlebar";
-    }
-    void closingLeavesTheCallersValue() {
-        QFETCH(QString, how);
-        Fixture f;
-        f.addCases();
-        f.ctx.fields().CaseToPick = QStringLiteral("5");
-        f.open();
-        clickLine(f.picker->List1, 1);
-        if (how == "button")
-            QTest::mouseClick(f.picker->Command3, Qt::LeftButton);
-        else if (how == "escape")
-            QTest::keyClick(f.picker->List1, Qt::Key_Escape);
-        else
-            f.picker->close();
-        QVERIFY(!f.picker->isVisible());
-        QCOMPARE(f.ctx.fields().CaseToPick, QVariant(QStringLiteral("5")));
     }
 
     void doubleClickPicksTheLineUnderThePointer() {

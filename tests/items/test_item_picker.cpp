@@ -6,9 +6,11 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "cases/frmFlightPicker.h"
 #include "common/RecordList.h"
 #include "data/Store.h"
 #include "items/frmItemPicker.h"
+#include "locations/frmLocationPicker.h"
 
 using namespace WidgetDriver;
 
@@ -46,18 +48,56 @@ struct Fixture {
     }
 };
 
+// One of the three pickers, by its object name.
+std::unique_ptr<PickerWindow> pickerNamed(const QString& name, AppContext& ctx) {
+    if (name == QLatin1String("frmFlightPicker"))
+        return std::make_unique<frmFlightPicker>(ctx);
+    if (name == QLatin1String("frmLocationPicker"))
+        return std::make_unique<frmLocationPicker>(ctx);
+    return std::make_unique<frmItemPicker>(ctx);
+}
+
+// The caller's field each picker answers in.
+QVariant& fieldOf(const QString& picker, SharedFields& fields) {
+    if (picker == QLatin1String("frmFlightPicker"))
+        return fields.CaseToPick;
+    if (picker == QLatin1String("frmLocationPicker"))
+        return fields.LocationToPick;
+    return fields.ItemToPick;
+}
+
 }  // namespace
 
 class TestItemPicker : public QObject {
     Q_OBJECT
 private slots:
-    void windowLooksAsDesigned() {
-        Fixture f;
-        f.open();
-        frmItemPicker& p = *f.picker;
-        QCOMPARE(p.objectName(), QStringLiteral("frmItemPicker"));
-        QCOMPARE(p.windowTitle(), QStringLiteral("Item Picker"));
-        QCOMPARE(p.Label1->text(), QStringLiteral("Please Select the Item from the List Below."));
+    // What the three pickers share (PickerWindow) is proved here for each.
+    void everyPickerLooksAsDesigned_data() {
+        QTest::addColumn<QString>("picker");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("instruction");
+        QTest::newRow("items") << "frmItemPicker"
+                               << "Item Picker"
+                               << "Please Select the Item from the List Below.";
+        QTest::newRow("flight cases") << "frmFlightPicker"
+                                      << "Flight Case Picker"
+                                      << "Please Select the Flight Case from the List Below.";
+        QTest::newRow("locations") << "frmLocationPicker"
+                                   << "Please Select A Location"
+                                   << "Please Select the Location from the List Below.";
+    }
+    void everyPickerLooksAsDesigned() {
+        QFETCH(QString, picker);
+        QFETCH(QString, title);
+        QFETCH(QString, instruction);
+        TestApp ts;
+        const auto shown = pickerNamed(picker, ts.ctx());
+        PickerWindow& p = *shown;
+        p.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        QCOMPARE(p.objectName(), picker);
+        QCOMPARE(p.windowTitle(), title);
+        QCOMPARE(p.Label1->text(), instruction);
         QCOMPARE(p.Command2->text(), QStringLiteral("Save"));
         QCOMPARE(p.Command3->text(), QStringLiteral("Close"));
         QCOMPARE(p.List1->objectName(), QStringLiteral("List1"));
@@ -65,6 +105,52 @@ private slots:
         QCOMPARE(p.Picture1->pixmap().size(), QSize(214, 71));
         QCOMPARE(p.minimumSize(), p.maximumSize());
         QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::white));
+    }
+
+    // Close, Esc and the title bar's box, after a line was chosen: the item
+    // picker answers no item (keeping the caller's description), the flight
+    // case picker leaves the caller's value, the location picker says Blank.
+    void closingAnyPickerGivesNoChoice_data() {
+        QTest::addColumn<QString>("picker");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("how");
+        const QString pickers[][3] = {{"frmItemPicker", "7", "0"},
+                                      {"frmFlightPicker", "5", "5"},
+                                      {"frmLocationPicker", "Bay 1", "Blank"}};
+        for (const auto& [picker, before, after] : pickers) {
+            for (const char* how : {"button", "escape", "titlebar"})
+                QTest::addRow("%s, %s", qPrintable(picker), how)
+                    << picker << before << after << QString::fromLatin1(how);
+        }
+    }
+    void closingAnyPickerGivesNoChoice() {
+        QFETCH(QString, picker);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, how);
+        TestApp ts;
+        ts.reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (3, 'Mixer'), (12, 'Stand');"
+                           "INSERT INTO Cases (id, FName) VALUES (2, 'Rack A');"
+                           "INSERT INTO Locations (\"desc\") VALUES ('Bay 1'), ('Shelf 2')"));
+        SharedFields& fields = ts.fields();
+        fieldOf(picker, fields) = before;
+        fields.ItemToPickDesc = QStringLiteral("earlier choice");
+        const auto shown = pickerNamed(picker, ts.ctx());
+        PickerWindow& p = *shown;
+        p.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p));
+        clickLine(p.List1, 1);
+        if (how == "button")
+            QTest::mouseClick(p.Command3, Qt::LeftButton);
+        else if (how == "escape")
+            QTest::keyClick(p.List1, Qt::Key_Escape);
+        else
+            p.close();
+        QVERIFY(!p.isVisible());
+        QCOMPARE(fieldOf(picker, fields).toString(), after);
+        QCOMPARE(fields.ItemToPickDesc.toString(), QStringLiteral("earlier choice"));
     }
 
     void listsEveryItemAsIdAndDescription() {
@@ -146,31 +232,6 @@ private slots:
         QCOMPARE(f.picker->ThisItem, 0);
         QTest::mouseClick(f.picker->Command2, Qt::LeftButton);
         QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
-    }
-
-    void closeReturnsNothingEvenAfterASelection_data() {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Close button") << "button";
-        QTest::newRow("Esc") << "escape";
-        QTest::newRow("title bar") << "titlebar";
-    }
-    void closeReturnsNothingEvenAfterASelection() {
-        QFETCH(QString, how);
-        Fixture f;
-        f.addItems();
-        f.ctx.fields().ItemToPick = 7;
-        f.ctx.fields().ItemToPickDesc = QStringLiteral("earlier choice");
-        f.open();
-        clickLine(f.picker->List1, 1);
-        if (how == "button")
-            QTest::mouseClick(f.picker->Command3, Qt::LeftButton);
-        else if (how == "escape")
-            QTest::keyClick(f.picker->List1, Qt::Key_Escape);
-        else
-            f.picker->close();
-        QVERIFY(!f.picker->isVisible());
-        QCOMPARE(SharedFields::idOf(f.ctx.fields().ItemToPick), 0);
-        QCOMPARE(f.ctx.fields().ItemToPickDesc.toString(), QStringLiteral("earlier choice"));
     }
 
     void doubleClickReturnsThatLineAndCloses() {

@@ -64,27 +64,14 @@ const QString kDuplicate = QStringLiteral("This item already exists in the locat
 class TestLocationPicker : public QObject {
     Q_OBJECT
 private slots:
-    void windowLooksAsDesigned() {
-        Fixture f;
-        f.open();
-        frmLocationPicker& p = *f.picker;
-        QCOMPARE(p.objectName(), QStringLiteral("frmLocationPicker"));
-        QCOMPARE(p.windowTitle(), QStringLiteral("Please Select A Location"));
-        QCOMPARE(p.Label1->text(),
-                 QStringLiteral("Please Select the Location from the List Below."));
-        QCOMPARE(p.cmdAdd->text(), QStringLiteral("Add"));
-        QCOMPARE(p.cmdDel->text(), QStringLiteral("Delete"));
-        QCOMPARE(p.Command2->text(), QStringLiteral("Save"));
-        QCOMPARE(p.Command3->text(), QStringLiteral("Close"));
-        QVERIFY(!p.List1->accessibleName().isEmpty());
-        QCOMPARE(p.Picture1->pixmap().size(), QSize(214, 71));
-        QCOMPARE(p.minimumSize(), p.maximumSize());
-        QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::white));
-    }
+    // How it looks and how closing it answers: with the other pickers', in
+    // test_item_picker.
 
     void opensWithTheStoredNamesAndNoChoice() {
         Fixture f;
         f.open();
+        QCOMPARE(f.picker->cmdAdd->text(), QStringLiteral("Add"));
+        QCOMPARE(f.picker->cmdDel->text(), QStringLiteral("Delete"));
         QCOMPARE(lines(f.picker->List1), kStartNames);
         QVERIFY(f.picker->List1->selectedLine() < 0);
         QCOMPARE(f.picker->ThisLocation, QStringLiteral("Blank"));
@@ -161,28 +148,6 @@ private slots:
         QTest::keyClick(f.picker->List1, Qt::Key_Down);
         QVERIFY(f.picker->cmdDel->isEnabled());
         QCOMPARE(f.save(), QStringLiteral("Bay 1"));
-    }
-
-    void closingAlwaysReturnsBlank_data() {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Close button") << "button";
-        QTest::newRow("Esc") << "escape";
-        QTest::newRow("title bar") << "titlebar";
-    }
-    void closingAlwaysReturnsBlank() {
-        QFETCH(QString, how);
-        Fixture f;
-        f.ctx.fields().LocationToPick = QStringLiteral("Bay 1");
-        f.open();
-        clickLine(f.picker->List1, 1);
-        if (how == "button")
-            QTest::mouseClick(f.picker->Command3, Qt::LeftButton);
-        else if (how == "escape")
-            QTest::keyClick(f.picker->List1, Qt::Key_Escape);
-        else
-            f.picker->close();
-        QVERIFY(!f.picker->isVisible());
-        QCOMPARE(f.ctx.fields().LocationToPick.toString(), QStringLiteral("Blank"));
     }
 
     // The new name goes to the end, unselected; the choice stays as it was.
