@@ -234,8 +234,16 @@ void Connection::rollback() {
 }
 
 bool Connection::lockAgainstAdding(const char* table) {
-    const QByteArray sql =
-        QByteArray("LOCK TABLE \"") + table + "\" IN SHARE ROW EXCLUSIVE MODE";
+    const QByteArray sql = QByteArray("LOCK TABLE \"") + table + "\" IN SHARE ROW EXCLUSIVE MODE";
+    return exec(sql.constData());
+}
+
+bool Connection::continueNumbering(const char* table, const char* column) {
+    const QByteArray quotedTable = QByteArray("\"") + table + "\"";
+    const QByteArray quotedColumn = QByteArray("\"") + column + "\"";
+    const QByteArray sql = "SELECT setval(pg_get_serial_sequence('" + quotedTable + "', '" +
+                           column + "'), COALESCE(MAX(" + quotedColumn + "), 1), MAX(" +
+                           quotedColumn + ") IS NOT NULL) FROM " + quotedTable;
     return exec(sql.constData());
 }
 

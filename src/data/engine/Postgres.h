@@ -60,9 +60,9 @@ public:
     const char* forShare() const override { return " FOR SHARE"; }
     bool lockAgainstAdding(const char* table) override;
 
-    // Sends rows into `COPY table (columns) FROM STDIN` (text format, each
-    // row ending in a newline); false with a failure kept.
-    bool copyIn(const char* copySql, const QByteArray& rows);
+    bool takesRowsInBulk() const override { return true; }
+    bool copyIn(const char* copySql, const QByteArray& rows) override;
+    bool continueNumbering(const char* table, const char* column) override;
 
     pg_conn* handle() const { return conn_; }
     // Keeps the failure that a statement's result (or, without one, the

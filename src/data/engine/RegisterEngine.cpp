@@ -69,6 +69,12 @@ public:
         return check(Sqlite::Open::ReadOnly, Sqlite::Check::Full, busyWaitMs, stop);
     }
     bool create(int busyWaitMs, QString* error) const override;
+    std::unique_ptr<Sql::Connection> openToFill(int busyWaitMs) override {
+        auto db = std::make_unique<Sqlite::Connection>(path(), Sqlite::Open::Create, busyWaitMs);
+        if (db->isOpen())
+            db->begin(Sql::Transaction::Write);
+        return db;
+    }
 
 private:
     const QString& path() const { return location().text(); }

@@ -69,6 +69,12 @@ public:
     // counters 0, in the current layout. Refuses a file that exists and a
     // server database that holds a register.
     virtual bool create(int busyWaitMs, QString* error) const = 0;
+    // A connection to fill an empty register here, its write transaction
+    // begun: a file is made (one that exists is opened as it is); a server
+    // database is used as it is. A failure is kept on the connection.
+    virtual std::unique_ptr<Sql::Connection> openToFill(int busyWaitMs) {
+        return open(Sql::Transaction::Write, busyWaitMs);
+    }
 
 protected:
     explicit RegisterEngine(RegisterLocation location) : location_(std::move(location)) {}

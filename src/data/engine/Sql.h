@@ -136,6 +136,24 @@ public:
     // What follows a text comparison to make it exact, letter case and all,
     // where a column compares otherwise (a file's Locations).
     virtual const char* exactly() const { return ""; }
+    // Whether rows are best added in bulk (copyIn) rather than one INSERT
+    // at a time: a server, where each statement is a round trip.
+    virtual bool takesRowsInBulk() const { return false; }
+    // Sends rows into `COPY table (columns) FROM STDIN` (text format, each
+    // row ending in a newline); false with a failure kept.
+    virtual bool copyIn(const char* copySql, const QByteArray& rows) {
+        (void)copySql;
+        (void)rows;
+        fail(QStringLiteral("This register takes no rows in bulk."));
+        return false;
+    }
+    // After rows were added with their own numbers in a column the engine
+    // numbers itself, new rows carry on above them.
+    virtual bool continueNumbering(const char* table, const char* column) {
+        (void)table;
+        (void)column;
+        return true;
+    }
 
 protected:
     Connection() = default;

@@ -5,11 +5,10 @@
 #include <QFileInfo>
 #include <memory>
 
-#include "data/engine/Postgres.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sql.h"
-#include "data/engine/Sqlite.h"
+#include "data/register/SafeReplace.h"
 #include "data/rules/Columns.h"
 #include "data/rules/TextRules.h"
 
@@ -24,8 +23,8 @@ constexpr int kRowsPerBatch = 20000;
 
 bool isNumberColumn(const QString& table, const QString& column) {
     static const QStringList kKeysAndCounters = {
-        QStringLiteral("id"),      QStringLiteral("rowid"),  QStringLiteral("listid"),
-        QStringLiteral("itemid"),  QStringLiteral("lastid"), QStringLiteral("lastCase"),
+        QStringLiteral("id"),       QStringLiteral("rowid"),     QStringLiteral("listid"),
+        QStringLiteral("itemid"),   QStringLiteral("lastid"),    QStringLiteral("lastCase"),
         QStringLiteral("lastList"), QStringLiteral("sessionid"), QStringLiteral("caseid")};
     if (kKeysAndCounters.contains(column))
         return true;
@@ -142,7 +141,7 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
     const QByteArray list = quotedList(columns).toUtf8();
     const QByteArray select = "SELECT " + list + " FROM \"" + table.name + "\" ORDER BY 1";
     Sql::Statement rows(source, select.constData());
-    const bool toServer = target.engine() == Sql::Engine::Postgres;
+    const bool inBulk = target.takesRowsInBulk();
     const QByteArray copySql = "COPY \"" + QByteArray(table.name) + "\" (" + list + ") FROM STDIN";
     QByteArray insertSql = "INSERT INTO \"" + QByteArray(table.name) + "\" (" + list + ") VALUES (";
     for (int c = 0; c < columns.size(); ++c)
@@ -155,14 +154,14 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
     const auto sendBatch = [&] {
         if (inBatch == 0)
             return true;
-        const bool sent = static_cast<Postgres::Connection&>(target).copyIn(copySql, batch);
+        const bool sent = target.copyIn(copySql, batch);
         batch.clear();
         inBatch = 0;
         return sent;
     };
     while (rows.step()) {
         ++count;
-        if (toServer) {
+        if (inBulk) {
             for (int c = 0; c < columns.size(); ++c) {
                 if (c > 0)
                     batch += '\t';
@@ -199,10 +198,7 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
 
 // A server numbers new locations itself: it carries on above the copied ones.
 bool continueLocationNumbers(Sql::Connection& target) {
-    if (target.engine() != Sql::Engine::Postgres)
-        return true;
-    return target.exec(R"(SELECT setval(pg_get_serial_sequence('"Locations"', 'rowid'), )"
-                       R"(COALESCE(MAX("rowid"), 1), MAX("rowid") IS NOT NULL) FROM "Locations")");
+    return target.continueNumbering("Locations", "rowid");
 }
 
 // The register at `from`, open for reading, and its layout version.
@@ -236,8 +232,7 @@ QString openSource(const RegisterLocation& from, Source& source) {
     if (!missing.isEmpty())
         return QStringLiteral("%1 is not a complete register: %2").arg(from.shown(), missing);
     // What a damaged file still gives is no register to start another from.
-    if (source.db->engine() == Sql::Engine::Sqlite &&
-        static_cast<Sqlite::Connection&>(*source.db).isSound(Sqlite::Check::Quick) == false)
+    if (source.engine->quickCheck(kBusyWaitMs) == false)
         return QStringLiteral(
                    "%1 is damaged: SQLite's check finds faults in it. Let Quarvel repair it, or "
                    "restore it from a backup, before it is copied")
@@ -247,26 +242,60 @@ QString openSource(const RegisterLocation& from, Source& source) {
 }
 
 // The target, empty and with a transaction begun; a file is made here.
-QString openTarget(const RegisterLocation& to, std::unique_ptr<RegisterEngine>& engine,
+QString openTarget(RegisterEngine& engine, const RegisterLocation& to,
                    std::unique_ptr<Sql::Connection>& db) {
-    if (!to.isServer()) {
-        if (QFileInfo::exists(to.text()))
-            return QStringLiteral("%1 already exists; it is not overwritten").arg(to.shown());
-        db = std::make_unique<Sqlite::Connection>(to.text(), Sqlite::Open::Create, kBusyWaitMs);
-        if (!db->isOpen() || !db->begin(Sql::Transaction::Write))
-            return failureOf(*db, QStringLiteral("%1 cannot be made").arg(to.shown()));
-        return {};
-    }
-    engine = RegisterEngine::at(to);
-    db = engine->open(Sql::Transaction::Write, kBusyWaitMs);
+    db = engine.openToFill(kBusyWaitMs);
     if (db->failure())
-        return failureOf(*db, QStringLiteral("%1 cannot be reached").arg(to.shown()));
+        return failureOf(*db, QStringLiteral("%1 cannot be opened").arg(to.shown()));
     const auto version = Schema::versionOf(*db);
     if (!version)
         return failureOf(*db, QStringLiteral("%1 cannot be read").arg(to.shown()));
     if (*version != 0)
         return QStringLiteral("%1 already holds a register; it is not overwritten").arg(to.shown());
     return {};
+}
+
+// Makes the source's tables in the target and copies every row, in one
+// transaction; false with outcome.error said.
+bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Outcome& outcome) {
+    std::unique_ptr<Sql::Connection> target;
+    outcome.error = openTarget(engine, to, target);
+    if (!outcome.error.isEmpty())
+        return false;
+    bool ok = Schema::create(*target, source.version) && target->exec(R"(DELETE FROM "Data")");
+    if (!ok)
+        outcome.error = failureOf(*target, QStringLiteral("the tables cannot be made"));
+    for (const Schema::Table& table : Schema::tablesOf(source.version, false)) {
+        if (!ok)
+            break;
+        const auto rows = copyTable(*source.db, *target, table, &outcome.error);
+        ok = rows.has_value();
+        outcome.rows += rows.value_or(0);
+    }
+    ok = ok && continueLocationNumbers(*target) && target->commit();
+    if (!ok && outcome.error.isEmpty())
+        outcome.error = failureOf(*target, QStringLiteral("the copy cannot be stored"));
+    if (!ok)
+        target->rollback();
+    return ok;
+}
+
+// A file is written beside its place and takes it only when whole.
+bool fillFile(const RegisterLocation& to, Source& source, Outcome& outcome) {
+    if (QFileInfo::exists(to.text()) || QFileInfo(to.text()).isSymLink()) {
+        outcome.error = QStringLiteral("%1 already exists; it is not overwritten").arg(to.shown());
+        return false;
+    }
+    const SafeReplace::Outcome written =
+        SafeReplace::replace(to.text().toStdU16String(), [&](const std::filesystem::path& partial) {
+            const auto engine = RegisterEngine::at(
+                RegisterLocation::file(QString::fromStdU16String(partial.u16string())));
+            return fill(*engine, to, source, outcome);
+        });
+    if (written.written && written.error)
+        outcome.error = QStringLiteral("%1 cannot be written: %2")
+                            .arg(to.shown(), QString::fromStdString(written.error.message()));
+    return written.ok();
 }
 
 }  // namespace
@@ -287,33 +316,10 @@ Outcome copy(const RegisterLocation& from, const RegisterLocation& to) {
     outcome.error = openSource(from, source);
     if (!outcome.error.isEmpty())
         return outcome;
-
-    std::unique_ptr<RegisterEngine> targetEngine;
-    std::unique_ptr<Sql::Connection> target;
-    outcome.error = openTarget(to, targetEngine, target);
-    const bool madeFile = !to.isServer() && target;
-    if (outcome.error.isEmpty()) {
-        bool ok = Schema::create(*target, source.version) && target->exec(R"(DELETE FROM "Data")");
-        if (!ok)
-            outcome.error = failureOf(*target, QStringLiteral("the tables cannot be made"));
-        for (const Schema::Table& table : Schema::tablesOf(source.version, false)) {
-            if (!ok)
-                break;
-            const auto rows = copyTable(*source.db, *target, table, &outcome.error);
-            ok = rows.has_value();
-            outcome.rows += rows.value_or(0);
-        }
-        ok = ok && continueLocationNumbers(*target) && target->commit();
-        if (!ok && outcome.error.isEmpty())
-            outcome.error = failureOf(*target, QStringLiteral("the copy cannot be stored"));
-        if (!ok)
-            target->rollback();
-        outcome.ok = ok;
-    }
+    const auto target = RegisterEngine::at(to);
+    outcome.ok = target->looksAfterFile() ? fillFile(to, source, outcome)
+                                          : fill(*target, to, source, outcome);
     source.db->rollback();
-    target.reset();
-    if (!outcome.ok && madeFile)
-        QFile::remove(to.text());
     return outcome;
 }
 

@@ -8,8 +8,9 @@
 // of a kind): every row of every table, with its ids and the counters, so
 // that labels already printed still name their records. The target is made
 // in one transaction: it holds either the whole register or, after a
-// failure, nothing (a file target is removed again). A target that already
-// holds a register is refused; the source is only read.
+// failure, nothing (a file target is written beside its place and takes it
+// only when whole). A target that already holds a register is refused; the
+// source is only read.
 namespace RegisterTransfer {
 
 struct Outcome {
