@@ -64,6 +64,17 @@ RecordListModel::RecordListModel(Lines lines, QObject* parent)
 void RecordListModel::setRows(IdTextRows rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    rowText_ = nullptr;
+    filtered_ = false;
+    shown_.clear();
+    needle_.clear();
+    endResetModel();
+}
+
+void RecordListModel::setRows(std::vector<std::int64_t> ids, RowText text) {
+    beginResetModel();
+    rows_ = {std::move(ids), {}};
+    rowText_ = std::move(text);
     filtered_ = false;
     shown_.clear();
     needle_.clear();
@@ -124,6 +135,8 @@ bool RecordListModel::matches(std::size_t row, const Needle& needle) const {
         if (digitsOf(rows_.ids[row], buffer).find(needle.view()) != std::string_view::npos)
             return true;
     }
+    if (rowText_)
+        return rowText_(row).toCaseFolded().contains(needle.folded);
     const std::string_view text = rows_.texts.view(row);
     // Most registers are plain ASCII: compare bytes without making strings.
     if (needle.ascii) {
@@ -191,10 +204,14 @@ QString RecordListModel::lineText(int line) const {
     if (line < 0 || line >= rowCount())
         return {};
     const std::size_t row = rowOfLine(line);
-    const QString text = rows_.texts.text(row);
+    const QString text = textOf(row);
     if (lines_ == Lines::TextOnly)
         return text;
     return QString::number(rows_.ids[row]) + QStringLiteral(" - ") + text;
+}
+
+QString RecordListModel::textOf(std::size_t row) const {
+    return rowText_ ? rowText_(row) : rows_.texts.text(row);
 }
 
 std::int64_t RecordListModel::lineId(int line) const {
@@ -247,6 +264,10 @@ RecordList::RecordList(Lines lines, const QString& accessibleName, QWidget* pare
 
 void RecordList::setRows(IdTextRows rows) {
     model_->setRows(std::move(rows));
+}
+
+void RecordList::setRows(std::vector<std::int64_t> ids, RecordListModel::RowText text) {
+    model_->setRows(std::move(ids), std::move(text));
 }
 
 void RecordList::appendRow(std::int64_t id, const QString& text) {

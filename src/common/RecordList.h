@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QListView>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,11 @@ public:
     explicit RecordListModel(Lines lines, QObject* parent = nullptr);
 
     void setRows(IdTextRows rows);
+    // Rows whose texts are made only when a line is painted or asked for:
+    // `text` gives a row's text (after "id - " for IdAndText lines). For
+    // lists too long to hold every line's text; not for appendRow or removeLine.
+    using RowText = std::function<QString(std::size_t row)>;
+    void setRows(std::vector<std::int64_t> ids, RowText text);
     void appendRow(std::int64_t id, const QString& text);
     void removeLine(int line);
 
@@ -53,9 +59,11 @@ private:
     };
 
     bool matches(std::size_t row, const Needle& needle) const;
+    QString textOf(std::size_t row) const;
 
     Lines lines_;
     IdTextRows rows_;
+    RowText rowText_;                  // set: texts are made, rows_ holds the ids only
     std::vector<std::int32_t> shown_;  // rows shown while filtered
     std::vector<std::int32_t> spare_;  // the next filter's rows
     bool filtered_ = false;
@@ -78,6 +86,7 @@ public:
 
     // Replaces every line; nothing is selected afterwards.
     void setRows(IdTextRows rows);
+    void setRows(std::vector<std::int64_t> ids, RecordListModel::RowText text);
     void appendRow(std::int64_t id, const QString& text);
     // Removes the selected line and leaves nothing selected.
     void removeSelectedLine();

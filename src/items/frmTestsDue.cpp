@@ -31,7 +31,7 @@ void appendLine(std::string& out, const DueList& due, std::size_t i, TestsDue::D
     static constexpr std::string_view kSeparator = " \u00b7 ";
     out.append(due.descs.view(i));
     out += kSeparator;
-    out += TestsDue::statusName(due.status[i]).toStdString();
+    out += TestsDue::statusNameUtf8(due.status[i]);
     out += kSeparator;
     if (due.dueDay[i] == DueList::kNoDay) {
         out += "no date";
@@ -150,16 +150,16 @@ void frmTestsDue::RefreshList() {
     due_ = due ? std::move(*due) : DueList{};
     dueOfRow_ = due_.mostUrgentFirst();
 
-    const TestsDue::Day today = TestsDue::dayOf(window_.today);
-    IdTextRows rows;
-    rows.reserveRows(due_.size());
-    std::string line;
-    for (const std::int32_t i : dueOfRow_) {
-        line.clear();
-        appendLine(line, due_, static_cast<std::size_t>(i), today);
-        rows.append(due_.ids[static_cast<std::size_t>(i)], line);
-    }
-    List1->setRows(std::move(rows));
+    // A line's text is made when it is painted: a million items open at once.
+    std::vector<std::int64_t> ids;
+    ids.reserve(due_.size());
+    for (const std::int32_t i : dueOfRow_)
+        ids.push_back(due_.ids[static_cast<std::size_t>(i)]);
+    List1->setRows(std::move(ids), [this, today = TestsDue::dayOf(window_.today)](std::size_t row) {
+        std::string line;
+        appendLine(line, due_, static_cast<std::size_t>(dueOfRow_[row]), today);
+        return textFromUtf8(line);
+    });
     fillFilters();
     Filter_Change();
 }
@@ -180,6 +180,21 @@ void frmTestsDue::fillFilters() {
     locations_.clear();
     for (const std::string_view name : names)
         locations_ << textFromUtf8(name);
+    // Each location's place in alphabetical order, so that lines sort by numbers.
+    std::vector<std::int32_t> byName(names.size());
+    for (std::size_t n = 0; n < byName.size(); ++n)
+        byName[n] = static_cast<std::int32_t>(n);
+    std::sort(byName.begin(), byName.end(), [this](std::int32_t a, std::int32_t b) {
+        return locations_[a].compare(locations_[b], Qt::CaseInsensitive) < 0;
+    });
+    // Names that differ in letter case only share their place.
+    locationRank_.assign(names.size(), 0);
+    for (std::size_t r = 1; r < byName.size(); ++r) {
+        const bool same =
+            locations_[byName[r]].compare(locations_[byName[r - 1]], Qt::CaseInsensitive) == 0;
+        locationRank_[static_cast<std::size_t>(byName[r])] =
+            locationRank_[static_cast<std::size_t>(byName[r - 1])] + (same ? 0 : 1);
+    }
 
     std::map<qint64, Status> worstOfCase;
     for (std::size_t i = 0; i < due_.size(); ++i) {
@@ -202,12 +217,10 @@ void frmTestsDue::fillFilters() {
     const QVariant flightCase = cboCase->currentData();
     cboLocation->clear();
     cboLocation->addItem(QStringLiteral("All locations"));
-    QStringList sorted = locations_;
-    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
-    for (const QString& name : sorted)
+    for (const std::int32_t n : byName) {
+        const QString& name = locations_[n];
         cboLocation->addItem(name.isEmpty() ? QStringLiteral("(no location)") : name, name);
+    }
     cboCase->clear();
     cboCase->addItem(QStringLiteral("All cases"), kAll);
     cboCase->addItem(QStringLiteral("In no case"), kNoCase);
@@ -303,22 +316,16 @@ void frmTestsDue::cmdRecordTest_Click() {
 }
 
 Worksheet frmTestsDue::worksheet() const {
-    struct Entry {
-        QString location;
-        std::size_t due;
+    std::vector<std::int32_t> entries = shownEntries();
+    const auto rank = [this](std::int32_t i) {
+        return locationRank_[static_cast<std::size_t>(locationOfDue_[static_cast<std::size_t>(i)])];
     };
-    std::vector<Entry> entries;
-    entries.reserve(static_cast<std::size_t>(List1->count()));
-    for (int line = 0; line < List1->count(); ++line) {
-        const auto i = static_cast<std::size_t>(dueOfRow_[List1->records()->rowOfLine(line)]);
-        entries.push_back({due_.locations.text(i), i});
-    }
-    std::stable_sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
-        if (const int c = a.location.compare(b.location, Qt::CaseInsensitive))
-            return c < 0;
-        if (due_.caseIds[a.due] != due_.caseIds[b.due])
-            return due_.caseIds[a.due] < due_.caseIds[b.due];
-        return due_.ids[a.due] < due_.ids[b.due];
+    std::stable_sort(entries.begin(), entries.end(), [&](std::int32_t a, std::int32_t b) {
+        if (rank(a) != rank(b))
+            return rank(a) < rank(b);
+        if (due_.caseIds[a] != due_.caseIds[b])
+            return due_.caseIds[a] < due_.caseIds[b];
+        return due_.ids[a] < due_.ids[b];
     });
 
     Worksheet sheet;
@@ -326,10 +333,10 @@ Worksheet frmTestsDue::worksheet() const {
         chkDueBy->isChecked() ? dtpDueBy->date() : window_.today.addDays(window_.soonDays);
     sheet.heading = QStringLiteral("Tests due by %1").arg(TextRules::dateText(cutOff));
     sheet.counts = TestsDue::countsText(shownCounts_);
-    for (const Entry& e : entries) {
-        const std::size_t i = e.due;
+    for (const std::int32_t entry : entries) {
+        const auto i = static_cast<std::size_t>(entry);
         sheet.lines.append(
-            {e.location,
+            {locations_[locationOfDue_[i]],
              due_.caseIds[i] == kNoCase ? QString() : QStringLiteral("F%1").arg(due_.caseIds[i]),
              QString::number(due_.ids[i]), due_.descs.text(i), TestsDue::statusName(due_.status[i]),
              due_.dueDay[i] == DueList::kNoDay ? QString() : TestsDue::dateText(due_.dueDay[i])});

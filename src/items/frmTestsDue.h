@@ -82,5 +82,6 @@ private:
     std::vector<std::int32_t> dueOfRow_;       // the DueList entry of each line, most urgent first
     std::vector<std::int32_t> locationOfDue_;  // index into locations_ of each entry
     QStringList locations_;
+    std::vector<std::int32_t> locationRank_;  // each location's place in alphabetical order
     TestsDue::Counts shownCounts_;
 };

@@ -234,23 +234,13 @@ std::int64_t Counts::total() const {
 }
 
 QString statusName(Status status) {
-    switch (status) {
-        case Status::NoTestNeeded:
-            return QStringLiteral("No test needed");
-        case Status::InDate:
-            return QStringLiteral("In date");
-        case Status::DueSoon:
-            return QStringLiteral("Due soon");
-        case Status::NeverTested:
-            return QStringLiteral("Never tested");
-        case Status::Unreadable:
-            return QStringLiteral("Unreadable");
-        case Status::Overdue:
-            return QStringLiteral("Overdue");
-        case Status::Failed:
-            break;
-    }
-    return QStringLiteral("Failed");
+    static const std::array<QString, kStatusCount> names = [] {
+        std::array<QString, kStatusCount> made;
+        for (std::size_t s = 0; s < made.size(); ++s)
+            made[s] = QString::fromLatin1(kStatusNames[s]);
+        return made;
+    }();
+    return names[static_cast<std::size_t>(status)];
 }
 
 namespace {

@@ -146,7 +146,13 @@ struct Counts {
     std::int64_t total() const;
 };
 
-// "Overdue", "Due soon", ... as the windows show a status.
+// "Overdue", "Due soon", ... as the windows, worksheets and files show a
+// status, by Status; the one place these names are written.
+inline constexpr std::array<std::string_view, kStatusCount> kStatusNames = {
+    "No test needed", "In date", "Due soon", "Never tested", "Unreadable", "Overdue", "Failed"};
+inline std::string_view statusNameUtf8(Status status) {
+    return kStatusNames[static_cast<std::size_t>(status)];
+}
 QString statusName(Status status);
 
 // The main window's line: "N overdue · M due within 30 days", then the
