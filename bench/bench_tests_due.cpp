@@ -42,16 +42,22 @@ double itemsPass(const QString& path, bool withDue, std::uint64_t& sum) {
         failed.read(db);
     const TestsDue::Day today = TestsDue::dayOf(kWindow.today);
     TestsDue::Counts counts;
-    Sql::Statement items(
-        db, withDue ? R"(SELECT "id", "desc", "caseID", "testnext", "testlast", "testinterval"
-                         FROM "Items" ORDER BY "id")"
-                    : R"(SELECT "id", "desc", "caseID" FROM "Items" ORDER BY "id")");
+    // The tree's select list; without the due columns when they are not wanted.
+    const ItemSelect select({ItemColumn::Desc, ItemColumn::CaseId},
+                            withDue ? std::span<const ItemColumn>(DueReader::kDueColumns)
+                                    : std::span<const ItemColumn>());
+    std::optional<DueReader::DuePlaces> places;
+    if (withDue)
+        places.emplace(select);
+    const int desc = select.at(ItemColumn::Desc);
+    const int caseId = select.at(ItemColumn::CaseId);
+    Sql::Statement items(db, select.sql(R"(FROM "Items" ORDER BY "id")"));
     while (items.step()) {
-        const std::int64_t id = items.integer(0);
-        sum += static_cast<std::uint64_t>(id) + items.utf8(1).size() +
-               static_cast<std::uint64_t>(items.wholeNumber(2).value_or(0));
-        if (withDue)
-            counts.add(DueReader::statusOfRow(items, 3, failed.contains(id), today, 30));
+        const std::int64_t id = items.integer(ItemSelect::kId);
+        sum += static_cast<std::uint64_t>(id) + items.utf8(desc).size() +
+               static_cast<std::uint64_t>(items.wholeNumber(caseId).value_or(0));
+        if (places)
+            counts.add(DueReader::statusOfRow(items, *places, failed.contains(id), today, 30));
     }
     db.rollback();
     sum += static_cast<std::uint64_t>(counts[TestsDue::Status::Overdue]);

@@ -65,8 +65,6 @@ struct DuePlaces {
     int next;
     int last;
     int interval;
-    // Rows whose three due columns stand together from `first` on.
-    DuePlaces(int first) : next(first), last(first + 1), interval(first + 2) {}
     explicit DuePlaces(const ItemSelect& select)
         : next(select.at(ItemColumn::TestNext)),
           last(select.at(ItemColumn::TestLast)),

@@ -67,19 +67,19 @@ std::optional<QString> caseLocation(Connection& db, qint64 caseId, bool* ok) {
 // What is known of an item: where it is, its case, its tests.
 bool readItemFacts(Connection& db, qint64 id, const TestsDue::Window& window,
                    ScanRules::Facts& facts) {
-    Statement item(db, R"(SELECT "warehouseloc", "caseID", "testnext", "testlast", "testinterval"
-                          FROM "Items" WHERE "id" = ?)");
+    const ItemSelect select({ItemColumn::WarehouseLoc, ItemColumn::CaseId}, DueReader::kDueColumns);
+    Statement item(db, select.sql(R"(FROM "Items" WHERE "id" = ?)"));
     item.bind(id);
     facts.exists = item.step();
     if (!facts.exists)
         return item.ok();
-    facts.location = item.shown(0);
-    const qint64 caseId = item.wholeNumber(1).value_or(0);
+    facts.location = item.shown(select.at(ItemColumn::WarehouseLoc));
+    const qint64 caseId = item.wholeNumber(select.at(ItemColumn::CaseId)).value_or(0);
     const auto failed = DueReader::lastTestFailed(db, id);
     if (!failed)
         return false;
-    facts.tests =
-        TestsDue::dueOf({item.utf8(4), item.utf8(3), item.utf8(2)}, *failed, window).status;
+    facts.tests = DueReader::statusOfRow(item, DueReader::DuePlaces(select), *failed,
+                                         TestsDue::dayOf(window.today), window.soonDays);
     if (caseId == 0)
         return true;
     // An item whose case is gone is a loose item.
