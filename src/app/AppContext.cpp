@@ -12,7 +12,7 @@
 #include "common/Dialogs.h"
 #include "data/Settings.h"
 #include "data/Store.h"
-#include "data/register/Backups.h"
+#include "data/StoreSetup.h"
 #include "device/DeviceService.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"
@@ -40,21 +40,6 @@ void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
                                   "for reading only. Restore data.mdb from a backup.")
                        .arg(outcome.failure),
                    Dialogs::Icon::Critical);
-}
-
-// Backups follow the clock; how many are kept is a setting; a failed backup
-// is a warning, and work goes on.
-Store::BackupPolicy backupPolicy(const Clock& clock, const Settings& settings, Dialogs& dialogs) {
-    return {[&clock] { return clock.now(); },
-            [&settings] {
-                bool ok = false;
-                const int keep =
-                    settings.read(SettingsKeys::BackupsToKeep, QString()).trimmed().toInt(&ok);
-                return ok && keep > 0 ? keep : Backups::kDefaultToKeep;
-            },
-            [&dialogs](const QString& message) {
-                dialogs.inform(nullptr, message, Dialogs::Icon::Warning);
-            }};
 }
 
 }  // namespace
@@ -105,7 +90,14 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     const FailureReporter tellUser = [dialogs](const QString& message) {
         dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
     };
-    store_ = std::make_unique<Store>(services_.location, tellUser);
+    // A failed backup is a warning, and work goes on.
+    const FailureReporter warnUser = [dialogs](const QString& message) {
+        dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
+    };
+    settings_ = std::make_unique<Settings>(services_.settingsFile);
+    const Clock* clock = services_.clock.get();
+    store_ = StoreSetup::make(services_.location, *settings_,
+                              {tellUser, warnUser, [clock] { return clock->now(); }});
     Store* store = store_.get();
     store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
         if (why.cause == ReadOnlyCause::Damaged)
@@ -113,10 +105,6 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
         else
             dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
     });
-    settings_ = std::make_unique<Settings>(services_.settingsFile);
-    Settings* settings = settings_.get();
-    store_->setBusyWait([settings] { return settings->busyWaitMs(); });
-    store_->setBackupPolicy(backupPolicy(*services_.clock, *settings_, *dialogs));
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
 }

@@ -67,8 +67,8 @@ public:
 
 private:
     Services services_;
+    std::unique_ptr<Settings> settings_;  // before the store, which reads it
     std::unique_ptr<Store> store_;
-    std::unique_ptr<Settings> settings_;
     std::unique_ptr<PrintService> printing_;
     std::unique_ptr<DeviceService> device_;
     SharedFields fields_;

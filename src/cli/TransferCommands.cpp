@@ -6,28 +6,11 @@
 
 #include "data/Settings.h"
 #include "data/Store.h"
-#include "data/register/Backups.h"
+#include "data/StoreSetup.h"
 #include "data/transfer/CsvExport.h"
 #include "data/transfer/ItemImport.h"
 
 namespace TransferCommands {
-
-const char* const kHelp =
-    "  --import FILE           add the items of a CSV file to the register, without\n"
-    "                          a window; every line is checked first, and nothing is\n"
-    "                          added while any line has a problem. With it:\n"
-    "    --good-lines          add the lines without a problem all the same\n"
-    "    --convert-dates       read other date forms (2008-03-07, 7.3.2008,\n"
-    "                          7 Mar 2008, 7/3/08) and store them as d/m/yyyy\n"
-    "    --create-cases        make the flight cases the file names that do not exist\n"
-    "    --encoding NAME       the file's encoding, utf-8 or windows-1252 (told from\n"
-    "                          the file when not given)\n"
-    "    --report REPORT       write every problem into the CSV file REPORT\n"
-    "  --export WHAT FILE      write a CSV file of WHAT: items (every item), F12 (the\n"
-    "                          items in flight case 12), L3 (picking list 3) or\n"
-    "                          tests (every item the Tests Due window lists)\n"
-    "The exit code is 0 when done, 1 when nothing was imported or exported,\n"
-    "2 when the command line is not understood; messages go to the error output.\n";
 
 namespace {
 
@@ -44,51 +27,38 @@ struct Arguments {
     bool goodLines = false;
 };
 
-std::optional<Arguments> parse(const QStringList& args, QTextStream& err) {
+// The import's or the export's arguments; nullopt (and the reason on err)
+// when they are not understood.
+std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream& err) {
+    if (const QString problem = line.problem(); !problem.isEmpty()) {
+        err << problem << "\n";
+        return std::nullopt;
+    }
     Arguments a;
-    const auto value = [&](int& i) -> std::optional<QString> {
-        if (i + 1 >= args.size()) {
-            err << "quarvel: " << args[i] << " needs a value.\n";
+    a.import = line.value(QStringLiteral("import"));
+    a.report = line.value(QStringLiteral("report"));
+    a.goodLines = line.has(QStringLiteral("good-lines"));
+    a.options.convertDates = line.has(QStringLiteral("convert-dates"));
+    a.options.createCases = line.has(QStringLiteral("create-cases"));
+    // --export takes two values: WHAT, and FILE as the next loose argument.
+    QStringList loose = line.loose();
+    if (line.has(QStringLiteral("export"))) {
+        if (loose.isEmpty()) {
+            err << "quarvel: --export needs WHAT and FILE.\n";
             return std::nullopt;
         }
-        return args[++i];
-    };
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--import")) {
-            const auto file = value(i);
-            if (!file)
-                return std::nullopt;
-            a.import = *file;
-        } else if (arg == QLatin1String("--export")) {
-            const auto what = value(i);
-            const auto file = what ? value(i) : std::nullopt;
-            if (!file)
-                return std::nullopt;
-            a.exportWhat = *what;
-            a.exportFile = *file;
-        } else if (arg == QLatin1String("--report")) {
-            const auto file = value(i);
-            if (!file)
-                return std::nullopt;
-            a.report = *file;
-        } else if (arg == QLatin1String("--encoding")) {
-            const auto name = value(i);
-            if (!name)
-                return std::nullopt;
-            a.encoding = Csv::encodingNamed(*name);
-            if (!a.encoding) {
-                err << "quarvel: unknown encoding " << *name << "; use utf-8 or windows-1252.\n";
-                return std::nullopt;
-            }
-        } else if (arg == QLatin1String("--good-lines")) {
-            a.goodLines = true;
-        } else if (arg == QLatin1String("--convert-dates")) {
-            a.options.convertDates = true;
-        } else if (arg == QLatin1String("--create-cases")) {
-            a.options.createCases = true;
-        } else {
-            err << "quarvel: unknown option " << arg << " (quarvel --help lists them).\n";
+        a.exportWhat = line.value(QStringLiteral("export"));
+        a.exportFile = loose.takeFirst();
+    }
+    if (!loose.isEmpty()) {
+        err << "quarvel: unknown option " << loose.first() << " (quarvel --help lists them).\n";
+        return std::nullopt;
+    }
+    if (line.has(QStringLiteral("encoding"))) {
+        const QString name = line.value(QStringLiteral("encoding"));
+        a.encoding = Csv::encodingNamed(name);
+        if (!a.encoding) {
+            err << "quarvel: unknown encoding " << name << "; use utf-8 or windows-1252.\n";
             return std::nullopt;
         }
     }
@@ -99,25 +69,16 @@ std::optional<Arguments> parse(const QStringList& args, QTextStream& err) {
     return a;
 }
 
-// The store as the program sets it up: a failure is told on err, a write is
-// preceded by the damage check and the day's backup, the register brought to
-// this program's layout unless it is damaged.
+// The store as the windows set it up, its words on err; the register
+// brought to this program's layout unless it is damaged.
 std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
                                  QTextStream& err) {
     const FailureReporter tell = [&err](const QString& message) {
         err << message << "\n";
         err.flush();
     };
-    auto store = std::make_unique<Store>(where, tell);
-    store->setBusyWait([&settings] { return settings.busyWaitMs(); });
-    store->setBackupPolicy(
-        {[] { return QDateTime::currentDateTime(); },
-         [&settings] {
-             bool ok = false;
-             const int keep = settings.read(SettingsKeys::BackupsToKeep, {}).trimmed().toInt(&ok);
-             return ok && keep > 0 ? keep : Backups::kDefaultToKeep;
-         },
-         tell});
+    auto store = StoreSetup::make(where, settings,
+                                  {tell, tell, [] { return QDateTime::currentDateTime(); }});
     store->upgradeIfOlder();
     return store;
 }
@@ -217,20 +178,21 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
 
 }  // namespace
 
-bool asked(const QStringList& arguments) {
-    return arguments.contains(QLatin1String("--import")) ||
-           arguments.contains(QLatin1String("--export"));
-}
-
-int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,
+int run(const CommandLine& line, const RegisterLocation& where, const QString& settingsFile,
         QTextStream& err) {
-    const auto a = parse(arguments, err);
+    const auto a = transferArguments(line, err);
     if (!a)
         return BadUsage;
     const Settings settings(settingsFile);
     const auto store = openStore(where, settings, err);
     const TestsDue::Window window{QDate::currentDate(), settings.testDueSoonDays()};
     return a->import.isEmpty() ? runExport(*store, *a, window, err) : runImport(*store, *a, err);
+}
+
+int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,
+        QTextStream& err) {
+    return run(CommandLine(QStringList{QStringLiteral("quarvel")} + arguments), where, settingsFile,
+               err);
 }
 
 }  // namespace TransferCommands

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "cli/CommandLine.h"
 #include "data/engine/RegisterLocation.h"
 
 class QTextStream;
@@ -18,16 +19,12 @@ enum ExitCode {
     BadUsage = 2,  // the command line is not understood
 };
 
-// The options, for --help.
-extern const char* const kHelp;
-
-// True when the arguments (without the program's name) ask for an import
-// or an export.
-bool asked(const QStringList& arguments);
-
-// Runs the import or export the arguments ask for on the register at
+// Runs the import or export the command line asks for on the register at
 // `where`, with the settings in settingsFile (empty: the per-user store);
-// gives the exit code.
+// gives the exit code. --register is the caller's (it chose `where`).
+int run(const CommandLine& line, const RegisterLocation& where, const QString& settingsFile,
+        QTextStream& err);
+// The same for the arguments without the program's name.
 int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,
         QTextStream& err);
 // The same on the register file at registerPath.

@@ -1,0 +1,140 @@
+#include "cli/CommandLine.h"
+
+namespace {
+
+// One option: its name, the value it takes (as --help shows it; none for a
+// switch), and its lines in --help.
+struct Option {
+    const char* name;
+    const char* value;  // nullptr: a switch
+    int indent;         // 2: an option of its own; 4: one that goes with the one above
+    const char* help;   // lines separated by "\n"
+};
+
+const Option kOptions[] = {
+    {"help", nullptr, 2, "show this help and exit"},
+    {"version", nullptr, 2, "show the version and exit"},
+    {"register", "REGISTER", 2,
+     "work on this register for this run: a file, or a\n"
+     "database on a PostgreSQL server named by a connection\n"
+     "string, such as postgresql://stores-pc/quarvel or\n"
+     "\"host=stores-pc dbname=quarvel\""},
+    {"import", "FILE", 2,
+     "add the items of a CSV file to the register, without\n"
+     "a window; every line is checked first, and nothing is\n"
+     "added while any line has a problem. With it:"},
+    {"good-lines", nullptr, 4, "add the lines without a problem all the same"},
+    {"convert-dates", nullptr, 4,
+     "read other date forms (2008-03-07, 7.3.2008,\n"
+     "7 Mar 2008, 7/3/08) and store them as d/m/yyyy"},
+    {"create-cases", nullptr, 4, "make the flight cases the file names that do not exist"},
+    {"encoding", "NAME", 4,
+     "the file's encoding, utf-8 or windows-1252 (told from\n"
+     "the file when not given)"},
+    {"report", "REPORT", 4, "write every problem into the CSV file REPORT"},
+    {"export", "WHAT FILE", 2,
+     "write a CSV file of WHAT: items (every item), F12 (the\n"
+     "items in flight case 12), L3 (picking list 3) or\n"
+     "tests (every item the Tests Due window lists)"},
+};
+
+// Where the help of every option starts.
+constexpr int kHelpColumn = 26;
+
+const char* const kUsage =
+    "Usage: quarvel [--help | --version] [--register REGISTER]\n"
+    "       quarvel --import FILE [--good-lines] [--convert-dates] [--create-cases]\n"
+    "               [--encoding NAME] [--report REPORT] [--register REGISTER]\n"
+    "       quarvel --export WHAT FILE [--register REGISTER]\n"
+    "Quarvel keeps the equipment register of a company that stores, safety-tests,\n"
+    "packs and ships equipment: items with their test record, flight cases,\n"
+    "warehouse locations and picking lists. It prints barcode labels and picking\n"
+    "lists, and copies the register to a handheld device.\n"
+    "\n";
+
+const char* const kAfterOptions =
+    "The exit code is 0 when done, 1 when nothing was imported or exported,\n"
+    "2 when the command line is not understood; messages go to the error output.\n"
+    "\n"
+    "The register is the first of: --register, the user's setting \"Register\", the\n"
+    "first line of register.conf in the program's folder (set by the administrator\n"
+    "for every user), and data.mdb in the program's folder, or the file a link of\n"
+    "that name leads to (installed from the Debian package: /var/lib/quarvel/data.mdb).\n"
+    "Each user's printers and label options are in the settings under \"Quarvel\".\n";
+
+QString optionText(const Option& o) {
+    QString text =
+        QString(o.indent, QLatin1Char(' ')) + QStringLiteral("--") + QLatin1String(o.name);
+    if (o.value)
+        text += QLatin1Char(' ') + QLatin1String(o.value);
+    return text.leftJustified(kHelpColumn - 1) + QLatin1Char(' ');
+}
+
+QString optionHelp(const Option& o) {
+    const QString indent(kHelpColumn, QLatin1Char(' '));
+    const QStringList lines = QString::fromUtf8(o.help).split(QLatin1Char('\n'));
+    return optionText(o) + lines.join(QLatin1Char('\n') + indent) + QLatin1Char('\n');
+}
+
+// The option as it would be typed: "--name", or "-n" for a letter.
+QString typed(const QString& name) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+const Option* optionNamed(const QString& typedArgument) {
+    for (const Option& o : kOptions) {
+        if (typedArgument == QStringLiteral("--") + QLatin1String(o.name))
+            return &o;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CommandLine::CommandLine(const QStringList& arguments) : arguments_(arguments) {
+    for (const Option& o : kOptions) {
+        QCommandLineOption option(QString::fromLatin1(o.name));
+        if (o.value)
+            option.setValueName(QString::fromLatin1(o.value));
+        parser_.addOption(option);
+    }
+    // The windows take Qt's own options too; problem() tells the rest.
+    (void)parser_.parse(arguments_);
+}
+
+CommandLine CommandLine::of(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return CommandLine(arguments);
+}
+
+bool CommandLine::transferAsked() const {
+    return has(QStringLiteral("import")) || has(QStringLiteral("export"));
+}
+
+std::optional<QString> CommandLine::registerOption() const {
+    if (!has(QStringLiteral("register")))
+        return std::nullopt;
+    return value(QStringLiteral("register"));
+}
+
+QString CommandLine::problem() const {
+    // An option that takes a value and ends the line has none.
+    const Option* last = arguments_.size() > 1 ? optionNamed(arguments_.last()) : nullptr;
+    if (last && last->value)
+        return QStringLiteral("quarvel: %1 needs a value.").arg(arguments_.last());
+    if (!parser_.unknownOptionNames().isEmpty())
+        return QStringLiteral("quarvel: unknown option %1 (quarvel --help lists them).")
+            .arg(typed(parser_.unknownOptionNames().first()));
+    if (!parser_.errorText().isEmpty())
+        return QStringLiteral("quarvel: %1 (quarvel --help lists them).").arg(parser_.errorText());
+    return {};
+}
+
+QString CommandLine::help() {
+    QString text = QString::fromUtf8(kUsage);
+    for (const Option& o : kOptions)
+        text += optionHelp(o);
+    return text + QString::fromUtf8(kAfterOptions);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The program's command line, parsed once with QCommandLineParser from the
+// one table of options in CommandLine.cpp, which also writes --help. A new
+// option is a row of that table.
+class CommandLine {
+public:
+    // `arguments` begins with the program's name.
+    explicit CommandLine(const QStringList& arguments);
+    // The arguments as main() gets them; no QCoreApplication is needed, so
+    // --help and --version are answered without a display.
+    static CommandLine of(int argc, char** argv);
+
+    bool has(const QString& option) const { return parser_.isSet(option); }
+    QString value(const QString& option) const { return parser_.value(option); }
+    // The arguments that belong to no option (the FILE of --export).
+    QStringList loose() const { return parser_.positionalArguments(); }
+
+    bool helpAsked() const { return has(QStringLiteral("help")); }
+    bool versionAsked() const { return has(QStringLiteral("version")); }
+    // An import or an export, without a window.
+    bool transferAsked() const;
+    // --register's value: nullopt when not given, empty when given without one.
+    std::optional<QString> registerOption() const;
+
+    // What is not understood, as "quarvel: ..." for the error output; empty
+    // when every argument is. The windows ignore options they do not know
+    // (Qt's own, such as -platform); the commands without a window refuse
+    // them.
+    QString problem() const;
+
+    // The text of --help.
+    static QString help();
+
+private:
+    QStringList arguments_;
+    QCommandLineParser parser_;
+};

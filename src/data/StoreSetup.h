@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDateTime>
+#include <functional>
+#include <memory>
+
+#include "data/FailureReporter.h"
+#include "data/engine/RegisterLocation.h"
+
+class Settings;
+class Store;
+
+// The store as the program works with it, set up the same way for the
+// windows and for the command line: how long it waits for a busy register
+// and how many backups it keeps are settings, read afresh at each use.
+namespace StoreSetup {
+
+// Where the store's words go, and the clock its backups are named by.
+struct Seams {
+    FailureReporter failure;        // a failed operation
+    FailureReporter backupWarning;  // a failed backup; work goes on
+    std::function<QDateTime()> now;
+};
+
+// `settings` must outlive the store.
+std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& settings, Seams seams);
+
+// BackupsToKeep: Backups::kDefaultToKeep when not stored or not a whole
+// number above 0.
+int backupsToKeep(const Settings& settings);
+
+}  // namespace StoreSetup
