@@ -238,6 +238,67 @@ bool Connection::lockAgainstAdding(const char* table) {
     return exec(sql.constData());
 }
 
+namespace {
+
+// The first column of every row of sql, which takes `name` as its one
+// value; nullopt when the statement fails.
+std::optional<QStringList> texts(Connection& db, const char* sql, const QString& name) {
+    Sql::Statement statement(db, sql);
+    statement.bind(name);
+    QStringList rows;
+    while (statement.step())
+        rows << statement.shown(0);
+    return statement.ok() ? std::optional<QStringList>(rows) : std::nullopt;
+}
+
+}  // namespace
+
+// Names are told apart by letter case, as the server's statements do.
+std::optional<QStringList> Connection::tableKinds(const QString& name) {
+    return texts(*this,
+                 "SELECT CASE table_type WHEN 'BASE TABLE' THEN 'table' ELSE 'view' END "
+                 "FROM information_schema.tables WHERE table_schema = current_schema() "
+                 "AND table_name = ?",
+                 name);
+}
+
+std::optional<QStringList> Connection::columnNames(const QString& table) {
+    return texts(*this,
+                 "SELECT column_name FROM information_schema.columns "
+                 "WHERE table_schema = current_schema() AND table_name = ?",
+                 table);
+}
+
+std::optional<int> Connection::recordedVersion() {
+    const auto layout = tableKinds(QStringLiteral("RegisterVersion"));
+    if (!layout)
+        return std::nullopt;
+    if (layout->isEmpty())
+        return 0;
+    Sql::Statement version(*this, R"(SELECT "version" FROM "RegisterVersion")");
+    if (!version.step())
+        return version.ok() ? std::optional<int>(1) : std::nullopt;
+    return static_cast<int>(version.integer(0));
+}
+
+bool Connection::makeVersionRecord() {
+    return exec(R"(CREATE TABLE "RegisterVersion" ("version" INTEGER NOT NULL))") &&
+           exec(R"(INSERT INTO "RegisterVersion" ("version") VALUES (1))");
+}
+
+bool Connection::recordVersion(int version) {
+    Sql::Statement update(*this, R"(UPDATE "RegisterVersion" SET "version" = ?)");
+    update.bind(version);
+    return update.run();
+}
+
+bool Connection::lockVersion() {
+    const auto layout = tableKinds(QStringLiteral("RegisterVersion"));
+    if (!layout)
+        return false;
+    return layout->isEmpty() || exec(R"(LOCK TABLE "RegisterVersion" IN EXCLUSIVE MODE)");
+}
+
 bool Connection::continueNumbering(const char* table, const char* column) {
     const QByteArray quotedTable = QByteArray("\"") + table + "\"";
     const QByteArray quotedColumn = QByteArray("\"") + column + "\"";

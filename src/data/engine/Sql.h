@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <cstdint>
 #include <memory>
@@ -154,6 +155,30 @@ public:
         (void)column;
         return true;
     }
+
+    // --- How each engine keeps the register's tables (see Schema) --------
+    // The type of a record table's "id": a key the engine never gives again.
+    virtual const char* keyType() const = 0;
+    // The type of the "rowid" column a table without a key of its own
+    // (Locations) needs, numbered by the engine; empty where the engine
+    // keeps a row id of its own.
+    virtual const char* rowIdColumnType() const = 0;
+    // What follows a text column's type so that it compares without regard
+    // to letter case where the engine can (a file's location names).
+    virtual const char* foldedText() const = 0;
+    // Whether table and column names are told apart by letter case.
+    virtual bool namesKeepCase() const = 0;
+    // "table" or "view" for each table of that name; empty when none has it.
+    // Nullopt with the failure kept when the engine's catalog cannot be read.
+    virtual std::optional<QStringList> tableKinds(const QString& name) = 0;
+    virtual std::optional<QStringList> columnNames(const QString& table) = 0;
+    // The layout version the register records, 0 when it records none.
+    virtual std::optional<int> recordedVersion() = 0;
+    // Makes the place the version is kept, where that is a table of its own.
+    virtual bool makeVersionRecord() = 0;
+    virtual bool recordVersion(int version) = 0;
+    // Keeps another desk from upgrading the layout until this one commits.
+    virtual bool lockVersion() = 0;
 
 protected:
     Connection() = default;

@@ -188,6 +188,45 @@ bool Connection::raiseToRememberedId(const char* table, std::int64_t& highest) {
     return sequence.ok();
 }
 
+namespace {
+
+// The first column of every row of sql, which takes `name` as its one
+// value; nullopt when the statement fails.
+std::optional<QStringList> texts(Connection& db, const char* sql, const QString& name) {
+    Statement statement(db, sql);
+    statement.bind(name);
+    QStringList rows;
+    while (statement.step())
+        rows << statement.shown(0);
+    return statement.ok() ? std::optional<QStringList>(rows) : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QStringList> Connection::tableKinds(const QString& name) {
+    return texts(*this,
+                 "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE "
+                 "AND type IN ('table', 'view')",
+                 name);
+}
+
+std::optional<QStringList> Connection::columnNames(const QString& table) {
+    return texts(*this, "SELECT name FROM pragma_table_info(?)", table);
+}
+
+std::optional<int> Connection::recordedVersion() {
+    Statement version(*this, "PRAGMA user_version");
+    if (!version.step())
+        return std::nullopt;
+    return static_cast<int>(version.integer(0));
+}
+
+bool Connection::recordVersion(int version) {
+    // PRAGMA takes no bound values; the version is the program's own number.
+    const QByteArray sql = "PRAGMA user_version = " + QByteArray::number(version);
+    return exec(sql.constData());
+}
+
 void Connection::rollback() {
     if (db_)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -65,6 +65,20 @@ public:
     bool raiseToRememberedId(const char* table, std::int64_t& highest) override;
     const char* exactly() const override { return " COLLATE BINARY"; }
 
+    // AUTOINCREMENT: SQLite remembers the ids it gave, deleted rows' too.
+    const char* keyType() const override { return "INTEGER PRIMARY KEY AUTOINCREMENT"; }
+    const char* rowIdColumnType() const override { return ""; }
+    const char* foldedText() const override { return " COLLATE NOCASE"; }
+    bool namesKeepCase() const override { return false; }
+    std::optional<QStringList> tableKinds(const QString& name) override;
+    std::optional<QStringList> columnNames(const QString& table) override;
+    // The file's header keeps the version (user_version).
+    std::optional<int> recordedVersion() override;
+    bool makeVersionRecord() override { return true; }
+    bool recordVersion(int version) override;
+    // A write holds the whole file already.
+    bool lockVersion() override { return true; }
+
     // Runs the check on the file: true when it finds the file sound, false
     // when it finds damage, nullopt (with the failure kept) when it cannot
     // run. While it runs, `stop` (when given) is asked now and then; true
