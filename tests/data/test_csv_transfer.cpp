@@ -573,6 +573,9 @@ void TestCsvTransfer::commandLine() {
     QCOMPARE(runCommand({"--export", "cases", out}, reg, &messages),
              int(TransferCommands::BadUsage));
     QCOMPARE(runCommand({"--import"}, reg, &messages), int(TransferCommands::BadUsage));
+    QCOMPARE(runCommand({"--export", "items"}, reg, &messages), int(TransferCommands::BadUsage));
+    QVERIFY2(messages.contains(QLatin1String("--export needs WHAT and FILE")),
+             qPrintable(messages));
     QCOMPARE(runCommand({"--import", "a.csv", "--export", "items", out}, reg, &messages),
              int(TransferCommands::BadUsage));
 
