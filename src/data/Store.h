@@ -62,6 +62,10 @@ using ReadOnlyNotice = std::function<void(const ReadOnlyReason& why, const QStri
 // missing table or column, a failed statement) nothing partial is stored,
 // the failure reporter is told in plain words what failed and what to do,
 // and the method returns an empty optional, false or Failed.
+//
+// The statements live in Store.cpp and, by area, in the Store*.cpp files
+// beside it (StoreLife: damage, repair, versions, backups; StoreTests: tests
+// due; StoreTransfer: CSV import and export; StoreScans: scan sessions).
 class Store {
 public:
     template <class T>
