@@ -2,6 +2,7 @@
 // item's due date, and each item's test history.
 
 #include "data/DueReader.h"
+#include "data/ItemSelect.h"
 #include "data/Store.h"
 #include "data/StoreSql.h"
 
@@ -56,14 +57,16 @@ RecordTestResult Store::recordTest(qint64 itemId, const TestRecord& test) {
     const QString date = dateText(day);
     const bool ok = run(
         QStringLiteral("record the test of item %1").arg(itemId), Mode::Write, [&](Connection& db) {
-            Statement item(db, R"(SELECT "testinterval", "testlast" FROM "Items" WHERE "id" = ?)");
+            const ItemSelect select({ItemColumn::TestInterval, ItemColumn::TestLast});
+            Statement item(db, select.sql(R"(FROM "Items" WHERE "id" = ?)"));
             item.bind(itemId);
             if (!item.step()) {
                 result = RecordTestResult::ItemGone;
                 return item.ok();
             }
-            const IntervalReading interval = readInterval(item.utf8(0));
-            const DateReading last = readDate(item.utf8(1));
+            const IntervalReading interval =
+                readInterval(item.utf8(select.at(ItemColumn::TestInterval)));
+            const DateReading last = readDate(item.utf8(select.at(ItemColumn::TestLast)));
             const bool newest = last.reading != Reading::Read || last.day <= day;
             const QString next = interval.reading == Reading::Read
                                      ? dateText(addMonths(day, interval.months))
