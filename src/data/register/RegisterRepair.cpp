@@ -243,6 +243,8 @@ bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QStri
 Outcome repair(const QString& registerLink) {
     Outcome outcome;
     const QString registerPath = RegisterFolder::realFile(registerLink);
+    removeWithSideFiles(registerPath +
+                        QStringLiteral(".repaired"));  // an earlier version's, cut off
     QString kept;
     const SafeReplace::Outcome replaced = SafeReplace::replace(
         registerPath.toStdU16String(), [&](const std::filesystem::path& partial) {

@@ -124,29 +124,55 @@ QString failureOf(const Sql::Connection& db, const QString& what) {
         what, db.failure() ? db.failure()->text : QStringLiteral("unknown error"));
 }
 
+// The columns a table's rows are copied by, which of them hold numbers, and
+// the statements that read and write them.
+struct TableCopy {
+    QStringList columns;
+    QList<bool> numbers;
+    QByteArray select;
+    QByteArray copySql;
+    QByteArray insertSql;
+};
+
+TableCopy tableCopyOf(const Schema::Table& table) {
+    const QString name = QLatin1String(table.name);
+    TableCopy t;
+    t.columns = table.columns;
+    for (const QString& column : table.columns)
+        t.numbers << isNumberColumn(name, column);
+    // A file keeps a location's key as SQLite's own rowid, a server in a column.
+    if (name == QLatin1String("Locations") && !t.columns.contains(QStringLiteral("rowid"))) {
+        t.columns.prepend(QStringLiteral("rowid"));
+        t.numbers.prepend(true);
+    }
+    const QByteArray list = quotedList(t.columns).toUtf8();
+    const QByteArray quotedName = "\"" + QByteArray(table.name) + "\"";
+    t.select = "SELECT " + list + " FROM " + quotedName + " ORDER BY 1";
+    t.copySql = "COPY " + quotedName + " (" + list + ") FROM STDIN";
+    t.insertSql = "INSERT INTO " + quotedName + " (" + list + ") VALUES (";
+    for (int c = 0; c < t.columns.size(); ++c)
+        t.insertSql += c == 0 ? "?" : ", ?";
+    t.insertSql += ")";
+    return t;
+}
+
+// Whether the target's table holds as many rows as were sent.
+bool arrivedWhole(Sql::Connection& target, const Schema::Table& table, qint64 count) {
+    const QByteArray countSql = QByteArray("SELECT COUNT(*) FROM \"") + table.name + "\"";
+    Sql::Statement written(target, countSql.constData());
+    return written.step() && written.integer(0) == count;
+}
+
 // Copies one table's rows; their number, or nullopt with the failure kept
 // on the connection that failed (named in *error).
 std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target,
                                 const Schema::Table& table, QString* error) {
     const QString name = QLatin1String(table.name);
-    QList<bool> numbers;
-    for (const QString& column : table.columns)
-        numbers << isNumberColumn(name, column);
-    // A file keeps a location's key as SQLite's own rowid, a server in a column.
-    QStringList columns = table.columns;
-    if (name == QLatin1String("Locations") && !columns.contains(QStringLiteral("rowid"))) {
-        columns.prepend(QStringLiteral("rowid"));
-        numbers.prepend(true);
-    }
-    const QByteArray list = quotedList(columns).toUtf8();
-    const QByteArray select = "SELECT " + list + " FROM \"" + table.name + "\" ORDER BY 1";
-    Sql::Statement rows(source, select.constData());
+    const TableCopy t = tableCopyOf(table);
+    const auto& columns = t.columns;
+    const auto& numbers = t.numbers;
+    Sql::Statement rows(source, t.select.constData());
     const bool inBulk = target.takesRowsInBulk();
-    const QByteArray copySql = "COPY \"" + QByteArray(table.name) + "\" (" + list + ") FROM STDIN";
-    QByteArray insertSql = "INSERT INTO \"" + QByteArray(table.name) + "\" (" + list + ") VALUES (";
-    for (int c = 0; c < columns.size(); ++c)
-        insertSql += c == 0 ? "?" : ", ?";
-    insertSql += ")";
 
     qint64 count = 0;
     QByteArray batch;
@@ -154,7 +180,7 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
     const auto sendBatch = [&] {
         if (inBatch == 0)
             return true;
-        const bool sent = target.copyIn(copySql, batch);
+        const bool sent = target.copyIn(t.copySql.constData(), batch);
         batch.clear();
         inBatch = 0;
         return sent;
@@ -171,7 +197,7 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
             if (++inBatch == kRowsPerBatch && !sendBatch())
                 break;
         } else {
-            Sql::Statement insert(target, insertSql.constData());
+            Sql::Statement insert(target, t.insertSql.constData());
             for (int c = 0; c < columns.size(); ++c)
                 bindValue(insert, valueOf(rows, c, numbers[c]), numbers[c]);
             if (!insert.run())
@@ -186,10 +212,7 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
         *error = failureOf(target, QStringLiteral("writing its table %1 failed").arg(name));
         return std::nullopt;
     }
-    // Every row arrived.
-    const QByteArray countSql = QByteArray("SELECT COUNT(*) FROM \"") + table.name + "\"";
-    Sql::Statement written(target, countSql.constData());
-    if (!written.step() || written.integer(0) != count) {
+    if (!arrivedWhole(target, table, count)) {
         *error = QStringLiteral("its table %1 did not arrive whole").arg(name);
         return std::nullopt;
     }
