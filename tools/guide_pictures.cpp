@@ -6,10 +6,12 @@
 // script starts a virtual one.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
@@ -36,6 +38,7 @@
 #include "printing/frmPrinter.h"
 #include "resources/Fonts.h"
 #include "resources/Pictures.h"
+#include "scan/frmScan.h"
 
 namespace {
 
@@ -273,6 +276,20 @@ bool saveTestPictures(AppContext& ctx, PictureDialogs& dialogs, QWidget& main, c
     return ok & save(import, out, "item-import.png");
 }
 
+// A stocktake of Bay 1, finished: a few scans and the summary.
+bool saveScanPicture(AppContext& ctx, QWidget& main, const QDir& out, const SampleIds& ids) {
+    frmScan scan(ctx, &main);
+    scan.cboWhere->setCurrentText(QStringLiteral("Bay 1"));
+    scan.cmdStart->click();
+    for (const QString& code : {QString::number(ids.firstItem), QString::number(ids.overdueItem),
+                                QString::number(ids.firstItem), QStringLiteral("999")}) {
+        scan.txtScan->setText(code);
+        scan.txtScan_Enter();
+    }
+    scan.cmdFinish->click();
+    return save(scan, out, "scan.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -344,6 +361,7 @@ int main(int argc, char** argv) {
     selectFirstLine(listEditor, "List1");
     ok &= save(listEditor, out, "list-editor.png");
 
+    ok &= saveScanPicture(ctx, main, out, ids);
     ok &= saveTestPictures(ctx, *dialogs, main, out,
                            pdfs.absoluteFilePath(QStringLiteral("worksheet.pdf")), ids.overdueItem);
     ok &= ctx.printing().PrintLargeLabel(LabelKind::Item, ids.firstItem, Pictures::largeLogo());

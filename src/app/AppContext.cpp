@@ -74,6 +74,8 @@ Services Services::forProgram(const RegisterLocation& location) {
     s.dialogs = std::make_shared<QtDialogs>();
     s.clock = std::make_shared<Clock>();
     s.printers = std::make_shared<PrinterCatalog>();
+    // Who scans is stored with each scan session.
+    s.userName = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
     return s;
 }
 

@@ -24,6 +24,7 @@ struct Services {
     std::shared_ptr<Dialogs> dialogs;
     std::shared_ptr<Clock> clock;
     std::shared_ptr<PrinterCatalog> printers;
+    QString userName;  // the computer user's name, kept with scan sessions
 
     // The register chosen for this run (RegisterChoices), the device library
     // in the program's folder, Qt's dialogs, the system clock and printers.
@@ -46,6 +47,7 @@ public:
     Dialogs& dialogs() { return *services_.dialogs; }
     const Clock& clock() const { return *services_.clock; }
     PrintService& printing() { return *printing_; }
+    const QString& userName() const { return services_.userName; }
     const DeviceService& device() const { return *device_; }
     // Where the register is: its file, or its database on a server.
     const RegisterLocation& registerLocation() const { return services_.location; }

@@ -268,6 +268,8 @@ public:
     std::optional<int> moveMisplaced(qint64 sessionId, const QString& location);
     // "Last seen: 9/12/2026, Bay 1 (stocktake)", or empty when never scanned.
     std::optional<QString> lastSeen(qint64 itemId);
+    // The id of the first list of that name; 0 when none has it.
+    std::optional<qint64> listNamed(const QString& name);
 
 private:
     // ReadQuietly: a read whose failure the next read will tell the user.

@@ -40,6 +40,7 @@
 #include "main/TreeModel.h"
 #include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
+#include "scan/frmScan.h"
 
 using WindowStyle::place;
 
@@ -67,6 +68,7 @@ const ToolbarButton kToolbarButtons[] = {
     {"Exit", "Exit", "Ctrl+Q", true},
     // Beyond the first nine, which keep their places.
     {"TestsDue", "Tests Due", "Ctrl+T", true},
+    {"Scan", "Scan", "Ctrl+Shift+S", true},
 };
 
 // The menu bar's menus and the commands in each; an empty key is a separator.
@@ -81,7 +83,7 @@ const MenuBarMenu kMenuBar[] = {
      "&File",
      {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "", "Printers", "Database",
       "", "Exit"}},
-    {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue"}},
+    {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue", "Scan"}},
     {"mnuHelp", "&Help", {"About"}},
 };
 
@@ -470,6 +472,8 @@ void frmMain::Toolbar1_ButtonClick(const QString& key) {
         deleteItem();
     else if (key == QLatin1String("TestsDue"))
         openTestsDue();
+    else if (key == QLatin1String("Scan"))
+        openScan();
     else if (key == QLatin1String("Printers"))
         openPrinterChooser();
     else if (key == QLatin1String("Database"))
@@ -578,6 +582,13 @@ void frmMain::openItemViewer() {
 void frmMain::openTestsDue() {
     frmTestsDue testsDue(ctx_, this);
     testsDue.exec();
+    RefreshTree();
+}
+
+// A stocktake may have moved items: the tree is read again.
+void frmMain::openScan() {
+    frmScan scan(ctx_, this);
+    scan.exec();
     RefreshTree();
 }
 

@@ -85,6 +85,7 @@ private:
     void openListViewer();
     void openItemViewer();
     void openTestsDue();
+    void openScan();
     void openPrinterChooser();
     void openDatabaseDownload();
     void openAbout();

@@ -46,6 +46,7 @@
 #include "locations/frmLocationPicker.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
+#include "scan/frmScan.h"
 #include "main/frmSplash.h"
 #include "printing/frmPrinter.h"
 #include "resources/Fonts.h"
@@ -293,6 +294,7 @@ const QList<QPair<const char*, Opener>>& windows() {
         {"frmDb", dialog<frmDb>()},
         {"frmAbout", [](TestApp&) { return std::make_unique<frmAbout>(); }},
         {"frmFunny", dialog<frmFunny>()},
+        {"frmScan", dialog<frmScan>()},
     };
     return all;
 }
@@ -485,6 +487,7 @@ private slots:
             {QKeySequence(QStringLiteral("Ctrl+P")), QStringLiteral("frmPrinter")},
             {QKeySequence(QStringLiteral("Ctrl+Shift+D")), QStringLiteral("frmDb")},
             {QKeySequence(QStringLiteral("F1")), QStringLiteral("frmAbout")},
+            {QKeySequence(QStringLiteral("Ctrl+Shift+S")), QStringLiteral("frmScan")},
         };
         for (const auto& [keys, windowName] : commands)
             QVERIFY2(opens(box, keys, windowName), qPrintable(windowName));

@@ -43,6 +43,7 @@ Services TestApp::services() const {
     s.dialogs = dialogs;
     s.clock = clock;
     s.printers = printers;
+    s.userName = QStringLiteral("tester");
     s.deviceLibrary = deviceLibrary;
     return s;
 }

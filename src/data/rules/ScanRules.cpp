@@ -249,4 +249,41 @@ Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>
     return summary;
 }
 
+QString missingWord(Kind kind) {
+    switch (kind) {
+        case Kind::Stocktake:
+            return QStringLiteral("missing");
+        case Kind::Pack:
+            return QStringLiteral("not packed");
+        case Kind::CheckIn:
+            break;
+    }
+    return QStringLiteral("still out");
+}
+
+QString summaryText(Kind kind, const Summary& summary) {
+    QStringList lines;
+    for (const auto& [word, count] : summary.counts)
+        lines << QStringLiteral("%1: %2").arg(word).arg(count);
+    const QString missing = missingWord(kind);
+    lines << QString() << QStringLiteral("%1 %2:").arg(summary.missing.size()).arg(missing);
+    for (const Expected& e : summary.missing)
+        lines << QStringLiteral("  %1 - %2").arg(e.code.text(), e.text);
+    if (kind == Kind::Stocktake) {
+        lines << QString() << QStringLiteral("%1 misplaced:").arg(summary.misplaced.size());
+        for (const Record& r : summary.misplaced)
+            lines << QStringLiteral("  %1 - %2").arg(r.code().text(), r.answer);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QStringList codesInFile(const QString& text) {
+    QStringList codes;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty())
+            codes << line.trimmed();
+    }
+    return codes;
+}
+
 }  // namespace ScanRules

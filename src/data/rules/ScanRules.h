@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "data/rules/TestsDue.h"
@@ -123,5 +124,12 @@ struct Summary {
 // scanned (an item whose case was scanned in a stocktake counts as seen
 // with its case) and what was misplaced.
 Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected);
+// What the expected and not scanned are called: "missing", "not packed", "still out".
+QString missingWord(Kind kind);
+// The summary as the window shows it and the batch run prints it.
+QString summaryText(Kind kind, const Summary& summary);
+
+// The codes of a batch scanner's file: one a line, blank lines left out.
+QStringList codesInFile(const QString& text);
 
 }  // namespace ScanRules

@@ -1,0 +1,310 @@
+#include "scan/frmScan.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "common/WindowStyle.h"
+#include "data/Store.h"
+#include "data/transfer/CsvWriter.h"
+
+using ScanRules::Kind;
+using WindowStyle::place;
+
+namespace {
+
+QLabel* addCaption(QWidget* parent, const QString& text, QWidget* buddy, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    place(label, left, top, 2400, 300);
+    return label;
+}
+
+QString sessionText(const ScanRules::Session& s) {
+    const QString what =
+        s.kind == Kind::Stocktake ? s.location : QStringLiteral("list %1").arg(s.listId);
+    return QStringLiteral("%1 of %2").arg(ScanRules::kindWord(s.kind), what);
+}
+
+}  // namespace
+
+frmScan::frmScan(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("frmScan"));
+    WindowStyle::setUpWindow(this, QStringLiteral("Scan"), 9600, 8400);
+    buildControls();
+    Form_Load();
+}
+
+void frmScan::buildControls() {
+    cboKind = new QComboBox(this);
+    cboKind->setObjectName(QStringLiteral("cboKind"));
+    cboKind->setAccessibleName(QStringLiteral("Session"));
+    for (Kind k : {Kind::Stocktake, Kind::Pack, Kind::CheckIn})
+        cboKind->addItem(ScanRules::kindWord(k), static_cast<int>(k));
+    addCaption(this, QStringLiteral("&Session"), cboKind, 120, 120);
+    place(cboKind, 120, 420, 2400, 405);
+
+    cboWhere = new QComboBox(this);
+    cboWhere->setObjectName(QStringLiteral("cboWhere"));
+    cboWhere->setEditable(true);
+    cboWhere->setAccessibleName(QStringLiteral("Location or list"));
+    cboWhere->lineEdit()->setAccessibleName(QStringLiteral("Location or list"));
+    addCaption(this, QStringLiteral("&Location or list"), cboWhere, 2640, 120);
+    place(cboWhere, 2640, 420, 4200, 405);
+    cmdStart =
+        WindowStyle::addButton(this, "cmdStart", QStringLiteral("Start"), 6960, 420, 1200, 405);
+
+    txtScan = new QLineEdit(this);
+    txtScan->setObjectName(QStringLiteral("txtScan"));
+    txtScan->setAccessibleName(QStringLiteral("Scan box"));
+    txtScan->setFont(WindowStyle::tahoma(15.75));
+    addCaption(this, QStringLiteral("S&can"), txtScan, 120, 960);
+    place(txtScan, 120, 1260, 5400, 555);
+
+    lblAnswer = new QLabel(this);
+    lblAnswer->setObjectName(QStringLiteral("lblAnswer"));
+    lblAnswer->setFont(WindowStyle::tahoma(15.75, true));
+    lblAnswer->setAccessibleName(QStringLiteral("Answer"));
+    place(lblAnswer, 5640, 1260, 3840, 555);
+
+    lstScans = new QListWidget(this);
+    lstScans->setObjectName(QStringLiteral("lstScans"));
+    lstScans->setAccessibleName(QStringLiteral("Scans"));
+    place(lstScans, 120, 1920, 4560, 5160);
+    txtSummary = new QPlainTextEdit(this);
+    txtSummary->setObjectName(QStringLiteral("txtSummary"));
+    txtSummary->setReadOnly(true);
+    txtSummary->setAccessibleName(QStringLiteral("Summary"));
+    place(txtSummary, 4800, 1920, 4680, 5160);
+
+    cmdLoad = WindowStyle::addButton(this, "cmdLoad", QStringLiteral("Load scans from file"), 120,
+                                     7200, 2400, 615);
+    cmdFinish =
+        WindowStyle::addButton(this, "cmdFinish", QStringLiteral("Finish"), 2640, 7200, 1200, 615);
+    cmdMove =
+        WindowStyle::addButton(this, "cmdMove", QStringLiteral("Move"), 3960, 7200, 2400, 615);
+    cmdExport =
+        WindowStyle::addButton(this, "cmdExport", QStringLiteral("Export"), 6480, 7200, 1200, 615);
+    cmdClose =
+        WindowStyle::addButton(this, "cmdClose", QStringLiteral("Close"), 8280, 7200, 1200, 615);
+    WindowStyle::makeCancelButton(this, cmdClose);
+    WindowStyle::setTabOrder({cboKind, cboWhere, cmdStart, txtScan, lstScans, txtSummary, cmdLoad,
+                              cmdFinish, cmdMove, cmdExport, cmdClose});
+
+    connect(cboKind, &QComboBox::currentIndexChanged, this, &frmScan::cboKind_Change);
+    connect(cmdStart, &QPushButton::clicked, this, &frmScan::cmdStart_Click);
+    connect(txtScan, &QLineEdit::returnPressed, this, &frmScan::txtScan_Enter);
+    connect(cmdLoad, &QPushButton::clicked, this, &frmScan::cmdLoad_Click);
+    connect(cmdFinish, &QPushButton::clicked, this, &frmScan::cmdFinish_Click);
+    connect(cmdMove, &QPushButton::clicked, this, &frmScan::cmdMove_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &frmScan::cmdExport_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    // Enter in the scan box is a scan, never a default button.
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAutoDefault(false);
+    for (QWidget* w : {static_cast<QWidget*>(txtScan), static_cast<QWidget*>(cmdLoad),
+                       static_cast<QWidget*>(cmdFinish), static_cast<QWidget*>(cmdMove),
+                       static_cast<QWidget*>(cmdExport)})
+        w->setEnabled(false);
+}
+
+void frmScan::Form_Load() {
+    cboKind_Change();
+    if (!offerOpenSessions())
+        cboWhere->setFocus();
+}
+
+void frmScan::cboKind_Change() {
+    cboWhere->clear();
+    if (static_cast<Kind>(cboKind->currentData().toInt()) != Kind::Stocktake)
+        return;  // a list by number or name, typed or scanned ("L3")
+    if (const auto locations = ctx_.store().locations()) {
+        for (std::size_t i = 0; i < locations->size(); ++i)
+            cboWhere->addItem(QString::fromUtf8(locations->texts.view(i)));
+    }
+}
+
+bool frmScan::offerOpenSessions() {
+    const auto open = ctx_.store().unfinishedScanSessions();
+    for (const ScanRules::Session& s : open.value_or(QList<ScanRules::Session>{})) {
+        const QString question =
+            QStringLiteral(
+                "The %1, started %2 by %3, was not finished. Continue it? (No closes it.)")
+                .arg(sessionText(s), s.started.toString(QStringLiteral("d/M/yyyy hh:mm")),
+                     s.user.isEmpty() ? QStringLiteral("an unknown user") : s.user);
+        if (ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Question)) {
+            begin(s);
+            return true;
+        }
+        ctx_.store().finishScanSession(s.id, ctx_.clock().now());
+    }
+    return false;
+}
+
+std::optional<ScanRules::Session> frmScan::chosenSession() {
+    ScanRules::Session s;
+    s.kind = static_cast<Kind>(cboKind->currentData().toInt());
+    const QString where = cboWhere->currentText().trimmed();
+    if (s.kind == Kind::Stocktake) {
+        s.location = where;
+        if (where.isEmpty())
+            return std::nullopt;
+        return s;
+    }
+    // "3" and a scanned "L3" name list 3; anything else is a list's name.
+    const ScanRules::Code code = ScanRules::parse(where);
+    if (code.type == ScanRules::Code::Type::List || code.type == ScanRules::Code::Type::Item)
+        s.listId = ctx_.store().listExists(code.id).value_or(false) ? code.id : 0;
+    else
+        s.listId = ctx_.store().listNamed(where).value_or(0);
+    return s.listId > 0 ? std::optional(s) : std::nullopt;
+}
+
+void frmScan::cmdStart_Click() {
+    auto s = chosenSession();
+    if (!s) {
+        ctx_.dialogs().inform(this,
+                              QStringLiteral("Choose a location, or a list by number or name."));
+        return;
+    }
+    s->started = ctx_.clock().now();
+    s->user = ctx_.userName();
+    const auto id = ctx_.store().startScanSession(*s);
+    if (!id)
+        return;
+    s->id = *id;
+    begin(*s);
+}
+
+void frmScan::begin(const ScanRules::Session& session) {
+    session_ = session;
+    setWindowTitle(QStringLiteral("Scan - %1").arg(sessionText(session)));
+    for (QWidget* w : {static_cast<QWidget*>(cboKind), static_cast<QWidget*>(cboWhere),
+                       static_cast<QWidget*>(cmdStart)})
+        w->setEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(txtScan), static_cast<QWidget*>(cmdLoad),
+                       static_cast<QWidget*>(cmdFinish)})
+        w->setEnabled(true);
+    lstScans->clear();
+    for (const ScanRules::Record& r :
+         ctx_.store().scanRecords(session.id).value_or(QList<ScanRules::Record>{}))
+        lstScans->addItem(QStringLiteral("%1 - %2").arg(r.code().text(), r.answer));
+    txtScan->setFocus();
+}
+
+void frmScan::txtScan_Enter() {
+    const QString scanned = txtScan->text();
+    txtScan->clear();
+    if (!scanned.trimmed().isEmpty())
+        handleScan(scanned);
+}
+
+void frmScan::handleScan(const QString& scanned) {
+    if (!session_)
+        return;
+    const ScanRules::Code code = ScanRules::parse(scanned);
+    if (code.type != ScanRules::Code::Type::Item && code.type != ScanRules::Code::Type::Case) {
+        announce(QStringLiteral("%1 - not an item or case code").arg(scanned.trimmed()), true);
+        return;
+    }
+    const auto answer =
+        ctx_.store().recordScan(*session_, code, ctx_.clock().now(), ctx_.testWindow());
+    if (!answer)
+        return;  // the store told the user
+    const QString line = QStringLiteral("%1 - %2").arg(code.text(), answer->text());
+    lstScans->addItem(line);
+    lstScans->scrollToBottom();
+    announce(line, answer->problem());
+}
+
+void frmScan::announce(const QString& line, bool problem) {
+    lblAnswer->setText(line);
+    lblAnswer->setAccessibleName(QStringLiteral("Answer: %1").arg(line));
+    txtScan->setAccessibleDescription(line);
+    QAccessibleEvent nameChanged(lblAnswer, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
+    QAccessibleEvent alert(lblAnswer,
+                           problem ? QAccessible::Alert : QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&alert);
+    if (problem)
+        QApplication::beep();
+}
+
+void frmScan::cmdLoad_Click() {
+    const QString path = ctx_.dialogs().openFileName(this, QString());
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        ctx_.dialogs().inform(this, QStringLiteral("%1 cannot be read.").arg(path),
+                              Dialogs::Icon::Warning);
+        return;
+    }
+    for (const QString& code : ScanRules::codesInFile(QString::fromUtf8(file.readAll())))
+        handleScan(code);
+}
+
+void frmScan::cmdFinish_Click() {
+    if (!session_ || !ctx_.store().finishScanSession(session_->id, ctx_.clock().now()))
+        return;
+    txtScan->setEnabled(false);
+    cmdLoad->setEnabled(false);
+    cmdFinish->setEnabled(false);
+    showSummary();
+}
+
+void frmScan::showSummary() {
+    const auto records = ctx_.store().scanRecords(session_->id);
+    const auto expected = ctx_.store().scanExpected(*session_);
+    if (!records || !expected)
+        return;
+    summary_ = ScanRules::summarise(session_->kind, *records, *expected);
+    txtSummary->setPlainText(ScanRules::summaryText(session_->kind, summary_));
+    cmdExport->setEnabled(true);
+    const bool movable = session_->kind == Kind::Stocktake && summary_.movable > 0;
+    cmdMove->setEnabled(movable);
+    if (movable) {
+        cmdMove->setText(
+            QStringLiteral("Move %1 items to %2").arg(summary_.movable).arg(session_->location));
+        cmdMove->setAccessibleName(cmdMove->text());
+    }
+}
+
+void frmScan::cmdMove_Click() {
+    const QString question =
+        QStringLiteral("Move %1 items to %2? Items in a case stay with their case.")
+            .arg(summary_.movable)
+            .arg(session_->location);
+    if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Question))
+        return;
+    if (!ctx_.store().moveMisplaced(session_->id, session_->location))
+        return;
+    cmdMove->setEnabled(false);
+    announce(QStringLiteral("Moved to %1").arg(session_->location), false);
+}
+
+void frmScan::cmdExport_Click() {
+    const QString path = ctx_.dialogs().saveFileName(this, QStringLiteral("scans.csv"),
+                                                     QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    CsvWriter csv(path);
+    if (csv.open()) {
+        csv.record({QStringLiteral("code"), QStringLiteral("scanned"), QStringLiteral("answer")});
+        for (const ScanRules::Record& r :
+             ctx_.store().scanRecords(session_->id).value_or(QList<ScanRules::Record>{}))
+            csv.record({r.code().text(), r.scanned.toString(Qt::ISODate), r.answer});
+        for (const ScanRules::Expected& e : summary_.missing)
+            csv.record({e.code.text(), QString(), ScanRules::missingWord(session_->kind)});
+    }
+    if (!csv.commit())
+        ctx_.dialogs().inform(this, csv.error(), Dialogs::Icon::Warning);
+}

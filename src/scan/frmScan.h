@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDialog>
+#include <optional>
+
+#include "app/AppContext.h"
+#include "data/rules/ScanRules.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+// A scan session: a stocktake of a location, packing a picking list or
+// checking it back in. The session is chosen first; then every scan (a
+// scanner's digits and Enter, or typed) is answered at once, stored, and the
+// scan box cleared for the next. Finish shows the summary; a stocktake can
+// then move what belongs elsewhere to this location in one step. A session
+// left open when the program ended is offered again when the window opens.
+class frmScan : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmScan(AppContext& ctx, QWidget* parent = nullptr);
+
+    const std::optional<ScanRules::Session>& session() const { return session_; }
+    const ScanRules::Summary& summary() const { return summary_; }
+
+    QComboBox* cboKind = nullptr;
+    QComboBox* cboWhere = nullptr;
+    QPushButton* cmdStart = nullptr;
+    QLineEdit* txtScan = nullptr;
+    QLabel* lblAnswer = nullptr;
+    QListWidget* lstScans = nullptr;
+    QPlainTextEdit* txtSummary = nullptr;
+    QPushButton* cmdLoad = nullptr;
+    QPushButton* cmdFinish = nullptr;
+    QPushButton* cmdMove = nullptr;
+    QPushButton* cmdExport = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+public slots:
+    void Form_Load();
+    void cboKind_Change();
+    void cmdStart_Click();
+    void txtScan_Enter();
+    void cmdLoad_Click();
+    void cmdFinish_Click();
+    void cmdMove_Click();
+    void cmdExport_Click();
+
+private:
+    void buildControls();
+    // Offers each session left open; true when one was taken up again.
+    bool offerOpenSessions();
+    void begin(const ScanRules::Session& session);
+    // The session the choice names: a location, or a list by number or name.
+    std::optional<ScanRules::Session> chosenSession();
+    void handleScan(const QString& scanned);
+    void announce(const QString& line, bool problem);
+    void showSummary();
+
+    AppContext& ctx_;
+    std::optional<ScanRules::Session> session_;
+    ScanRules::Summary summary_;
+};

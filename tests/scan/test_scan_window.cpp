@@ -1,0 +1,198 @@
+// The Scan window driven as a keyboard-wedge scanner drives it: digits and
+// Enter as fast as QTest can send them.
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "TestApp.h"
+#include "WidgetDriver.h"
+#include "data/Store.h"
+#include "scan/frmScan.h"
+
+using namespace WidgetDriver;
+
+namespace {
+
+// Items 1-2 loose in Bay 1, 3 loose in Bay 2, 4 in case 12 (in Bay 1), 5 in
+// case 13 (in Bay 2); list 3 "Gig" holds 1, 3 (never tested) and 4.
+void fill(const TempRegister& reg) {
+    reg.exec(QStringLiteral(
+        "INSERT INTO Items (id, \"desc\", warehouseloc, caseID, testinterval, testnext) VALUES "
+        "(1, 'Amp', 'Bay 1', 0, '12', '1/1/2027'), (2, 'Desk', 'Bay 1', 0, 'none', ''),"
+        "(3, 'Lamp', 'Bay 2', 0, '12', ''), (4, 'Cable', 'Bay 3', 12, 'none', ''),"
+        "(5, 'Truss', 'Bay 9', 13, 'none', '');"
+        "INSERT INTO Cases (id, FName, FLocation) VALUES (12, 'Rack', 'Bay 1'), (13, 'Box', "
+        "'Bay 2');"
+        "INSERT INTO Lists (id, ListName) VALUES (3, 'Gig');"
+        "INSERT INTO ListData VALUES (3, 1, 'Amp'), (3, 3, 'Lamp'), (3, 4, 'Cable');"
+        "INSERT INTO Locations VALUES ('Bay 1'), ('Bay 2');"
+        "UPDATE Data SET lastid = 5, lastCase = 13, lastList = 3"));
+}
+
+}  // namespace
+
+class TestScanWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestApp> ts;
+    std::unique_ptr<frmScan> w;
+
+    void open() {
+        w = std::make_unique<frmScan>(ts->ctx());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    }
+    void start(const QString& kind, const QString& where) {
+        w->cboKind->setCurrentText(kind);
+        w->cboWhere->setCurrentText(where);
+        QTest::mouseClick(w->cmdStart, Qt::LeftButton);
+        QVERIFY(w->session());
+    }
+    // Each code as a scanner sends it; the answer line of each.
+    QStringList scan(const QStringList& codes) {
+        QStringList answers;
+        for (const QString& code : codes) {
+            QTest::keyClicks(w->txtScan, code);
+            QTest::keyClick(w->txtScan, Qt::Key_Return);
+            answers << w->lblAnswer->text();
+            if (!w->txtScan->text().isEmpty() || !w->txtScan->hasFocus())
+                answers << QStringLiteral("box not cleared or lost the focus");
+        }
+        return answers;
+    }
+
+private slots:
+    void init() {
+        ts = std::make_unique<TestApp>();
+        fill(ts->reg);
+    }
+    void cleanup() {
+        w.reset();
+        ts.reset();
+    }
+
+    void answersEveryScanAtOnce_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("stocktake") << "Stocktake"
+                                   << "Bay 1" << QStringList{"1", "3", "4", "F12", "1", "99", "x7"}
+                                   << QStringList{"1 - here",
+                                                  "3 - belongs elsewhere: Bay 2",
+                                                  "4 - in case F12",
+                                                  "F12 - here",
+                                                  "1 - already scanned",
+                                                  "99 - no such item",
+                                                  "x7 - not an item or case code"};
+        QTest::newRow("pack by name") << "Pack"
+                                      << "Gig" << QStringList{"1", "3", "2", "1"}
+                                      << QStringList{"1 - packed", "3 - packed \u2014 NEVER TESTED",
+                                                     "2 - not on this list", "1 - already packed"};
+    }
+    void answersEveryScanAtOnce() {
+        QFETCH(QString, kind);
+        QFETCH(QString, where);
+        QFETCH(QStringList, codes);
+        QFETCH(QStringList, answers);
+        open();
+        start(kind, where);
+        QCOMPARE(scan(codes), answers);
+        QCOMPARE(w->lstScans->count(), codes.size() - (kind == QLatin1String("Stocktake")));
+        QVERIFY(w->lblAnswer->accessibleName().startsWith(QStringLiteral("Answer: ")));
+    }
+
+    // Packed by number, checked in by a scanned list code: what is still out.
+    void checkInShowsWhatIsStillOut() {
+        open();
+        start(QStringLiteral("Pack"), QStringLiteral("3"));
+        scan({"1", "3"});
+        QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
+        QVERIFY(
+            w->txtSummary->toPlainText().contains(QStringLiteral("1 not packed:\n  4 - Cable")));
+        open();
+        start(QStringLiteral("Check in"), QStringLiteral("L3"));
+        QCOMPARE(scan({"1", "4", "2"}),
+                 (QStringList{"1 - back", "4 - was not packed", "2 - not on this list"}));
+        QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
+        QVERIFY(w->txtSummary->toPlainText().contains(QStringLiteral("1 still out:\n  3 - Lamp")));
+        QVERIFY(!w->cmdMove->isEnabled());
+    }
+
+    // Finish: the summary, then Move with one confirmation; a CSV of the scans.
+    void finishMovesMisplacedAfterOneYes() {
+        open();
+        start(QStringLiteral("Stocktake"), QStringLiteral("Bay 1"));
+        scan({"1", "3", "5", "F13"});
+        QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
+        QCOMPARE(w->summary().missing.size(), 3);  // 2, 4 and its case F12
+        QCOMPARE(w->cmdMove->text(), QStringLiteral("Move 2 items to Bay 1"));
+        ts->dialogs->answers = {Dialogs::Answer::No, Dialogs::Answer::Yes};
+        for (int click = 0; click < 2; ++click)
+            QTest::mouseClick(w->cmdMove, Qt::LeftButton);
+        QVERIFY(ts->dialogs->lastMessage().startsWith(QStringLiteral("Move 2 items to Bay 1?")));
+        QCOMPARE(ts->reg.scalar(QStringLiteral(
+                     "SELECT group_concat(warehouseloc) FROM Items WHERE id IN (3, 5)")),
+                 QVariant(QStringLiteral("Bay 1,Bay 9")));  // 5 stays with its case F13
+        QCOMPARE(ts->reg.scalar(QStringLiteral("SELECT FLocation FROM Cases WHERE id = 13")),
+                 QVariant(QStringLiteral("Bay 1")));
+        const QString csv = ts->reg.folder() + QStringLiteral("/scans.csv");
+        ts->dialogs->saveAnswers = {csv};
+        QTest::mouseClick(w->cmdExport, Qt::LeftButton);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.startsWith("\xEF\xBB\xBF"
+                                 "code,scanned,answer\r\n") &&
+                     text.contains("\n3,2009-01-05T09:30:00,belongs elsewhere: Bay 2") &&
+                     text.contains("\n2,,missing"),
+                 text);
+        QCOMPARE(*ts->ctx().store().lastSeen(3),
+                 QStringLiteral("Last seen: 5/1/2009, Bay 1 (stocktake)"));
+    }
+
+    // Closed without Finish: the next opening offers the session again.
+    void anOpenSessionIsContinued() {
+        open();
+        start(QStringLiteral("Stocktake"), QStringLiteral("Bay 1"));
+        scan({"1", "2"});
+        w.reset();
+        ts->dialogs->answers = {Dialogs::Answer::Yes};
+        open();
+        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("by tester, was not finished")));
+        QCOMPARE(w->lstScans->count(), 2);
+        QCOMPARE(scan({"2"}), QStringList{"2 - already scanned"});
+        // Answered No: the session is closed and not offered again.
+        w.reset();
+        open();
+        w.reset();
+        const int asked = static_cast<int>(ts->dialogs->messages.size());
+        open();
+        QCOMPARE(static_cast<int>(ts->dialogs->messages.size()), asked);
+        QVERIFY(!w->session());
+    }
+
+    // A batch scanner's file: blank lines left out, a bad code refused.
+    void loadsScansFromAFile() {
+        const QString path = ts->reg.folder() + QStringLiteral("/batch.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("1\r\n\n  \n3\nBAD\nF12\n");
+        file.close();
+        open();
+        start(QStringLiteral("Stocktake"), QStringLiteral("Bay 1"));
+        ts->dialogs->fileAnswers = {path};
+        QTest::mouseClick(w->cmdLoad, Qt::LeftButton);
+        QCOMPARE(w->lstScans->count(), 3);
+        QCOMPARE(w->lstScans->item(2)->text(), QStringLiteral("F12 - here"));
+        QCOMPARE(ts->reg.count(QStringLiteral("ScanRecords")), 3);
+    }
+};
+
+QTEST_MAIN(TestScanWindow)
+#include "test_scan_window.moc"
