@@ -90,6 +90,9 @@ void frmItemView::ShowItemDetails() {
     if (rows->isEmpty())
         return;
     showTestStatus();
+    // Where a scan last found the item; nothing for an item never scanned.
+    if (const auto seen = ctx_.store().lastSeen(itemId_); seen && !seen->isEmpty())
+        List1->addItem(*seen);
     const auto tests = ctx_.store().testHistory(itemId_);
     for (const TestRecord& test : tests.value_or(QList<TestRecord>())) {
         QString line = QStringLiteral("%1 \u00b7 %2 \u00b7 %3")
