@@ -25,6 +25,7 @@ class Connection;
 class Statement;
 struct Failure;
 }  // namespace Sql
+class Progress;
 class RegisterEngine;
 struct RecordTableSql;
 
@@ -233,8 +234,10 @@ public:
     // "F" and their id) and locations it lacks, then every item the plan
     // hands over, under its own id or a new one above every id given; the
     // counters are raised past the highest id added. All or nothing: when a
-    // step fails, nothing is added.
-    std::optional<ImportCounts> importItems(const ItemImportPlan& plan);
+    // step fails, nothing is added. A cancel through `progress` adds nothing
+    // either, and is the caller's to tell (progress->cancelled()).
+    std::optional<ImportCounts> importItems(const ItemImportPlan& plan,
+                                            Progress* progress = nullptr);
 
     // The names of an export's columns, in order (its header).
     static QStringList exportColumns(ExportKind kind);

@@ -26,6 +26,7 @@
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
+#include "data/Settings.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
@@ -37,6 +38,7 @@
 #include "items/frmTestsDue.h"
 #include "lists/frmListAddEdit.h"
 #include "lists/frmListView.h"
+#include "main/TreeLoader.h"
 #include "main/TreeModel.h"
 #include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
@@ -153,6 +155,10 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(c
     buildItemMenu();
     // Once the controls the filter looks at are there.
     lblTestsDue->installEventFilter(this);
+    loader_ = new TreeLoader(
+        ctx_.registerLocation(), [this] { return ctx_.settings().busyWaitMs(); }, this);
+    connect(loader_, &TreeLoader::read, this, &frmMain::treeRead);
+    model_->setWaitForTree([this] { loader_->wait(); });
 }
 
 frmMain::~frmMain() = default;
@@ -316,10 +322,10 @@ void frmMain::showEvent(QShowEvent* event) {
     }
 }
 
-// Once the tree has painted: at a million items the check takes longer than
-// start-up may. A register repaired there and then is shown anew. The full
-// check, which also finds damage confined to an index, then runs in the
-// background.
+// Once the tree has been read behind the painted window: at a million items
+// the check takes longer than start-up may. A register repaired there and
+// then is shown anew. The full check, which also finds damage confined to an
+// index, then runs in the background.
 void frmMain::checkRegisterForDamage() {
     if (ctx_.store().checkForDamage() == Store::Health::Damaged && !ctx_.store().readOnly())
         RefreshTree();
@@ -328,10 +334,6 @@ void frmMain::checkRegisterForDamage() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == TreeView1->viewport() && event->type() == QEvent::Paint && damageCheckDue_) {
-        damageCheckDue_ = false;
-        QTimer::singleShot(0, this, &frmMain::checkRegisterForDamage);
-    }
     if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
         // Any click in the tree, also on an expand sign or empty space,
         // acts on the node selected at that moment.
@@ -357,8 +359,26 @@ void frmMain::Form_Load() {
 
 void frmMain::RefreshTree() {
     List1->clear();
+    shownItem_ = 0;
+    fields().ItemToOpen = 0;
+    fields().CaseToOpen = 0;
+    fields().ListToOpen = 0;
+    loader_->start(ctx_.testWindow());
+}
+
+bool frmMain::treeReading() const {
+    return loader_->reading();
+}
+
+TreeModel* frmMain::treeModel() const {
+    loader_->wait();
+    return model_;
+}
+
+void frmMain::treeRead(std::optional<TreeData> tree) {
     const TestsDue::Window window = ctx_.testWindow();
-    std::optional<TreeData> tree = ctx_.store().readTree(window);
+    if (!tree)
+        tree = ctx_.store().readTree(window);
     // On a failed read the tree still shows its three roots, and nothing is
     // said about tests.
     const QString counts =
@@ -367,10 +387,10 @@ void frmMain::RefreshTree() {
     // A screen reader says what the eye reads.
     lblTestsDue->setAccessibleName(counts.isEmpty() ? QStringLiteral("Tests due") : counts);
     model_->setTree(tree ? std::move(*tree) : TreeData{});
-    shownItem_ = 0;
-    fields().ItemToOpen = 0;
-    fields().CaseToOpen = 0;
-    fields().ListToOpen = 0;
+    if (damageCheckDue_) {
+        damageCheckDue_ = false;
+        QTimer::singleShot(0, this, &frmMain::checkRegisterForDamage);
+    }
 }
 
 void frmMain::setItemCommandsEnabled(bool enabled) {
@@ -379,6 +399,8 @@ void frmMain::setItemCommandsEnabled(bool enabled) {
 }
 
 void frmMain::TreeView1_Click() {
+    // A root clicked before the tree is read shows its children once read.
+    model_->waitForFirstTree();
     const QModelIndex selected = TreeView1->currentIndex();
     if (!selected.isValid())
         return;
@@ -621,8 +643,12 @@ void frmMain::mnuExportCsv_Click() {
         return;
     QString error;
     qint64 rows = 0;
-    if (!CsvExport::write(ctx_.store(), what, path, &error, &rows)) {
-        ctx_.dialogs().inform(this, error, Dialogs::Icon::Warning);
+    const std::unique_ptr<Progress> progress =
+        ctx_.dialogs().progress(this, QStringLiteral("Exporting"));
+    if (!CsvExport::write(ctx_.store(), what, path, &error, &rows, progress.get())) {
+        ctx_.dialogs().inform(this, error,
+                              Progress::wasCancelled(progress.get()) ? Dialogs::Icon::Information
+                                                                     : Dialogs::Icon::Warning);
         return;
     }
     ctx_.dialogs().inform(this, QStringLiteral("Exported %1 %2 to %3.")

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/AppContext.h"
+#include "data/TreeData.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvExport.h"
 
@@ -17,6 +18,7 @@ class QToolBar;
 class QTreeView;
 class DetailList;
 class PictureBox;
+class TreeLoader;
 class TreeModel;
 
 // The hub of the program: the tree of all items, cases and lists, the detail
@@ -33,10 +35,15 @@ public:
     AppContext& context() { return ctx_; }
     SharedFields& fields() { return ctx_.fields(); }
 
-    // Rebuilds the tree from the database and empties the detail list.
+    // Empties the detail list and reads the tree from the database again, on
+    // a thread of its own: the window shows the tree it has until the new
+    // one comes, and stays responsive on a large register.
     void RefreshTree();
+    // True while the tree is being read.
+    bool treeReading() const;
 
-    TreeModel* treeModel() const { return model_; }
+    // The tree as last read; waits for a read under way.
+    TreeModel* treeModel() const;
 
 public slots:
     void Form_Load();
@@ -67,6 +74,10 @@ private:
     void buildItemMenu();
     void setItemCommandsEnabled(bool enabled);
     void checkRegisterForDamage();
+    // The tree read behind the window has come: it fills the tree and the
+    // status line. A failed read is read again here, where the store tells
+    // the user why.
+    void treeRead(std::optional<TreeData> tree);
     void showItemDetails(qint64 id);
     void addCaseTests(QStringList& lines, const ItemRecord& item);
     // The number after "Flight Case: F" on the selected detail line; none
@@ -104,6 +115,7 @@ private:
     PictureBox* Image1 = nullptr;
     QTreeView* TreeView1 = nullptr;
     TreeModel* model_ = nullptr;
+    TreeLoader* loader_ = nullptr;
     DetailList* List1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QPushButton* Command2 = nullptr;
