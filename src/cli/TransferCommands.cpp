@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QTextStream>
 
+#include "cli/TerminalProgress.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/StoreSetup.h"
@@ -111,7 +112,9 @@ int runExport(Store& store, const Arguments& a, const TestsDue::Window& window, 
     }
     QString error;
     qint64 rows = 0;
-    if (!CsvExport::write(store, *what, a.exportFile, &error, &rows)) {
+    const std::unique_ptr<Progress> progress =
+        TerminalProgress::forJob(err, QStringLiteral("Exporting"));
+    if (!CsvExport::write(store, *what, a.exportFile, &error, &rows, progress.get())) {
         err << error << "\n";
         return Failed;
     }
@@ -148,7 +151,8 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
         << Csv::encodingName(file->format.encoding) << ", "
         << Csv::separatorName(file->format.separator) << " separated.\n";
     ItemImport::Import import(store, std::move(*file), a.options);
-    const auto checked = import.check(&error);
+    const auto checked = import.check(
+        &error, {}, TerminalProgress::forJob(err, QStringLiteral("Checking the lines")).get());
     if (!checked) {
         err << error << "\n";
         return Failed;
@@ -167,7 +171,9 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
                "others).\n";
         return Failed;
     }
-    const auto counts = import.importGoodLines(*checked, &error);
+    const auto counts = import.importGoodLines(
+        *checked, &error,
+        TerminalProgress::forJob(err, QStringLiteral("Importing the items")).get());
     if (!counts) {
         err << error << "\nNothing was imported.\n";
         return Failed;

@@ -4,7 +4,10 @@
 #include <QFileInfo>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -206,6 +209,16 @@ bool isLinkOfAnotherUser(const QString&) {
     return false;
 }
 
+#endif
+
+#ifdef _WIN32
+bool standardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+#else
+bool standardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
 #endif
 
 }  // namespace FilePlatform

@@ -47,4 +47,8 @@ QString installNewFile(const QString& from, const QString& to);
 // replaced, since any member of a shared folder can plant one.
 bool isLinkOfAnotherUser(const QString& path);
 
+// True when the program's standard error is a terminal (not a file or a
+// pipe): the command line then shows long jobs' progress there.
+bool standardErrorIsTerminal();
+
 }  // namespace FilePlatform
