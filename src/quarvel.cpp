@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "cli/CommandLine.h"
+#include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
 #include "data/Settings.h"
@@ -52,6 +53,11 @@ int importOrExport(int argc, char** argv, const CommandLine& line) {
         err << choice.problem << "\n";
         return TransferCommands::Failed;
     }
+    if (line.scanAsked()) {
+        QTextStream out(stdout);
+        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out,
+                                err);
+    }
     return TransferCommands::run(line, choice.location, {}, err);
 }
 
@@ -73,7 +79,7 @@ int main(int argc, char** argv) {
         std::fputs("quarvel: --register needs a register: a file or a connection string\n", stderr);
         return 2;
     }
-    if (line.transferAsked())
+    if (line.transferAsked() || line.scanAsked())
         return importOrExport(argc, argv, line);
 
     QApplication app(argc, argv);

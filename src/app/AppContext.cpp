@@ -75,8 +75,12 @@ Services Services::forProgram(const RegisterLocation& location) {
     s.clock = std::make_shared<Clock>();
     s.printers = std::make_shared<PrinterCatalog>();
     // Who scans is stored with each scan session.
-    s.userName = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    s.userName = computerUserName();
     return s;
+}
+
+QString Services::computerUserName() {
+    return qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
 }
 
 AppContext::AppContext(Services services) : services_(std::move(services)) {

@@ -29,6 +29,8 @@ struct Services {
     // The register chosen for this run (RegisterChoices), the device library
     // in the program's folder, Qt's dialogs, the system clock and printers.
     static Services forProgram(const RegisterLocation& location);
+    // The name of the user logged in to the computer (empty when unknown).
+    static QString computerUserName();
 };
 
 // Everything a window reaches beyond itself: the store, the settings, the

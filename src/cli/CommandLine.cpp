@@ -36,6 +36,13 @@ const Option kOptions[] = {
      "write a CSV file of WHAT: items (every item), F12 (the\n"
      "items in flight case 12), L3 (picking list 3) or\n"
      "tests (every item the Tests Due window lists)"},
+    {"scan", "FILE", 2,
+     "run a scan session from a batch scanner's FILE (one\n"
+     "code a line, blank lines left out) and print each\n"
+     "answer and the summary; with one of:"},
+    {"stocktake", "LOCATION", 4, "a stocktake of that location"},
+    {"pack", "LIST", 4, "packing the list (its number or name)"},
+    {"check-in", "LIST", 4, "checking the list back in"},
 };
 
 // Where the help of every option starts.
@@ -46,6 +53,8 @@ const char* const kUsage =
     "       quarvel --import FILE [--good-lines] [--convert-dates] [--create-cases]\n"
     "               [--encoding NAME] [--report REPORT] [--register REGISTER]\n"
     "       quarvel --export WHAT FILE [--register REGISTER]\n"
+    "       quarvel --scan FILE (--stocktake LOCATION | --pack LIST | --check-in LIST)\n"
+    "               [--register REGISTER]\n"
     "Quarvel keeps the equipment register of a company that stores, safety-tests,\n"
     "packs and ships equipment: items with their test record, flight cases,\n"
     "warehouse locations and picking lists. It prints barcode labels and picking\n"
@@ -107,6 +116,10 @@ CommandLine CommandLine::of(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     return CommandLine(arguments);
+}
+
+bool CommandLine::scanAsked() const {
+    return has(QStringLiteral("scan"));
 }
 
 bool CommandLine::transferAsked() const {

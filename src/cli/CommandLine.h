@@ -25,6 +25,8 @@ public:
     bool versionAsked() const { return has(QStringLiteral("version")); }
     // An import or an export, without a window.
     bool transferAsked() const;
+    // A scan session run from a batch scanner's file, without a window.
+    bool scanAsked() const;
     // --register's value: nullopt when not given, empty when given without one.
     std::optional<QString> registerOption() const;
 

@@ -8,9 +8,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextStream>
 
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "cli/ScanCommand.h"
 #include "data/Store.h"
 #include "items/frmItemView.h"
 #include "scan/frmScan.h"
@@ -196,6 +198,24 @@ private slots:
         QCOMPARE(w->lstScans->count(), 3);
         QCOMPARE(w->lstScans->item(2)->text(), QStringLiteral("F12 - here"));
         QCOMPARE(ts->reg.count(QStringLiteral("ScanRecords")), 3);
+
+        // The same file without a window: each answer, then the summary.
+        const auto runScan = [&](const QStringList& options, QString* printed) {
+            QString err;
+            QTextStream out(printed), errors(&err);
+            return ScanCommand::run(CommandLine(QStringList{"quarvel", "--scan", path} + options),
+                                    RegisterLocation::file(ts->reg.path()), ts->settingsFile(),
+                                    QStringLiteral("tester"), out, errors);
+        };
+        QString printed;
+        QCOMPARE(runScan({"--pack", "Gig"}, &printed), 0);
+        QVERIFY2(printed.startsWith(QStringLiteral(
+                     "1 - packed\n3 - packed \u2014 NEVER TESTED\nBAD - not an item or case code\n"
+                     "F12 - not on this list\n\npacked: 2\nnot on this list: 1\n\n1 not packed:\n"
+                     "  4 - Cable\n")),
+                 qPrintable(printed));
+        QCOMPARE(runScan({"--pack", "3", "--check-in", "3"}, &printed), 2);
+        QCOMPARE(runScan({"--check-in", "Nothing"}, &printed), 1);
     }
 };
 

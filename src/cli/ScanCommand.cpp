@@ -1,0 +1,107 @@
+#include "cli/ScanCommand.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTextStream>
+
+#include "data/Settings.h"
+#include "data/Store.h"
+#include "data/StoreSetup.h"
+
+namespace ScanCommand {
+
+namespace {
+
+using ScanRules::Kind;
+
+struct Choice {
+    Kind kind;
+    QString value;
+};
+
+// The one session option given; nullopt (and why on err) otherwise.
+std::optional<Choice> sessionChoice(const CommandLine& line, QTextStream& err) {
+    std::optional<Choice> choice;
+    const std::pair<const char*, Kind> options[] = {
+        {"stocktake", Kind::Stocktake}, {"pack", Kind::Pack}, {"check-in", Kind::CheckIn}};
+    for (const auto& [name, kind] : options) {
+        const QString option = QLatin1String(name);
+        if (!line.has(option))
+            continue;
+        if (choice) {
+            err << "quarvel: --scan takes one of --stocktake, --pack and --check-in.\n";
+            return std::nullopt;
+        }
+        choice = Choice{kind, line.value(option).trimmed()};
+    }
+    if (!choice || choice->value.isEmpty()) {
+        err << "quarvel: --scan FILE needs --stocktake LOCATION, --pack LIST or --check-in LIST.\n";
+        return std::nullopt;
+    }
+    return choice;
+}
+
+// The list named by number ("3", "L3") or by name; 0 when none is.
+qint64 listOf(Store& store, const QString& value) {
+    const ScanRules::Code code = ScanRules::parse(value);
+    if (code.type == ScanRules::Code::Type::Item || code.type == ScanRules::Code::Type::List)
+        return store.listExists(code.id).value_or(false) ? code.id : 0;
+    return store.listNamed(value).value_or(0);
+}
+
+}  // namespace
+
+int run(const CommandLine& line, const RegisterLocation& where, const QString& settingsFile,
+        const QString& userName, QTextStream& out, QTextStream& err) {
+    const auto choice = sessionChoice(line, err);
+    if (!choice)
+        return 2;
+    const QString path = line.value(QStringLiteral("scan"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        err << "quarvel: " << path << " cannot be read: " << file.errorString() << "\n";
+        return 1;
+    }
+    const QStringList codes = ScanRules::codesInFile(QString::fromUtf8(file.readAll()));
+
+    const Settings settings(settingsFile);
+    const FailureReporter tell = [&err](const QString& message) {
+        err << message << "\n";
+        err.flush();
+    };
+    auto store = StoreSetup::make(where, settings,
+                                  {tell, tell, [] { return QDateTime::currentDateTime(); }});
+    store->upgradeIfOlder();
+    ScanRules::Session session{0, choice->kind, {}, 0, QDateTime::currentDateTime(), {}, userName};
+    if (choice->kind == Kind::Stocktake) {
+        session.location = choice->value;
+    } else if ((session.listId = listOf(*store, choice->value)) == 0) {
+        err << "quarvel: there is no list " << choice->value << ".\n";
+        return 1;
+    }
+    const auto id = store->startScanSession(session);
+    if (!id)
+        return 1;
+    session.id = *id;
+    const TestsDue::Window window{QDate::currentDate(), settings.testDueSoonDays()};
+    for (const QString& scanned : codes) {
+        const ScanRules::Code code = ScanRules::parse(scanned);
+        const auto answer = store->recordScan(session, code, QDateTime::currentDateTime(), window);
+        if (!answer)
+            return 1;  // the store said why; the scans so far are kept
+        out << (code.type == ScanRules::Code::Type::Refused ? scanned : code.text()) << " - "
+            << answer->text() << "\n";
+    }
+    const auto records = store->scanRecords(session.id);
+    const auto expected = store->scanExpected(session);
+    if (!records || !expected ||
+        !store->finishScanSession(session.id, QDateTime::currentDateTime()))
+        return 1;
+    out << "\n"
+        << ScanRules::summaryText(session.kind,
+                                  ScanRules::summarise(session.kind, *records, *expected))
+        << "\n";
+    return 0;
+}
+
+}  // namespace ScanCommand
