@@ -1,8 +1,9 @@
 // Scan sessions: the rules that parse and answer a scan, and the store that
 // keeps every scan, upgrades a version-2 register to hold them and copies them.
+#include <QTemporaryDir>
 #include <QTest>
 
-#include "TempRegister.h"
+#include "StoreFixture.h"
 #include "data/Store.h"
 #include "data/register/RegisterTransfer.h"
 #include "data/rules/ScanRules.h"
@@ -17,17 +18,29 @@ const QDateTime kNow(QDate(2026, 12, 9), QTime(10, 0));
 
 // Items 1-2 loose in Bay 1, 3 loose in Bay 2, 4 in case 12 (in Bay 1), 5 in
 // case 13 (in Bay 2); list 3 holds 1 (in date), 3 (never tested) and 4.
-void fill(const TempRegister& reg) {
+void fill(const EngineRegister& reg) {
     reg.exec(QStringLiteral(
-        "INSERT INTO Items (id, \"desc\", warehouseloc, caseID, testinterval, testnext) VALUES "
-        "(1, 'Amp', 'Bay 1', 0, '12', '1/1/2027'), (2, 'Desk', 'bay 1', 0, 'none', ''),"
-        "(3, 'Lamp', 'Bay 2', 0, '12', ''), (4, 'Cable', 'Bay 3', 12, 'none', ''),"
-        "(5, 'Truss', 'Bay 1', 13, 'none', '');"
-        "INSERT INTO Cases (id, FName, FLocation) VALUES (12, 'Rack', 'Bay 1'), (13, 'Box', 'Bay "
-        "2');"
-        "INSERT INTO Lists (id, ListName) VALUES (3, 'Gig');"
-        "INSERT INTO ListData VALUES (3, 1, 'Amp'), (3, 3, 'Lamp'), (3, 4, 'Cable');"
-        "UPDATE Data SET lastid = 5, lastCase = 13, lastList = 3"));
+        R"(INSERT INTO "Items" ("id", "desc", "warehouseloc", "caseID", "testinterval", "testnext")
+           VALUES (1, 'Amp', 'Bay 1', 0, '12', '1/1/2027'), (2, 'Desk', 'bay 1', 0, 'none', ''),
+           (3, 'Lamp', 'Bay 2', 0, '12', ''), (4, 'Cable', 'Bay 3', 12, 'none', ''),
+           (5, 'Truss', 'Bay 1', 13, 'none', '');
+           INSERT INTO "Cases" ("id", "FName", "FLocation") VALUES (12, 'Rack', 'Bay 1'),
+           (13, 'Box', 'Bay 2');
+           INSERT INTO "Lists" ("id", "ListName") VALUES (3, 'Gig');
+           INSERT INTO "ListData" VALUES (3, 1, 'Amp'), (3, 3, 'Lamp'), (3, 4, 'Cable');
+           UPDATE "Data" SET "lastid" = 5, "lastCase" = 13, "lastList" = 3)"));
+}
+
+// A register of version 2 on either engine: without the scan tables.
+void toSecondVersion(const EngineRegister& reg) {
+    reg.exec(QStringLiteral(R"(DROP TABLE "ScanRecords"; DROP TABLE "ScanSessions";)") +
+             (reg.onServer() ? QStringLiteral(R"(UPDATE "RegisterVersion" SET "version" = 2)")
+                             : QStringLiteral("PRAGMA user_version = 2")));
+}
+
+QString versionOf(const EngineRegister& reg) {
+    return reg.scalar(reg.onServer() ? QStringLiteral(R"(SELECT "version" FROM "RegisterVersion")")
+                                     : QStringLiteral("PRAGMA user_version"));
 }
 
 Session sessionOf(Store& store, Kind kind) {
@@ -51,9 +64,19 @@ QStringList answersOf(Store& store, const Session& s, const QStringList& codes) 
 
 }  // namespace
 
+// The store's part runs on a file and on a server (StoreFixture).
 class TestScans : public QObject {
     Q_OBJECT
+    StoreFixture fixture_;
+
 private slots:
+    void initTestCase_data() { fixture_.addEngineRows(); }
+    void initTestCase() {
+        const QString skip = fixture_.startServer();
+        if (!skip.isEmpty())
+            QSKIP(qPrintable(skip));
+    }
+
     void parsesCodes_data() {
         QTest::addColumn<QString>("scanned");
         QTest::addColumn<QString>("code");
@@ -112,9 +135,9 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(QStringList, codes);
         QFETCH(QStringList, answers);
-        TempRegister reg;
+        EngineRegister reg(fixture_);
         fill(reg);
-        Store store(reg.path());
+        Store store(reg.location());
         const Session s = sessionOf(store, kind);
         QVERIFY(s.id > 0);
         QCOMPARE(answersOf(store, s, codes), answers);
@@ -123,9 +146,9 @@ private slots:
 
     // Packed out, checked in: what did not come back is still out.
     void checkInAgainstTheLastPack() {
-        TempRegister reg;
+        EngineRegister reg(fixture_);
         fill(reg);
-        Store store(reg.path());
+        Store store(reg.location());
         const Session pack = sessionOf(store, Kind::Pack);
         answersOf(store, pack, {"1", "3"});
         const Session in = sessionOf(store, Kind::CheckIn);
@@ -139,9 +162,9 @@ private slots:
 
     // The summary, Move (items in a case stay with it) and Last seen.
     void stocktakeSummaryAndMove() {
-        TempRegister reg;
+        EngineRegister reg(fixture_);
         fill(reg);
-        Store store(reg.path());
+        Store store(reg.location());
         const Session s = sessionOf(store, Kind::Stocktake);
         answersOf(store, s, {"1", "3", "5", "F13", "F12", "1"});
         const Summary summary =
@@ -156,10 +179,10 @@ private slots:
         QCOMPARE(summary.misplaced.size(), 3);
         QCOMPARE(summary.movable, 2);  // 3 and F13; 5 stays in its case
         QCOMPARE(store.moveMisplaced(s.id, s.location), std::optional<int>(2));
-        QCOMPARE(reg.scalar(QStringLiteral("SELECT warehouseloc FROM Items WHERE id = 3")),
-                 QVariant(QStringLiteral("Bay 1")));
-        QCOMPARE(reg.scalar(QStringLiteral("SELECT FLocation FROM Cases WHERE id = 13")),
-                 QVariant(QStringLiteral("Bay 1")));
+        QCOMPARE(reg.scalar(QStringLiteral(R"(SELECT "warehouseloc" FROM "Items" WHERE "id" = 3)")),
+                 QStringLiteral("Bay 1"));
+        QCOMPARE(reg.scalar(QStringLiteral(R"(SELECT "FLocation" FROM "Cases" WHERE "id" = 13)")),
+                 QStringLiteral("Bay 1"));
         QCOMPARE(*store.lastSeen(3), QStringLiteral("Last seen: 9/12/2026, Bay 1 (stocktake)"));
         QCOMPARE(*store.lastSeen(2), QString());
         // Open until finished; then no longer offered.
@@ -170,17 +193,17 @@ private slots:
 
     // A version-2 register gets the scan tables on upgrade; --copy carries them.
     void upgradeAndCopyCarryTheScans() {
-        TempRegister reg;
+        EngineRegister reg(fixture_);
         fill(reg);
-        reg.toSecondVersion();
-        Store store(reg.path());
+        toSecondVersion(reg);
+        Store store(reg.location());
         QVERIFY(store.upgradeIfOlder());
-        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        QCOMPARE(versionOf(reg), QStringLiteral("3"));
         const Session s = sessionOf(store, Kind::Stocktake);
         answersOf(store, s, {"1", "3"});
-        const QString copy = reg.folder() + QStringLiteral("/copy.mdb");
-        const auto outcome = RegisterTransfer::copy(RegisterLocation::file(reg.path()),
-                                                    RegisterLocation::file(copy));
+        const QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+        const auto outcome = RegisterTransfer::copy(reg.location(), RegisterLocation::file(copy));
         QVERIFY2(outcome.ok, qPrintable(outcome.error));
         Store copied(copy);
         QCOMPARE(copied.scanRecords(s.id)->size(), 2);
