@@ -156,6 +156,11 @@ private slots:
         reg.exec(QStringLiteral(R"(INSERT INTO "Items" (id) VALUES (60))"));
         if (!reg.onServer())
             reg.exec(QStringLiteral(R"(DELETE FROM "Items" WHERE id = 60)"));
+        // A copy gives none of the remembered ids again either.
+        QTemporaryDir copies;
+        const auto copy = RegisterLocation::file(copies.filePath(QStringLiteral("copy.mdb")));
+        QVERIFY(RegisterTransfer::copy(reg.location(), copy).ok);
+        QCOMPARE(*Probe(copy).store.insertItem(itemWith(QStringLiteral("B"))), qint64(61));
         QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("B"))), qint64(61));
         QCOMPARE(p.store.counters()->lastId, qint64(61));
         QCOMPARE(*p.store.insertList(QStringLiteral("L")), qint64(3));

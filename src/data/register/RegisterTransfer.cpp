@@ -224,6 +224,36 @@ bool continueLocationNumbers(Sql::Connection& target) {
     return target.continueNumbering("Locations", "rowid");
 }
 
+// A file remembers ids it gave to rows deleted since, even above a counter
+// that fell behind; a server remembers nothing but the counter. So the
+// copy's counters are raised to every id the source ever gave, and no id is
+// given twice.
+bool keepGivenIds(Sql::Connection& source, Sql::Connection& target) {
+    static constexpr std::pair<const char*, const char*> kCounters[] = {
+        {"Items", "lastid"}, {"Cases", "lastCase"}, {"Lists", "lastList"}};
+    for (const auto& [table, counter] : kCounters) {
+        const QByteArray read = QByteArray("SELECT \"") + counter + "\" FROM \"Data\"";
+        std::int64_t counted = 0;
+        {
+            Sql::Statement current(target, read.constData());
+            if (!current.step())
+                return current.ok();
+            counted = current.integer(0);
+        }
+        std::int64_t given = counted;
+        if (!source.raiseToRememberedId(table, given))
+            return false;
+        if (given == counted)
+            continue;
+        const QByteArray raise = QByteArray("UPDATE \"Data\" SET \"") + counter + "\" = ?";
+        Sql::Statement update(target, raise.constData());
+        update.bind(qint64(given));
+        if (!update.run())
+            return false;
+    }
+    return true;
+}
+
 // The register at `from`, open for reading, and its layout version.
 struct Source {
     std::unique_ptr<RegisterEngine> engine;
@@ -295,7 +325,8 @@ bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Ou
         ok = rows.has_value();
         outcome.rows += rows.value_or(0);
     }
-    ok = ok && continueLocationNumbers(*target) && target->commit();
+    ok = ok && keepGivenIds(*source.db, *target) && continueLocationNumbers(*target) &&
+         target->commit();
     if (!ok && outcome.error.isEmpty())
         outcome.error = failureOf(*target, QStringLiteral("the copy cannot be stored"));
     if (!ok)
