@@ -412,8 +412,13 @@ int measureStartup(const QString& path, char** argv) {
     w.show();
     waitForPaint(painted, 0);
     const std::int64_t paintedUs = epochMicroseconds();
+    // The tree is read behind the painted window; filled when the read is in.
+    while (w.treeReading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const std::int64_t filledUs = epochMicroseconds();
     printResult({{"main_us", double(mainUs)},
                  {"painted_us", double(paintedUs)},
+                 {"filled_us", double(filledUs)},
                  {"peak_mib", procStatusMiB("VmHWM")}});
     return headless.dialogs->messages > 0 ? 4 : 0;
 }
@@ -457,8 +462,9 @@ Target targetFor(const QString& what, const QString& size) {
         return at1M ? Target{0, 100, 0} : Target{};
     if (what == QLatin1String("refresh"))
         return at100k ? Target{3.0, 0, 150} : at1M ? Target{0, 3000, 600} : Target{};
+    // The window paints before the tree is read, at any size.
     if (what == QLatin1String("startup"))
-        return at100k ? Target{0, 300, 0} : Target{};
+        return size == QLatin1String("empty") ? Target{} : Target{0, 150, 0};
     return {};
 }
 
@@ -484,7 +490,7 @@ QStringList everything() {
 // (the tree's rows) read here.
 Result measureStartupRuns(const QString& path, int runs, const QString& runtimeDir) {
     Samples s;
-    std::vector<double> inProcessMs;
+    std::vector<double> inProcessMs, filledMs, behindMs;
     double peak = 0;
     std::uint64_t checksum = 0;
     const TreeFloor rows = readTreeFloor(path, checksum);
@@ -505,6 +511,8 @@ Result measureStartupRuns(const QString& path, int runs, const QString& runtimeD
             return {};
         s.ms.push_back((r["painted_us"] - double(startUs)) / 1000.0);
         inProcessMs.push_back((r["painted_us"] - r["main_us"]) / 1000.0);
+        filledMs.push_back((r["filled_us"] - double(startUs)) / 1000.0);
+        behindMs.push_back((r["filled_us"] - r["painted_us"]) / 1000.0);
         peak = std::max(peak, r["peak_mib"]);
     }
     return {{"rows", double(rows.items)},
@@ -513,6 +521,8 @@ Result measureStartupRuns(const QString& path, int runs, const QString& runtimeD
             {"min_ms", minimum(s.ms)},
             {"max_ms", maximum(s.ms)},
             {"in_process_ms", median(inProcessMs)},
+            {"filled_ms", median(filledMs)},
+            {"behind_ms", median(behindMs)},
             {"peak_mib", peak}};
 }
 
@@ -576,15 +586,20 @@ void printDetails(const std::vector<Line>& lines, QTextStream& out) {
                           .arg(number(r["key0_ms"]), number(r["key1_ms"]), number(r["key2_ms"]),
                                number(r["key3_ms"]));
         if (line.what == QLatin1String("startup"))
-            detail += QStringLiteral(", of which main() to painted %1 ms")
-                          .arg(number(r["in_process_ms"]));
+            detail +=
+                QStringLiteral(
+                    ", of which main() to painted %1 ms; tree filled at %2 ms, "
+                    "read behind the window %3 ms = %4x floor")
+                    .arg(number(r["in_process_ms"]), number(r["filled_ms"]), number(r["behind_ms"]),
+                         number(r["behind_ms"] / std::max(r["floor_ms"], 0.001), 2));
         out << row({{line.size, -6}, {titleOf(line.what), -19}, {detail, 0}});
     }
     out << "\nfloor: the same rows through the SQLite C API, opening the file included;\n"
            "       Find: SELECT with LIKE on id and desc; start-up and refresh: the tree's rows\n"
            "ms: make the window, show it, until its list has painted (offscreen); Find: one\n"
-           "    keystroke until the list has painted; start-up: process start until the tree\n"
-           "    has painted; rows: what the list shows (Find: after its first key)\n";
+           "    keystroke until the list has painted; start-up: process start until the main\n"
+           "    window has first painted (the tree is read behind it); rows: what the list\n"
+           "    shows (Find: after its first key)\n";
 }
 
 std::vector<RegisterShape> shapes(bool withMillion) {
