@@ -111,7 +111,7 @@ bool readFacts(Connection& db, const ScanRules::Session& session, const Code& co
     if (!facts.exists)
         return true;
     Statement before(db, R"(SELECT 1 FROM "ScanRecords" WHERE "sessionid" = ?
-                            AND "itemid" = ? AND "caseid" = ? AND "answer" <> 'no such item')");
+                            AND "itemid" = ? AND "caseid" = ? AND "answer" NOT IN ('no such item', 'not on this list'))");
     before.bind(session.id)
         .bind(code.type == Code::Type::Item ? code.id : 0)
         .bind(code.type == Code::Type::Case ? code.id : 0);

@@ -15,6 +15,7 @@
 #include "common/WindowStyle.h"
 #include "data/Store.h"
 #include "data/transfer/CsvWriter.h"
+#include "printing/PrintService.h"
 
 using ScanRules::Kind;
 using WindowStyle::place;
@@ -38,7 +39,7 @@ QString sessionText(const ScanRules::Session& s) {
 
 frmScan::frmScan(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmScan"));
-    WindowStyle::setUpWindow(this, QStringLiteral("Scan"), 9600, 8400);
+    WindowStyle::setUpWindow(this, QStringLiteral("Scan"), 9600, 8580);
     buildControls();
     Form_Load();
 }
@@ -95,9 +96,15 @@ void frmScan::buildControls() {
         WindowStyle::addButton(this, "cmdExport", QStringLiteral("Export"), 6480, 7200, 1200, 615);
     cmdClose =
         WindowStyle::addButton(this, "cmdClose", QStringLiteral("Close"), 8280, 7200, 1200, 615);
+    cmdAdd =
+        WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add to List"), 120, 7860, 2400, 615);
+    cmdAdd->setAccessibleDescription(QStringLiteral("Adds the item last scanned to the list"));
+    cmdPrint =
+        WindowStyle::addButton(this, "cmdPrint", QStringLiteral("Print"), 2640, 7860, 1200, 615);
+    cmdPrint->setAccessibleDescription(QStringLiteral("Prints the summary on the list printer"));
     WindowStyle::makeCancelButton(this, cmdClose);
     WindowStyle::setTabOrder({cboKind, cboWhere, cmdStart, txtScan, lstScans, txtSummary, cmdLoad,
-                              cmdFinish, cmdMove, cmdExport, cmdClose});
+                              cmdFinish, cmdMove, cmdExport, cmdClose, cmdAdd, cmdPrint});
 
     connect(cboKind, &QComboBox::currentIndexChanged, this, &frmScan::cboKind_Change);
     connect(cmdStart, &QPushButton::clicked, this, &frmScan::cmdStart_Click);
@@ -107,12 +114,15 @@ void frmScan::buildControls() {
     connect(cmdMove, &QPushButton::clicked, this, &frmScan::cmdMove_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmScan::cmdExport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmScan::cmdAdd_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmScan::cmdPrint_Click);
     // Enter in the scan box is a scan, never a default button.
     for (QPushButton* b : findChildren<QPushButton*>())
         b->setAutoDefault(false);
     for (QWidget* w : {static_cast<QWidget*>(txtScan), static_cast<QWidget*>(cmdLoad),
                        static_cast<QWidget*>(cmdFinish), static_cast<QWidget*>(cmdMove),
-                       static_cast<QWidget*>(cmdExport)})
+                       static_cast<QWidget*>(cmdExport), static_cast<QWidget*>(cmdAdd),
+                       static_cast<QWidget*>(cmdPrint)})
         w->setEnabled(false);
 }
 
@@ -219,6 +229,12 @@ void frmScan::handleScan(const QString& scanned) {
         ctx_.store().recordScan(*session_, code, ctx_.clock().now(), ctx_.testWindow());
     if (!answer)
         return;  // the store told the user
+    // Packing: an item not on the list may be added to it.
+    addable_ = session_->kind == Kind::Pack && code.type == ScanRules::Code::Type::Item &&
+                       answer->verdict == ScanRules::Verdict::NotOnList
+                   ? code.id
+                   : 0;
+    cmdAdd->setEnabled(addable_ != 0);
     const QString line = QStringLiteral("%1 - %2").arg(code.text(), answer->text());
     lstScans->addItem(line);
     lstScans->scrollToBottom();
@@ -255,6 +271,8 @@ void frmScan::cmdLoad_Click() {
 void frmScan::cmdFinish_Click() {
     if (!session_ || !ctx_.store().finishScanSession(session_->id, ctx_.clock().now()))
         return;
+    addable_ = 0;
+    cmdAdd->setEnabled(false);
     txtScan->setEnabled(false);
     cmdLoad->setEnabled(false);
     cmdFinish->setEnabled(false);
@@ -269,6 +287,7 @@ void frmScan::showSummary() {
     summary_ = ScanRules::summarise(session_->kind, *records, *expected);
     txtSummary->setPlainText(ScanRules::summaryText(session_->kind, summary_));
     cmdExport->setEnabled(true);
+    cmdPrint->setEnabled(true);
     const bool movable = session_->kind == Kind::Stocktake && summary_.movable > 0;
     cmdMove->setEnabled(movable);
     if (movable) {
@@ -307,4 +326,29 @@ void frmScan::cmdExport_Click() {
     }
     if (!csv.commit())
         ctx_.dialogs().inform(this, csv.error(), Dialogs::Icon::Warning);
+}
+
+// Asks as the list editor does (an item that needs a test first is warned
+// of), adds the line, and packs the item at once.
+void frmScan::cmdAdd_Click() {
+    const qint64 itemId = addable_;
+    const auto due = ctx_.store().itemDue(itemId, ctx_.testWindow());
+    const QString question = due ? TestsDue::goingOutQuestion(itemId, *due) : QString();
+    if (!question.isEmpty() &&
+        !ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Warning))
+        return;
+    const auto items = ctx_.store().itemsWithId(itemId);
+    if (!items || items->isEmpty())
+        return;
+    if (ctx_.store().addListLine(session_->listId, itemId, items->first()[ItemColumn::Desc]) !=
+        AddLineResult::Added)
+        return;  // the store has told the user, or another desk added it
+    handleScan(QString::number(itemId));
+    txtScan->setFocus();
+}
+
+void frmScan::cmdPrint_Click() {
+    ctx_.printing().PrintPickingList(
+        sessionText(*session_),
+        ScanRules::summaryText(session_->kind, summary_).split(QLatin1Char('\n')));
 }

@@ -39,6 +39,8 @@ public:
     QPushButton* cmdMove = nullptr;
     QPushButton* cmdExport = nullptr;
     QPushButton* cmdClose = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdPrint = nullptr;
 
 public slots:
     void Form_Load();
@@ -49,6 +51,8 @@ public slots:
     void cmdFinish_Click();
     void cmdMove_Click();
     void cmdExport_Click();
+    void cmdAdd_Click();
+    void cmdPrint_Click();
 
 private:
     void buildControls();
@@ -64,4 +68,5 @@ private:
     AppContext& ctx_;
     std::optional<ScanRules::Session> session_;
     ScanRules::Summary summary_;
+    qint64 addable_ = 0;  // the item last answered "not on this list" when packing
 };

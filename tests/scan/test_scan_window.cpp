@@ -114,14 +114,23 @@ private slots:
     void checkInShowsWhatIsStillOut() {
         open();
         start(QStringLiteral("Pack"), QStringLiteral("3"));
-        scan({"1", "3"});
+        scan({"1", "3", "2"});
+        // Not on the list: added, and packed at once.
+        QVERIFY(w->cmdAdd->isEnabled());
+        QTest::mouseClick(w->cmdAdd, Qt::LeftButton);
+        QCOMPARE(w->lblAnswer->text(), QStringLiteral("2 - packed"));
+        QCOMPARE(ts->reg.count(QStringLiteral("ListData")), 4);
         QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
         QVERIFY(
             w->txtSummary->toPlainText().contains(QStringLiteral("1 not packed:\n  4 - Cable")));
+        ts->printers->names = {QStringLiteral("Lists")};
+        ts->printers->defaultName = QStringLiteral("Lists");
+        QTest::mouseClick(w->cmdPrint, Qt::LeftButton);
+        QCOMPARE(ts->printers->jobs.size(), 1);
         open();
         start(QStringLiteral("Check in"), QStringLiteral("L3"));
-        QCOMPARE(scan({"1", "4", "2"}),
-                 (QStringList{"1 - back", "4 - was not packed", "2 - not on this list"}));
+        QCOMPARE(scan({"1", "4", "2", "5"}), (QStringList{"1 - back", "4 - was not packed",
+                                                          "2 - back", "5 - not on this list"}));
         QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
         QVERIFY(w->txtSummary->toPlainText().contains(QStringLiteral("1 still out:\n  3 - Lamp")));
         QVERIFY(!w->cmdMove->isEnabled());
