@@ -331,6 +331,15 @@ void frmMain::checkRegisterForDamage() {
         RefreshTree();
     if (!ctx_.store().readOnly())
         ctx_.checkFullyOnceADay();
+    offerOpenScanSessions();
+}
+
+// A scan session left open when the program last ended (or crashed) is
+// offered again at the start: the Scan window asks to continue or close it.
+void frmMain::offerOpenScanSessions() {
+    const auto open = ctx_.store().unfinishedScanSessions();
+    if (open && !open->isEmpty() && !ctx_.store().readOnly())
+        openScan();
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -97,6 +97,7 @@ private:
     void openItemViewer();
     void openTestsDue();
     void openScan();
+    void offerOpenScanSessions();
     void openPrinterChooser();
     void openDatabaseDownload();
     void openAbout();

@@ -10,11 +10,13 @@
 #include <QTest>
 #include <QTextStream>
 
+#include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
 #include "cli/ScanCommand.h"
 #include "data/Store.h"
 #include "items/frmItemView.h"
+#include "main/frmMain.h"
 #include "scan/frmScan.h"
 
 using namespace WidgetDriver;
@@ -178,6 +180,13 @@ private slots:
         start(QStringLiteral("Stocktake"), QStringLiteral("Bay 1"));
         scan({"1", "2"});
         w.reset();
+        // The next start offers it: the main window opens the Scan window.
+        ts->dialogs->answers = {Dialogs::Answer::Yes};
+        QVERIFY(ModalDriver::shownDuring(QStringLiteral("frmScan"), [this] {
+            frmMain main(ts->ctx());
+            main.show();
+            QTRY_VERIFY(!ts->dialogs->messages.isEmpty());
+        }));
         ts->dialogs->answers = {Dialogs::Answer::Yes};
         open();
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("by tester, was not finished")));
