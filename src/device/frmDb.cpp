@@ -163,8 +163,16 @@ void frmDb::Command1_Click() {
     QString desktopDb = txtDesktopDB->text().trimmed();
     if (RegisterLocation::namesServer(desktopDb)) {
         const QString file = snapshot.filePath(QStringLiteral("data.mdb"));
+        const std::unique_ptr<Progress> progress =
+            ctx_.dialogs().progress(this, QStringLiteral("Reading the register from the server"));
         const RegisterTransfer::Outcome copied = RegisterTransfer::copy(
-            RegisterLocation::server(desktopDb), RegisterLocation::file(file));
+            RegisterLocation::server(desktopDb), RegisterLocation::file(file), progress.get());
+        if (copied.cancelled) {
+            setBusy(false);
+            ctx_.dialogs().inform(this, QStringLiteral("You cancelled the download: nothing was "
+                                                       "copied to the device."));
+            return;
+        }
         if (!copied.ok) {
             setBusy(false);
             ctx_.dialogs().inform(this,

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <memory>
 
+#include "data/Progress.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sql.h"
@@ -164,9 +165,11 @@ bool arrivedWhole(Sql::Connection& target, const Schema::Table& table, qint64 co
 }
 
 // Copies one table's rows; their number, or nullopt with the failure kept
-// on the connection that failed (named in *error).
+// on the connection that failed (named in *error). `before` rows of other
+// tables were copied already, for the progress.
 std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target,
-                                const Schema::Table& table, QString* error) {
+                                const Schema::Table& table, QString* error, Progress* progress,
+                                qint64 before) {
     const QString name = QLatin1String(table.name);
     const TableCopy t = tableCopyOf(table);
     const auto& columns = t.columns;
@@ -187,6 +190,10 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
     };
     while (rows.step()) {
         ++count;
+        if (!Progress::step(progress, before + count, 0)) {
+            *error = QStringLiteral("the copy was cancelled");
+            return std::nullopt;
+        }
         if (inBulk) {
             for (int c = 0; c < columns.size(); ++c) {
                 if (c > 0)
@@ -310,7 +317,8 @@ QString openTarget(RegisterEngine& engine, const RegisterLocation& to,
 
 // Makes the source's tables in the target and copies every row, in one
 // transaction; false with outcome.error said.
-bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Outcome& outcome) {
+bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Outcome& outcome,
+          Progress* progress) {
     std::unique_ptr<Sql::Connection> target;
     outcome.error = openTarget(engine, to, target);
     if (!outcome.error.isEmpty())
@@ -321,7 +329,8 @@ bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Ou
     for (const Schema::Table& table : Schema::tablesOf(source.version, false)) {
         if (!ok)
             break;
-        const auto rows = copyTable(*source.db, *target, table, &outcome.error);
+        const auto rows =
+            copyTable(*source.db, *target, table, &outcome.error, progress, outcome.rows);
         ok = rows.has_value();
         outcome.rows += rows.value_or(0);
     }
@@ -335,7 +344,7 @@ bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Ou
 }
 
 // A file is written beside its place and takes it only when whole.
-bool fillFile(const RegisterLocation& to, Source& source, Outcome& outcome) {
+bool fillFile(const RegisterLocation& to, Source& source, Outcome& outcome, Progress* progress) {
     if (QFileInfo::exists(to.text()) || QFileInfo(to.text()).isSymLink()) {
         outcome.error = QStringLiteral("%1 already exists; it is not overwritten").arg(to.shown());
         return false;
@@ -344,7 +353,7 @@ bool fillFile(const RegisterLocation& to, Source& source, Outcome& outcome) {
         SafeReplace::replace(to.text().toStdU16String(), [&](const std::filesystem::path& partial) {
             const auto engine = RegisterEngine::at(
                 RegisterLocation::file(QString::fromStdU16String(partial.u16string())));
-            return fill(*engine, to, source, outcome);
+            return fill(*engine, to, source, outcome, progress);
         });
     if (written.written && written.error)
         outcome.error = QStringLiteral("%1 cannot be written: %2")
@@ -354,7 +363,7 @@ bool fillFile(const RegisterLocation& to, Source& source, Outcome& outcome) {
 
 }  // namespace
 
-Outcome copy(const RegisterLocation& from, const RegisterLocation& to) {
+Outcome copy(const RegisterLocation& from, const RegisterLocation& to, Progress* progress) {
     Outcome outcome;
     for (const RegisterLocation* location : {&from, &to}) {
         if (!location->problem().isEmpty()) {
@@ -371,8 +380,9 @@ Outcome copy(const RegisterLocation& from, const RegisterLocation& to) {
     if (!outcome.error.isEmpty())
         return outcome;
     const auto target = RegisterEngine::at(to);
-    outcome.ok = target->looksAfterFile() ? fillFile(to, source, outcome)
-                                          : fill(*target, to, source, outcome);
+    outcome.ok = target->looksAfterFile() ? fillFile(to, source, outcome, progress)
+                                          : fill(*target, to, source, outcome, progress);
+    outcome.cancelled = Progress::wasCancelled(progress);
     source.db->rollback();
     return outcome;
 }

@@ -4,6 +4,8 @@
 
 #include "data/engine/RegisterLocation.h"
 
+class Progress;
+
 // A register moved between a file and a server (either way, or between two
 // of a kind): every row of every table, with its ids and the counters, so
 // that labels already printed still name their records. The target is made
@@ -15,10 +17,13 @@ namespace RegisterTransfer {
 
 struct Outcome {
     bool ok = false;
-    QString error;    // what went wrong, in words, when not ok
-    qint64 rows = 0;  // rows copied, over all tables
+    QString error;           // what went wrong, in words, when not ok
+    qint64 rows = 0;         // rows copied, over all tables
+    bool cancelled = false;  // through the progress: the target holds nothing
 };
 
-Outcome copy(const RegisterLocation& from, const RegisterLocation& to);
+// `progress` counts the rows copied (their total is not known beforehand).
+Outcome copy(const RegisterLocation& from, const RegisterLocation& to,
+             Progress* progress = nullptr);
 
 }  // namespace RegisterTransfer
