@@ -261,8 +261,9 @@ public:
     std::optional<ScanRules::Answer> recordScan(const ScanRules::Session& session,
                                                 const ScanRules::Code& code, const QDateTime& when,
                                                 const TestsDue::Window& window);
-    // The session's scans in the order they were stored, from every desk.
-    std::optional<QList<ScanRules::Record>> scanRecords(qint64 sessionId);
+    // The session's scans in the order they were stored, from every desk;
+    // with afterId, only those stored after that scan.
+    std::optional<QList<ScanRules::Record>> scanRecords(qint64 sessionId, qint64 afterId = 0);
     // What the session expects to see: at its location, on its list, or
     // packed in the list's last pack session.
     std::optional<QList<ScanRules::Expected>> scanExpected(const ScanRules::Session& session);

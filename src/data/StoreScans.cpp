@@ -208,15 +208,16 @@ std::optional<ScanRules::Answer> Store::recordScan(const ScanRules::Session& ses
     return ok ? answer : std::nullopt;
 }
 
-std::optional<QList<ScanRules::Record>> Store::scanRecords(qint64 sessionId) {
+std::optional<QList<ScanRules::Record>> Store::scanRecords(qint64 sessionId, qint64 afterId) {
     QList<ScanRules::Record> records;
-    const bool ok = readRows(
-        QStringLiteral("read the scans of the session"),
-        R"(SELECT "itemid", "caseid", "scanned", "answer" FROM "ScanRecords"
-                                WHERE "sessionid" = ? ORDER BY "id")",
-        {sessionId}, [&](const Statement& row) {
-            records.append({row.integer(0), row.integer(1), timeOf(row.shown(2)), row.shown(3)});
-        });
+    const bool ok =
+        readRows(QStringLiteral("read the scans of the session"),
+                 R"(SELECT "itemid", "caseid", "scanned", "answer", "id" FROM "ScanRecords"
+                                WHERE "sessionid" = ? AND "id" > ? ORDER BY "id")",
+                 {sessionId, afterId}, [&](const Statement& row) {
+                     records.append({row.integer(0), row.integer(1), timeOf(row.shown(2)),
+                                     row.shown(3), row.integer(4)});
+                 });
     return ok ? std::optional<QList<ScanRules::Record>>(records) : std::nullopt;
 }
 

@@ -204,10 +204,28 @@ void frmScan::begin(const ScanRules::Session& session) {
                        static_cast<QWidget*>(cmdFinish)})
         w->setEnabled(true);
     lstScans->clear();
-    for (const ScanRules::Record& r :
-         ctx_.store().scanRecords(session.id).value_or(QList<ScanRules::Record>{}))
-        lstScans->addItem(QStringLiteral("%1 - %2").arg(r.code().text(), r.answer));
+    lastRecord_ = 0;
+    showNewScans();
     txtScan->setFocus();
+}
+
+// The scans stored since the list was last brought up to date, this desk's
+// and any other desk's scanning into the same session; packing and checking
+// in also show what is not packed or still out, as it stands.
+void frmScan::showNewScans() {
+    const auto records = ctx_.store().scanRecords(session_->id, lastRecord_);
+    for (const ScanRules::Record& r : records.value_or(QList<ScanRules::Record>{})) {
+        lstScans->addItem(QStringLiteral("%1 - %2").arg(r.code().text(), r.answer));
+        lastRecord_ = r.id;
+    }
+    lstScans->scrollToBottom();
+    if (session_->kind == Kind::Stocktake)
+        return;
+    const auto all = ctx_.store().scanRecords(session_->id);
+    const auto expected = ctx_.store().scanExpected(*session_);
+    if (all && expected)
+        txtSummary->setPlainText(ScanRules::summaryText(
+            session_->kind, ScanRules::summarise(session_->kind, *all, *expected)));
 }
 
 void frmScan::txtScan_Enter() {
@@ -235,10 +253,8 @@ void frmScan::handleScan(const QString& scanned) {
                    ? code.id
                    : 0;
     cmdAdd->setEnabled(addable_ != 0);
-    const QString line = QStringLiteral("%1 - %2").arg(code.text(), answer->text());
-    lstScans->addItem(line);
-    lstScans->scrollToBottom();
-    announce(line, answer->problem());
+    showNewScans();
+    announce(QStringLiteral("%1 - %2").arg(code.text(), answer->text()), answer->problem());
 }
 
 void frmScan::announce(const QString& line, bool problem) {

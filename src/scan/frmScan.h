@@ -64,9 +64,11 @@ private:
     void handleScan(const QString& scanned);
     void announce(const QString& line, bool problem);
     void showSummary();
+    void showNewScans();
 
     AppContext& ctx_;
     std::optional<ScanRules::Session> session_;
     ScanRules::Summary summary_;
-    qint64 addable_ = 0;  // the item last answered "not on this list" when packing
+    qint64 lastRecord_ = 0;  // the last scan the list shows
+    qint64 addable_ = 0;     // the item last answered "not on this list" when packing
 };

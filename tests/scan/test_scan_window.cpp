@@ -138,6 +138,27 @@ private slots:
         QVERIFY(!w->cmdMove->isEnabled());
     }
 
+    // Two desks scanning one session each see the other's scans at their
+    // next scan; what is not packed shows as it stands.
+    void twoDesksShareASession() {
+        open();
+        start(QStringLiteral("Pack"), QStringLiteral("Gig"));
+        scan({"1"});
+        QVERIFY(w->txtSummary->toPlainText().contains(QStringLiteral("2 not packed:")));
+        ts->dialogs->answers = {Dialogs::Answer::Yes};
+        frmScan other(ts->ctx());  // continues the open session
+        QCOMPARE(other.lstScans->count(), 1);
+        other.txtScan->setText(QStringLiteral("3"));
+        other.txtScan_Enter();
+        QCOMPARE(scan({"4"}), QStringList{"4 - packed"});
+        QStringList lines;
+        for (int i = 0; i < w->lstScans->count(); ++i)
+            lines << w->lstScans->item(i)->text();
+        QCOMPARE(lines,
+                 (QStringList{"1 - packed", "3 - packed \u2014 NEVER TESTED", "4 - packed"}));
+        QVERIFY(w->txtSummary->toPlainText().contains(QStringLiteral("0 not packed:")));
+    }
+
     // Finish: the summary, then Move with one confirmation; a CSV of the scans.
     void finishMovesMisplacedAfterOneYes() {
         open();

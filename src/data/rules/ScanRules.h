@@ -103,6 +103,7 @@ struct Record {
     qint64 caseId = 0;
     QDateTime scanned;
     QString answer;
+    qint64 id = 0;  // the order in which the scans were stored, over every desk
     Code code() const;
 };
 
