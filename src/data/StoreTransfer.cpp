@@ -105,23 +105,48 @@ void bindImported(Statement& statement, const ImportedValue& value) {
     }
 }
 
-// The cases and locations the plan lacks; the case counter raised past the
-// highest case made.
-bool addCasesAndLocations(Connection& db, const RegisterEngine& engine, const ItemImportPlan& plan,
-                          ImportCounts& counts) {
+// The ids an import takes, set aside before it adds a row: new item ids
+// follow `firstNewItem`, and the counters already stand above every id the
+// import gives, so the long transaction never touches the counter row that
+// other desks lock to take an id.
+struct ReservedIds {
+    qint64 firstNewItem = 1;
+};
+
+// Raises the counters past the file's own ids, the new ids and the cases to
+// make, in a transaction of its own: a failed or cancelled import leaves a
+// gap there, never an id that is given twice.
+bool reserveIds(Connection& db, const ItemImportPlan& plan, ReservedIds& reserved) {
+    const IdTable items = idTableOf(RecordTable::Items);
+    const auto nextItem = nextIdOf(db, items, true);
+    if (!nextItem)
+        return false;
+    const qint64 base = std::max(*nextItem - 1, plan.highestFileId);
+    if (plan.newIdCount > kHighestId - base) {
+        db.fail(QStringLiteral("The register has no item id left."));
+        return false;
+    }
+    reserved.firstNewItem = base + 1;
+    if (base + plan.newIdCount >= *nextItem && !setCounter(db, items, base + plan.newIdCount))
+        return false;
+    if (plan.casesToCreate.empty())
+        return true;
     const IdTable cases = idTableOf(RecordTable::Cases);
     const auto nextCase = nextIdOf(db, cases, true);
     if (!nextCase)
         return false;
+    const qint64 highestCase =
+        *std::max_element(plan.casesToCreate.begin(), plan.casesToCreate.end());
+    return highestCase < *nextCase || setCounter(db, cases, highestCase);
+}
+
+// The cases and locations the plan lacks.
+bool addCasesAndLocations(Connection& db, const RegisterEngine& engine, const ItemImportPlan& plan,
+                          ImportCounts& counts) {
     const auto made = createCases(db, plan.casesToCreate);
     if (!made)
         return false;
     counts.casesCreated = *made;
-    qint64 highestCase = *nextCase - 1;
-    for (const qint64 id : plan.casesToCreate)
-        highestCase = std::max(highestCase, id);
-    if (highestCase >= *nextCase && !setCounter(db, cases, highestCase))
-        return false;
     const auto added = addMissingLocations(db, engine, plan.locationsToAdd);
     if (!added)
         return false;
@@ -129,15 +154,10 @@ bool addCasesAndLocations(Connection& db, const RegisterEngine& engine, const It
     return true;
 }
 
-// Every item the plan hands over, under its own id or a new one above every
-// id given; the item counter raised past the highest id added.
-bool addItems(Connection& db, const ItemImportPlan& plan, Progress* progress,
-              ImportCounts& counts) {
-    const IdTable items = idTableOf(RecordTable::Items);
-    const auto nextItem = nextIdOf(db, items, true);
-    if (!nextItem)
-        return false;
-    qint64 highest = std::max(*nextItem - 1, plan.highestFileId);
+// Every item the plan hands over, under its own id or one of the new ids
+// set aside for it; the insert is prepared once for them all.
+bool addItems(Connection& db, const ItemImportPlan& plan, const ReservedIds& reserved,
+              Progress* progress, ImportCounts& counts) {
     const QByteArray insertSql = kItemsSql.insertWithId();
     std::optional<Statement> statement;
     ImportedItem item;
@@ -151,12 +171,11 @@ bool addItems(Connection& db, const ItemImportPlan& plan, Progress* progress,
             return false;
         }
         if (item.id == 0) {
-            if (highest >= kHighestId) {
-                db.fail(QStringLiteral("The register has no item id left."));
+            if (counts.newIds >= plan.newIdCount) {
+                db.fail(QStringLiteral("The import holds more new items than were checked."));
                 return false;
             }
-            item.id = ++highest;
-            ++counts.newIds;
+            item.id = reserved.firstNewItem + counts.newIds++;
         }
         Statement& insert = rearmed(statement, db, insertSql.constData());
         insert.bind(item.id);
@@ -164,12 +183,11 @@ bool addItems(Connection& db, const ItemImportPlan& plan, Progress* progress,
             bindImported(insert, value);
         if (!insert.run())
             return false;
-        highest = std::max(highest, item.id);
         ++counts.items;
         if (!Progress::step(progress, counts.items, plan.itemCount))
             return false;
     }
-    return setCounter(db, items, highest);
+    return true;
 }
 
 // A number column as an export writes it: whole numbers exactly, others in
@@ -253,10 +271,13 @@ std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan, Progr
         if (!Progress::wasCancelled(progress) && reporter)
             reporter(message);
     };
-    const bool ok = run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
-        return addCasesAndLocations(db, *engine_, plan, counts) &&
-               addItems(db, plan, progress, counts);
-    });
+    ReservedIds reserved;
+    const bool ok = run(QStringLiteral("import the items"), Mode::Write,
+                        [&](Connection& db) { return reserveIds(db, plan, reserved); }) &&
+                    run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
+                        return addCasesAndLocations(db, *engine_, plan, counts) &&
+                               addItems(db, plan, reserved, progress, counts);
+                    });
     reporter_ = reporter;
     return ok ? std::optional(counts) : std::nullopt;
 }

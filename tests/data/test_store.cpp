@@ -16,6 +16,7 @@
 
 #include "StoreFixture.h"
 #include "cli/TransferCommands.h"
+#include "data/Progress.h"
 #include "data/Store.h"
 #include "data/engine/Sql.h"
 #include "data/engine/Sqlite.h"
@@ -1004,6 +1005,50 @@ private slots:
         QVERIFY(newer.store.allItems());
         QVERIFY(!newer.store.insertList(QStringLiteral("refused")));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT count(*) FROM \"Lists\"")), QStringLiteral("0"));
+    }
+
+    // An import sets its ids aside in a short transaction of its own: one
+    // that fails part-way leaves them a gap, never given again, and on a
+    // server another desk saves a new item while the import's rows go in.
+    void importSetsItsIdsAsideFirst() {
+        EngineRegister reg(fixture_);
+        Probe p(reg.location());
+        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Mixer"))), qint64(1));
+        struct SecondDesk : Progress {
+            Store* store = nullptr;
+            std::optional<qint64> saved;
+            bool report(std::int64_t, std::int64_t) override {
+                if (store && !saved)
+                    saved = store->insertItem(itemWith(QStringLiteral("Desk two")));
+                return true;
+            }
+            bool cancelled() const override { return false; }
+        } desk;
+        Probe two(reg.location());
+        two.store.setBusyWait([] { return 2000; });
+        if (reg.onServer())  // a file's write lock holds every other desk
+            desk.store = &two.store;
+        ItemImportPlan plan;
+        plan.itemCount = plan.newIdCount = 2 * Progress::kEvery;
+        qint64 handed = 0;
+        plan.next = [&](ImportedItem& item, QString* why) {
+            if (++handed == plan.newIdCount) {
+                *why = QStringLiteral("The file has changed.");
+                return ImportStep::Failed;
+            }
+            item.id = 0;
+            item.values[0].setText("Imported");
+            return ImportStep::Item;
+        };
+        QVERIFY(!p.store.importItems(plan, &desk));
+        QVERIFY(p.messages.value(0).contains(QStringLiteral("The file has changed.")));
+        const qint64 gapEnd = 1 + plan.newIdCount;
+        QVERIFY2(two.messages.isEmpty(), qPrintable(two.messages.join(u'\n')));
+        if (reg.onServer())
+            QCOMPARE(desk.saved.value_or(-1), gapEnd + 1);
+        QCOMPARE(reg.count(QStringLiteral("Items")), reg.onServer() ? 2 : 1);
+        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Amp"))),
+                 gapEnd + (reg.onServer() ? 2 : 1));
     }
 
     // A register moved from a file to a server and back keeps every row,

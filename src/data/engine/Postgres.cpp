@@ -371,6 +371,40 @@ Statement::Statement(Connection& connection, std::string_view sql)
 
 Statement::~Statement() {
     PQclear(result_);
+    // A prepared statement outlives transactions; the session need not keep it.
+    if (!preparedName_.empty() && connection_.isOpen())
+        PQclear(PQexec(connection_.handle(), ("DEALLOCATE " + preparedName_).c_str()));
+}
+
+bool Statement::reset() {
+    if (!ok_)
+        return false;
+    PQclear(result_);
+    result_ = nullptr;
+    values_.clear();
+    row_ = -1;
+    rows_ = 0;
+    runAgain_ = true;
+    return true;
+}
+
+// Prepared on the server the first time the statement runs again.
+PGresult* Statement::run(const char* const* values, int count) {
+    if (runAgain_ && preparedName_.empty()) {
+        const std::string name = connection_.nextPreparedName();
+        PGresult* prepared =
+            PQprepare(connection_.handle(), name.c_str(), sql_.c_str(), count, nullptr);
+        const bool made = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+        if (!made)
+            return prepared;
+        PQclear(prepared);
+        preparedName_ = name;
+    }
+    if (!preparedName_.empty())
+        return PQexecPrepared(connection_.handle(), preparedName_.c_str(), count, values, nullptr,
+                              nullptr, 0);
+    return PQexecParams(connection_.handle(), sql_.c_str(), count, nullptr, values, nullptr,
+                        nullptr, 0);
 }
 
 void Statement::bindInteger(std::int64_t value) {
@@ -408,8 +442,7 @@ bool Statement::execute() {
     values.reserve(values_.size());
     for (const auto& v : values_)
         values.push_back(v ? v->constData() : nullptr);
-    result_ = PQexecParams(connection_.handle(), sql_.c_str(), static_cast<int>(values.size()),
-                           nullptr, values.data(), nullptr, nullptr, 0);
+    result_ = run(values.data(), static_cast<int>(values.size()));
     const ExecStatusType status = PQresultStatus(result_);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
         connection_.failFrom(result_);

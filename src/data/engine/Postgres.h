@@ -80,6 +80,8 @@ public:
     bool lockVersion() override;
 
     pg_conn* handle() const { return conn_; }
+    // A name for a statement the server keeps prepared, new on this connection.
+    std::string nextPreparedName() { return "quarvel_" + std::to_string(++prepared_); }
     // Keeps the failure that a statement's result (or, without one, the
     // connection) reports.
     void failFrom(const pg_result* result);
@@ -88,6 +90,7 @@ private:
     pg_conn* conn_ = nullptr;
     int busyWaitMs_;
     bool committing_ = false;
+    int prepared_ = 0;
 };
 
 // One statement. It runs at its first step(), with the values bound by
@@ -105,6 +108,9 @@ public:
     void bindDouble(double value) override;
     void bindText(const QByteArray& utf8) override;
     void bindNull() override;
+    // The statement run again: from its second run on, the server keeps it
+    // prepared, so it is parsed and planned once.
+    bool reset() override;
     bool step() override;
     int changes() const override;
     std::optional<std::size_t> rowCount() const override;
@@ -116,10 +122,13 @@ public:
 
 private:
     bool execute();
+    pg_result* run(const char* const* values, int count);
     bool isNumber(int col) const;
 
     Connection& connection_;
     std::string sql_;
+    std::string preparedName_;  // the server's name for it, once prepared there
+    bool runAgain_ = false;
     std::vector<std::optional<QByteArray>> values_;
     pg_result* result_ = nullptr;
     std::vector<bool> numberColumns_;

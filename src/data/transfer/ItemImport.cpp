@@ -633,6 +633,7 @@ std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, 
     plan.locationsToAdd = checked.newLocations;
     plan.highestFileId = checked.highestId;
     plan.itemCount = checked.goodLines;
+    plan.newIdCount = checked.newIds;
     QString failure;
     plan.next = [&](ImportedItem& item, QString* why) {
         while (reader.next(&record)) {

@@ -55,6 +55,7 @@ struct ItemImportPlan {
     QStringList locationsToAdd;         // names the location list may not hold yet
     qint64 highestFileId = 0;           // new ids are given above it
     qint64 itemCount = 0;               // how many items next hands over (for the progress)
+    qint64 newIdCount = 0;              // how many of them take a new id
     // Fills in the next item, in file order. On Failed, *why says what went wrong.
     std::function<ImportStep(ImportedItem& item, QString* why)> next;
 };
