@@ -108,6 +108,8 @@ void frmScan::buildControls() {
 
     connect(cboKind, &QComboBox::currentIndexChanged, this, &frmScan::cboKind_Change);
     connect(cmdStart, &QPushButton::clicked, this, &frmScan::cmdStart_Click);
+    // A list's label scanned into the choice ("L3" and Enter) starts at once.
+    connect(cboWhere->lineEdit(), &QLineEdit::returnPressed, this, &frmScan::cmdStart_Click);
     connect(txtScan, &QLineEdit::returnPressed, this, &frmScan::txtScan_Enter);
     connect(cmdLoad, &QPushButton::clicked, this, &frmScan::cmdLoad_Click);
     connect(cmdFinish, &QPushButton::clicked, this, &frmScan::cmdFinish_Click);
@@ -164,9 +166,11 @@ std::optional<ScanRules::Session> frmScan::chosenSession() {
     s.kind = static_cast<Kind>(cboKind->currentData().toInt());
     const QString where = cboWhere->currentText().trimmed();
     if (s.kind == Kind::Stocktake) {
-        s.location = where;
-        if (where.isEmpty())
+        // One of the locations list's names, as the list spells it.
+        const int known = cboWhere->findText(where, Qt::MatchFixedString);
+        if (known < 0)
             return std::nullopt;
+        s.location = cboWhere->itemText(known);
         return s;
     }
     // "3" and a scanned "L3" name list 3; anything else is a list's name.
@@ -181,8 +185,8 @@ std::optional<ScanRules::Session> frmScan::chosenSession() {
 void frmScan::cmdStart_Click() {
     auto s = chosenSession();
     if (!s) {
-        ctx_.dialogs().inform(this,
-                              QStringLiteral("Choose a location, or a list by number or name."));
+        ctx_.dialogs().inform(this, QStringLiteral("Choose a location from the list, or a list by "
+                                                   "number or name."));
         return;
     }
     s->started = ctx_.clock().now();
