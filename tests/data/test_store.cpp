@@ -1051,6 +1051,33 @@ private slots:
                  gapEnd + (reg.onServer() ? 2 : 1));
     }
 
+    // A large answer from the server comes through a cursor, a batch at a
+    // time, every row once and in order, whatever the batches' edges.
+    void theServerHandsLargeAnswersOverInBatches() {
+        QUARVEL_ONLY_ON(Engine::Server);
+        EngineRegister reg(fixture_);
+        constexpr qint64 kRows = 20001;  // two whole batches and one row
+        reg.exec(QStringLiteral("INSERT INTO \"Items\" (\"id\", \"desc\") SELECT g, 'x' "
+                                "FROM generate_series(1, %1) g")
+                     .arg(kRows));
+        Probe p(reg.location());
+        qint64 rows = 0;
+        qint64 inOrder = 0;
+        QString reading;
+        QVERIFY(p.store.exportRows(ExportKind::Items, 0, [&](auto values) {
+            inOrder += values[0] == std::to_string(++rows);
+            if (rows == kRows / 2)
+                reading = fixture_.server().scalar(
+                    reg.database(), QStringLiteral("SELECT query FROM pg_stat_activity WHERE "
+                                                   "application_name = 'Quarvel'"));
+            return true;
+        }));
+        QCOMPARE(rows, kRows);
+        QCOMPARE(inOrder, kRows);
+        QVERIFY2(reading.startsWith(QStringLiteral("FETCH")), qPrintable(reading));
+        QCOMPARE(p.store.itemIds()->size(), std::size_t(kRows));
+    }
+
     // A register moved from a file to a server and back keeps every row,
     // id and counter; a target that holds a register is refused, and a
     // failed copy leaves nothing behind.

@@ -198,7 +198,14 @@ std::unique_ptr<Sql::Cursor> Connection::prepare(std::string_view sql) {
     return std::make_unique<Statement>(*this, sql);
 }
 
+std::string Connection::nextCursorName() {
+    if (!reading_ || PQtransactionStatus(conn_) != PQTRANS_INTRANS)
+        return {};
+    return "quarvel_rows_" + std::to_string(++cursors_);
+}
+
 bool Connection::begin(Sql::Transaction transaction) {
+    reading_ = false;
     // A lock_timeout of 0 would wait for ever.
     const int wait = std::max(busyWaitMs_, 1);
     const QByteArray sql =
@@ -206,7 +213,9 @@ bool Connection::begin(Sql::Transaction transaction) {
              ? QByteArray("BEGIN; ")
              : QByteArray("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY; ")) +
         "SET LOCAL lock_timeout = " + QByteArray::number(wait);
-    return exec(sql.constData());
+    const bool begun = exec(sql.constData());
+    reading_ = begun && transaction == Sql::Transaction::Read;
+    return begun;
 }
 
 bool Connection::commit() {
@@ -215,6 +224,7 @@ bool Connection::commit() {
         return false;
     }
     committing_ = true;
+    reading_ = false;
     PGresult* result = PQexec(conn_, "COMMIT");
     const bool sent = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!sent)
@@ -229,6 +239,7 @@ bool Connection::commit() {
 }
 
 void Connection::rollback() {
+    reading_ = false;
     if (isOpen())
         PQclear(PQexec(conn_, "ROLLBACK"));
 }
@@ -379,6 +390,11 @@ Statement::~Statement() {
 bool Statement::reset() {
     if (!ok_)
         return false;
+    if (!cursor_.empty() && connection_.isOpen())
+        PQclear(PQexec(connection_.handle(), ("CLOSE " + cursor_).c_str()));
+    cursor_.clear();
+    lastBatch_ = true;
+    rowsBefore_ = 0;
     PQclear(result_);
     result_ = nullptr;
     values_.clear();
@@ -388,8 +404,32 @@ bool Statement::reset() {
     return true;
 }
 
-// Prepared on the server the first time the statement runs again.
+namespace {
+
+// Rows a cursor hands over at a time.
+constexpr int kRowsPerBatch = 10000;
+
+bool isSelect(std::string_view sql) {
+    const auto start = sql.find_first_not_of(" \t\r\n(");
+    if (start == std::string_view::npos)
+        return false;
+    const std::string_view word = sql.substr(start, 6);
+    return word.size() == 6 &&
+           (QByteArray(word.data(), 6).compare("SELECT", Qt::CaseInsensitive) == 0);
+}
+
+}  // namespace
+
+// Prepared on the server the first time the statement runs again; a SELECT
+// in a read transaction declares its cursor instead.
 PGresult* Statement::run(const char* const* values, int count) {
+    if (isSelect(sql_))
+        cursor_ = connection_.nextCursorName();
+    if (!cursor_.empty()) {
+        const std::string declare = "DECLARE " + cursor_ + " NO SCROLL CURSOR FOR " + sql_;
+        return PQexecParams(connection_.handle(), declare.c_str(), count, nullptr, values, nullptr,
+                            nullptr, 0);
+    }
     if (runAgain_ && preparedName_.empty()) {
         const std::string name = connection_.nextPreparedName();
         PGresult* prepared =
@@ -442,7 +482,27 @@ bool Statement::execute() {
     values.reserve(values_.size());
     for (const auto& v : values_)
         values.push_back(v ? v->constData() : nullptr);
-    result_ = run(values.data(), static_cast<int>(values.size()));
+    if (!keep(run(values.data(), static_cast<int>(values.size()))))
+        return false;
+    return cursor_.empty() || fetch();
+}
+
+// The next batch of the cursor's rows.
+bool Statement::fetch() {
+    rowsBefore_ += static_cast<std::size_t>(rows_);
+    const std::string sql = "FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_;
+    if (!keep(PQexec(connection_.handle(), sql.c_str())))
+        return false;
+    lastBatch_ = rows_ < kRowsPerBatch;
+    return true;
+}
+
+// The answer in place of the one before; false with the failure kept.
+bool Statement::keep(PGresult* result) {
+    PQclear(result_);
+    result_ = result;
+    row_ = -1;
+    rows_ = 0;
     const ExecStatusType status = PQresultStatus(result_);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
         connection_.failFrom(result_);
@@ -460,7 +520,11 @@ bool Statement::step() {
         return false;
     if (!result_ && !(ok_ = execute()))
         return false;
-    ++row_;
+    if (++row_ < rows_ || lastBatch_)
+        return row_ < rows_;
+    if (!(ok_ = fetch()))
+        return false;
+    row_ = 0;
     return row_ < rows_;
 }
 
@@ -472,9 +536,9 @@ int Statement::changes() const {
 }
 
 std::optional<std::size_t> Statement::rowCount() const {
-    if (!result_)
+    if (!result_ || !lastBatch_)
         return std::nullopt;
-    return static_cast<std::size_t>(rows_);
+    return rowsBefore_ + static_cast<std::size_t>(rows_);
 }
 
 bool Statement::isNumber(int col) const {

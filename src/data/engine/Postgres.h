@@ -82,6 +82,10 @@ public:
     pg_conn* handle() const { return conn_; }
     // A name for a statement the server keeps prepared, new on this connection.
     std::string nextPreparedName() { return "quarvel_" + std::to_string(++prepared_); }
+    // A name for a cursor, new on this connection; empty where the answer is
+    // read at once: outside a read transaction (a write's many small
+    // statements would each cost a round trip more).
+    std::string nextCursorName();
     // Keeps the failure that a statement's result (or, without one, the
     // connection) reports.
     void failFrom(const pg_result* result);
@@ -90,12 +94,16 @@ private:
     pg_conn* conn_ = nullptr;
     int busyWaitMs_;
     bool committing_ = false;
+    bool reading_ = false;  // in a read transaction
     int prepared_ = 0;
+    int cursors_ = 0;
 };
 
 // One statement. It runs at its first step(), with the values bound by
-// then, and the server's whole answer is read at once; "?" in its text
-// stands for the next value.
+// then; "?" in its text stands for the next value. In a read transaction a
+// SELECT's answer comes through a cursor, a batch of rows at a time, so a
+// million rows never sit in memory at once (an export, a copy); elsewhere
+// the server's whole answer is read at once.
 class Statement : public Sql::Cursor {
 public:
     Statement(Connection& connection, std::string_view sql);
@@ -123,11 +131,16 @@ public:
 private:
     bool execute();
     pg_result* run(const char* const* values, int count);
+    bool fetch();
+    bool keep(pg_result* result);
     bool isNumber(int col) const;
 
     Connection& connection_;
     std::string sql_;
-    std::string preparedName_;  // the server's name for it, once prepared there
+    std::string preparedName_;    // the server's name for it, once prepared there
+    std::string cursor_;          // the cursor its rows come through, if any
+    bool lastBatch_ = true;       // the cursor has no more rows
+    std::size_t rowsBefore_ = 0;  // rows of the cursor's earlier batches
     bool runAgain_ = false;
     std::vector<std::optional<QByteArray>> values_;
     pg_result* result_ = nullptr;
