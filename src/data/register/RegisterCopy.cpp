@@ -339,8 +339,8 @@ CopyResult checkIntegrity(Sqlite::Connection& db) {
     QByteArrayList found;
     CopyResult code = exec(db, "PRAGMA mmap_size = 4294967296");
     if (code == CopyResult::Done)
-        code = query(db, "PRAGMA integrity_check", {},
-                     [&](const QByteArray& line) { found << line; });
+        code =
+            query(db, "PRAGMA integrity_check", {}, [&](const QByteArray& line) { found << line; });
     if (code == CopyResult::NotADatabase)
         return CopyResult::Damaged;
     if (code == CopyResult::Done && found != QByteArrayList{"ok"})
