@@ -86,6 +86,11 @@ bool setCounter(Connection& db, const IdTable& t, qint64 value) {
     return update.run();
 }
 
+bool takeTurnOnCounters(Sql::Connection& db) {
+    const QByteArray turnSql = QByteArray(R"(SELECT 1 FROM "Data")") + db.forUpdate();
+    return findsRow(db, turnSql.constData(), {}).has_value();
+}
+
 std::optional<qint64> takeNextId(Connection& db, const IdTable& t) {
     const auto next = nextIdOf(db, t, true);
     if (!next || !setCounter(db, t, *next))

@@ -4,6 +4,7 @@
 // other's scans at their next one.
 #include "data/DueReader.h"
 #include "data/Store.h"
+#include "data/StoreSql.h"
 #include "data/engine/Sql.h"
 
 using ScanRules::Code;
@@ -12,10 +13,6 @@ using Sql::Connection;
 using Sql::Statement;
 
 namespace {
-
-bool onServer(const Connection& db) {
-    return db.engine() == Sql::Engine::Postgres;
-}
 
 QString timeText(const QDateTime& when) {
     return when.isValid() ? when.toString(Qt::ISODate) : QString();
@@ -29,14 +26,6 @@ QDateTime timeOf(const QString& text) {
 std::optional<bool> findsRow(Statement& statement) {
     const bool found = statement.step();
     return statement.ok() ? std::optional<bool>(found) : std::nullopt;
-}
-
-// Desks take ids one after another: on a server the counters' row stays
-// locked until this transaction ends (a file's write lock does the same).
-bool takeTurn(Connection& db) {
-    Statement turn(db,
-                   onServer(db) ? R"(SELECT 1 FROM "Data" FOR UPDATE)" : R"(SELECT 1 FROM "Data")");
-    return findsRow(turn).has_value();
 }
 
 ScanRules::Session sessionOf(const Statement& row) {
@@ -144,7 +133,7 @@ bool readFacts(Connection& db, const ScanRules::Session& session, const Code& co
 std::optional<qint64> Store::startScanSession(const ScanRules::Session& session) {
     std::optional<qint64> id;
     const bool ok = run(QStringLiteral("start the scan session"), Mode::Write, [&](Connection& db) {
-        if (!takeTurn(db))
+        if (!StoreSql::takeTurnOnCounters(db))
             return false;
         Statement next(db, R"(SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanSessions")");
         if (!next.step())
@@ -190,21 +179,21 @@ std::optional<ScanRules::Answer> Store::recordScan(const ScanRules::Session& ses
     if (code.type != Code::Type::Item && code.type != Code::Type::Case)
         return ScanRules::Answer{};
     std::optional<ScanRules::Answer> answer;
-    const bool ok = run(QStringLiteral("store the scan of %1").arg(code.text()), Mode::Write,
-                        [&](Connection& db) {
-                            ScanRules::Facts facts;
-                            if (!takeTurn(db) || !readFacts(db, session, code, window, facts))
-                                return false;
-                            answer = ScanRules::answer(session.kind, code, facts, session.location);
-                            Statement add(db, R"(INSERT INTO "ScanRecords"
+    const bool ok = run(
+        QStringLiteral("store the scan of %1").arg(code.text()), Mode::Write, [&](Connection& db) {
+            ScanRules::Facts facts;
+            if (!StoreSql::takeTurnOnCounters(db) || !readFacts(db, session, code, window, facts))
+                return false;
+            answer = ScanRules::answer(session.kind, code, facts, session.location);
+            Statement add(db, R"(INSERT INTO "ScanRecords"
                 ("id", "sessionid", "itemid", "caseid", "scanned", "answer")
                 VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanRecords"), ?, ?, ?, ?, ?))");
-                            add.bind(session.id)
-                                .bind(code.type == Code::Type::Item ? code.id : 0)
-                                .bind(code.type == Code::Type::Case ? code.id : 0);
-                            add.bind(timeText(when)).bind(answer->text());
-                            return add.run();
-                        });
+            add.bind(session.id)
+                .bind(code.type == Code::Type::Item ? code.id : 0)
+                .bind(code.type == Code::Type::Case ? code.id : 0);
+            add.bind(timeText(when)).bind(answer->text());
+            return add.run();
+        });
     return ok ? answer : std::nullopt;
 }
 

@@ -40,6 +40,10 @@ QByteArray sqlOf(const QString& sql);
 // waits for this one. Nullopt with a failure on the connection when a
 // statement fails or no id is left.
 std::optional<qint64> nextIdOf(Sql::Connection& db, const IdTable& t, bool lock);
+// Desks take ids one after another: on a server the counters' row stays
+// locked until the caller's transaction ends (a file's write lock does the
+// same), so two never take the same id. False when the read fails.
+bool takeTurnOnCounters(Sql::Connection& db);
 // Takes the next id and records it as the counter, in the caller's transaction.
 std::optional<qint64> takeNextId(Sql::Connection& db, const IdTable& t);
 bool setCounter(Sql::Connection& db, const IdTable& t, qint64 value);

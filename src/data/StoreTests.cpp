@@ -72,11 +72,8 @@ RecordTestResult Store::recordTest(qint64 itemId, const TestRecord& test) {
                                      ? dateText(addMonths(day, interval.months))
                                      : QString();
 
-            // Desks take history ids one after another: on a server the
-            // counters' row stays locked until this save commits (a file's
-            // write lock does the same), so two never take the same id.
-            const QByteArray turnSql = QByteArray(R"(SELECT 1 FROM "Data")") + db.forUpdate();
-            if (!findsRow(db, turnSql.constData(), {}))
+            // History ids are taken in turn, as record ids are.
+            if (!takeTurnOnCounters(db))
                 return false;
             Statement add(db, R"(INSERT INTO "TestHistory"
                 ("id", "itemid", "testday", "testdate", "kind", "result", "note")

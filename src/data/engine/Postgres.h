@@ -43,7 +43,6 @@ public:
     Connection(const QString& connection, int busyWaitMs);
     ~Connection() override;
 
-    Sql::Engine engine() const override { return Sql::Engine::Postgres; }
     // Connected, and the connection has not broken since.
     bool isOpen() const override;
     bool exec(const char* sql) override;

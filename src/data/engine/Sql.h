@@ -17,8 +17,6 @@
 // statements bind their values in order ("?" in the text) and read rows.
 namespace Sql {
 
-enum class Engine { Sqlite, Postgres };
-
 // What went wrong, in the terms the store acts on; each engine sorts its own
 // codes into these and keeps its own words in the text.
 enum class Problem {
@@ -90,7 +88,6 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    virtual Engine engine() const = 0;
     virtual bool isOpen() const = 0;
     // Runs statements without values (BEGIN, CREATE TABLE, ...).
     virtual bool exec(const char* sql) = 0;

@@ -49,7 +49,6 @@ public:
                         int busyWaitMs = kDefaultBusyWaitMs);
     ~Connection() override;
 
-    Sql::Engine engine() const override { return Sql::Engine::Sqlite; }
     bool isOpen() const override { return db_ != nullptr; }
     sqlite3* handle() const { return db_; }
 
