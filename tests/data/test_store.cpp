@@ -694,6 +694,27 @@ private slots:
         QVERIFY(!QFileInfo::exists(copy.text()));
     }
 
+    // A copy cancelled through its progress leaves no file, not even a part.
+    void aCancelledCopyLeavesNothing() {
+        QUARVEL_ONLY_ON(Engine::File);
+        struct CancelAtOnce : Progress {
+            int reports = 0;
+            bool report(std::int64_t, std::int64_t) override { return ++reports == 0; }
+            bool cancelled() const override { return reports > 0; }
+        } cancel;
+        TempRegister reg;
+        reg.exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 3000) INSERT INTO Items (id) SELECT i FROM n"));
+        const RegisterLocation copy =
+            RegisterLocation::file(reg.folder() + QStringLiteral("/c.mdb"));
+        const auto outcome =
+            RegisterTransfer::copy(RegisterLocation::file(reg.path()), copy, &cancel);
+        QVERIFY(!outcome.ok && outcome.cancelled);
+        QCOMPARE(cancel.reports, 1);
+        QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
+    }
+
     // Damage in a table's own pages is beyond repair: nothing changes, the
     // register stays read-only.
     void aRegisterBeyondRepairStaysAsItWas() {
