@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QTextStream>
 
+#include "cli/TransferCommands.h"
 #include "data/Settings.h"
 #include "data/Store.h"
-#include "data/StoreSetup.h"
 
 namespace ScanCommand {
 
@@ -65,13 +65,7 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
     const QStringList codes = ScanRules::codesInFile(QString::fromUtf8(file.readAll()));
 
     const Settings settings(settingsFile);
-    const FailureReporter tell = [&err](const QString& message) {
-        err << message << "\n";
-        err.flush();
-    };
-    auto store = StoreSetup::make(where, settings,
-                                  {tell, tell, [] { return QDateTime::currentDateTime(); }});
-    store->upgradeIfOlder();
+    const auto store = TransferCommands::openStore(where, settings, err);
     ScanRules::Session session{0, choice->kind, {}, 0, QDateTime::currentDateTime(), {}, userName};
     if (choice->kind == Kind::Stocktake) {
         session.location = choice->value;

@@ -70,20 +70,6 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
     return a;
 }
 
-// The store as the windows set it up, its words on err; the register
-// brought to this program's layout unless it is damaged.
-std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
-                                 QTextStream& err) {
-    const FailureReporter tell = [&err](const QString& message) {
-        err << message << "\n";
-        err.flush();
-    };
-    auto store = StoreSetup::make(where, settings,
-                                  {tell, tell, [] { return QDateTime::currentDateTime(); }});
-    store->upgradeIfOlder();
-    return store;
-}
-
 // The lines the Tests Due window shows when it opens, most urgent first.
 int runTestsExport(Store& store, const Arguments& a, const TestsDue::Window& window,
                    QTextStream& err) {
@@ -183,6 +169,18 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
 }
 
 }  // namespace
+
+std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
+                                 QTextStream& err) {
+    const FailureReporter tell = [&err](const QString& message) {
+        err << message << "\n";
+        err.flush();
+    };
+    auto store = StoreSetup::make(where, settings,
+                                  {tell, tell, [] { return QDateTime::currentDateTime(); }});
+    store->upgradeIfOlder();
+    return store;
+}
 
 int run(const CommandLine& line, const RegisterLocation& where, const QString& settingsFile,
         QTextStream& err) {

@@ -2,11 +2,14 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 #include "cli/CommandLine.h"
 #include "data/engine/RegisterLocation.h"
 
 class QTextStream;
+class Settings;
+class Store;
 
 // `quarvel --import FILE` and `quarvel --export WHAT FILE`: the CSV import
 // and export without a window, for people who script. Every message goes
@@ -18,6 +21,11 @@ enum ExitCode {
     Failed = 1,    // nothing imported or exported (the messages say why)
     BadUsage = 2,  // the command line is not understood
 };
+
+// The store as the windows set it up, its words on err; the register
+// brought to this program's layout unless it is damaged.
+std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
+                                 QTextStream& err);
 
 // Runs the import or export the command line asks for on the register at
 // `where`, with the settings in settingsFile (empty: the per-user store);

@@ -249,35 +249,20 @@ bool Connection::lockAgainstAdding(const char* table) {
     return exec(sql.constData());
 }
 
-namespace {
-
-// The first column of every row of sql, which takes `name` as its one
-// value; nullopt when the statement fails.
-std::optional<QStringList> texts(Connection& db, const char* sql, const QString& name) {
-    Sql::Statement statement(db, sql);
-    statement.bind(name);
-    QStringList rows;
-    while (statement.step())
-        rows << statement.shown(0);
-    return statement.ok() ? std::optional<QStringList>(rows) : std::nullopt;
-}
-
-}  // namespace
-
 // Names are told apart by letter case, as the server's statements do.
 std::optional<QStringList> Connection::tableKinds(const QString& name) {
-    return texts(*this,
-                 "SELECT CASE table_type WHEN 'BASE TABLE' THEN 'table' ELSE 'view' END "
-                 "FROM information_schema.tables WHERE table_schema = current_schema() "
-                 "AND table_name = ?",
-                 name);
+    return Sql::firstColumn(*this,
+                            "SELECT CASE table_type WHEN 'BASE TABLE' THEN 'table' ELSE 'view' END "
+                            "FROM information_schema.tables WHERE table_schema = current_schema() "
+                            "AND table_name = ?",
+                            name);
 }
 
 std::optional<QStringList> Connection::columnNames(const QString& table) {
-    return texts(*this,
-                 "SELECT column_name FROM information_schema.columns "
-                 "WHERE table_schema = current_schema() AND table_name = ?",
-                 table);
+    return Sql::firstColumn(*this,
+                            "SELECT column_name FROM information_schema.columns "
+                            "WHERE table_schema = current_schema() AND table_name = ?",
+                            table);
 }
 
 std::optional<int> Connection::recordedVersion() {

@@ -22,4 +22,13 @@ Statement& Statement::bind(const QVariant& value) {
     }
 }
 
+std::optional<QStringList> firstColumn(Connection& db, const char* sql, const QString& value) {
+    Statement statement(db, sql);
+    statement.bind(value);
+    QStringList rows;
+    while (statement.step())
+        rows << statement.shown(0);
+    return statement.ok() ? std::optional<QStringList>(rows) : std::nullopt;
+}
+
 }  // namespace Sql

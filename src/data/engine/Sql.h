@@ -243,4 +243,8 @@ private:
     std::unique_ptr<Cursor> cursor_;
 };
 
+// The first column of every row of sql, which takes `value` as its one
+// value; nullopt when the statement fails.
+std::optional<QStringList> firstColumn(Connection& db, const char* sql, const QString& value);
+
 }  // namespace Sql

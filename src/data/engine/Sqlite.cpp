@@ -188,30 +188,15 @@ bool Connection::raiseToRememberedId(const char* table, std::int64_t& highest) {
     return sequence.ok();
 }
 
-namespace {
-
-// The first column of every row of sql, which takes `name` as its one
-// value; nullopt when the statement fails.
-std::optional<QStringList> texts(Connection& db, const char* sql, const QString& name) {
-    Statement statement(db, sql);
-    statement.bind(name);
-    QStringList rows;
-    while (statement.step())
-        rows << statement.shown(0);
-    return statement.ok() ? std::optional<QStringList>(rows) : std::nullopt;
-}
-
-}  // namespace
-
 std::optional<QStringList> Connection::tableKinds(const QString& name) {
-    return texts(*this,
-                 "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE "
-                 "AND type IN ('table', 'view')",
-                 name);
+    return Sql::firstColumn(*this,
+                            "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE "
+                            "AND type IN ('table', 'view')",
+                            name);
 }
 
 std::optional<QStringList> Connection::columnNames(const QString& table) {
-    return texts(*this, "SELECT name FROM pragma_table_info(?)", table);
+    return Sql::firstColumn(*this, "SELECT name FROM pragma_table_info(?)", table);
 }
 
 std::optional<int> Connection::recordedVersion() {
