@@ -10,6 +10,7 @@
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
+#include "data/Progress.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/StoreSetup.h"
@@ -24,7 +25,14 @@ void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
     if (!dialogs.askYesNo(nullptr, message + QStringLiteral("\n\nTry to repair it now?"),
                           Dialogs::Icon::Warning))
         return;
-    const RegisterRepair::Outcome outcome = store.repairDamaged();
+    const std::unique_ptr<Progress> progress =
+        dialogs.progress(nullptr, QStringLiteral("Repairing the register"));
+    const RegisterRepair::Outcome outcome = store.repairDamaged(progress.get());
+    if (outcome.cancelled) {
+        dialogs.inform(nullptr, QStringLiteral("You cancelled the repair: the register was left "
+                                               "as it was. It stays open for reading only."));
+        return;
+    }
     if (outcome.repaired) {
         dialogs.inform(nullptr,
                        QStringLiteral("Quarvel repaired the register: it now holds what could "

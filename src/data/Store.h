@@ -129,8 +129,9 @@ public:
     // was told why) when the register is open for reading only.
     bool mayWrite();
     // Mends a damaged register file into a new file that takes its place
-    // (see RegisterRepair); once repaired it may be written again.
-    RegisterRepair::Outcome repairDamaged();
+    // (see RegisterRepair); once repaired it may be written again. Cancelled
+    // through `progress`, nothing is changed.
+    RegisterRepair::Outcome repairDamaged(Progress* progress = nullptr);
     // --- Layout versions and backups -------------------------------------
     // Run once when the program starts. A register of an older layout is
     // checked for damage (a damaged one is only read, never upgraded), then

@@ -70,10 +70,10 @@ bool Store::mayWrite() {
     return !readOnly_;
 }
 
-RegisterRepair::Outcome Store::repairDamaged() {
+RegisterRepair::Outcome Store::repairDamaged(Progress* progress) {
     if (!engine_->looksAfterFile())
         return {false, {}, QStringLiteral("only a register file can be repaired by Quarvel")};
-    const RegisterRepair::Outcome outcome = RegisterRepair::repair(location().text());
+    const RegisterRepair::Outcome outcome = RegisterRepair::repair(location().text(), progress);
     if (outcome.repaired && readOnly_ && readOnly_->cause == ReadOnlyCause::Damaged)
         readOnly_.reset();
     return outcome;

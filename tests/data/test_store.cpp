@@ -41,6 +41,13 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+// A user who presses Cancel at the job's first report.
+struct CancelAtOnce : Progress {
+    int reports = 0;
+    bool report(std::int64_t, std::int64_t) override { return ++reports == 0; }
+    bool cancelled() const override { return reports > 0; }
+};
+
 QByteArray hashOf(const QString& file) {
     QFile f(file);
     f.open(QIODevice::ReadOnly);
@@ -697,11 +704,7 @@ private slots:
     // A copy cancelled through its progress leaves no file, not even a part.
     void aCancelledCopyLeavesNothing() {
         QUARVEL_ONLY_ON(Engine::File);
-        struct CancelAtOnce : Progress {
-            int reports = 0;
-            bool report(std::int64_t, std::int64_t) override { return ++reports == 0; }
-            bool cancelled() const override { return reports > 0; }
-        } cancel;
+        CancelAtOnce cancel;
         TempRegister reg;
         reg.exec(
             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
@@ -715,17 +718,28 @@ private slots:
         QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
     }
 
-    // Damage in a table's own pages is beyond repair: nothing changes, the
-    // register stays read-only.
+    // Damage in a table's own pages is beyond repair, and a cancelled
+    // repair stops: nothing changes, the register stays read-only.
+    void aRegisterBeyondRepairStaysAsItWas_data() {
+        QTest::addColumn<QString>("spoilt");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("table pages") << "Items" << false;
+        QTest::newRow("cancelled") << "ItemsByCase" << true;
+    }
     void aRegisterBeyondRepairStaysAsItWas() {
         QUARVEL_ONLY_ON(Engine::File);
+        QFETCH(QString, spoilt);
+        QFETCH(bool, cancel);
         TempRegister reg;
         fillForDamage(reg);
-        reg.spoilPageOf(QStringLiteral("Items"));
+        reg.spoilPageOf(spoilt);
         const QByteArray damaged = hashOf(reg.path());
         Probe p(reg.path());
         QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
-        const RegisterRepair::Outcome outcome = p.store.repairDamaged();
+        CancelAtOnce user;
+        const RegisterRepair::Outcome outcome = p.store.repairDamaged(cancel ? &user : nullptr);
+        QCOMPARE(outcome.cancelled, cancel);
+        QCOMPARE(user.reports, cancel ? 1 : 0);
         QVERIFY(!outcome.repaired);
         QVERIFY(!outcome.failure.isEmpty());
         QCOMPARE(hashOf(reg.path()), damaged);

@@ -121,8 +121,28 @@ std::optional<bool> Connection::isSound(Check how, const std::function<bool()>& 
             sound = false;
     }
     if (stop)
-        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+        installCarryOn();
     return sound;
+}
+
+// Asked every few thousand steps of SQLite's machine, as the check's stop is.
+void Connection::askWhileRunning(std::function<bool()> carryOn) {
+    carryOn_ = std::move(carryOn);
+    installCarryOn();
+}
+
+void Connection::installCarryOn() {
+    if (!db_)
+        return;
+    constexpr int kStepsBetweenQuestions = 10000;
+    if (!carryOn_) {
+        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+        return;
+    }
+    sqlite3_progress_handler(
+        db_, kStepsBetweenQuestions,
+        [](void* ask) { return (*static_cast<const std::function<bool()>*>(ask))() ? 0 : 1; },
+        &carryOn_);
 }
 
 bool Connection::distrustSchema() {

@@ -89,6 +89,10 @@ public:
     // file's structure behind its back, and a schema that is not trusted,
     // so its views, triggers and defaults call no function with side effects.
     bool distrustSchema();
+    // While set, `carryOn` is asked every few thousand steps of SQLite's
+    // machine; false interrupts the statement running, which then fails.
+    // Empty: nothing is asked.
+    void askWhileRunning(std::function<bool()> carryOn);
 
     // How copyPagesInto copies: pagesPerStep pages at a time (-1: all in
     // one step); while another program writes, up to busyRetries pauses of
@@ -113,12 +117,14 @@ public:
 
 private:
     static int waitWhileBusy(void* connection, int attempt);
+    void installCarryOn();
 
     int busyWaitMs_;
     QElapsedTimer busySince_;
     QString connectionName_;
     std::unique_ptr<QSqlDatabase> qtDb_;
     sqlite3* db_ = nullptr;
+    std::function<bool()> carryOn_;
 };
 
 // One prepared statement. Values are bound in order with bind(); rows are

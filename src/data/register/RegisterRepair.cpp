@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "data/Progress.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/FilePlatform.h"
@@ -38,12 +39,22 @@ QString failureOf(const Sqlite::Connection& db, const QString& otherwise = {}) {
     return db.failure() ? db.failure()->text : otherwise;
 }
 
+// Every connection of a repair reports SQLite's work to the progress, and
+// stops when the user cancels.
+struct Watch {
+    Progress* progress = nullptr;
+    std::int64_t steps = 0;
+    bool carryOn() { return !progress || progress->report(++steps, 0); }
+};
+
 // None when the file cannot be opened; why then says what SQLite said. A
 // damaged file may hold anything: its schema is not trusted.
-Db open(const QString& file, Sqlite::Open how, QString* why) {
+Db open(const QString& file, Sqlite::Open how, QString* why, Watch& watch) {
     auto db = std::make_unique<Sqlite::Connection>(file, how, kBusyTimeoutMs);
-    if (db->isOpen() && db->distrustSchema())
+    if (db->isOpen() && db->distrustSchema()) {
+        db->askWhileRunning([&watch] { return watch.carryOn(); });
         return db;
+    }
     *why = failureOf(*db, QStringLiteral("it could not be opened"));
     return nullptr;
 }
@@ -112,16 +123,16 @@ QByteArray quotedName(const QString& name) {
 }
 
 // Exact where it works: the pages of the tables and their indexes as they are.
-bool vacuumInto(const QString& damaged, const QString& copy, QString* why) {
-    const Db db = open(damaged, Sqlite::Open::ReadOnly, why);
+bool vacuumInto(const QString& damaged, const QString& copy, QString* why, Watch& watch) {
+    const Db db = open(damaged, Sqlite::Open::ReadOnly, why, watch);
     QList<QStringList> none;
     return db && rows(*db, "VACUUM INTO ?", &none, why, QFile::encodeName(copy));
 }
 
 // The rows of every table read from the table itself, so a damaged index
 // does not stop them; indexes, views and triggers made after the rows.
-bool copyTableByTable(const QString& damaged, const QString& copy, QString* why) {
-    const Db db = open(copy, Sqlite::Open::Create, why);
+bool copyTableByTable(const QString& damaged, const QString& copy, QString* why, Watch& watch) {
+    const Db db = open(copy, Sqlite::Open::Create, why, watch);
     QList<QStringList> schema, version, none;
     if (!db || !rows(*db, "ATTACH DATABASE ? AS damaged", &none, why, readOnlyUri(damaged)) ||
         !rows(*db,
@@ -163,8 +174,8 @@ QString integrityOf(Sqlite::Connection& db, QString* why) {
 
 // A copy is a register when SQLite finds no fault in it and it holds every
 // table and column; an index whose entries VACUUM copied wrong is rebuilt.
-bool isSound(const QString& copy, QString* why) {
-    const Db db = open(copy, Sqlite::Open::Existing, why);
+bool isSound(const QString& copy, QString* why, Watch& watch) {
+    const Db db = open(copy, Sqlite::Open::Existing, why, watch);
     if (!db)
         return false;
     if (integrityOf(*db, why) != QLatin1String("ok") &&
@@ -223,16 +234,18 @@ bool moveAside(const QString& path, QString* kept, QString* why) {
 // Made while no other program saves to the register, so the copy holds its
 // last state. The lock goes with the connection at the end, before the
 // renames: some systems rename no file that is open.
-bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QString* why) {
-    const Db writers = open(registerPath, Sqlite::Open::Existing, why);
+bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QString* why,
+                         Watch& watch) {
+    const Db writers = open(registerPath, Sqlite::Open::Existing, why, watch);
     if (!writers || !exec(*writers, "BEGIN IMMEDIATE", why)) {
         *why = QStringLiteral("it is in use or may not be written (%1)").arg(*why);
         return false;
     }
-    if (vacuumInto(registerPath, copy, why) && isSound(copy, why))
+    if (vacuumInto(registerPath, copy, why, watch) && isSound(copy, why, watch))
         return true;
     removeWithSideFiles(copy);
-    return copyTableByTable(registerPath, copy, why) && isSound(copy, why);
+    return !Progress::wasCancelled(watch.progress) &&
+           copyTableByTable(registerPath, copy, why, watch) && isSound(copy, why, watch);
 }
 
 }  // namespace
@@ -240,8 +253,9 @@ bool copyWhileNoOneSaves(const QString& registerPath, const QString& copy, QStri
 // The copy is written beside the register and takes its name once the
 // damaged file has gone aside; a repair cut off leaves only its partial file,
 // which the next one clears away.
-Outcome repair(const QString& registerLink) {
+Outcome repair(const QString& registerLink, Progress* progress) {
     Outcome outcome;
+    Watch watch{progress};
     const QString registerPath = RegisterFolder::realFile(registerLink);
     removeWithSideFiles(registerPath +
                         QStringLiteral(".repaired"));  // an earlier version's, cut off
@@ -249,12 +263,15 @@ Outcome repair(const QString& registerLink) {
     const SafeReplace::Outcome replaced = SafeReplace::replace(
         registerPath.toStdU16String(), [&](const std::filesystem::path& partial) {
             const QString copy = QString::fromStdU16String(partial.u16string());
-            return copyWhileNoOneSaves(registerPath, copy, &outcome.failure) &&
+            return copyWhileNoOneSaves(registerPath, copy, &outcome.failure, watch) &&
                    giveAccessOf(registerPath, copy, &outcome.failure) &&
                    moveAside(registerPath, &kept, &outcome.failure);
         });
     outcome.repaired = replaced.ok();
-    if (outcome.repaired) {
+    outcome.cancelled = !outcome.repaired && Progress::wasCancelled(progress);
+    if (outcome.cancelled) {
+        outcome.failure = QStringLiteral("the repair was cancelled");
+    } else if (outcome.repaired) {
         outcome.keptAs = kept;
     } else if (replaced.written) {
         QFile::rename(kept, registerPath);
