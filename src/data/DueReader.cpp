@@ -196,7 +196,7 @@ QStringList exportHeader() {
 }
 
 bool writeCsv(const QString& path, const DueList& list, std::span<const std::int32_t> entries,
-              QString* error, qint64* rows) {
+              QString* error, qint64* rows, Progress* progress) {
     const auto source = [&](const CsvExport::RowEmitter& emitRow) {
         std::string status, dueDate, days, id, flightCase;
         for (const std::int32_t entry : entries) {
@@ -224,7 +224,8 @@ bool writeCsv(const QString& path, const DueList& list, std::span<const std::int
         }
         return true;
     };
-    return CsvExport::writeRows(path, exportHeader(), source, error, rows);
+    return CsvExport::writeRows(path, exportHeader(), source, error, rows, progress,
+                                qint64(entries.size()));
 }
 
 }  // namespace DueReader

@@ -11,6 +11,8 @@
 #include "data/TextPool.h"
 #include "data/rules/TestsDue.h"
 
+class Progress;
+
 namespace Sql {
 class Connection;
 class Statement;
@@ -98,8 +100,9 @@ std::optional<std::int64_t> highestTestedItemId(Sql::Connection& db);
 QStringList exportHeader();
 // Writes the entries of the list (in that order) to a CSV file, one line
 // each as the Tests Due window shows it. False, with *error, when the file
-// cannot be written; *rows counts the lines.
+// cannot be written, or when cancelled through `progress` (then no file is
+// left); *rows counts the lines.
 bool writeCsv(const QString& path, const DueList& list, std::span<const std::int32_t> entries,
-              QString* error, qint64* rows = nullptr);
+              QString* error, qint64* rows = nullptr, Progress* progress = nullptr);
 
 }  // namespace DueReader

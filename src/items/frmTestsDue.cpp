@@ -13,6 +13,7 @@
 #include "common/Dialogs.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
+#include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
@@ -371,8 +372,12 @@ void frmTestsDue::cmdExport_Click() {
     if (file.isEmpty())
         return;
     QString error;
-    if (!DueReader::writeCsv(file, due_, shownEntries(), &error))
-        ctx_.dialogs().inform(this, error, Dialogs::Icon::Warning);
+    const std::unique_ptr<Progress> progress =
+        ctx_.dialogs().progress(this, QStringLiteral("Exporting the tests due"));
+    if (!DueReader::writeCsv(file, due_, shownEntries(), &error, nullptr, progress.get()))
+        ctx_.dialogs().inform(this, error,
+                              Progress::wasCancelled(progress.get()) ? Dialogs::Icon::Information
+                                                                     : Dialogs::Icon::Warning);
 }
 
 void frmTestsDue::cmdClose_Click() {

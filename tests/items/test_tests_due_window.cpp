@@ -197,6 +197,24 @@ private slots:
                                 "Never tested,,,3,Drill,Tools,Bay 1,\r\n"));
     }
 
+    // Cancelled on its way through many lines: no file is left.
+    void cancelledExportLeavesNoFile() {
+        ts->reg.exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 9 UNION ALL SELECT i + 1 "
+                           "FROM n WHERE i < 3000) INSERT INTO Items (id, testinterval) "
+                           "SELECT i, '12' FROM n"));
+        open();
+        const QString file = ts->reg.folder() + QStringLiteral("/due.csv");
+        ts->dialogs->saveAnswers << file;
+        ts->dialogs->cancelJobs << QStringLiteral("Exporting the tests due");
+        click(w.get(), "cmdExport");
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("You cancelled the export: no file was written."));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(QDir(ts->reg.folder()).entryList({QStringLiteral("due*")}, QDir::Files),
+                 QStringList());
+    }
+
     void recordedTestsMoveTheDatesAndTheCountsGoDown() {
         open();
         QVERIFY(recordTest(1, QStringLiteral("Pass")));
