@@ -1,3 +1,4 @@
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QCryptographicHash>
@@ -11,6 +12,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <atomic>
+#include <cstring>
 #include <set>
 #include <thread>
 
@@ -18,6 +20,7 @@
 #include "cli/TransferCommands.h"
 #include "data/Progress.h"
 #include "data/Store.h"
+#include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/RegisterTransfer.h"
@@ -993,9 +996,12 @@ private slots:
             fixture_.server().stop(true);
         });
         locked.acquire();
+        QElapsedTimer waited;
+        waited.start();
         const auto cutOff = d.store.insertItem(itemWith(QStringLiteral("cut off")));
         other.join();
         QVERIFY(!cutOff);
+        QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
         QCOMPARE(d.messages.size(), 1);
         QVERIFY2(d.messages[0].contains(QStringLiteral("connection to the register")) &&
                      d.messages[0].contains(QStringLiteral("database %1 on the server on this "
@@ -1013,6 +1019,36 @@ private slots:
                  (QStringList{QStringLiteral("before"), QStringLiteral("after")}));
         QCOMPARE(d.store.counters()->lastId, qint64(2));
         QCOMPARE(d.messages.size(), 2);
+    }
+
+    // A server that stops answering over the network is noticed within
+    // seconds: keepalives are on unless the connection string says otherwise.
+    void aSilentServerIsNoticedWithinSeconds() {
+        QUARVEL_ONLY_ON(Engine::Server);
+        EngineRegister reg(fixture_);
+        const QString target = fixture_.server().connectionString(reg.database());
+        Postgres::Connection ours(target, 0);
+        Postgres::Connection own(target + QStringLiteral(" keepalives_idle=60"), 0);
+        QVERIFY(ours.isOpen() && own.isOpen());
+        const auto setting = [](const Postgres::Connection& c, const char* keyword) {
+            QString value;
+            PQconninfoOption* options = PQconninfo(c.handle());
+            for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+                if (!std::strcmp(o->keyword, keyword) && o->val)
+                    value = QString::fromUtf8(o->val);
+            }
+            PQconninfoFree(options);
+            return value;
+        };
+        const QStringList keywords{"keepalives",       "keepalives_idle",  "keepalives_interval",
+                                   "keepalives_count", "tcp_user_timeout", "connect_timeout"};
+        QStringList values, ownValues;
+        for (const QString& k : keywords) {
+            values << setting(ours, k.toUtf8().constData());
+            ownValues << setting(own, k.toUtf8().constData());
+        }
+        QCOMPARE(values, (QStringList{"1", "5", "2", "3", "15000", "10"}));
+        QCOMPARE(ownValues.value(1), QStringLiteral("60"));
     }
 
     // The layout versions: an upgrade runs its steps on the server in one

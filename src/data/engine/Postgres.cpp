@@ -141,12 +141,28 @@ QString storable(const QString& text) {
 
 Connection::Connection(const QString& connection, int busyWaitMs) : busyWaitMs_(busyWaitMs) {
     const QByteArray timeout = QByteArray::number(kConnectTimeoutSeconds);
+    const QByteArray idle = QByteArray::number(kKeepaliveIdleSeconds);
+    const QByteArray interval = QByteArray::number(kKeepaliveIntervalSeconds);
+    const QByteArray count = QByteArray::number(kKeepaliveCount);
+    const QByteArray unacknowledged = QByteArray::number(kUnacknowledgedMs);
     const QByteArray target = connection.toUtf8();
     // The connection string's own settings win over the defaults before it;
     // the encoding after it is the program's.
-    const char* keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding",
-                          nullptr};
-    const char* values[] = {timeout.constData(), "Quarvel", target.constData(), "UTF8", nullptr};
+    const char* keys[] = {"connect_timeout",  "keepalives",
+                          "keepalives_idle",  "keepalives_interval",
+                          "keepalives_count", "tcp_user_timeout",
+                          "application_name", "dbname",
+                          "client_encoding",  nullptr};
+    const char* values[] = {timeout.constData(),
+                            "1",
+                            idle.constData(),
+                            interval.constData(),
+                            count.constData(),
+                            unacknowledged.constData(),
+                            "Quarvel",
+                            target.constData(),
+                            "UTF8",
+                            nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_) {
         fail(Sql::Failure::of(Sql::Problem::Unreachable, QStringLiteral("out of memory")));
