@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class Progress;
+
 // The device service: the library that copies the desktop register to a
 // handheld device, loaded at run time by name from the program's folder
 // (adofiltr.dll, libadofiltr.so), so that another vendor's library with the
@@ -20,9 +22,12 @@ public:
     explicit DeviceService(QString library);
 
     // Calls DESKTOPTODEVICE(desktop, tables, synchronise, overwrite, device)
-    // once, on a thread of its own, while the caller's events go on.
+    // once, on a thread of its own, while the caller's events go on. With a
+    // progress, and a library that has DESKTOPTODEVICEWATCHED, the copy's
+    // steps are reported and Cancel stops it (DEVICE_CANCELLED).
     Call desktopToDevice(const QByteArray& desktopDb, const QByteArray& tableList,
-                         qint32 synchronise, qint32 overwrite, const QByteArray& deviceDb) const;
+                         qint32 synchronise, qint32 overwrite, const QByteArray& deviceDb,
+                         Progress* progress = nullptr) const;
 
 private:
     QString library_;

@@ -11,6 +11,7 @@
 #include "about/frmFunny.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "data/Progress.h"
 #include "data/register/RegisterTransfer.h"
 #include "device/adofiltr/DeviceCodes.h"
 
@@ -185,10 +186,17 @@ void frmDb::Command1_Click() {
         }
         desktopDb = file;
     }
+    const std::unique_ptr<Progress> progress =
+        ctx_.dialogs().progress(this, QStringLiteral("Copying the register to the device"));
     const DeviceService::Call call =
         ctx_.device().desktopToDevice(desktopDb.toLocal8Bit(), QByteArray(), kSynchronise,
-                                      kOverwrite, txtPPCDB->text().toLocal8Bit());
+                                      kOverwrite, txtPPCDB->text().toLocal8Bit(), progress.get());
     setBusy(false);
+    if (call.returned && call.result == DEVICE_CANCELLED) {
+        ctx_.dialogs().inform(this, QStringLiteral("You cancelled the download: the device keeps "
+                                                   "what it had."));
+        return;
+    }
     report(call);
 }
 

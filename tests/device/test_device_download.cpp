@@ -329,6 +329,29 @@ private slots:
         QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
     }
 
+    // Stopped through the watched entry: cancelled, the device as it was.
+    void aCancelledCopyLeavesTheDeviceAsItWas() {
+        const auto watched = reinterpret_cast<DesktopToDeviceWatchedFunction>(
+            library_.resolve("DESKTOPTODEVICEWATCHED"));
+        QVERIFY(watched);
+        TempRegister reg;
+        fill(reg);
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        const QByteArray old = hashOf(onDevice());
+        reg.exec(QStringLiteral("DELETE FROM Items WHERE id > 5"));
+        std::int64_t asked = 0;
+        const DeviceCarryOnFunction cancelAtOnce = [](void* context, std::int64_t steps) {
+            *static_cast<std::int64_t*>(context) = steps;
+            return std::int32_t(0);
+        };
+        QCOMPARE(watched(QFile::encodeName(reg.path()).constData(), "", 1, 1,
+                         "\\My Documents\\data.cdb", cancelAtOnce, &asked),
+                 DEVICE_CANCELLED);
+        QCOMPARE(asked, std::int64_t(1));
+        QCOMPARE(hashOf(onDevice()), old);
+        QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
+    }
+
     // A folder of the device path, or the file itself, that is a link out of
     // the device: refused, and nothing written where the link leads.
     void linksOutOfTheDeviceAreRefused_data() {

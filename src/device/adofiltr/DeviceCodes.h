@@ -36,8 +36,10 @@ enum QuarvelDeviceCode {
                                       file on the way that is a link to elsewhere) */
     DEVICE_MORE_THAN_ONE = 548,    /* ERROR_DEVICE_ALREADY_ATTACHED: several devices are
                                       attached and none was chosen */
-    DEVICE_DESKTOP_DAMAGED = 1392  /* ERROR_FILE_CORRUPT: the desktop database fails
+    DEVICE_DESKTOP_DAMAGED = 1392, /* ERROR_FILE_CORRUPT: the desktop database fails
                                       SQLite's integrity check */
+    DEVICE_CANCELLED = 1223        /* ERROR_CANCELLED: the caller's carryOn stopped the copy;
+                                      the device keeps what it had */
 };
 
 /* The library's one entry, for resolving it by name ("DESKTOPTODEVICE"):
@@ -57,5 +59,17 @@ enum QuarvelDeviceCode {
 typedef int32_t (*DesktopToDeviceFunction)(const char* desktopDbPath, const char* tableList,
                                            int32_t synchronise, int32_t overwrite,
                                            const char* deviceDbPath);
+
+/* The same copy with the caller told how far it has come, for resolving by
+ * name ("DESKTOPTODEVICEWATCHED"); a library without it is called through
+ * DESKTOPTODEVICE. carryOn(context, steps) is asked, on the calling thread,
+ * after every step of the copy (a run of pages, or a table; how many there
+ * will be is not known beforehand); 0 stops the copy, which leaves the device
+ * as it was and returns DEVICE_CANCELLED. */
+typedef int32_t (*DeviceCarryOnFunction)(void* context, int64_t steps);
+typedef int32_t (*DesktopToDeviceWatchedFunction)(const char* desktopDbPath, const char* tableList,
+                                                  int32_t synchronise, int32_t overwrite,
+                                                  const char* deviceDbPath,
+                                                  DeviceCarryOnFunction carryOn, void* context);
 
 #endif

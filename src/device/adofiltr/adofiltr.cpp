@@ -1,5 +1,6 @@
-// The library's only export. The download window loads it by name from the
-// program's folder and calls DESKTOPTODEVICE; everything else is internal.
+// The library's exports. The download window loads it by name from the
+// program's folder and calls DESKTOPTODEVICEWATCHED (DESKTOPTODEVICE for the
+// callers of old); everything else is internal.
 
 #include <QtGlobal>
 #include <cstdint>
@@ -14,6 +15,18 @@ QString fromCaller(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
 }
 
+// Any exception ends here: none may cross into a C caller.
+std::int32_t copyFor(const char* desktopDbPath, const char* tableList, std::int32_t overwrite,
+                     const char* deviceDbPath, const adofiltr::CopyHooks& hooks) {
+    try {
+        return adofiltr::desktopToDevice(fromCaller(desktopDbPath), fromCaller(tableList),
+                                         overwrite != 0, fromCaller(deviceDbPath),
+                                         adofiltr::attachedDeviceMounts(), hooks);
+    } catch (...) {
+        return DEVICE_FAILED;
+    }
+}
+
 }  // namespace
 
 // synchronise is accepted for the callers that pass it; the device always
@@ -24,11 +37,21 @@ extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICE(const char* desktopDbPath,
                                                       std::int32_t overwrite,
                                                       const char* deviceDbPath) {
     Q_UNUSED(synchronise);
-    try {
-        return adofiltr::desktopToDevice(fromCaller(desktopDbPath), fromCaller(tableList),
-                                         overwrite != 0, fromCaller(deviceDbPath),
-                                         adofiltr::attachedDeviceMounts());
-    } catch (...) {
-        return DEVICE_FAILED;  // no exception may cross into a C caller
-    }
+    return copyFor(desktopDbPath, tableList, overwrite, deviceDbPath, {});
+}
+
+extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICEWATCHED(
+    const char* desktopDbPath, const char* tableList, std::int32_t synchronise,
+    std::int32_t overwrite, const char* deviceDbPath, DeviceCarryOnFunction carryOn,
+    void* context) {
+    Q_UNUSED(synchronise);
+    std::int64_t steps = 0;
+    bool stopped = false;
+    adofiltr::CopyHooks hooks;
+    hooks.carryOn = [&] {
+        stopped = carryOn && carryOn(context, ++steps) == 0;
+        return !stopped;
+    };
+    const std::int32_t code = copyFor(desktopDbPath, tableList, overwrite, deviceDbPath, hooks);
+    return stopped ? DEVICE_CANCELLED : code;
 }
