@@ -51,8 +51,11 @@ double itemsPass(const QString& path, Pass pass, std::uint64_t& sum) {
                             withDue ? std::span<const ItemColumn>(DueReader::kDueColumns)
                                     : std::span<const ItemColumn>());
     std::optional<DueReader::DuePlaces> places;
-    if (withDue)
+    std::optional<DueReader::RowRule> rule;
+    if (withDue) {
         places.emplace(select);
+        rule.emplace(select, today, 30);
+    }
     const int desc = select.at(ItemColumn::Desc);
     const int caseId = select.at(ItemColumn::CaseId);
     Sql::Statement items(db, select.sql(R"(FROM "Items" ORDER BY "id")"));
@@ -64,7 +67,7 @@ double itemsPass(const QString& path, Pass pass, std::uint64_t& sum) {
             sum += items.utf8(places->next).size() + items.utf8(places->last).size() +
                    items.utf8(places->interval).size();
         else if (places)
-            counts.add(DueReader::statusOfRow(items, *places, failed.contains(id), today, 30));
+            counts.add(rule->statusOf(items, failed.contains(id)));
     }
     db.rollback();
     sum += static_cast<std::uint64_t>(counts[TestsDue::Status::Overdue]);

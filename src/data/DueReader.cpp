@@ -108,6 +108,10 @@ TestsDue::Status statusOfRow(const Statement& row, const DuePlaces& places, bool
     return dueOfRow(row, places, failed, today, soonDays).status;
 }
 
+TestsDue::Due RowRule::dueOf(const Statement& row, bool failed) {
+    return TestsDue::dueFrom(RowTexts{row, places_}, memo_, failed, today_, soonDays_);
+}
+
 bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<TestsDue::Day> dueBy,
           DueList& list) {
     FailedItems failed;
@@ -117,7 +121,7 @@ bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<Tes
     list.today = today;
     using C = ItemColumn;
     const ItemSelect select({C::Desc, C::Category, C::WarehouseLoc, C::CaseId}, kDueColumns);
-    const DuePlaces places(select);
+    RowRule rule(select, today, window.soonDays);
     const int desc = select.at(C::Desc);
     const int category = select.at(C::Category);
     const int location = select.at(C::WarehouseLoc);
@@ -125,8 +129,7 @@ bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<Tes
     Statement items(db, select.sql(R"(FROM "Items" ORDER BY "id")"));
     while (items.step()) {
         const std::int64_t id = items.integer(ItemSelect::kId);
-        const TestsDue::Due due =
-            dueOfRow(items, places, failed.contains(id), today, window.soonDays);
+        const TestsDue::Due due = rule.dueOf(items, failed.contains(id));
         list.counts.add(due.status);
         if (!isListed(due, dueBy))
             continue;
@@ -147,12 +150,11 @@ bool countCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window&
     std::vector<std::pair<std::int64_t, TestsDue::Status>> items;
     {
         const ItemSelect select({}, kDueColumns);
-        const DuePlaces places(select);
+        RowRule rule(select, today, window.soonDays);
         Statement rows(db, select.sql(R"(FROM "Items" WHERE "caseID" = ?)"));
         rows.bind(caseId);
         while (rows.step())
-            items.emplace_back(rows.integer(ItemSelect::kId),
-                               statusOfRow(rows, places, false, today, window.soonDays));
+            items.emplace_back(rows.integer(ItemSelect::kId), rule.statusOf(rows, false));
         if (!rows.ok())
             return false;
     }

@@ -79,6 +79,24 @@ TestsDue::Status statusOfRow(const Sql::Statement& row, const DuePlaces& places,
 TestsDue::Due dueOfRow(const Sql::Statement& row, const DuePlaces& places, bool failed,
                        TestsDue::Day today, int soonDays);
 
+// The due rule over the rows of one pass: each distinct interval text is
+// classified once.
+class RowRule {
+public:
+    RowRule(const ItemSelect& select, TestsDue::Day today, int soonDays)
+        : places_(select), today_(today), soonDays_(soonDays) {}
+    TestsDue::Due dueOf(const Sql::Statement& row, bool failed);
+    TestsDue::Status statusOf(const Sql::Statement& row, bool failed) {
+        return dueOf(row, failed).status;
+    }
+
+private:
+    DuePlaces places_;
+    TestsDue::Day today_;
+    int soonDays_;
+    TestsDue::IntervalMemo memo_;
+};
+
 // Every item not in date, and the counts of all. With dueBy, also every
 // item in date that is due on or before that day. Items that need no test
 // are never listed.

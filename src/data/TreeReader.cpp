@@ -96,7 +96,7 @@ bool readItems(Sql::Connection& db, const TestsDue::Window& window, TreeData& tr
         return false;
     const TestsDue::Day today = TestsDue::dayOf(window.today);
     const ItemSelect select({ItemColumn::Desc, ItemColumn::CaseId}, DueReader::kDueColumns);
-    const DueReader::DuePlaces places(select);
+    DueReader::RowRule rule(select, today, window.soonDays);
     const int desc = select.at(ItemColumn::Desc);
     const int caseId = select.at(ItemColumn::CaseId);
     Statement items(db, select.sql(R"(FROM "Items" ORDER BY "id")"));
@@ -112,8 +112,7 @@ bool readItems(Sql::Connection& db, const TestsDue::Window& window, TreeData& tr
         tree.itemIds.push_back(id);
         tree.itemTexts.append(items.utf8(desc));
         owner.push_back(caseOfId.find(items.wholeNumber(caseId)));
-        tree.testCounts.add(
-            DueReader::statusOfRow(items, places, failed.contains(id), today, window.soonDays));
+        tree.testCounts.add(rule.statusOf(items, failed.contains(id)));
     }
     return items.ok();
 }

@@ -283,6 +283,43 @@ private slots:
         QCOMPARE(r.reading == Reading::Read ? r.months : -1, months);
     }
 
+    // One memo over many texts, each asked twice: the same as reading each.
+    void intervalMemoReadsAsEachText() {
+        const std::string_view texts[] = {
+            "12",           "6 m", "none", " N/A ", "12 months and a bit more",
+            "1 year",       "-6",  "",     "3YRS",  "18 mo",
+            "not required", "1 2", "12 "};
+        IntervalMemo memo;
+        for (int round = 0; round < 2; ++round) {
+            for (const std::string_view text : texts) {
+                const IntervalClass read = classifyInterval(text), kept = memo.of(text);
+                QCOMPARE(kept.noTest, read.noTest);
+                QCOMPARE(kept.reading.reading, read.reading.reading);
+                QCOMPARE(kept.reading.months, read.reading.months);
+            }
+        }
+    }
+
+    // Dates in the picker's form, with and without leading zeros, as QDate
+    // reads them, across the calendar.
+    void datesAsTheCalendarHasThem() {
+        for (int year = 1; year <= 9999; year += 7) {
+            for (int month = 1; month <= 12; ++month) {
+                for (int day = 27; day <= 31; ++day) {
+                    const QDate date(year, month, day);
+                    for (const char* form : {"%d/%d/%04d", "%02d/%02d/%04d"}) {
+                        const std::string text =
+                            QString::asprintf(form, day, month, year).toStdString();
+                        const DateReading r = readDate(text);
+                        QCOMPARE(r.reading, date.isValid() ? Reading::Read : Reading::Unreadable);
+                        if (date.isValid())
+                            QCOMPARE(r.day, dayOf(date));
+                    }
+                }
+            }
+        }
+    }
+
     void addMonthsAcrossYears() {
         const Day day = dayOf(QDate(2023, 11, 30));
         QCOMPARE(dateOf(addMonths(day, 3)), QDate(2024, 2, 29));

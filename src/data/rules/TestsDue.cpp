@@ -115,12 +115,52 @@ struct PlainTexts {
     std::string_view interval() const { return texts.interval; }
 };
 
+// One or two digits and a "/" at `at`, as the day and month of d/m/yyyy.
+bool readDayOrMonth(std::string_view s, std::size_t& at, int& value) {
+    if (at + 1 >= s.size() || !isDigit(s[at]))
+        return false;
+    value = s[at++] - '0';
+    if (isDigit(s[at]))
+        value = value * 10 + (s[at++] - '0');
+    return at < s.size() && s[at++] == '/';
+}
+
+// The date picker's form, d/m/yyyy, read in one go; nullopt for any other
+// text, which the general reading then sees to.
+std::optional<DateReading> readPickerDate(std::string_view s) {
+    if (s.size() < 8 || s.size() > 10)
+        return std::nullopt;
+    std::size_t at = 0;
+    int day = 0;
+    int month = 0;
+    if (!readDayOrMonth(s, at, day) || !readDayOrMonth(s, at, month) || s.size() - at != 4)
+        return std::nullopt;
+    int year = 0;
+    for (; at < s.size(); ++at) {
+        if (!isDigit(s[at]))
+            return std::nullopt;
+        year = year * 10 + (s[at] - '0');
+    }
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
+        return DateReading{Reading::Unreadable, 0};
+    // Days before each month of a common year.
+    static constexpr int kBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    const std::int64_t y = year - 1;
+    const Day leapDay = month > 2 && isLeapYear(year) ? 1 : 0;
+    // 1721425: the Julian day before 1/1/0001.
+    return DateReading{Reading::Read, 1721425 + 365 * y + y / 4 - y / 100 + y / 400 +
+                                          kBefore[month - 1] + leapDay + day};
+}
+
 }  // namespace
 
 DateReading readDate(std::string_view s) {
-    if (isBlankText(s))
-        return {};
+    if (const std::optional<DateReading> picked = readPickerDate(s))
+        return *picked;
     constexpr DateReading unreadable{Reading::Unreadable, 0};
+    // A date starts with a digit; only a text that does not may be blank.
+    if (s.empty() || !isDigit(s.front()))
+        return isBlankText(s) ? DateReading{} : unreadable;
     std::size_t at = 0;
     std::int64_t day = 0;
     std::int64_t month = 0;
@@ -181,6 +221,34 @@ bool needsNoTest(std::string_view s) {
             return true;
     }
     return false;
+}
+
+IntervalClass classifyInterval(std::string_view s) {
+    IntervalClass kind;
+    kind.noTest = needsNoTest(s);
+    if (!kind.noTest)
+        kind.reading = readInterval(s);
+    return kind;
+}
+
+IntervalClass IntervalMemo::of(std::string_view s) {
+    // Most rows repeat the first interval seen.
+    if (count_ > 0 && entries_[0].size == s.size() &&
+        std::equal(s.begin(), s.end(), entries_[0].text.begin()))
+        return entries_[0].kind;
+    for (std::size_t i = 0; i < count_; ++i) {
+        const Entry& e = entries_[i];
+        if (e.size == s.size() && std::equal(s.begin(), s.end(), e.text.begin()))
+            return e.kind;
+    }
+    const IntervalClass kind = classifyInterval(s);
+    if (count_ < entries_.size() && s.size() <= kLongest) {
+        Entry& e = entries_[count_++];
+        std::copy(s.begin(), s.end(), e.text.begin());
+        e.size = s.size();
+        e.kind = kind;
+    }
+    return kind;
 }
 
 Day addMonths(Day day, int months) {

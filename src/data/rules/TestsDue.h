@@ -71,6 +71,31 @@ IntervalReading readInterval(std::string_view utf8);
 // required" or "-", letter case and blanks around them aside.
 bool needsNoTest(std::string_view interval);
 
+// What an interval text says: no test needed, or the months it reads as.
+struct IntervalClass {
+    bool noTest = false;
+    IntervalReading reading;
+};
+IntervalClass classifyInterval(std::string_view utf8);
+
+// Classifies each distinct interval text once. A register holds a handful
+// of them ("12", "6 m", "none"), so a pass over a million items reads only
+// those; a text too long to keep, or beyond the first few, is read each time.
+class IntervalMemo {
+public:
+    IntervalClass of(std::string_view utf8);
+
+private:
+    static constexpr std::size_t kLongest = 16;
+    struct Entry {
+        std::array<char, kLongest> text{};
+        std::size_t size = 0;
+        IntervalClass kind;
+    };
+    std::array<Entry, 8> entries_{};
+    std::size_t count_ = 0;
+};
+
 // `months` calendar months after the day; a day beyond the end of the
 // month it lands in becomes that month's last day (31/1 + 1 = 28/2).
 Day addMonths(Day day, int months);
@@ -90,14 +115,15 @@ struct Due {
 // The status of a due day (or of none) on the window's today.
 Status statusOfDay(std::optional<Day> day, Day today, int soonDays);
 
-// The rule over texts that are fetched only when needed: next() first, and
-// last() and interval() only when the next test date cannot decide. Each
-// returns the text as UTF-8.
-template <class Texts>
-Due dueFrom(const Texts& texts, bool failed, Day today, int soonDays) {
+// The rule over texts that are fetched only when needed: interval() and
+// next() first, and last() only when the next test date cannot decide.
+// Each returns the text as UTF-8; intervalOf classifies an interval text.
+template <class Texts, class IntervalOf>
+Due dueFromWith(const Texts& texts, IntervalOf&& intervalOf, bool failed, Day today, int soonDays) {
     Due due;
+    const IntervalClass interval = intervalOf(texts.interval());
     // A failed test still counts: the item was tested and is not safe.
-    if (needsNoTest(texts.interval())) {
+    if (interval.noTest) {
         due.status = failed ? Status::Failed : Status::NoTestNeeded;
         return due;
     }
@@ -111,9 +137,8 @@ Due dueFrom(const Texts& texts, bool failed, Day today, int soonDays) {
         if (last.reading == Reading::Unreadable) {
             due.status = Status::Unreadable;
         } else if (last.reading == Reading::Read) {
-            const IntervalReading interval = readInterval(texts.interval());
-            if (interval.reading == Reading::Read)
-                due.day = addMonths(last.day, interval.months);
+            if (interval.reading.reading == Reading::Read)
+                due.day = addMonths(last.day, interval.reading.months);
             else
                 due.status = Status::Unreadable;  // tested, but nothing says when again
         }
@@ -124,6 +149,19 @@ Due dueFrom(const Texts& texts, bool failed, Day today, int soonDays) {
     if (failed)
         due.status = Status::Failed;
     return due;
+}
+
+template <class Texts>
+Due dueFrom(const Texts& texts, bool failed, Day today, int soonDays) {
+    return dueFromWith(texts, classifyInterval, failed, today, soonDays);
+}
+
+// The same over many rows, each interval text classified once.
+template <class Texts>
+Due dueFrom(const Texts& texts, IntervalMemo& memo, bool failed, Day today, int soonDays) {
+    return dueFromWith(
+        texts, [&memo](std::string_view interval) { return memo.of(interval); }, failed, today,
+        soonDays);
 }
 
 // The three texts of an item as plain values.
