@@ -16,6 +16,16 @@ TreeLoader::TreeLoader(RegisterLocation location, std::function<int()> busyWaitM
 TreeLoader::~TreeLoader() {
     if (job_ && job_->thread.joinable())
         job_->thread.join();
+    if (retiring_.joinable())
+        retiring_.join();
+}
+
+void TreeLoader::retire(TreeData tree) {
+    if (tree.itemIds.empty() && tree.caseIds.empty() && tree.listIds.empty())
+        return;
+    if (retiring_.joinable())
+        retiring_.join();
+    retiring_ = std::thread([old = std::move(tree)]() mutable { TreeData freed = std::move(old); });
 }
 
 void TreeLoader::start(const TestsDue::Window& window) {

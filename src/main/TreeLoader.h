@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "data/TreeData.h"
 #include "data/engine/RegisterLocation.h"
@@ -30,6 +31,9 @@ public:
     // Blocks until the last read has come back and `read` has been emitted;
     // at once when nothing is being read. For a user who wants the tree now.
     void wait();
+    // Frees a tree the window no longer shows on a thread of its own: giving
+    // a large tree's memory back costs about as much as reading it did.
+    void retire(TreeData tree);
 
 signals:
     // The tree, or none when the read failed (the loader says nothing; the
@@ -45,6 +49,7 @@ private:
     std::function<int()> busyWaitMs_;
     std::unique_ptr<Job> job_;              // the read running, if any
     std::optional<TestsDue::Window> next_;  // a read asked for while one ran
+    std::thread retiring_;                  // freeing the tree last replaced, if it still runs
     std::uint64_t generation_ = 0;
     bool pending_ = false;
 };

@@ -1,6 +1,7 @@
 #include "main/TreeModel.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 const QString kRootKeys[3] = {QStringLiteral("items"), QStringLiteral("Cases"),
@@ -19,12 +20,12 @@ int groupOf(const std::vector<std::int32_t>& start, quint64 flat) {
 
 TreeModel::TreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void TreeModel::setTree(TreeData data) {
+TreeData TreeModel::setTree(TreeData data) {
     if (filled_) {
         beginResetModel();
-        data_ = std::move(data);
+        TreeData old = std::exchange(data_, std::move(data));
         endResetModel();
-        return;
+        return old;
     }
     data_ = std::move(data);
     const std::size_t children[3] = {data_.itemIds.size(), data_.caseIds.size(),
@@ -39,6 +40,7 @@ void TreeModel::setTree(TreeData data) {
     }
     filledRoots_ = 3;
     filled_ = true;
+    return {};
 }
 
 void TreeModel::waitForFirstTree() const {

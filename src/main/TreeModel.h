@@ -19,7 +19,8 @@ public:
 
     // The first tree goes in under the roots already shown, so what the user
     // selected, expanded or scrolled to stays; a later one replaces the tree.
-    void setTree(TreeData data);
+    // Gives back the tree it held, to be freed where the window does not wait.
+    [[nodiscard]] TreeData setTree(TreeData data);
     // Until the first tree is set, the roots show as having children, and
     // expanding one or looking up a key calls `wait`, which sets the tree.
     void setWaitForTree(std::function<void()> wait) { waitForTree_ = std::move(wait); }

@@ -395,7 +395,7 @@ void frmMain::treeRead(std::optional<TreeData> tree) {
     lblTestsDue->setText(counts);
     // A screen reader says what the eye reads.
     lblTestsDue->setAccessibleName(counts.isEmpty() ? QStringLiteral("Tests due") : counts);
-    model_->setTree(tree ? std::move(*tree) : TreeData{});
+    loader_->retire(model_->setTree(tree ? std::move(*tree) : TreeData{}));
     if (damageCheckDue_) {
         damageCheckDue_ = false;
         QTimer::singleShot(0, this, &frmMain::checkRegisterForDamage);

@@ -123,6 +123,15 @@ private slots:
         QVERIFY(ts->dialogs->messages.isEmpty());
     }
 
+    // The tree replaced comes back to be freed off the window's thread.
+    void aReplacedTreeIsHandedBack() {
+        TreeModel m;
+        TreeData first;
+        first.itemIds = {7, 9};
+        QVERIFY(m.setTree(first).itemIds.empty());
+        QCOMPARE(m.setTree(TreeData{}).itemIds, first.itemIds);
+    }
+
     void sampleRegisterKeysTextsAndOrder() {
         fillSampleRegister(ts->reg);
         openMain();
