@@ -111,7 +111,11 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     settings_ = std::make_unique<Settings>(services_.settingsFile);
     const Clock* clock = services_.clock.get();
     store_ = StoreSetup::make(services_.location, *settings_,
-                              {tellUser, warnUser, [clock] { return clock->now(); }});
+                              {tellUser, warnUser, [clock] { return clock->now(); },
+                               [dialogs] {
+                                   return dialogs->progress(
+                                       nullptr, QStringLiteral("Backing up the register"));
+                               }});
     Store* store = store_.get();
     store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
         if (why.cause == ReadOnlyCause::Damaged)

@@ -177,7 +177,7 @@ std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& 
         err.flush();
     };
     auto store = StoreSetup::make(where, settings,
-                                  {tell, tell, [] { return QDateTime::currentDateTime(); }});
+                                  {tell, tell, [] { return QDateTime::currentDateTime(); }, {}});
     store->upgradeIfOlder();
     return store;
 }

@@ -146,6 +146,8 @@ public:
         std::function<QDateTime()> now;
         std::function<int()> keep;  // how many backups to keep
         FailureReporter warn;       // a failed backup is told here; work goes on
+        // How a backup's progress is shown (none: not shown, never cancelled).
+        std::function<std::unique_ptr<Progress>()> progress;
     };
     void setBackupPolicy(BackupPolicy policy) { backups_ = std::move(policy); }
 

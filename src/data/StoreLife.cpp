@@ -3,6 +3,7 @@
 
 #include <QDir>
 
+#include "data/Progress.h"
 #include "data/Store.h"
 #include "data/StoreSql.h"
 #include "data/engine/RegisterEngine.h"
@@ -149,8 +150,13 @@ void Store::backUpOnceADay() {
 bool Store::backUp(const QDateTime& when, const QString& occasion) {
     const int keep = backups_.keep ? backups_.keep() : Backups::kDefaultToKeep;
     const QString& path = location().text();
-    const Backups::Result backup = Backups::take(path, when, keep);
-    if (!backup.ok && backups_.warn) {
+    const std::unique_ptr<Progress> progress = backups_.progress ? backups_.progress() : nullptr;
+    const Backups::Result backup = Backups::take(path, when, keep, progress.get());
+    if (backup.cancelled && backups_.warn) {
+        backups_.warn(QStringLiteral("You cancelled the backup of the register %1 %2: no backup "
+                                     "was taken. Your work goes on and is saved as usual.")
+                          .arg(QDir::toNativeSeparators(path), occasion));
+    } else if (!backup.ok && backups_.warn) {
         backups_.warn(QStringLiteral("Quarvel could not back up the register %1 %2: %3.\n\n"
                                      "Your work goes on and is saved as usual. To have "
                                      "backups again, make sure the folder %4 can be written.")

@@ -16,7 +16,7 @@ std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& setti
     auto store = std::make_unique<Store>(where, std::move(seams.failure));
     store->setBusyWait([&settings] { return settings.busyWaitMs(); });
     store->setBackupPolicy({std::move(seams.now), [&settings] { return backupsToKeep(settings); },
-                            std::move(seams.backupWarning)});
+                            std::move(seams.backupWarning), std::move(seams.backupProgress)});
     return store;
 }
 

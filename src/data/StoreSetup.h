@@ -7,6 +7,7 @@
 #include "data/FailureReporter.h"
 #include "data/engine/RegisterLocation.h"
 
+class Progress;
 class Settings;
 class Store;
 
@@ -20,6 +21,7 @@ struct Seams {
     FailureReporter failure;        // a failed operation
     FailureReporter backupWarning;  // a failed backup; work goes on
     std::function<QDateTime()> now;
+    std::function<std::unique_ptr<Progress>()> backupProgress;  // none: not shown
 };
 
 // `settings` must outlive the store.

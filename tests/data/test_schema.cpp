@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "TempRegister.h"
+#include "data/Progress.h"
 #include "data/Store.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
@@ -17,8 +18,10 @@ namespace {
 // test's own.
 struct Probe {
     explicit Probe(const QString& path) : store(path, [this](const QString& m) { failures << m; }) {
-        store.setBackupPolicy({[this] { return now; }, [this] { return keep; },
-                               [this](const QString& m) { warnings << m; }});
+        store.setBackupPolicy({[this] { return now; },
+                               [this] { return keep; },
+                               [this](const QString& m) { warnings << m; },
+                               {}});
     }
     Store store;
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
@@ -248,17 +251,38 @@ private slots:
         QVERIFY(p.warnings.isEmpty());
     }
 
+    // A backup that cannot be made, or that the user cancels: told once,
+    // no backup left, and the saves go on.
+    void aFailedBackupWarnsOnceAndTheSaveGoesOn_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("no folder") << false << "could not back up";
+        QTest::newRow("cancelled") << true << "You cancelled the backup";
+    }
     void aFailedBackupWarnsOnceAndTheSaveGoesOn() {
+        QFETCH(bool, cancel);
+        QFETCH(QString, told);
+        struct CancelAtOnce : Progress {
+            bool asked = false;
+            bool report(std::int64_t, std::int64_t) override { return !(asked = true); }
+            bool cancelled() const override { return asked; }
+        };
         TempRegister reg;
         // A file where the folder should be: no backup can be made.
         QFile blocker(RegisterFolder::backupFolder(reg.path()));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(cancel || blocker.open(QIODevice::WriteOnly));
         blocker.close();
         Probe p(reg.path());
+        p.store.setBackupPolicy({[&p] { return p.now; }, [] { return 10; },
+                                 [&p](const QString& m) { p.warnings << m; },
+                                 [] { return std::make_unique<CancelAtOnce>(); }});
         QVERIFY(p.store.insertList(QStringLiteral("First")));
         QVERIFY(p.store.insertList(QStringLiteral("Second")));
         QCOMPARE(p.warnings.size(), 1);
-        QVERIFY(p.warnings.first().contains(QStringLiteral("could not back up")));
+        QVERIFY2(p.warnings.first().contains(told), qPrintable(p.warnings.first()));
+        if (cancel)
+            QCOMPARE(QDir(RegisterFolder::backupFolder(reg.path())).entryList(QDir::Files),
+                     QStringList());
         QCOMPARE(reg.count(QStringLiteral("Lists")), 2);
         QVERIFY(p.failures.isEmpty());
     }

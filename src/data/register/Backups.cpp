@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "data/Progress.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/FilePlatform.h"
 #include "data/register/RegisterFolder.h"
@@ -17,6 +18,8 @@ namespace {
 // waits for it this long in all before it gives up.
 constexpr int kBusyRetries = 100;
 constexpr int kBusyPauseMs = 50;
+// With a progress the pages go in runs, so that it can be told and heard.
+constexpr int kPagesPerStep = 1024;
 
 // This register's backups, older ones first: the names carry the time they
 // were taken (RegisterFolder::backupPath). Another register's in the same
@@ -53,17 +56,31 @@ void keepNewest(const QString& registerPath, int keep) {
 // another program writes. The new backup belongs to the group that shares
 // the register (a setgid folder gives it the group; its maker adds the
 // group's access).
-QString copyRegister(const QString& registerPath, const QString& target) {
+QString copyRegister(const QString& registerPath, const QString& target, Progress* progress) {
     QString error;
     {
         Sqlite::Connection from(registerPath, Sqlite::Open::ReadOnly);
         Sqlite::Connection to(target, Sqlite::Open::Create);
+        Sqlite::Connection::PageCopy how{-1, kBusyRetries, kBusyPauseMs, {}};
+        if (progress) {
+            std::int64_t total = 0;
+            if (from.isOpen()) {
+                Sqlite::Statement pages(from, "PRAGMA page_count");
+                total = pages.step() ? pages.integer(0) : 0;
+            }
+            how.pagesPerStep = kPagesPerStep;
+            how.carryOn = [progress, total, done = std::int64_t(0)]() mutable {
+                done = std::min(done + kPagesPerStep, total);
+                return progress->report(done, total);
+            };
+        }
         // A full sync at the end of the copy: the backup is on the disk
         // before it gets its name.
         const bool copied = from.isOpen() && to.isOpen() && to.exec("PRAGMA synchronous = FULL") &&
-                            from.copyPagesInto(to, {-1, kBusyRetries, kBusyPauseMs, {}}) ==
-                                Sqlite::Connection::PageCopyEnd::Done;
-        if (!copied) {
+                            from.copyPagesInto(to, how) == Sqlite::Connection::PageCopyEnd::Done;
+        if (Progress::wasCancelled(progress))
+            error = QStringLiteral("it was cancelled");
+        else if (!copied) {
             const auto& failure = from.failure() ? from.failure() : to.failure();
             error = failure ? failure->text : QStringLiteral("unknown error");
         }
@@ -73,7 +90,7 @@ QString copyRegister(const QString& registerPath, const QString& target) {
 
 }  // namespace
 
-Result take(const QString& registerPath, const QDateTime& when, int keep) {
+Result take(const QString& registerPath, const QDateTime& when, int keep, Progress* progress) {
     Result result;
     const QString folder = RegisterFolder::backupFolder(registerPath);
     result.error = prepareFolder(folder);
@@ -82,10 +99,11 @@ Result take(const QString& registerPath, const QDateTime& when, int keep) {
     const QString path = RegisterFolder::backupPath(registerPath, when);
     const SafeReplace::Outcome written =
         SafeReplace::replace(path.toStdU16String(), [&](const std::filesystem::path& partial) {
-            result.error =
-                copyRegister(registerPath, QString::fromStdU16String(partial.u16string()));
+            result.error = copyRegister(registerPath,
+                                        QString::fromStdU16String(partial.u16string()), progress);
             return result.error.isEmpty();
         });
+    result.cancelled = Progress::wasCancelled(progress);
     if (!written.written)
         return result;
     if (written.error) {
