@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "data/Progress.h"
 #include "data/engine/Sqlite.h"
