@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <optional>
 
 #include "data/Store.h"
 #include "data/register/FilePlatform.h"
@@ -111,11 +112,15 @@ QString makeEmptyRegister(const QString& path) {
     return FilePlatform::installNewFile(made, path);
 }
 
-RegisterLocation locationOf(const QString& argument) {
+// A server, or the file the argument names through links that this user
+// or the administrator made; nothing at a link of another user's.
+std::optional<RegisterLocation> locationOf(const QString& argument, QString* problem) {
     if (RegisterLocation::namesServer(argument))
         return RegisterLocation::server(argument);
-    return RegisterLocation::file(
-        RegisterFolder::realFile(QDir::current().absoluteFilePath(argument)));
+    const QString path = fileNamedBy(argument, problem);
+    if (path.isEmpty())
+        return std::nullopt;
+    return RegisterLocation::file(RegisterFolder::realFile(path));
 }
 
 int makeOnServer(const RegisterLocation& location) {
@@ -128,13 +133,19 @@ int makeOnServer(const RegisterLocation& location) {
 }
 
 int copyRegister(const QString& fromArgument, const QString& toArgument) {
-    const RegisterLocation from = locationOf(fromArgument);
-    const RegisterLocation to = locationOf(toArgument);
+    QString problem;
+    const std::optional<RegisterLocation> fromLocation = locationOf(fromArgument, &problem);
+    const std::optional<RegisterLocation> toLocation =
+        fromLocation ? locationOf(toArgument, &problem) : std::nullopt;
+    if (!toLocation)
+        return fail(problem);
+    const RegisterLocation& from = *fromLocation;
+    const RegisterLocation& to = *toLocation;
     const RegisterTransfer::Outcome outcome = RegisterTransfer::copy(from, to);
     if (!outcome.ok)
         return fail(QStringLiteral("could not copy the register: %1").arg(outcome.error));
     if (!to.isServer()) {
-        const QString problem = FilePlatform::shareWithFolderGroup(to.text());
+        problem = FilePlatform::shareWithFolderGroup(to.text());
         if (!problem.isEmpty())
             return fail(problem + QStringLiteral(" (the register was copied, but other members "
                                                  "of the folder's group cannot save in it)"));

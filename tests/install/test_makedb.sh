@@ -87,4 +87,8 @@ if ((EUID == 0)) && id nobody >/dev/null 2>&1; then
     [[ $(cat "$work/mine") == mine && $(stat -c %a "$work/mine") == 600 ]] ||
         fail "the linked file was changed"
     [[ -L $shared/data.mdb ]] || fail "the planted link was moved"
+    "$makedb" --copy "$work/kept.mdb" "$shared/data.mdb" 2>"$work/err" &&
+        fail "--copy wrote through another user's link"
+    grep -q "another user" "$work/err" || fail "no reason given: $(cat "$work/err")"
+    [[ $(cat "$work/mine") == mine && -L $shared/data.mdb ]] || fail "--copy replaced the link or its file"
 fi
