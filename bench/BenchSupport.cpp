@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QCoreApplication>
@@ -13,7 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "PostgresServer.h"
 #include "common/Clock.h"
+#include "data/Store.h"
+#include "data/engine/RegisterLocation.h"
+#include "data/register/RegisterTransfer.h"
 #include "printing/PrinterCatalog.h"
 
 namespace Bench {
@@ -143,6 +148,169 @@ TreeFloor readTreeFloor(const QString& path, std::uint64_t& checksum) {
     return n;
 }
 
+// --- The server's floors ---------------------------------------------------------------
+
+CopySession::CopySession(const QString& connection)
+    : db_(PQconnectdb(connection.toUtf8().constData())) {
+    if (PQstatus(db_) != CONNECTION_OK)
+        fail("connect");
+}
+
+CopySession::~CopySession() {
+    PQfinish(db_);
+}
+
+void CopySession::fail(const QByteArray& sql) {
+    std::fprintf(stderr, "%s: %s\n", sql.constData(), PQerrorMessage(db_));
+    std::exit(2);
+}
+
+void CopySession::startCopy(const QByteArray& sql, int expected) {
+    PGresult* start = PQexec(db_, sql.constData());
+    const bool copying = PQresultStatus(start) == expected;
+    PQclear(start);
+    if (!copying)
+        fail(sql);
+}
+
+std::int64_t CopySession::copyOut(const QByteArray& select, std::uint64_t& checksum) {
+    const QByteArray sql = "COPY (" + select + ") TO STDOUT";
+    startCopy(sql, PGRES_COPY_OUT);
+    std::int64_t rows = 0;
+    char* line = nullptr;
+    int length;
+    while ((length = PQgetCopyData(db_, &line, 0)) > 0) {
+        ++rows;
+        checksum += static_cast<std::uint64_t>(length) + static_cast<unsigned char>(line[0]);
+        PQfreemem(line);
+    }
+    PGresult* end = PQgetResult(db_);
+    const bool ok = length == -1 && PQresultStatus(end) == PGRES_COMMAND_OK;
+    PQclear(end);
+    while ((end = PQgetResult(db_)))
+        PQclear(end);
+    if (!ok)
+        fail(sql);
+    return rows;
+}
+
+std::int64_t CopySession::copyOutToFile(const QByteArray& copy, const QString& file) {
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail("open " + file.toUtf8());
+    startCopy(copy, PGRES_COPY_OUT);
+    std::int64_t bytes = 0;
+    char* line = nullptr;
+    int length;
+    while ((length = PQgetCopyData(db_, &line, 0)) > 0) {
+        bytes += length;
+        out.write(line, length);
+        PQfreemem(line);
+    }
+    PGresult* end = PQgetResult(db_);
+    const bool ok = length == -1 && PQresultStatus(end) == PGRES_COMMAND_OK;
+    PQclear(end);
+    while ((end = PQgetResult(db_)))
+        PQclear(end);
+    if (!ok || !out.flush())
+        fail(copy);
+    return bytes;
+}
+
+std::int64_t CopySession::copyInFromFile(const QByteArray& copy, const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        fail("open " + file.toUtf8());
+    startCopy(copy, PGRES_COPY_IN);
+    QByteArray chunk;
+    while (!(chunk = in.read(1 << 16)).isEmpty()) {
+        if (PQputCopyData(db_, chunk.constData(), static_cast<int>(chunk.size())) != 1)
+            fail(copy);
+    }
+    if (PQputCopyEnd(db_, nullptr) != 1)
+        fail(copy);
+    PGresult* end = PQgetResult(db_);
+    const bool ok = PQresultStatus(end) == PGRES_COMMAND_OK;
+    const std::int64_t rows = ok ? QByteArray(PQcmdTuples(end)).toLongLong() : 0;
+    PQclear(end);
+    while ((end = PQgetResult(db_)))
+        PQclear(end);
+    if (!ok)
+        fail(copy);
+    return rows;
+}
+
+TreeFloor copyTreeFloor(CopySession& session, std::uint64_t& checksum) {
+    TreeFloor n;
+    n.items =
+        session.copyOut(R"(SELECT "id", "desc", "caseID" FROM "Items" ORDER BY "id")", checksum);
+    n.cases = session.copyOut(R"(SELECT "id", "FName" FROM "Cases")", checksum);
+    n.lists = session.copyOut(R"(SELECT "id", "ListName" FROM "Lists")", checksum);
+    n.lines = session.copyOut(R"(SELECT "listid", "itemid", "itemdesc" FROM "ListData")", checksum);
+    return n;
+}
+
+bool isServer(const QString& location) {
+    return RegisterLocation::namesServer(location);
+}
+
+TreeFloor treeFloor(const QString& location, std::uint64_t& checksum) {
+    if (!isServer(location))
+        return readTreeFloor(location, checksum);
+    CopySession session(location);
+    return copyTreeFloor(session, checksum);
+}
+
+// --- A private PostgreSQL server -------------------------------------------------------
+
+BenchServer::BenchServer() : server_(std::make_unique<PostgresServer>()) {}
+
+BenchServer::~BenchServer() = default;
+
+bool BenchServer::start(QTextStream& out) {
+    if (const QString why = PostgresServer::unavailableReason(); !why.isEmpty()) {
+        out << "no server: " << why << "\n";
+        return false;
+    }
+    if (!server_->start()) {
+        out << "no server: " << server_->error() << "\n";
+        return false;
+    }
+    return true;
+}
+
+QString BenchServer::registerFor(const QDir& dir, const RegisterShape& shape, QTextStream& out) {
+    const QString file = Bench::registerFor(dir, shape, out);
+    if (file.isEmpty())
+        return {};
+    const auto start = Steady::now();
+    const QString name = QStringLiteral("bench%1_%2").arg(++databases_).arg(shape.name.toLower());
+    const QString connection = server_->newDatabase(name);
+    const auto copied =
+        RegisterTransfer::copy(RegisterLocation::file(file), RegisterLocation::server(connection));
+    if (!copied.ok) {
+        out << "  " << shape.name << ": cannot fill the server: " << copied.error << "\n";
+        return {};
+    }
+    // Statistics and the visibility map, as the server's autovacuum makes
+    // them soon after a large write; the figures do not wait on its timing.
+    server_->exec(name, QStringLiteral("VACUUM ANALYZE"));
+    out << "  " << shape.name << ": copied to the server in "
+        << QString::number(msSince(start) / 1000.0, 'f', 1) << " s\n";
+    return connection;
+}
+
+QString BenchServer::emptyRegister(const QString& name, QTextStream& out) {
+    const QString connection =
+        server_->newDatabase(QStringLiteral("bench%1_%2").arg(++databases_).arg(name));
+    QString error;
+    if (!Store::createEmpty(RegisterLocation::server(connection), &error)) {
+        out << "cannot make an empty register on the server: " << error << "\n";
+        return {};
+    }
+    return connection;
+}
+
 // --- Headless windows ----------------------------------------------------------------
 
 Dialogs::Answer ConsoleDialogs::message(QWidget*, const QString& text, Icon, Buttons buttons) {
@@ -154,7 +322,7 @@ Dialogs::Answer ConsoleDialogs::message(QWidget*, const QString& text, Icon, But
 Services benchServices(const QString& path, const QString& settingsFile,
                        std::shared_ptr<Dialogs> dialogs) {
     Services services;
-    services.location = RegisterLocation::file(path);
+    services.location = RegisterLocation::fromText(path);
     services.settingsFile = settingsFile;
     services.dialogs = std::move(dialogs);
     services.clock = std::make_shared<Clock>();

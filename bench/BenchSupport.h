@@ -1,8 +1,9 @@
 #pragma once
 
 // What the window benchmarks share: timing, memory, the plain SQLite reads
-// that make their floors, headless services, waiting for a paint, running a
-// measurement in a child process and printing tables.
+// and libpq COPYs that make their floors, a private PostgreSQL server filled
+// from a generated register, headless services, waiting for a paint,
+// running a measurement in a child process and printing tables.
 
 #include <QDir>
 #include <QMap>
@@ -22,6 +23,8 @@
 #include "common/Dialogs.h"
 
 struct sqlite3;
+struct pg_conn;
+class PostgresServer;
 class QWidget;
 
 namespace Bench {
@@ -71,6 +74,61 @@ struct TreeFloor {
     std::int64_t lines = 0;
 };
 TreeFloor readTreeFloor(const QString& path, std::uint64_t& checksum);
+
+// --- The server's floors: libpq's COPY ------------------------------------------------
+
+// One session on a server database. Each read is COPY (SELECT ...) TO STDOUT
+// in text form, the quickest way libpq has to get rows out; a failure ends
+// the program.
+class CopySession {
+public:
+    explicit CopySession(const QString& connection);
+    ~CopySession();
+    CopySession(const CopySession&) = delete;
+    CopySession& operator=(const CopySession&) = delete;
+
+    // The rows of select, their bytes added to checksum; returns the row count.
+    std::int64_t copyOut(const QByteArray& select, std::uint64_t& checksum);
+    // A whole COPY ... TO STDOUT statement written into a file; the bytes.
+    std::int64_t copyOutToFile(const QByteArray& copy, const QString& file);
+    // A whole COPY ... FROM STDIN statement fed from a file; the rows stored.
+    std::int64_t copyInFromFile(const QByteArray& copy, const QString& file);
+
+private:
+    [[noreturn]] void fail(const QByteArray& sql);
+    void startCopy(const QByteArray& sql, int expected);
+    pg_conn* db_ = nullptr;
+};
+
+// The tree's rows from a server, as readTreeFloor reads them from a file.
+TreeFloor copyTreeFloor(CopySession& session, std::uint64_t& checksum);
+// Either floor, by the register's location text (a file or a connection string).
+TreeFloor treeFloor(const QString& location, std::uint64_t& checksum);
+bool isServer(const QString& location);
+
+// --- A private PostgreSQL server ------------------------------------------------------
+
+// A server of the benchmark's own (initdb into a temporary folder, a Unix
+// socket there; needs the postgresql package), stopped when it goes.
+class BenchServer {
+public:
+    BenchServer();
+    ~BenchServer();
+    BenchServer(const BenchServer&) = delete;
+    BenchServer& operator=(const BenchServer&) = delete;
+
+    bool start(QTextStream& out);
+    // A database holding the register of the shape: its file generated into
+    // dir (or reused from there, as registerFor), then copied over with
+    // RegisterTransfer. The connection string, or empty.
+    QString registerFor(const QDir& dir, const RegisterShape& shape, QTextStream& out);
+    // A new database named name holding an empty register; empty on failure.
+    QString emptyRegister(const QString& name, QTextStream& out);
+
+private:
+    std::unique_ptr<PostgresServer> server_;
+    int databases_ = 0;
+};
 
 // --- Headless windows ----------------------------------------------------------------
 
