@@ -320,6 +320,37 @@ private slots:
         }
     }
 
+    // Day and month of one or two digits in every mix, and texts that come
+    // near the picker's form without being it.
+    void datesNearThePickersForm_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("date");  // invalid: unreadable
+        QTest::newRow("d/mm") << "5/12/2009" << QDate(2009, 12, 5);
+        QTest::newRow("dd/m") << "15/2/2009" << QDate(2009, 2, 15);
+        QTest::newRow("0d/m") << "05/2/2009" << QDate(2009, 2, 5);
+        QTest::newRow("two slashes") << "1//2/2009" << QDate();
+        QTest::newRow("three-digit day") << "123/1/2009" << QDate();
+        QTest::newRow("three-digit month") << "1/123/2009" << QDate();
+        QTest::newRow("five-digit year") << "1/1/02009" << QDate();
+        QTest::newRow("three-digit year") << "1/1/209" << QDate();
+        QTest::newRow("letter in year") << "1/1/20a9" << QDate();
+        QTest::newRow("letter for day") << "a/1/2009" << QDate();
+        QTest::newRow("dashes") << "1-1-2009" << QDate();
+        QTest::newRow("blank before") << " 1/1/2009" << QDate();
+        QTest::newRow("blank after") << "1/1/2009 " << QDate();
+        QTest::newRow("no such day") << "31/4/2009" << QDate();
+        QTest::newRow("month 0") << "1/0/2009" << QDate();
+        QTest::newRow("year 0") << "1/1/0000" << QDate();
+    }
+    void datesNearThePickersForm() {
+        QFETCH(QString, text);
+        QFETCH(QDate, date);
+        const DateReading r = readDate(text.toStdString());
+        QCOMPARE(r.reading, date.isValid() ? Reading::Read : Reading::Unreadable);
+        if (date.isValid())
+            QCOMPARE(r.day, dayOf(date));
+    }
+
     void addMonthsAcrossYears() {
         const Day day = dayOf(QDate(2023, 11, 30));
         QCOMPARE(dateOf(addMonths(day, 3)), QDate(2024, 2, 29));
@@ -356,7 +387,8 @@ private slots:
         // Before the upgrade nothing has failed; the rule still works.
         QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Overdue);
         QVERIFY(store.upgradeIfOlder());
-        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), Schema::kCurrentVersion);
+        QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
+                 Schema::kCurrentVersion);
         QCOMPARE(store.recordTest(1, {QDate(2024, 3, 1), QStringLiteral("PAT"), false, {}}),
                  RecordTestResult::Recorded);
         QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Failed);

@@ -115,40 +115,43 @@ struct PlainTexts {
     std::string_view interval() const { return texts.interval; }
 };
 
-// One or two digits and a "/" at `at`, as the day and month of d/m/yyyy.
-bool readDayOrMonth(std::string_view s, std::size_t& at, int& value) {
-    if (at + 1 >= s.size() || !isDigit(s[at]))
-        return false;
-    value = s[at++] - '0';
-    if (isDigit(s[at]))
-        value = value * 10 + (s[at++] - '0');
-    return at < s.size() && s[at++] == '/';
+// The value of a digit; above 9 for any other character.
+unsigned digitValue(char c) {
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - unsigned('0');
 }
 
 // The date picker's form, d/m/yyyy, read in one go; nullopt for any other
-// text, which the general reading then sees to.
+// text, which the general reading then sees to. The year is the last four
+// characters after a "/"; before it stand the day and month, one or two
+// digits each, a "/" between them.
 std::optional<DateReading> readPickerDate(std::string_view s) {
-    if (s.size() < 8 || s.size() > 10)
+    const std::size_t n = s.size();
+    if (n < 8 || n > 10)
         return std::nullopt;
-    std::size_t at = 0;
-    int day = 0;
-    int month = 0;
-    if (!readDayOrMonth(s, at, day) || !readDayOrMonth(s, at, month) || s.size() - at != 4)
+    const char* p = s.data();
+    const std::size_t daySlash = p[1] == '/' ? 1 : p[2] == '/' ? 2 : 0;
+    const std::size_t yearSlash = n - 5;
+    const std::size_t monthDigits = yearSlash - daySlash - 1;
+    if (daySlash == 0 || p[yearSlash] != '/' || monthDigits < 1 || monthDigits > 2)
         return std::nullopt;
-    int year = 0;
-    for (; at < s.size(); ++at) {
-        if (!isDigit(s[at]))
-            return std::nullopt;
-        year = year * 10 + (s[at] - '0');
-    }
+    const unsigned d0 = digitValue(p[0]), d1 = daySlash == 2 ? digitValue(p[1]) : 0;
+    const unsigned m0 = digitValue(p[daySlash + 1]),
+                   m1 = monthDigits == 2 ? digitValue(p[daySlash + 2]) : 0;
+    const unsigned y0 = digitValue(p[n - 4]), y1 = digitValue(p[n - 3]), y2 = digitValue(p[n - 2]),
+                   y3 = digitValue(p[n - 1]);
+    if (d0 > 9 || d1 > 9 || m0 > 9 || m1 > 9 || y0 > 9 || y1 > 9 || y2 > 9 || y3 > 9)
+        return std::nullopt;
+    const int day = static_cast<int>(daySlash == 2 ? d0 * 10 + d1 : d0);
+    const int month = static_cast<int>(monthDigits == 2 ? m0 * 10 + m1 : m0);
+    const int year = static_cast<int>(((y0 * 10 + y1) * 10 + y2) * 10 + y3);
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return DateReading{Reading::Unreadable, 0};
     // Days before each month of a common year.
     static constexpr int kBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    const std::int64_t y = year - 1;
+    const unsigned y = static_cast<unsigned>(year) - 1;
     const Day leapDay = month > 2 && isLeapYear(year) ? 1 : 0;
     // 1721425: the Julian day before 1/1/0001.
-    return DateReading{Reading::Read, 1721425 + 365 * y + y / 4 - y / 100 + y / 400 +
+    return DateReading{Reading::Read, Day(1721425) + 365 * y + y / 4 - y / 100 + y / 400 +
                                           kBefore[month - 1] + leapDay + day};
 }
 
@@ -232,13 +235,15 @@ IntervalClass classifyInterval(std::string_view s) {
 }
 
 IntervalClass IntervalMemo::of(std::string_view s) {
-    // Most rows repeat the first interval seen.
-    if (count_ > 0 && entries_[0].size == s.size() &&
-        std::equal(s.begin(), s.end(), entries_[0].text.begin()))
-        return entries_[0].kind;
+    // A handful of short texts: compared byte by byte, without a call.
     for (std::size_t i = 0; i < count_; ++i) {
         const Entry& e = entries_[i];
-        if (e.size == s.size() && std::equal(s.begin(), s.end(), e.text.begin()))
+        if (e.size != s.size())
+            continue;
+        std::size_t at = 0;
+        while (at < s.size() && s[at] == e.text[at])
+            ++at;
+        if (at == s.size())
             return e.kind;
     }
     const IntervalClass kind = classifyInterval(s);
