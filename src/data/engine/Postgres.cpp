@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <limits>
 
 #include "data/TextPool.h"
+#include "data/engine/SocketWait.h"
 #include "data/rules/TextRules.h"
 
 namespace Postgres {
@@ -96,7 +98,71 @@ QString shownNumber(std::string_view text) {
 
 void ignoreNotice(void*, const char*) {}
 
+// The server's usual port, left out where the server is named.
+constexpr const char* kUsualPort = "5432";
+
+// How long connecting may take, in ms, as libpq reads connect_timeout
+// (which it leaves to the caller when connecting without blocking): none
+// for 0 or less, at least 2 s.
+int connectTimeoutMs(const PGconn* conn) {
+    int seconds = Connection::kConnectTimeoutSeconds;
+    PQconninfoOption* options = PQconninfo(const_cast<PGconn*>(conn));
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+        if (!std::strcmp(o->keyword, "connect_timeout") && o->val) {
+            bool ok = false;
+            const int given = QByteArray(o->val).trimmed().toInt(&ok);
+            if (ok)
+                seconds = given;
+        }
+    }
+    PQconninfoFree(options);
+    if (seconds <= 0)
+        return 0;
+    return std::max(seconds, 2) * 1000;
+}
+
 }  // namespace
+
+// One wait for the server, made for each statement (and for connecting):
+// the socket is looked at a slice at a time. Once nothing has come for the
+// seam's time, the seam shows the wait and is asked after every slice
+// whether to go on; it goes when the wait does. An answer that comes within
+// the first slice costs nothing beyond the one look at the socket.
+class Connection::Wait {
+public:
+    enum class Outcome { Ready, Quiet, Stopped };
+
+    explicit Wait(Connection& connection) : connection_(connection) {}
+
+    Outcome slice(bool read, bool write, int sliceMs = kWaitSliceMs) {
+        // No socket (the connection broke): libpq's next step tells so.
+        const int socket = PQsocket(connection_.conn_);
+        if (socket < 0 ||
+            SocketWait::wait(socket, read, write, sliceMs) == SocketWait::Outcome::Ready) {
+            quiet_.invalidate();
+            return Outcome::Ready;
+        }
+        if (!quiet_.isValid()) {
+            quiet_.start();
+            quietBefore_ = sliceMs;
+        }
+        const Sql::WaitingSeam& seam = connection_.waiting_;
+        if (!told_ && seam.show && quiet_.elapsed() + quietBefore_ >= seam.afterMs) {
+            told_ = true;
+            shown_ = seam.show(connection_.serverName());
+        }
+        if (shown_ && !shown_->goOn())
+            return Outcome::Stopped;
+        return Outcome::Quiet;
+    }
+
+private:
+    Connection& connection_;
+    QElapsedTimer quiet_;  // since the last slice that found the socket ready
+    qint64 quietBefore_ = 0;
+    bool told_ = false;
+    std::unique_ptr<Sql::Waiting> shown_;  // none where the seam shows nothing
+};
 
 ConnectionInfo parse(const QString& connection) {
     ConnectionInfo info;
@@ -139,7 +205,8 @@ QString storable(const QString& text) {
 
 // --- Connection ---------------------------------------------------------------
 
-Connection::Connection(const QString& connection, int busyWaitMs) : busyWaitMs_(busyWaitMs) {
+Connection::Connection(const QString& connection, int busyWaitMs, Sql::WaitingSeam waiting)
+    : waiting_(std::move(waiting)), busyWaitMs_(busyWaitMs) {
     const QByteArray timeout = QByteArray::number(kConnectTimeoutSeconds);
     const QByteArray idle = QByteArray::number(kKeepaliveIdleSeconds);
     const QByteArray interval = QByteArray::number(kKeepaliveIntervalSeconds);
@@ -163,18 +230,164 @@ Connection::Connection(const QString& connection, int busyWaitMs) : busyWaitMs_(
                             target.constData(),
                             "UTF8",
                             nullptr};
-    conn_ = PQconnectdbParams(keys, values, 1);
+    conn_ = PQconnectStartParams(keys, values, 1);
     if (!conn_) {
         fail(Sql::Failure::of(Sql::Problem::Unreachable, QStringLiteral("out of memory")));
         return;
     }
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
-    if (PQstatus(conn_) != CONNECTION_OK)
+    connect();
+}
+
+// libpq's steps of connecting, each waited for as a statement is. The
+// time allowed starts again for each host the connection string names, as
+// libpq's own connecting does.
+void Connection::connect() {
+    const int timeoutMs = connectTimeoutMs(conn_);
+    Wait wait(*this);
+    QElapsedTimer attempt;
+    attempt.start();
+    QByteArray host = PQhost(conn_);
+    PostgresPollingStatusType polling =
+        PQstatus(conn_) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+    while (polling == PGRES_POLLING_READING || polling == PGRES_POLLING_WRITING) {
+        int sliceMs = kWaitSliceMs;
+        if (timeoutMs > 0) {
+            const qint64 left = timeoutMs - attempt.elapsed();
+            if (left <= 0) {
+                fail(
+                    Sql::Failure::of(Sql::Problem::Unreachable, QStringLiteral("timeout expired")));
+                PQfinish(conn_);
+                conn_ = nullptr;
+                return;
+            }
+            sliceMs = static_cast<int>(std::min<qint64>(sliceMs, left));
+        }
+        const Wait::Outcome waited =
+            wait.slice(polling == PGRES_POLLING_READING, polling == PGRES_POLLING_WRITING, sliceMs);
+        if (waited == Wait::Outcome::Stopped) {
+            abandon();
+            return;
+        }
+        if (waited == Wait::Outcome::Quiet)
+            continue;
+        polling = PQconnectPoll(conn_);
+        if (const QByteArray now = PQhost(conn_); now != host) {
+            host = now;
+            attempt.restart();
+        }
+    }
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        fail(Sql::Failure::of(Sql::Problem::Unreachable, trimmed(PQerrorMessage(conn_))));
+        return;
+    }
+    // Statements are sent without blocking too: a COPY's rows may be more
+    // than the socket takes while the server does not read.
+    if (PQsetnonblocking(conn_, 1) != 0)
         fail(Sql::Failure::of(Sql::Problem::Unreachable, trimmed(PQerrorMessage(conn_))));
 }
 
 Connection::~Connection() {
     PQfinish(conn_);
+}
+
+QString Connection::serverName() const {
+    const QString host = QString::fromUtf8(PQhost(conn_));
+    const char* port = PQport(conn_);
+    if (!port || !*port || !std::strcmp(port, kUsualPort))
+        return host;
+    return host + QLatin1Char(':') + QString::fromUtf8(port);
+}
+
+void Connection::abandon() {
+    fail(
+        Sql::Failure::of(committing_ ? Sql::Problem::CommitUnknown : Sql::Problem::NoAnswer,
+                         QStringLiteral("the server did not answer; the wait for it was stopped")));
+    PQfinish(conn_);
+    conn_ = nullptr;
+}
+
+bool Connection::await(Wait& wait, bool read, bool write) {
+    for (;;) {
+        switch (wait.slice(read, write)) {
+            case Wait::Outcome::Ready:
+                return true;
+            case Wait::Outcome::Quiet:
+                break;
+            case Wait::Outcome::Stopped:
+                abandon();
+                return false;
+        }
+    }
+}
+
+// What libpq holds of a statement (or a COPY's rows) goes out as the server
+// takes it; what the server says meanwhile is read, so neither side waits
+// for the other.
+bool Connection::flush(Wait& wait) {
+    for (;;) {
+        const int left = PQflush(conn_);
+        if (left == 0)
+            return true;
+        if (left < 0 || !await(wait, true, true))
+            return false;
+        if (!PQconsumeInput(conn_))
+            return false;
+    }
+}
+
+PGresult* Connection::answer(int sent) {
+    if (!sent)
+        return nullptr;
+    Wait wait(*this);
+    return collect(wait);
+}
+
+PGresult* Connection::collect(Wait& wait) {
+    if (!flush(wait))
+        return nullptr;
+    PGresult* kept = nullptr;
+    for (;;) {
+        // A broken connection is not waited for: PQgetResult tells at once.
+        while (PQisBusy(conn_) && PQstatus(conn_) == CONNECTION_OK) {
+            if (!await(wait, true, false)) {
+                PQclear(kept);
+                return nullptr;
+            }
+            if (!PQconsumeInput(conn_))
+                break;
+        }
+        PGresult* result = PQgetResult(conn_);
+        if (!result)
+            break;
+        const ExecStatusType status = PQresultStatus(result);
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(result);  // the first failure is the one told
+        } else {
+            PQclear(kept);
+            kept = result;
+        }
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH ||
+            PQstatus(conn_) != CONNECTION_OK)
+            break;
+    }
+    return kept;
+}
+
+PGresult* Connection::execute(const char* sql) {
+    return answer(PQsendQuery(conn_, sql));
+}
+
+PGresult* Connection::executeParams(const char* sql, int count, const char* const* values) {
+    return answer(PQsendQueryParams(conn_, sql, count, nullptr, values, nullptr, nullptr, 0));
+}
+
+PGresult* Connection::executePrepared(const char* name, int count, const char* const* values) {
+    return answer(PQsendQueryPrepared(conn_, name, count, values, nullptr, nullptr, 0));
+}
+
+PGresult* Connection::makePrepared(const char* name, const char* sql, int count) {
+    return answer(PQsendPrepare(conn_, name, sql, count, nullptr));
 }
 
 bool Connection::isOpen() const {
@@ -201,7 +414,7 @@ bool Connection::exec(const char* sql) {
             failFrom(nullptr);
         return false;
     }
-    PGresult* result = PQexec(conn_, sql);
+    PGresult* result = execute(sql);
     const ExecStatusType status = PQresultStatus(result);
     const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
     if (!ok)
@@ -241,7 +454,7 @@ bool Connection::commit() {
     }
     committing_ = true;
     reading_ = false;
-    PGresult* result = PQexec(conn_, "COMMIT");
+    PGresult* result = execute("COMMIT");
     const bool sent = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!sent)
         failFrom(result);
@@ -257,7 +470,7 @@ bool Connection::commit() {
 void Connection::rollback() {
     reading_ = false;
     if (isOpen())
-        PQclear(PQexec(conn_, "ROLLBACK"));
+        PQclear(execute("ROLLBACK"));
 }
 
 bool Connection::lockAgainstAdding(const char* table) {
@@ -326,26 +539,33 @@ bool Connection::copyIn(const char* copySql, const QByteArray& rows) {
             failFrom(nullptr);
         return false;
     }
-    PGresult* start = PQexec(conn_, copySql);
+    PGresult* start = execute(copySql);
     const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
     if (!copying)
         failFrom(start);
     PQclear(start);
     if (!copying)
         return false;
-    const bool sent = PQputCopyData(conn_, rows.constData(), static_cast<int>(rows.size())) == 1;
-    if (PQputCopyEnd(conn_, sent ? nullptr : "the rows could not be sent") != 1) {
+    // Each step is taken again, once the socket takes more, while libpq's
+    // buffer is full (0).
+    Wait wait(*this);
+    int put = 0;
+    while ((put = PQputCopyData(conn_, rows.constData(), static_cast<int>(rows.size()))) == 0)
+        if (!await(wait, false, true))
+            return false;
+    const bool sent = put == 1;
+    while ((put = PQputCopyEnd(conn_, sent ? nullptr : "the rows could not be sent")) == 0)
+        if (!await(wait, false, true))
+            return false;
+    if (put != 1) {
         failFrom(nullptr);
         return false;
     }
-    bool ok = sent;
-    while (PGresult* result = PQgetResult(conn_)) {
-        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
-            failFrom(result);
-            ok = false;
-        }
-        PQclear(result);
-    }
+    PGresult* result = collect(wait);
+    const bool ok = sent && PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!ok)
+        failFrom(result);
+    PQclear(result);
     return ok;
 }
 
@@ -385,14 +605,14 @@ Statement::~Statement() {
     PQclear(result_);
     // A prepared statement outlives transactions; the session need not keep it.
     if (!preparedName_.empty() && connection_.isOpen())
-        PQclear(PQexec(connection_.handle(), ("DEALLOCATE " + preparedName_).c_str()));
+        PQclear(connection_.execute(("DEALLOCATE " + preparedName_).c_str()));
 }
 
 bool Statement::reset() {
     if (!ok_)
         return false;
     if (!cursor_.empty() && connection_.isOpen())
-        PQclear(PQexec(connection_.handle(), ("CLOSE " + cursor_).c_str()));
+        PQclear(connection_.execute(("CLOSE " + cursor_).c_str()));
     cursor_.clear();
     lastBatch_ = true;
     rowsBefore_ = 0;
@@ -428,13 +648,11 @@ PGresult* Statement::run(const char* const* values, int count) {
         cursor_ = connection_.nextCursorName();
     if (!cursor_.empty()) {
         const std::string declare = "DECLARE " + cursor_ + " NO SCROLL CURSOR FOR " + sql_;
-        return PQexecParams(connection_.handle(), declare.c_str(), count, nullptr, values, nullptr,
-                            nullptr, 0);
+        return connection_.executeParams(declare.c_str(), count, values);
     }
     if (runAgain_ && preparedName_.empty()) {
         const std::string name = connection_.nextPreparedName();
-        PGresult* prepared =
-            PQprepare(connection_.handle(), name.c_str(), sql_.c_str(), count, nullptr);
+        PGresult* prepared = connection_.makePrepared(name.c_str(), sql_.c_str(), count);
         const bool made = PQresultStatus(prepared) == PGRES_COMMAND_OK;
         if (!made)
             return prepared;
@@ -442,10 +660,8 @@ PGresult* Statement::run(const char* const* values, int count) {
         preparedName_ = name;
     }
     if (!preparedName_.empty())
-        return PQexecPrepared(connection_.handle(), preparedName_.c_str(), count, values, nullptr,
-                              nullptr, 0);
-    return PQexecParams(connection_.handle(), sql_.c_str(), count, nullptr, values, nullptr,
-                        nullptr, 0);
+        return connection_.executePrepared(preparedName_.c_str(), count, values);
+    return connection_.executeParams(sql_.c_str(), count, values);
 }
 
 void Statement::bindInteger(std::int64_t value) {
@@ -492,7 +708,7 @@ bool Statement::execute() {
 bool Statement::fetch() {
     rowsBefore_ += static_cast<std::size_t>(rows_);
     const std::string sql = "FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_;
-    if (!keep(PQexec(connection_.handle(), sql.c_str())))
+    if (!keep(connection_.execute(sql.c_str())))
         return false;
     lastBatch_ = rows_ < kRowsPerBatch;
     return true;

@@ -34,7 +34,14 @@ ConnectionInfo parse(const QString& connection);
 QString storable(const QString& text);
 
 // One session with the server. Connecting happens at once; one that fails
-// keeps the failure (Unreachable) and is not open.
+// keeps the failure (Unreachable) and is not open. Neither connecting nor a
+// statement blocks on the server: the answer is waited for a slice at a
+// time, and once the server has kept it back for the waiting seam's time the
+// seam shows that (a window with a Cancel button). Stopping the wait
+// abandons the session: it is closed without a word to the server (a server
+// that stopped would not hear one), which rolls back its open transaction
+// when it reads on; the statement fails (NoAnswer, or CommitUnknown during
+// the commit) and the connection is no longer open.
 class Connection : public Sql::Connection {
 public:
     // How long connecting may take unless the connection string says.
@@ -49,7 +56,11 @@ public:
     static constexpr int kKeepaliveCount = 3;
     static constexpr int kUnacknowledgedMs = 15000;
 
-    Connection(const QString& connection, int busyWaitMs);
+    // How long one look at the socket lasts while the server is silent: how
+    // often the waiting window is updated and its Cancel button heard.
+    static constexpr int kWaitSliceMs = 100;
+
+    Connection(const QString& connection, int busyWaitMs, Sql::WaitingSeam waiting = {});
     ~Connection() override;
 
     // Connected, and the connection has not broken since.
@@ -88,6 +99,14 @@ public:
     bool lockVersion() override;
 
     pg_conn* handle() const { return conn_; }
+    // Statements as libpq's PQexec, PQexecParams, PQexecPrepared and PQprepare
+    // run them, without blocking (see above): the first failed result, else
+    // the last one (a COPY's start ends the reading). Null when nothing could
+    // be sent or the wait was stopped, the failure then kept.
+    pg_result* execute(const char* sql);
+    pg_result* executeParams(const char* sql, int count, const char* const* values);
+    pg_result* executePrepared(const char* name, int count, const char* const* values);
+    pg_result* makePrepared(const char* name, const char* sql, int count);
     // A name for a statement the server keeps prepared, new on this connection.
     std::string nextPreparedName() { return "quarvel_" + std::to_string(++prepared_); }
     // A name for a cursor, new on this connection; empty where the answer is
@@ -99,7 +118,21 @@ public:
     void failFrom(const pg_result* result);
 
 private:
+    class Wait;
+    void connect();
+    // The server as the connection names it: its host (an address, a name,
+    // a socket folder), with the port when it is not the usual one.
+    QString serverName() const;
+    // Until the socket is ready; false when the user stopped waiting.
+    bool await(Wait& wait, bool read, bool write);
+    bool flush(Wait& wait);
+    pg_result* answer(int sent);
+    pg_result* collect(Wait& wait);
+    // Closes the session at once, the failure kept: the user stopped waiting.
+    void abandon();
+
     pg_conn* conn_ = nullptr;
+    Sql::WaitingSeam waiting_;
     int busyWaitMs_;
     bool committing_ = false;
     bool reading_ = false;  // in a read transaction

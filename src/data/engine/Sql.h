@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -32,6 +33,8 @@ enum class Problem {
     Unreachable,     // the server could not be reached, or refused the connection
     ConnectionLost,  // the connection broke before the commit: nothing was stored
     CommitUnknown,   // the connection broke during the commit: it may have been stored
+    NoAnswer,        // the server kept the answer back and the user stopped waiting:
+                     // the connection was closed, nothing was stored
     Other,
 };
 
@@ -49,6 +52,27 @@ struct Failure {
         failure.text = std::move(text);
         return failure;
     }
+};
+
+// Someone told that the server keeps a statement waiting (a window with a
+// Cancel button): made once the answer has been awaited for a while, asked
+// again several times a second while the wait goes on, and gone when the
+// answer has come.
+class Waiting {
+public:
+    virtual ~Waiting() = default;
+    // False once the user wants to stop waiting.
+    virtual bool goOn() = 0;
+};
+
+// How a server connection tells that it waits: `show` is given the server
+// as the connection names it ("stores-pc", "stores-pc:5433", a socket
+// folder) once an answer has been awaited afterMs. No `show`: it waits on
+// without a word until the answer comes or the connection breaks.
+struct WaitingSeam {
+    static constexpr int kShownAfterMs = 3000;
+    std::function<std::unique_ptr<Waiting>(const QString& server)> show;
+    int afterMs = kShownAfterMs;
 };
 
 // A read sees one consistent state of the register; a write takes what it
