@@ -110,12 +110,14 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     };
     settings_ = std::make_unique<Settings>(services_.settingsFile);
     const Clock* clock = services_.clock.get();
-    store_ = StoreSetup::make(services_.location, *settings_,
-                              {tellUser, warnUser, [clock] { return clock->now(); },
-                               [dialogs] {
-                                   return dialogs->progress(
-                                       nullptr, QStringLiteral("Backing up the register"));
-                               }});
+    store_ = StoreSetup::make(
+        services_.location, *settings_,
+        {tellUser, warnUser, [clock] { return clock->now(); },
+         [dialogs] {
+             return dialogs->progress(nullptr, QStringLiteral("Backing up the register"));
+         },
+         // A server that keeps the windows waiting.
+         [dialogs](const QString& what) { return dialogs->progress(nullptr, what); }});
     Store* store = store_.get();
     store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
         if (why.cause == ReadOnlyCause::Damaged)

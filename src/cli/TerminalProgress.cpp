@@ -32,7 +32,10 @@ bool TerminalProgress::report(std::int64_t done, std::int64_t total) {
     if (now < kShowAfterMs || (lastShown_ >= 0 && now - lastShown_ < kUpdateEveryMs))
         return true;
     lastShown_ = now;
-    err_ << "\r" << what_ << "… " << done;
+    err_ << "\r" << what_ << "…";
+    // Nothing counted at all (a wait for a server): the words alone.
+    if (done > 0 || total > 0)
+        err_ << " " << done;
     if (total > 0)
         err_ << " of " << total << " (" << done * 100 / total << " %)";
     err_.flush();

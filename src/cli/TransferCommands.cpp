@@ -176,8 +176,15 @@ std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& 
         err << message << "\n";
         err.flush();
     };
-    auto store = StoreSetup::make(where, settings,
-                                  {tell, tell, [] { return QDateTime::currentDateTime(); }, {}});
+    // A server that keeps the command waiting is named on standard error
+    // (Ctrl+C stops it).
+    auto store = StoreSetup::make(
+        where, settings,
+        {tell,
+         tell,
+         [] { return QDateTime::currentDateTime(); },
+         {},
+         [&err](const QString& what) { return TerminalProgress::forJob(err, what); }});
     store->upgradeIfOlder();
     return store;
 }

@@ -45,8 +45,10 @@ public:
         dialog_->setValue(
             total > 0 ? static_cast<int>(std::min<std::int64_t>(done, total) * 1000 / total) : 0);
         const QLocale locale;
+        // Nothing counted at all (a wait for a server): the words alone.
         dialog_->setLabelText(
-            total > 0
+            done == 0 && total == 0 ? QStringLiteral("%1…").arg(what_)
+            : total > 0
                 ? QStringLiteral("%1…\n%2 of %3 done")
                       .arg(what_, locale.toString(qint64(done)), locale.toString(qint64(total)))
                 : QStringLiteral("%1…\n%2 done").arg(what_, locale.toString(qint64(done))));

@@ -256,6 +256,10 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
     return false;
 }
 
+void Store::setServerWaiting(const Sql::WaitingSeam& seam) {
+    engine_->setWaiting(seam);
+}
+
 int Store::busyWaitMs() const {
     return busyWaitMs_ ? busyWaitMs_() : kDefaultBusyWaitMs;
 }

@@ -24,6 +24,7 @@ namespace Sql {
 class Connection;
 class Statement;
 struct Failure;
+struct WaitingSeam;
 }  // namespace Sql
 class Progress;
 class RegisterEngine;
@@ -94,6 +95,10 @@ public:
     // before it says "in use", asked afresh for each operation; 10 s
     // unless set.
     void setBusyWait(std::function<int()> milliseconds) { busyWaitMs_ = std::move(milliseconds); }
+    // How the user sees that the register's server keeps an operation
+    // waiting, and may stop it (StoreSetup shows a window with Cancel). An
+    // operation stopped so fails, and nothing of it is stored.
+    void setServerWaiting(const Sql::WaitingSeam& seam);
 
     // --- Reading only ----------------------------------------------------
     // From now on the register is only read: the user is told once why

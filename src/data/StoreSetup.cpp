@@ -1,10 +1,31 @@
 #include "data/StoreSetup.h"
 
+#include "data/Progress.h"
 #include "data/Settings.h"
 #include "data/Store.h"
+#include "data/engine/Sql.h"
 #include "data/register/Backups.h"
 
+namespace {
+
+// The wait for the server shown as a job without a count: the words alone,
+// Cancel stopping the wait. No window (a command line's log): it goes on.
+class ProgressWaiting : public Sql::Waiting {
+public:
+    explicit ProgressWaiting(std::unique_ptr<Progress> progress) : progress_(std::move(progress)) {}
+    bool goOn() override { return !progress_ || progress_->report(0, 0); }
+
+private:
+    std::unique_ptr<Progress> progress_;
+};
+
+}  // namespace
+
 namespace StoreSetup {
+
+QString serverWaitingText(const QString& server) {
+    return QStringLiteral("Waiting for the server at %1").arg(server);
+}
 
 int backupsToKeep(const Settings& settings) {
     bool ok = false;
@@ -17,6 +38,13 @@ std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& setti
     store->setBusyWait([&settings] { return settings.busyWaitMs(); });
     store->setBackupPolicy({std::move(seams.now), [&settings] { return backupsToKeep(settings); },
                             std::move(seams.backupWarning), std::move(seams.backupProgress)});
+    if (seams.serverWaiting) {
+        Sql::WaitingSeam waiting;
+        waiting.show = [show = std::move(seams.serverWaiting)](const QString& server) {
+            return std::make_unique<ProgressWaiting>(show(serverWaitingText(server)));
+        };
+        store->setServerWaiting(waiting);
+    }
     return store;
 }
 

@@ -22,10 +22,18 @@ struct Seams {
     FailureReporter backupWarning;  // a failed backup; work goes on
     std::function<QDateTime()> now;
     std::function<std::unique_ptr<Progress>()> backupProgress;  // none: not shown
+    // The window that tells that the register's server keeps an operation
+    // waiting (`what` is its text), its Cancel stopping the operation. None:
+    // the operation waits without a word.
+    std::function<std::unique_ptr<Progress>(const QString& what)> serverWaiting;
 };
 
 // `settings` must outlive the store.
 std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& settings, Seams seams);
+
+// What the window says while the server at `server` (as the connection
+// names it) keeps an operation waiting.
+QString serverWaitingText(const QString& server);
 
 // BackupsToKeep: Backups::kDefaultToKeep when not stored or not a whole
 // number above 0.

@@ -1,6 +1,11 @@
 // The windows on a register held by a PostgreSQL server (one private server
 // for the program): the main tree, and the item editor when the server goes
-// away in the middle of the work.
+// away or stops answering in the middle of the work.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -11,6 +16,8 @@
 #include "TestApp.h"
 #include "WidgetDriver.h"
 #include "data/Store.h"
+#include "data/StoreSetup.h"
+#include "data/engine/Postgres.h"
 #include "device/frmDb.h"
 #include "items/frmItemAddEdit.h"
 #include "main/TreeModel.h"
@@ -20,7 +27,27 @@ using namespace WidgetDriver;
 
 namespace {
 constexpr int kDescriptionLine = 1;
-}
+
+// Server processes stopped (SIGSTOP) while it lives, as a server that
+// hangs: the sockets stay open and nothing answers. They go on (SIGCONT) on
+// every way out of the test.
+class ServerStopped {
+public:
+    explicit ServerStopped(QList<pid_t> processes) : processes_(std::move(processes)) {
+        for (const pid_t p : processes_)
+            ::kill(p, SIGSTOP);
+    }
+    ~ServerStopped() {
+        for (const pid_t p : processes_)
+            ::kill(p, SIGCONT);
+    }
+    ServerStopped(const ServerStopped&) = delete;
+    ServerStopped& operator=(const ServerStopped&) = delete;
+
+private:
+    QList<pid_t> processes_;
+};
+}  // namespace
 
 class TestServerRegister : public QObject {
     Q_OBJECT
@@ -114,6 +141,73 @@ private slots:
         QCOMPARE(server_.scalar(QStringLiteral("windows"),
                                 QStringLiteral("SELECT \"desc\" FROM \"Items\" WHERE id = 46")),
                  QStringLiteral("Mixer"));
+    }
+
+    // The server stops answering before a save: after a few seconds a window
+    // names the server waited for; its Cancel stops the save, which fails
+    // with words that say so, and the editor keeps what was typed. Nothing of
+    // it is stored once the server goes on; the next Save, answered at once,
+    // shows no such window and stores it.
+    void aServerThatStopsAnsweringCanBeLeft() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        ts.fields().ItemToOpen = 0;
+        frmItemAddEdit editor(ts.ctx());
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        auto* list = child<QListWidget>(&editor, "List1");
+        ts.dialogs->inputAnswers << QStringLiteral("Stage box");
+        doubleClickLine(list, kDescriptionLine);
+
+        // The server's first process (the socket folder's lock file names
+        // it), so that no new session answers either, and the session of the
+        // editor's connection. Each session's process leads a process group
+        // of its own, so the first one's group is not all of the server.
+        const QString socketFolder = Postgres::parse(connection_).host;
+        QFile lock(socketFolder + QStringLiteral("/.s.PGSQL.5432.lock"));
+        QVERIFY(lock.open(QIODevice::ReadOnly));
+        QList<pid_t> processes{static_cast<pid_t>(lock.readLine().trimmed().toLongLong())};
+        const QString sessions = server_.scalar(
+            QStringLiteral("windows"), QStringLiteral("SELECT string_agg(pid::text, ',') FROM "
+                                                      "pg_stat_activity WHERE application_name = "
+                                                      "'Quarvel'"));
+        for (const QString& pid : sessions.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            processes << static_cast<pid_t>(pid.toLongLong());
+        QVERIFY2(processes.size() >= 2 && !processes.contains(0), qPrintable(sessions));
+        QVERIFY(::getpgid(processes[1]) != processes[0]);
+        const QString waiting = StoreSetup::serverWaitingText(socketFolder);
+        ts.dialogs->cancelJobs << waiting;
+        qint64 waitedMs = 0;
+        {
+            const ServerStopped stopped(processes);
+            QElapsedTimer clock;
+            clock.start();
+            click(&editor, "Command2");
+            waitedMs = clock.elapsed();
+        }
+        QCOMPARE(ts.dialogs->progresses.size(), 1);
+        QCOMPARE(ts.dialogs->progresses[0].what,
+                 QStringLiteral("Waiting for the server at ") + socketFolder);
+        QVERIFY2(waitedMs >= Sql::WaitingSeam::kShownAfterMs && waitedMs < 10000,
+                 qPrintable(QString::number(waitedMs)));
+        QVERIFY(editor.isVisible());
+        QCOMPARE(ts.dialogs->messages.size(), 1);
+        const QString message = ts.dialogs->lastMessage();
+        QVERIFY2(message.contains(QStringLiteral("did not answer")) &&
+                     message.contains(QStringLiteral("nothing of it was saved")) &&
+                     message.contains(QStringLiteral("database windows")),
+                 qPrintable(message));
+        QCOMPARE(list->item(kDescriptionLine)->text(), QStringLiteral("Description: Stage box"));
+        const QString stored = QStringLiteral(
+            "SELECT count(*) FROM \"Items\" WHERE \"desc\" = "
+            "'Stage box'");
+        QCOMPARE(server_.scalar(QStringLiteral("windows"), stored), QStringLiteral("0"));
+
+        click(&editor, "Command2");
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(ts.dialogs->progresses.size(), 1);
+        QCOMPARE(ts.dialogs->messages.size(), 1);
+        QCOMPARE(server_.scalar(QStringLiteral("windows"), stored), QStringLiteral("1"));
     }
 };
 

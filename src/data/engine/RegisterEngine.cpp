@@ -168,7 +168,8 @@ QString FileEngine::explanation(const Sql::Failure& failure, const QString& miss
 // event does not wait for a new sign-in. It holds no transaction between
 // operations. One that the server closed meanwhile (a restart) is replaced
 // at the next operation without a word; one that breaks during an
-// operation fails that operation, and the next one connects again.
+// operation, or that the user stopped waiting for, fails that operation,
+// and the next one connects again.
 class ServerEngine : public RegisterEngine {
 public:
     explicit ServerEngine(RegisterLocation location) : RegisterEngine(std::move(location)) {}
@@ -183,11 +184,13 @@ public:
             if (db->failure()->problem != Sql::Problem::ConnectionLost)
                 return db;
         }
-        auto db = std::make_unique<Postgres::Connection>(location().text(), busyWaitMs);
+        auto db = std::make_unique<Postgres::Connection>(location().text(), busyWaitMs, waiting_);
         if (db->isOpen())
             db->begin(transaction);
         return db;
     }
+
+    void setWaiting(Sql::WaitingSeam seam) override { waiting_ = std::move(seam); }
 
     void release(std::unique_ptr<Sql::Connection> db) override {
         if (db->isOpen())
@@ -212,6 +215,7 @@ public:
 
 private:
     std::unique_ptr<Sql::Connection> kept_;
+    Sql::WaitingSeam waiting_;
 };
 
 // On a connection of its own: a register made is no operation of a store.
@@ -221,7 +225,7 @@ bool ServerEngine::create(int busyWaitMs, QString* error) const {
             *error = text;
         return false;
     };
-    Postgres::Connection db(location().text(), busyWaitMs);
+    Postgres::Connection db(location().text(), busyWaitMs, waiting_);
     bool ok = db.isOpen() && db.begin(Sql::Transaction::Write);
     std::optional<int> found;
     if (ok) {
@@ -258,6 +262,13 @@ QString ServerEngine::explanation(const Sql::Failure& failure, const QString& mi
                        "The connection to the register, %1, was lost while the server was "
                        "storing the work: it may or may not have been stored. Once the server "
                        "can be reached again, look the record up before you save it again.")
+                .arg(where);
+        case Sql::Problem::NoAnswer:
+            return QStringLiteral(
+                       "The server of the register, %1, did not answer, and the wait for it was "
+                       "cancelled. The work was stopped and nothing of it was saved. What you "
+                       "typed is still in the window: try again once the server answers "
+                       "(Quarvel connects again by itself).")
                 .arg(where);
         case Sql::Problem::Busy:
             return QStringLiteral(

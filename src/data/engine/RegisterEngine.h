@@ -31,6 +31,9 @@ public:
     // The operation is over: a file's connection is closed, a server's kept
     // for the next operation while it is sound.
     virtual void release(std::unique_ptr<Sql::Connection> db) = 0;
+    // How a server's connections show that the server keeps them waiting,
+    // and let the user stop the wait. A file is never waited for this way.
+    virtual void setWaiting(Sql::WaitingSeam seam) { (void)seam; }
 
     // What went wrong, in plain words, and what the user can do;
     // `missing` names what the register lacks when a statement failed.
