@@ -879,20 +879,27 @@ private slots:
         };
         QFile in(dir.filePath(QStringLiteral("in.csv")));
         QVERIFY(in.open(QIODevice::WriteOnly));
-        in.write("id,desc,caseID,warehouseloc,length\n30,One,4,Bay 9,1.5\n,Two \"quoted\",0,,\n");
+        // On a server the rows go in bulk: text with the bytes that format
+        // escapes (a tab, a backslash before N), a case named twice.
+        in.write(
+            "id,desc,caseID,warehouseloc,length\n30,One,4,Bay 9,1.5\n,Two \"quoted\",0,,\n"
+            "40,\"Tab\there\\N\",4,,\n41,Five,0,,2\n");
         in.close();
         QString messages;
         QCOMPARE(command({"--import", in.fileName(), "--create-cases"}, &messages),
                  int(TransferCommands::Done));
-        QVERIFY2(messages.contains(QStringLiteral("Imported 2 items")), qPrintable(messages));
+        QVERIFY2(messages.contains(QStringLiteral("Imported 4 items")), qPrintable(messages));
         Probe d(reg.location());
         QCOMPARE(d.store.itemsWithId(30)->first()[ItemColumn::Length], QStringLiteral("1.5"));
-        QCOMPARE(d.store.itemsWithId(31)->first()[ItemColumn::Desc],
+        QCOMPARE(d.store.itemsWithId(42)->first()[ItemColumn::Desc],
                  QStringLiteral("Two \"quoted\""));
         QCOMPARE(d.store.casesWithId(4)->first()[CaseColumn::Name], QStringLiteral("F4"));
+        QCOMPARE(d.store.itemsWithId(40)->first()[ItemColumn::Desc],
+                 QStringLiteral("Tab\there\\N"));
+        QCOMPARE(d.store.itemsWithId(41)->first()[ItemColumn::Length], QStringLiteral("2"));
         QCOMPARE(names(*d.store.locations()), QStringList{QStringLiteral("Bay 9")});
         const Counters c = *d.store.counters();
-        QCOMPARE(c.lastId, qint64(31));
+        QCOMPARE(c.lastId, qint64(42));
         QCOMPARE(c.lastCase, qint64(4));
 
         const QString out = dir.filePath(QStringLiteral("case.csv"));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "data/Progress.h"
+#include "data/engine/CopyText.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sql.h"
@@ -81,25 +82,9 @@ void appendCopyValue(QByteArray& out, const Value& v) {
             out += QByteArray::number(v.whole);
             return;
         case Value::Text:
-            break;
-    }
-    for (const char c : v.text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += c;
-        }
+            Sql::appendCopyText(out,
+                                std::string_view(v.text.constData(), std::size_t(v.text.size())));
+            return;
     }
 }
 
