@@ -301,8 +301,11 @@ QString BenchServer::registerFor(const QDir& dir, const RegisterShape& shape, QT
 }
 
 QString BenchServer::emptyRegister(const QString& name, QTextStream& out) {
-    const QString connection =
-        server_->newDatabase(QStringLiteral("bench%1_%2").arg(++databases_).arg(name));
+    // Made anew each time: a large register left from the last turn goes.
+    const QString database = QStringLiteral("bench_%1").arg(name);
+    server_->exec(QStringLiteral("postgres"),
+                  QStringLiteral("DROP DATABASE IF EXISTS \"%1\"").arg(database));
+    const QString connection = server_->newDatabase(database);
     QString error;
     if (!Store::createEmpty(RegisterLocation::server(connection), &error)) {
         out << "cannot make an empty register on the server: " << error << "\n";

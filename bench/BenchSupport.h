@@ -122,7 +122,8 @@ public:
     // dir (or reused from there, as registerFor), then copied over with
     // RegisterTransfer. The connection string, or empty.
     QString registerFor(const QDir& dir, const RegisterShape& shape, QTextStream& out);
-    // A new database named name holding an empty register; empty on failure.
+    // A database of that name holding an empty register, made anew (one
+    // left from before is dropped); the connection string, or empty.
     QString emptyRegister(const QString& name, QTextStream& out);
 
 private:
