@@ -8,6 +8,12 @@
 
 namespace {
 
+// A long job's window (Dialogs::progress) and its line on a terminal
+// (TerminalProgress) show once the job has run half a second: the wait is
+// handed over that much early, so that the user sees it once the server has
+// been silent for the seam's time.
+constexpr int kProgressShownAfterMs = 500;
+
 // The wait for the server shown as a job without a count: the words alone,
 // Cancel stopping the wait. No window (a command line's log): it goes on.
 class ProgressWaiting : public Sql::Waiting {
@@ -40,6 +46,7 @@ std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& setti
                             std::move(seams.backupWarning), std::move(seams.backupProgress)});
     if (seams.serverWaiting) {
         Sql::WaitingSeam waiting;
+        waiting.afterMs = Sql::WaitingSeam::kShownAfterMs - kProgressShownAfterMs;
         waiting.show = [show = std::move(seams.serverWaiting)](const QString& server) {
             return std::make_unique<ProgressWaiting>(show(serverWaitingText(server)));
         };
