@@ -126,7 +126,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
             dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
     });
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
-    device_ = std::make_unique<DeviceService>(services_.deviceLibrary);
+    device_ = std::make_unique<DeviceService>(services_.deviceLibrary, store_->soundStates());
 }
 
 AppContext::~AppContext() {
@@ -149,10 +149,11 @@ void AppContext::checkFullyOnceADay() {
     if (check.thread.joinable())
         check.thread.join();  // yesterday's, long finished
     check.running = true;
+    // The state found sound spares the device copy of that state its own check.
     check.thread = std::thread([&check, store = store_.get(), location = services_.location,
-                                waitMs = settings_->busyWaitMs()] {
-        const Store::Health found =
-            Store::fullCheck(location, waitMs, [&check] { return check.stop.load(); });
+                                waitMs = settings_->busyWaitMs(), sound = store_->soundStates()] {
+        const Store::Health found = Store::fullCheck(
+            location, waitMs, [&check] { return check.stop.load(); }, sound.get());
         QMetaObject::invokeMethod(
             &check.receiver,
             [&check, store, found] {

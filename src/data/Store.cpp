@@ -8,6 +8,7 @@
 #include "data/TreeReader.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
+#include "data/engine/SoundStates.h"
 #include "data/engine/Sql.h"
 #include "data/rules/TextRules.h"
 
@@ -180,7 +181,9 @@ Store::Store(QString databasePath, FailureReporter reporter)
     : Store(RegisterLocation::file(databasePath), std::move(reporter)) {}
 
 Store::Store(const RegisterLocation& location, FailureReporter reporter)
-    : engine_(RegisterEngine::at(location)), reporter_(std::move(reporter)) {}
+    : engine_(RegisterEngine::at(location)),
+      reporter_(std::move(reporter)),
+      soundStates_(std::make_shared<SoundStates>()) {}
 
 Store::~Store() = default;
 

@@ -28,6 +28,7 @@ struct WaitingSeam;
 }  // namespace Sql
 class Progress;
 class RegisterEngine;
+class SoundStates;
 struct RecordTableSql;
 
 // Why a register is open for reading only.
@@ -122,9 +123,14 @@ public:
     // SQLite's full check of the register file, which also compares every
     // index with its table (damage the quick check passes by). It reads on a
     // connection of its own and touches no Store, so it may run on a thread
-    // of its own; `stop` ends it early (Unknown). A server: Sound.
+    // of its own; `stop` ends it early (Unknown). A server: Sound. A file
+    // found sound leaves the state it was found in with `sound`, when given.
     static Health fullCheck(const RegisterLocation& location, int busyWaitMs,
-                            const std::function<bool()>& stop = {});
+                            const std::function<bool()>& stop = {}, SoundStates* sound = nullptr);
+    // The states of register files that full checks of this run (this
+    // store's upgrade, and those its owner runs) found sound; the device
+    // copy of a file in such a state need not check it again.
+    const std::shared_ptr<SoundStates>& soundStates() const { return soundStates_; }
     // What a check found (a full check on another thread among them), taken
     // on the store's own thread: damage opens the register for reading only;
     // Sound spares the first write the quick check.
@@ -320,4 +326,5 @@ private:
     BackupPolicy backups_;
     QDate lastBackupDay_;         // the day the last backup was taken or tried
     bool damageChecked_ = false;  // this run's quick or full check has found the file sound
+    std::shared_ptr<SoundStates> soundStates_;
 };

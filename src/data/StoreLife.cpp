@@ -52,8 +52,8 @@ Store::Health Store::checkForDamage() {
 }
 
 Store::Health Store::fullCheck(const RegisterLocation& location, int busyWaitMs,
-                               const std::function<bool()>& stop) {
-    return healthOf(RegisterEngine::at(location)->fullCheck(busyWaitMs, stop));
+                               const std::function<bool()>& stop, SoundStates* sound) {
+    return healthOf(RegisterEngine::at(location)->fullCheck(busyWaitMs, stop, sound));
 }
 
 void Store::takeDamageCheck(Health found) {
@@ -121,7 +121,7 @@ bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
     // one, and no step writes to it. An upgrade comes once, so it is worth
     // the full check, which also finds damage confined to an index.
     if (!readOnly_)
-        takeDamageCheck(fullCheck(location(), busyWaitMs()));
+        takeDamageCheck(fullCheck(location(), busyWaitMs(), {}, soundStates_.get()));
     if (!mayWrite())
         return false;
     if (backups_.now && engine_->looksAfterFile())

@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 class Progress;
+class SoundStates;
 
 // The device service: the library that copies the desktop register to a
 // handheld device, loaded at run time by name from the program's folder
@@ -18,17 +21,22 @@ public:
         QString failure;        // why it could not be called, in the platform's words
     };
 
-    // `library` is the file name without its platform suffix.
-    explicit DeviceService(QString library);
+    // `library` is the file name without its platform suffix. `sound`, when
+    // given, holds the register states the program's full check found sound.
+    explicit DeviceService(QString library, std::shared_ptr<SoundStates> sound = nullptr);
 
     // Calls DESKTOPTODEVICE(desktop, tables, synchronise, overwrite, device)
     // once, on a thread of its own, while the caller's events go on. With a
     // progress, and a library that has DESKTOPTODEVICEWATCHED, the copy's
-    // steps are reported and Cancel stops it (DEVICE_CANCELLED).
+    // steps are reported and Cancel stops it (DEVICE_CANCELLED). With sound
+    // states, and a library that has DESKTOPTODEVICECHECKED, a register in a
+    // state found sound is not checked in full again, and a state the copy's
+    // own check finds sound is added to them.
     Call desktopToDevice(const QByteArray& desktopDb, const QByteArray& tableList,
                          qint32 synchronise, qint32 overwrite, const QByteArray& deviceDb,
                          Progress* progress = nullptr) const;
 
 private:
     QString library_;
+    std::shared_ptr<SoundStates> sound_;
 };

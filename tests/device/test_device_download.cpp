@@ -12,7 +12,10 @@
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
 #include "TempRegister.h"
+#include "data/Store.h"
+#include "data/engine/SoundStates.h"
 #include "data/register/RegisterCopy.h"
+#include "device/DeviceService.h"
 
 using namespace adofiltr;
 
@@ -125,6 +128,29 @@ QStringList filesBelow(const QString& root) {
     files.sort();
     return files;
 }
+
+// The program's side of DESKTOPTODEVICECHECKED: answers from the states its
+// full check found sound, and counts what the copy asks and tells.
+struct SoundAnswers {
+    SoundStates sound;
+    int asked = 0;
+    int found = 0;  // the copy's own full checks that passed
+
+    static Sqlite::FileState stateOf(const QuarvelFileState* state) {
+        return {QString::fromUtf8(state->file), state->size,     state->modifiedMs, state->bornMs,
+                state->changeCounter,           state->pageCount};
+    }
+    static std::int32_t knownSound(void* context, const QuarvelFileState* state) {
+        auto* self = static_cast<SoundAnswers*>(context);
+        ++self->asked;
+        return self->sound.holds(stateOf(state)) ? 1 : 0;
+    }
+    static void foundSound(void* context, const QuarvelFileState* state) {
+        auto* self = static_cast<SoundAnswers*>(context);
+        ++self->found;
+        self->sound.remember(stateOf(state));
+    }
+};
 
 }  // namespace
 
@@ -350,6 +376,101 @@ private slots:
         QCOMPARE(asked, std::int64_t(1));
         QCOMPARE(hashOf(onDevice()), old);
         QCOMPARE(filesBelow(device_->path()), QStringList{kTarget});
+    }
+
+    // The program's full check found the register sound: a download of it
+    // in that state does not read it all again, while a register changed
+    // since (a save, damage, another file put in its place) is checked in
+    // full, refused when damaged, and its state remembered when sound.
+    void aStateFoundSoundIsNotCheckedAgain_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("checks");
+        QTest::newRow("none") << "none" << int(DEVICE_OK) << 0;
+        QTest::newRow("saved") << "saved" << int(DEVICE_OK) << 1;
+        QTest::newRow("index damaged") << "index damaged" << int(DEVICE_DESKTOP_DAMAGED) << 0;
+        QTest::newRow("replaced") << "replaced" << int(DEVICE_OK) << 1;
+    }
+    void aStateFoundSoundIsNotCheckedAgain() {
+        QFETCH(QString, change);
+        QFETCH(int, code);
+        QFETCH(int, checks);
+        const auto checked = reinterpret_cast<DesktopToDeviceCheckedFunction>(
+            library_.resolve("DESKTOPTODEVICECHECKED"));
+        QVERIFY(checked);
+        TempRegister reg;
+        fill(reg, 300);
+        const QString other = reg.folder() + QStringLiteral("/other.mdb");
+        QVERIFY(QFile::copy(reg.path(), other));
+        reg.exec(QStringLiteral("UPDATE Items SET notes = 'checked' WHERE id = 3"));
+        SoundAnswers answers;
+        QCOMPARE(Store::fullCheck(RegisterLocation::file(reg.path()), 2000, {}, &answers.sound),
+                 Store::Health::Sound);
+        if (change == QLatin1String("saved"))
+            reg.exec(QStringLiteral("UPDATE Items SET notes = 'changed' WHERE id = 3"));
+        if (change == QLatin1String("index damaged"))
+            reg.spoilIndexOnly();
+        if (change == QLatin1String("replaced")) {
+            // Saved as often as the register, the same size, last written at
+            // the same moment: only the file's birth tells it apart.
+            if (!QFileInfo(reg.path()).birthTime().isValid())
+                QSKIP("this file system keeps no time a file was made");
+            sqlite3* db = nullptr;
+            sqlite3_open(other.toUtf8().constData(), &db);
+            QCOMPARE(sqlite3_exec(db, "UPDATE Items SET notes = 'other' WHERE id = 3", nullptr,
+                                  nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_close(db);
+            const QDateTime written = QFileInfo(reg.path()).lastModified();
+            QVERIFY(QFile::remove(reg.path()) && QFile::rename(other, reg.path()));
+            QFile moved(reg.path());
+            QVERIFY(moved.open(QIODevice::ReadWrite) &&
+                    moved.setFileTime(written, QFileDevice::FileModificationTime));
+        }
+        const QByteArray desktop = QFile::encodeName(reg.path());
+        const auto download = [&] {
+            return checked(desktop.constData(), "", 0, 1, "\\My Documents\\data.cdb", nullptr,
+                           &SoundAnswers::knownSound, &SoundAnswers::foundSound, &answers);
+        };
+        QCOMPARE(download(), code);
+        QCOMPARE(answers.asked, 1);
+        QCOMPARE(answers.found, checks);
+        if (code != DEVICE_OK) {
+            QCOMPARE(filesBelow(device_->path()), QStringList{});
+            return;
+        }
+        QCOMPARE(hashOf(onDevice()), hashOf(reg.path()));
+        // What the download's own check found sound needs no second check.
+        QCOMPARE(download(), DEVICE_OK);
+        QCOMPARE(answers.found, checks);
+    }
+
+    // The download takes the program's word for a state: it does not read
+    // the file again, so even damage that only the full check finds passes
+    // when vouched for. The program vouches only for what its check passed.
+    void theServiceTakesTheProgramsWord() {
+        TempRegister reg;
+        fill(reg, 300);
+        reg.spoilIndexOnly();
+        auto sound = std::make_shared<SoundStates>();
+        DeviceService service(QStringLiteral(ADOFILTR_PATH), sound);
+        const auto download = [&] {
+            return service.desktopToDevice(QFile::encodeName(reg.path()), {}, 0, 1,
+                                           "\\My Documents\\data.cdb");
+        };
+        QCOMPARE(download().result, DEVICE_DESKTOP_DAMAGED);
+        QCOMPARE(Store::fullCheck(RegisterLocation::file(reg.path()), 2000, {}, sound.get()),
+                 Store::Health::Damaged);
+        QCOMPARE(download().result, DEVICE_DESKTOP_DAMAGED);
+        Sqlite::Connection db(reg.path(), Sqlite::Open::ReadOnly);
+        QVERIFY(db.begin(Sql::Transaction::Read));
+        const std::optional<Sqlite::FileState> state = db.fileState();
+        QVERIFY(state);
+        db.rollback();
+        sound->remember(*state);
+        const DeviceService::Call call = download();
+        QVERIFY2(call.returned, qPrintable(call.failure));
+        QCOMPARE(call.result, DEVICE_OK);
     }
 
     // A folder of the device path, or the file itself, that is a link out of

@@ -9,6 +9,7 @@
 
 #include "data/engine/Postgres.h"
 #include "data/engine/Schema.h"
+#include "data/engine/SoundStates.h"
 #include "data/engine/Sqlite.h"
 #include "data/rules/TextRules.h"
 
@@ -64,10 +65,8 @@ public:
     std::optional<bool> quickCheck(int busyWaitMs) const override {
         return check(Sqlite::Open::Existing, Sqlite::Check::Quick, busyWaitMs, {});
     }
-    std::optional<bool> fullCheck(int busyWaitMs,
-                                  const std::function<bool()>& stop) const override {
-        return check(Sqlite::Open::ReadOnly, Sqlite::Check::Full, busyWaitMs, stop);
-    }
+    std::optional<bool> fullCheck(int busyWaitMs, const std::function<bool()>& stop,
+                                  SoundStates* sound) const override;
     bool create(int busyWaitMs, QString* error) const override;
     std::unique_ptr<Sql::Connection> openToFill(int busyWaitMs) override {
         auto db = std::make_unique<Sqlite::Connection>(path(), Sqlite::Open::Create, busyWaitMs);
@@ -87,6 +86,25 @@ private:
         return db.isSound(which, stop);
     }
 };
+
+// The file's state is read in the check's own read transaction, so it is
+// the state the check read: no write comes between.
+std::optional<bool> FileEngine::fullCheck(int busyWaitMs, const std::function<bool()>& stop,
+                                          SoundStates* sound) const {
+    if (!sound)
+        return check(Sqlite::Open::ReadOnly, Sqlite::Check::Full, busyWaitMs, stop);
+    if (!QFileInfo::exists(path()))
+        return std::nullopt;
+    Sqlite::Connection db(path(), Sqlite::Open::ReadOnly, busyWaitMs);
+    if (!db.begin(Sql::Transaction::Read))
+        return std::nullopt;
+    const std::optional<Sqlite::FileState> state = db.fileState();
+    const std::optional<bool> found = db.isSound(Sqlite::Check::Full, stop);
+    db.rollback();
+    if (state && found == true)
+        sound->remember(*state);
+    return found;
+}
 
 bool FileEngine::create(int busyWaitMs, QString* error) const {
     if (QFileInfo::exists(path())) {

@@ -8,6 +8,8 @@
 #include "data/engine/RegisterLocation.h"
 #include "data/engine/Sql.h"
 
+class SoundStates;
+
 // What the store does differently on a register file and on a register
 // server: how it connects for an operation, what it says when something
 // fails, how it names the register, and the register's life (its checks,
@@ -62,10 +64,13 @@ public:
     }
     // The full check, which also compares every index with its table. It
     // reads on a connection of its own, so it may run on a thread of its
-    // own; `stop` ends it early (nullopt). A server: true.
-    virtual std::optional<bool> fullCheck(int busyWaitMs, const std::function<bool()>& stop) const {
+    // own; `stop` ends it early (nullopt). A file found sound leaves the
+    // state it was checked in with `sound`, when given. A server: true.
+    virtual std::optional<bool> fullCheck(int busyWaitMs, const std::function<bool()>& stop,
+                                          SoundStates* sound = nullptr) const {
         (void)busyWaitMs;
         (void)stop;
+        (void)sound;
         return true;
     }
     // Writes a new register here: the tables and the Data row with all

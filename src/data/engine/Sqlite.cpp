@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QAtomicInteger>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -123,6 +124,57 @@ std::optional<bool> Connection::isSound(Check how, const std::function<bool()>& 
     if (stop)
         installCarryOn();
     return sound;
+}
+
+namespace {
+
+quint32 bigEndian32(const unsigned char* bytes) {
+    return quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8 | bytes[3];
+}
+
+qint64 msOf(const QDateTime& time) {
+    return time.isValid() ? time.toMSecsSinceEpoch() : -1;
+}
+
+}  // namespace
+
+std::optional<FileState> Connection::fileState() {
+    // Where SQLite's file header keeps what names the content.
+    constexpr int kHeaderSize = 100, kWriteVersionAt = 18, kReadVersionAt = 19,
+                  kChangeCounterAt = 24, kPageCountAt = 28, kCountValidForAt = 92;
+    constexpr unsigned char kRollbackJournal = 1;
+    if (!db_ || sqlite3_get_autocommit(db_))
+        return std::nullopt;
+    {
+        Statement lock(*this, "PRAGMA schema_version");
+        if (!lock.step())
+            return std::nullopt;
+    }
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return std::nullopt;
+    unsigned char header[kHeaderSize] = {};
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xRead(file, header, kHeaderSize, 0) != SQLITE_OK ||
+        file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return std::nullopt;
+    // The page count counts only when written by the same write as the
+    // counter (writers of old left it stale).
+    if (header[kWriteVersionAt] != kRollbackJournal || header[kReadVersionAt] != kRollbackJournal ||
+        bigEndian32(header + kCountValidForAt) != bigEndian32(header + kChangeCounterAt))
+        return std::nullopt;
+    const QFileInfo info(QString::fromUtf8(sqlite3_db_filename(db_, "main")));
+    FileState state;
+    state.file = info.canonicalFilePath();
+    state.size = size;
+    state.modifiedMs = msOf(info.lastModified());
+    state.bornMs = msOf(info.birthTime());
+    state.changeCounter = bigEndian32(header + kChangeCounterAt);
+    state.pageCount = bigEndian32(header + kPageCountAt);
+    if (state.file.isEmpty())
+        return std::nullopt;
+    return state;
 }
 
 // Asked every few thousand steps of SQLite's machine, as the check's stop is.

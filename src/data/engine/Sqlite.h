@@ -34,6 +34,22 @@ enum class Open {
 // once; Full also compares every index with its table, which takes longer.
 enum class Check { Quick, Full };
 
+// One state of a database file kept with a rollback journal: which file it
+// is and what its header says of its content. SQLite adds one to the change
+// counter with every write it commits to such a file, so the file, its
+// counter, page count, size and times name one content of it; a copy of the
+// file carries the same counter, page count and size.
+struct FileState {
+    QString file;            // the file's absolute path, links resolved
+    qint64 size = 0;         // in bytes
+    qint64 modifiedMs = -1;  // last written, ms since 1970
+    qint64 bornMs = -1;      // made, ms since 1970; -1 where the file system keeps no such time
+    quint32 changeCounter = 0;
+    quint32 pageCount = 0;
+
+    bool operator==(const FileState&) const = default;
+};
+
 // An open connection to one database file, made through Qt's SQLite driver;
 // every part of the program that opens a register opens it this way.
 // Double-quoted names are identifiers only: a missing column is an error,
@@ -83,6 +99,15 @@ public:
     // run. While it runs, `stop` (when given) is asked now and then; true
     // ends the check without a result.
     std::optional<bool> isSound(Check how, const std::function<bool()>& stop = {});
+
+    // The state of the connection's file, read through SQLite's own handle
+    // of it (so no lock of this program on the file is lost) within a
+    // transaction begun by the caller: the first read of the transaction
+    // takes the file's read lock, which holds it still until the
+    // transaction ends. Nullopt outside a transaction, for a file kept with
+    // a write-ahead log (whose header does not follow every write) and
+    // when the header cannot be read or names no page count.
+    std::optional<FileState> fileState();
 
     // For a file that may have been made by anyone (a damaged register
     // being mended): SQLite's defensive mode, so no statement rewrites the

@@ -348,14 +348,38 @@ CopyResult checkIntegrity(Sqlite::Connection& db) {
     return code;
 }
 
-// The partial file made what the handheld expects, and checked.
-CopyResult finishDeviceFile(const fs::path& partial, const CopyHooks& hooks) {
+// The copy of a state already found sound needs no second full read: its
+// header and size show that it is all of that state's bytes.
+CopyResult checkHoldsState(Sqlite::Connection& db, const Sqlite::FileState& copied) {
+    CopyResult code = exec(db, "BEGIN");
+    const std::optional<Sqlite::FileState> written =
+        code == CopyResult::Done ? db.fileState() : std::nullopt;
+    db.rollback();
+    if (code != CopyResult::Done)
+        return code;
+    const bool same = written && written->size == copied.size &&
+                      written->changeCounter == copied.changeCounter &&
+                      written->pageCount == copied.pageCount;
+    return same ? CopyResult::Done : CopyResult::Failed;
+}
+
+// The partial file made what the handheld expects, and checked: in full,
+// unless it holds a state of the desktop file already found sound.
+CopyResult finishDeviceFile(const fs::path& partial, const CopyHooks& hooks,
+                            const std::optional<Sqlite::FileState>& copied) {
     Connection db;
     CopyResult code = openConnection(textOf(partial), Sqlite::Open::Existing, db);
     if (code == CopyResult::Done)
         code = useRollbackJournal(*db);
-    if (code == CopyResult::Done)
+    const bool known =
+        code == CopyResult::Done && copied && hooks.knownSound && hooks.knownSound(*copied);
+    if (known) {
+        code = checkHoldsState(*db, *copied);
+    } else if (code == CopyResult::Done) {
         code = checkIntegrity(*db);
+        if (code == CopyResult::Done && copied && hooks.foundSound)
+            hooks.foundSound(*copied);
+    }
     if (code == CopyResult::Done && hooks.carryOn && !hooks.carryOn())
         code = CopyResult::Failed;
     return code;
@@ -368,10 +392,11 @@ bool usesWriteAheadLog(Sqlite::Connection& db) {
 }
 
 // A register kept with a rollback journal is copied as its bytes under a
-// read lock: consistent, and as fast as the disks allow. One kept with a
-// write-ahead log needs SQLite's backup to merge the log in.
-CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
-                         const CopyHooks& hooks) {
+// read lock: consistent, and as fast as the disks allow; *copied is the
+// state they hold, read under the same lock. One kept with a write-ahead
+// log needs SQLite's backup to merge the log in.
+CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial, const CopyHooks& hooks,
+                         std::optional<Sqlite::FileState>* copied) {
     Connection source;
     CopyResult code = openConnection(desktopDb, Sqlite::Open::ReadOnly, source);
     if (code != CopyResult::Done)
@@ -384,8 +409,10 @@ CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial,
     code = exec(*source, "BEGIN");
     if (code == CopyResult::Done)
         code = query(*source, "SELECT count(*) FROM sqlite_master", {});  // takes the lock
-    if (code == CopyResult::Done)
+    if (code == CopyResult::Done) {
+        *copied = source->fileState();
         code = copyBytes(desktopDb, partial);
+    }
     exec(*source, "COMMIT");
     if (code == CopyResult::Done && !carryOn(hooks))
         code = CopyResult::Failed;
@@ -435,9 +462,10 @@ CopyResult copyTables(const CopyJob& job, Sqlite::Connection& target, const Copy
     return code == CopyResult::Done ? exec(target, "COMMIT") : code;
 }
 
-CopyResult writePartial(const CopyJob& job, const fs::path& partial, const CopyHooks& hooks) {
+CopyResult writePartial(const CopyJob& job, const fs::path& partial, const CopyHooks& hooks,
+                        std::optional<Sqlite::FileState>* copied) {
     if (job.tables.isEmpty())
-        return copyWholeFile(job.desktopDb, partial, hooks);
+        return copyWholeFile(job.desktopDb, partial, hooks, copied);
     Connection target;
     const CopyResult code = openPartial(partial, target);
     return code == CopyResult::Done ? copyTables(job, *target, hooks) : code;
@@ -466,9 +494,10 @@ CopyResult writeDeviceFile(const CopyJob& job, const CopyHooks& hooks) {
         hooks.beforeWriting();
     const SafeReplace::Outcome replaced =
         SafeReplace::replace(job.target, [&](const fs::path& partial) {
-            code = writePartial(job, partial, hooks);
+            std::optional<Sqlite::FileState> copied;
+            code = writePartial(job, partial, hooks, &copied);
             if (code == CopyResult::Done)
-                code = finishDeviceFile(partial, hooks);
+                code = finishDeviceFile(partial, hooks, copied);
             return code == CopyResult::Done;
         });
     if (replaced.written)

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "data/engine/Sqlite.h"
+
 // The register copied into another file, for the handheld device: the whole
 // file, or some of its tables, consistently also while the program has the
 // register open, built beside the target under a fixed name and renamed over
@@ -34,6 +36,13 @@ struct CopyHooks {
     std::function<void()> beforeWriting;
     // The room left in a folder; tests make a device look full without one.
     std::function<std::uintmax_t(const std::filesystem::path& folder)> freeSpace;
+    // Asked, when the whole file was copied as its bytes, with the state of
+    // the desktop file those bytes hold: true when SQLite's full check has
+    // already found the file in exactly that state sound. The copy is then
+    // only checked to be whole and of that state, not read again in full.
+    std::function<bool(const Sqlite::FileState& state)> knownSound;
+    // Told that state once the copy's own full check found it sound.
+    std::function<void(const Sqlite::FileState& state)> foundSound;
 };
 
 enum class CopyResult {
@@ -58,8 +67,9 @@ std::filesystem::path partialFileOf(const std::filesystem::path& target);
 
 // Writes the desktop register (or some of its tables) to job.target. The
 // copy is built in partialFileOf(target), kept with a rollback journal,
-// checked with SQLite's integrity check and renamed over the target once
-// complete, so the target is either the old file or the whole new one. The
+// checked with SQLite's integrity check (unless hooks.knownSound vouches for
+// the state copied) and renamed over the target once complete, so the
+// target is either the old file or the whole new one. The
 // desktop file is only read, but a save that a crash cut off in it is rolled
 // back first, as any program opening it would.
 CopyResult copy(const CopyJob& job, const CopyHooks& hooks = {});

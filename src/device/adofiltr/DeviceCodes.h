@@ -72,4 +72,36 @@ typedef int32_t (*DesktopToDeviceWatchedFunction)(const char* desktopDbPath, con
                                                   const char* deviceDbPath,
                                                   DeviceCarryOnFunction carryOn, void* context);
 
+/* One state of the desktop database file, as the copy read it under its
+ * read lock: SQLite adds one to the file's change counter with every write it
+ * commits to a file kept with a rollback journal, so these name one content
+ * of the file. */
+typedef struct QuarvelFileState {
+    const char* file;       /* the file's absolute path, links resolved, UTF-8 */
+    int64_t size;           /* in bytes */
+    int64_t modifiedMs;     /* last written, ms since 1970 */
+    int64_t bornMs;         /* made, ms since 1970; -1 where not kept */
+    uint32_t changeCounter; /* SQLite's file change counter (header offset 24) */
+    uint32_t pageCount;     /* pages in the file (header offset 28) */
+} QuarvelFileState;
+
+/* The watched copy that also uses what the caller knows of the desktop file,
+ * for resolving by name ("DESKTOPTODEVICECHECKED"); a library without it is
+ * called through DESKTOPTODEVICEWATCHED. Once the whole desktop file's bytes
+ * are copied, knownSound(context, state) is asked whether SQLite's full
+ * check (integrity_check) already found the file in exactly that state
+ * sound: nonzero spares the device file a second full check, and it is only
+ * checked to be all of that state's bytes. Otherwise the device file is
+ * checked in full, and foundSound(context, state) is told the state when the
+ * check finds it sound. A copy of some tables, or of a file kept with a
+ * write-ahead log, asks nothing and is always checked in full. carryOn is
+ * as for DESKTOPTODEVICEWATCHED; any of the three may be NULL. All are called
+ * on the calling thread; state is valid during the call only. */
+typedef int32_t (*DeviceKnownSoundFunction)(void* context, const QuarvelFileState* state);
+typedef void (*DeviceFoundSoundFunction)(void* context, const QuarvelFileState* state);
+typedef int32_t (*DesktopToDeviceCheckedFunction)(
+    const char* desktopDbPath, const char* tableList, int32_t synchronise, int32_t overwrite,
+    const char* deviceDbPath, DeviceCarryOnFunction carryOn, DeviceKnownSoundFunction knownSound,
+    DeviceFoundSoundFunction foundSound, void* context);
+
 #endif

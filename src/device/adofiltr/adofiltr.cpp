@@ -1,6 +1,6 @@
 // The library's exports. The download window loads it by name from the
-// program's folder and calls DESKTOPTODEVICEWATCHED (DESKTOPTODEVICE for the
-// callers of old); everything else is internal.
+// program's folder and calls DESKTOPTODEVICECHECKED (DESKTOPTODEVICEWATCHED
+// and DESKTOPTODEVICE for the callers of old); everything else is internal.
 
 #include <QtGlobal>
 #include <cstdint>
@@ -40,10 +40,20 @@ extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICE(const char* desktopDbPath,
     return copyFor(desktopDbPath, tableList, overwrite, deviceDbPath, {});
 }
 
-extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICEWATCHED(
+namespace {
+
+// The state as a C caller reads it; `file` must outlive it.
+QuarvelFileState forCaller(const Sqlite::FileState& state, const QByteArray& file) {
+    return {file.constData(), state.size,          state.modifiedMs,
+            state.bornMs,     state.changeCounter, state.pageCount};
+}
+
+}  // namespace
+
+extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICECHECKED(
     const char* desktopDbPath, const char* tableList, std::int32_t synchronise,
     std::int32_t overwrite, const char* deviceDbPath, DeviceCarryOnFunction carryOn,
-    void* context) {
+    DeviceKnownSoundFunction knownSound, DeviceFoundSoundFunction foundSound, void* context) {
     Q_UNUSED(synchronise);
     std::int64_t steps = 0;
     bool stopped = false;
@@ -52,6 +62,26 @@ extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICEWATCHED(
         stopped = carryOn && carryOn(context, ++steps) == 0;
         return !stopped;
     };
+    if (knownSound)
+        hooks.knownSound = [&](const Sqlite::FileState& state) {
+            const QByteArray file = state.file.toUtf8();
+            const QuarvelFileState asked = forCaller(state, file);
+            return knownSound(context, &asked) != 0;
+        };
+    if (foundSound)
+        hooks.foundSound = [&](const Sqlite::FileState& state) {
+            const QByteArray file = state.file.toUtf8();
+            const QuarvelFileState found = forCaller(state, file);
+            foundSound(context, &found);
+        };
     const std::int32_t code = copyFor(desktopDbPath, tableList, overwrite, deviceDbPath, hooks);
     return stopped ? DEVICE_CANCELLED : code;
+}
+
+extern "C" Q_DECL_EXPORT std::int32_t DESKTOPTODEVICEWATCHED(
+    const char* desktopDbPath, const char* tableList, std::int32_t synchronise,
+    std::int32_t overwrite, const char* deviceDbPath, DeviceCarryOnFunction carryOn,
+    void* context) {
+    return DESKTOPTODEVICECHECKED(desktopDbPath, tableList, synchronise, overwrite, deviceDbPath,
+                                  carryOn, nullptr, nullptr, context);
 }
