@@ -1,6 +1,10 @@
 #include "data/engine/SocketWait.h"
 
 #ifdef _WIN32
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // WSAPoll came with Windows Vista
+#endif
 #include <winsock2.h>
 #else
 #include <poll.h>
