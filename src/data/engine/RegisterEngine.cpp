@@ -91,17 +91,15 @@ private:
 // the state the check read: no write comes between.
 std::optional<bool> FileEngine::fullCheck(int busyWaitMs, const std::function<bool()>& stop,
                                           SoundStates* sound) const {
-    if (!sound)
-        return check(Sqlite::Open::ReadOnly, Sqlite::Check::Full, busyWaitMs, stop);
     if (!QFileInfo::exists(path()))
         return std::nullopt;
     Sqlite::Connection db(path(), Sqlite::Open::ReadOnly, busyWaitMs);
     if (!db.begin(Sql::Transaction::Read))
         return std::nullopt;
-    const std::optional<Sqlite::FileState> state = db.fileState();
+    const std::optional<Sqlite::FileState> state = sound ? db.fileState() : std::nullopt;
     const std::optional<bool> found = db.isSound(Sqlite::Check::Full, stop);
     db.rollback();
-    if (state && found == true)
+    if (state && found == true && state->stillOnDisk())
         sound->remember(*state);
     return found;
 }

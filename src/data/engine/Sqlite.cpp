@@ -138,6 +138,12 @@ qint64 msOf(const QDateTime& time) {
 
 }  // namespace
 
+bool FileState::stillOnDisk() const {
+    const QFileInfo info(file);
+    return info.exists() && info.size() == size && msOf(info.lastModified()) == modifiedMs &&
+           msOf(info.birthTime()) == bornMs;
+}
+
 std::optional<FileState> Connection::fileState() {
     // Where SQLite's file header keeps what names the content.
     constexpr int kHeaderSize = 100, kWriteVersionAt = 18, kReadVersionAt = 19,

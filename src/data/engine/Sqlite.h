@@ -48,6 +48,9 @@ struct FileState {
     quint32 pageCount = 0;
 
     bool operator==(const FileState&) const = default;
+    // Whether the file at that path still has this size and these times:
+    // false once another file was put in its place or it was written.
+    bool stillOnDisk() const;
 };
 
 // An open connection to one database file, made through Qt's SQLite driver;

@@ -413,6 +413,10 @@ CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial, cons
         *copied = source->fileState();
         code = copyBytes(desktopDb, partial);
     }
+    // The system's copy opens the file by its path: the bytes it copied are
+    // the locked file's only while that path still leads to it.
+    if (*copied && !(*copied)->stillOnDisk())
+        copied->reset();
     exec(*source, "COMMIT");
     if (code == CopyResult::Done && !carryOn(hooks))
         code = CopyResult::Failed;
