@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/LargePages.h"
+
 // UTF-8 as a string, exactly: a leading U+FEFF is a character of the text,
 // not a byte order mark to drop.
 inline QString textFromUtf8(std::string_view utf8) {
@@ -30,9 +32,12 @@ public:
         return std::string_view(bytes_).substr(begin, ends_[i] - begin);
     }
     QString text(std::size_t i) const { return textFromUtf8(view(i)); }
+    // Large buffers ask for large pages (see LargePages).
     void reserve(std::size_t rows, std::size_t bytes) {
         ends_.reserve(rows);
         bytes_.reserve(bytes);
+        LargePages::prefer(ends_);
+        LargePages::prefer(bytes_.data(), bytes_.capacity());
     }
     // Room for that many rows of typical length, so reading a large table
     // fills the buffers once instead of copying them at every doubling: on

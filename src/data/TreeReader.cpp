@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "data/DueReader.h"
+#include "data/LargePages.h"
 #include "data/engine/Sql.h"
 
 namespace TreeReader {
@@ -107,6 +108,8 @@ bool readItems(Sql::Connection& db, const TestsDue::Window& window, TreeData& tr
     tree.itemIds.reserve(rows);
     tree.itemTexts.reserveRows(rows);
     owner.reserve(rows);
+    LargePages::prefer(tree.itemIds);
+    LargePages::prefer(owner);
     for (; row; row = items.step()) {
         const std::int64_t id = items.integer(ItemSelect::kId);
         tree.itemIds.push_back(id);
@@ -134,6 +137,8 @@ bool readItemsAndCases(Sql::Connection& db, const TestsDue::Window& window, Tree
     tree.caseItemStart.assign(tree.caseIds.size() + 1, 0);
     for (std::size_t c = 0; c < tree.caseIds.size(); ++c)
         tree.caseItemStart[c + 1] = tree.caseItemStart[c] + count[c + 1];
+    tree.caseItems.reserve(static_cast<std::size_t>(tree.caseItemStart.back()));
+    LargePages::prefer(tree.caseItems);
     tree.caseItems.resize(static_cast<std::size_t>(tree.caseItemStart.back()));
     std::vector<std::int32_t> next(tree.caseItemStart.begin(), tree.caseItemStart.end() - 1);
     for (std::size_t i = 0; i < owner.size(); ++i) {
@@ -174,6 +179,7 @@ bool readLists(Sql::Connection& db, TreeData& tree) {
     std::vector<Line> lines;
     TextPool rawTexts;
     lines.reserve(lineCount);
+    LargePages::prefer(lines);
     rawTexts.reserveRows(lineCount);
     for (; row; row = data.step()) {
         const std::int32_t list = listOfId.find(data.wholeNumber(0));
@@ -186,11 +192,16 @@ bool readLists(Sql::Connection& db, TreeData& tree) {
     if (!data.ok())
         return false;
 
-    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
-        return a.list != b.list ? a.list < b.list : a.item < b.item;
+    // By list and item, in the order read within a pair (the text's place
+    // grows with it): sorted in place, without a stable sort's buffer.
+    std::sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        if (a.list != b.list)
+            return a.list < b.list;
+        return a.item != b.item ? a.item < b.item : a.text < b.text;
     });
     std::vector<std::int32_t> count(tree.listIds.size() + 1, 0);
     tree.lineItemIds.reserve(lines.size());
+    LargePages::prefer(tree.lineItemIds);
     tree.lineTexts.reserve(lines.size(), rawTexts.byteCount());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0 && lines[i].list == lines[i - 1].list && lines[i].item == lines[i - 1].item)
