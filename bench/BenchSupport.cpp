@@ -174,14 +174,34 @@ void CopySession::startCopy(const QByteArray& sql, int expected) {
 }
 
 std::int64_t CopySession::copyOut(const QByteArray& select, std::uint64_t& checksum) {
-    const QByteArray sql = "COPY (" + select + ") TO STDOUT";
-    startCopy(sql, PGRES_COPY_OUT);
-    std::int64_t rows = 0;
+    return receive("COPY (" + select + ") TO STDOUT", [&checksum](const char* line, int length) {
+        checksum += static_cast<std::uint64_t>(length) + static_cast<unsigned char>(line[0]);
+    });
+}
+
+std::int64_t CopySession::copyOutToFile(const QByteArray& copy, const QString& file) {
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail("open " + file.toUtf8());
+    std::int64_t bytes = 0;
+    receive(copy, [&](const char* line, int length) {
+        bytes += length;
+        out.write(line, length);
+    });
+    if (!out.flush())
+        fail("write " + file.toUtf8());
+    return bytes;
+}
+
+std::int64_t CopySession::receive(const QByteArray& copy,
+                                  const std::function<void(const char*, int)>& take) {
+    startCopy(copy, PGRES_COPY_OUT);
+    std::int64_t lines = 0;
     char* line = nullptr;
     int length;
     while ((length = PQgetCopyData(db_, &line, 0)) > 0) {
-        ++rows;
-        checksum += static_cast<std::uint64_t>(length) + static_cast<unsigned char>(line[0]);
+        ++lines;
+        take(line, length);
         PQfreemem(line);
     }
     PGresult* end = PQgetResult(db_);
@@ -190,31 +210,8 @@ std::int64_t CopySession::copyOut(const QByteArray& select, std::uint64_t& check
     while ((end = PQgetResult(db_)))
         PQclear(end);
     if (!ok)
-        fail(sql);
-    return rows;
-}
-
-std::int64_t CopySession::copyOutToFile(const QByteArray& copy, const QString& file) {
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail("open " + file.toUtf8());
-    startCopy(copy, PGRES_COPY_OUT);
-    std::int64_t bytes = 0;
-    char* line = nullptr;
-    int length;
-    while ((length = PQgetCopyData(db_, &line, 0)) > 0) {
-        bytes += length;
-        out.write(line, length);
-        PQfreemem(line);
-    }
-    PGresult* end = PQgetResult(db_);
-    const bool ok = length == -1 && PQresultStatus(end) == PGRES_COMMAND_OK;
-    PQclear(end);
-    while ((end = PQgetResult(db_)))
-        PQclear(end);
-    if (!ok || !out.flush())
         fail(copy);
-    return bytes;
+    return lines;
 }
 
 std::int64_t CopySession::copyInFromFile(const QByteArray& copy, const QString& file) {

@@ -13,6 +13,7 @@
 #include <QTextStream>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <utility>
@@ -97,6 +98,8 @@ public:
 private:
     [[noreturn]] void fail(const QByteArray& sql);
     void startCopy(const QByteArray& sql, int expected);
+    // Runs a COPY ... TO STDOUT, handing each line to take; the line count.
+    std::int64_t receive(const QByteArray& copy, const std::function<void(const char*, int)>& take);
     pg_conn* db_ = nullptr;
 };
 
