@@ -640,9 +640,9 @@ void printDetails(const std::vector<Line>& lines, bool server, QTextStream& out)
         out << row({{line.size, -6}, {titleOf(line.what), -19}, {detail, 0}});
     }
     out << (server
-                ? "\nfloor: the same rows through libpq's COPY (SELECT ...) TO STDOUT on one "
-                  "session;\n"
-                  "       start-up: the tree's rows\n"
+                ? "\nfloor: the same rows through libpq's COPY (SELECT ...) TO STDOUT, the\n"
+                  "       item picker's on one session, start-up's (the tree's rows) each on a\n"
+                  "       new one, as the program's read behind the window opens one\n"
                 : "\nfloor: the same rows through the SQLite C API, opening the file included;\n"
                   "       Find: SELECT with LIKE on id and desc; start-up and refresh: the tree's "
                   "rows\n")
