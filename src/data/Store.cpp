@@ -328,10 +328,12 @@ std::optional<qint64> Store::insertWithNewId(const QString& what, RecordTable ta
 
 // --- Main tree ----------------------------------------------------------------
 
-std::optional<TreeData> Store::readTree(const TestsDue::Window& window) {
-    TreeData tree;
-    const bool ok = run(QStringLiteral("read the register"), Mode::Read,
-                        [&](Connection& db) { return TreeReader::read(db, window, tree); });
+std::optional<TreeData> Store::readTree(const TestsDue::Window& window, TreeData room) {
+    TreeData tree = std::move(room);
+    const bool ok = run(QStringLiteral("read the register"), Mode::Read, [&](Connection& db) {
+        tree.clearKeepingRoom();
+        return TreeReader::read(db, window, tree);
+    });
     return ok ? std::optional<TreeData>(std::move(tree)) : std::nullopt;
 }
 

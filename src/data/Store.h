@@ -164,7 +164,9 @@ public:
 
     // --- Main tree -------------------------------------------------------
     // The tree, and the items' test statuses counted on the window's today.
-    std::optional<TreeData> readTree(const TestsDue::Window& window);
+    // `room`: a tree no longer shown, read into so that its memory, which the
+    // system has already given, is used again (nothing of it is kept).
+    std::optional<TreeData> readTree(const TestsDue::Window& window, TreeData room = {});
 
     // --- Tests due -------------------------------------------------------
     // Every item that is not in date, and the counts of all items; with

@@ -27,6 +27,11 @@ public:
     void append(std::string_view s) { append(s.data(), s.size()); }
     void append(const QString& s) { append(s.toStdString()); }
     std::size_t size() const { return ends_.size(); }
+    // No texts, the buffers' room kept.
+    void clear() {
+        bytes_.clear();
+        ends_.clear();
+    }
     std::string_view view(std::size_t i) const {
         const std::uint64_t begin = i == 0 ? 0 : ends_[i - 1];
         return std::string_view(bytes_).substr(begin, ends_[i] - begin);

@@ -25,4 +25,20 @@ struct TreeData {
     std::vector<std::int32_t> listLineStart{0};  // lists + 1 entries
     std::vector<std::int64_t> lineItemIds;
     TextPool lineTexts;
+
+    // Nothing shown, the arrays' room kept for the next read.
+    void clearKeepingRoom() {
+        itemIds.clear();
+        itemTexts.clear();
+        testCounts = {};
+        caseIds.clear();
+        caseTexts.clear();
+        caseItemStart.assign(1, 0);
+        caseItems.clear();
+        listIds.clear();
+        listTexts.clear();
+        listLineStart.assign(1, 0);
+        lineItemIds.clear();
+        lineTexts.clear();
+    }
 };

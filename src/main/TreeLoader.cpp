@@ -1,6 +1,7 @@
 #include "main/TreeLoader.h"
 
 #include <thread>
+#include <utility>
 
 #include "data/Store.h"
 
@@ -21,6 +22,9 @@ TreeLoader::~TreeLoader() {
 }
 
 void TreeLoader::retire(TreeData tree) {
+    if (tree.itemIds.empty() && tree.caseIds.empty() && tree.listIds.empty())
+        return;
+    std::swap(room_, tree);
     if (tree.itemIds.empty() && tree.caseIds.empty() && tree.listIds.empty())
         return;
     if (retiring_.joinable())
@@ -45,13 +49,14 @@ void TreeLoader::launch() {
     job_->generation = ++generation_;
     Job* job = job_.get();
     const int waitMs = busyWaitMs_ ? busyWaitMs_() : 0;
-    job->thread = std::thread([this, job, location = location_, window, waitMs] {
+    job->thread = std::thread([this, job, location = location_, window, waitMs,
+                               room = std::exchange(room_, TreeData{})]() mutable {
         {
             // Says nothing: a failed read is read again where failures are told.
             Store store(location);
             if (waitMs > 0)
                 store.setBusyWait([waitMs] { return waitMs; });
-            job->tree = store.readTree(window);
+            job->tree = store.readTree(window, std::move(room));
         }
         QMetaObject::invokeMethod(
             this, [this, generation = job->generation] { finished(generation); },

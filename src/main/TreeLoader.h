@@ -31,8 +31,10 @@ public:
     // Blocks until the last read has come back and `read` has been emitted;
     // at once when nothing is being read. For a user who wants the tree now.
     void wait();
-    // Frees a tree the window no longer shows on a thread of its own: giving
-    // a large tree's memory back costs about as much as reading it did.
+    // Takes a tree the window no longer shows. The next read is read into
+    // its memory: a large tree's fresh memory costs the system more to give
+    // than the rows cost to read, and giving it back about as much. A tree
+    // already kept for that is freed on a thread of its own.
     void retire(TreeData tree);
 
 signals:
@@ -49,6 +51,7 @@ private:
     std::function<int()> busyWaitMs_;
     std::unique_ptr<Job> job_;              // the read running, if any
     std::optional<TestsDue::Window> next_;  // a read asked for while one ran
+    TreeData room_;                         // the tree retired last, for the next read
     std::thread retiring_;                  // freeing the tree last replaced, if it still runs
     std::uint64_t generation_ = 0;
     bool pending_ = false;

@@ -558,6 +558,37 @@ private slots:
         QCOMPARE(t.itemTexts.text(4), QString());
     }
 
+    // A tree read into the room of an old one, larger than the register
+    // now is, keeps nothing of it.
+    void treeReadIntoAnOldTree() {
+        EngineRegister reg(fixture_);
+        reg.exec(QStringLiteral(
+            R"(INSERT INTO "Items" (id, "desc", "caseID", "testnext") VALUES)"
+            R"( (1, 'Lamp', 7, '1/1/2000'), (2, 'Cable', 7, ''), (3, 'Desk', 0, '1/1/2000');)"
+            R"(INSERT INTO "Cases" (id, "FName") VALUES (7, 'Amp rack'), (8, 'Spare');)"
+            R"(INSERT INTO "Lists" (id, "ListName") VALUES (3, 'Stage left');)"
+            R"(INSERT INTO "ListData" VALUES (3, 1, 'Lamp'), (3, 2, 'Cable'))"));
+        Probe p(reg.location());
+        const TestsDue::Window window{QDate(2009, 1, 5)};
+        TreeData old = *p.store.readTree(window);
+        QCOMPARE(old.testCounts[TestsDue::Status::Overdue], 2);
+        reg.exec(
+            QStringLiteral(R"(DELETE FROM "Items" WHERE id = 1; DELETE FROM "Cases" WHERE id = 8;)"
+                           R"(DELETE FROM "ListData" WHERE "itemid" = 2)"));
+        const TreeData fresh = *p.store.readTree(window);
+        const TreeData reused = *p.store.readTree(window, std::move(old));
+        QCOMPARE(reused.itemIds, fresh.itemIds);
+        QCOMPARE(reused.itemTexts.text(1), QStringLiteral("Desk"));
+        QCOMPARE(reused.testCounts.of, fresh.testCounts.of);
+        QCOMPARE(reused.caseIds, fresh.caseIds);
+        QCOMPARE(reused.caseTexts.size(), std::size_t(1));
+        QCOMPARE(reused.caseItemStart, fresh.caseItemStart);
+        QCOMPARE(reused.caseItems, fresh.caseItems);
+        QCOMPARE(reused.listLineStart, fresh.listLineStart);
+        QCOMPARE(reused.lineItemIds, (std::vector<std::int64_t>{1}));
+        QCOMPARE(reused.lineTexts.size(), std::size_t(1));
+    }
+
     // A register that SQLite's check finds damaged is opened for reading
     // only: told once with what to do, reads go on, every write is refused
     // naming the reason, and the file is not touched.
