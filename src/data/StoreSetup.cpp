@@ -33,6 +33,15 @@ QString serverWaitingText(const QString& server) {
     return QStringLiteral("Waiting for the server at %1").arg(server);
 }
 
+Sql::WaitingSeam serverWaiting(std::function<std::unique_ptr<Progress>(const QString& what)> show) {
+    Sql::WaitingSeam waiting;
+    waiting.afterMs = Sql::WaitingSeam::kShownAfterMs - kProgressShownAfterMs;
+    waiting.show = [show = std::move(show)](const QString& server) {
+        return std::make_unique<ProgressWaiting>(show(serverWaitingText(server)));
+    };
+    return waiting;
+}
+
 int backupsToKeep(const Settings& settings) {
     bool ok = false;
     const int keep = settings.read(SettingsKeys::BackupsToKeep, QString()).trimmed().toInt(&ok);
@@ -44,14 +53,8 @@ std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& setti
     store->setBusyWait([&settings] { return settings.busyWaitMs(); });
     store->setBackupPolicy({std::move(seams.now), [&settings] { return backupsToKeep(settings); },
                             std::move(seams.backupWarning), std::move(seams.backupProgress)});
-    if (seams.serverWaiting) {
-        Sql::WaitingSeam waiting;
-        waiting.afterMs = Sql::WaitingSeam::kShownAfterMs - kProgressShownAfterMs;
-        waiting.show = [show = std::move(seams.serverWaiting)](const QString& server) {
-            return std::make_unique<ProgressWaiting>(show(serverWaitingText(server)));
-        };
-        store->setServerWaiting(waiting);
-    }
+    if (seams.serverWaiting)
+        store->setServerWaiting(serverWaiting(std::move(seams.serverWaiting)));
     return store;
 }
 

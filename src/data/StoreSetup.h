@@ -6,6 +6,7 @@
 
 #include "data/FailureReporter.h"
 #include "data/engine/RegisterLocation.h"
+#include "data/engine/Sql.h"
 
 class Progress;
 class Settings;
@@ -34,6 +35,10 @@ std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& setti
 // What the window says while the server at `server` (as the connection
 // names it) keeps an operation waiting.
 QString serverWaitingText(const QString& server);
+// The wait for a server shown through `show` (a long job's window, given
+// the text above), for server connections made outside the store (the
+// device's copy of a server register); make() sets the store's the same way.
+Sql::WaitingSeam serverWaiting(std::function<std::unique_ptr<Progress>(const QString& what)> show);
 
 // BackupsToKeep: Backups::kDefaultToKeep when not stored or not a whole
 // number above 0.

@@ -12,6 +12,7 @@
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
 #include "data/Progress.h"
+#include "data/StoreSetup.h"
 #include "data/register/RegisterTransfer.h"
 #include "device/adofiltr/DeviceCodes.h"
 
@@ -166,8 +167,13 @@ void frmDb::Command1_Click() {
         const QString file = snapshot.filePath(QStringLiteral("data.mdb"));
         const std::unique_ptr<Progress> progress =
             ctx_.dialogs().progress(this, QStringLiteral("Reading the register from the server"));
-        const RegisterTransfer::Outcome copied = RegisterTransfer::copy(
-            RegisterLocation::server(desktopDb), RegisterLocation::file(file), progress.get());
+        // A server that stops answering is shown, and may be left, as the
+        // store's operations do it.
+        const Sql::WaitingSeam waiting = StoreSetup::serverWaiting(
+            [this](const QString& what) { return ctx_.dialogs().progress(this, what); });
+        const RegisterTransfer::Outcome copied =
+            RegisterTransfer::copy(RegisterLocation::server(desktopDb),
+                                   RegisterLocation::file(file), progress.get(), &waiting);
         if (copied.cancelled) {
             setBusy(false);
             ctx_.dialogs().inform(this, QStringLiteral("You cancelled the download: nothing was "

@@ -49,6 +49,14 @@ private:
 };
 }  // namespace
 
+// The server's first process, which the lock file of its socket names.
+pid_t firstServerProcess(const QString& socketFolder) {
+    QFile lock(socketFolder + QStringLiteral("/.s.PGSQL.5432.lock"));
+    if (!lock.open(QIODevice::ReadOnly))
+        return 0;
+    return static_cast<pid_t>(lock.readLine().trimmed().toLongLong());
+}
+
 class TestServerRegister : public QObject {
     Q_OBJECT
     PostgresServer server_;
@@ -164,16 +172,15 @@ private slots:
         // editor's connection. Each session's process leads a process group
         // of its own, so the first one's group is not all of the server.
         const QString socketFolder = Postgres::parse(connection_).host;
-        QFile lock(socketFolder + QStringLiteral("/.s.PGSQL.5432.lock"));
-        QVERIFY(lock.open(QIODevice::ReadOnly));
-        QList<pid_t> processes{static_cast<pid_t>(lock.readLine().trimmed().toLongLong())};
+        QList<pid_t> processes{firstServerProcess(socketFolder)};
         const QString sessions = server_.scalar(
             QStringLiteral("windows"), QStringLiteral("SELECT string_agg(pid::text, ',') FROM "
                                                       "pg_stat_activity WHERE application_name = "
                                                       "'Quarvel'"));
         for (const QString& pid : sessions.split(QLatin1Char(','), Qt::SkipEmptyParts))
             processes << static_cast<pid_t>(pid.toLongLong());
-        QVERIFY2(processes.size() >= 2 && !processes.contains(0), qPrintable(sessions));
+        QVERIFY2(processes.size() >= 2 && !processes.contains(0) && processes[0] > 1,
+                 qPrintable(sessions));
         QVERIFY(::getpgid(processes[1]) != processes[0]);
         const QString waiting = StoreSetup::serverWaitingText(socketFolder);
         ts.dialogs->cancelJobs << waiting;
@@ -209,6 +216,36 @@ private slots:
         QCOMPARE(ts.dialogs->progresses.size(), 1);
         QCOMPARE(ts.dialogs->messages.size(), 1);
         QCOMPARE(server_.scalar(QStringLiteral("windows"), stored), QStringLiteral("1"));
+    }
+
+    // The device's copy of a server register waits as the store does: a
+    // server that takes no new session is shown while connecting, and Cancel
+    // leaves it with nothing copied.
+    void aDownloadFromASilentServerCanBeLeft() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        ts.deviceLibrary = QStringLiteral(ADOFILTR_PATH);
+        frmDb window(ts.ctx());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString socketFolder = Postgres::parse(connection_).host;
+        const pid_t server = firstServerProcess(socketFolder);
+        QVERIFY(server > 1);
+        const QString waiting = StoreSetup::serverWaitingText(socketFolder);
+        ts.dialogs->cancelJobs << waiting;
+        QTemporaryDir device;
+        qputenv("QUARVEL_DEVICE_ROOT", device.path().toLocal8Bit());
+        {
+            const ServerStopped stopped({server});
+            click(&window, "Command1");
+        }
+        qunsetenv("QUARVEL_DEVICE_ROOT");
+        QCOMPARE(ts.dialogs->progresses.last().what, waiting);
+        const QString message = ts.dialogs->lastMessage();
+        QVERIFY2(message.contains(QStringLiteral("could not read the register from the server")) &&
+                     message.contains(QStringLiteral("did not answer")),
+                 qPrintable(message));
+        QVERIFY(!QFile::exists(device.filePath(QStringLiteral("My Documents/data.cdb"))));
     }
 };
 

@@ -253,8 +253,10 @@ struct Source {
     int version = 0;
 };
 
-QString openSource(const RegisterLocation& from, Source& source) {
+QString openSource(const RegisterLocation& from, Source& source, const Sql::WaitingSeam* waiting) {
     source.engine = RegisterEngine::at(from);
+    if (waiting)
+        source.engine->setWaiting(*waiting);
     const QString absence = source.engine->absence();
     if (!absence.isEmpty())
         return QStringLiteral("%1 does not exist").arg(from.shown());
@@ -348,7 +350,8 @@ bool fillFile(const RegisterLocation& to, Source& source, Outcome& outcome, Prog
 
 }  // namespace
 
-Outcome copy(const RegisterLocation& from, const RegisterLocation& to, Progress* progress) {
+Outcome copy(const RegisterLocation& from, const RegisterLocation& to, Progress* progress,
+             const Sql::WaitingSeam* waiting) {
     Outcome outcome;
     for (const RegisterLocation* location : {&from, &to}) {
         if (!location->problem().isEmpty()) {
@@ -361,10 +364,12 @@ Outcome copy(const RegisterLocation& from, const RegisterLocation& to, Progress*
         return outcome;
     }
     Source source;
-    outcome.error = openSource(from, source);
+    outcome.error = openSource(from, source, waiting);
     if (!outcome.error.isEmpty())
         return outcome;
     const auto target = RegisterEngine::at(to);
+    if (waiting)
+        target->setWaiting(*waiting);
     outcome.ok = target->looksAfterFile() ? fillFile(to, source, outcome, progress)
                                           : fill(*target, to, source, outcome, progress);
     outcome.cancelled = Progress::wasCancelled(progress);

@@ -5,6 +5,9 @@
 #include "data/engine/RegisterLocation.h"
 
 class Progress;
+namespace Sql {
+struct WaitingSeam;
+}
 
 // A register moved between a file and a server (either way, or between two
 // of a kind): every row of every table, with its ids and the counters, so
@@ -23,7 +26,9 @@ struct Outcome {
 };
 
 // `progress` counts the rows copied (their total is not known beforehand).
-Outcome copy(const RegisterLocation& from, const RegisterLocation& to,
-             Progress* progress = nullptr);
+// A server that keeps the copy waiting is shown through `waiting`, when
+// given; stopping the wait fails the copy.
+Outcome copy(const RegisterLocation& from, const RegisterLocation& to, Progress* progress = nullptr,
+             const Sql::WaitingSeam* waiting = nullptr);
 
 }  // namespace RegisterTransfer
