@@ -297,6 +297,30 @@ private slots:
         compareTables(onDevice(), reg.path(), registerTables());
     }
 
+    // The copy reads the register through SQLite's own open file: a lock
+    // this program holds on it (here a reader's) outlives the download, and
+    // another program still may not write meanwhile.
+    void aLockHeldMeanwhileOutlivesTheDownload() {
+        TempRegister reg;
+        fill(reg, 10);
+        sqlite3* reader = nullptr;
+        QCOMPARE(sqlite3_open(qPrintable(reg.path()), &reader), SQLITE_OK);
+        QCOMPARE(
+            sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM Items", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        // Another program: SQLite's locks are the operating system's, per process.
+        QProcess writer;
+        writer.start(QStringLiteral("sqlite3"),
+                     {reg.path(), QStringLiteral("INSERT INTO Items (\"desc\") VALUES ('x')")});
+        const bool ran = writer.waitForFinished(20000);
+        sqlite3_close(reader);
+        if (!ran && writer.error() == QProcess::FailedToStart)
+            QSKIP("no sqlite3 shell");
+        QVERIFY2(writer.exitCode() != 0, "another program wrote while the lock was held");
+        QVERIFY(writer.readAllStandardError().contains("locked"));
+    }
+
     void readOnlyFolderIsAccessDenied() {
         TempRegister reg;
         const QString folder = onDevice(QStringLiteral("My Documents"));

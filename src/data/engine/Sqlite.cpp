@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "data/rules/TextRules.h"
 
@@ -181,6 +182,26 @@ std::optional<FileState> Connection::fileState() {
     if (state.file.isEmpty())
         return std::nullopt;
     return state;
+}
+
+bool Connection::readFileBytes(const std::function<bool(const char*, qint64)>& write) {
+    constexpr sqlite3_int64 kPiece = 1 << 20;
+    sqlite3_file* file = nullptr;
+    if (!db_ || sqlite3_get_autocommit(db_) ||
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return false;
+    std::vector<char> piece(static_cast<std::size_t>(std::min(size, kPiece)));
+    for (sqlite3_int64 at = 0; at < size; at += kPiece) {
+        const int length = static_cast<int>(std::min(kPiece, size - at));
+        if (file->pMethods->xRead(file, piece.data(), length, at) != SQLITE_OK ||
+            !write(piece.data(), length))
+            return false;
+    }
+    return true;
 }
 
 // Asked every few thousand steps of SQLite's machine, as the check's stop is.

@@ -111,6 +111,12 @@ public:
     // a write-ahead log (whose header does not follow every write) and
     // when the header cannot be read or names no page count.
     std::optional<FileState> fileState();
+    // The file's bytes, read as fileState() reads them: through SQLite's own
+    // handle, within the caller's read transaction, a piece at a time to
+    // `write` (false stops the copy). Opening the file a second time would
+    // not do: closing that handle drops every lock this process holds on
+    // the file, the read lock that keeps writers out among them.
+    bool readFileBytes(const std::function<bool(const char* bytes, qint64 size)>& write);
 
     // For a file that may have been made by anyone (a damaged register
     // being mended): SQLite's defensive mode, so no statement rewrites the

@@ -289,33 +289,31 @@ bool carryOn(const CopyHooks& hooks) {
     return !hooks.carryOn || hooks.carryOn();
 }
 
-// The kernel's copy reports a copy cut short (a full device) as a plain I/O
-// error. Writing the missing bytes the ordinary way tells the real cause.
-CopyResult causeOfShortCopy(const fs::path& partial, qint64 wanted) {
+// The bytes of the desktop file, read through the source connection's own
+// handle while it holds the read lock, so no writer changes them meanwhile
+// and no lock of this program on the register is dropped. The partial file
+// was removed before: it is made new, never written through another file.
+CopyResult copyBytes(Sqlite::Connection& source, const fs::path& partial) {
     QFile file(textOf(partial));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return CopyResult::Failed;
-    const QByteArray zeros(64 * 1024, '\0');
-    while (file.size() < wanted) {
-        if (file.write(zeros.constData(), std::min<qint64>(zeros.size(), wanted - file.size())) < 0)
-            return file.error() == QFileDevice::ResourceError ? CopyResult::DiskFull
-                                                              : CopyResult::Failed;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (file.exists())
+            return CopyResult::FolderUnavailable;
+        const QFileInfo folder(QFileInfo(file).absolutePath());
+        return folder.isDir() && !folder.isWritable() ? CopyResult::AccessDenied
+                                                      : CopyResult::Failed;
     }
-    return CopyResult::Failed;
-}
-
-// The bytes of the desktop file, copied by the system (in the kernel where it
-// can). The caller holds a read lock on it, so no writer changes it meanwhile.
-// The partial file was removed before, so nothing else is written through.
-CopyResult copyBytes(const QString& desktopDb, const fs::path& partial) {
-    const fs::path desktop(desktopDb.toStdU16String());
-    std::error_code error;
-    fs::copy_file(desktop, partial, fs::copy_options::none, error);
-    const CopyResult code = resultOfFilesystem(error);
-    if (code != CopyResult::Failed)
-        return code;
-    const std::uintmax_t size = fs::file_size(desktop, error);
-    return error ? code : causeOfShortCopy(partial, static_cast<qint64>(size));
+    // A write cut short (a full device) is tried again for the rest, which
+    // tells the cause.
+    const bool copied = source.readFileBytes([&](const char* bytes, qint64 size) {
+        for (qint64 written = 0; size > 0; bytes += written, size -= written) {
+            if ((written = file.write(bytes, size)) <= 0)
+                return false;
+        }
+        return true;
+    });
+    if (copied && file.flush())
+        return CopyResult::Done;
+    return file.error() == QFileDevice::ResourceError ? CopyResult::DiskFull : CopyResult::Failed;
 }
 
 // The handheld opens the file through a reader that may not be able to write
@@ -411,12 +409,8 @@ CopyResult copyWholeFile(const QString& desktopDb, const fs::path& partial, cons
         code = query(*source, "SELECT count(*) FROM sqlite_master", {});  // takes the lock
     if (code == CopyResult::Done) {
         *copied = source->fileState();
-        code = copyBytes(desktopDb, partial);
+        code = copyBytes(*source, partial);
     }
-    // The system's copy opens the file by its path: the bytes it copied are
-    // the locked file's only while that path still leads to it.
-    if (*copied && !(*copied)->stillOnDisk())
-        copied->reset();
     exec(*source, "COMMIT");
     if (code == CopyResult::Done && !carryOn(hooks))
         code = CopyResult::Failed;
