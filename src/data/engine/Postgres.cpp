@@ -349,7 +349,13 @@ PGresult* Connection::collect(Wait& wait) {
     PGresult* kept = nullptr;
     for (;;) {
         // A broken connection is not waited for: PQgetResult tells at once.
+        // Over SSL, part of a record may wait already decrypted in the
+        // library, where a look at the socket does not see it: it is taken
+        // before each look.
+        const bool ssl = PQsslInUse(conn_) != 0;
         while (PQisBusy(conn_) && PQstatus(conn_) == CONNECTION_OK) {
+            if (ssl && (!PQconsumeInput(conn_) || !PQisBusy(conn_)))
+                break;
             if (!await(wait, true, false)) {
                 PQclear(kept);
                 return nullptr;
