@@ -38,10 +38,11 @@ QString storable(const QString& text);
 // statement blocks on the server: the answer is waited for a slice at a
 // time, and once the server has kept it back for the waiting seam's time the
 // seam shows that (a window with a Cancel button). Stopping the wait
-// abandons the session: it is closed without a word to the server (a server
-// that stopped would not hear one), which rolls back its open transaction
-// when it reads on; the statement fails (NoAnswer, or CommitUnknown during
-// the commit) and the connection is no longer open.
+// abandons the session: it is closed at once, without asking the server to
+// cancel (a server that stopped would not answer that either), and the
+// server rolls back its open transaction when it reads on and finds the
+// session gone; the statement fails (NoAnswer, or CommitUnknown during the
+// commit) and the connection is no longer open.
 class Connection : public Sql::Connection {
 public:
     // How long connecting may take unless the connection string says.
