@@ -158,7 +158,10 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(c
     loader_ = new TreeLoader(
         ctx_.registerLocation(), [this] { return ctx_.settings().busyWaitMs(); }, this);
     connect(loader_, &TreeLoader::read, this, &frmMain::treeRead);
-    model_->setWaitForTree([this] { loader_->wait(); });
+    model_->setWaitForTree([this] {
+        loadOnce();
+        loader_->wait();
+    });
 }
 
 frmMain::~frmMain() = default;
@@ -314,12 +317,20 @@ void frmMain::buildItemMenu() {
 
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!loaded_) {
-        loaded_ = true;
+    if (!centred_) {
+        centred_ = true;
         WindowStyle::centreOnScreen(this);
-        Form_Load();
-        damageCheckDue_ = true;
     }
+}
+
+// The register is opened once the window has painted (on a server, opening
+// it is a sign-in), or at once when something needs the tree before that.
+void frmMain::loadOnce() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    damageCheckDue_ = true;
+    Form_Load();
 }
 
 // Once the tree has been read behind the painted window: at a million items
@@ -343,6 +354,8 @@ void frmMain::offerOpenScanSessions() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1->viewport() && event->type() == QEvent::Paint && !loaded_)
+        QMetaObject::invokeMethod(this, &frmMain::loadOnce, Qt::QueuedConnection);
     if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
         // Any click in the tree, also on an expand sign or empty space,
         // acts on the node selected at that moment.
@@ -376,10 +389,11 @@ void frmMain::RefreshTree() {
 }
 
 bool frmMain::treeReading() const {
-    return loader_->reading();
+    return !loaded_ || loader_->reading();
 }
 
-TreeModel* frmMain::treeModel() const {
+TreeModel* frmMain::treeModel() {
+    loadOnce();
     loader_->wait();
     return model_;
 }
@@ -491,6 +505,7 @@ void frmMain::Image1_DblClick() {
 }
 
 void frmMain::Toolbar1_ButtonClick(const QString& key) {
+    loadOnce();  // a command acts on the register as this program lays it out
     if (key == QLatin1String("AddItem"))
         addItem();
     else if (key == QLatin1String("AddCase"))

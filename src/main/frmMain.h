@@ -39,14 +39,16 @@ public:
     // a thread of its own: the window shows the tree it has until the new
     // one comes, and stays responsive on a large register.
     void RefreshTree();
-    // True while the tree is being read.
+    // True until the tree is in: while it is read, or before the first
+    // paint has started its read.
     bool treeReading() const;
 
     // The tree as last read; waits for a read under way.
-    TreeModel* treeModel() const;
+    TreeModel* treeModel();
 
 public slots:
     void Form_Load();
+    void loadOnce();
     void Toolbar1_ButtonClick(const QString& key);
     void TreeView1_Click();
     void List1_Click();
@@ -103,6 +105,7 @@ private:
     void openAbout();
 
     AppContext& ctx_;
+    bool centred_ = false;
     bool loaded_ = false;
     bool damageCheckDue_ = false;
     // The item the detail lines show (0: none). Edit and Delete act on it,

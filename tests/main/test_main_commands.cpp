@@ -34,6 +34,7 @@ class TestMainCommands : public QObject {
         w = std::make_unique<frmMain>(ts->ctx());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTRY_VERIFY(!w->treeReading());
         box = child<QLineEdit>(w.get(), "Text1");
     }
 
