@@ -320,11 +320,15 @@ void frmMain::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
         WindowStyle::centreOnScreen(this);
+        // A file opens in a moment, and its tree is read while the window
+        // paints; a server's sign-in waits until the window has painted.
+        if (!ctx_.store().location().isServer())
+            loadOnce();
     }
 }
 
-// The register is opened once the window has painted (on a server, opening
-// it is a sign-in), or at once when something needs the tree before that.
+// The register is opened as the window shows (a file) or once it has
+// painted (a server), or at once when something needs the tree before that.
 void frmMain::loadOnce() {
     if (loaded_)
         return;

@@ -322,27 +322,6 @@ private slots:
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTestsDue"))->text().isEmpty(), false);
     }
 
-    // The register is opened only once the window has painted (on a server
-    // that is a sign-in): an older layout is brought up to date after it.
-    void theRegisterIsOpenedAfterTheFirstPaint() {
-        fillSampleRegister(ts->reg);
-        ts->reg.toSecondVersion();
-        w = std::make_unique<frmMain>(ts->ctx());
-        w->show();
-        QVERIFY(w->treeReading());
-        QCOMPARE(ts->reg
-                     .scalar(QStringLiteral(
-                         "SELECT count(*) FROM sqlite_master WHERE name = 'ScanSessions'"))
-                     .toInt(),
-                 0);
-        QTRY_VERIFY(!w->treeReading());
-        QCOMPARE(ts->reg
-                     .scalar(QStringLiteral(
-                         "SELECT count(*) FROM sqlite_master WHERE name = 'ScanSessions'"))
-                     .toInt(),
-                 1);
-    }
-
     // A save while the tree is read: the tree shows it once read.
     void aSaveDuringTheReadIsShown() {
         fillSampleRegister(ts->reg);

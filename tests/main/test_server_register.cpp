@@ -98,6 +98,26 @@ private slots:
         QVERIFY(ts.dialogs->messages.isEmpty());
     }
 
+    // Signing in to the server waits until the window has painted.
+    void theWindowPaintsBeforeSigningIn() {
+        const QString database = server_.newDatabase(QStringLiteral("painted"));
+        QString error;
+        QVERIFY2(Store::createEmpty(RegisterLocation::server(database), &error), qPrintable(error));
+        const QString sessions = QStringLiteral(
+            "SELECT count(*) FROM pg_stat_activity WHERE datname = 'painted' AND pid <> "
+            "pg_backend_pid()");
+        QTRY_COMPARE(server_.scalar(QStringLiteral("painted"), sessions), QStringLiteral("0"));
+        TestApp ts;
+        ts.serverRegister = database;
+        frmMain w(ts.ctx());
+        w.show();
+        QCOMPARE(server_.scalar(QStringLiteral("painted"), sessions), QStringLiteral("0"));
+        QVERIFY(w.treeReading());
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY(!w.treeReading());
+        QVERIFY(server_.scalar(QStringLiteral("painted"), sessions).toInt() > 0);
+    }
+
     // The device gets a file made from the server's rows.
     void theDeviceDownloadWorksFromTheServer() {
         TestApp ts;
