@@ -381,19 +381,48 @@ PGresult* Connection::collect(Wait& wait) {
 }
 
 PGresult* Connection::execute(const char* sql) {
+    settleFetchAhead();
     return answer(PQsendQuery(conn_, sql));
 }
 
 PGresult* Connection::executeParams(const char* sql, int count, const char* const* values) {
+    settleFetchAhead();
     return answer(PQsendQueryParams(conn_, sql, count, nullptr, values, nullptr, nullptr, 0));
 }
 
 PGresult* Connection::executePrepared(const char* name, int count, const char* const* values) {
+    settleFetchAhead();
     return answer(PQsendQueryPrepared(conn_, name, count, values, nullptr, nullptr, 0));
 }
 
 PGresult* Connection::makePrepared(const char* name, const char* sql, int count) {
+    settleFetchAhead();
     return answer(PQsendPrepare(conn_, name, sql, count, nullptr));
+}
+
+bool Connection::fetchAhead(Statement& statement, const char* sql) {
+    if (fetchingAhead_ || !isOpen() || !PQsendQuery(conn_, sql))
+        return false;
+    fetchingAhead_ = &statement;
+    return true;
+}
+
+PGresult* Connection::fetchedAhead() {
+    fetchingAhead_ = nullptr;
+    if (!conn_)
+        return nullptr;  // the session was left
+    Wait wait(*this);
+    return collect(wait);
+}
+
+void Connection::readAhead() {
+    if (fetchingAhead_ && conn_)
+        PQconsumeInput(conn_);
+}
+
+void Connection::settleFetchAhead() {
+    if (fetchingAhead_)
+        fetchingAhead_->takeFetchedAhead(fetchedAhead());
 }
 
 bool Connection::isOpen() const {
@@ -608,6 +637,9 @@ Statement::Statement(Connection& connection, std::string_view sql)
 }
 
 Statement::~Statement() {
+    if (askedAhead_)
+        takeFetchedAhead(connection_.fetchedAhead());
+    PQclear(aheadResult_);
     PQclear(result_);
     // A prepared statement outlives transactions; the session need not keep it.
     if (!preparedName_.empty() && connection_.isOpen())
@@ -619,6 +651,10 @@ bool Statement::reset() {
         return false;
     if (!cursor_.empty() && connection_.isOpen())
         PQclear(connection_.execute(("CLOSE " + cursor_).c_str()));
+    if (askedAhead_)
+        takeFetchedAhead(connection_.fetchedAhead());
+    PQclear(aheadResult_);
+    aheadResult_ = nullptr;
     cursor_.clear();
     lastBatch_ = true;
     rowsBefore_ = 0;
@@ -710,14 +746,34 @@ bool Statement::execute() {
     return cursor_.empty() || fetch();
 }
 
-// The next batch of the cursor's rows.
+// The next batch of the cursor's rows: the one asked for ahead, else asked
+// for now; then the one after it is asked for while these are read.
 bool Statement::fetch() {
     rowsBefore_ += static_cast<std::size_t>(rows_);
-    const std::string sql = "FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_;
-    if (!keep(connection_.execute(sql.c_str())))
+    if (askedAhead_)
+        takeFetchedAhead(connection_.fetchedAhead());
+    PGresult* batch = std::exchange(aheadResult_, nullptr);
+    if (!batch)
+        batch = connection_.execute(
+            ("FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_).c_str());
+    if (!keep(batch))
         return false;
     lastBatch_ = rows_ < kRowsPerBatch;
+    askAhead();
     return true;
+}
+
+void Statement::askAhead() {
+    if (lastBatch_ || cursor_.empty())
+        return;
+    const std::string sql = "FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_;
+    askedAhead_ = connection_.fetchAhead(*this, sql.c_str());
+}
+
+void Statement::takeFetchedAhead(PGresult* result) {
+    askedAhead_ = false;
+    PQclear(aheadResult_);
+    aheadResult_ = result;
 }
 
 // The answer in place of the one before; false with the failure kept.
@@ -743,6 +799,10 @@ bool Statement::step() {
         return false;
     if (!result_ && !(ok_ = execute()))
         return false;
+    // What has come of the next batch is taken in now and then, so the
+    // server is not kept waiting on a full socket while these rows are read.
+    if (askedAhead_ && (row_ & 1023) == 1023)
+        connection_.readAhead();
     if (++row_ < rows_ || lastBatch_)
         return row_ < rows_;
     if (!(ok_ = fetch()))

@@ -16,6 +16,8 @@ struct pg_result;
 // parameter, never written into a statement.
 namespace Postgres {
 
+class Statement;
+
 // What libpq reads from a connection string (a URI such as
 // postgresql://stores-pc/quarvel or keywords such as "host=stores-pc
 // dbname=quarvel").
@@ -117,6 +119,15 @@ public:
     // Keeps the failure that a statement's result (or, without one, the
     // connection) reports.
     void failFrom(const pg_result* result);
+    // A cursor's next batch asked for ahead by `statement`, whose rows are
+    // read meanwhile (the server fetches while the program works). Any other
+    // statement first has the statement take that answer: one at a time
+    // travels on a connection. False when another one is already asked for.
+    bool fetchAhead(Statement& statement, const char* sql);
+    // The answer of the batch asked for ahead, once it is in.
+    pg_result* fetchedAhead();
+    // Takes in what has arrived of the batch asked for ahead, without waiting.
+    void readAhead();
 
 private:
     class Wait;
@@ -129,6 +140,8 @@ private:
     bool flush(Wait& wait);
     pg_result* answer(int sent);
     pg_result* collect(Wait& wait);
+    // Before anything else is sent: the batch asked for ahead is taken in.
+    void settleFetchAhead();
     // Closes the session at once, the failure kept: the user stopped waiting.
     void abandon();
 
@@ -139,6 +152,7 @@ private:
     bool reading_ = false;  // in a read transaction
     int prepared_ = 0;
     int cursors_ = 0;
+    Statement* fetchingAhead_ = nullptr;  // whose batch is on its way
 };
 
 // One statement. It runs at its first step(), with the values bound by
@@ -170,10 +184,14 @@ public:
     std::string_view utf8(int col) const override;
     QString shown(int col) const override;
 
+    // The connection hands over the batch asked for ahead.
+    void takeFetchedAhead(pg_result* result);
+
 private:
     bool execute();
     pg_result* run(const char* const* values, int count);
     bool fetch();
+    void askAhead();
     bool keep(pg_result* result);
     bool isNumber(int col) const;
 
@@ -186,6 +204,8 @@ private:
     bool runAgain_ = false;
     std::vector<std::optional<QByteArray>> values_;
     pg_result* result_ = nullptr;
+    bool askedAhead_ = false;           // the next batch is on its way
+    pg_result* aheadResult_ = nullptr;  // the next batch, taken in early
     std::vector<bool> numberColumns_;
     int row_ = -1;
     int rows_ = 0;
