@@ -1185,6 +1185,24 @@ private slots:
         QCOMPARE(inOrder, kRows);
         QVERIFY2(reading.startsWith(QStringLiteral("FETCH")), qPrintable(reading));
         QCOMPARE(p.store.itemIds()->size(), std::size_t(kRows));
+
+        // The next batch is asked for ahead; a statement run between two
+        // rows of the cursor still gets its own answer, and the cursor its rows.
+        Postgres::Connection db(fixture_.server().connectionString(reg.database()), 0);
+        QVERIFY(db.begin(Sql::Transaction::Read));
+        const auto all = db.prepare(R"(SELECT "id" FROM "Items" ORDER BY "id")");
+        qint64 seen = 0, beside = 0;
+        while (all->step()) {
+            seen += all->integer(0) == seen + 1;
+            if (seen % 7000 == 0) {
+                const auto one = db.prepare(R"(SELECT "id" FROM "Items" WHERE "id" = ?)");
+                one->bindInteger(seen);
+                beside += one->step() && one->integer(0) == seen;
+            }
+        }
+        QCOMPARE(seen, kRows);
+        QCOMPARE(beside, kRows / 7000);
+        db.rollback();
     }
 
     // A register moved from a file to a server and back keeps every row,
