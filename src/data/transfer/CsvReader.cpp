@@ -104,6 +104,8 @@ struct FieldCounter {
     }
 };
 
+constexpr std::size_t kFieldGrowth = std::size_t(1) << 20;
+
 std::vector<int> fieldCounts(QByteArrayView sample, char separator) {
     csv_parser parser;
     FieldCounter counter;
@@ -308,6 +310,10 @@ Reader::Reader(QIODevice& in, Format format)
     if (parser_->ready) {
         csv_set_delim(&parser_->csv, static_cast<unsigned char>(format_.separator));
         csv_set_space_func(&parser_->csv, noSpace);
+        // The parser grows its field buffer by this much at a time (128 bytes
+        // unless told): a long note would otherwise be copied over again
+        // thousands of times on a system whose realloc copies.
+        csv_set_blk_size(&parser_->csv, kFieldGrowth);
     }
 }
 
