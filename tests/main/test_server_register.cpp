@@ -62,6 +62,20 @@ class TestServerRegister : public QObject {
     PostgresServer server_;
     QString connection_;
 
+    // A new item's editor on the server with `description` typed, not yet
+    // saved; none when the editor did not show.
+    std::unique_ptr<frmItemAddEdit> typeNewItem(TestApp& ts, const QString& description) {
+        ts.serverRegister = connection_;
+        ts.fields().ItemToOpen = 0;
+        auto editor = std::make_unique<frmItemAddEdit>(ts.ctx());
+        editor->show();
+        if (!QTest::qWaitForWindowExposed(editor.get()))
+            return nullptr;
+        ts.dialogs->inputAnswers << description;
+        doubleClickLine(child<QListWidget>(editor.get(), "List1"), kDescriptionLine);
+        return editor;
+    }
+
 private slots:
     void initTestCase() {
         const QString reason = PostgresServer::unavailableReason();
@@ -142,15 +156,11 @@ private slots:
     // server is back the same Save stores it.
     void aSaveWhileTheServerIsAwayKeepsTheInput() {
         TestApp ts;
-        ts.serverRegister = connection_;
-        ts.fields().ItemToOpen = 0;
-        frmItemAddEdit editor(ts.ctx());
-        editor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const auto typed = typeNewItem(ts, QStringLiteral("Mixer"));
+        QVERIFY(typed);
+        frmItemAddEdit& editor = *typed;
         QCOMPARE(editor.currentItem, qint64(46));
         auto* list = child<QListWidget>(&editor, "List1");
-        ts.dialogs->inputAnswers << QStringLiteral("Mixer");
-        doubleClickLine(list, kDescriptionLine);
 
         server_.stop();
         click(&editor, "Command2");
@@ -178,14 +188,10 @@ private slots:
     // shows no such window and stores it.
     void aServerThatStopsAnsweringCanBeLeft() {
         TestApp ts;
-        ts.serverRegister = connection_;
-        ts.fields().ItemToOpen = 0;
-        frmItemAddEdit editor(ts.ctx());
-        editor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const auto typed = typeNewItem(ts, QStringLiteral("Stage box"));
+        QVERIFY(typed);
+        frmItemAddEdit& editor = *typed;
         auto* list = child<QListWidget>(&editor, "List1");
-        ts.dialogs->inputAnswers << QStringLiteral("Stage box");
-        doubleClickLine(list, kDescriptionLine);
 
         // The server's first process (the socket folder's lock file names
         // it), so that no new session answers either, and the session of the

@@ -754,8 +754,7 @@ bool Statement::fetch() {
         takeFetchedAhead(connection_.fetchedAhead());
     PGresult* batch = std::exchange(aheadResult_, nullptr);
     if (!batch)
-        batch = connection_.execute(
-            ("FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_).c_str());
+        batch = connection_.execute(nextBatch().c_str());
     if (!keep(batch))
         return false;
     lastBatch_ = rows_ < kRowsPerBatch;
@@ -766,8 +765,11 @@ bool Statement::fetch() {
 void Statement::askAhead() {
     if (lastBatch_ || cursor_.empty())
         return;
-    const std::string sql = "FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_;
-    askedAhead_ = connection_.fetchAhead(*this, sql.c_str());
+    askedAhead_ = connection_.fetchAhead(*this, nextBatch().c_str());
+}
+
+std::string Statement::nextBatch() const {
+    return "FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor_;
 }
 
 void Statement::takeFetchedAhead(PGresult* result) {

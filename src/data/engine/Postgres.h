@@ -192,6 +192,7 @@ private:
     pg_result* run(const char* const* values, int count);
     bool fetch();
     void askAhead();
+    std::string nextBatch() const;  // the statement that fetches the cursor's next rows
     bool keep(pg_result* result);
     bool isNumber(int col) const;
 
