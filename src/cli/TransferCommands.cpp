@@ -117,8 +117,10 @@ void listProblems(const ItemImport::CheckResult& checked, QTextStream& err) {
         err << ItemImport::describe(p) << "\n";
     }
     if (checked.problemCount > kProblemsListed)
-        err << "... and " << checked.problemCount - kProblemsListed
-            << " more problems (--report FILE writes them all).\n";
+        err << "... and "
+            << ItemImport::counted(checked.problemCount - kProblemsListed,
+                                   QStringLiteral("more problem"), QStringLiteral("more problems"))
+            << " (--report FILE writes them all).\n";
 }
 
 int runImport(Store& store, const Arguments& a, QTextStream& err) {
@@ -152,9 +154,11 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
         err << "The problems are in " << QDir::toNativeSeparators(a.report) << ".\n";
     }
     if (checked->problemCount > 0 && !a.goodLines) {
-        err << checked->lines - checked->goodLines << " of " << checked->lines
-            << " lines have problems; nothing was imported (--good-lines imports the "
-               "others).\n";
+        const qint64 bad = checked->lines - checked->goodLines;
+        err << bad << " of "
+            << ItemImport::counted(checked->lines, QStringLiteral("line"), QStringLiteral("lines"))
+            << (bad == 1 ? " has" : " have")
+            << " problems; nothing was imported (--good-lines imports the others).\n";
         return Failed;
     }
     const auto counts = import.importGoodLines(

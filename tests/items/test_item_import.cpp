@@ -92,8 +92,8 @@ void TestItemImport::importsAfterMappingAndChecking() {
     QTest::mouseClick(w.cmdImport, Qt::LeftButton);
     QCOMPARE(w.result(), int(QDialog::Accepted));
     QCOMPARE(app.dialogs->lastMessage(),
-             QStringLiteral("Imported 2 items (0 with a new id); left out 1 lines with problems; "
-                            "made 1 flight cases and added 0 locations."));
+             QStringLiteral("Imported 2 items (0 with a new id); left out 1 line with problems; "
+                            "made 1 flight case and added 0 locations."));
     QCOMPARE(app.reg.scalar("SELECT \"desc\" FROM Items WHERE id = 7").toString(),
              QStringLiteral("Café lamp"));
     QCOMPARE(app.reg.scalar("SELECT dom FROM Items WHERE id = 8").toString(),

@@ -215,6 +215,10 @@ int fieldForHeader(const QString& header) {
     return byKey.value(key, kSkip);
 }
 
+QString counted(qint64 count, const QString& one, const QString& many) {
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
+}
+
 QString describe(const Problem& p) {
     QString where = QStringLiteral("Line %1").arg(p.line);
     if (p.column >= 0)
@@ -225,24 +229,29 @@ QString describe(const Problem& p) {
 
 QString checkSummary(const CheckResult& c) {
     const qint64 bad = c.lines - c.goodLines;
-    QString text = QStringLiteral("%1 lines: %2 good").arg(c.lines).arg(c.goodLines);
+    QString text = QStringLiteral("%1: %2 good")
+                       .arg(counted(c.lines, QStringLiteral("line"), QStringLiteral("lines")))
+                       .arg(c.goodLines);
     if (bad > 0)
-        text +=
-            QStringLiteral(", %1 with problems (%2 %3)")
-                .arg(bad)
-                .arg(c.problemCount)
-                .arg(c.problemCount == 1 ? QStringLiteral("problem") : QStringLiteral("problems"));
+        text += QStringLiteral(", %1 with problems (%2)")
+                    .arg(bad)
+                    .arg(counted(c.problemCount, QStringLiteral("problem"),
+                                 QStringLiteral("problems")));
     return text + QLatin1Char('.');
 }
 
 QString importSummary(const ImportCounts& counts, qint64 linesLeftOut) {
-    QString text =
-        QStringLiteral("Imported %1 items (%2 with a new id)").arg(counts.items).arg(counts.newIds);
+    QString text = QStringLiteral("Imported %1 (%2 with a new id)")
+                       .arg(counted(counts.items, QStringLiteral("item"), QStringLiteral("items")))
+                       .arg(counts.newIds);
     if (linesLeftOut > 0)
-        text += QStringLiteral("; left out %1 lines with problems").arg(linesLeftOut);
-    return text + QStringLiteral("; made %1 flight cases and added %2 locations.")
-                      .arg(counts.casesCreated)
-                      .arg(counts.locationsAdded);
+        text += QStringLiteral("; left out %1 with problems")
+                    .arg(counted(linesLeftOut, QStringLiteral("line"), QStringLiteral("lines")));
+    return text + QStringLiteral("; made %1 and added %2.")
+                      .arg(counted(counts.casesCreated, QStringLiteral("flight case"),
+                                   QStringLiteral("flight cases")),
+                           counted(counts.locationsAdded, QStringLiteral("location"),
+                                   QStringLiteral("locations")));
 }
 
 std::optional<ImportFile> ImportFile::open(const QString& path, QString* error,

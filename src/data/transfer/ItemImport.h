@@ -41,6 +41,9 @@ const Field& fieldOf(int field);
 // blanks aside; kSkip when none is.
 int fieldForHeader(const QString& header);
 
+// "1 item", "2 items".
+QString counted(qint64 count, const QString& one, const QString& many);
+
 struct Options {
     // Read other common date forms (2008-03-07, 7.3.2008, 7 Mar 2008,
     // 7/3/08 ...) and store them as d/m/yyyy; without it they, like any
