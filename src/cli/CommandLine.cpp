@@ -28,6 +28,9 @@ const Option kOptions[] = {
      "read other date forms (2008-03-07, 7.3.2008,\n"
      "7 Mar 2008, 7/3/08) and store them as d/m/yyyy"},
     {"create-cases", nullptr, 4, "make the flight cases the file names that do not exist"},
+    {"ignore-column", "NAME", 4,
+     "leave out the file's column NAME (again for each one);\n"
+     "a column whose name is no item field's is a problem"},
     {"encoding", "NAME", 4,
      "the file's encoding, utf-8 or windows-1252 (told from\n"
      "the file when not given)"},
@@ -51,6 +54,7 @@ constexpr int kHelpColumn = 26;
 const char* const kUsage =
     "Usage: quarvel [--help | --version] [--register REGISTER]\n"
     "       quarvel --import FILE [--good-lines] [--convert-dates] [--create-cases]\n"
+    "               [--ignore-column NAME]...\n"
     "               [--encoding NAME] [--report REPORT] [--register REGISTER]\n"
     "       quarvel --export WHAT FILE [--register REGISTER]\n"
     "       quarvel --scan FILE (--stocktake LOCATION | --pack LIST | --check-in LIST)\n"

@@ -18,6 +18,8 @@ public:
 
     bool has(const QString& option) const { return parser_.isSet(option); }
     QString value(const QString& option) const { return parser_.value(option); }
+    // Every value of an option given more than once.
+    QStringList values(const QString& option) const { return parser_.values(option); }
     // The arguments that belong to no option (the FILE of --export).
     QStringList loose() const { return parser_.positionalArguments(); }
 

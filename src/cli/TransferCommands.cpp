@@ -23,6 +23,7 @@ struct Arguments {
     QString exportWhat;
     QString exportFile;
     QString report;
+    QStringList ignoredColumns;
     std::optional<Csv::Encoding> encoding;
     ItemImport::Options options;
     bool goodLines = false;
@@ -41,6 +42,7 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
     a.goodLines = line.has(QStringLiteral("good-lines"));
     a.options.convertDates = line.has(QStringLiteral("convert-dates"));
     a.options.createCases = line.has(QStringLiteral("create-cases"));
+    a.ignoredColumns = line.values(QStringLiteral("ignore-column"));
     // --export takes two values: WHAT, and FILE as the next loose argument.
     QStringList loose = line.loose();
     if (line.has(QStringLiteral("export"))) {
@@ -123,6 +125,23 @@ void listProblems(const ItemImport::CheckResult& checked, QTextStream& err) {
             << " (--report FILE writes them all).\n";
 }
 
+// Every column goes to a field or is left out by --ignore-column; false
+// (and why on err) otherwise.
+bool columnsKnown(ItemImport::ImportFile& file, const Arguments& a, QTextStream& err) {
+    QString error;
+    if (!file.leaveOut(a.ignoredColumns, &error)) {
+        err << "quarvel: " << error << "\n";
+        return false;
+    }
+    if (const QString problem = file.mappingProblem(); !problem.isEmpty()) {
+        err << problem << "\n"
+            << "The user guide lists the names each item field is known by; --ignore-column NAME "
+               "leaves the column NAME out.\n";
+        return false;
+    }
+    return true;
+}
+
 int runImport(Store& store, const Arguments& a, QTextStream& err) {
     // A damaged register is never imported into; the store has said why.
     if (!store.mayWrite()) {
@@ -138,6 +157,10 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
     err << "Reading " << QDir::toNativeSeparators(a.import) << " as "
         << Csv::encodingName(file->format.encoding) << ", "
         << Csv::separatorName(file->format.separator) << " separated.\n";
+    if (!columnsKnown(*file, a, err)) {
+        err << "Nothing was imported.\n";
+        return Failed;
+    }
     ItemImport::Import import(store, std::move(*file), a.options);
     const auto checked = import.check(
         &error, {}, TerminalProgress::forJob(err, QStringLiteral("Checking the lines")).get());

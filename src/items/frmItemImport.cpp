@@ -156,7 +156,10 @@ void frmItemImport::fillMapping() {
         grdMapping->setItem(c, 0, new QTableWidgetItem(name));
         auto* box = new QComboBox(grdMapping);
         box->setAccessibleName(QStringLiteral("Item Field for the column \"%1\"").arg(name));
-        box->addItem(QStringLiteral("(skip)"), ItemImport::kSkip);
+        // A column whose header names no field waits for the user's choice.
+        if (file_.mapping[std::size_t(c)] == ItemImport::kUnknown)
+            box->addItem(QStringLiteral("(choose a field)"), ItemImport::kUnknown);
+        box->addItem(QStringLiteral("not imported"), ItemImport::kSkip);
         for (const ItemImport::Field& f : ItemImport::fields())
             box->addItem(f.caption, f.field);
         box->setCurrentIndex(box->findData(file_.mapping[std::size_t(c)]));
@@ -204,7 +207,10 @@ void frmItemImport::mappingChanged() {
                          .arg(QDir::toNativeSeparators(file_.path),
                               Csv::encodingName(file_.format.encoding),
                               Csv::separatorName(file_.format.separator)));
-    lblSummary->setText(QStringLiteral("The lines have not been checked yet."));
+    const QString mappingProblem = file_.mappingProblem();
+    lblSummary->setText(mappingProblem.isEmpty()
+                            ? QStringLiteral("The lines have not been checked yet.")
+                            : mappingProblem);
     lstProblems->clear();
     cmdSaveReport->setEnabled(false);
     cmdImport->setEnabled(false);

@@ -15,7 +15,8 @@ class QPushButton;
 class QTableWidget;
 
 // Brings items in from a CSV file: the file's columns against the item
-// fields (matched by name, each one changeable or skipped), a preview of the
+// fields (matched by name, each one changeable or not imported; a column
+// that matches none waits for the user's choice), a preview of the
 // first lines as they would be stored, every line checked with its problems
 // listed (and saved as a report on request), then the good lines imported
 // in one go, or nothing.

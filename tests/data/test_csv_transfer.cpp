@@ -11,6 +11,7 @@
 #include "TestFiles.h"
 #include "cli/TransferCommands.h"
 #include "data/Store.h"
+#include "data/rules/DetailLines.h"
 #include "data/transfer/CsvExport.h"
 #include "data/transfer/CsvReader.h"
 #include "data/transfer/ItemImport.h"
@@ -149,6 +150,10 @@ private slots:
     void checksEveryLineBeforeImporting();
     void failureHalfWayLeavesRegisterAsItWas();
     void commandLine();
+    void matchesHeadersByTheirNames_data();
+    void matchesHeadersByTheirNames();
+    void importTakesNothingSilently_data();
+    void importTakesNothingSilently();
 };
 
 void TestCsvTransfer::readsWhatSpreadsheetsWrite() {
@@ -473,7 +478,11 @@ void TestCsvTransfer::checksEveryLineBeforeImporting() {
     QString error;
     auto opened = ItemImport::ImportFile::open(file, &error);
     QVERIFY(opened);
-    QCOMPARE(opened->mapping.back(), ItemImport::kSkip);  // "Colour" goes nowhere
+    QCOMPARE(opened->mapping.back(), ItemImport::kUnknown);  // "Colour" is no field
+    QVERIFY(!ItemImport::Import(probe.store, *opened, {}).check(&error));
+    QCOMPARE(error, QStringLiteral("The column \"Colour\" matches no item field: choose the field "
+                                   "it goes to, or leave it out."));
+    QVERIFY(opened->leaveOut({QStringLiteral(" colour")}, &error));
 
     ItemImport::Import strict(probe.store, *opened, {});
     auto checked = checkFile(strict);
@@ -599,6 +608,108 @@ void TestCsvTransfer::commandLine() {
              QStringLiteral("7/3/2008"));
     QCOMPARE(runCommand({"--import", dir.filePath("none.csv")}, reg, &messages),
              int(TransferCommands::Failed));
+}
+
+// Headers are matched by the names the windows show and the ones
+// spreadsheets use, letter case and blanks aside.
+void TestCsvTransfer::matchesHeadersByTheirNames_data() {
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<int>("field");
+    const auto row = [](const QString& header, int field, const char* from = "") {
+        QTest::addRow("%s%s", from, qPrintable(header)) << header << field;
+    };
+    const auto column = [](ItemColumn c) { return static_cast<int>(c); };
+    row(QStringLiteral("Location"), column(ItemColumn::WarehouseLoc));
+    row(QStringLiteral("warehouse  LOCATION "), column(ItemColumn::WarehouseLoc));
+    row(QStringLiteral("Case"), column(ItemColumn::CaseId));
+    row(QStringLiteral("Case ID"), column(ItemColumn::CaseId));
+    row(QStringLiteral("Next Test"), column(ItemColumn::TestNext));
+    row(QStringLiteral("Serial Number"), column(ItemColumn::Serial));
+    row(QStringLiteral("Make"), column(ItemColumn::Manufacturer));
+    row(QStringLiteral("Item ID"), ItemImport::kIdField);
+    row(QStringLiteral("Colour"), ItemImport::kUnknown);
+    row(QStringLiteral("No."), ItemImport::kUnknown);
+    row(QStringLiteral("Location 2"), ItemImport::kUnknown);
+    row(QStringLiteral(" "), ItemImport::kSkip);
+    // Every caption the windows show, and every name of the table, goes to
+    // its own field: no name is listed for two.
+    for (const DetailLines::Field& f : DetailLines::mainWindowFields())
+        row(f.caption.section(QLatin1Char(':'), 0, 0),
+            f.column ? column(*f.column) : ItemImport::kIdField, "shown: ");
+    for (const DetailLines::Field& f : DetailLines::itemEditorFields())
+        row(f.caption.section(QLatin1Char(':'), 0, 0), column(*f.column), "editor: ");
+    for (const ItemImport::HeaderNames& names : ItemImport::headerNames()) {
+        for (const QString& name : names.names)
+            row(name, names.field, "table: ");
+    }
+}
+
+void TestCsvTransfer::matchesHeadersByTheirNames() {
+    QFETCH(QString, header);
+    QFETCH(int, field);
+    QCOMPARE(ItemImport::fieldForHeader(header), field);
+}
+
+// A column no field matches and a column without a header that holds a
+// value are refused, each named, unless the command line leaves it out.
+void TestCsvTransfer::importTakesNothingSilently_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("column");  // of the item imported
+    QTest::addColumn<QString>("stored");
+
+    const QByteArray located = "Description,Location,Colour\nLamp,Bay 1,red\n";
+    const int done = TransferCommands::Done;
+    const int failed = TransferCommands::Failed;
+    QTest::newRow("unknown column")
+        << located << QStringList() << failed << "The column \"Colour\" matches no item field"
+        << QString() << QString();
+    QTest::newRow("unknown column left out")
+        << located << QStringList{"--ignore-column", "COLOUR"} << done << "Imported 1 item ("
+        << "warehouseloc"
+        << "Bay 1";
+    QTest::newRow("no such column to leave out")
+        << located << QStringList{"--ignore-column", "Colour", "--ignore-column", "Weight"}
+        << failed << "has no column \"Weight\"" << QString() << QString();
+    QTest::newRow("two columns for one field")
+        << QByteArray("Name,Description\nA,B\n") << QStringList() << failed
+        << "The columns Name and Description both go to Description" << QString() << QString();
+    QTest::newRow("one of them left out")
+        << QByteArray("Name,Description\nA,B\n") << QStringList{"--ignore-column", "name"} << done
+        << "Imported 1 item ("
+        << "desc"
+        << "B";
+    QTest::newRow("a value under no header")
+        << QByteArray("desc,\nLamp,x\n") << QStringList() << failed
+        << "Line 2, column 2: column 2 has no header, so \"x\" would not be imported" << QString()
+        << QString();
+    QTest::newRow("no header, no value")
+        << QByteArray("desc,\nLamp,\n") << QStringList() << done << "Imported 1 item ("
+        << "desc"
+        << "Lamp";
+}
+
+void TestCsvTransfer::importTakesNothingSilently() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, column);
+    QFETCH(QString, stored);
+    TempRegister reg;
+    QTemporaryDir dir;
+    QString messages;
+    QCOMPARE(runCommand(QStringList{"--import", writeFile(dir, "in.csv", file)} + arguments, reg,
+                        &messages),
+             exitCode);
+    QVERIFY2(messages.contains(message), qPrintable(messages));
+    if (column.isEmpty()) {
+        QCOMPARE(reg.count("Items"), 0);
+        return;
+    }
+    QCOMPARE(reg.scalar(QStringLiteral("SELECT \"%1\" FROM Items").arg(column)).toString(), stored);
 }
 
 QTEST_GUILESS_MAIN(TestCsvTransfer)

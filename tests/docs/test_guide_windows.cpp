@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QTest>
 
+#include "data/transfer/ItemImport.h"
+
 // Every window of the program that shows a title has its place in the user
 // guide, which names it by that title in italics (*Tests Due*). The windows
 // are found in the sources: every class derived, directly or through a
@@ -114,6 +116,29 @@ private slots:
                                       "nowhere; name each by its title in italics, as "
                                       "*Tests Due*, where the guide explains it: ") +
                        missing.join(QStringLiteral(", "))));
+    }
+
+    // The guide's table of CSV header names is the import's, row for row.
+    void theGuideListsTheHeaderNamesTheImportTakes() {
+        static const QRegularExpression row(QStringLiteral("^\\| ([^|]+) \\| ([^|]+) \\|$"),
+                                            QRegularExpression::MultilineOption);
+        const QString guide = readText(kSourceDir + QStringLiteral("/docs/user-guide.md"));
+        const qsizetype table = guide.indexOf(QLatin1String("| Item field | Header names |"));
+        QVERIFY2(table >= 0, "docs/user-guide.md has no table of header names");
+        QStringList inGuide, inImport;
+        auto rows = row.globalMatch(guide.mid(table));
+        while (rows.hasNext()) {
+            const auto m = rows.next();
+            if (!m.captured(1).startsWith(QLatin1String("Item field")) &&
+                !m.captured(1).startsWith(QLatin1String("---")))
+                inGuide << m.captured(1) + QStringLiteral(": ") + m.captured(2);
+            if (inGuide.size() == ItemImport::headerNames().size())
+                break;
+        }
+        for (const ItemImport::HeaderNames& names : ItemImport::headerNames())
+            inImport << ItemImport::fieldOf(names.field).caption + QStringLiteral(": ") +
+                            names.names.join(QStringLiteral(", "));
+        QCOMPARE(inGuide, inImport);
     }
 };
 

@@ -36,6 +36,7 @@ class TestItemImport : public QObject {
     Q_OBJECT
 private slots:
     void importsAfterMappingAndChecking();
+    void leavesOutOnlyWhatTheUserChooses();
     void mainWindowImportsAndExports();
     void cancelUndoesTheImportAndTheExport();
 };
@@ -59,7 +60,7 @@ void TestItemImport::importsAfterMappingAndChecking() {
     w.show();
 
     QVERIFY(w.lblFile->text().contains(QLatin1String("Windows-1252, semicolon separated")));
-    QCOMPARE(w.fieldBox(0)->currentText(), QStringLiteral("(skip)"));
+    QCOMPARE(w.fieldBox(0)->currentText(), QStringLiteral("(choose a field)"));
     QCOMPARE(w.fieldBox(1)->currentText(), QStringLiteral("Description"));
     QCOMPARE(w.grdPreview->rowCount(), 3);
     QCOMPARE(w.grdPreview->item(0, 1)->text(), QStringLiteral("new id"));
@@ -99,6 +100,41 @@ void TestItemImport::importsAfterMappingAndChecking() {
     QCOMPARE(app.reg.scalar("SELECT dom FROM Items WHERE id = 8").toString(),
              QStringLiteral("7/3/2008"));
     QCOMPARE(app.reg.scalar("SELECT lastid FROM Data").toLongLong(), 8);
+}
+
+// A column no field matches waits for a field or "not imported".
+void TestItemImport::leavesOutOnlyWhatTheUserChooses() {
+    TestApp app;
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "in.csv",
+                                   "Colour,Description,Next Test\n"
+                                   "red,Lamp,31/2/2030\n"
+                                   "blue,Stand,1/3/2030\n");
+    QString error;
+    auto file = ItemImport::ImportFile::open(path, &error);
+    QVERIFY2(file, qPrintable(error));
+    frmItemImport w(app.ctx(), std::move(*file));
+    w.show();
+    QCOMPARE(w.fieldBox(0)->currentText(), QStringLiteral("(choose a field)"));
+    QCOMPARE(w.fieldBox(2)->currentText(), QStringLiteral("Next Test Date"));
+    const QString unknown = QStringLiteral(
+        "The column \"Colour\" matches no item field: choose the field it goes to, or leave it "
+        "out.");
+    QCOMPARE(w.lblSummary->text(), unknown);
+    QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
+    QCOMPARE(app.dialogs->lastMessage(), unknown);
+    QVERIFY(!w.cmdImport->isEnabled());
+
+    choose(w.fieldBox(0), QStringLiteral("not imported"));
+    QCOMPARE(w.lblSummary->text(), QStringLiteral("The lines have not been checked yet."));
+    QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
+    QTest::mouseClick(w.cmdImport, Qt::LeftButton);
+    QCOMPARE(app.dialogs->lastMessage(),
+             QStringLiteral("Imported 2 items (2 with a new id); made 0 flight cases and added 0 "
+                            "locations."));
+    QCOMPARE(app.reg.scalar("SELECT group_concat(\"desc\" || '=' || testnext, ' ') FROM Items")
+                 .toString(),
+             QStringLiteral("Lamp=31/2/2030 Stand=1/3/2030"));
 }
 
 void TestItemImport::mainWindowImportsAndExports() {

@@ -196,23 +196,75 @@ const Field& fieldOf(int field) {
     return fields().at(field + 1);
 }
 
+namespace {
+
+// Each field's header names, separated by "|": its stored name, the
+// captions of the windows (the item viewer's, then the editor's), then the
+// names spreadsheets give it. docs/user-guide.md lists this table.
+struct HeaderNameRow {
+    int field;
+    const char* names;
+};
+constexpr int at(ItemColumn column) {
+    return static_cast<int>(column);
+}
+const HeaderNameRow kHeaderNames[] = {
+    {kIdField,
+     "id|Equipment ID Number|Equipment ID|Equipment Number|Item ID|Item Number|Asset ID|"
+     "Asset Number"},
+    {at(ItemColumn::Desc), "desc|Description|Item Description|Name|Item Name"},
+    {at(ItemColumn::Category), "category|Category|Type"},
+    {at(ItemColumn::Manufacturer), "manufacturer|Manufacturer|Make|Maker|Brand"},
+    {at(ItemColumn::Model), "model|Model|Model Number"},
+    {at(ItemColumn::Dom),
+     "dom|Date of Manufacture|Manufacture Date|Date Manufactured|Manufactured"},
+    {at(ItemColumn::TestInterval), "testinterval|Test Interval|Interval|Test Frequency"},
+    {at(ItemColumn::TestLast),
+     "testlast|Last Test Date|Last Test|Last Tested|Date Tested|Test Date"},
+    {at(ItemColumn::TestNext),
+     "testnext|Next Test Date|Next Test|Next Test Due|Test Due|Due Date|Retest Date"},
+    {at(ItemColumn::TestPatResult), "testpatresult|PAT Test Result|PAT Test|PAT Result|PAT"},
+    {at(ItemColumn::TestPressureResult),
+     "testpressureresult|Pressure Test Result|Pressure Test|Pressure Result"},
+    {at(ItemColumn::VisualInspectionResult),
+     "visualinspectionresult|Visual Inspection Result|Visual Inspection|Visual Result|Visual"},
+    {at(ItemColumn::LolerInspectionResult),
+     "lolerinspectionresult|LOLER Inspection Result|LOLER Inspection|LOLER Result|LOLER"},
+    {at(ItemColumn::CalibrationCert),
+     "calibrationcert|Calibration Certificate|Calibration Cert|Calibration"},
+    {at(ItemColumn::CaseId), "caseID|Flight Case|Case|Case Number|Flight Case Number"},
+    {at(ItemColumn::WarehouseLoc), "warehouseloc|Warehouse Location|Location|Warehouse"},
+    {at(ItemColumn::Notes), "notes|Notes|Note|Comments|Remarks"},
+    {at(ItemColumn::Length), "length|Length"},
+    {at(ItemColumn::Serial), "serial|Serial|Serial Number"},
+};
+static_assert(std::size(kHeaderNames) == std::size_t(kItemDataColumnCount) + 1);
+
+}  // namespace
+
+const QList<HeaderNames>& headerNames() {
+    static const QList<HeaderNames> all = [] {
+        QList<HeaderNames> rows;
+        for (const HeaderNameRow& row : kHeaderNames)
+            rows.append({row.field, QString::fromUtf8(row.names).split(QLatin1Char('|'))});
+        return rows;
+    }();
+    return all;
+}
+
 int fieldForHeader(const QString& header) {
     const QString key = matchKey(header);
     if (key.isEmpty())
         return kSkip;
     static const QHash<QString, int> byKey = [] {
         QHash<QString, int> keys;
-        for (const Field& f : fields()) {
-            keys.insert(matchKey(f.name), f.field);
-            keys.insert(matchKey(f.caption), f.field);
+        for (const HeaderNames& row : headerNames()) {
+            for (const QString& name : row.names)
+                keys.insert(matchKey(name), row.field);
         }
-        const QList<DetailLines::ItemField>& items = DetailLines::itemFields();
-        for (int c = 0; c < kItemDataColumnCount; ++c)
-            keys.insert(matchKey(captionName(items.at(c).editorCaption)), c);
-        keys.insert(matchKey(QStringLiteral("Equipment ID")), kIdField);
         return keys;
     }();
-    return byKey.value(key, kSkip);
+    return byKey.value(key, kUnknown);
 }
 
 QString counted(qint64 count, const QString& one, const QString& many) {
@@ -279,16 +331,51 @@ std::optional<ImportFile> ImportFile::open(const QString& path, QString* error,
     file.format = *format;
     for (const std::string& name : first->front()) {
         file.header << textOf(name);
-        int field = fieldForHeader(file.header.last());
-        // A field goes to the first column that names it.
-        if (std::find(file.mapping.begin(), file.mapping.end(), field) != file.mapping.end())
-            field = kSkip;
-        file.mapping.push_back(field);
+        // Two columns that name one field are both kept: the mapping tells.
+        file.mapping.push_back(fieldForHeader(file.header.last()));
     }
     return file;
 }
 
+QStringList ImportFile::unknownColumns() const {
+    QStringList names;
+    for (std::size_t c = 0; c < mapping.size(); ++c) {
+        if (mapping[c] == kUnknown)
+            names << header.value(int(c));
+    }
+    return names;
+}
+
+bool ImportFile::leaveOut(const QStringList& names, QString* error) {
+    for (const QString& name : names) {
+        bool found = false;
+        for (std::size_t c = 0; c < mapping.size(); ++c) {
+            if (!matchKey(name).isEmpty() && matchKey(header.value(int(c))) == matchKey(name)) {
+                mapping[c] = kSkip;
+                found = true;
+            }
+        }
+        if (!found) {
+            if (error)
+                *error = QStringLiteral("%1 has no column \"%2\"; its columns are: %3.")
+                             .arg(path, name, header.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+    return true;
+}
+
 QString ImportFile::mappingProblem() const {
+    if (const QStringList unknown = unknownColumns(); unknown.size() == 1)
+        return QStringLiteral(
+                   "The column \"%1\" matches no item field: choose the field it goes "
+                   "to, or leave it out.")
+            .arg(unknown.first());
+    else if (!unknown.isEmpty())
+        return QStringLiteral(
+                   "The columns %1 match no item field: choose the field each goes "
+                   "to, or leave them out.")
+            .arg(QLatin1Char('"') + unknown.join(QStringLiteral("\", \"")) + QLatin1Char('"'));
     bool any = false;
     for (std::size_t c = 0; c < mapping.size(); ++c) {
         if (mapping[c] == kSkip)
@@ -380,12 +467,21 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
 
     for (std::size_t c = 0; c < file_.mapping.size(); ++c) {
         const int field = file_.mapping[c];
-        if (field == kSkip)
-            continue;
         const std::string_view raw =
             c < record.fields.size() ? record.fields[c] : std::string_view();
         const std::string_view value = trimmed(raw);
         const int column = static_cast<int>(c);
+        if (field == kSkip || field == kUnknown) {
+            // A column without a header is left out unless a field is chosen
+            // for it: what it holds would be lost without a word.
+            if (field == kSkip && !value.empty() && matchKey(file_.header.value(column)).isEmpty())
+                problem(column, raw,
+                        QStringLiteral("column %1 has no header, so \"%2\" would not be "
+                                       "imported: give the column a header.")
+                            .arg(column + 1)
+                            .arg(quotedValue(raw)));
+            continue;
+        }
         if (field == kIdField) {
             if (value.empty())
                 continue;  // a new id

@@ -25,7 +25,9 @@ class Store;
 namespace ItemImport {
 
 // What a file column goes to: the id, a column of Items (its index in
-// kItemColumns), or nothing.
+// kItemColumns), nothing (the user leaves it out), or not known yet (its
+// header names no field, and the user has not said what it is).
+inline constexpr int kUnknown = -3;
 inline constexpr int kSkip = -2;
 inline constexpr int kIdField = -1;
 
@@ -37,8 +39,16 @@ struct Field {
 // The id, then every column of Items, in stored order.
 const QList<Field>& fields();
 const Field& fieldOf(int field);
-// The field whose stored name or caption is the header, letter case and
-// blanks aside; kSkip when none is.
+// The names a column's header may give a field, letter case and blanks
+// aside: its stored name, the captions the windows show it under and the
+// names spreadsheets use. The user guide lists the same table.
+struct HeaderNames {
+    int field;
+    QStringList names;
+};
+const QList<HeaderNames>& headerNames();
+// The field the header names; kSkip for a blank header, kUnknown for a
+// name that is no field's.
 int fieldForHeader(const QString& header);
 
 // "1 item", "2 items".
@@ -70,15 +80,20 @@ struct ImportFile {
     QString path;
     Csv::Format format;
     QStringList header;
-    std::vector<int> mapping;  // per header column: a field, or kSkip
+    std::vector<int> mapping;  // per header column: a field, kSkip or kUnknown
 
     // The file's format told or chosen (encoding), its header read and
     // mapped. None, with *error, when it cannot be read or has no header.
     static std::optional<ImportFile> open(const QString& path, QString* error,
                                           std::optional<Csv::Encoding> encoding = std::nullopt);
-    // Empty when the mapping can be used; otherwise why not (a field taken
-    // by two columns, no column going anywhere).
+    // Empty when the mapping can be used; otherwise why not (a column not
+    // known, a field taken by two columns, no column going anywhere).
     QString mappingProblem() const;
+    // The headers of the columns that go to no known field yet.
+    QStringList unknownColumns() const;
+    // Leaves out the columns these names head (letter case and blanks
+    // aside). False, with *error, when a name heads no column of the file.
+    bool leaveOut(const QStringList& names, QString* error);
 };
 
 // What checking every line found.
