@@ -28,6 +28,9 @@ const Option kOptions[] = {
      "read other date forms (2008-03-07, 7.3.2008,\n"
      "7 Mar 2008, 7/3/08) and store them as d/m/yyyy"},
     {"create-cases", nullptr, 4, "make the flight cases the file names that do not exist"},
+    {"keep-unreadable-dates", nullptr, 4,
+     "store a date that cannot be read (31/2/2030, n/a)\n"
+     "as written; without it, such a date is a problem"},
     {"ignore-column", "NAME", 4,
      "leave out the file's column NAME (again for each one);\n"
      "a column whose name is no item field's is a problem"},
@@ -54,7 +57,7 @@ constexpr int kHelpColumn = 26;
 const char* const kUsage =
     "Usage: quarvel [--help | --version] [--register REGISTER]\n"
     "       quarvel --import FILE [--good-lines] [--convert-dates] [--create-cases]\n"
-    "               [--ignore-column NAME]...\n"
+    "               [--keep-unreadable-dates] [--ignore-column NAME]...\n"
     "               [--encoding NAME] [--report REPORT] [--register REGISTER]\n"
     "       quarvel --export WHAT FILE [--register REGISTER]\n"
     "       quarvel --scan FILE (--stocktake LOCATION | --pack LIST | --check-in LIST)\n"
@@ -80,6 +83,9 @@ QString optionText(const Option& o) {
         QString(o.indent, QLatin1Char(' ')) + QStringLiteral("--") + QLatin1String(o.name);
     if (o.value)
         text += QLatin1Char(' ') + QLatin1String(o.value);
+    // An option too long for its column has its help on the lines below.
+    if (text.size() >= kHelpColumn)
+        return text + QLatin1Char('\n') + QString(kHelpColumn, QLatin1Char(' '));
     return text.leftJustified(kHelpColumn - 1) + QLatin1Char(' ');
 }
 

@@ -42,6 +42,7 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
     a.goodLines = line.has(QStringLiteral("good-lines"));
     a.options.convertDates = line.has(QStringLiteral("convert-dates"));
     a.options.createCases = line.has(QStringLiteral("create-cases"));
+    a.options.keepUnreadableDates = line.has(QStringLiteral("keep-unreadable-dates"));
     a.ignoredColumns = line.values(QStringLiteral("ignore-column"));
     // --export takes two values: WHAT, and FILE as the next loose argument.
     QStringList loose = line.loose();

@@ -87,39 +87,42 @@ void frmItemImport::buildControls() {
     chkConvertDates = new QCheckBox(QStringLiteral("Con&vert other date forms to d/m/yyyy"), this);
     chkConvertDates->setObjectName(QStringLiteral("chkConvertDates"));
     place(chkConvertDates, 4500, 570, 4300, 330);
+    chkKeepDates = new QCheckBox(QStringLiteral("&Keep unreadable dates as written"), this);
+    chkKeepDates->setObjectName(QStringLiteral("chkKeepDates"));
+    place(chkKeepDates, 4500, 930, 4300, 330);
     chkCreateCases = new QCheckBox(QStringLiteral("C&reate the missing flight cases"), this);
     chkCreateCases->setObjectName(QStringLiteral("chkCreateCases"));
     place(chkCreateCases, 8960, 570, 4300, 330);
 
     lblMapping = new QLabel(QStringLiteral("The file's columns go to:"), this);
     lblMapping->setObjectName(QStringLiteral("lblMapping"));
-    place(lblMapping, kLeft, 1050, 5400, 300);
+    place(lblMapping, kLeft, 1410, 5400, 300);
     grdMapping = newTable(this, "grdMapping", QStringLiteral("The file's columns go to"));
     grdMapping->setColumnCount(2);
     grdMapping->setHorizontalHeaderLabels(
         {QStringLiteral("File Column"), QStringLiteral("Item Field")});
     grdMapping->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    place(grdMapping, kLeft, 1380, 5400, 3600);
+    place(grdMapping, kLeft, 1740, 5400, 3600);
 
     lblPreview = new QLabel(QStringLiteral("The first lines as they would be stored:"), this);
     lblPreview->setObjectName(QStringLiteral("lblPreview"));
-    place(lblPreview, 5880, 1050, 7380, 300);
+    place(lblPreview, 5880, 1410, 7380, 300);
     grdPreview =
         newTable(this, "grdPreview", QStringLiteral("The first lines as they would be stored"));
-    place(grdPreview, 5880, 1380, 7380, 3600);
+    place(grdPreview, 5880, 1740, 7380, 3600);
 
     cmdCheck = WindowStyle::addButton(this, "cmdCheck", QStringLiteral("C&heck All Lines"), kLeft,
-                                      5160, 2400, 450);
+                                      5520, 2400, 450);
     connect(cmdCheck, &QPushButton::clicked, this, &frmItemImport::cmdCheck_Click);
     lblSummary = new QLabel(QStringLiteral("The lines have not been checked yet."), this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
-    place(lblSummary, 2760, 5220, 10500, 330);
+    place(lblSummary, 2760, 5580, 10500, 330);
 
     lstProblems = new QListWidget(this);
     lstProblems->setObjectName(QStringLiteral("lstProblems"));
     lstProblems->setAccessibleName(QStringLiteral("Problems"));
     lstProblems->setFont(WindowStyle::tahoma(9));
-    place(lstProblems, kLeft, 5760, kWidth, 3540);
+    place(lstProblems, kLeft, 6120, kWidth, 3180);
 
     cmdSaveReport = WindowStyle::addButton(this, "cmdSaveReport", QStringLiteral("&Save Problems…"),
                                            kLeft, 9480, 2600, 495);
@@ -134,9 +137,11 @@ void frmItemImport::buildControls() {
 
     connect(cboEncoding, &QComboBox::activated, this, &frmItemImport::cboEncoding_Click);
     connect(chkConvertDates, &QCheckBox::toggled, this, &frmItemImport::chkOptions_Click);
+    connect(chkKeepDates, &QCheckBox::toggled, this, &frmItemImport::chkOptions_Click);
     connect(chkCreateCases, &QCheckBox::toggled, this, &frmItemImport::chkOptions_Click);
-    WindowStyle::setTabOrder({cboEncoding, chkConvertDates, chkCreateCases, grdMapping, grdPreview,
-                              cmdCheck, lstProblems, cmdSaveReport, cmdImport, cmdCancel});
+    WindowStyle::setTabOrder({cboEncoding, chkConvertDates, chkKeepDates, chkCreateCases,
+                              grdMapping, grdPreview, cmdCheck, lstProblems, cmdSaveReport,
+                              cmdImport, cmdCancel});
 }
 
 void frmItemImport::Form_Load() {
@@ -169,7 +174,7 @@ void frmItemImport::fillMapping() {
 }
 
 ItemImport::Options frmItemImport::options() const {
-    return {chkConvertDates->isChecked(), chkCreateCases->isChecked()};
+    return {chkConvertDates->isChecked(), chkCreateCases->isChecked(), chkKeepDates->isChecked()};
 }
 
 void frmItemImport::cboEncoding_Click() {

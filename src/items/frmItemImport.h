@@ -39,6 +39,7 @@ public:
     QLabel* lblMapping = nullptr;
     QTableWidget* grdMapping = nullptr;
     QCheckBox* chkConvertDates = nullptr;
+    QCheckBox* chkKeepDates = nullptr;
     QCheckBox* chkCreateCases = nullptr;
     QLabel* lblPreview = nullptr;
     QTableWidget* grdPreview = nullptr;

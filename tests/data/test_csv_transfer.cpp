@@ -99,7 +99,8 @@ QStringList itemRows(const TempRegister& reg) {
 
 // Exports every item of `from` and imports the file into `to`; the problems
 // the check found, or the failure.
-QStringList exportAndImport(const QString& from, const QString& to, const QTemporaryDir& dir) {
+QStringList exportAndImport(const QString& from, const QString& to, const QTemporaryDir& dir,
+                            bool keepUnreadableDates = true) {
     Probe source(from);
     Probe target(to);
     QString error;
@@ -109,7 +110,7 @@ QStringList exportAndImport(const QString& from, const QString& to, const QTempo
     auto opened = ItemImport::ImportFile::open(file, &error);
     if (!opened)
         return {error};
-    ItemImport::Import import(target.store, std::move(*opened), {false, true});
+    ItemImport::Import import(target.store, std::move(*opened), {false, true, keepUnreadableDates});
     const auto checked = import.check(&error);
     if (!checked)
         return {error};
@@ -338,11 +339,18 @@ void TestCsvTransfer::roundTripKeepsEveryValue() {
         columns << QStringLiteral("\"%1\"").arg(c.name);
     const QString insert =
         QStringLiteral("INSERT INTO Items (%1) VALUES ").arg(columns.join(QLatin1Char(',')));
-    TempRegister from, expected, to;
+    TempRegister from, expected, to, refused;
     from.exec(insert + sourceRows.join(QLatin1Char(',')));
     expected.exec(insert + expectedRows.join(QLatin1Char(',')));
 
     QTemporaryDir dir;
+    // The dates no one can read are refused, unless kept as they are.
+    const QStringList problems = exportAndImport(from.path(), refused.path(), dir, false);
+    QVERIFY(!problems.isEmpty());
+    for (const QString& problem : problems)
+        QVERIFY2(problem.contains(QLatin1String("is not a date that can be read")),
+                 qPrintable(problem));
+    QCOMPARE(refused.count("Items"), 0);
     QCOMPARE(exportAndImport(from.path(), to.path(), dir), QStringList());
     QCOMPARE(itemRows(to).size(), 300);
     QCOMPARE(itemRows(to), itemRows(expected));
@@ -488,20 +496,25 @@ void TestCsvTransfer::checksEveryLineBeforeImporting() {
     auto checked = checkFile(strict);
     QVERIFY(checked);
     QCOMPARE(checked->lines, 10);
-    QCOMPARE(checked->goodLines, 4);  // a date column takes any text
+    QCOMPARE(checked->goodLines, 2);
     const QStringList problems = problemTexts(*checked);
-    QCOMPARE(problems.size(), 6);
+    QCOMPARE(problems.size(), 8);
     QCOMPARE(problems[0], QStringLiteral("Line 4, Equipment ID Number: item 12 is already in the "
                                          "register."));
     QCOMPARE(problems[1],
              QStringLiteral("Line 5, Equipment ID Number: item 20 is also on line 2."));
     QVERIFY(problems[2].startsWith(QLatin1String("Line 6, Equipment ID Number: \"2x\"")));
-    QVERIFY(problems[3].startsWith(QLatin1String("Line 9, Flight Case: flight case F77")));
-    QVERIFY(problems[4].startsWith(QLatin1String("Line 10, Length: \"abc\" is not a number")));
-    QVERIFY(problems[5].startsWith(QLatin1String("Line 11: the line has 8 fields")));
+    QVERIFY(problems[3].startsWith(
+        QLatin1String("Line 7, Date of Manufacture: \"31/2/2008\" is not a date")));
+    QVERIFY(problems[4].startsWith(
+        QLatin1String("Line 8, Date of Manufacture: \"2008-03-07\" is not a date")));
+    QVERIFY(problems[5].startsWith(QLatin1String("Line 9, Flight Case: flight case F77")));
+    QVERIFY(problems[6].startsWith(QLatin1String("Line 10, Length: \"abc\" is not a number")));
+    QVERIFY(problems[7].startsWith(QLatin1String("Line 11: the line has 8 fields")));
 
-    // Making cases turns a problem into a good line.
-    ItemImport::Import lenient(probe.store, *opened, {true, true});
+    // Converting dates, keeping the unreadable ones and making cases turn
+    // problems into good lines.
+    ItemImport::Import lenient(probe.store, *opened, {true, true, true});
     checked = checkFile(lenient);
     QVERIFY(checked);
     QCOMPARE(checked->goodLines, 5);
@@ -650,8 +663,9 @@ void TestCsvTransfer::matchesHeadersByTheirNames() {
     QCOMPARE(ItemImport::fieldForHeader(header), field);
 }
 
-// A column no field matches and a column without a header that holds a
-// value are refused, each named, unless the command line leaves it out.
+// A column no field matches, a column without a header that holds a value
+// and a date that cannot be read are refused, each named, unless the
+// command line leaves it out or keeps it.
 void TestCsvTransfer::importTakesNothingSilently_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("arguments");
@@ -689,6 +703,28 @@ void TestCsvTransfer::importTakesNothingSilently_data() {
         << QByteArray("desc,\nLamp,\n") << QStringList() << done << "Imported 1 item ("
         << "desc"
         << "Lamp";
+    QTest::newRow("unreadable date")
+        << QByteArray("desc,Next Test\nLamp,31/2/2030\n") << QStringList() << failed
+        << "Line 2, Next Test: \"31/2/2030\" is not a date that can be read" << QString()
+        << QString();
+    QTest::newRow("unreadable date kept")
+        << QByteArray("desc,Next Test\nLamp,31/2/2030\n") << QStringList{"--keep-unreadable-dates"}
+        << done << "Imported 1 item ("
+        << "testnext"
+        << "31/2/2030";
+    QTest::newRow("text in a date column")
+        << QByteArray("desc,Last Test\nLamp,n/a\n") << QStringList{"--good-lines"} << failed
+        << "Line 2, Last Test: \"n/a\" is not a date" << QString() << QString();
+    QTest::newRow("other form converted")
+        << QByteArray("desc,dom\nLamp, 2030-02-28\n") << QStringList{"--convert-dates"} << done
+        << "Imported 1 item ("
+        << "dom"
+        << "28/2/2030";
+    QTest::newRow("date with blanks converted")
+        << QByteArray("desc,dom\nLamp, 7/3/2008 \n") << QStringList{"--convert-dates"} << done
+        << "Imported 1 item ("
+        << "dom"
+        << "7/3/2008";
 }
 
 void TestCsvTransfer::importTakesNothingSilently() {

@@ -71,9 +71,9 @@ void TestItemImport::importsAfterMappingAndChecking() {
     QVERIFY(!w.cmdImport->isEnabled());  // not checked yet
 
     QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
-    QCOMPARE(w.lstProblems->count(), 2);  // the taken id, the case
+    QCOMPARE(w.lstProblems->count(), 3);  // the taken id, the case, the date
     QCOMPARE(w.lblSummary->text(),
-             QStringLiteral("3 lines: 1 good, 2 with problems (2 problems)."));
+             QStringLiteral("3 lines: 1 good, 2 with problems (3 problems)."));
     QVERIFY(w.cmdImport->isEnabled());
 
     // Converting dates and making cases: the options change what is good.
@@ -102,7 +102,8 @@ void TestItemImport::importsAfterMappingAndChecking() {
     QCOMPARE(app.reg.scalar("SELECT lastid FROM Data").toLongLong(), 8);
 }
 
-// A column no field matches waits for a field or "not imported".
+// A column no field matches waits for a field or "not imported"; a date that
+// cannot be read is a problem until the user keeps such dates as written.
 void TestItemImport::leavesOutOnlyWhatTheUserChooses() {
     TestApp app;
     QTemporaryDir dir;
@@ -126,8 +127,15 @@ void TestItemImport::leavesOutOnlyWhatTheUserChooses() {
     QVERIFY(!w.cmdImport->isEnabled());
 
     choose(w.fieldBox(0), QStringLiteral("not imported"));
-    QCOMPARE(w.lblSummary->text(), QStringLiteral("The lines have not been checked yet."));
     QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
+    QCOMPARE(w.lblSummary->text(), QStringLiteral("2 lines: 1 good, 1 with problems (1 problem)."));
+    QVERIFY(w.lstProblems->item(0)->text().startsWith(
+        QLatin1String("Line 2, Next Test: \"31/2/2030\" is not a date that can be read")));
+
+    QTest::mouseClick(w.chkKeepDates, Qt::LeftButton);
+    QVERIFY(!w.cmdImport->isEnabled());  // to be checked again
+    QTest::mouseClick(w.cmdCheck, Qt::LeftButton);
+    QCOMPARE(w.lstProblems->count(), 0);
     QTest::mouseClick(w.cmdImport, Qt::LeftButton);
     QCOMPARE(app.dialogs->lastMessage(),
              QStringLiteral("Imported 2 items (2 with a new id); made 0 flight cases and added 0 "

@@ -11,6 +11,7 @@
 #include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
+#include "data/rules/TestsDue.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvWriter.h"
 
@@ -119,6 +120,14 @@ std::optional<QDate> otherDateForm(const QString& text) {
         return parsed;
     }
     return std::nullopt;
+}
+
+// The date a text stands for when asked to convert other forms: the date
+// picker's form with blanks around it, or another form.
+std::optional<QDate> convertedDate(std::string_view trimmedText) {
+    if (const auto picked = pickerDate(trimmedText))
+        return picked;
+    return otherDateForm(textOf(trimmedText));
 }
 
 // A number column's text as stored: a plain number with a decimal point or
@@ -519,15 +528,20 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
         const std::string_view text = Csv::withoutFormulaGuard(raw);
         switch (kItemColumns[index].kind) {
             case ColumnKind::Date: {
-                // Any text is kept (the tests due list calls what is no date
-                // unreadable); other date forms become d/m/yyyy when asked.
-                const auto other = options_.convertDates && !pickerDate(value)
-                                       ? otherDateForm(textOf(value))
-                                       : std::nullopt;
-                if (other)
-                    stored.setText(TextRules::dateText(*other).toStdString());
-                else
-                    stored.setText(text);
+                // Stored as written when the Tests Due window can read it;
+                // anything else would show there as unreadable, so it is
+                // converted or kept only when asked.
+                stored.setText(text);
+                if (TestsDue::readDate(text).reading != TestsDue::Reading::Unreadable)
+                    break;
+                if (const auto date = options_.convertDates ? convertedDate(value) : std::nullopt)
+                    stored.setText(TextRules::dateText(*date).toStdString());
+                else if (!options_.keepUnreadableDates)
+                    problem(column, raw,
+                            QStringLiteral("\"%1\" is not a date that can be read (d/m/yyyy, "
+                                           "such as 7/3/2008). Choose to keep unreadable dates "
+                                           "to store it as written.")
+                                .arg(quotedValue(raw)));
                 break;
             }
             case ColumnKind::Case: {

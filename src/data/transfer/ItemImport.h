@@ -62,6 +62,9 @@ struct Options {
     // Make the flight cases the file names that do not exist yet; without
     // it such a case number is a problem.
     bool createCases = false;
+    // Store a date that cannot be read (31/2/2030, n/a) as written; without
+    // it such a date is a problem. An export read back keeps every value.
+    bool keepUnreadableDates = false;
 };
 
 struct Problem {
