@@ -697,7 +697,7 @@ void TestCsvTransfer::importTakesNothingSilently_data() {
         << "B";
     QTest::newRow("a value under no header")
         << QByteArray("desc,\nLamp,x\n") << QStringList() << failed
-        << "Line 2, column 2: column 2 has no header, so \"x\" would not be imported" << QString()
+        << "Line 2, column 2: \"x\" is under no header, so it would not be imported" << QString()
         << QString();
     QTest::newRow("no header, no value")
         << QByteArray("desc,\nLamp,\n") << QStringList() << done << "Imported 1 item ("

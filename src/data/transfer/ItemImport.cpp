@@ -419,7 +419,10 @@ struct Import::Line {
 };
 
 Import::Import(Store& store, ImportFile file, Options options)
-    : store_(store), file_(std::move(file)), options_(options) {}
+    : store_(store), file_(std::move(file)), options_(options) {
+    for (const QString& name : file_.header)
+        headerless_.push_back(matchKey(name).isEmpty());
+}
 
 Import::~Import() = default;
 
@@ -483,11 +486,10 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
         if (field == kSkip || field == kUnknown) {
             // A column without a header is left out unless a field is chosen
             // for it: what it holds would be lost without a word.
-            if (field == kSkip && !value.empty() && matchKey(file_.header.value(column)).isEmpty())
+            if (field == kSkip && !value.empty() && headerless_[c])
                 problem(column, raw,
-                        QStringLiteral("column %1 has no header, so \"%2\" would not be "
-                                       "imported: give the column a header.")
-                            .arg(column + 1)
+                        QStringLiteral("\"%1\" is under no header, so it would not be imported: "
+                                       "give the column a header.")
                             .arg(quotedValue(raw)));
             continue;
         }

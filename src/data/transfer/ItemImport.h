@@ -173,6 +173,7 @@ private:
     Store& store_;
     ImportFile file_;
     Options options_;
+    std::vector<bool> headerless_;  // per header column: its header is blank
     std::unique_ptr<Snapshot> snapshot_;
     // Location texts of the file found in the list, as they stand.
     mutable std::unordered_set<std::string> listedLocations_;
