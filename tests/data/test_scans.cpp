@@ -94,7 +94,11 @@ private slots:
                                                                         {"1 2", ""},
                                                                         {"", ""},
                                                                         {"X12", ""},
-                                                                        {"1234567890123456", ""}})
+                                                                        {"1234567890123456", ""},
+                                                                        {"&\xE9\"'", "1234"},
+                                                                        {"F&\xE9", "F12"},
+                                                                        {"&e", ""},
+                                                                        {"1&", ""}})
             QTest::newRow(in) << QString::fromLatin1(in) << QString::fromLatin1(out);
     }
     void parsesCodes() {

@@ -92,6 +92,9 @@ private slots:
         QTest::newRow("other letter") << "x5" << -1 << qint64(0);
         QTest::newRow("two numbers") << "1 2" << -1 << qint64(0);
         QTest::newRow("empty") << "" << -1 << qint64(0);
+        QTest::newRow("AZERTY item") << "&\u00E9" << int(RecordTable::Items) << qint64(12);
+        QTest::newRow("AZERTY case") << "f\u00E7\u00E0" << int(RecordTable::Cases) << qint64(90);
+        QTest::newRow("AZERTY look-alike") << "&e" << -1 << qint64(0);
     }
     void quickOpen() {
         QFETCH(QString, text);
@@ -100,6 +103,50 @@ private slots:
         const std::optional<QuickOpen> wanted = parseQuickOpen(text);
         QCOMPARE(wanted ? int(wanted->table) : -1, table);
         QCOMPARE(wanted ? wanted->id : 0, id);
+    }
+
+    // A scanner on a French keyboard layout types the digit row unshifted;
+    // only a code made of that row alone is read, nothing that looks alike.
+    void azertyDigitRow_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("read");  // empty: the text stays as it is
+        const QString row = QStringLiteral("&\u00E9\"'(-\u00E8_\u00E7\u00E0");
+        for (int digit = 0; digit < 10; ++digit) {
+            const QString key = row.at((digit + 9) % 10);
+            QTest::addRow("digit %d", digit) << key << QString::number(digit);
+            QTest::addRow("F and digit %d", digit)
+                << QStringLiteral("F") + key << QStringLiteral("F%1").arg(digit);
+            QTest::addRow("L and digit %d", digit)
+                << QStringLiteral("L") + key << QStringLiteral("L%1").arg(digit);
+        }
+        QTest::newRow("whole row") << row << "1234567890";
+        QTest::newRow("blanks, small f") << " f&\u00E9\r"
+                                         << "f12";
+        QTest::newRow("plain e") << "&e"
+                                 << "";
+        QTest::newRow("capital E acute") << "&\u00C9"
+                                         << "";
+        QTest::newRow("e and combining acute") << "&e\u0301"
+                                               << "";
+        QTest::newRow("typographic apostrophe") << "\u2019"
+                                                << "";
+        QTest::newRow("mixed with digits") << "&2"
+                                           << "";
+        QTest::newRow("digits") << "12"
+                                << "";
+        QTest::newRow("other letter first") << "X&"
+                                            << "";
+        QTest::newRow("letter alone") << "F"
+                                      << "";
+        QTest::newRow("two prefixes") << "FF&"
+                                      << "";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void azertyDigitRow() {
+        QFETCH(QString, typed);
+        QFETCH(QString, read);
+        QCOMPARE(fromAzertyDigitRow(typed), read.isEmpty() ? typed : read);
     }
 
     void numberText() {

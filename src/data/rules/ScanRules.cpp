@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+#include "data/rules/TextRules.h"
+
 namespace ScanRules {
 
 namespace {
@@ -119,7 +121,7 @@ QString Code::text() const {
 }
 
 Code parse(const QString& scanned) {
-    const QString code = scanned.trimmed();
+    const QString code = TextRules::fromAzertyDigitRow(scanned).trimmed();
     if (code.isEmpty())
         return {};
     const QChar first = code.front().toUpper();

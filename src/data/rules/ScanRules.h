@@ -20,7 +20,8 @@ QString kindWord(Kind kind);
 std::optional<Kind> kindOfWord(const QString& word);
 
 // A scanned or typed code: plain digits are an item id, "F12" a case, "L3"
-// a list (only while a session is chosen). Anything else is refused, never
+// a list (only while a session is chosen); the digit row of an AZERTY layout
+// is read as the digits it stands for. Anything else is refused, never
 // guessed at.
 struct Code {
     enum class Type { Item, Case, List, Refused };

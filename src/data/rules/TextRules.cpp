@@ -140,7 +140,26 @@ bool parseWholeNumber(const QString& text, qint64* value) {
     return true;
 }
 
-std::optional<QuickOpen> parseQuickOpen(const QString& text) {
+QString fromAzertyDigitRow(const QString& text) {
+    // The unshifted digit row, 1 to 9 and then 0.
+    static const QString kRow = QStringLiteral("&\u00E9\"'(-\u00E8_\u00E7\u00E0");
+    const QString code = text.trimmed();
+    const bool prefixed = !code.isEmpty() && QStringLiteral("FfLl").contains(code.front());
+    const QString row = prefixed ? code.mid(1).trimmed() : code;
+    if (row.isEmpty())
+        return text;
+    QString digits;
+    for (const QChar c : row) {
+        const qsizetype place = kRow.indexOf(c);
+        if (place < 0)
+            return text;
+        digits += QChar(char16_t(u'0' + (place + 1) % 10));
+    }
+    return prefixed ? code.front() + digits : digits;
+}
+
+std::optional<QuickOpen> parseQuickOpen(const QString& typed) {
+    const QString text = fromAzertyDigitRow(typed);
     if (text.isEmpty())
         return std::nullopt;
     const QChar prefix = text.at(0);

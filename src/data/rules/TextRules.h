@@ -52,9 +52,17 @@ QString dateText(const QDate& date);
 // Sets *value to the number.
 bool parseWholeNumber(const QString& text, qint64* value);
 
+// A code as a keyboard-wedge scanner types it on a French (AZERTY) keyboard
+// layout, where the digit row unshifted gives "&é\"'(-è_çà" for 1234567890:
+// when the text, blanks around it aside, is made of those characters alone,
+// after an "F" or "L" (either case) kept as it is, the same code in digits
+// ("F&é" gives "F12"). Any other text comes back as it is: one that only
+// looks alike, or mixes them with digits, is never guessed at.
+QString fromAzertyDigitRow(const QString& text);
+
 // What the main window's quick-open box asks for: "F12" the case 12, "L3" the
 // list 3, "45" the item 45 (letters in either case, blanks around the number
-// allowed).
+// allowed; the digit row of an AZERTY layout read as digits).
 struct QuickOpen {
     RecordTable table = RecordTable::Items;
     qint64 id = 0;
