@@ -73,7 +73,7 @@ void frmFlightAddEdit::buildControls() {
     List1 = new RecordList(RecordList::Lines::IdAndText, Label4->text(), this);
     List1->setObjectName(QStringLiteral("List1"));
     Label4->setBuddy(List1);
-    place(List1, 120, 3480, 8895, 6045);
+    place(List1, 120, 3480, 8895, 6045 - LabelControls::kCheck4Above);
     connect(List1, &RecordList::lineClicked, this, &frmFlightAddEdit::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightAddEdit::List1_DblClick);
 
@@ -81,6 +81,7 @@ void frmFlightAddEdit::buildControls() {
         LabelControls::add(this, ctx_.settings(), LabelKind::Case, 9600, 4080, 9960);
     Check1 = labels.Check1;
     Check3 = labels.Check3;
+    Check4 = labels.Check4;
     Picture1 = labels.Picture1;
     Picture2 = labels.Picture2;
 
@@ -105,8 +106,8 @@ void frmFlightAddEdit::buildControls() {
     connect(Command2, &QPushButton::clicked, this, &frmFlightAddEdit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightAddEdit::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, Check1, Check3,
-                              Command4, Command1, cmdAdd, cmdDel, Command2, Command3});
+    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, Check4, Check1,
+                              Check3, Command4, Command1, cmdAdd, cmdDel, Command2, Command3});
 }
 
 void frmFlightAddEdit::Form_Load() {
@@ -312,5 +313,5 @@ void frmFlightAddEdit::Command1_Click() {
 }
 
 void frmFlightAddEdit::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(currentItem, Picture2->pixmap());
+    ctx_.printing().PrintSmallLabel(currentItem, Picture2->pixmap(), LabelKind::Case);
 }

@@ -65,6 +65,7 @@ private:
     RecordList* List1 = nullptr;
     OptionCheckBox* Check1 = nullptr;
     OptionCheckBox* Check3 = nullptr;
+    OptionCheckBox* Check4 = nullptr;
     PictureBox* Picture1 = nullptr;
     PictureBox* Picture2 = nullptr;
     QPushButton* Command4 = nullptr;

@@ -36,7 +36,7 @@ void frmFlightView::buildControls() {
     List1 = new RecordList(RecordList::Lines::IdAndText, Label4->text(), this);
     List1->setObjectName(QStringLiteral("List1"));
     Label4->setBuddy(List1);
-    place(List1, 120, 2040, 7935, 6045);
+    place(List1, 120, 2040, 7935, 6045 - LabelControls::kCheck4Above);
     connect(List1, &RecordList::lineClicked, this, &frmFlightView::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightView::List1_DblClick);
 
@@ -46,6 +46,7 @@ void frmFlightView::buildControls() {
         LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520, 90);
     Check1 = labels.Check1;
     Check3 = labels.Check3;
+    Check4 = labels.Check4;
     Picture1 = labels.Picture1;
     Picture2 = labels.Picture2;
     connect(Picture1, &PictureBox::doubleClicked, this, &frmFlightView::Picture1_DblClick);
@@ -65,7 +66,7 @@ void frmFlightView::buildControls() {
     connect(Command3, &QPushButton::clicked, this, &frmFlightView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
     WindowStyle::setTabOrder(
-        {List2, List1, Check1, Check3, cmdEdit, Command4, Command1, Command3, Picture1});
+        {List2, List1, Check4, Check1, Check3, cmdEdit, Command4, Command1, Command3, Picture1});
 }
 
 void frmFlightView::Form_Load() {
@@ -107,7 +108,7 @@ void frmFlightView::Command1_Click() {
 }
 
 void frmFlightView::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(caseId_, Picture2->pixmap());
+    ctx_.printing().PrintSmallLabel(caseId_, Picture2->pixmap(), LabelKind::Case);
 }
 
 void frmFlightView::List1_Click() {

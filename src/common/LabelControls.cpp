@@ -25,6 +25,15 @@ LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind 
     c.Check3->setObjectName(QStringLiteral("Check3"));
     place(c.Check3, check3Left, checksTop, 4695, 375);
 
+    if (!item) {
+        c.Check4 = new OptionCheckBox(QStringLiteral("Print F before Case Numbers on Labels"),
+                                      settings, SettingsKeys::CaseLetterOnLabels, window);
+        c.Check4->setObjectName(QStringLiteral("Check4"));
+        c.Check4->setAccessibleDescription(
+            QStringLiteral("Case labels print F12 instead of 12, so that a scan names the case"));
+        place(c.Check4, check1Left, checksTop - kCheck4Above, check3Left + 4695 - check1Left, 375);
+    }
+
     c.Picture1 = new PictureBox(window);
     c.Picture1->setObjectName(QStringLiteral("Picture1"));
     c.Picture1->setPixmap(Pictures::largeLogo());

@@ -14,11 +14,14 @@ class QWidget;
 struct LabelControls {
     OptionCheckBox* Check1 = nullptr;  // "DescOnLarge"
     OptionCheckBox* Check3 = nullptr;  // "ItemNumOnLarge" or "CaseNumOnLarge"
+    OptionCheckBox* Check4 = nullptr;  // case windows: "CaseLetterOnLabels"
     PictureBox* Picture1 = nullptr;    // large logo
     PictureBox* Picture2 = nullptr;    // small logo
 
     // Places the boxes at checksTop (Check1 from check1Left, Check3 from
-    // check3Left) and the logos at pictureTop, left at 120; all in twips.
+    // check3Left; a case window's Check4 in the row above, kCheck4Above
+    // higher) and the logos at pictureTop, left at 120; all in twips.
+    static constexpr int kCheck4Above = 390;
     static LabelControls add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
                              int check3Left, int pictureTop, int check1Left = 120);
 

@@ -10,6 +10,9 @@ inline const QString LPrinter = QStringLiteral("LPrinter");  // picking-list pri
 inline const QString DescOnLarge = QStringLiteral("DescOnLarge");
 inline const QString ItemNumOnLarge = QStringLiteral("ItemNumOnLarge");
 inline const QString CaseNumOnLarge = QStringLiteral("CaseNumOnLarge");
+// "Yes": case labels carry "F" before the number ("F12", in the barcode too),
+// so that a scanned case label names the case; off, they carry the bare id.
+inline const QString CaseLetterOnLabels = QStringLiteral("CaseLetterOnLabels");
 // "Yes" once the printer chooser, opened at start, has said that no printer
 // is installed: the start does not ask again until one is.
 inline const QString NoPrinterShown = QStringLiteral("NoPrinterShown");

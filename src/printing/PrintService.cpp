@@ -98,13 +98,13 @@ void PrintService::SelectLabelPrinter(const QString& key) {
 
 bool PrintService::PrintLargeLabel(LabelKind kind, qint64 labelId, const QPixmap& largeLogo) {
     SelectLabelPrinter(SettingsKeys::Printer);
-    return printJob(QStringLiteral("Quarvel label %1").arg(labelId),
+    return printJob(QStringLiteral("Quarvel label %1").arg(labelCode(kind, labelId)),
                     [&](TwipsPainter& page) { drawLargeLabel(page, kind, labelId, largeLogo); });
 }
 
 void PrintService::drawLargeLabel(TwipsPainter& page, LabelKind kind, qint64 labelId,
                                   const QPixmap& largeLogo) {
-    const QString id = QString::number(labelId);
+    const QString id = labelCode(kind, labelId);
     page.paintPicture(largeLogo, 100, 100);
 
     const QString numberKey =
@@ -152,13 +152,21 @@ QString PrintService::storedDescription(LabelKind kind, qint64 id) {
     return rows && !rows->isEmpty() ? rows->first()[CaseColumn::Name] : QString();
 }
 
-bool PrintService::PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo) {
+QString PrintService::labelCode(LabelKind kind, qint64 labelId) const {
+    const QString number = QString::number(labelId);
+    return kind == LabelKind::Case && settings_.isOn(SettingsKeys::CaseLetterOnLabels)
+               ? QStringLiteral("F") + number
+               : number;
+}
+
+bool PrintService::PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo, LabelKind kind) {
     SelectLabelPrinter(SettingsKeys::SPrinter);
-    return printJob(QStringLiteral("Quarvel label %1").arg(labelId), [&](TwipsPainter& page) {
+    const QString code = labelCode(kind, labelId);
+    return printJob(QStringLiteral("Quarvel label %1").arg(code), [&](TwipsPainter& page) {
         page.paintPicture(smallLogo, 50, 50);
         page.currentX = 1700;
         page.currentY = 100;
-        page.code39(QString::number(labelId), 25);
+        page.code39(code, 25);
     });
 }
 

@@ -54,7 +54,8 @@ public:
     // Each prints one job on the printer its setting names (or the current
     // one); false when nothing could be printed (the user has been told).
     bool PrintLargeLabel(LabelKind kind, qint64 labelId, const QPixmap& largeLogo);
-    bool PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo);
+    bool PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo,
+                         LabelKind kind = LabelKind::Item);
     bool PrintPickingList(const QString& listName, const QStringList& lines);
     // On the picking-list printer, landscape, "Page x of y" on every page.
     bool PrintWorksheet(const Worksheet& sheet);
@@ -70,6 +71,9 @@ private:
     bool failed(const QString& message);
     void drawLargeLabel(TwipsPainter& page, LabelKind kind, qint64 labelId,
                         const QPixmap& largeLogo);
+    // What a label's barcode carries: the id, for a case with "F" before it
+    // when CaseLetterOnLabels is on.
+    QString labelCode(LabelKind kind, qint64 labelId) const;
     // The description of a stored record; empty when it is not stored (yet).
     QString storedDescription(LabelKind kind, qint64 id);
 

@@ -265,6 +265,20 @@ private slots:
         QCOMPARE(PdfCheck::decodePage(jobs[2].pdfFile, 300), QStringList({"13"}));
     }
 
+    // The box below the items prints "F" before the case number on its labels.
+    void caseLetterBoxPrintsF12() {
+        ts->printers->names = {QStringLiteral("Labels")};
+        ts->printers->defaultName = QStringLiteral("Labels");
+        auto viewer = open<frmFlightView>(12);
+        click(viewer.get(), "Check4");
+        click(viewer.get(), "Command4");
+        QCOMPARE(Settings(ts->settingsFile()).read(SettingsKeys::CaseLetterOnLabels, {}),
+                 QStringLiteral("Yes"));
+        QCOMPARE(PdfCheck::decodePage(ts->printers->jobs.value(0).pdfFile, 300),
+                 QStringList({"F12"}));
+        QVERIFY(child<QCheckBox>(open<frmFlightAddEdit>(12).get(), "Check4")->isChecked());
+    }
+
     // Main window, item viewer, its case line, case viewer, an item line
     // there: the item viewer below is not opened a second time.
     void chainFromTheMainWindow() {

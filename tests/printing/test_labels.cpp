@@ -3,6 +3,7 @@
 
 #include "LabelFixture.h"
 #include "PdfCheck.h"
+#include "data/rules/ScanRules.h"
 #include "resources/Fonts.h"
 #include "resources/Pictures.h"
 
@@ -155,6 +156,39 @@ private slots:
         checkPlacedAt(wordOf(PdfCheck::words(f.lastPdf()), QStringLiteral("17")), 1900, 1500);
         // No "F" before the case number, on the barcode either.
         QCOMPARE(PdfCheck::decodePage(f.lastPdf(), kDpi), QStringList{"17"});
+    }
+
+    // "CaseLetterOnLabels" puts "F" before a case's number, in the barcode
+    // too, so that its label scans as the case; item labels stay as they are.
+    void caseLetterOnLabels_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("scansAs");
+        QTest::newRow("case") << int(LabelKind::Case) << "Yes"
+                              << "F12" << int(ScanRules::Code::Type::Case);
+        QTest::newRow("case, off") << int(LabelKind::Case) << "No"
+                                   << "12" << int(ScanRules::Code::Type::Item);
+        QTest::newRow("item") << int(LabelKind::Item) << "Yes"
+                              << "12" << int(ScanRules::Code::Type::Item);
+    }
+    void caseLetterOnLabels() {
+        QFETCH(int, kind);
+        QFETCH(QString, letter);
+        QFETCH(QString, code);
+        QFETCH(int, scansAs);
+        PrintingFixture f;
+        f.set(SettingsKeys::CaseLetterOnLabels, letter);
+        f.set(SettingsKeys::ItemNumOnLarge, QStringLiteral("Yes"));
+        f.set(SettingsKeys::CaseNumOnLarge, QStringLiteral("Yes"));
+        const auto labelKind = static_cast<LabelKind>(kind);
+        QVERIFY(f.printing().PrintLargeLabel(labelKind, 12, Pictures::largeLogo()));
+        QCOMPARE(PdfCheck::lines(f.lastPdf()), QStringList{code});
+        const QStringList large = PdfCheck::decodePage(f.lastPdf(), kDpi);
+        QVERIFY(f.printing().PrintSmallLabel(12, Pictures::smallLogo(), labelKind));
+        QCOMPARE(PdfCheck::decodePage(f.lastPdf(), kDpi), QStringList{code});
+        QCOMPARE(large, QStringList{code});
+        QCOMPARE(int(ScanRules::parse(large.value(0)).type), scansAs);
     }
 
     void recordNotYetStoredPrintsRulesOnly() {
