@@ -68,6 +68,11 @@ public:
     QString inputBox(QWidget*, const QString&, const QString&) override { return {}; }
     QString openFileName(QWidget*, const QString&) override { return {}; }
     QString saveFileName(QWidget*, const QString&, const QString&) override { return fileToSave; }
+    // A number that may be an item's label or a case's is the item.
+    int choose(QWidget*, const QString& text, const QStringList&) override {
+        std::fprintf(stderr, "choice: %s\n", qPrintable(text));
+        return 0;
+    }
 };
 
 // Three printers that print into PDF files: the label printer on a page of

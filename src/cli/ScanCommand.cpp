@@ -78,13 +78,28 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
         return 1;
     session.id = *id;
     const TestsDue::Window window{QDate::currentDate(), settings.testDueSoonDays()};
+    // Each answer is printed, and out of the program, before it is stored:
+    // a run stopped at any moment has stored nothing it did not print.
+    QStringList refused;
     for (const QString& scanned : codes) {
         const ScanRules::Code code = ScanRules::parse(scanned);
-        const auto answer = store->recordScan(session, code, QDateTime::currentDateTime(), window);
-        if (!answer)
-            return 1;  // the store said why; the scans so far are kept
-        out << (code.type == ScanRules::Code::Type::Refused ? scanned : code.text()) << " - "
-            << answer->text() << "\n";
+        QString line;
+        const auto answer = store->recordScan(session, code, QDateTime::currentDateTime(), window,
+                                              [&](const ScanRules::Answer& a) {
+                                                  line = ScanRules::answerLine(scanned, code, a);
+                                                  out << line << "\n";
+                                                  out.flush();
+                                              });
+        if (!answer) {
+            // The store said why; the scans before are kept.
+            if (!line.isEmpty())
+                err << "quarvel: the last answer printed was not stored.\n";
+            return 1;
+        }
+        // A bare number that may be an item or a case counts as not scanned.
+        if (answer->verdict == ScanRules::Verdict::Refused ||
+            answer->verdict == ScanRules::Verdict::ItemOrCase)
+            refused << line;
     }
     const auto records = store->scanRecords(session.id);
     const auto expected = store->scanExpected(session);
@@ -93,8 +108,9 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
         return 1;
     out << "\n"
         << ScanRules::summaryText(session.kind,
-                                  ScanRules::summarise(session.kind, *records, *expected))
+                                  ScanRules::summarise(session.kind, *records, *expected, refused))
         << "\n";
+    out.flush();
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <algorithm>
 
 namespace {
@@ -83,6 +84,25 @@ private:
 
 std::unique_ptr<Progress> Dialogs::progress(QWidget*, const QString&) {
     return nullptr;
+}
+
+int Dialogs::choose(QWidget*, const QString&, const QStringList&) {
+    return -1;
+}
+
+int QtDialogs::choose(QWidget* parent, const QString& text, const QStringList& choices) {
+    QMessageBox box(ownerOr(parent));
+    box.setWindowTitle(kTitle);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
 std::unique_ptr<Progress> QtDialogs::progress(QWidget* parent, const QString& what) {

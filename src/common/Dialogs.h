@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 #include "data/Progress.h"
@@ -40,6 +41,11 @@ public:
     // the job has taken half a second. None: the job runs without one.
     virtual std::unique_ptr<Progress> progress(QWidget* parent, const QString& what);
 
+    // A question with a button for each choice ("&Item 12": "&" marks its
+    // key) and Cancel, which Enter and Esc answer, so that a scanner firing
+    // on into the box chooses nothing. The choice's index, or -1 (Cancel).
+    virtual int choose(QWidget* parent, const QString& text, const QStringList& choices);
+
     // Convenience for the common shapes.
     void inform(QWidget* parent, const QString& text, Icon icon = Icon::Information) {
         message(parent, text, icon, Buttons::Ok);
@@ -61,4 +67,5 @@ public:
     QString openFileName(QWidget* parent, const QString& startName) override;
     QString saveFileName(QWidget* parent, const QString& startName, const QString& filter) override;
     std::unique_ptr<Progress> progress(QWidget* parent, const QString& what) override;
+    int choose(QWidget* parent, const QString& text, const QStringList& choices) override;
 };

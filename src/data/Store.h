@@ -273,10 +273,16 @@ public:
     std::optional<ScanRules::Session> scanSession(qint64 id);
     bool finishScanSession(qint64 id, const QDateTime& when);
     // Reads what the register knows of the code, answers the scan and stores
-    // it, in one short transaction. A refused code is answered, not stored.
+    // it, in one short transaction. A refused code is answered, not stored;
+    // so is a bare number to be asked about (ScanRules::Reading::Ask). A
+    // case packed or checked in stores a scan of each of its items on the
+    // list. `answered` gets the answer before it is committed, so that what
+    // is stored has always been told.
+    using ScanAnswered = std::function<void(const ScanRules::Answer&)>;
     std::optional<ScanRules::Answer> recordScan(const ScanRules::Session& session,
                                                 const ScanRules::Code& code, const QDateTime& when,
-                                                const TestsDue::Window& window);
+                                                const TestsDue::Window& window,
+                                                const ScanAnswered& answered = {});
     // The session's scans in the order they were stored, from every desk;
     // with afterId, only those stored after that scan.
     std::optional<QList<ScanRules::Record>> scanRecords(qint64 sessionId, qint64 afterId = 0);

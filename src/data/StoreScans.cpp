@@ -7,6 +7,7 @@
 #include "data/StoreSql.h"
 #include "data/engine/Sql.h"
 
+using ScanRules::Answer;
 using ScanRules::Code;
 using ScanRules::Kind;
 using Sql::Connection;
@@ -80,6 +81,18 @@ bool readItemFacts(Connection& db, qint64 id, const TestsDue::Window& window,
     return ok;
 }
 
+// The case's items that are lines of the list, by id.
+std::optional<QList<qint64>> listItemsInCase(Connection& db, qint64 listId, qint64 caseId) {
+    Statement items(db, R"(SELECT DISTINCT d."itemid" FROM "ListData" d
+        JOIN "Items" i ON i."id" = d."itemid" WHERE d."listid" = ? AND i."caseID" = ?
+        ORDER BY d."itemid")");
+    items.bind(listId).bind(caseId);
+    QList<qint64> ids;
+    while (items.step())
+        ids.append(items.integer(0));
+    return items.ok() ? std::optional(ids) : std::nullopt;
+}
+
 // The latest pack session of the list: what a check in is checked against.
 constexpr const char* kLastPackOfList =
     R"((SELECT MAX("id") FROM "ScanSessions" WHERE "kind" = 'Pack' AND "listid" = ?))";
@@ -99,8 +112,10 @@ bool readFacts(Connection& db, const ScanRules::Session& session, const Code& co
     }
     if (!facts.exists)
         return true;
+    // An item's scans, also those made by scanning its case; a case's own.
     Statement before(db, R"(SELECT 1 FROM "ScanRecords" WHERE "sessionid" = ?
-                            AND "itemid" = ? AND "caseid" = ? AND "answer" NOT IN ('no such item', 'not on this list'))");
+                            AND "itemid" = ? AND ("itemid" <> 0 OR "caseid" = ?)
+                            AND "answer" NOT IN ('no such item', 'not on this list'))");
     before.bind(session.id)
         .bind(code.type == Code::Type::Item ? code.id : 0)
         .bind(code.type == Code::Type::Case ? code.id : 0);
@@ -108,8 +123,14 @@ bool readFacts(Connection& db, const ScanRules::Session& session, const Code& co
     if (!scanned)
         return false;
     facts.scannedBefore = *scanned;
-    if (session.kind == Kind::Stocktake || code.type != Code::Type::Item)
+    if (session.kind == Kind::Stocktake)
         return true;
+    if (code.type == Code::Type::Case) {
+        // A case is on a list through its items.
+        const auto items = listItemsInCase(db, session.listId, code.id);
+        facts.onList = items && !items->isEmpty();
+        return items.has_value();
+    }
     Statement line(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
     line.bind(session.listId).bind(code.id);
     const auto onList = findsRow(line);
@@ -126,6 +147,88 @@ bool readFacts(Connection& db, const ScanRules::Session& session, const Code& co
     const auto wasPacked = findsRow(packed);
     facts.packed = wasPacked.value_or(false);
     return wasPacked.has_value();
+}
+
+bool addRecord(Connection& db, qint64 sessionId, qint64 itemId, qint64 caseId,
+               const QDateTime& when, const QString& answer) {
+    Statement add(db, R"(INSERT INTO "ScanRecords"
+        ("id", "sessionid", "itemid", "caseid", "scanned", "answer")
+        VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanRecords"), ?, ?, ?, ?, ?))");
+    add.bind(sessionId).bind(itemId).bind(caseId);
+    add.bind(timeText(when)).bind(answer);
+    return add.run();
+}
+
+// A case packed or checked in: each of its items on the list is answered as
+// if it had been scanned, and stored with the case's id beside its own;
+// when each was scanned before, the case's own scan is stored.
+std::optional<Answer> scanCaseItems(Connection& db, const ScanRules::Session& session,
+                                    qint64 caseId, const TestsDue::Window& window,
+                                    const QDateTime& when) {
+    const auto items = listItemsInCase(db, session.listId, caseId);
+    if (!items)
+        return std::nullopt;
+    QList<QPair<qint64, Answer>> answers;
+    for (const qint64 id : *items) {
+        const Code item{Code::Type::Item, id};
+        ScanRules::Facts facts;
+        if (!readFacts(db, session, item, window, facts))
+            return std::nullopt;
+        answers.append({id, ScanRules::answer(session.kind, item, facts, session.location)});
+    }
+    const Answer answer = ScanRules::caseAnswer(session.kind, answers);
+    if (answer.items == 0)
+        return addRecord(db, session.id, 0, caseId, when, answer.text()) ? std::optional(answer)
+                                                                         : std::nullopt;
+    for (const auto& [id, itemAnswer] : answers) {
+        if (!ScanRules::isRepeat(itemAnswer.verdict) &&
+            !addRecord(db, session.id, id, caseId, when, itemAnswer.text()))
+            return std::nullopt;
+    }
+    return answer;
+}
+
+// Reads, answers and stores one scan. A bare number is the item or the case
+// that the session expects; when that is not clear, nothing is stored and
+// the answer asks which.
+std::optional<Answer> answerAndStore(Connection& db, const ScanRules::Session& session,
+                                     const Code& code, const TestsDue::Window& window,
+                                     const QDateTime& when) {
+    Code taken = code;
+    ScanRules::Facts facts;
+    if (!readFacts(db, session, code, window, facts))
+        return std::nullopt;
+    bool caseLabel = false;
+    if (code.bare) {
+        const Code asCase{Code::Type::Case, code.id};
+        ScanRules::Facts caseFacts;
+        if (!readFacts(db, session, asCase, window, caseFacts))
+            return std::nullopt;
+        switch (ScanRules::readingOfNumber(session.kind, facts, caseFacts, session.location)) {
+            case ScanRules::Reading::Ask:
+                return ScanRules::itemOrCase(code.id);
+            case ScanRules::Reading::Case:
+                taken = asCase;
+                facts = caseFacts;
+                caseLabel = true;
+                break;
+            case ScanRules::Reading::Item:
+                break;
+        }
+    }
+    std::optional<Answer> answer;
+    if (taken.type == Code::Type::Case && session.kind != Kind::Stocktake && facts.onList) {
+        answer = scanCaseItems(db, session, taken.id, window, when);
+    } else {
+        answer = ScanRules::answer(session.kind, taken, facts, session.location);
+        const bool item = taken.type == Code::Type::Item;
+        if (!addRecord(db, session.id, item ? taken.id : 0, item ? 0 : taken.id, when,
+                       answer->text()))
+            return std::nullopt;
+    }
+    if (answer)
+        answer->caseLabel = caseLabel;
+    return answer;
 }
 
 }  // namespace
@@ -175,25 +278,26 @@ bool Store::finishScanSession(qint64 id, const QDateTime& when) {
 
 std::optional<ScanRules::Answer> Store::recordScan(const ScanRules::Session& session,
                                                    const Code& code, const QDateTime& when,
-                                                   const TestsDue::Window& window) {
-    if (code.type != Code::Type::Item && code.type != Code::Type::Case)
-        return ScanRules::Answer{};
-    std::optional<ScanRules::Answer> answer;
-    const bool ok = run(
-        QStringLiteral("store the scan of %1").arg(code.text()), Mode::Write, [&](Connection& db) {
-            ScanRules::Facts facts;
-            if (!StoreSql::takeTurnOnCounters(db) || !readFacts(db, session, code, window, facts))
-                return false;
-            answer = ScanRules::answer(session.kind, code, facts, session.location);
-            Statement add(db, R"(INSERT INTO "ScanRecords"
-                ("id", "sessionid", "itemid", "caseid", "scanned", "answer")
-                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanRecords"), ?, ?, ?, ?, ?))");
-            add.bind(session.id)
-                .bind(code.type == Code::Type::Item ? code.id : 0)
-                .bind(code.type == Code::Type::Case ? code.id : 0);
-            add.bind(timeText(when)).bind(answer->text());
-            return add.run();
-        });
+                                                   const TestsDue::Window& window,
+                                                   const ScanAnswered& answered) {
+    if (code.type != Code::Type::Item && code.type != Code::Type::Case) {
+        const Answer refused;
+        if (answered)
+            answered(refused);
+        return refused;
+    }
+    std::optional<Answer> answer;
+    const bool ok = run(QStringLiteral("store the scan of %1").arg(code.text()), Mode::Write,
+                        [&](Connection& db) {
+                            if (!StoreSql::takeTurnOnCounters(db))
+                                return false;
+                            answer = answerAndStore(db, session, code, window, when);
+                            if (!answer)
+                                return false;
+                            if (answered)
+                                answered(*answer);
+                            return true;
+                        });
     return ok ? answer : std::nullopt;
 }
 

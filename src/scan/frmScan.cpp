@@ -29,6 +29,28 @@ QLabel* addCaption(QWidget* parent, const QString& text, QWidget* buddy, int lef
     return label;
 }
 
+// Shows the whole text, wrapped, when it fits the label; otherwise as much
+// of it as fits, ended by "…".
+void showFitted(QLabel* label, const QString& text) {
+    const QRect room = label->contentsRect();
+    const auto fits = [&](const QString& shown) {
+        const QRect needed = label->fontMetrics().boundingRect(
+            QRect(0, 0, room.width(), QWIDGETSIZE_MAX), Qt::TextWordWrap, shown);
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    if (fits(text)) {
+        label->setText(text);
+        return;
+    }
+    const auto cut = [&](qsizetype length) { return text.left(length).trimmed() + u'\u2026'; };
+    qsizetype shortest = 0, longest = text.size();  // cut(shortest) fits, cut(longest) does not
+    while (longest - shortest > 1) {
+        const qsizetype middle = (shortest + longest) / 2;
+        (fits(cut(middle)) ? shortest : longest) = middle;
+    }
+    label->setText(cut(shortest));
+}
+
 QString sessionText(const ScanRules::Session& s) {
     const QString what =
         s.kind == Kind::Stocktake ? s.location : QStringLiteral("list %1").arg(s.listId);
@@ -74,7 +96,10 @@ void frmScan::buildControls() {
     lblAnswer->setObjectName(QStringLiteral("lblAnswer"));
     lblAnswer->setFont(WindowStyle::tahoma(15.75, true));
     lblAnswer->setAccessibleName(QStringLiteral("Answer"));
-    place(lblAnswer, 5640, 1260, 3840, 555);
+    lblAnswer->setTextFormat(Qt::PlainText);  // a scanned code is shown as it came
+    lblAnswer->setWordWrap(true);
+    lblAnswer->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    place(lblAnswer, 5640, 960, 3840, 900);
 
     lstScans = new QListWidget(this);
     lstScans->setObjectName(QStringLiteral("lstScans"));
@@ -208,6 +233,7 @@ void frmScan::begin(const ScanRules::Session& session) {
                        static_cast<QWidget*>(cmdFinish)})
         w->setEnabled(true);
     lstScans->clear();
+    refused_.clear();
     lastRecord_ = 0;
     showNewScans();
     txtScan->setFocus();
@@ -229,7 +255,7 @@ void frmScan::showNewScans() {
     const auto expected = ctx_.store().scanExpected(*session_);
     if (all && expected)
         txtSummary->setPlainText(ScanRules::summaryText(
-            session_->kind, ScanRules::summarise(session_->kind, *all, *expected)));
+            session_->kind, ScanRules::summarise(session_->kind, *all, *expected, refused_)));
 }
 
 void frmScan::txtScan_Enter() {
@@ -240,29 +266,53 @@ void frmScan::txtScan_Enter() {
 }
 
 void frmScan::handleScan(const QString& scanned) {
-    if (!session_)
-        return;
-    const ScanRules::Code code = ScanRules::parse(scanned);
-    if (code.type != ScanRules::Code::Type::Item && code.type != ScanRules::Code::Type::Case) {
-        announce(QStringLiteral("%1 - not an item or case code").arg(scanned.trimmed()), true);
-        return;
-    }
-    const auto answer =
-        ctx_.store().recordScan(*session_, code, ctx_.clock().now(), ctx_.testWindow());
+    if (session_)
+        scan(scanned, ScanRules::parse(scanned));
+}
+
+void frmScan::scan(const QString& scanned, const ScanRules::Code& code) {
+    using ScanRules::Verdict;
+    auto answer = ctx_.store().recordScan(*session_, code, ctx_.clock().now(), ctx_.testWindow());
     if (!answer)
         return;  // the store told the user
+    if (answer->verdict == Verdict::ItemOrCase) {
+        if (const auto chosen = askItemOrCase(code.id)) {
+            scan(scanned, *chosen);
+            return;
+        }
+    }
+    const QString line = ScanRules::answerLine(scanned, code, *answer);
+    if (answer->verdict == Verdict::Refused || answer->verdict == Verdict::ItemOrCase)
+        refused_ << line;
     // Packing: an item not on the list may be added to it.
     addable_ = session_->kind == Kind::Pack && code.type == ScanRules::Code::Type::Item &&
-                       answer->verdict == ScanRules::Verdict::NotOnList
+                       answer->verdict == Verdict::NotOnList
                    ? code.id
                    : 0;
     cmdAdd->setEnabled(addable_ != 0);
     showNewScans();
-    announce(QStringLiteral("%1 - %2").arg(code.text(), answer->text()), answer->problem());
+    announce(line, answer->problem());
+}
+
+std::optional<ScanRules::Code> frmScan::askItemOrCase(qint64 id) {
+    const QString question =
+        QStringLiteral(
+            "%1 may be the label of item %1 or of flight case F%1. Which was scanned? "
+            "(Cancel: neither is counted.)")
+            .arg(id);
+    const int chosen = ctx_.dialogs().choose(
+        this, question,
+        {QStringLiteral("&Item %1").arg(id), QStringLiteral("Flight &Case F%1").arg(id)});
+    txtScan->setFocus();
+    if (chosen < 0)
+        return std::nullopt;
+    return ScanRules::Code{chosen == 0 ? ScanRules::Code::Type::Item : ScanRules::Code::Type::Case,
+                           id};
 }
 
 void frmScan::announce(const QString& line, bool problem) {
-    lblAnswer->setText(line);
+    showFitted(lblAnswer, line);
+    lblAnswer->setToolTip(line);
     lblAnswer->setAccessibleName(QStringLiteral("Answer: %1").arg(line));
     txtScan->setAccessibleDescription(line);
     QAccessibleEvent nameChanged(lblAnswer, QAccessible::NameChanged);
@@ -304,7 +354,7 @@ void frmScan::showSummary() {
     const auto expected = ctx_.store().scanExpected(*session_);
     if (!records || !expected)
         return;
-    summary_ = ScanRules::summarise(session_->kind, *records, *expected);
+    summary_ = ScanRules::summarise(session_->kind, *records, *expected, refused_);
     txtSummary->setPlainText(ScanRules::summaryText(session_->kind, summary_));
     cmdExport->setEnabled(true);
     cmdPrint->setEnabled(true);
@@ -363,7 +413,7 @@ void frmScan::cmdAdd_Click() {
     if (ctx_.store().addListLine(session_->listId, itemId, items->first()[ItemColumn::Desc]) !=
         AddLineResult::Added)
         return;  // the store has told the user, or another desk added it
-    handleScan(QString::number(itemId));
+    scan(QString::number(itemId), ScanRules::Code{ScanRules::Code::Type::Item, itemId});
     txtScan->setFocus();
 }
 

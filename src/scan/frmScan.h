@@ -62,6 +62,11 @@ private:
     // The session the choice names: a location, or a list by number or name.
     std::optional<ScanRules::Session> chosenSession();
     void handleScan(const QString& scanned);
+    // Answers and stores the code; a bare number that may be an item's
+    // label or a case's is asked about first.
+    void scan(const QString& scanned, const ScanRules::Code& code);
+    // Which of the two the number names; nullopt when the user would not say.
+    std::optional<ScanRules::Code> askItemOrCase(qint64 id);
     void announce(const QString& line, bool problem);
     void showSummary();
     void showNewScans();
@@ -69,6 +74,7 @@ private:
     AppContext& ctx_;
     std::optional<ScanRules::Session> session_;
     ScanRules::Summary summary_;
+    QStringList refused_;    // the answer lines of codes not taken in this window
     qint64 lastRecord_ = 0;  // the last scan the list shows
     qint64 addable_ = 0;     // the item last answered "not on this list" when packing
 };

@@ -10,6 +10,7 @@
 
 using namespace ScanRules;
 Q_DECLARE_METATYPE(ScanRules::Kind)
+Q_DECLARE_METATYPE(ScanRules::Verdict)
 
 namespace {
 
@@ -53,6 +54,15 @@ Session sessionOf(Store& store, Kind kind) {
               QStringLiteral("ann")};
     s.id = store.startScanSession(s).value_or(0);
     return s;
+}
+
+// Items 12 and 13 loose in Bay 2, beside cases of the same ids; list 3 also
+// holds 13 and 5 (in case 13).
+void fillLookAlikes(const EngineRegister& reg) {
+    reg.exec(QStringLiteral(
+        R"(INSERT INTO "Items" ("id", "desc", "warehouseloc", "caseID", "testinterval", "testnext")
+           VALUES (12, 'Mic', 'Bay 2', 0, 'none', ''), (13, 'Stand', 'Bay 2', 0, 'none', '');
+           INSERT INTO "ListData" VALUES (3, 13, 'Stand'), (3, 5, 'Truss'))"));
 }
 
 QStringList answersOf(Store& store, const Session& s, const QStringList& codes) {
@@ -131,7 +141,7 @@ private slots:
                                              "packed \u2014 NEVER TESTED",
                                              "not on this list",
                                              "already packed",
-                                             "not on this list",
+                                             "1 item packed",
                                              "no such item",
                                              "not an item or case code"};
     }
@@ -146,6 +156,106 @@ private slots:
         QVERIFY(s.id > 0);
         QCOMPARE(answersOf(store, s, codes), answers);
         QCOMPARE(reg.count(QStringLiteral("ScanRecords")), codes.size() - 1);  // refused: not kept
+    }
+
+    // Case labels carry the bare id: a number that is a case the session
+    // expects, and not an item it expects, is that case (while packing and
+    // checking in, its items on the list); where both or neither are
+    // expected, nothing is stored and the answer asks which.
+    void caseLabels_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QStringList>("packedFirst");
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("stocktake")
+            << Kind::Stocktake << "Bay 1" << QStringList{}
+            << QStringList{"12", "13", "&\u00E9", "4"}
+            << QStringList{"F12 (case label) - here", "13 - item 13 or case F13?",
+                           "F12 (case label) - already scanned", "4 - in case F12"}
+            << 3;
+        QTest::newRow("stocktake, both expected")
+            << Kind::Stocktake << "Bay 2" << QStringList{} << QStringList{"13", "12"}
+            << QStringList{"13 - item 13 or case F13?", "12 - here"} << 1;
+        QTest::newRow("pack") << Kind::Pack << QString() << QStringList{}
+                              << QStringList{"12", "4", "13", "F13", "12", "1"}
+                              << QStringList{"F12 (case label) - 1 item packed",
+                                             "4 - already packed",
+                                             "13 - item 13 or case F13?",
+                                             "F13 - 1 item packed",
+                                             "F12 (case label) - already packed",
+                                             "1 - packed"}
+                              << 5;
+        QTest::newRow("check in") << Kind::CheckIn << QString() << QStringList{"F12"}
+                                  << QStringList{"12", "13", "F13", "12"}
+                                  << QStringList{"F12 (case label) - 1 item back",
+                                                 "13 - item 13 or case F13?",
+                                                 "F13 - 1 item was not packed",
+                                                 "F12 (case label) - already scanned"}
+                                  << 3;
+    }
+    void caseLabels() {
+        QFETCH(Kind, kind);
+        QFETCH(QString, location);
+        QFETCH(QStringList, packedFirst);
+        QFETCH(QStringList, codes);
+        QFETCH(QStringList, lines);
+        QFETCH(int, stored);
+        EngineRegister reg(fixture_);
+        fill(reg);
+        fillLookAlikes(reg);
+        Store store(reg.location());
+        if (!packedFirst.isEmpty())
+            answersOf(store, sessionOf(store, Kind::Pack), packedFirst);
+        Session s = sessionOf(store, kind);
+        s.location = location;
+        QStringList answered;
+        for (const QString& scanned : codes) {
+            const Code code = parse(scanned);
+            answered << answerLine(scanned, code, *store.recordScan(s, code, kNow, kWindow));
+        }
+        QCOMPARE(answered, lines);
+        QCOMPARE(store.scanRecords(s.id)->size(), stored);
+    }
+
+    // A case's answer counts its items on the list that were not scanned before.
+    void caseAnswers_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QList<Verdict>>("items");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("problem");
+        QTest::newRow("packed, one warned")
+            << Kind::Pack
+            << QList<Verdict>{Verdict::Packed, Verdict::Packed, Verdict::AlreadyPacked}
+            << "2 items packed \u2014 test warning: 2" << true;
+        QTest::newRow("all packed before")
+            << Kind::Pack << QList<Verdict>{Verdict::AlreadyPacked} << "already packed" << true;
+        QTest::newRow("back and not packed")
+            << Kind::CheckIn << QList<Verdict>{Verdict::Back, Verdict::Back, Verdict::WasNotPacked}
+            << "2 items back, 1 was not packed" << true;
+        QTest::newRow("none packed")
+            << Kind::CheckIn << QList<Verdict>{Verdict::WasNotPacked, Verdict::WasNotPacked}
+            << "2 items were not packed" << true;
+        QTest::newRow("back") << Kind::CheckIn
+                              << QList<Verdict>{Verdict::Back, Verdict::AlreadyScanned}
+                              << "1 item back" << false;
+    }
+    void caseAnswers() {
+        QFETCH(Kind, kind);
+        QFETCH(QList<Verdict>, items);
+        QFETCH(QString, text);
+        QFETCH(bool, problem);
+        QList<QPair<qint64, Answer>> answers;
+        for (const Verdict v : items) {
+            Answer a;
+            a.verdict = v;
+            a.testWarning = answers.size() == 1;  // the second item: overdue
+            answers.append({answers.size() + 1, a});
+        }
+        const Answer answer = caseAnswer(kind, answers);
+        QCOMPARE(answer.text(), text);
+        QCOMPARE(answer.problem(), problem);
     }
 
     // Packed out, checked in: what did not come back is still out.

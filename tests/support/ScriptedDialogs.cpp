@@ -10,6 +10,11 @@ Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, Icon ico
     return answers.isEmpty() ? Answer::No : answers.takeFirst();
 }
 
+int ScriptedDialogs::choose(QWidget*, const QString& text, const QStringList& offered) {
+    choices.append({text, offered});
+    return choiceAnswers.isEmpty() ? -1 : choiceAnswers.takeFirst();
+}
+
 QString ScriptedDialogs::inputBox(QWidget*, const QString& prompt, const QString& defaultText) {
     inputs.append({prompt, defaultText});
     return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();

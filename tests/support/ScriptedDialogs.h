@@ -42,6 +42,15 @@ public:
     QList<ProgressShown> progresses;
     QStringList cancelJobs;
 
+    // What each choose() asked, and its answers: an index, -1 Cancel (also
+    // when the queue is empty).
+    struct Choice {
+        QString text;
+        QStringList choices;
+    };
+    QList<Choice> choices;
+    QList<int> choiceAnswers;
+
     // Called while a box is "open", e.g. to check the window state then.
     std::function<void(const Message&)> onMessage;
 
@@ -50,6 +59,7 @@ public:
     QString openFileName(QWidget* parent, const QString& startName) override;
     QString saveFileName(QWidget* parent, const QString& startName, const QString& filter) override;
     std::unique_ptr<Progress> progress(QWidget* parent, const QString& what) override;
+    int choose(QWidget* parent, const QString& text, const QStringList& choices) override;
 
     QString lastMessage() const { return messages.isEmpty() ? QString() : messages.last().text; }
 };

@@ -14,7 +14,7 @@ namespace {
 constexpr std::array<std::pair<Kind, const char*>, 3> kKindWords{
     {{Kind::Stocktake, "Stocktake"}, {Kind::Pack, "Pack"}, {Kind::CheckIn, "Check in"}}};
 
-constexpr std::array<std::pair<Verdict, const char*>, 11> kVerdictWords{{
+constexpr std::array<std::pair<Verdict, const char*>, 12> kVerdictWords{{
     {Verdict::Here, "here"},
     {Verdict::InCase, "in case"},
     {Verdict::Elsewhere, "belongs elsewhere"},
@@ -26,6 +26,7 @@ constexpr std::array<std::pair<Verdict, const char*>, 11> kVerdictWords{{
     {Verdict::Back, "back"},
     {Verdict::WasNotPacked, "was not packed"},
     {Verdict::Refused, "not a code"},
+    {Verdict::ItemOrCase, "item or case?"},
 }};
 
 // Whole ids of up to 15 digits, no sign, no blanks inside.
@@ -59,6 +60,23 @@ QString testWords(TestsDue::Status status) {
         default:
             return {};
     }
+}
+
+// "1 item", "3 items".
+QString itemCount(int count) {
+    return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
+}
+
+// A case's items checked in: "2 items back, 1 was not packed".
+QString checkedInText(int items, int notPacked) {
+    QStringList parts;
+    if (items > notPacked)
+        parts << QStringLiteral("%1 back").arg(itemCount(items - notPacked));
+    if (notPacked > 0)
+        parts << (notPacked == 1 ? QStringLiteral("%1 was not packed")
+                                 : QStringLiteral("%1 were not packed"))
+                     .arg(parts.isEmpty() ? itemCount(notPacked) : QString::number(notPacked));
+    return parts.join(QStringLiteral(", "));
 }
 
 Answer stocktake(const Code& code, const Facts& facts, const QString& here) {
@@ -129,7 +147,7 @@ Code parse(const QString& scanned) {
                       : first == QLatin1Char('L') ? Code::Type::List
                                                   : Code::Type::Item;
     const auto id = idOf(type == Code::Type::Item ? QStringView(code) : QStringView(code).mid(1));
-    return id ? Code{type, *id} : Code{};
+    return id ? Code{type, *id, type == Code::Type::Item} : Code{};
 }
 
 bool testsNeedWarning(TestsDue::Status status) {
@@ -166,6 +184,63 @@ Answer answer(Kind kind, const Code& code, const Facts& facts, const QString& se
     return say(facts.packed ? Verdict::Back : Verdict::WasNotPacked);
 }
 
+bool expected(Kind kind, const Facts& facts, const QString& sessionLocation) {
+    if (!facts.exists)
+        return false;
+    if (kind == Kind::Stocktake)
+        return expectedLocation(facts).compare(sessionLocation, Qt::CaseInsensitive) == 0;
+    return facts.onList;
+}
+
+Reading readingOfNumber(Kind kind, const Facts& item, const Facts& flightCase,
+                        const QString& sessionLocation) {
+    if (!flightCase.exists)
+        return Reading::Item;
+    if (!item.exists)
+        return Reading::Case;
+    const bool itemExpected = expected(kind, item, sessionLocation);
+    const bool caseExpected = expected(kind, flightCase, sessionLocation);
+    if (itemExpected == caseExpected)
+        return Reading::Ask;
+    return caseExpected ? Reading::Case : Reading::Item;
+}
+
+Answer itemOrCase(qint64 id) {
+    return say(Verdict::ItemOrCase, {}, id);
+}
+
+bool isRepeat(Verdict verdict) {
+    return verdict == Verdict::AlreadyScanned || verdict == Verdict::AlreadyPacked;
+}
+
+Answer caseAnswer(Kind kind, const QList<QPair<qint64, Answer>>& itemAnswers) {
+    Answer a = say(kind == Kind::Pack ? Verdict::Packed : Verdict::Back);
+    for (const auto& [itemId, itemAnswer] : itemAnswers) {
+        if (isRepeat(itemAnswer.verdict))
+            continue;
+        ++a.items;
+        if (itemAnswer.verdict == Verdict::WasNotPacked)
+            ++a.itemsNotPacked;
+        if (itemAnswer.testWarning)
+            a.warned << itemId;
+    }
+    if (a.items == 0)
+        return say(kind == Kind::Pack ? Verdict::AlreadyPacked : Verdict::AlreadyScanned);
+    if (a.itemsNotPacked > 0)
+        a.verdict = Verdict::WasNotPacked;
+    a.testWarning = !a.warned.isEmpty();
+    return a;
+}
+
+QString answerLine(const QString& scanned, const Code& code, const Answer& answer) {
+    QString shown = code.text();
+    if (code.type != Code::Type::Item && code.type != Code::Type::Case)
+        shown = scanned.trimmed();
+    else if (answer.caseLabel)
+        shown = QStringLiteral("F%1 (case label)").arg(code.id);
+    return QStringLiteral("%1 - %2").arg(shown, answer.text());
+}
+
 bool Answer::problem() const {
     switch (verdict) {
         case Verdict::Here:
@@ -190,10 +265,24 @@ QString Answer::text() const {
         case Verdict::InCase:
             return QStringLiteral("in case F%1").arg(caseId);
         case Verdict::Packed:
+            if (items > 0) {
+                QStringList ids;
+                for (const qint64 id : warned)
+                    ids << QString::number(id);
+                return QStringLiteral("%1 packed").arg(itemCount(items)) +
+                       (ids.isEmpty() ? QString()
+                                      : QStringLiteral(" \u2014 test warning: %1")
+                                            .arg(ids.join(QStringLiteral(", "))));
+            }
             return testWarning ? QStringLiteral("packed \u2014 %1").arg(testWords(tests))
                                : QStringLiteral("packed");
+        case Verdict::Back:
+        case Verdict::WasNotPacked:
+            return items > 0 ? checkedInText(items, itemsNotPacked) : verdictWord(verdict);
         case Verdict::Refused:
             return QStringLiteral("not an item or case code");
+        case Verdict::ItemOrCase:
+            return QStringLiteral("item %1 or case F%1?").arg(caseId);
         default:
             return verdictWord(verdict);
     }
@@ -218,8 +307,10 @@ Code Record::code() const {
     return itemId != 0 ? Code{Code::Type::Item, itemId} : Code{Code::Type::Case, caseId};
 }
 
-Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected) {
+Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected,
+                  const QStringList& refused) {
     Summary summary;
+    summary.refused = refused;
     QSet<QString> seen;
     QSet<qint64> casesSeen;
     for (const Record& r : records) {
@@ -276,6 +367,9 @@ QString summaryText(Kind kind, const Summary& summary) {
         for (const Record& r : summary.misplaced)
             lines << QStringLiteral("  %1 - %2").arg(r.code().text(), r.answer);
     }
+    lines << QString() << QStringLiteral("%1 refused:").arg(summary.refused.size());
+    for (const QString& line : summary.refused)
+        lines << QStringLiteral("  ") + line;
     return lines.join(QLatin1Char('\n'));
 }
 

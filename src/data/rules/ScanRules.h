@@ -27,6 +27,9 @@ struct Code {
     enum class Type { Item, Case, List, Refused };
     Type type = Type::Refused;
     qint64 id = 0;
+    // Plain digits as scanned: an item's label, or a case's, since case
+    // labels may carry the bare id (see readingOfNumber).
+    bool bare = false;
     // The code as labels print it: "123", "F12", "L3".
     QString text() const;
 };
@@ -45,6 +48,7 @@ enum class Verdict {
     Back,            // check in: packed and now back
     WasNotPacked,    // check in: on the list, never packed
     Refused,         // not a code at all
+    ItemOrCase,      // a bare number that may be either: not taken as a scan
 };
 // The word stored for a verdict, and back.
 QString verdictWord(Verdict verdict);
@@ -65,9 +69,16 @@ struct Facts {
 struct Answer {
     Verdict verdict = Verdict::Refused;
     QString where;             // Elsewhere: the location it belongs at
-    qint64 caseId = 0;         // InCase, Elsewhere: the case that holds it
+    qint64 caseId = 0;         // InCase, Elsewhere: the case that holds it; ItemOrCase: the id
     bool testWarning = false;  // packed while overdue, failed or never tested
     TestsDue::Status tests = TestsDue::Status::InDate;
+    // A case packed or checked in with its items on the list: how many were
+    // (Packed, Back, WasNotPacked), how many of those were never packed
+    // (check in), and which were packed with a test warning.
+    int items = 0;
+    int itemsNotPacked = 0;
+    QList<qint64> warned;
+    bool caseLabel = false;  // a bare number read as a case's label
 
     // A problem sounds (beep) and is said as such.
     bool problem() const;
@@ -81,6 +92,32 @@ struct Answer {
 QString expectedLocation(const Facts& facts);
 
 Answer answer(Kind kind, const Code& code, const Facts& facts, const QString& sessionLocation);
+
+// Whether the session expects the item or case: in a stocktake, standing at
+// the location counted; while packing or checking in, on the list (a case:
+// holding items that are).
+bool expected(Kind kind, const Facts& facts, const QString& sessionLocation);
+
+// What a bare number means when it may be an item's label or a case's: the
+// one of them that exists, or that the session expects while the other is
+// not expected; Ask when both or neither are expected.
+enum class Reading { Item, Case, Ask };
+Reading readingOfNumber(Kind kind, const Facts& item, const Facts& flightCase,
+                        const QString& sessionLocation);
+// The answer to a number that is to be asked about: "item 12 or case F12?".
+Answer itemOrCase(qint64 id);
+
+// A case packed or checked in: its items on the list, each answered as if
+// it had been scanned, give the case's answer ("3 items packed", "2 items
+// back, 1 was not packed"); when each was scanned before, "already packed"
+// or "already scanned".
+Answer caseAnswer(Kind kind, const QList<QPair<qint64, Answer>>& itemAnswers);
+// An answer that repeats an earlier scan and counts nothing new.
+bool isRepeat(Verdict verdict);
+
+// The line shown and printed for a scan: "12 - here", "F12 (case label) -
+// here", "x7 - not an item or case code" (a refused code as scanned).
+QString answerLine(const QString& scanned, const Code& code, const Answer& answer);
 
 // Whether a packed item's tests call for a warning.
 bool testsNeedWarning(TestsDue::Status status);
@@ -121,11 +158,13 @@ struct Summary {
     QList<Expected> missing;            // expected and not scanned
     QList<Record> misplaced;            // stocktake: belongs elsewhere
     int movable = 0;                    // misplaced and not held by a case
+    QStringList refused;                // answer lines of codes not taken (not stored)
 };
 // The summary of a session: counts per answer, what was expected and not
 // scanned (an item whose case was scanned in a stocktake counts as seen
-// with its case) and what was misplaced.
-Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected);
+// with its case), what was misplaced, and the refused codes' lines as given.
+Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>& expected,
+                  const QStringList& refused = {});
 // What the expected and not scanned are called: "missing", "not packed", "still out".
 QString missingWord(Kind kind);
 // The summary as the window shows it and the batch run prints it.
