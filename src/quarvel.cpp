@@ -66,6 +66,10 @@ int importOrExport(int argc, char** argv, const CommandLine& line) {
 int main(int argc, char** argv) {
     const CommandLine line = CommandLine::of(argc, argv);
     // Answered without a display: no window is made.
+    if (const QString problem = line.problem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 2;
+    }
     if (line.helpAsked()) {
         std::fputs(qPrintable(CommandLine::help()), stdout);
         return 0;

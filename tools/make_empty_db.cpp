@@ -43,6 +43,34 @@ const char* const kUsage =
     "In a folder shared by a group (setgid) the register gets the folder's group\n"
     "and the group's write access.\n";
 
+// The first argument the tool does not understand, as one line for the
+// error output; empty when each one is understood.
+QString argumentProblem(const QStringList& args) {
+    const QStringList options = {QStringLiteral("--help"), QStringLiteral("--copy"),
+                                 QStringLiteral("--keep-existing"), QStringLiteral("--replace")};
+    QStringList operands;
+    for (const QString& arg : args) {
+        if (arg.startsWith(QLatin1Char('-')) && !options.contains(arg))
+            return QStringLiteral("unknown option %1 (quarvel-makedb --help lists them)").arg(arg);
+        if (!arg.startsWith(QLatin1Char('-')))
+            operands << arg;
+    }
+    if (args.contains(QStringLiteral("--help")))
+        return {};
+    if (args.contains(QStringLiteral("--copy"))) {
+        if (args.size() != 3 || args.first() != QLatin1String("--copy") || operands.size() != 2)
+            return QStringLiteral("--copy takes FROM and TO, and nothing else");
+        return {};
+    }
+    if (args.contains(QStringLiteral("--keep-existing")) &&
+        args.contains(QStringLiteral("--replace")))
+        return QStringLiteral("--keep-existing and --replace do not go together");
+    if (operands.size() > 1)
+        return QStringLiteral("unexpected argument %1 (quarvel-makedb --help tells what it takes)")
+            .arg(operands[1]);
+    return {};
+}
+
 int fail(const QString& message) {
     std::fprintf(stderr, "quarvel-makedb: %s\n", qPrintable(message));
     return 1;
@@ -161,6 +189,10 @@ int copyRegister(const QString& fromArgument, const QString& toArgument) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (const QString problem = argumentProblem(args); !problem.isEmpty()) {
+        std::fprintf(stderr, "quarvel-makedb: %s\n", qPrintable(problem));
+        return 2;
+    }
     if (args.contains(QStringLiteral("--help"))) {
         std::fputs(kUsage, stdout);
         return 0;

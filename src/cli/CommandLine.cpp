@@ -51,6 +51,50 @@ const Option kOptions[] = {
     {"check-in", "LIST", 4, "checking the list back in"},
 };
 
+// Qt's own options, which QApplication takes off the command line before the
+// program sees it: they pass to Qt, with their values. Qt reads each with one
+// dash or two, and a value also as -name=value. The last of each list are
+// the X11 platform's own.
+const char* const kQtOptionsWithValue =
+    "platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle "
+    "session style stylesheet qmljsdebugger dialogs fontengine display geometry title icon name "
+    "visual";
+const char* const kQtSwitches = "reverse widgetcount testability sync nograb dograb";
+
+bool named(const char* names, const QString& name) {
+    return QString::fromLatin1(names).split(QLatin1Char(' ')).contains(name);
+}
+
+// How many arguments a Qt option takes up where `argument` is one (1, or 2
+// with a value of its own); 0 when it is none.
+int qtOptionLength(const QString& argument) {
+    if (!argument.startsWith(QLatin1Char('-')))
+        return 0;
+    const QString written = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
+    const QString name = written.section(QLatin1Char('='), 0, 0);
+    const bool valueAttached = name.size() < written.size();
+    if (named(kQtOptionsWithValue, name))
+        return valueAttached ? 1 : 2;
+    return !valueAttached && named(kQtSwitches, name) ? 1 : 0;
+}
+
+// The arguments without Qt's own options and their values.
+QStringList withoutQtOptions(const QStringList& arguments) {
+    QStringList ours = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QStringLiteral("--")) {
+            ours << arguments.mid(i);
+            break;
+        }
+        const int length = qtOptionLength(arguments[i]);
+        if (length == 0)
+            ours << arguments[i];
+        else
+            i += length - 1;
+    }
+    return ours;
+}
+
 // Where the help of every option starts.
 constexpr int kHelpColumn = 26;
 
@@ -95,9 +139,16 @@ QString optionHelp(const Option& o) {
     return optionText(o) + lines.join(QLatin1Char('\n') + indent) + QLatin1Char('\n');
 }
 
-// The option as it would be typed: "--name", or "-n" for a letter.
-QString typed(const QString& name) {
-    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+// The argument that gave the parser the unknown option `name`: as typed,
+// without a value attached by "=".
+QString typedAs(const QStringList& arguments, const QString& name) {
+    for (const QString& argument : arguments) {
+        const QString bare = argument.section(QLatin1Char('='), 0, 0);
+        if (bare.startsWith(QLatin1Char('-')) &&
+            bare.mid(bare.startsWith(QStringLiteral("--")) ? 2 : 1) == name)
+            return bare;
+    }
+    return QStringLiteral("--") + name;
 }
 
 const Option* optionNamed(const QString& typedArgument) {
@@ -110,14 +161,16 @@ const Option* optionNamed(const QString& typedArgument) {
 
 }  // namespace
 
-CommandLine::CommandLine(const QStringList& arguments) : arguments_(arguments) {
+CommandLine::CommandLine(const QStringList& arguments) : arguments_(withoutQtOptions(arguments)) {
     for (const Option& o : kOptions) {
         QCommandLineOption option(QString::fromLatin1(o.name));
         if (o.value)
             option.setValueName(QString::fromLatin1(o.value));
         parser_.addOption(option);
     }
-    // The windows take Qt's own options too; problem() tells the rest.
+    // "-bogus" is one unknown option, not five of one letter each.
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    // problem() tells what is not understood.
     (void)parser_.parse(arguments_);
 }
 
@@ -149,9 +202,15 @@ QString CommandLine::problem() const {
         return QStringLiteral("quarvel: %1 needs a value.").arg(arguments_.last());
     if (!parser_.unknownOptionNames().isEmpty())
         return QStringLiteral("quarvel: unknown option %1 (quarvel --help lists them).")
-            .arg(typed(parser_.unknownOptionNames().first()));
+            .arg(typedAs(arguments_.mid(1), parser_.unknownOptionNames().first()));
     if (!parser_.errorText().isEmpty())
         return QStringLiteral("quarvel: %1 (quarvel --help lists them).").arg(parser_.errorText());
+    // Only --export takes an argument of its own after its value: FILE.
+    const QStringList stray = loose().mid(has(QStringLiteral("export")) ? 1 : 0);
+    if (!stray.isEmpty())
+        return QStringLiteral(
+                   "quarvel: unexpected argument %1 (quarvel --help lists what it takes).")
+            .arg(stray.first());
     return {};
 }
 

@@ -32,16 +32,17 @@ public:
     // --register's value: nullopt when not given, empty when given without one.
     std::optional<QString> registerOption() const;
 
-    // What is not understood, as "quarvel: ..." for the error output; empty
-    // when every argument is. The windows ignore options they do not know
-    // (Qt's own, such as -platform); the commands without a window refuse
-    // them.
+    // What is not understood (an unknown option, an option without its
+    // value, an argument no option takes), as one line "quarvel: ..." for
+    // the error output; empty when every argument is. Qt's own options
+    // (-platform, -style, -display and the others QApplication reads) are
+    // left to Qt, with their values.
     QString problem() const;
 
     // The text of --help.
     static QString help();
 
 private:
-    QStringList arguments_;
+    QStringList arguments_;  // without Qt's own options
     QCommandLineParser parser_;
 };
