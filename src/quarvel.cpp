@@ -2,7 +2,6 @@
 // ships equipment.
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QTextStream>
 #include <cstdio>
@@ -13,10 +12,11 @@
 #include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
 #include "data/Settings.h"
+#include "data/Store.h"
 #include "data/Version.h"
 #include "data/engine/RegisterLocation.h"
+#include "data/register/RegisterAccess.h"
 #include "data/register/RegisterChoice.h"
-#include "data/register/RegisterFolder.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
 #include "resources/Fonts.h"
@@ -24,14 +24,18 @@
 
 namespace {
 
-// Said once at start, rather than at the first Save that would fail.
-void tellWhenRegisterCannotBeSaved(AppContext& ctx) {
-    if (ctx.registerLocation().isServer())
-        return;
-    const QString folder = QFileInfo(ctx.registerLocation().text()).absolutePath();
-    const QString problem = RegisterFolder::writeProblem(folder);
-    if (!problem.isEmpty())
-        ctx.dialogs().inform(nullptr, problem, Dialogs::Icon::Warning);
+// What this user may do with a register file, found once at start (a server
+// is first reached when the main window has painted).
+RegisterAccess::Finding accessAtStart(const RegisterLocation& location) {
+    return location.isServer() ? RegisterAccess::Finding{}
+                               : RegisterAccess::ofFile(location.text());
+}
+
+// Said once at start, rather than at the first Save that would fail: the
+// register is opened for reading only, and every Save says why.
+void tellWhenRegisterCannotBeSaved(AppContext& ctx, const RegisterAccess::Finding& access) {
+    if (access.may == RegisterAccess::May::OnlyRead)
+        ctx.store().openReadOnly({ReadOnlyCause::Unwritable, access.reason, access.advice});
 }
 
 // The register of this run: --register, the user's setting, the
@@ -53,10 +57,18 @@ int importOrExport(int argc, char** argv, const CommandLine& line) {
         err << choice.problem << "\n";
         return TransferCommands::Failed;
     }
+    // A register this user may not read, or not write for an import or a
+    // scan, is told once, before any work.
+    const RegisterAccess::Finding access =
+        RegisterAccess::of(choice.location, Settings().busyWaitMs());
+    if (access.may == RegisterAccess::May::Nothing ||
+        (access.may == RegisterAccess::May::OnlyRead && !line.has(QStringLiteral("export")))) {
+        err << "quarvel: " << access.line() << "\n";
+        return TransferCommands::Failed;
+    }
     if (line.scanAsked()) {
         QTextStream out(stdout);
-        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out,
-                                err);
+        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out, err);
     }
     return TransferCommands::run(line, choice.location, {}, err);
 }
@@ -99,11 +111,17 @@ int main(int argc, char** argv) {
         QtDialogs().inform(nullptr, choice.problem, Dialogs::Icon::Critical);
         return 1;
     }
+    // A register this user may not read: said once, and no window opens.
+    const RegisterAccess::Finding access = accessAtStart(choice.location);
+    if (access.may == RegisterAccess::May::Nothing) {
+        QtDialogs().inform(nullptr, access.text(), Dialogs::Icon::Critical);
+        return 1;
+    }
     // The context and the main window live for the whole run; the splash
     // shows the main window at the hand-over.
     AppContext ctx(Services::forProgram(choice.location));
     frmMain main(ctx);
-    tellWhenRegisterCannotBeSaved(ctx);
+    tellWhenRegisterCannotBeSaved(ctx, access);
     frmSplash splash(ctx, &main);
     splash.show();
     return app.exec();

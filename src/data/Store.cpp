@@ -10,6 +10,7 @@
 #include "data/engine/Schema.h"
 #include "data/engine/SoundStates.h"
 #include "data/engine/Sql.h"
+#include "data/register/RegisterAccess.h"
 #include "data/rules/TextRules.h"
 
 using Sql::Connection;
@@ -175,6 +176,16 @@ Record recordOf(const Statement& row) {
     return record;
 }
 
+// A register file that is not there to open is told as what it is: missing,
+// or in a folder or behind access this user does not have.
+QString absenceOf(const RegisterEngine& engine) {
+    const QString absence = engine.absence();
+    if (absence.isEmpty() || engine.location().isServer())
+        return absence;
+    const RegisterAccess::Finding found = RegisterAccess::ofFile(engine.location().text());
+    return found.may == RegisterAccess::May::Nothing ? found.text() : absence;
+}
+
 }  // namespace
 
 Store::Store(QString databasePath, FailureReporter reporter)
@@ -213,7 +224,7 @@ void Store::report(const QString& what, const Sql::Failure& failure, const QStri
 }
 
 bool Store::run(const QString& what, Mode mode, const Body& body) {
-    const QString absence = engine_->absence();
+    const QString absence = absenceOf(*engine_);
     if (!absence.isEmpty()) {
         if (mode != Mode::ReadQuietly)
             report(what, absence);

@@ -35,6 +35,7 @@ struct RecordTableSql;
 enum class ReadOnlyCause {
     Damaged,       // SQLite finds faults in the file (only a file can be)
     NewerVersion,  // a newer Quarvel wrote it, in a layout this one does not know
+    Unwritable,    // this user may not write the register file, or in its folder
 };
 
 // Why the register is open for reading only, in words: the reason in one

@@ -16,8 +16,11 @@
 #include "data/Store.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/register/Backups.h"
+#include "data/register/RegisterAccess.h"
 #include "data/register/RegisterChoice.h"
 #include "data/register/RegisterFolder.h"
+
+Q_DECLARE_METATYPE(RegisterAccess::May)
 
 // Where the register is, where its backups go, and the start-up check that
 // it can be saved there.
@@ -176,11 +179,11 @@ private slots:
 
     void writableFolderAndRegisterPass() {
         QTemporaryDir dir;
-        QVERIFY(RegisterFolder::writeProblem(dir.path()).isEmpty());
+        QVERIFY(RegisterAccess::ofFolder(dir.path()).text().isEmpty());
         QFile reg(dir.filePath(QStringLiteral("data.mdb")));
         QVERIFY(reg.open(QIODevice::WriteOnly));
         reg.close();
-        QVERIFY(RegisterFolder::writeProblem(dir.path()).isEmpty());
+        QVERIFY(RegisterAccess::ofFolder(dir.path()).text().isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("data.mdb")});  // the probe is gone
     }
@@ -189,7 +192,7 @@ private slots:
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("gone"));
         for (const QString& folder : {missing, readOnlyFolder(dir)}) {
-            const QString problem = RegisterFolder::writeProblem(folder);
+            const QString problem = RegisterAccess::ofFolder(folder).text();
             QVERIFY2(problem.contains(QDir::toNativeSeparators(folder)), qPrintable(problem));
             QVERIFY(problem.contains(QStringLiteral("adduser")));
         }
@@ -204,10 +207,127 @@ private slots:
         QVERIFY(reg.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         if (QFileInfo(path).isWritable())
             QSKIP("this user writes read-only files (root); nothing to check");
-        QVERIFY(RegisterFolder::writeProblem(dir.path()).contains(QDir::toNativeSeparators(path)));
+        QVERIFY(
+            RegisterAccess::ofFolder(dir.path()).text().contains(QDir::toNativeSeparators(path)));
+    }
+
+    // What a user is told before any work, by what is at the register's path:
+    // the real path (the link followed), its folder, the group to join, and
+    // "does not exist" only when nothing is there. Asked, as the package's
+    // program folder has it, of a link to the register. As root the check
+    // runs as nobody, for whom the permissions hold.
+    void theRegistersPathIsToldAsItIs_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<RegisterAccess::May>("may");
+        QTest::addColumn<QString>("named");  // shared/data.mdb, shared or old/data.mdb
+        QTest::addColumn<bool>("joinGroup");
+        QTest::addColumn<bool>("missing");
+        using May = RegisterAccess::May;
+        QTest::newRow("readable and writable") << "" << May::ReadAndWrite << "" << false << false;
+        QTest::newRow("no file") << "no file" << May::Nothing << "shared/data.mdb" << false << true;
+        QTest::newRow("dangling link")
+            << "no file, link" << May::Nothing << "shared/data.mdb" << false << true;
+        QTest::newRow("no folder access")
+            << "link, folder 070" << May::Nothing << "shared" << true << false;
+        QTest::newRow("no read") << "link, file 060" << May::Nothing << "shared/data.mdb" << true
+                                 << false;
+        QTest::newRow("no write") << "link, file 464" << May::OnlyRead << "shared/data.mdb" << true
+                                  << false;
+        QTest::newRow("folder without write")
+            << "link, folder 575" << May::OnlyRead << "shared" << true << false;
+        QTest::newRow("upgrade not finished")
+            << "no file, link, earlier" << May::Nothing << "old/data.mdb" << false << false;
+    }
+    void theRegistersPathIsToldAsItIs() {
+        QFETCH(QString, setup);
+        QFETCH(RegisterAccess::May, may);
+        QFETCH(QString, named);
+        QFETCH(bool, joinGroup);
+        QFETCH(bool, missing);
+        const passwd* other = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+        if (geteuid() == 0 && !other)
+            QSKIP("needs the user nobody, for whom permissions hold");
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        for (const char* folder : {"program", "shared", "old"})
+            QVERIFY(root.mkpath(QLatin1String(folder)));
+        const QString shared = root.filePath(QStringLiteral("shared/data.mdb"));
+        const QString link = root.filePath(QStringLiteral("program/data.mdb"));
+        const QString old = root.filePath(QStringLiteral("old/data.mdb"));
+        if (!setup.contains(QStringLiteral("no file")))
+            touch(shared);
+        if (setup.contains(QStringLiteral("earlier")))
+            touch(old);
+        if (setup.contains(QStringLiteral("link")))
+            QVERIFY(QFile::link(shared, link));
+        const auto mode = [&](const char* what, int byDefault) {
+            const qsizetype at = setup.indexOf(QLatin1String(what));
+            return at < 0 ? byDefault : setup.mid(at + int(qstrlen(what)) + 1, 3).toInt(nullptr, 8);
+        };
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), mode("file", 0666)) == 0 ||
+                setup.contains(QStringLiteral("no file")));
+        QVERIFY(::chmod(QFile::encodeName(root.filePath(QStringLiteral("shared"))).constData(),
+                        mode("folder", 0777)) == 0);
+        const QString asked = setup.contains(QStringLiteral("link")) ? link : shared;
+        const RegisterAccess::Upgrade upgrade{old, shared};
+
+        const auto [found, text] =
+            answerAs(other, [&] { return RegisterAccess::ofFile(asked, upgrade); });
+        QVERIFY(::chmod(QFile::encodeName(root.filePath(QStringLiteral("shared"))).constData(),
+                        0777) == 0);  // for QTemporaryDir to clear it
+        QCOMPARE(found, may);
+        QCOMPARE(text.isEmpty(), may == RegisterAccess::May::ReadAndWrite);
+        if (text.isEmpty())
+            return;
+        const QString path = QDir::toNativeSeparators(root.filePath(named));
+        QVERIFY2(text.contains(path), qPrintable(text));
+        QCOMPARE(text.contains(QStringLiteral("does not exist")), missing);
+        QCOMPARE(text.contains(QStringLiteral("restore it from a backup")), missing);
+        if (other && joinGroup)
+            QVERIFY2(
+                text.contains(QStringLiteral("ask your administrator to add you to the group %1")
+                                  .arg(QFileInfo(root.filePath(named)).group())),
+                qPrintable(text));
+        if (named.startsWith(QStringLiteral("old")))
+            QVERIFY(text.contains(QStringLiteral("sudo dpkg-reconfigure quarvel")));
     }
 
 private:
+    // `find` run as `user` (with only the user's own group), or as this
+    // user when none is given: what it found, and its text.
+    static std::pair<RegisterAccess::May, QString> answerAs(
+        const passwd* user, const std::function<RegisterAccess::Finding()>& find) {
+        if (!user) {
+            const RegisterAccess::Finding found = find();
+            return {found.may, found.text()};
+        }
+        int channel[2];
+        if (::pipe(channel) != 0)
+            return {};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(channel[0]);
+            if (::setgroups(0, nullptr) != 0 || ::setgid(user->pw_gid) != 0 ||
+                ::setuid(user->pw_uid) != 0)
+                ::_exit(2);
+            const RegisterAccess::Finding found = find();
+            const QByteArray said =
+                QByteArray::number(int(found.may)) + ' ' + found.text().toUtf8();
+            ::_exit(::write(channel[1], said.constData(), size_t(said.size())) == said.size() ? 0
+                                                                                              : 1);
+        }
+        ::close(channel[1]);
+        QFile answer;
+        QByteArray said;
+        if (answer.open(channel[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            said = answer.readAll();
+        ::waitpid(child, nullptr, 0);
+        const qsizetype blank = said.indexOf(' ');
+        return {RegisterAccess::May(said.left(blank).toInt()),
+                QString::fromUtf8(said.mid(blank + 1))};
+    }
+
     static bool statOf(const QString& path, struct stat* result) {
         return ::stat(QFile::encodeName(path).constData(), result) == 0;
     }

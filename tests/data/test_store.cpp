@@ -23,6 +23,7 @@
 #include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"
 #include "data/engine/Sqlite.h"
+#include "data/register/RegisterAccess.h"
 #include "data/register/RegisterTransfer.h"
 
 namespace {
@@ -317,6 +318,34 @@ private slots:
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QDir::toNativeSeparators(path)));
         QVERIFY(p.messages[0].contains(QStringLiteral("does not exist")));
+    }
+
+    // A server that answers but lets this user in no further is told as
+    // that, with its own words, never as a server out of reach; and so it
+    // is when asked once before any work.
+    void aServerThatRefusesTheSignInSaysSo_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("unknown user") << "user=no_such_user"
+                                      << "does not let you sign in";
+        QTest::newRow("no such database") << "dbname=no_such_register"
+                                          << "has no such database";
+    }
+    void aServerThatRefusesTheSignInSaysSo() {
+        QUARVEL_ONLY_ON(Engine::Server);
+        QFETCH(QString, setting);
+        QFETCH(QString, told);
+        const EngineRegister reg(fixture_);
+        const RegisterLocation refused =
+            RegisterLocation::server(reg.location().text() + QLatin1Char(' ') + setting);
+        Probe p(refused);
+        QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
+        QCOMPARE(p.messages.size(), 1);
+        QVERIFY2(p.messages[0].contains(told), qPrintable(p.messages[0]));
+        QVERIFY(!p.messages[0].contains(QStringLiteral("could not connect")));
+        const RegisterAccess::Finding found = RegisterAccess::ofServer(refused, 5000);
+        QCOMPARE(found.may, RegisterAccess::May::Nothing);
+        QVERIFY2(found.text().contains(told), qPrintable(found.text()));
     }
 
     void notADatabaseIsReported() {

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -44,6 +45,27 @@ bool isNumberType(Oid type) {
 
 QString trimmed(const char* text) {
     return QString::fromUtf8(text ? text : "").trimmed();
+}
+
+// Connecting failed. A server that answered but let no one in gave its
+// reason's SQLSTATE, which libpq shows only in a verbose message ("FATAL:
+// 28000: role ..."): the state is taken out of the text, the rest kept as
+// libpq words it. A password the server asked for and libpq did not have
+// is a sign-in refused too.
+Sql::Failure connectionFailure(PGconn* conn) {
+    static const QRegularExpression stateInText(QStringLiteral(":  ([0-9A-Z]{5}): "));
+    Sql::Failure failure = Sql::Failure::of(Sql::Problem::Unreachable, {});
+    QStringList lines = trimmed(PQerrorMessage(conn)).split(QLatin1Char('\n'));
+    lines.removeIf([](const QString& line) { return line.startsWith(QLatin1String("LOCATION:")); });
+    QString text = lines.join(QLatin1Char('\n'));
+    if (const QRegularExpressionMatch found = stateInText.match(text); found.hasMatch()) {
+        failure.state = found.captured(1);
+        text.remove(found.capturedStart(1), found.capturedLength(1) + 2);
+    } else if (PQconnectionNeedsPassword(conn)) {
+        failure.state = QStringLiteral("28P01");  // invalid_password
+    }
+    failure.text = text;
+    return failure;
 }
 
 // The server's classes of failure (SQLSTATE) sorted into the store's.
@@ -236,7 +258,11 @@ Connection::Connection(const QString& connection, int busyWaitMs, Sql::WaitingSe
         return;
     }
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+    // Until signed in: a refusal's message then carries its SQLSTATE.
+    PQsetErrorVerbosity(conn_, PQERRORS_VERBOSE);
     connect();
+    if (conn_)
+        PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
 }
 
 // libpq's steps of connecting, each waited for as a statement is. The
@@ -278,7 +304,7 @@ void Connection::connect() {
         }
     }
     if (PQstatus(conn_) != CONNECTION_OK) {
-        fail(Sql::Failure::of(Sql::Problem::Unreachable, trimmed(PQerrorMessage(conn_))));
+        fail(connectionFailure(conn_));
         return;
     }
     // Statements are sent without blocking too: a COPY's rows may be more

@@ -261,6 +261,21 @@ QString ServerEngine::explanation(const Sql::Failure& failure, const QString& mi
     const QString where = location().shown();
     switch (failure.problem) {
         case Sql::Problem::Unreachable:
+            // The server answered, and said no.
+            if (failure.state.startsWith(QLatin1String("28")))
+                return QStringLiteral(
+                           "The server of the register, %1, does not let you sign in (its words "
+                           "are below). Ask your administrator to let you sign in to it; a "
+                           "password belongs in your PostgreSQL password file (~/.pgpass), "
+                           "never in Quarvel's settings.")
+                    .arg(where);
+            if (failure.state == QLatin1String("3D000"))
+                return QStringLiteral(
+                           "The server of the register, %1, has no such database. Check the "
+                           "register's name (--register, your setting Register or register.conf "
+                           "beside the program), or ask your administrator to make the register "
+                           "there (quarvel-makedb CONNECTION).")
+                    .arg(where);
             return QStringLiteral(
                        "Quarvel could not connect to the register, %1. Check that the server is "
                        "running and can be reached from this computer, and that you may sign "

@@ -10,12 +10,16 @@
 #include <cstdio>
 #else
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <vector>
 #endif
 
 namespace FilePlatform {
@@ -193,7 +197,102 @@ bool isLinkOfAnotherUser(const QString& path) {
     return linkStat.st_uid != ::geteuid() && linkStat.st_uid != 0;
 }
 
+Presence presenceOf(const QString& path) {
+    struct stat entry {};
+    if (::lstat(QFile::encodeName(path).constData(), &entry) == 0)
+        return Presence::Present;
+    return errno == EACCES ? Presence::Hidden : Presence::Missing;
+}
+
+namespace {
+
+// getgrgid_r and getpwuid_r want room for the entry's texts: more is given
+// while they ask for it.
+template <class Lookup>
+void withRoom(const Lookup& lookup) {
+    for (std::size_t size = 4096; size <= (1u << 20); size *= 4) {
+        std::vector<char> room(size);
+        if (lookup(room.data(), room.size()) != ERANGE)
+            return;
+    }
+}
+
+// This user's name and main group.
+struct User {
+    QByteArray name;
+    std::optional<gid_t> group;
+};
+
+User thisUser() {
+    User user;
+    withRoom([&](char* room, std::size_t size) {
+        passwd entry{};
+        passwd* found = nullptr;
+        const int error = ::getpwuid_r(::geteuid(), &entry, room, size, &found);
+        if (error == 0 && found) {
+            user.name = found->pw_name;
+            user.group = found->pw_gid;
+        }
+        return error;
+    });
+    return user;
+}
+
+bool runsWithGroup(gid_t group) {
+    if (::getegid() == group)
+        return true;
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
+    if (count <= 0 || ::getgroups(count, groups.data()) < 0)
+        return false;
+    return std::find(groups.begin(), groups.end(), group) != groups.end();
+}
+
+}  // namespace
+
+GroupAccess groupAccessOf(const QString& path) {
+    GroupAccess access;
+    struct stat file {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return access;
+    access.read = file.st_mode & S_IRGRP;
+    access.write = file.st_mode & S_IWGRP;
+    access.search = file.st_mode & S_IXGRP;
+    access.inSession = runsWithGroup(file.st_gid);
+    const User user = thisUser();
+    access.member = user.group == file.st_gid;
+    withRoom([&](char* room, std::size_t size) {
+        group entry{};
+        group* found = nullptr;
+        const int error = ::getgrgid_r(file.st_gid, &entry, room, size, &found);
+        if (error != 0 || !found)
+            return error;
+        access.name = QString::fromLocal8Bit(found->gr_name);
+        for (char** member = found->gr_mem; member && *member; ++member)
+            access.member = access.member || (!user.name.isEmpty() && user.name == *member);
+        return 0;
+    });
+    return access;
+}
+
+QString userName() {
+    return QString::fromLocal8Bit(thisUser().name);
+}
+
 #else
+
+Presence presenceOf(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink() ? Presence::Present : Presence::Missing;
+}
+
+GroupAccess groupAccessOf(const QString&) {
+    return {};
+}
+
+QString userName() {
+    return qEnvironmentVariable("USERNAME");
+}
 
 QString shareWithFolderGroup(const QString&) {
     return {};

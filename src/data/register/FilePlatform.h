@@ -47,6 +47,28 @@ QString installNewFile(const QString& from, const QString& to);
 // replaced, since any member of a shared folder can plant one.
 bool isLinkOfAnotherUser(const QString& path);
 
+// Whether anything is at `path` as this user sees it: a file, a folder or a
+// link (the link itself, even one that leads nowhere). Hidden when a folder
+// on the way may not be opened by this user, who cannot tell.
+enum class Presence { Present, Missing, Hidden };
+Presence presenceOf(const QString& path);
+
+// The group that `path` (links followed) belongs to, what its members may do
+// with it, and whether this user is one of them, as the file system tells.
+struct GroupAccess {
+    QString name;            // empty where files have no group (Windows), or unknown
+    bool read = false;       // the members may read it (a folder: list it)
+    bool write = false;      // ...change it (a folder: make and remove files in it)
+    bool search = false;     // ...open it (a folder)
+    bool inSession = false;  // this program runs with the group's rights
+    bool member = false;     // the system counts this user in the group (for
+                             // a session started before he was added: from his next)
+};
+GroupAccess groupAccessOf(const QString& path);
+
+// The name this user signs in with; empty when unknown.
+QString userName();
+
 // True when the program's standard error is a terminal (not a file or a
 // pipe): the command line then shows long jobs' progress there.
 bool standardErrorIsTerminal();

@@ -3,24 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 
 namespace RegisterFolder {
 
 namespace {
-
-const QString kCannotSave = QStringLiteral(
-    "You can look things up, but nothing you change can be saved.\n\n"
-    "To fix it, ask your administrator to give you write access there. Where Quarvel was "
-    "installed from its package, that means adding you to the group \"quarvel\" "
-    "(sudo adduser YOUR-USER-NAME quarvel) and logging out and in again.");
-
-// Tried by writing, since permission bits alone miss read-only media and
-// access lists.
-bool canCreateFileIn(const QString& folder) {
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quarvel-write-check-XXXXXX")));
-    return probe.open();
-}
 
 // A name counts as taken even by a link that leads nowhere.
 bool isTaken(const QString& path) {
@@ -44,13 +30,15 @@ QString registerIn(const QString& programFolder) {
 }
 
 QString realFile(const QString& path) {
-    const QFileInfo info(path);
-    const QString real = info.canonicalFilePath();
-    if (!real.isEmpty())
-        return real;
+    QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
     // A link to a file not made yet (the package's link before its register
-    // exists) still names where the file belongs.
-    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+    // exists), or in a folder this user may not open, still names where the
+    // file belongs. (The canonical path would be the link's own there.)
+    for (int links = 0; links < 8 && info.isSymLink(); ++links)
+        info.setFile(info.symLinkTarget());
+    return QDir::cleanPath(info.absoluteFilePath());
 }
 
 QString backupFolder(const QString& registerPath) {
@@ -74,21 +62,6 @@ QDate backupDay(const QString& registerPath, const QString& fileName) {
     const QRegularExpressionMatch match = name.match(fileName);
     return match.hasMatch() ? QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"))
                             : QDate();
-}
-
-QString writeProblem(const QString& folder) {
-    if (!canCreateFileIn(folder))
-        return QStringLiteral(
-                   "You cannot write to the folder where Quarvel keeps its "
-                   "register:\n\n%1\n\n")
-                   .arg(QDir::toNativeSeparators(folder)) +
-               kCannotSave;
-    const QFileInfo reg(QDir(folder).filePath(QStringLiteral("data.mdb")));
-    if (reg.exists() && !reg.isWritable())
-        return QStringLiteral("You cannot write to Quarvel's register:\n\n%1\n\n")
-                   .arg(QDir::toNativeSeparators(reg.filePath())) +
-               kCannotSave;
-    return {};
 }
 
 }  // namespace RegisterFolder

@@ -34,8 +34,4 @@ QDate backupDay(const QString& registerPath, const QString& fileName);
 // The folder "backups" beside the real register file.
 QString backupFolder(const QString& registerPath);
 
-// Empty when this user can save in the folder; otherwise the message that
-// tells the user what cannot be written and how to fix it.
-QString writeProblem(const QString& folder);
-
 }  // namespace RegisterFolder

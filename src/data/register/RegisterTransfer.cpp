@@ -10,6 +10,7 @@
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sql.h"
+#include "data/register/RegisterAccess.h"
 #include "data/register/SafeReplace.h"
 #include "data/rules/Columns.h"
 #include "data/rules/TextRules.h"
@@ -257,9 +258,13 @@ QString openSource(const RegisterLocation& from, Source& source, const Sql::Wait
     source.engine = RegisterEngine::at(from);
     if (waiting)
         source.engine->setWaiting(*waiting);
-    const QString absence = source.engine->absence();
-    if (!absence.isEmpty())
+    if (!source.engine->absence().isEmpty()) {
+        // Missing, or out of this user's reach: said as it is.
+        const RegisterAccess::Finding found = RegisterAccess::ofFile(from.text());
+        if (found.may == RegisterAccess::May::Nothing)
+            return found.line();
         return QStringLiteral("%1 does not exist").arg(from.shown());
+    }
     source.db = source.engine->open(Sql::Transaction::Read, kBusyWaitMs);
     if (source.db->failure())
         return failureOf(*source.db, QStringLiteral("%1 cannot be read").arg(from.shown()));
