@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quarvel and starts it. The build places an
-# empty data.mdb beside the program when there is none; an existing one is kept.
+# Installs what is missing, builds Quarvel and starts it. Every program is
+# built: quarvel, the device library libadofiltr.so that its download window
+# loads from beside it, the register tool quarvel-makedb and the picture
+# tools. The build places an empty data.mdb beside the program when there is
+# none; an existing one is kept.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh build
 cmake -S . -B build-app -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_BENCH=OFF
-cmake --build build-app --target quarvel
+cmake --build build-app
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
     echo "Built build-app/src/quarvel, but there is no display to show it on."
