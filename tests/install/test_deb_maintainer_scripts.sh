@@ -121,7 +121,9 @@ grep -q "left where it is" "$work/said" || fail "postinst did not say that the o
 
 # --- Upgrade where a link to a file of root's is planted as the old register
 # or its journal: nothing is read through it or given to the group, the link
-# stays where it is, and the warning names it.
+# stays where it is, and the warning names it. No empty register takes the
+# old one's place; once the link is gone, configuring again (what
+# `dpkg-reconfigure quarvel` does) finishes the move with the same checks.
 for planted in data.mdb data.mdb-journal; do
     machine "link-$planted"
     registers=$root/var/lib/quarvel
@@ -136,5 +138,20 @@ for planted in data.mdb data.mdb-journal; do
     [[ $(stat -c %a "$secret") == 600 ]] && ! given_to_group "$secret" ||
         fail "$planted: the linked file was given to the group"
     grep -q "$old/$planted is a link" "$work/said" || fail "$planted: no warning names the link"
-    is_register "$registers/data.mdb" || fail "$planted: no register made"
+    run postinst configure 1.2.22-1 # reconfigured while the link is there
+    [[ ! -e $registers/data.mdb && ! -L $registers/data.mdb ]] ||
+        fail "$planted: a register was made in place of the earlier one"
+    grep -q "finish the move with: dpkg-reconfigure quarvel" "$work/said" ||
+        fail "$planted: nothing says how to finish the move"
+
+    rm "$old/$planted"
+    run postinst configure 1.2.22-1
+    if [[ $planted == data.mdb ]]; then
+        is_register "$registers/data.mdb" || fail "no register made once nothing was left to move"
+        continue
+    fi
+    marked "$registers/data.mdb" "old register" || fail "reconfiguring did not move the old register"
+    copies=("$registers"/backups/data-*.mdb)
+    ((${#copies[@]} == 1)) || fail "reconfiguring kept no single copy: ${copies[*]}"
+    [[ ! -e $root/opt/quarvel ]] || fail "the emptied old folders are left: $(find "$root/opt")"
 done
