@@ -13,6 +13,7 @@
 #include "common/WindowStyle.h"
 #include "data/Progress.h"
 #include "data/StoreSetup.h"
+#include "data/register/RegisterAccess.h"
 #include "data/register/RegisterTransfer.h"
 #include "device/adofiltr/DeviceCodes.h"
 
@@ -222,7 +223,14 @@ void frmDb::report(const DeviceService::Call& call) {
     const auto result = static_cast<qint16>(call.result);
     if (result != 0) {
         QString message = QStringLiteral("Error %1 Occurred.").arg(result);
-        const QString meaning = meaningOf(result);
+        QString meaning = meaningOf(result);
+        // A file out of this user's reach is told as that, not as missing.
+        if (result == DEVICE_DESKTOP_MISSING) {
+            const RegisterAccess::Finding found =
+                RegisterAccess::ofFile(txtDesktopDB->text().trimmed());
+            if (found.may == RegisterAccess::May::Nothing && !found.absent)
+                meaning = found.text();
+        }
         if (!meaning.isEmpty())
             message += QStringLiteral("\n\n") + meaning;
         ctx_.dialogs().inform(this, message, Dialogs::Icon::None);

@@ -96,7 +96,7 @@ Finding missing(const QString& path, const QString& linkedFrom, const Upgrade& u
     return {May::Nothing,
             QStringLiteral("The register does not exist: there is no file %1%2.")
                 .arg(shown(path), where),
-            QStringLiteral("Put the register back there, or restore it from a backup.")};
+            QStringLiteral("Put the register back there, or restore it from a backup."), true};
 }
 
 Finding folderUnwritable(const QString& folder, const QString& path) {

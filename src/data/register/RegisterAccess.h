@@ -15,8 +15,9 @@ enum class May { ReadAndWrite, OnlyRead, Nothing };
 
 struct Finding {
     May may = May::ReadAndWrite;
-    QString reason;  // what this user may not do, and where; empty with ReadAndWrite
-    QString advice;  // what to do about it
+    QString reason;       // what this user may not do, and where; empty with ReadAndWrite
+    QString advice;       // what to do about it
+    bool absent = false;  // nothing is at the path: then, and only then, it "does not exist"
 
     // For a message box: the reason, then the advice; empty with ReadAndWrite.
     QString text() const;
