@@ -87,8 +87,8 @@ Finding missing(const QString& path, const QString& linkedFrom, const Upgrade& u
                                "the register of the earlier version where it was, %2.")
                     .arg(shown(path), shown(upgrade.from)),
                 QStringLiteral("Nothing is lost. To finish the move, ask your administrator to "
-                               "run:\n\nsudo dpkg-reconfigure quarvel\n\nIt moves the register "
-                               "once nothing unsafe is left in %1, and says what is in the way.")
+                               "run: sudo dpkg-reconfigure quarvel (it moves the register once "
+                               "nothing unsafe is left in %1, and says what is in the way).")
                     .arg(shown(QFileInfo(upgrade.from).absolutePath()))};
     const QString where = linkedFrom.isEmpty()
                               ? QString()
