@@ -44,19 +44,16 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
     a.options.createCases = line.has(QStringLiteral("create-cases"));
     a.options.keepUnreadableDates = line.has(QStringLiteral("keep-unreadable-dates"));
     a.ignoredColumns = line.values(QStringLiteral("ignore-column"));
-    // --export takes two values: WHAT, and FILE as the next loose argument.
-    QStringList loose = line.loose();
+    // --export takes two values: WHAT, and FILE as the next loose argument
+    // (problem() has refused any other).
+    const QStringList loose = line.loose();
     if (line.has(QStringLiteral("export"))) {
         if (loose.isEmpty()) {
             err << "quarvel: --export needs WHAT and FILE.\n";
             return std::nullopt;
         }
         a.exportWhat = line.value(QStringLiteral("export"));
-        a.exportFile = loose.takeFirst();
-    }
-    if (!loose.isEmpty()) {
-        err << "quarvel: unknown option " << loose.first() << " (quarvel --help lists them).\n";
-        return std::nullopt;
+        a.exportFile = loose.first();
     }
     if (line.has(QStringLiteral("encoding"))) {
         const QString name = line.value(QStringLiteral("encoding"));
