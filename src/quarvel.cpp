@@ -68,7 +68,8 @@ int importOrExport(int argc, char** argv, const CommandLine& line) {
     }
     if (line.scanAsked()) {
         QTextStream out(stdout);
-        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out, err);
+        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out,
+                                err);
     }
     return TransferCommands::run(line, choice.location, {}, err);
 }
