@@ -205,12 +205,31 @@ QString CommandLine::problem() const {
             .arg(typedAs(arguments_.mid(1), parser_.unknownOptionNames().first()));
     if (!parser_.errorText().isEmpty())
         return QStringLiteral("quarvel: %1 (quarvel --help lists them).").arg(parser_.errorText());
+    // An option that goes with another (--good-lines with --import) means
+    // nothing alone; taken without a word, it would open the window instead.
+    if (const QString alone = withoutItsOption(); !alone.isEmpty())
+        return alone;
     // Only --export takes an argument of its own after its value: FILE.
     const QStringList stray = loose().mid(has(QStringLiteral("export")) ? 1 : 0);
     if (!stray.isEmpty())
         return QStringLiteral(
                    "quarvel: unexpected argument %1 (quarvel --help lists what it takes).")
             .arg(stray.first());
+    return {};
+}
+
+QString CommandLine::withoutItsOption() const {
+    const Option* owner = nullptr;  // the option of its own the ones below go with
+    for (const Option& o : kOptions) {
+        if (o.indent == 2) {
+            owner = &o;
+            continue;
+        }
+        const QString name = QLatin1String(o.name);
+        if (has(name) && !has(QLatin1String(owner->name)))
+            return QStringLiteral("quarvel: --%1 goes with --%2 (quarvel --help lists them).")
+                .arg(name, QLatin1String(owner->name));
+    }
     return {};
 }
 

@@ -43,6 +43,10 @@ public:
     static QString help();
 
 private:
+    // "quarvel: --X goes with --Y" for an option given without the one it
+    // belongs to; empty when there is none.
+    QString withoutItsOption() const;
+
     QStringList arguments_;  // without Qt's own options
     QCommandLineParser parser_;
 };

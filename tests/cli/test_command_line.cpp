@@ -31,6 +31,13 @@ private slots:
             << quarvel
             << QStringList{"-platform", "offscreen", "--style", "fusion", "-reverse", "--version"}
             << 0 << "";
+        QTest::newRow("import's option alone")
+            << quarvel << QStringList{"--good-lines"} << 2 << "--good-lines goes with --import";
+        QTest::newRow("scan's option alone") << quarvel << QStringList{"--stocktake", "Bay 1"} << 2
+                                             << "--stocktake goes with --scan";
+        QTest::newRow("import's option with the export")
+            << quarvel << QStringList{"--export", "items", "NEW", "--ignore-column", "Colour"} << 2
+            << "--ignore-column goes with --import";
         QTest::newRow("tool: unknown option")
             << makedb << QStringList{"--bogus", "NEW"} << 2 << "--bogus";
         QTest::newRow("tool: stray argument")
