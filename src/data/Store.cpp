@@ -322,19 +322,18 @@ std::optional<bool> Store::exists(const QString& what, const char* sql,
 std::optional<qint64> Store::insertWithNewId(const QString& what, RecordTable table,
                                              const char* sql, const QVariantList& values) {
     std::optional<qint64> newId;
-    run(what, Mode::Write, [&](Connection& db) {
-        const auto id = takeNextId(db, idTableOf(table));
-        if (!id)
+    // The id counts only once the transaction is committed: a COMMIT that
+    // fails stores nothing, and the caller must not take the record as saved.
+    const bool stored = run(what, Mode::Write, [&](Connection& db) {
+        newId = takeNextId(db, idTableOf(table));
+        if (!newId)
             return false;
         Statement insert(db, sql);
-        insert.bind(*id);
+        insert.bind(*newId);
         bindAll(insert, values);
-        if (!insert.run())
-            return false;
-        newId = id;
-        return true;
+        return insert.run();
     });
-    return newId;
+    return stored ? newId : std::nullopt;
 }
 
 // --- Main tree ----------------------------------------------------------------
@@ -664,6 +663,7 @@ std::optional<IdTextRows> Store::locations() {
 
 AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
     AddLocationResult result = AddLocationResult::Added;
+    qint64 added = 0;
     // Compared and added as the engine stores it, so a name that cannot be
     // stored as it is (a NUL on a server) matches its stored form.
     const QString stored = storable(name);
@@ -686,11 +686,14 @@ AddLocationResult Store::addLocation(const QString& name, qint64* rowId) {
         insert.bind(stored);
         if (!insert.step())
             return false;
-        if (rowId)
-            *rowId = insert.integer(0);
+        added = insert.integer(0);
         return insert.run();
     });
-    return ok ? result : AddLocationResult::Failed;
+    if (!ok)
+        return AddLocationResult::Failed;
+    if (rowId && result == AddLocationResult::Added)
+        *rowId = added;  // only once committed
+    return result;
 }
 
 bool Store::deleteLocation(qint64 rowId, const QString& name) {

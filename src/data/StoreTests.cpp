@@ -35,19 +35,20 @@ std::optional<std::vector<qint64>> Store::deletedItemsWithTests() {
 
 std::optional<TestsDue::Due> Store::itemDue(qint64 id, const TestsDue::Window& window) {
     std::optional<TestsDue::Due> due;
-    run(QStringLiteral("read the test dates of item %1").arg(id), Mode::Read, [&](Connection& db) {
-        const auto failed = DueReader::lastTestFailed(db, id);
-        if (!failed)
-            return false;
-        const ItemSelect select({}, DueReader::kDueColumns);
-        Statement item(db, select.sql(R"(FROM "Items" WHERE "id" = ?)"));
-        item.bind(id);
-        if (item.step())
-            due = DueReader::dueOfRow(item, DueReader::DuePlaces(select), *failed,
-                                      TestsDue::dayOf(window.today), window.soonDays);
-        return item.ok();
-    });
-    return due;
+    const bool ok = run(
+        QStringLiteral("read the test dates of item %1").arg(id), Mode::Read, [&](Connection& db) {
+            const auto failed = DueReader::lastTestFailed(db, id);
+            if (!failed)
+                return false;
+            const ItemSelect select({}, DueReader::kDueColumns);
+            Statement item(db, select.sql(R"(FROM "Items" WHERE "id" = ?)"));
+            item.bind(id);
+            if (item.step())
+                due = DueReader::dueOfRow(item, DueReader::DuePlaces(select), *failed,
+                                          TestsDue::dayOf(window.today), window.soonDays);
+            return item.ok();
+        });
+    return ok ? due : std::nullopt;
 }
 
 RecordTestResult Store::recordTest(qint64 itemId, const TestRecord& test) {

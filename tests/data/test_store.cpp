@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "StoreFixture.h"
 #include "cli/TransferCommands.h"
@@ -95,6 +97,57 @@ QStringList contentsOf(Store& store) {
         out << QStringLiteral("location %1").arg(locations.texts.text(i));
     const Counters c = *store.counters();
     out << QStringLiteral("counters %1 %2 %3").arg(c.lastId).arg(c.lastCase).arg(c.lastList);
+    return out;
+}
+
+// Every COMMIT of the register fails while this lives, after the
+// operation's statements went through: on a file, another program reads it
+// (a writer cannot commit while a reader holds the file); on a server, a
+// deferred trigger on every table refuses at COMMIT.
+class CommitsRefused {
+public:
+    explicit CommitsRefused(const EngineRegister& reg) : reg_(reg) {
+        if (reg.onServer()) {
+            QString sql = QStringLiteral(
+                "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                "$$ BEGIN RAISE EXCEPTION 'refused at commit'; END $$;");
+            for (const char* table :
+                 {"Items", "Cases", "Lists", "ListData", "Locations", "Data", "TestHistory",
+                  "ScanSessions", "ScanRecords", "RegisterVersion"})
+                sql += QStringLiteral(
+                           "CREATE CONSTRAINT TRIGGER refuse AFTER INSERT OR UPDATE OR DELETE ON "
+                           "\"%1\" DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION "
+                           "refuse();")
+                           .arg(QLatin1String(table));
+            reg.exec(sql);
+            return;
+        }
+        reader_ = std::make_unique<ReaderOfFile>(reg.location().text());
+    }
+    ~CommitsRefused() {
+        if (reg_.onServer())
+            reg_.exec(QStringLiteral("DROP FUNCTION refuse() CASCADE"));
+    }
+    CommitsRefused(const CommitsRefused&) = delete;
+    CommitsRefused& operator=(const CommitsRefused&) = delete;
+
+private:
+    const EngineRegister& reg_;
+    std::unique_ptr<ReaderOfFile> reader_;
+};
+
+// The rows of every table the store writes, and the layout, as text.
+QStringList everythingIn(const EngineRegister& reg) {
+    Probe p(reg.location());
+    QStringList out = contentsOf(p.store);
+    out << reg.scalar(QStringLiteral(
+               R"(SELECT (SELECT COUNT(*) FROM "TestHistory") || ' ' ||
+                  (SELECT COUNT(*) FROM "ScanSessions") || ' ' ||
+                  (SELECT COUNT(*) FROM "ScanRecords") || ' ' ||
+                  COALESCE((SELECT "finished" FROM "ScanSessions" WHERE "id" = 1), '') || ' ' ||
+                  COALESCE((SELECT "warehouseloc" FROM "Items" WHERE "id" = 1), ''))"))
+        << reg.scalar(reg.onServer() ? QStringLiteral(R"(SELECT "version" FROM "RegisterVersion")")
+                                     : QStringLiteral("PRAGMA user_version"));
     return out;
 }
 
@@ -411,6 +464,108 @@ private slots:
         QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
         QCOMPARE(p.store.counters()->lastId, qint64(0));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("disk full")));
+    }
+
+    // Each write whose COMMIT fails reports a failure, never an id, count
+    // or answer, and the register holds nothing of it.
+    void aFailedCommitIsNeverReportedAsStored_data() {
+        QTest::addColumn<QString>("operation");
+        for (const char* operation :
+             {"insertItem", "insertCase", "insertList", "updateItem", "updateCase", "updateList",
+              "setItemCase", "deleteItem", "addListLine", "removeListLine", "addLocation",
+              "deleteLocation", "recordTest", "importItems", "startScanSession",
+              "finishScanSession", "recordScan", "moveMisplaced", "upgradeIfOlder"})
+            QTest::newRow(operation) << QString::fromLatin1(operation);
+    }
+    void aFailedCommitIsNeverReportedAsStored() {
+        QFETCH(QString, operation);
+        EngineRegister reg(fixture_);
+        reg.exec(QStringLiteral(
+            R"(INSERT INTO "Items" ("id", "desc", "warehouseloc", "caseID") VALUES
+               (1, 'Lamp', 'Bay 1', 0), (2, 'Cable', 'Bay 1', 0);
+               INSERT INTO "Cases" ("id", "FName") VALUES (1, 'Rack');
+               INSERT INTO "Lists" ("id", "ListName") VALUES (1, 'Stage');
+               INSERT INTO "ListData" VALUES (1, 1, 'Lamp');
+               INSERT INTO "Locations" ("desc") VALUES ('Bay 1');
+               INSERT INTO "ScanSessions" VALUES (1, 'Stocktake', 'Bay 2', 0, '', '', 'ann');
+               INSERT INTO "ScanRecords" VALUES (1, 1, 1, 0, '', 'belongs elsewhere');
+               UPDATE "Data" SET "lastid" = 2, "lastCase" = 1, "lastList" = 1)"));
+        const QStringList before = everythingIn(reg);
+        const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+        const ScanRules::Session session{
+            1,  ScanRules::Kind::Stocktake, QStringLiteral("Bay 2"), 0, now,
+            {}, QStringLiteral("ann")};
+        const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
+        const QHash<QString, std::function<bool(Store&)>> stored = {
+            {"insertItem", [](Store& s) { return s.insertItem(itemWith("New")).has_value(); }},
+            {"insertCase",
+             [](Store& s) {
+                 return s.insertCase({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
+             }},
+            {"insertList", [](Store& s) { return s.insertList("New").has_value(); }},
+            {"updateItem",
+             [](Store& s) {
+                 return s.updateItem(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
+                        SaveResult::Saved;
+             }},
+            {"updateCase",
+             [](Store& s) {
+                 return s.updateCase(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
+                        SaveResult::Saved;
+             }},
+            {"updateList",
+             [](Store& s) { return s.updateList(1, "Gig", "Stage", false) == SaveResult::Saved; }},
+            {"setItemCase", [](Store& s) { return s.setItemCase(1, 1) == PutInCaseResult::Done; }},
+            {"deleteItem", [](Store& s) { return s.deleteItem(1); }},
+            {"addListLine",
+             [](Store& s) { return s.addListLine(1, 2, "Cable") == AddLineResult::Added; }},
+            {"removeListLine", [](Store& s) { return s.removeListLine(1, 1); }},
+            {"addLocation",
+             [](Store& s) {
+                 qint64 row = 0;
+                 return s.addLocation("Bay 9", &row) == AddLocationResult::Added || row != 0;
+             }},
+            {"deleteLocation",
+             [](Store& s) { return s.deleteLocation(s.locations()->ids.at(0), "Bay 1"); }},
+            {"recordTest",
+             [&](Store& s) {
+                 return s.recordTest(1, {now.date(), "PAT", true, {}}) ==
+                        RecordTestResult::Recorded;
+             }},
+            {"importItems",
+             [](Store& s) {
+                 ItemImportPlan plan;
+                 plan.itemCount = plan.newIdCount = 1;
+                 plan.next = [handed = false](ImportedItem& item, QString*) mutable {
+                     item.values[0].setText("Imported");
+                     return std::exchange(handed, true) ? ImportStep::End : ImportStep::Item;
+                 };
+                 return s.importItems(plan).has_value();
+             }},
+            {"startScanSession", [&](Store& s) { return s.startScanSession(session).has_value(); }},
+            {"finishScanSession", [&](Store& s) { return s.finishScanSession(1, now); }},
+            {"recordScan",
+             [&](Store& s) {
+                 return s.recordScan(session, ScanRules::parse("2"), now, {now.date(), 30})
+                     .has_value();
+             }},
+            {"moveMisplaced", [](Store& s) { return s.moveMisplaced(1, "Bay 2").has_value(); }},
+            {"upgradeIfOlder", [&](Store& s) { return s.upgradeIfOlder(later); }},
+        };
+        Probe p(reg.location());
+        p.store.setBusyWait([] { return 200; });
+        {
+            const CommitsRefused refused(reg);
+            QVERIFY2(!stored[operation](p.store), "reported as stored");
+        }
+        QVERIFY(!p.messages.isEmpty());
+        QVERIFY2(p.messages.last().contains(reg.onServer() ? QStringLiteral("refused at commit")
+                                                           : QStringLiteral("locked")),
+                 qPrintable(p.messages.last()));
+        QCOMPARE(everythingIn(reg), before);
+        // The same operation stores once the COMMIT goes through.
+        QVERIFY(stored[operation](p.store));
+        QVERIFY(everythingIn(reg) != before);
     }
 
     void missingCounterRowAddsNoRecord() {

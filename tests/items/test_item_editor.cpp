@@ -382,16 +382,35 @@ private slots:
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("saved as item 32")));
     }
 
+    // A save that fails in a statement or at its COMMIT (another program
+    // reads the register past the wait) stores nothing, and the window stays
+    // open with what was typed.
+    void aFailedSaveKeepsTheWindowAndItsLines_data() {
+        QTest::addColumn<bool>("atCommit");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("statement") << false << "disk full";
+        QTest::newRow("COMMIT") << true << "locked";
+    }
     void aFailedSaveKeepsTheWindowAndItsLines() {
+        QFETCH(bool, atCommit);
+        QFETCH(QString, told);
+        ctx->settings().write(SettingsKeys::BusyWaitSeconds, QStringLiteral("0"));
         openEditor(0);
         typeInto(Description, QStringLiteral("Mixer"));
-        ts->reg.exec(
-            QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Items BEGIN SELECT RAISE(ABORT, "
-                           "'disk full'); END"));
-        click(editor.get(), "Command2");
+        if (!atCommit)
+            ts->reg.exec(
+                QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Items BEGIN "
+                               "SELECT RAISE(ABORT, 'disk full'); END"));
+        {
+            const std::optional<ReaderOfFile> reader =
+                atCommit ? std::optional<ReaderOfFile>(std::in_place, ts->reg.path())
+                         : std::nullopt;
+            click(editor.get(), "Command2");
+        }
         QVERIFY(editor->isVisible());
         QCOMPARE(list->item(Description)->text(), QStringLiteral("Description: Mixer"));
-        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("disk full")));
+        QVERIFY2(ts->dialogs->lastMessage().contains(told), qPrintable(ts->dialogs->lastMessage()));
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(0));
         QCOMPARE(ts->reg.scalar(QStringLiteral("SELECT lastid FROM Data")).toLongLong(), qint64(0));
     }
 

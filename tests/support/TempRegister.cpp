@@ -126,6 +126,17 @@ void TempRegister::copyWithCutOffSave(const QString& target) const {
         qFatal("could not copy the register in the middle of a save");
 }
 
+ReaderOfFile::ReaderOfFile(const QString& path) : db_(openRaw(path)) {
+    if (sqlite3_exec(db_, "BEGIN; SELECT COUNT(*) FROM Data", nullptr, nullptr, nullptr) !=
+        SQLITE_OK)
+        qFatal("cannot read %s", qPrintable(path));
+}
+
+ReaderOfFile::~ReaderOfFile() {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+}
+
 UnwritableFolder::UnwritableFolder(QString folder) : folder_(std::move(folder)) {
     immutable_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder_}) == 0;
     if (!immutable_)

@@ -43,6 +43,20 @@ private:
     QTemporaryDir dir_;
 };
 
+// Another program reading the register file while it lives: a save's
+// statements go through, but its COMMIT waits for the reader and fails once
+// the store's busy wait is over.
+class ReaderOfFile {
+public:
+    explicit ReaderOfFile(const QString& path);
+    ~ReaderOfFile();
+    ReaderOfFile(const ReaderOfFile&) = delete;
+    ReaderOfFile& operator=(const ReaderOfFile&) = delete;
+
+private:
+    struct sqlite3* db_ = nullptr;
+};
+
 // Keeps a folder from being written while it lives, also for root (with
 // the immutable flag); holds() is false where nothing can.
 class UnwritableFolder {
