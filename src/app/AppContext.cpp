@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "common/Clock.h"
@@ -54,18 +56,43 @@ void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
 
 // The check's thread reads the register while the program works on; the
 // result comes back through the receiver, which lives on the program's
-// thread. A check still running when the program ends is stopped, not
-// waited for.
+// thread, or through a save that waited for it, whichever takes it first. A
+// check still running when the program ends is stopped, not waited for.
 struct AppContext::FullCheck {
     // The day changes while the program runs; an hour is soon enough to notice.
     static constexpr int kDayChangeCheckMs = 60 * 60 * 1000;
+    // A save that waits for the check shows it only once it has waited this
+    // long: a small register's check is over before anyone would notice.
+    static constexpr int kWaitShownAfterMs = 500;
+    static constexpr int kWaitPollMs = 10;
 
     QObject receiver;
     QTimer nextDay;
     QDate lastDay;
     std::thread thread;
-    std::atomic<bool> running{false};
+    std::atomic<bool> running{false};   // from its start until the store has its finding
+    std::atomic<bool> finished{false};  // the thread has its finding
+    std::atomic<Store::Health> found{Store::Health::Unknown};
     std::atomic<bool> stop{false};
+    int started = 0;  // counts the checks, so a late report of an earlier one is let go
+
+    // The finding, for a save that waits for it (and then hands it to the
+    // store itself). Nullopt when the user stopped the wait; the check goes
+    // on, and reports as usual.
+    std::optional<Store::Health> await(Dialogs& dialogs) {
+        QElapsedTimer waited;
+        waited.start();
+        std::unique_ptr<Progress> progress;
+        while (!finished) {
+            if (!progress && waited.elapsed() >= kWaitShownAfterMs)
+                progress = dialogs.progress(nullptr, QStringLiteral("Checking the register"));
+            if (progress && !progress->report(0, 0))
+                return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kWaitPollMs));
+        }
+        running = false;
+        return found.load();
+    }
 
     ~FullCheck() {
         stop = true;
@@ -125,6 +152,12 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
         else
             dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
     });
+    // A save made before the day's full check has reported waits for it.
+    store_->checkFullyBeforeWrites([this] {
+        if (!fullCheckRunning())
+            startFullCheck();
+        return fullCheck_->await(*services_.dialogs);
+    });
     printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary, store_->soundStates());
 }
@@ -134,6 +167,12 @@ AppContext::~AppContext() {
 }
 
 void AppContext::checkFullyOnceADay() {
+    if (fullCheck_ && (fullCheck_->running || fullCheck_->lastDay == services_.clock->today()))
+        return;
+    startFullCheck();
+}
+
+void AppContext::startFullCheck() {
     if (!fullCheck_) {
         fullCheck_ = std::make_unique<FullCheck>();
         fullCheck_->nextDay.setInterval(FullCheck::kDayChangeCheckMs);
@@ -142,26 +181,28 @@ void AppContext::checkFullyOnceADay() {
         fullCheck_->nextDay.start();
     }
     FullCheck& check = *fullCheck_;
-    const QDate today = services_.clock->today();
-    if (check.running || check.lastDay == today)
-        return;
-    check.lastDay = today;
+    check.lastDay = services_.clock->today();
     if (check.thread.joinable())
-        check.thread.join();  // yesterday's, long finished
+        check.thread.join();  // an earlier one, long finished
     check.running = true;
+    check.finished = false;
+    const int started = ++check.started;
     // The state found sound spares the device copy of that state its own check.
-    check.thread = std::thread([&check, store = store_.get(), location = services_.location,
-                                waitMs = settings_->busyWaitMs(), sound = store_->soundStates()] {
-        const Store::Health found = Store::fullCheck(
-            location, waitMs, [&check] { return check.stop.load(); }, sound.get());
-        QMetaObject::invokeMethod(
-            &check.receiver,
-            [&check, store, found] {
-                check.running = false;
-                store->takeDamageCheck(found);
-            },
-            Qt::QueuedConnection);
-    });
+    check.thread =
+        std::thread([&check, started, store = store_.get(), location = services_.location,
+                     waitMs = settings_->busyWaitMs(), sound = store_->soundStates()] {
+            check.found = Store::fullCheck(
+                location, waitMs, [&check] { return check.stop.load(); }, sound.get());
+            check.finished = true;
+            QMetaObject::invokeMethod(
+                &check.receiver,
+                [&check, started, store] {
+                    // Not when a waiting save has taken it already.
+                    if (started == check.started && check.running.exchange(false))
+                        store->takeDamageCheck(check.found, Store::Check::Full);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 bool AppContext::fullCheckRunning() const {

@@ -61,6 +61,9 @@ public:
     // after the main window is painted, and again each new day while the
     // program runs. Damage it finds opens the register for reading only,
     // told on this thread. Nothing while today's check has run or runs.
+    // Until a full check has found the register file sound, a save waits for
+    // the one under way (and starts one when none is): shown as a long job
+    // once it takes a while, its Cancel refusing the save.
     void checkFullyOnceADay();
     // True while a full check runs (tests wait for its result).
     bool fullCheckRunning() const;
@@ -70,6 +73,8 @@ public:
     static bool isWindowOpen(const QString& objectName);
 
 private:
+    void startFullCheck();
+
     Services services_;
     std::unique_ptr<Settings> settings_;  // before the store, which reads it
     std::unique_ptr<Store> store_;

@@ -23,7 +23,9 @@ enum ExitCode {
 };
 
 // The store as the windows set it up, its words on err; the register
-// brought to this program's layout unless it is damaged.
+// brought to this program's layout unless it is damaged. Its first write
+// waits for the full check of the register file. `settings` and `err` must
+// outlive it.
 std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
                                  QTextStream& err);
 

@@ -231,9 +231,12 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
         return false;
     }
     if (mode == Mode::Write && !mayWrite()) {
-        report(what,
-               readOnly_->reason + QStringLiteral(" Quarvel opened it for reading only, so nothing "
-                                                  "can be saved."));
+        report(what, readOnly_ ? readOnly_->reason +
+                                     QStringLiteral(" Quarvel opened it for reading only, so "
+                                                    "nothing can be saved.")
+                               : QStringLiteral("You stopped the wait for the check of the "
+                                                "register, so nothing was saved. Try again to let "
+                                                "the check finish first."));
         return false;
     }
     if (mode == Mode::Write)

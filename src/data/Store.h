@@ -118,8 +118,9 @@ public:
     // damage. Unknown, and nothing said, when the check cannot run (the
     // reads tell why). A server keeps its own data sound: Sound. The first
     // write of a run (an upgrade's backup and steps, a save, an import) runs
-    // this check first when nothing has yet found the file sound, so a
-    // damaged register is never written on any path.
+    // this check first when nothing has yet found the file sound, or the
+    // full check when told to (checkFullyBeforeWrites), so a damaged
+    // register is never written on any path.
     Health checkForDamage();
     // SQLite's full check of the register file, which also compares every
     // index with its table (damage the quick check passes by). It reads on a
@@ -132,13 +133,26 @@ public:
     // store's upgrade, and those its owner runs) found sound; the device
     // copy of a file in such a state need not check it again.
     const std::shared_ptr<SoundStates>& soundStates() const { return soundStates_; }
+    enum class Check { Quick, Full };
     // What a check found (a full check on another thread among them), taken
     // on the store's own thread: damage opens the register for reading only;
-    // Sound spares the first write the quick check.
-    void takeDamageCheck(Health found);
+    // Sound spares the first write its check (the quick one only, where
+    // writes wait for the full check).
+    void takeDamageCheck(Health found, Check which);
+    // Writes to a file wait for the full check, not the quick one: until a
+    // full check of this run has found the file sound, each write first asks
+    // `fullCheck` for its finding (it runs the check, or waits for the one
+    // under way). Nullopt when the user stopped the wait: the write is then
+    // refused and nothing is stored. Unknown lets the write go on, as the
+    // quick check's does, and the next write asks again.
+    using FullCheckFirst = std::function<std::optional<Health>()>;
+    void checkFullyBeforeWrites(FullCheckFirst fullCheck) {
+        fullCheckFirst_ = std::move(fullCheck);
+    }
     // Whether the register may be written: runs the damage check first when
-    // nothing has found the file sound yet in this run. False (and the user
-    // was told why) when the register is open for reading only.
+    // nothing has found the file sound yet in this run. False when the
+    // register is open for reading only (the user was told why) or the user
+    // stopped the wait for the full check.
     bool mayWrite();
     // Mends a damaged register file into a new file that takes its place
     // (see RegisterRepair); once repaired it may be written again. Cancelled
@@ -335,5 +349,7 @@ private:
     BackupPolicy backups_;
     QDate lastBackupDay_;         // the day the last backup was taken or tried
     bool damageChecked_ = false;  // this run's quick or full check has found the file sound
+    bool fullySound_ = false;     // this run's full check has found the file sound
+    FullCheckFirst fullCheckFirst_;
     std::shared_ptr<SoundStates> soundStates_;
 };

@@ -47,7 +47,7 @@ Store::Health healthOf(std::optional<bool> sound) {
 
 Store::Health Store::checkForDamage() {
     const Health health = healthOf(engine_->quickCheck(busyWaitMs()));
-    takeDamageCheck(health);
+    takeDamageCheck(health, Check::Quick);
     return health;
 }
 
@@ -56,18 +56,30 @@ Store::Health Store::fullCheck(const RegisterLocation& location, int busyWaitMs,
     return healthOf(RegisterEngine::at(location)->fullCheck(busyWaitMs, stop, sound));
 }
 
-void Store::takeDamageCheck(Health found) {
+void Store::takeDamageCheck(Health found, Check which) {
     if (found != Health::Unknown)
         damageChecked_ = true;
+    if (found == Health::Sound && which == Check::Full)
+        fullySound_ = true;
     if (found == Health::Damaged && !readOnly_)
         openReadOnly(damaged());
 }
 
 // Unknown lets the write go on: its own statements meet what kept the check
-// from running, and say so.
+// from running, and say so. A server keeps its own data sound.
 bool Store::mayWrite() {
-    if (!damageChecked_ && !readOnly_)
+    if (readOnly_)
+        return false;
+    if (fullCheckFirst_ && engine_->looksAfterFile()) {
+        if (!fullySound_) {
+            const std::optional<Health> found = fullCheckFirst_();
+            if (!found)
+                return false;
+            takeDamageCheck(*found, Check::Full);
+        }
+    } else if (!damageChecked_) {
         checkForDamage();
+    }
     return !readOnly_;
 }
 
@@ -121,7 +133,7 @@ bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
     // one, and no step writes to it. An upgrade comes once, so it is worth
     // the full check, which also finds damage confined to an index.
     if (!readOnly_)
-        takeDamageCheck(fullCheck(location(), busyWaitMs(), {}, soundStates_.get()));
+        takeDamageCheck(fullCheck(location(), busyWaitMs(), {}, soundStates_.get()), Check::Full);
     if (!mayWrite())
         return false;
     if (backups_.now && engine_->looksAfterFile())

@@ -8,6 +8,7 @@
 #include "TestApp.h"
 #include "WidgetDriver.h"
 #include "data/Settings.h"
+#include "data/Store.h"
 #include "items/frmItemAddEdit.h"
 
 using namespace WidgetDriver;
@@ -412,6 +413,35 @@ private slots:
         QVERIFY2(ts->dialogs->lastMessage().contains(told), qPrintable(ts->dialogs->lastMessage()));
         QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(0));
         QCOMPARE(ts->reg.scalar(QStringLiteral("SELECT lastid FROM Data")).toLongLong(), qint64(0));
+    }
+
+    // Damage confined to an index passes the quick check: a save made before
+    // the full check has reported waits for it (the check under way, or one
+    // it starts), and nothing is written into the damaged register.
+    void aSaveWaitsForTheFullCheck_data() {
+        QTest::addColumn<bool>("underWay");
+        QTest::newRow("check under way") << true;
+        QTest::newRow("no check yet") << false;
+    }
+    void aSaveWaitsForTheFullCheck() {
+        QFETCH(bool, underWay);
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Items (id, \"desc\", caseID) VALUES (1, 'Lamp', 2)"));
+        ts->reg.spoilIndexOnly();
+        openEditor(0);
+        typeInto(Description, QStringLiteral("Mixer"));
+        QCOMPARE(ctx->store().checkForDamage(), Store::Health::Sound);
+        if (underWay)
+            ctx->checkFullyOnceADay();
+        QCOMPARE(ctx->fullCheckRunning(), underWay);
+        click(editor.get(), "Command2");
+        QVERIFY(editor->isVisible());
+        QVERIFY(ctx->store().readOnly());
+        QCOMPARE(list->item(Description)->text(), QStringLiteral("Description: Mixer"));
+        QVERIFY(ts->dialogs->messages.value(0).text.contains(
+            QStringLiteral("The register is damaged")));
+        QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("reading only")));
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(1));
     }
 
     void labelsPrintTheStoredRecordUnderTheEditorsId() {

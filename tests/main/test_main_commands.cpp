@@ -14,6 +14,8 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "cli/CommandLine.h"
+#include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
 #include "data/Settings.h"
@@ -134,6 +136,40 @@ private slots:
         QVERIFY2(err.contains(QStringLiteral("The register is damaged")), qPrintable(err));
         QCOMPARE(ts->reg.count(QStringLiteral("Items")), 2);
         QCOMPARE(ts->reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+    }
+
+    // Damage confined to an index passes the quick check; the command
+    // line's first write waits for the full check, so neither an import nor
+    // a scan session is written into it.
+    void theCommandLineWritesNothingIntoADamagedIndex_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("import") << "--import";
+        QTest::newRow("scan") << "--scan";
+    }
+    void theCommandLineWritesNothingIntoADamagedIndex() {
+        QFETCH(QString, command);
+        ts->reg.spoilIndexOnly();
+        const QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("in.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(command == QLatin1String("--import") ? "id,desc\n30,Amp\n" : "12\n45\n");
+        file.close();
+        QString err, out;
+        QTextStream errors(&err), answers(&out);
+        const RegisterLocation where = RegisterLocation::file(ts->reg.path());
+        const int exitCode =
+            command == QLatin1String("--import")
+                ? TransferCommands::run({command, file.fileName()}, where, ts->settingsFile(),
+                                        errors)
+                : ScanCommand::run(
+                      CommandLine({QStringLiteral("quarvel"), command, file.fileName(),
+                                   QStringLiteral("--stocktake"), QStringLiteral("Bay 1")}),
+                      where, ts->settingsFile(), QStringLiteral("tester"), answers, errors);
+        errors.flush();
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(err.contains(QStringLiteral("The register is damaged")), qPrintable(err));
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), 2);
+        QCOMPARE(ts->reg.count(QStringLiteral("ScanSessions")), 0);
     }
 
     void nothingSelectedAtStart() {
