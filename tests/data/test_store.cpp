@@ -898,10 +898,18 @@ private slots:
     }
 
     // A register is copied to another place as the version it is; a damaged
-    // one is not copied at all.
+    // one is not copied at all, also when only an index is damaged, and the
+    // refusal says how to go on.
+    void aCopyKeepsTheVersionAndRefusesDamage_data() {
+        QTest::addColumn<bool>("indexOnly");
+        QTest::newRow("unused page") << false;
+        QTest::newRow("index only") << true;
+    }
     void aCopyKeepsTheVersionAndRefusesDamage() {
         QUARVEL_ONLY_ON(Engine::File);
+        QFETCH(bool, indexOnly);
         TempRegister reg;
+        fillForDamage(reg);
         reg.toFirstVersion();
         const RegisterLocation copy =
             RegisterLocation::file(reg.folder() + QStringLiteral("/c.mdb"));
@@ -911,10 +919,15 @@ private slots:
             QCOMPARE(Schema::versionOf(made), std::optional<int>(1));
         }
         QVERIFY(QFile::remove(copy.text()));
-        reg.addUnusedPage();
+        if (indexOnly)
+            reg.spoilIndexOnly();
+        else
+            reg.addUnusedPage();
         const RegisterTransfer::Outcome refused =
             RegisterTransfer::copy(RegisterLocation::file(reg.path()), copy);
-        QVERIFY2(!refused.ok && refused.error.contains(QStringLiteral("is damaged")),
+        QVERIFY2(!refused.ok && refused.error.contains(QStringLiteral("is damaged")) &&
+                     refused.error.contains(QStringLiteral("repair")) &&
+                     refused.error.contains(QStringLiteral("quarvel-makedb --copy")),
                  qPrintable(refused.error));
         QVERIFY(!QFileInfo::exists(copy.text()));
     }

@@ -254,7 +254,8 @@ struct Source {
     int version = 0;
 };
 
-QString openSource(const RegisterLocation& from, Source& source, const Sql::WaitingSeam* waiting) {
+QString openSource(const RegisterLocation& from, Source& source, const Sql::WaitingSeam* waiting,
+                   Progress* progress) {
     source.engine = RegisterEngine::at(from);
     if (waiting)
         source.engine->setWaiting(*waiting);
@@ -283,11 +284,17 @@ QString openSource(const RegisterLocation& from, Source& source, const Sql::Wait
     const QString missing = Schema::missingPart(*source.db);
     if (!missing.isEmpty())
         return QStringLiteral("%1 is not a complete register: %2").arg(from.shown(), missing);
-    // What a damaged file still gives is no register to start another from.
-    if (source.engine->quickCheck(kBusyWaitMs) == false)
+    // What a damaged file still gives is no register to start another from,
+    // also when the damage is confined to an index: the full check finds it.
+    const std::optional<bool> sound = source.engine->fullCheck(
+        kBusyWaitMs, [progress] { return progress && !progress->report(0, 0); });
+    if (Progress::wasCancelled(progress))
+        return QStringLiteral("the copy was cancelled");
+    if (sound == false)
         return QStringLiteral(
-                   "%1 is damaged: SQLite's check finds faults in it. Let Quarvel repair it, or "
-                   "restore it from a backup, before it is copied")
+                   "%1 is damaged: SQLite's full check finds faults in it, so it is not copied. "
+                   "Open it in Quarvel and let Quarvel repair it (or restore it from a backup), "
+                   "then copy the repaired register with quarvel-makedb --copy")
             .arg(from.shown());
     source.version = *version;
     return {};
@@ -369,9 +376,11 @@ Outcome copy(const RegisterLocation& from, const RegisterLocation& to, Progress*
         return outcome;
     }
     Source source;
-    outcome.error = openSource(from, source, waiting);
-    if (!outcome.error.isEmpty())
+    outcome.error = openSource(from, source, waiting, progress);
+    if (!outcome.error.isEmpty()) {
+        outcome.cancelled = Progress::wasCancelled(progress);
         return outcome;
+    }
     const auto target = RegisterEngine::at(to);
     if (waiting)
         target->setWaiting(*waiting);

@@ -14,8 +14,9 @@ struct WaitingSeam;
 // that labels already printed still name their records. The target is made
 // in one transaction: it holds either the whole register or, after a
 // failure, nothing (a file target is written beside its place and takes it
-// only when whole). A target that already holds a register is refused; the
-// source is only read.
+// only when whole). A target that already holds a register is refused, and
+// so is a source file that SQLite's full check finds damaged (an index
+// among it); the source is only read.
 namespace RegisterTransfer {
 
 struct Outcome {
