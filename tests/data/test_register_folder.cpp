@@ -152,10 +152,34 @@ private slots:
         struct stat made {};
         QVERIFY(statOf(backups + QStringLiteral("/stock-20261209-101500.mdb"), &made));
         QCOMPARE(made.st_gid, member->pw_gid);
-        QVERIFY(made.st_mode & S_IWGRP);
+        QCOMPARE(made.st_mode & 07777, 0660u);  // the register's own
         QVERIFY(statOf(backups, &made));
         QCOMPARE(made.st_uid, 0u);
         QCOMPARE(made.st_mode & 07777, 02770u);
+    }
+
+    // A backup may be read by no one who may not read the register: it has
+    // the register's own access, whatever the user's umask.
+    void aBackupHasTheRegistersAccess_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("660") << 0660;
+        QTest::newRow("640") << 0640;
+        QTest::newRow("600") << 0600;
+    }
+    void aBackupHasTheRegistersAccess() {
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString reg = dir.filePath(QStringLiteral("data.mdb"));
+        QVERIFY(Store::createEmptyDatabase(reg, nullptr));
+        QVERIFY(::chmod(QFile::encodeName(reg).constData(), static_cast<mode_t>(mode)) == 0);
+        const mode_t umask = ::umask(002);
+        const Backups::Result backup =
+            Backups::take(reg, QDateTime(QDate(2026, 12, 9), QTime(10, 15)), 3);
+        ::umask(umask);
+        QVERIFY2(backup.ok, qPrintable(backup.error));
+        struct stat made {};
+        QVERIFY(statOf(backup.path, &made));
+        QCOMPARE(made.st_mode & 07777, static_cast<mode_t>(mode));
     }
 
     // Each register's backups carry its name, and keeping the newest of one

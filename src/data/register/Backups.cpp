@@ -54,14 +54,17 @@ void keepNewest(const QString& registerPath, int keep) {
 }
 
 // Copies every page of the register into `target` in one pass, waiting while
-// another program writes. The new backup belongs to the group that shares
-// the register (a setgid folder gives it the group; its maker adds the
-// group's access).
+// another program writes. The backup gets the register's own access before a
+// page is written, so that no one may read it who may not read the register
+// (a setgid folder gives it the register's group).
 QString copyRegister(const QString& registerPath, const QString& target, Progress* progress) {
     QString error;
     {
         Sqlite::Connection from(registerPath, Sqlite::Open::ReadOnly);
         Sqlite::Connection to(target, Sqlite::Open::Create);
+        if (to.isOpen() && !QFile::setPermissions(target, QFile::permissions(registerPath)))
+            return QStringLiteral("the access of %1 could not be set")
+                .arg(QDir::toNativeSeparators(target));
         Sqlite::Connection::PageCopy how{-1, kBusyRetries, kBusyPauseMs, {}};
         if (progress) {
             std::int64_t total = 0;
@@ -86,7 +89,7 @@ QString copyRegister(const QString& registerPath, const QString& target, Progres
             error = failure ? failure->text : QStringLiteral("unknown error");
         }
     }
-    return error.isEmpty() ? FilePlatform::shareWithFolderGroup(target) : error;
+    return error;
 }
 
 }  // namespace
