@@ -212,15 +212,19 @@ void Store::report(const QString& what, const QString& ownText) {
                       .arg(what, ownText, engine_->registerLine()));
 }
 
-void Store::report(const QString& what, const Sql::Failure& failure, const QString& missing) {
+void Store::report(const QString& what, const Sql::Failure& failure, const QString& missing,
+                   Mode mode) {
     if (failure.problem == Sql::Problem::Own) {
         report(what, failure.text);
         return;
     }
     if (reporter_)
-        reporter_(
-            QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
-                .arg(what, engine_->explanation(failure, missing), engine_->engineWords(failure)));
+        reporter_(QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
+                      .arg(what,
+                           engine_->explanation(failure, missing,
+                                                mode == Mode::Write ? Sql::Transaction::Write
+                                                                    : Sql::Transaction::Read),
+                           engine_->engineWords(failure)));
 }
 
 bool Store::run(const QString& what, Mode mode, const Body& body) {
@@ -269,7 +273,7 @@ bool Store::run(const QString& what, Mode mode, const Body& body) {
     if (failure->problem == Sql::Problem::Damaged && engine_->looksAfterFile() && !readOnly_)
         openReadOnly(damaged());
     else if (mode != Mode::ReadQuietly)
-        report(what, *failure, missing);
+        report(what, *failure, missing, mode);
     return false;
 }
 

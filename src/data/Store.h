@@ -335,7 +335,8 @@ private:
     // Tells the user that `what` failed: the program's own words, or the
     // engine's failure explained.
     void report(const QString& what, const QString& ownText);
-    void report(const QString& what, const Sql::Failure& failure, const QString& missing);
+    void report(const QString& what, const Sql::Failure& failure, const QString& missing,
+                Mode mode);
     ReadOnlyReason damaged() const;
     void backUpOnceADay();
     bool backUp(const QDateTime& when, const QString& occasion);

@@ -76,6 +76,25 @@ class TestServerRegister : public QObject {
         return editor;
     }
 
+    // The server's first process (the socket folder's lock file names it),
+    // so that no new session answers either, and the sessions of the
+    // program's connections; empty when they cannot be told. Each session's
+    // process leads a process group of its own, so the first one's group is
+    // not all of the server.
+    QList<pid_t> serverAndSessions() {
+        QList<pid_t> processes{firstServerProcess(Postgres::parse(connection_).host)};
+        const QString sessions = server_.scalar(
+            QStringLiteral("windows"), QStringLiteral("SELECT string_agg(pid::text, ',') FROM "
+                                                      "pg_stat_activity WHERE application_name = "
+                                                      "'Quarvel'"));
+        for (const QString& pid : sessions.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            processes << static_cast<pid_t>(pid.toLongLong());
+        if (processes.size() < 2 || processes.contains(0) || processes[0] <= 1 ||
+            ::getpgid(processes[1]) == processes[0])
+            return {};
+        return processes;
+    }
+
 private slots:
     void initTestCase() {
         const QString reason = PostgresServer::unavailableReason();
@@ -193,21 +212,9 @@ private slots:
         frmItemAddEdit& editor = *typed;
         auto* list = child<QListWidget>(&editor, "List1");
 
-        // The server's first process (the socket folder's lock file names
-        // it), so that no new session answers either, and the session of the
-        // editor's connection. Each session's process leads a process group
-        // of its own, so the first one's group is not all of the server.
         const QString socketFolder = Postgres::parse(connection_).host;
-        QList<pid_t> processes{firstServerProcess(socketFolder)};
-        const QString sessions = server_.scalar(
-            QStringLiteral("windows"), QStringLiteral("SELECT string_agg(pid::text, ',') FROM "
-                                                      "pg_stat_activity WHERE application_name = "
-                                                      "'Quarvel'"));
-        for (const QString& pid : sessions.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            processes << static_cast<pid_t>(pid.toLongLong());
-        QVERIFY2(processes.size() >= 2 && !processes.contains(0) && processes[0] > 1,
-                 qPrintable(sessions));
-        QVERIFY(::getpgid(processes[1]) != processes[0]);
+        const QList<pid_t> processes = serverAndSessions();
+        QVERIFY(processes.size() >= 2);
         const QString waiting = StoreSetup::serverWaitingText(socketFolder);
         ts.dialogs->cancelJobs << waiting;
         qint64 waitedMs = 0;
@@ -242,6 +249,27 @@ private slots:
         QCOMPARE(ts.dialogs->progresses.size(), 1);
         QCOMPARE(ts.dialogs->messages.size(), 1);
         QCOMPARE(server_.scalar(QStringLiteral("windows"), stored), QStringLiteral("1"));
+    }
+
+    // A read the server keeps waiting can be left the same way; the words
+    // say that nothing was changed, not that something was not saved.
+    void aStalledReadThatIsLeftChangedNothing() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        QVERIFY(ts.ctx().store().allItems());  // the connection the read will use
+        const QList<pid_t> processes = serverAndSessions();
+        QVERIFY(processes.size() >= 2);
+        ts.dialogs->cancelJobs << StoreSetup::serverWaitingText(Postgres::parse(connection_).host);
+        {
+            const ServerStopped stopped(processes);
+            QVERIFY(!ts.ctx().store().allItems());
+        }
+        QCOMPARE(ts.dialogs->progresses.size(), 1);
+        const QString message = ts.dialogs->lastMessage();
+        QVERIFY2(message.contains(QStringLiteral("did not answer")) &&
+                     message.contains(QStringLiteral("nothing was changed")) &&
+                     !message.contains(QStringLiteral("saved")),
+                 qPrintable(message));
     }
 
     // The device's copy of a server register waits as the store does: a

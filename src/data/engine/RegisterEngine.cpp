@@ -49,7 +49,8 @@ public:
 
     void release(std::unique_ptr<Sql::Connection>) override {}
 
-    QString explanation(const Sql::Failure& failure, const QString& missing) const override;
+    QString explanation(const Sql::Failure& failure, const QString& missing,
+                        Sql::Transaction transaction) const override;
 
     QString engineWords(const Sql::Failure& failure) const override {
         return QStringLiteral("(SQLite: %1)").arg(failure.text);
@@ -122,7 +123,8 @@ bool FileEngine::create(int busyWaitMs, QString* error) const {
     return ok;
 }
 
-QString FileEngine::explanation(const Sql::Failure& failure, const QString& missing) const {
+QString FileEngine::explanation(const Sql::Failure& failure, const QString& missing,
+                                Sql::Transaction) const {
     const QString file = QDir::toNativeSeparators(path());
     if (cutOffSaveCannotBeUndone(path(), failure.extendedCode))
         return QStringLiteral(
@@ -213,7 +215,8 @@ public:
             kept_ = std::move(db);
     }
 
-    QString explanation(const Sql::Failure& failure, const QString& missing) const override;
+    QString explanation(const Sql::Failure& failure, const QString& missing,
+                        Sql::Transaction transaction) const override;
 
     QString engineWords(const Sql::Failure& failure) const override {
         return failure.state.isEmpty()
@@ -257,7 +260,8 @@ bool ServerEngine::create(int busyWaitMs, QString* error) const {
     return true;
 }
 
-QString ServerEngine::explanation(const Sql::Failure& failure, const QString& missing) const {
+QString ServerEngine::explanation(const Sql::Failure& failure, const QString& missing,
+                                  Sql::Transaction transaction) const {
     const QString where = location().shown();
     switch (failure.problem) {
         case Sql::Problem::Unreachable:
@@ -282,6 +286,12 @@ QString ServerEngine::explanation(const Sql::Failure& failure, const QString& mi
                        "in to it; then try again.")
                 .arg(where);
         case Sql::Problem::ConnectionLost:
+            if (transaction == Sql::Transaction::Read)
+                return QStringLiteral(
+                           "The connection to the register, %1, was lost while Quarvel was "
+                           "reading it; nothing was changed. Try again once the server can be "
+                           "reached (Quarvel connects again by itself).")
+                    .arg(where);
             return QStringLiteral(
                        "The connection to the register, %1, was lost before the work was "
                        "finished, so none of it was stored. What you typed is still in the "
@@ -295,6 +305,12 @@ QString ServerEngine::explanation(const Sql::Failure& failure, const QString& mi
                        "can be reached again, look the record up before you save it again.")
                 .arg(where);
         case Sql::Problem::NoAnswer:
+            if (transaction == Sql::Transaction::Read)
+                return QStringLiteral(
+                           "The server of the register, %1, did not answer, and the wait for it "
+                           "was cancelled. Quarvel was only reading, so nothing was changed. Try "
+                           "again once the server answers (Quarvel connects again by itself).")
+                    .arg(where);
             return QStringLiteral(
                        "The server of the register, %1, did not answer, and the wait for it was "
                        "cancelled. The work was stopped and nothing of it was saved. What you "

@@ -38,8 +38,10 @@ public:
     virtual void setWaiting(Sql::WaitingSeam seam) { (void)seam; }
 
     // What went wrong, in plain words, and what the user can do;
-    // `missing` names what the register lacks when a statement failed.
-    virtual QString explanation(const Sql::Failure& failure, const QString& missing) const = 0;
+    // `missing` names what the register lacks when a statement failed; a
+    // Read failed in an operation that changes nothing.
+    virtual QString explanation(const Sql::Failure& failure, const QString& missing,
+                                Sql::Transaction transaction) const = 0;
     // The engine's own words for a failure, to show after the explanation.
     virtual QString engineWords(const Sql::Failure& failure) const = 0;
     // The last line of a message about the register: which one it is.
