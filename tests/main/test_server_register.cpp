@@ -200,6 +200,31 @@ private slots:
                  QStringLiteral("Mixer"));
     }
 
+    // The server refuses the save at its COMMIT (a deferred check fails):
+    // the editor stays open with what was typed, and nothing is stored.
+    void aSaveRefusedAtCommitKeepsTheInput() {
+        server_.exec(QStringLiteral("windows"),
+                     QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                                    "$$ BEGIN RAISE EXCEPTION 'refused at commit'; END $$;"
+                                    "CREATE CONSTRAINT TRIGGER refuse AFTER INSERT ON \"Items\" "
+                                    "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION "
+                                    "refuse()"));
+        TestApp ts;
+        const auto typed = typeNewItem(ts, QStringLiteral("Refused"));
+        QVERIFY(typed);
+        click(typed.get(), "Command2");
+        server_.exec(QStringLiteral("windows"), QStringLiteral("DROP FUNCTION refuse() CASCADE"));
+        QVERIFY(typed->isVisible());
+        QVERIFY2(ts.dialogs->lastMessage().contains(QStringLiteral("refused at commit")),
+                 qPrintable(ts.dialogs->lastMessage()));
+        QCOMPARE(child<QListWidget>(typed.get(), "List1")->item(kDescriptionLine)->text(),
+                 QStringLiteral("Description: Refused"));
+        QCOMPARE(server_.scalar(QStringLiteral("windows"),
+                                QStringLiteral("SELECT count(*) FROM \"Items\" WHERE \"desc\" = "
+                                               "'Refused'")),
+                 QStringLiteral("0"));
+    }
+
     // The server stops answering before a save: after a few seconds a window
     // names the server waited for; its Cancel stops the save, which fails
     // with words that say so, and the editor keeps what was typed. Nothing of
