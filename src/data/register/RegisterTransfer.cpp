@@ -293,9 +293,10 @@ QString openSource(const RegisterLocation& from, Source& source, const Sql::Wait
     if (sound == false)
         return QStringLiteral(
                    "%1 is damaged: SQLite's full check finds faults in it, so it is not copied. "
-                   "Open it in Quarvel and let Quarvel repair it (or restore it from a backup), "
-                   "then copy the repaired register with quarvel-makedb --copy")
-            .arg(from.shown());
+                   "Start Quarvel on it (quarvel --register %2) and let Quarvel repair it, or "
+                   "restore it from a backup; then copy the repaired register with "
+                   "quarvel-makedb --copy")
+            .arg(from.shown(), from.text());
     source.version = *version;
     return {};
 }
