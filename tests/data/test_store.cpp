@@ -122,7 +122,7 @@ public:
             reg.exec(sql);
             return;
         }
-        reader_ = std::make_unique<ReaderOfFile>(reg.location().text());
+        reader_ = std::make_unique<FileHeld>(reg.location().text(), FileHeld::By::Reader);
     }
     ~CommitsRefused() {
         if (reg_.onServer())
@@ -133,7 +133,7 @@ public:
 
 private:
     const EngineRegister& reg_;
-    std::unique_ptr<ReaderOfFile> reader_;
+    std::unique_ptr<FileHeld> reader_;
 };
 
 // The rows of every table the store writes, and the layout, as text.

@@ -403,9 +403,10 @@ private slots:
                 QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Items BEGIN "
                                "SELECT RAISE(ABORT, 'disk full'); END"));
         {
-            const std::optional<ReaderOfFile> reader =
-                atCommit ? std::optional<ReaderOfFile>(std::in_place, ts->reg.path())
-                         : std::nullopt;
+            const std::optional<FileHeld> reader =
+                atCommit
+                    ? std::optional<FileHeld>(std::in_place, ts->reg.path(), FileHeld::By::Reader)
+                    : std::nullopt;
             click(editor.get(), "Command2");
         }
         QVERIFY(editor->isVisible());
@@ -442,6 +443,27 @@ private slots:
             QStringLiteral("The register is damaged")));
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("reading only")));
         QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(1));
+    }
+
+    // A check that takes a while is shown; its Cancel leaves the save
+    // unsaved and the window open, and says so.
+    void aCancelledWaitForTheCheckSavesNothing() {
+        ctx->settings().write(SettingsKeys::BusyWaitSeconds, QStringLiteral("1"));
+        openEditor(0);
+        typeInto(Description, QStringLiteral("Mixer"));
+        ts->dialogs->cancelJobs << QStringLiteral("Checking the register");
+        {
+            const FileHeld writer(ts->reg.path(), FileHeld::By::Writer);  // the check waits
+            click(editor.get(), "Command2");
+        }
+        QVERIFY(editor->isVisible());
+        QCOMPARE(list->item(Description)->text(), QStringLiteral("Description: Mixer"));
+        QCOMPARE(ts->dialogs->progresses.size(), 1);
+        QCOMPARE(ts->dialogs->progresses[0].what, QStringLiteral("Checking the register"));
+        QVERIFY2(ts->dialogs->lastMessage().contains(QStringLiteral("nothing was saved")),
+                 qPrintable(ts->dialogs->lastMessage()));
+        QVERIFY(!ctx->store().readOnly());
+        QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(0));
     }
 
     void labelsPrintTheStoredRecordUnderTheEditorsId() {

@@ -109,7 +109,8 @@ void TempRegister::toFirstVersion() const {
 }
 
 void TempRegister::toSecondVersion() const {
-    exec(QStringLiteral("DROP TABLE ScanRecords; DROP TABLE ScanSessions; PRAGMA user_version = 2"));
+    exec(
+        QStringLiteral("DROP TABLE ScanRecords; DROP TABLE ScanSessions; PRAGMA user_version = 2"));
 }
 
 void TempRegister::copyWithCutOffSave(const QString& target) const {
@@ -126,13 +127,13 @@ void TempRegister::copyWithCutOffSave(const QString& target) const {
         qFatal("could not copy the register in the middle of a save");
 }
 
-ReaderOfFile::ReaderOfFile(const QString& path) : db_(openRaw(path)) {
-    if (sqlite3_exec(db_, "BEGIN; SELECT COUNT(*) FROM Data", nullptr, nullptr, nullptr) !=
-        SQLITE_OK)
-        qFatal("cannot read %s", qPrintable(path));
+FileHeld::FileHeld(const QString& path, By by) : db_(openRaw(path)) {
+    const char* hold = by == By::Reader ? "BEGIN; SELECT COUNT(*) FROM Data" : "BEGIN EXCLUSIVE";
+    if (sqlite3_exec(db_, hold, nullptr, nullptr, nullptr) != SQLITE_OK)
+        qFatal("cannot hold %s", qPrintable(path));
 }
 
-ReaderOfFile::~ReaderOfFile() {
+FileHeld::~FileHeld() {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(db_);
 }

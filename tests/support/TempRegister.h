@@ -43,15 +43,17 @@ private:
     QTemporaryDir dir_;
 };
 
-// Another program reading the register file while it lives: a save's
-// statements go through, but its COMMIT waits for the reader and fails once
-// the store's busy wait is over.
-class ReaderOfFile {
+// Another program holding the register file while it lives. Reading: a
+// save's statements go through, but its COMMIT waits for the reader and
+// fails once the store's busy wait is over. Writing (in the middle of its
+// COMMIT): every read and write waits for it.
+class FileHeld {
 public:
-    explicit ReaderOfFile(const QString& path);
-    ~ReaderOfFile();
-    ReaderOfFile(const ReaderOfFile&) = delete;
-    ReaderOfFile& operator=(const ReaderOfFile&) = delete;
+    enum class By { Reader, Writer };
+    FileHeld(const QString& path, By by);
+    ~FileHeld();
+    FileHeld(const FileHeld&) = delete;
+    FileHeld& operator=(const FileHeld&) = delete;
 
 private:
     struct sqlite3* db_ = nullptr;
