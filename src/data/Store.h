@@ -92,6 +92,12 @@ public:
     // The same in a file or in an empty database on a server; refuses a
     // file that exists and a database that holds a register.
     static bool createEmpty(const RegisterLocation& location, QString* error);
+    // Whether the register holds no record at all, as createEmpty makes it:
+    // every table of its layout empty and the counters 0. It is only looked
+    // into: a file is opened for reading only, its schema not trusted.
+    // Nullopt, with the reason, when that cannot be told: nothing there, no
+    // complete register, a layout newer than this program's, a failed read.
+    static std::optional<bool> holdsNoRecord(const RegisterLocation& location, QString* problem);
 
     // How long an operation waits for another program using the register
     // before it says "in use", asked afresh for each operation; 10 s

@@ -7,6 +7,7 @@
 #include "data/Store.h"
 #include "data/StoreSql.h"
 #include "data/engine/RegisterEngine.h"
+#include "data/engine/Schema.h"
 #include "data/register/Backups.h"
 #include "data/register/RegisterFolder.h"
 
@@ -103,6 +104,80 @@ bool Store::createEmpty(const RegisterLocation& location, QString* error) {
         return false;
     }
     return RegisterEngine::at(location)->create(kDefaultBusyWaitMs, error);
+}
+
+namespace {
+
+// The version of the register's layout when this program knows all of it
+// and the register holds its every table; else nullopt, with the reason in
+// `why` unless a read failed (the connection keeps that failure).
+std::optional<int> wholeKnownLayout(Connection& db, QString* why) {
+    const std::optional<int> version = Schema::versionOf(db);
+    if (!version)
+        return std::nullopt;
+    if (*version == 0) {
+        *why = QStringLiteral("it is not a Quarvel register");
+    } else if (*version > Schema::kCurrentVersion) {
+        *why = QStringLiteral(
+                   "a newer Quarvel wrote it (register version %1), which may keep "
+                   "records in tables this one does not know")
+                   .arg(*version);
+    } else if (const QString missing = Schema::missingPart(db); !missing.isEmpty()) {
+        *why = QStringLiteral("it is not a complete Quarvel register: %1").arg(missing);
+    } else {
+        return version;
+    }
+    return std::nullopt;
+}
+
+// The counters as a new register has them: one row, all three 0.
+constexpr const char* kCountersAtZeroSql =
+    R"(SELECT COUNT(*), COUNT(CASE WHEN "lastid" = 0 AND "lastCase" = 0 AND "lastList" = 0
+       THEN 1 END) FROM "Data")";
+
+// Nullopt when a read fails (the connection keeps the failure).
+std::optional<bool> noRecordIn(Connection& db, int version, bool onServer) {
+    for (const Schema::Table& table : Schema::tablesOf(version, onServer)) {
+        if (qstrcmp(table.name, "Data") == 0)
+            continue;
+        const QByteArray anyRow = QByteArray(R"(SELECT 1 FROM ")") + table.name + R"(" LIMIT 1)";
+        const std::optional<bool> found = findsRow(db, anyRow.constData(), {});
+        if (!found)
+            return std::nullopt;
+        if (*found)
+            return false;
+    }
+    Sql::Statement counters(db, kCountersAtZeroSql);
+    if (!counters.step())
+        return std::nullopt;
+    return counters.integer(0) == 1 && counters.integer(1) == 1;
+}
+
+}  // namespace
+
+std::optional<bool> Store::holdsNoRecord(const RegisterLocation& location, QString* problem) {
+    if (!location.problem().isEmpty()) {
+        *problem = location.problem();
+        return std::nullopt;
+    }
+    const std::unique_ptr<RegisterEngine> engine = RegisterEngine::at(location);
+    std::unique_ptr<Connection> db = engine->openToInspect(kDefaultBusyWaitMs);
+    std::optional<bool> empty;
+    QString why;
+    if (!db->failure()) {
+        if (const std::optional<int> version = wholeKnownLayout(*db, &why))
+            empty = noRecordIn(*db, *version, location.isServer());
+    }
+    if (!empty && why.isEmpty())
+        why = QStringLiteral("it could not be read %1")
+                  .arg(engine->engineWords(db->failure().value_or(
+                      Sql::Failure::of(Sql::Problem::Own, QStringLiteral("Unknown error.")))));
+    if (db->isOpen())
+        db->rollback();
+    engine->release(std::move(db));
+    if (!empty)
+        *problem = why;
+    return empty;
 }
 
 // --- Layout versions and backups ---------------------------------------------

@@ -949,6 +949,41 @@ private slots:
         QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
     }
 
+    // A register holds no record only as it was made: any one row in any
+    // table, or a counter raised, is a record; a register with a table
+    // missing cannot be told empty.
+    void holdsNoRecordOnlyAsMade_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("empty");  // 1 yes, 0 no, -1 cannot be told
+        QTest::newRow("as made") << "" << 1;
+        QTest::newRow("item") << R"(INSERT INTO "Items" ("id", "desc") VALUES (1, 'Lamp'))" << 0;
+        QTest::newRow("case") << R"(INSERT INTO "Cases" ("id", "FName") VALUES (1, 'Rack'))" << 0;
+        QTest::newRow("list") << R"(INSERT INTO "Lists" ("id", "ListName") VALUES (1, 'A'))" << 0;
+        QTest::newRow("list line") << R"(INSERT INTO "ListData" VALUES (1, 1, 'Lamp'))" << 0;
+        QTest::newRow("location") << R"(INSERT INTO "Locations" ("desc") VALUES ('Bay 1'))" << 0;
+        QTest::newRow("test") << R"(INSERT INTO "TestHistory" VALUES (1, 1, 2461019, '9/12/2026',
+                                    'PAT', 'Pass', ''))"
+                              << 0;
+        QTest::newRow("scan session")
+            << R"(INSERT INTO "ScanSessions" VALUES (1, 'Stocktake', 'Bay 2', 0, '', '', 'ann'))"
+            << 0;
+        QTest::newRow("scan") << R"(INSERT INTO "ScanRecords" VALUES (1, 1, 1, 0, '', 'here'))"
+                              << 0;
+        QTest::newRow("counter") << R"(UPDATE "Data" SET "lastList" = 1)" << 0;
+        QTest::newRow("table missing") << R"(DROP TABLE "ScanRecords")" << -1;
+    }
+    void holdsNoRecordOnlyAsMade() {
+        QFETCH(QString, sql);
+        QFETCH(int, empty);
+        EngineRegister reg(fixture_);
+        if (!sql.isEmpty())
+            reg.exec(sql);
+        QString problem;
+        const std::optional<bool> found = Store::holdsNoRecord(reg.location(), &problem);
+        QCOMPARE(found ? int(*found) : -1, empty);
+        QCOMPARE(problem.isEmpty(), empty != -1);
+    }
+
     // Damage in a table's own pages is beyond repair, and a cancelled
     // repair stops: nothing changes, the register stays read-only.
     void aRegisterBeyondRepairStaysAsItWas_data() {

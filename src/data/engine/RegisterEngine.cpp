@@ -47,6 +47,13 @@ public:
         return db;
     }
 
+    std::unique_ptr<Sql::Connection> openToInspect(int busyWaitMs) override {
+        auto db = std::make_unique<Sqlite::Connection>(path(), Sqlite::Open::ReadOnly, busyWaitMs);
+        if (db->isOpen() && db->distrustSchema())
+            db->begin(Sql::Transaction::Read);
+        return db;
+    }
+
     void release(std::unique_ptr<Sql::Connection>) override {}
 
     QString explanation(const Sql::Failure& failure, const QString& missing,

@@ -30,6 +30,13 @@ public:
     // A connection with the transaction begun, for one operation; when
     // connecting or beginning fails, a connection that keeps the failure.
     virtual std::unique_ptr<Sql::Connection> open(Sql::Transaction transaction, int busyWaitMs) = 0;
+    // A connection that only reads, its read transaction begun, to look
+    // into a register that anyone may have made: a file is opened for
+    // reading only (a save cut off is not rolled back) and its schema is
+    // not trusted. A failure is kept on the connection.
+    virtual std::unique_ptr<Sql::Connection> openToInspect(int busyWaitMs) {
+        return open(Sql::Transaction::Read, busyWaitMs);
+    }
     // The operation is over: a file's connection is closed, a server's kept
     // for the next operation while it is sound.
     virtual void release(std::unique_ptr<Sql::Connection> db) = 0;
