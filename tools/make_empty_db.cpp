@@ -10,7 +10,9 @@
 // gets the group and its write access, so that every member can save. Given
 // a connection string instead of a path, it makes the register in that
 // (empty) database on a PostgreSQL server. With --copy it moves a register
-// between a file and a server.
+// between a file and a server. With --is-empty it only reads a register and
+// tells, by its exit status, whether it holds any record (the package asks
+// so before it puts an empty register aside).
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -30,12 +32,17 @@ const char* const kUsage =
     "Usage: quarvel-makedb [--keep-existing | --replace] PATH/data.mdb\n"
     "       quarvel-makedb CONNECTION\n"
     "       quarvel-makedb --copy FROM TO\n"
+    "       quarvel-makedb --is-empty REGISTER\n"
     "Writes an empty Quarvel register: a file, or the tables in an empty database\n"
     "on a PostgreSQL server named by a libpq connection string (such as\n"
     "postgresql://stores-pc/quarvel or \"host=stores-pc dbname=quarvel\").\n"
     "--copy copies the register FROM (a file or a connection string) into TO (a\n"
     "new file, or an empty database on a server) in one transaction: every row,\n"
     "with its ids and the counters. A TO that holds a register is refused.\n"
+    "--is-empty only reads REGISTER (a file, never through a link, or a connection\n"
+    "string) and ends with 0 when it holds no record at all (no item, case, list,\n"
+    "location, test or scan, and the counters 0, as this tool makes it), 1 when it\n"
+    "holds records, and 2 when that cannot be told (no register, a save under way).\n"
     "An existing register is never overwritten:\n"
     "  --keep-existing  leave it as it is and succeed\n"
     "  --replace        move it into the folder \"backups\" beside it first\n"
@@ -47,7 +54,8 @@ const char* const kUsage =
 // error output; empty when each one is understood.
 QString argumentProblem(const QStringList& args) {
     const QStringList options = {QStringLiteral("--help"), QStringLiteral("--copy"),
-                                 QStringLiteral("--keep-existing"), QStringLiteral("--replace")};
+                                 QStringLiteral("--is-empty"), QStringLiteral("--keep-existing"),
+                                 QStringLiteral("--replace")};
     QStringList operands;
     for (const QString& arg : args) {
         if (arg.startsWith(QLatin1Char('-')) && !options.contains(arg))
@@ -60,6 +68,11 @@ QString argumentProblem(const QStringList& args) {
     if (args.contains(QStringLiteral("--copy"))) {
         if (args.size() != 3 || args.first() != QLatin1String("--copy") || operands.size() != 2)
             return QStringLiteral("--copy takes FROM and TO, and nothing else");
+        return {};
+    }
+    if (args.contains(QStringLiteral("--is-empty"))) {
+        if (args.size() != 2 || args.first() != QLatin1String("--is-empty") || operands.size() != 1)
+            return QStringLiteral("--is-empty takes one REGISTER, and nothing else");
         return {};
     }
     if (args.contains(QStringLiteral("--keep-existing")) &&
@@ -184,6 +197,41 @@ int copyRegister(const QString& fromArgument, const QString& toArgument) {
     return 0;
 }
 
+// 0 when the register holds no record, 1 when it holds some, 2 when that
+// cannot be told. A file is looked at only as it is: a link is not followed,
+// and a journal beside it means the file alone may not be the whole register.
+int tellWhetherEmpty(const QString& argument) {
+    const auto cannotTell = [&argument](const QString& why) {
+        std::fprintf(stderr, "quarvel-makedb: cannot tell whether %s holds records: %s\n",
+                     qPrintable(argument), qPrintable(why));
+        return 2;
+    };
+    RegisterLocation location = RegisterLocation::server(argument);
+    if (!RegisterLocation::namesServer(argument)) {
+        const QString path = QDir::current().absoluteFilePath(argument);
+        const QFileInfo file(path);
+        if (file.isSymLink())
+            return cannotTell(QStringLiteral("it is a link, which is not followed"));
+        if (!file.isFile())
+            return cannotTell(file.exists() ? QStringLiteral("it is no file")
+                                            : QStringLiteral("there is no such file"));
+        for (const char* suffix : {"-journal", "-wal"}) {
+            if (isTaken(path + QLatin1String(suffix)))
+                return cannotTell(QStringLiteral("%1%2 lies beside it: a save is under way, or "
+                                                 "one was cut off")
+                                      .arg(path, QLatin1String(suffix)));
+        }
+        location = RegisterLocation::file(path);
+    }
+    QString problem;
+    const std::optional<bool> empty = Store::holdsNoRecord(location, &problem);
+    if (!empty)
+        return cannotTell(problem);
+    std::printf("%s %s\n", qPrintable(location.shown()),
+                *empty ? "holds no record" : "holds records");
+    return *empty ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +247,8 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 3 && args.first() == QLatin1String("--copy"))
         return copyRegister(args[1], args[2]);
+    if (args.size() == 2 && args.first() == QLatin1String("--is-empty"))
+        return tellWhetherEmpty(args[1]);
     const bool keepExisting = args.removeAll(QStringLiteral("--keep-existing")) > 0;
     const bool replace = args.removeAll(QStringLiteral("--replace")) > 0;
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')) ||

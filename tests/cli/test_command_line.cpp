@@ -1,6 +1,18 @@
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "TempRegister.h"
+
+namespace {
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
 
 // What the programs do not understand ends them with exit 2 and one line
 // that names it, before any window (or display) is needed; Qt's own options
@@ -44,6 +56,8 @@ private slots:
             << makedb << QStringList{"NEW", "stray"} << 2 << "stray";
         QTest::newRow("tool: --copy short")
             << makedb << QStringList{"--copy", "NEW"} << 2 << "--copy";
+        QTest::newRow("tool: --is-empty with two")
+            << makedb << QStringList{"--is-empty", "NEW", "NEW"} << 2 << "--is-empty takes";
     }
     void whatIsNotUnderstoodIsRefused() {
         QFETCH(QString, program);
@@ -71,6 +85,44 @@ private slots:
         QVERIFY2(err.contains(said), qPrintable(err));
         QVERIFY(run.readAllStandardOutput().isEmpty());
         QVERIFY(!QFileInfo::exists(made));
+    }
+
+    // The tool's --is-empty: 0 for a register as it makes one, 1 once it
+    // holds a record, 2 when it cannot tell. It only reads, and looks at the
+    // file alone: not through a link, nor while a journal lies beside it.
+    void theToolTellsAnEmptyRegister_data() {
+        QTest::addColumn<QString>("given");  // the register as made, or what was done to it
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("as made") << "" << 0;
+        QTest::newRow("an item") << "item" << 1;
+        QTest::newRow("a link to it") << "link" << 2;
+        QTest::newRow("a journal beside it") << "journal" << 2;
+        QTest::newRow("no register") << "text" << 2;
+    }
+    void theToolTellsAnEmptyRegister() {
+        QFETCH(QString, given);
+        QFETCH(int, exitCode);
+        const TempRegister reg;
+        QString asked = reg.path();
+        if (given == QLatin1String("item"))
+            reg.exec(QStringLiteral("INSERT INTO Items (desc) VALUES ('Lamp')"));
+        if (given == QLatin1String("journal"))
+            QVERIFY(QFile(reg.path() + QStringLiteral("-journal")).open(QIODevice::WriteOnly));
+        if (given == QLatin1String("link")) {
+            asked = reg.folder() + QStringLiteral("/link.mdb");
+            QVERIFY(QFile::link(reg.path(), asked));
+        }
+        if (given == QLatin1String("text")) {
+            asked = reg.folder() + QStringLiteral("/notes.txt");
+            QFile notes(asked);
+            QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("Bay 1\n") > 0);
+        }
+        const QByteArray before = contentOf(reg.path());
+        QProcess run;
+        run.start(QStringLiteral(QUARVEL_MAKEDB), {QStringLiteral("--is-empty"), asked});
+        QVERIFY(run.waitForFinished(10000));
+        QVERIFY2(run.exitCode() == exitCode, run.readAllStandardError().constData());
+        QCOMPARE(contentOf(reg.path()), before);
     }
 };
 
