@@ -5,9 +5,10 @@
 # only note their call. A first installation makes the shared register
 # folder and an empty register; an upgrade from 1.2.22 moves the register
 # out of /opt/quarvel/lib/quarvel and keeps a copy in the backups; a
-# register already in place is never overwritten; a link planted in the old
-# folder is neither followed nor given to the group; a removal and a purge
-# leave it all.
+# register already in place that holds a record is never overwritten, and
+# an empty one that an earlier configuring made there while the old one
+# stayed gives way to the old one; a link planted in the old folder is
+# neither followed nor given to the group; a removal and a purge leave it all.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 dir=$1
@@ -47,6 +48,18 @@ given_to_group() {
 }
 is_register() {
     [[ $(head -c 15 "$1" 2>/dev/null) == "SQLite format 3" ]]
+}
+# An item saved in the register as a user saves one: with the package's
+# program, which also backs the register up before its first save.
+add_item() {
+    printf 'Description\nDrill\n' >"$work/item.csv"
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
+        "$root/usr/lib/quarvel/quarvel" --register "$1" --import "$work/item.csv" &>"$work/import" ||
+        fail "the item could not be saved: $(cat "$work/import")"
+}
+# The files' checksums, in order, to compare sets of files.
+sums() {
+    md5sum "$@" | cut -d' ' -f1 | sort
 }
 # The old package's program folder, as 1.2.22 left it, holding a register.
 old_layout() {
@@ -105,10 +118,13 @@ cmp -s "$registers/data.mdb-journal" <(echo "journal of a cut-off save") ||
 [[ -e ${copies[0]}-journal ]] || fail "the copy lacks its journal"
 [[ ! -e $root/opt/quarvel ]] || fail "the emptied old folders are left: $(find "$root/opt")"
 
-# --- Upgrade where a register is in place already: neither is overwritten.
+# --- Upgrade where a register with a record is in place already: neither is
+# overwritten, and the administrator is told of both.
 machine both
 registers=$root/var/lib/quarvel
 run postinst configure # the register in place
+add_item "$registers/data.mdb"
+rm "$registers"/backups/*
 echo "new register" >>"$registers/data.mdb"
 old_layout "old register"
 echo "journal of a cut-off save" >"$old/data.mdb-journal"
@@ -117,6 +133,8 @@ marked "$registers/data.mdb" "new register" || fail "the register in place was o
 marked "$old/data.mdb" "old register" || fail "the old register was not left in place"
 [[ -e $old/data.mdb-journal ]] || fail "the old register's journal was not left in place"
 grep -q "left where it is" "$work/said" || fail "postinst did not say that the old register stays"
+grep -q "$registers/data.mdb, the one in use.*$old/data.mdb.*yours to decide" "$work/said" ||
+    fail "postinst did not name both registers and leave the choice to the administrator"
 [[ -z $(ls "$registers/backups") ]] || fail "copies were made although nothing moved"
 
 # --- Upgrade where a link to a file of root's is planted as the old register
@@ -154,4 +172,31 @@ for planted in data.mdb data.mdb-journal; do
     copies=("$registers"/backups/data-*.mdb)
     ((${#copies[@]} == 1)) || fail "reconfiguring kept no single copy: ${copies[*]}"
     [[ ! -e $root/opt/quarvel ]] || fail "the emptied old folders are left: $(find "$root/opt")"
+done
+
+# --- The package before this one made an empty register here when it left
+# the old one where it was (a link in the old folder). Nobody saved in it, so
+# it goes into the backups, and the old register takes its place at once,
+# or, while the link is there, no one works on the empty one any more and
+# the move is finished once the link is gone.
+for planted in nothing data.mdb-journal; do
+    machine "stranded-$planted"
+    registers=$root/var/lib/quarvel
+    run postinst configure # as the earlier package made it
+    cp "$registers/data.mdb" "$work/empty.mdb"
+    old_layout "old register"
+    if [[ $planted != nothing ]]; then
+        ln -s "$root/root-only" "$old/$planted"
+        run postinst configure 1.2.22-1
+        [[ ! -e $registers/data.mdb && -L $old/$planted ]] ||
+            fail "$planted: the empty register stayed in use"
+        grep -q "finish the move with: dpkg-reconfigure quarvel" "$work/said" ||
+            fail "$planted: nothing says how to finish the move"
+        rm "$old/$planted"
+    fi
+    run postinst configure 1.2.22-1
+    marked "$registers/data.mdb" "old register" || fail "$planted: the old register did not move"
+    [[ $(sums "$registers"/backups/*) == $(sums "$work/empty.mdb" "$registers/data.mdb") ]] ||
+        fail "$planted: the backups are not the empty register and a copy of the old one"
+    grep -q "held no record" "$work/said" || fail "$planted: nothing says where the empty one went"
 done
