@@ -211,8 +211,9 @@ bool writeCsv(const QString& path, const DueList& list, std::span<const std::int
                 days = std::to_string(list.dueDay[i] - list.today);
             }
             id = std::to_string(list.ids[i]);
-            flightCase =
-                list.caseIds[i] == 0 ? std::string() : "F" + std::to_string(list.caseIds[i]);
+            flightCase.clear();
+            if (list.caseIds[i] != 0)
+                flightCase.append(1, 'F').append(std::to_string(list.caseIds[i]));
             const std::string_view fields[] = {status,
                                                dueDate,
                                                days,

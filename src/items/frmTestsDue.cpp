@@ -49,7 +49,12 @@ void appendLine(std::string& out, const DueList& due, std::size_t i, TestsDue::D
     out += kSeparator;
     out.append(due.locations.view(i));
     out += kSeparator;
-    out += due.caseIds[i] == 0 ? std::string("no case") : "F" + std::to_string(due.caseIds[i]);
+    if (due.caseIds[i] == 0) {
+        out += "no case";
+    } else {
+        out += 'F';
+        out += std::to_string(due.caseIds[i]);
+    }
 }
 
 QString caseEntry(qint64 id, const QString& name, Status worst) {
