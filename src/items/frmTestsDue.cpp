@@ -27,10 +27,18 @@ namespace {
 constexpr int kAll = -1;
 constexpr int kNoCase = 0;
 
+constexpr std::string_view kSeparator = " \u00b7 ";
+
+// An empty field is named, as "no date" and "no case" are, so no line
+// shows two separators with nothing between them.
+void appendField(std::string& out, std::string_view field, std::string_view whenEmpty) {
+    const bool blank = field.find_first_not_of(" \t") == std::string_view::npos;
+    out.append(blank ? whenEmpty : field);
+}
+
 // "12 - Cable · Overdue · due 17/1/2009 · -5 days · Lighting · Bay 3 · F2"
 void appendLine(std::string& out, const DueList& due, std::size_t i, TestsDue::Day today) {
-    static constexpr std::string_view kSeparator = " \u00b7 ";
-    out.append(due.descs.view(i));
+    appendField(out, due.descs.view(i), "no description");
     out += kSeparator;
     out += TestsDue::statusNameUtf8(due.status[i]);
     out += kSeparator;
@@ -45,9 +53,9 @@ void appendLine(std::string& out, const DueList& due, std::size_t i, TestsDue::D
         out += days == 1 || days == -1 ? " day" : " days";
     }
     out += kSeparator;
-    out.append(due.categories.view(i));
+    appendField(out, due.categories.view(i), "no category");
     out += kSeparator;
-    out.append(due.locations.view(i));
+    appendField(out, due.locations.view(i), "no location");
     out += kSeparator;
     if (due.caseIds[i] == 0) {
         out += "no case";

@@ -121,7 +121,8 @@ private slots:
         QCOMPARE(shownIds(), (QList<qint64>{6, 1, 4, 3, 2}));
         const QStringList shown = lines(list);
         QCOMPARE(shown[0], QStringLiteral("6 - Saw") + kSep + "Failed" + kSep + "due 10/12/2009" +
-                               kSep + "339 days" + kSep + "Tools" + kSep + kSep + "no case");
+                               kSep + "339 days" + kSep + "Tools" + kSep + "no location" + kSep +
+                               "no case");
         QCOMPARE(shown[1], QStringLiteral("1 - Amp") + kSep + "Overdue" + kSep + "due 1/1/2009" +
                                kSep + "-4 days" + kSep + "Sound" + kSep + "Bay 1" + kSep + "F2");
         QVERIFY(shown[2].contains(kSep + "Unreadable" + kSep + "no date" + kSep));
@@ -131,6 +132,30 @@ private slots:
             QStringLiteral("1 failed · 1 overdue · 1 unreadable · 1 never tested · 1 due soon");
         QCOMPARE(child<QLabel>(w.get(), "Label1")->text(), QStringLiteral("Tests due: ") + counts);
         QCOMPARE(w->windowTitle(), QStringLiteral("Tests Due - ") + counts);
+    }
+
+    // An empty field is named, never shown as two separators with nothing
+    // between them.
+    void emptyFieldsAreNamed_data() {
+        QTest::addColumn<QStringList>("stored");  // description, category, location
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("no category")
+            << QStringList{"Amp", "", "Bay 1"} << QStringList{"Amp", "no category", "Bay 1"};
+        QTest::newRow("blank location")
+            << QStringList{"Amp", "Sound", "  "} << QStringList{"Amp", "Sound", "no location"};
+        QTest::newRow("no description")
+            << QStringList{"", "Sound", "Bay 1"} << QStringList{"no description", "Sound", "Bay 1"};
+    }
+    void emptyFieldsAreNamed() {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, shown);
+        ts->reg.exec(QStringLiteral("UPDATE Items SET \"desc\" = '%1', category = '%2', "
+                                    "warehouseloc = '%3' WHERE id = 1")
+                         .arg(stored[0], stored[1], stored[2]));
+        open();
+        QCOMPARE(lines(list).value(list->lineOfId(1)),
+                 "1 - " + shown[0] + kSep + "Overdue" + kSep + "due 1/1/2009" + kSep + "-4 days" +
+                     kSep + shown[1] + kSep + shown[2] + kSep + "F2");
     }
 
     void filtersNarrowTheLines() {
