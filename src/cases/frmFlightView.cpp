@@ -78,17 +78,15 @@ void frmFlightView::Form_Load() {
 // A case that is not stored shows two empty lists. On a failed read the
 // store has told the user.
 void frmFlightView::ShowCaseDetails() {
-    auto items = ctx_.store().itemsInCase(caseId_);
-    List1->setRows(items ? std::move(*items) : IdTextRows{});
+    auto read = ctx_.store().itemsInCaseWithTests(caseId_, ctx_.testWindow());
+    List1->setRows(read ? std::move(read->items) : IdTextRows{});
     List2->clear();
     if (const auto cases = ctx_.store().casesWithId(caseId_)) {
         for (const CaseRecord& flightCase : *cases)
             List2->addItems(DetailLines::caseLines(flightCase));
         // After the case's own lines: the worst test status of its items.
-        const auto tests =
-            cases->isEmpty() ? std::nullopt : ctx_.store().caseTests(caseId_, ctx_.testWindow());
-        if (tests)
-            List2->addItem(DetailLines::caseTestsLine(TestsDue::caseTestsText(*tests)));
+        if (read && !cases->isEmpty())
+            List2->addItem(DetailLines::caseTestsLine(TestsDue::caseTestsText(read->tests)));
     }
 }
 

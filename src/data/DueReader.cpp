@@ -144,28 +144,29 @@ bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<Tes
     return items.ok();
 }
 
-bool countCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& window,
-               TestsDue::Counts& counts) {
-    const TestsDue::Day today = TestsDue::dayOf(window.today);
-    std::vector<std::pair<std::int64_t, TestsDue::Status>> items;
-    {
-        const ItemSelect select({}, kDueColumns);
-        RowRule rule(select, today, window.soonDays);
-        Statement rows(db, select.sql(R"(FROM "Items" WHERE "caseID" = ?)"));
-        rows.bind(caseId);
-        while (rows.step())
-            items.emplace_back(rows.integer(ItemSelect::kId), rule.statusOf(rows, false));
-        if (!rows.ok())
-            return false;
+bool readCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& window,
+              TestsDue::Counts& counts, IdTextRows* items) {
+    const std::optional<bool> history = hasHistory(db);
+    if (!history)
+        return false;
+    const ItemSelect select({ItemColumn::Desc}, kDueColumns);
+    const int desc = select.at(ItemColumn::Desc);
+    // Each item's last test comes with its row: by test date, then by the
+    // order the tests were recorded in, as FailedItems decides.
+    const char* const lastTest = *history ? R"((SELECT "result" FROM "TestHistory" AS "t"
+        WHERE "t"."itemid" = "Items"."id" ORDER BY "t"."testday" DESC, "t"."id" DESC LIMIT 1))"
+                                          : "NULL";
+    const int lastResult = select.width();
+    RowRule rule(select, TestsDue::dayOf(window.today), window.soonDays);
+    Statement rows(db, select.sql(std::string(", ") + lastTest +
+                                  R"( FROM "Items" WHERE "caseID" = ? ORDER BY "id")"));
+    rows.bind(caseId);
+    while (rows.step()) {
+        counts.add(rule.statusOf(rows, rows.utf8(lastResult) == "Fail"));
+        if (items)
+            items->append(rows.wholeNumber(ItemSelect::kId).value_or(0), rows.utf8(desc));
     }
-    // A case holds a few dozen items: each one's last test is looked up.
-    for (auto& [id, status] : items) {
-        const std::optional<bool> itemFailed = lastTestFailed(db, id);
-        if (!itemFailed)
-            return false;
-        counts.add(*itemFailed ? TestsDue::Status::Failed : status);
-    }
-    return true;
+    return rows.ok();
 }
 
 bool deletedItemsWithTests(Sql::Connection& db, std::vector<std::int64_t>& ids) {

@@ -103,9 +103,11 @@ private:
 bool read(Sql::Connection& db, const TestsDue::Window& window, std::optional<TestsDue::Day> dueBy,
           DueList& list);
 
-// How many of the items in the flight case have each status.
-bool countCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& window,
-               TestsDue::Counts& counts);
+// How many of the items in the flight case have each status, each item
+// read with its last test in one statement; with items, also the items
+// themselves (id and description, by id).
+bool readCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& window,
+              TestsDue::Counts& counts, IdTextRows* items = nullptr);
 
 // Ids that test records name but no item has any more (deleted items'
 // history, kept as the record of the tests done), ascending. Such an id is

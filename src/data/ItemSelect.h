@@ -21,6 +21,9 @@ public:
     std::string sql(std::string_view rest) const;
     // The place of a column asked for in each row.
     int at(ItemColumn column) const;
+    // How many columns it selects: the place of an expression that `rest`
+    // adds after them.
+    int width() const { return static_cast<int>(columns_.size()) + 1; }
 
 private:
     std::vector<ItemColumn> columns_;

@@ -196,6 +196,12 @@ public:
                                     std::optional<TestsDue::Day> dueBy = std::nullopt);
     // How many of the flight case's items have each status.
     std::optional<TestsDue::Counts> caseTests(qint64 caseId, const TestsDue::Window& window);
+    // The flight case's items (id, desc by id) and their counts, in one read.
+    struct CaseItems {
+        IdTextRows items;
+        TestsDue::Counts tests;
+    };
+    std::optional<CaseItems> itemsInCaseWithTests(qint64 caseId, const TestsDue::Window& window);
     // When one item's next test is due; nullopt when the item is gone (said
     // nothing) or the read failed (the user was told).
     std::optional<TestsDue::Due> itemDue(qint64 id, const TestsDue::Window& window);

@@ -22,8 +22,18 @@ std::optional<TestsDue::Counts> Store::caseTests(qint64 caseId, const TestsDue::
     TestsDue::Counts counts;
     const bool ok =
         run(QStringLiteral("read the tests of flight case F%1").arg(caseId), Mode::Read,
-            [&](Connection& db) { return DueReader::countCase(db, caseId, window, counts); });
+            [&](Connection& db) { return DueReader::readCase(db, caseId, window, counts); });
     return ok ? std::optional(counts) : std::nullopt;
+}
+
+std::optional<Store::CaseItems> Store::itemsInCaseWithTests(qint64 caseId,
+                                                            const TestsDue::Window& window) {
+    CaseItems read;
+    const bool ok = run(QStringLiteral("read the items of flight case F%1").arg(caseId), Mode::Read,
+                        [&](Connection& db) {
+                            return DueReader::readCase(db, caseId, window, read.tests, &read.items);
+                        });
+    return ok ? std::optional<CaseItems>(std::move(read)) : std::nullopt;
 }
 
 std::optional<std::vector<qint64>> Store::deletedItemsWithTests() {

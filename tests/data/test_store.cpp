@@ -773,6 +773,28 @@ private slots:
         QCOMPARE(reused.lineTexts.size(), std::size_t(1));
     }
 
+    // A case's tests: each item's last test decides, by test day, then by
+    // the order the tests were recorded in; other cases' items do not count.
+    void caseTestsTakeEachItemsLastTest() {
+        EngineRegister reg(fixture_);
+        reg.exec(QStringLiteral(
+            R"(INSERT INTO "Items" (id, "caseID", "testinterval", "testnext") VALUES)"
+            R"( (1, 7, '12', '1/1/2099'), (2, 7, '12', '1/1/2099'), (3, 7, '12', '1/1/2099'),)"
+            R"( (4, 7, '12', '1/1/2099'), (5, 7, '12', '1/1/2000'), (6, 8, '12', '1/1/2099');)"
+            R"(INSERT INTO "TestHistory" VALUES (1, 1, 100, '', 'PAT', 'Fail', ''),)"
+            R"( (2, 2, 100, '', 'PAT', 'Fail', ''), (3, 2, 200, '', 'PAT', 'Pass', ''),)"
+            R"( (4, 3, 200, '', 'PAT', 'Pass', ''), (5, 3, 200, '', 'PAT', 'Fail', ''),)"
+            R"( (6, 4, 300, '', 'PAT', 'Fail', ''), (7, 4, 200, '', 'PAT', 'Pass', ''),)"
+            R"( (8, 6, 100, '', 'PAT', 'Fail', ''))"));
+        Probe p(reg.location());
+        const auto counts = p.store.caseTests(7, {QDate(2009, 1, 5)});
+        QVERIFY(counts);
+        QCOMPARE((*counts)[TestsDue::Status::Failed], 3);  // items 1, 3 and 4
+        QCOMPARE((*counts)[TestsDue::Status::InDate], 1);  // item 2
+        QCOMPARE((*counts)[TestsDue::Status::Overdue], 1);
+        QCOMPARE(counts->total(), 5);
+    }
+
     // A register that SQLite's check finds damaged is opened for reading
     // only: told once with what to do, reads go on, every write is refused
     // naming the reason, and the file is not touched.
