@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "cli/CommandLine.h"
@@ -118,12 +119,16 @@ int main(int argc, char** argv) {
         QtDialogs().inform(nullptr, access.text(), Dialogs::Icon::Critical);
         return 1;
     }
-    // The context and the main window live for the whole run; the splash
-    // shows the main window at the hand-over.
+    // The context and the main window live for the whole run. The splash is
+    // on screen first; then the main window is made and reads its tree
+    // behind it, and is shown at the hand-over.
     AppContext ctx(Services::forProgram(choice.location));
-    frmMain main(ctx);
     tellWhenRegisterCannotBeSaved(ctx, access);
-    frmSplash splash(ctx, &main);
+    std::unique_ptr<frmMain> main;
+    frmSplash splash(ctx, [&ctx, &main]() -> QWidget* {
+        main = std::make_unique<frmMain>(ctx);
+        return main.get();
+    });
     splash.show();
     return app.exec();
 }

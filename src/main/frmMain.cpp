@@ -327,8 +327,9 @@ void frmMain::showEvent(QShowEvent* event) {
     }
 }
 
-// The register is opened as the window shows (a file) or once it has
-// painted (a server), or at once when something needs the tree before that.
+// The register is opened while the splash is on screen, else as the window
+// shows (a file) or once it has painted (a server), or at once when
+// something needs the tree before that.
 void frmMain::loadOnce() {
     if (loaded_)
         return;
@@ -358,8 +359,11 @@ void frmMain::offerOpenScanSessions() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == TreeView1->viewport() && event->type() == QEvent::Paint && !loaded_)
+    if (watched == TreeView1->viewport() && event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
         QMetaObject::invokeMethod(this, &frmMain::loadOnce, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &frmMain::checkWhenShownWithTree, Qt::QueuedConnection);
+    }
     if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
         // Any click in the tree, also on an expand sign or empty space,
         // acts on the node selected at that moment.
@@ -414,10 +418,18 @@ void frmMain::treeRead(std::optional<TreeData> tree) {
     // A screen reader says what the eye reads.
     lblTestsDue->setAccessibleName(counts.isEmpty() ? QStringLiteral("Tests due") : counts);
     loader_->retire(model_->setTree(tree ? std::move(*tree) : TreeData{}));
-    if (damageCheckDue_) {
-        damageCheckDue_ = false;
-        QTimer::singleShot(0, this, &frmMain::checkRegisterForDamage);
-    }
+    checkWhenShownWithTree();
+}
+
+// The checks follow the window's first paint and its first tree, whichever
+// comes last: a tree read behind the splash waits for the window, which
+// paints before the checks hold it up, and what they may ask (a repair, an
+// open scan session) belongs on the main window.
+void frmMain::checkWhenShownWithTree() {
+    if (!damageCheckDue_ || !painted_ || loader_->reading())
+        return;
+    damageCheckDue_ = false;
+    QTimer::singleShot(0, this, &frmMain::checkRegisterForDamage);
 }
 
 void frmMain::setItemCommandsEnabled(bool enabled) {

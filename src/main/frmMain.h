@@ -76,6 +76,8 @@ private:
     void buildItemMenu();
     void setItemCommandsEnabled(bool enabled);
     void checkRegisterForDamage();
+    // Starts the checks once the window has painted and its first tree is in.
+    void checkWhenShownWithTree();
     // The tree read behind the window has come: it fills the tree and the
     // status line. A failed read is read again here, where the store tells
     // the user why.
@@ -107,6 +109,7 @@ private:
     AppContext& ctx_;
     bool centred_ = false;
     bool loaded_ = false;
+    bool painted_ = false;  // the tree's first paint
     bool damageCheckDue_ = false;
     // The item the detail lines show (0: none). Edit and Delete act on it,
     // whatever a window opened from here has since written to ItemToOpen.

@@ -3,11 +3,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <utility>
 
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
 #include "data/Version.h"
+#include "main/frmMain.h"
 #include "printing/PrintService.h"
 #include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
@@ -23,7 +25,10 @@ constexpr int kHandOverMs = 5000;
 }  // namespace
 
 frmSplash::frmSplash(AppContext& ctx, QWidget* mainWindow, QWidget* parent)
-    : QDialog(parent), ctx_(ctx), mainWindow_(mainWindow) {
+    : frmSplash(ctx, MainWindowMaker([mainWindow] { return mainWindow; }), parent) {}
+
+frmSplash::frmSplash(AppContext& ctx, MainWindowMaker makeMainWindow, QWidget* parent)
+    : QDialog(parent), ctx_(ctx), makeMainWindow_(std::move(makeMainWindow)) {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     WindowStyle::setUpWindow(this, QStringLiteral("Quarvel"), 12315, 5880);
@@ -75,6 +80,31 @@ void frmSplash::showEvent(QShowEvent* event) {
     // The printer chooser may open from the load handler; it belongs on top
     // of the splash, so the splash is on screen first.
     QTimer::singleShot(0, this, &frmSplash::Form_Load);
+}
+
+void frmSplash::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (painted_)
+        return;
+    painted_ = true;
+    // Once this paint is on screen.
+    QTimer::singleShot(0, this, &frmSplash::prepareMainWindow);
+}
+
+QWidget* frmSplash::mainWindow() {
+    if (makeMainWindow_)
+        mainWindow_ = std::exchange(makeMainWindow_, nullptr)();
+    return mainWindow_;
+}
+
+// The five seconds are spent reading the tree: the main window opens the
+// register now (a file or a server alike) instead of at the hand-over. Its
+// damage checks wait until it is on screen.
+void frmSplash::prepareMainWindow() {
+    if (handedOver_)
+        return;
+    if (auto* main = qobject_cast<frmMain*>(mainWindow()))
+        main->loadOnce();
 }
 
 void frmSplash::Form_Load() {
@@ -175,7 +205,7 @@ void frmSplash::handOver() {
         return;
     handedOver_ = true;
     Timer1->stop();
-    if (mainWindow_)
-        mainWindow_->show();
+    if (QWidget* main = mainWindow())
+        main->show();
     accept();
 }

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "ModalDriver.h"
 #include "TestApp.h"
@@ -13,6 +15,7 @@
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
+#include "data/Store.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
@@ -29,6 +32,19 @@ protected:
     void showEvent(QShowEvent* event) override {
         ++shows;
         QWidget::showEvent(event);
+    }
+};
+
+// Runs `onShow` when the watched window is about to be shown.
+class ShowSpy : public QObject {
+public:
+    std::function<void()> onShow;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show && onShow)
+            onShow();
+        return false;
     }
 };
 
@@ -237,6 +253,59 @@ private slots:
         QTest::qWait(150);
         QCOMPARE(s.main.shows, 1);
         QVERIFY(!s.splash->Timer1->isActive());
+    }
+
+    // The tree is read while the splash is on screen, so the main window
+    // shows filled at the hand-over; what the checks after it may ask (here
+    // a scan session left open) waits until the main window is on screen.
+    void mainWindowIsFilledAtTheHandOver_data() {
+        QTest::addColumn<bool>("madeBySplash");
+        QTest::newRow("main window made first") << false;
+        QTest::newRow("made once the splash has painted") << true;
+    }
+    void mainWindowIsFilledAtTheHandOver() {
+        QFETCH(bool, madeBySplash);
+        TestApp ts;
+        ts.printers->names = {QStringLiteral("Zebra")};
+        ts.reg.exec(QStringLiteral("INSERT INTO Items (id, \"desc\") VALUES (1, 'Mixing desk')"));
+        ScanRules::Session open;
+        open.location = QStringLiteral("Bay 1");
+        open.started = ts.clock->now();
+        QVERIFY(ts.ctx().store().startScanSession(open));
+        for (const QString& key :
+             {SettingsKeys::Printer, SettingsKeys::SPrinter, SettingsKeys::LPrinter})
+            ts.ctx().settings().write(key, QStringLiteral("Zebra"));
+        std::unique_ptr<frmMain> main;
+        const auto make = [&]() -> QWidget* {
+            main = std::make_unique<frmMain>(ts.ctx());
+            return main.get();
+        };
+        std::unique_ptr<frmSplash> splash;
+        if (madeBySplash)
+            splash = std::make_unique<frmSplash>(ts.ctx(), make);
+        else
+            splash = std::make_unique<frmSplash>(ts.ctx(), make());
+        QCOMPARE(!main, madeBySplash);
+
+        QVERIFY(!ModalDriver::shownDuring(QStringLiteral("frmScan"), [&] {
+            splash->show();
+            QTRY_VERIFY(main && !main->treeReading());
+            QTest::qWait(50);
+        }));
+        QVERIFY(ts.dialogs->messages.isEmpty());
+        QVERIFY(splash->isVisible());
+        QVERIFY(!main->isVisible());
+
+        ShowSpy spy;
+        QString statusAtShow;
+        spy.onShow = [&] { statusAtShow = main->findChild<QLabel*>("lblTestsDue")->text(); };
+        main->installEventFilter(&spy);
+        QVERIFY(ModalDriver::shownDuring(QStringLiteral("frmScan"), [&] {
+            splash->Timer1->setInterval(30);  // instead of five seconds
+            QTRY_VERIFY(main->isVisible());
+            QTRY_VERIFY(!ts.dialogs->messages.isEmpty());
+        }));
+        QVERIFY2(!statusAtShow.isEmpty(), "the tree was not in when the main window showed");
     }
 
     void startsTheRealMainWindow() {
