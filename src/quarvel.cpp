@@ -105,7 +105,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quarvel"));
     // The desktop matches the windows to the menu entry and its icon by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUARVEL_DESKTOP_ID));
-    QApplication::setWindowIcon(QIcon(Pictures::programIcon()));
     Fonts::loadTahoma();
 
     const RegisterChoice choice = chooseRegister(chosenRegister);
@@ -120,12 +119,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The context and the main window live for the whole run. The splash is
-    // on screen first; then the main window is made and reads its tree
-    // behind it, and is shown at the hand-over.
+    // on screen first; then the windows get their icon, and the main window
+    // is made and reads its tree behind the splash, shown at the hand-over.
     AppContext ctx(Services::forProgram(choice.location));
     tellWhenRegisterCannotBeSaved(ctx, access);
     std::unique_ptr<frmMain> main;
     frmSplash splash(ctx, [&ctx, &main]() -> QWidget* {
+        QApplication::setWindowIcon(QIcon(Pictures::programIcon()));
         main = std::make_unique<frmMain>(ctx);
         return main.get();
     });
