@@ -151,21 +151,35 @@ bool readCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& 
         return false;
     const ItemSelect select({ItemColumn::Desc}, kDueColumns);
     const int desc = select.at(ItemColumn::Desc);
-    // Each item's last test comes with its row: by test date, then by the
-    // order the tests were recorded in, as FailedItems decides.
-    const char* const lastTest = *history ? R"((SELECT "result" FROM "TestHistory" AS "t"
-        WHERE "t"."itemid" = "Items"."id" ORDER BY "t"."testday" DESC, "t"."id" DESC LIMIT 1))"
-                                          : "NULL";
-    const int lastResult = select.width();
+    // Each item comes with its tests, oldest first (by test date, then by
+    // the order they were recorded in, as FailedItems decides): the last
+    // row of an item holds its last test.
+    const int result = select.width();
+    const char* const tests = *history
+                                  ? R"(, "t"."result" FROM "Items" LEFT JOIN "TestHistory" AS "t"
+                      ON "t"."itemid" = "Items"."id" WHERE "caseID" = ?
+                      ORDER BY "Items"."id", "t"."testday", "t"."id")"
+                                  : R"(, NULL FROM "Items" WHERE "caseID" = ? ORDER BY "id")";
     RowRule rule(select, TestsDue::dayOf(window.today), window.soonDays);
-    Statement rows(db, select.sql(std::string(", ") + lastTest +
-                                  R"( FROM "Items" WHERE "caseID" = ? ORDER BY "id")"));
+    Statement rows(db, select.sql(tests, "Items"));
     rows.bind(caseId);
+    std::optional<std::int64_t> item;
+    TestsDue::Status status = TestsDue::Status::NoTestNeeded;
+    bool failed = false;
     while (rows.step()) {
-        counts.add(rule.statusOf(rows, rows.utf8(lastResult) == "Fail"));
-        if (items)
-            items->append(rows.wholeNumber(ItemSelect::kId).value_or(0), rows.utf8(desc));
+        const std::int64_t id = rows.integer(ItemSelect::kId);
+        if (item != id) {
+            if (item)
+                counts.add(failed ? TestsDue::Status::Failed : status);
+            item = id;
+            status = rule.statusOf(rows, false);
+            if (items)
+                items->append(rows.wholeNumber(ItemSelect::kId).value_or(0), rows.utf8(desc));
+        }
+        failed = rows.utf8(result) == "Fail";
     }
+    if (item)
+        counts.add(failed ? TestsDue::Status::Failed : status);
     return rows.ok();
 }
 

@@ -8,10 +8,14 @@ ItemSelect::ItemSelect(std::initializer_list<ItemColumn> columns, std::span<cons
     columns_.insert(columns_.end(), more.begin(), more.end());
 }
 
-std::string ItemSelect::sql(std::string_view rest) const {
-    std::string sql = R"(SELECT "id")";
+std::string ItemSelect::sql(std::string_view rest, std::string_view table) const {
+    std::string prefix;
+    if (!table.empty())
+        prefix.append("\"").append(table).append("\".");
+    std::string sql = "SELECT ";
+    sql.append(prefix).append(R"("id")");
     for (const ItemColumn c : columns_)
-        sql.append(R"(, ")").append(columnSpec(c).name).append(R"(")");
+        sql.append(", ").append(prefix).append("\"").append(columnSpec(c).name).append("\"");
     return sql.append(" ").append(rest);
 }
 

@@ -17,8 +17,9 @@ public:
 
     ItemSelect(std::initializer_list<ItemColumn> columns, std::span<const ItemColumn> more = {});
 
-    // "SELECT "id", "desc", ..." followed by `rest` (FROM, WHERE, ORDER BY).
-    std::string sql(std::string_view rest) const;
+    // "SELECT "id", "desc", ..." followed by `rest` (FROM, WHERE, ORDER BY);
+    // with a table, each column is named as that table's ("Items"."id").
+    std::string sql(std::string_view rest, std::string_view table = {}) const;
     // The place of a column asked for in each row.
     int at(ItemColumn column) const;
     // How many columns it selects: the place of an expression that `rest`

@@ -787,12 +787,16 @@ private slots:
             R"( (6, 4, 300, '', 'PAT', 'Fail', ''), (7, 4, 200, '', 'PAT', 'Pass', ''),)"
             R"( (8, 6, 100, '', 'PAT', 'Fail', ''))"));
         Probe p(reg.location());
-        const auto counts = p.store.caseTests(7, {QDate(2009, 1, 5)});
-        QVERIFY(counts);
-        QCOMPARE((*counts)[TestsDue::Status::Failed], 3);  // items 1, 3 and 4
-        QCOMPARE((*counts)[TestsDue::Status::InDate], 1);  // item 2
-        QCOMPARE((*counts)[TestsDue::Status::Overdue], 1);
-        QCOMPARE(counts->total(), 5);
+        const TestsDue::Window window{QDate(2009, 1, 5)};
+        const auto read = p.store.itemsInCaseWithTests(7, window);
+        QVERIFY(read);
+        QCOMPARE(read->items.ids, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));  // each once
+        const TestsDue::Counts& counts = read->tests;
+        QCOMPARE(counts[TestsDue::Status::Failed], 3);  // items 1, 3 and 4
+        QCOMPARE(counts[TestsDue::Status::InDate], 1);  // item 2
+        QCOMPARE(counts[TestsDue::Status::Overdue], 1);
+        QCOMPARE(counts.total(), 5);
+        QCOMPARE(p.store.caseTests(7, window)->of, counts.of);
     }
 
     // A register that SQLite's check finds damaged is opened for reading
