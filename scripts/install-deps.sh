@@ -8,7 +8,8 @@
 # lld, which links the many test programs several times faster,
 # the package tools, the desktop file validators, lintian, and a virtual X
 # display with the session and accessibility buses and Python's AT-SPI
-# bindings for reading the windows as a screen reader does), "docs" what
+# bindings for reading the windows as a screen reader does, and Xlib, with
+# which the start-up benchmark watches the windows appear), "docs" what
 # tools/make-guide-pictures.sh uses (a virtual X display, the PDF renderer).
 # Only missing packages are installed.
 set -euo pipefail
@@ -23,7 +24,7 @@ TEST_PACKAGES=(
     cups cups-client cups-filters printer-driver-cups-pdf
     clang-14 libclang-rt-14-dev llvm-14 lld
     desktop-file-utils appstream lintian
-    xvfb dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
+    xvfb libx11-dev dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 PACKAGE_PACKAGES=(
     dpkg-dev file
