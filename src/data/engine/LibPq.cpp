@@ -123,6 +123,14 @@ int PQsocket(const PGconn* conn) {
     QUARVEL_LIBPQ_CALL(PQsocket, -1, conn);
 }
 
+int PQconnectionNeedsPassword(const PGconn* conn) {
+    QUARVEL_LIBPQ_CALL(PQconnectionNeedsPassword, 0, conn);
+}
+
+PGVerbosity PQsetErrorVerbosity(PGconn* conn, PGVerbosity verbosity) {
+    QUARVEL_LIBPQ_CALL(PQsetErrorVerbosity, PQERRORS_DEFAULT, conn, verbosity);
+}
+
 int PQsslInUse(PGconn* conn) {
     QUARVEL_LIBPQ_CALL(PQsslInUse, 0, conn);
 }
