@@ -347,7 +347,11 @@ void frmMain::checkRegisterForDamage() {
         RefreshTree();
     if (!ctx_.store().readOnly())
         ctx_.checkFullyOnceADay();
-    offerOpenScanSessions();
+    // A register whose tree could not be read (a server that refuses the
+    // sign-in) has been told so once; the offer would read it only to say
+    // the same again.
+    if (!treeUnread_)
+        offerOpenScanSessions();
 }
 
 // A scan session left open when the program last ended (or crashed) is
@@ -410,6 +414,7 @@ void frmMain::treeRead(std::optional<TreeData> tree) {
     const TestsDue::Window window = ctx_.testWindow();
     if (!tree)
         tree = ctx_.store().readTree(window);
+    treeUnread_ = !tree;
     // On a failed read the tree still shows its three roots, and nothing is
     // said about tests.
     const QString counts =

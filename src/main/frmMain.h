@@ -111,6 +111,7 @@ private:
     bool loaded_ = false;
     bool painted_ = false;  // the tree's first paint
     bool damageCheckDue_ = false;
+    bool treeUnread_ = false;  // the last tree read failed, and the user was told why
     // The item the detail lines show (0: none). Edit and Delete act on it,
     // whatever a window opened from here has since written to ItemToOpen.
     qint64 shownItem_ = 0;

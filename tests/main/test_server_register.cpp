@@ -131,6 +131,30 @@ private slots:
         QVERIFY(ts.dialogs->messages.isEmpty());
     }
 
+    // A server that refuses the sign-in is told so once, when the tree is
+    // read; the checks that follow the first tree do not say it again.
+    void aRefusedSignInIsToldOnce_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("unknown user") << "user=no_such_user"
+                                      << "does not let you sign in";
+        QTest::newRow("no such database") << "dbname=no_such_register"
+                                          << "has no such database";
+    }
+    void aRefusedSignInIsToldOnce() {
+        QFETCH(QString, setting);
+        QFETCH(QString, told);
+        TestApp ts;
+        ts.serverRegister = connection_ + QLatin1Char(' ') + setting;
+        frmMain w(ts.ctx());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY(!w.treeReading());
+        QTest::qWait(200);  // the checks queued behind the first tree
+        QCOMPARE(ts.dialogs->messages.size(), 1);
+        QVERIFY2(ts.dialogs->lastMessage().contains(told), qPrintable(ts.dialogs->lastMessage()));
+    }
+
     // Signing in to the server waits until the window has painted.
     void theWindowPaintsBeforeSigningIn() {
         const QString database = server_.newDatabase(QStringLiteral("painted"));
