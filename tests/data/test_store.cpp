@@ -375,7 +375,7 @@ private slots:
 
     // A server that answers but lets this user in no further is told as
     // that, with its own words, never as a server out of reach; and so it
-    // is when asked once before any work.
+    // is when asked once before any work, and by a copy from it.
     void aServerThatRefusesTheSignInSaysSo_data() {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("told");
@@ -399,6 +399,12 @@ private slots:
         const RegisterAccess::Finding found = RegisterAccess::ofServer(refused, 5000);
         QCOMPARE(found.may, RegisterAccess::May::Nothing);
         QVERIFY2(found.text().contains(told), qPrintable(found.text()));
+        // The copy of such a register (quarvel-makedb --copy) says the same.
+        QTemporaryDir folder;
+        const RegisterLocation copy =
+            RegisterLocation::file(folder.filePath(QStringLiteral("data.mdb")));
+        QCOMPARE(RegisterTransfer::copy(refused, copy).error, found.line());
+        QVERIFY(!QFileInfo::exists(copy.text()));
     }
 
     void notADatabaseIsReported() {

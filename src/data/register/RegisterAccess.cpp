@@ -183,11 +183,15 @@ Finding ofServer(const RegisterLocation& location, int busyWaitMs) {
     const std::unique_ptr<RegisterEngine> engine = RegisterEngine::at(location);
     std::unique_ptr<Sql::Connection> db = engine->open(Sql::Transaction::Read, busyWaitMs);
     if (const std::optional<Sql::Failure> failure = db->failure())
-        return {May::Nothing, engine->explanation(*failure, {}, Sql::Transaction::Read),
-                engine->engineWords(*failure)};
+        return refusedBy(*engine, *failure);
     db->rollback();
     engine->release(std::move(db));
     return {};
+}
+
+Finding refusedBy(const RegisterEngine& engine, const Sql::Failure& failure) {
+    return {May::Nothing, engine.explanation(failure, {}, Sql::Transaction::Read),
+            engine.engineWords(failure)};
 }
 
 Finding of(const RegisterLocation& location, int busyWaitMs) {

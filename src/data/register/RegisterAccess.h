@@ -4,6 +4,11 @@
 
 #include "data/engine/RegisterLocation.h"
 
+class RegisterEngine;
+namespace Sql {
+struct Failure;
+}
+
 // What this user may do with the register, found before any work starts, so
 // that it is said once, in plain words, what is true: the register's real
 // path, the folder it is in, and the group to join when the group has the
@@ -46,6 +51,10 @@ Finding ofFolder(const QString& folder);
 // A register on a server: whether it lets this user in, found by signing in
 // once. Writing is not tried.
 Finding ofServer(const RegisterLocation& location, int busyWaitMs);
+// A register whose engine would not open it (a server that refuses the
+// sign-in or has no such database): the engine's explanation, as the
+// windows give it, and its own words.
+Finding refusedBy(const RegisterEngine& engine, const Sql::Failure& failure);
 // Either, by the register's kind.
 Finding of(const RegisterLocation& location, int busyWaitMs);
 

@@ -111,6 +111,15 @@ QString failureOf(const Sql::Connection& db, const QString& what) {
         what, db.failure() ? db.failure()->text : QStringLiteral("unknown error"));
 }
 
+// A register that could not be opened. A server that refuses the sign-in,
+// or has no such database, is said as the program says it everywhere.
+QString openFailureOf(const RegisterEngine& engine, const Sql::Connection& db,
+                      const QString& what) {
+    if (db.failure() && db.failure()->problem == Sql::Problem::Unreachable)
+        return RegisterAccess::refusedBy(engine, *db.failure()).line();
+    return failureOf(db, what);
+}
+
 // The columns a table's rows are copied by, which of them hold numbers, and
 // the statements that read and write them.
 struct TableCopy {
@@ -268,7 +277,8 @@ QString openSource(const RegisterLocation& from, Source& source, const Sql::Wait
     }
     source.db = source.engine->open(Sql::Transaction::Read, kBusyWaitMs);
     if (source.db->failure())
-        return failureOf(*source.db, QStringLiteral("%1 cannot be read").arg(from.shown()));
+        return openFailureOf(*source.engine, *source.db,
+                             QStringLiteral("%1 cannot be read").arg(from.shown()));
     const auto version = Schema::versionOf(*source.db);
     if (!version)
         return failureOf(*source.db, QStringLiteral("%1 cannot be read").arg(from.shown()));
@@ -306,7 +316,7 @@ QString openTarget(RegisterEngine& engine, const RegisterLocation& to,
                    std::unique_ptr<Sql::Connection>& db) {
     db = engine.openToFill(kBusyWaitMs);
     if (db->failure())
-        return failureOf(*db, QStringLiteral("%1 cannot be opened").arg(to.shown()));
+        return openFailureOf(engine, *db, QStringLiteral("%1 cannot be opened").arg(to.shown()));
     const auto version = Schema::versionOf(*db);
     if (!version)
         return failureOf(*db, QStringLiteral("%1 cannot be read").arg(to.shown()));
