@@ -1,5 +1,8 @@
 #include "resources/Pictures.h"
 
+#include <QImageReader>
+#include <QPixmapCache>
+
 // The pictures live in the static core library, where nothing refers to them
 // by name; registering them explicitly keeps the linker from dropping them.
 // (Outside any namespace: the macro declares the registration function.)
@@ -10,10 +13,19 @@ static void registerPictures() {
 namespace Pictures {
 
 namespace {
+// Read as what they are, PNG: asked to guess, Qt's reader would first load
+// every image format plugin installed to ask each whether it reads the file.
 QPixmap picture(const QString& path) {
     static const bool registered = (registerPictures(), true);
     Q_UNUSED(registered);
-    return QPixmap(path);
+    QPixmap pixmap;
+    if (QPixmapCache::find(path, &pixmap))
+        return pixmap;
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    pixmap = QPixmap::fromImage(reader.read());
+    QPixmapCache::insert(path, pixmap);
+    return pixmap;
 }
 }  // namespace
 
