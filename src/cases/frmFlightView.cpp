@@ -76,18 +76,19 @@ void frmFlightView::Form_Load() {
 }
 
 // A case that is not stored shows two empty lists. On a failed read the
-// store has told the user.
+// store has told the user. The case, its items and their tests come in one
+// read.
 void frmFlightView::ShowCaseDetails() {
     auto read = ctx_.store().itemsInCaseWithTests(caseId_, ctx_.testWindow());
     List1->setRows(read ? std::move(read->items) : IdTextRows{});
     List2->clear();
-    if (const auto cases = ctx_.store().casesWithId(caseId_)) {
-        for (const CaseRecord& flightCase : *cases)
-            List2->addItems(DetailLines::caseLines(flightCase));
-        // After the case's own lines: the worst test status of its items.
-        if (read && !cases->isEmpty())
-            List2->addItem(DetailLines::caseTestsLine(TestsDue::caseTestsText(read->tests)));
-    }
+    if (!read)
+        return;
+    for (const CaseRecord& flightCase : read->cases)
+        List2->addItems(DetailLines::caseLines(flightCase));
+    // After the case's own lines: the worst test status of its items.
+    if (!read->cases.isEmpty())
+        List2->addItem(DetailLines::caseTestsLine(TestsDue::caseTestsText(read->tests)));
 }
 
 void frmFlightView::cmdEdit_Click() {

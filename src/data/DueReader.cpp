@@ -174,7 +174,7 @@ bool readCase(Sql::Connection& db, std::int64_t caseId, const TestsDue::Window& 
             item = id;
             status = rule.statusOf(rows, false);
             if (items)
-                items->append(rows.wholeNumber(ItemSelect::kId).value_or(0), rows.utf8(desc));
+                items->append(id, rows.utf8(desc));
         }
         failed = rows.utf8(result) == "Fail";
     }

@@ -555,12 +555,18 @@ std::optional<IdTextRows> Store::allCases() {
                    R"(SELECT "id", "FName" FROM "Cases" ORDER BY "id")");
 }
 
+bool StoreSql::readCasesWithId(Connection& db, qint64 id, QList<CaseRecord>& cases) {
+    Statement row(db, kCasesSql.selectById().constData());
+    row.bind(id);
+    while (row.step())
+        cases.append(recordOf<CaseRecord>(row));
+    return row.ok();
+}
+
 Store::Rows<CaseRecord> Store::casesWithId(qint64 id) {
     QList<CaseRecord> rows;
-    const QByteArray sql = kCasesSql.selectById();
-    const bool ok =
-        readRows(QStringLiteral("read flight case F%1").arg(id), sql.constData(), {id},
-                 [&rows](const Statement& row) { rows.append(recordOf<CaseRecord>(row)); });
+    const bool ok = run(QStringLiteral("read flight case F%1").arg(id), Mode::Read,
+                        [&](Connection& db) { return readCasesWithId(db, id, rows); });
     return ok ? Rows<CaseRecord>(rows) : std::nullopt;
 }
 

@@ -196,8 +196,10 @@ public:
                                     std::optional<TestsDue::Day> dueBy = std::nullopt);
     // How many of the flight case's items have each status.
     std::optional<TestsDue::Counts> caseTests(qint64 caseId, const TestsDue::Window& window);
-    // The flight case's items (id, desc by id) and their counts, in one read.
+    // The flight case's own row (none when it is not stored), its items (id,
+    // desc by id) and their counts, in one read.
     struct CaseItems {
+        QList<CaseRecord> cases;
         IdTextRows items;
         TestsDue::Counts tests;
     };

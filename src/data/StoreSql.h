@@ -57,6 +57,9 @@ QVariant storedValue(const ColumnSpec& column, const QVariant& value);
 QVariant emptyValue(const ColumnSpec& column);
 
 void bindAll(Sql::Statement& statement, const QVariantList& values);
+// The flight cases stored with that id (none, or one), inside the caller's
+// transaction; false when the read fails.
+bool readCasesWithId(Sql::Connection& db, qint64 id, QList<CaseRecord>& cases);
 // Whether the statement finds a row, inside the caller's transaction;
 // nullopt when it fails (the failure is recorded on the connection).
 std::optional<bool> findsRow(Sql::Connection& db, const char* sql, const QVariantList& values);

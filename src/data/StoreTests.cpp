@@ -31,7 +31,8 @@ std::optional<Store::CaseItems> Store::itemsInCaseWithTests(qint64 caseId,
     CaseItems read;
     const bool ok = run(QStringLiteral("read the items of flight case F%1").arg(caseId), Mode::Read,
                         [&](Connection& db) {
-                            return DueReader::readCase(db, caseId, window, read.tests, &read.items);
+                            return readCasesWithId(db, caseId, read.cases) &&
+                                   DueReader::readCase(db, caseId, window, read.tests, &read.items);
                         });
     return ok ? std::optional<CaseItems>(std::move(read)) : std::nullopt;
 }

@@ -781,6 +781,7 @@ private slots:
 
     // A case's tests: each item's last test decides, by test day, then by
     // the order the tests were recorded in; other cases' items do not count.
+    // The viewer's read brings the case's own row along.
     void caseTestsTakeEachItemsLastTest() {
         EngineRegister reg(fixture_);
         reg.exec(QStringLiteral(
@@ -791,11 +792,14 @@ private slots:
             R"( (2, 2, 100, '', 'PAT', 'Fail', ''), (3, 2, 200, '', 'PAT', 'Pass', ''),)"
             R"( (4, 3, 200, '', 'PAT', 'Pass', ''), (5, 3, 200, '', 'PAT', 'Fail', ''),)"
             R"( (6, 4, 300, '', 'PAT', 'Fail', ''), (7, 4, 200, '', 'PAT', 'Pass', ''),)"
-            R"( (8, 6, 100, '', 'PAT', 'Fail', ''))"));
+            R"( (8, 6, 100, '', 'PAT', 'Fail', '');)"
+            R"(INSERT INTO "Cases" (id, "FName") VALUES (7, 'Amp rack'), (8, 'Lights'))"));
         Probe p(reg.location());
         const TestsDue::Window window{QDate(2009, 1, 5)};
         const auto read = p.store.itemsInCaseWithTests(7, window);
         QVERIFY(read);
+        QCOMPARE(read->cases.size(), 1);  // the case's own row, read with its items
+        QCOMPARE(read->cases[0][CaseColumn::Name], QStringLiteral("Amp rack"));
         QCOMPARE(read->items.ids, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));  // each once
         const TestsDue::Counts& counts = read->tests;
         QCOMPARE(counts[TestsDue::Status::Failed], 3);  // items 1, 3 and 4
