@@ -9,6 +9,7 @@
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
 #include "data/register/Backups.h"
+#include "data/register/RegisterAccess.h"
 #include "data/register/RegisterFolder.h"
 
 using Sql::Connection;
@@ -168,10 +169,13 @@ std::optional<bool> Store::holdsNoRecord(const RegisterLocation& location, QStri
         if (const std::optional<int> version = wholeKnownLayout(*db, &why))
             empty = noRecordIn(*db, *version, location.isServer());
     }
+    const Sql::Failure failure = db->failure().value_or(
+        Sql::Failure::of(Sql::Problem::Own, QStringLiteral("Unknown error.")));
+    // A server that refuses the sign-in is said as the program says it everywhere.
+    if (!empty && why.isEmpty() && failure.problem == Sql::Problem::Unreachable)
+        why = RegisterAccess::refusedBy(*engine, failure).line();
     if (!empty && why.isEmpty())
-        why = QStringLiteral("it could not be read %1")
-                  .arg(engine->engineWords(db->failure().value_or(
-                      Sql::Failure::of(Sql::Problem::Own, QStringLiteral("Unknown error.")))));
+        why = QStringLiteral("it could not be read %1").arg(engine->engineWords(failure));
     if (db->isOpen())
         db->rollback();
     engine->release(std::move(db));

@@ -399,12 +399,16 @@ private slots:
         const RegisterAccess::Finding found = RegisterAccess::ofServer(refused, 5000);
         QCOMPARE(found.may, RegisterAccess::May::Nothing);
         QVERIFY2(found.text().contains(told), qPrintable(found.text()));
-        // The copy of such a register (quarvel-makedb --copy) says the same.
+        // The copy of such a register (quarvel-makedb --copy) says the same,
+        // and so does the look into it (--is-empty).
         QTemporaryDir folder;
         const RegisterLocation copy =
             RegisterLocation::file(folder.filePath(QStringLiteral("data.mdb")));
         QCOMPARE(RegisterTransfer::copy(refused, copy).error, found.line());
         QVERIFY(!QFileInfo::exists(copy.text()));
+        QString problem;
+        QVERIFY(!Store::holdsNoRecord(refused, &problem));
+        QCOMPARE(problem, found.line());
     }
 
     void notADatabaseIsReported() {
