@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -56,6 +58,23 @@ pid_t firstServerProcess(const QString& socketFolder) {
         return 0;
     return static_cast<pid_t>(lock.readLine().trimmed().toLongLong());
 }
+
+// Notes what a probe answers when the watched window first paints.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(std::function<QString()> probe) : probe_(std::move(probe)) {}
+    QString seen;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && seen.isNull())
+            seen = probe_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<QString()> probe_;
+};
 
 class TestServerRegister : public QObject {
     Q_OBJECT
@@ -155,21 +174,27 @@ private slots:
         QVERIFY2(ts.dialogs->lastMessage().contains(told), qPrintable(ts.dialogs->lastMessage()));
     }
 
-    // Signing in to the server waits until the window has painted.
+    // Signing in to the server waits until the window has painted. Only
+    // client sessions count: the server's autovacuum visits new databases.
     void theWindowPaintsBeforeSigningIn() {
         const QString database = server_.newDatabase(QStringLiteral("painted"));
         QString error;
         QVERIFY2(Store::createEmpty(RegisterLocation::server(database), &error), qPrintable(error));
         const QString sessions = QStringLiteral(
             "SELECT count(*) FROM pg_stat_activity WHERE datname = 'painted' AND pid <> "
-            "pg_backend_pid()");
+            "pg_backend_pid() AND backend_type = 'client backend'");
         QTRY_COMPARE(server_.scalar(QStringLiteral("painted"), sessions), QStringLiteral("0"));
         TestApp ts;
         ts.serverRegister = database;
         frmMain w(ts.ctx());
+        // The platform may paint within show(), so the sessions are counted
+        // as the window paints for the first time.
+        FirstPaint firstPaint([&] { return server_.scalar(QStringLiteral("painted"), sessions); });
+        w.installEventFilter(&firstPaint);
         w.show();
-        QCOMPARE(server_.scalar(QStringLiteral("painted"), sessions), QStringLiteral("0"));
-        QVERIFY(w.treeReading());
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY(!firstPaint.seen.isNull());
+        QCOMPARE(firstPaint.seen, QStringLiteral("0"));
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTRY_VERIFY(!w.treeReading());
         QVERIFY(server_.scalar(QStringLiteral("painted"), sessions).toInt() > 0);
