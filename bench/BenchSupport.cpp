@@ -304,7 +304,7 @@ QString BenchServer::emptyRegister(const QString& name, QTextStream& out) {
                   QStringLiteral("DROP DATABASE IF EXISTS \"%1\"").arg(database));
     const QString connection = server_->newDatabase(database);
     QString error;
-    if (!Store::createEmpty(RegisterLocation::server(connection), &error)) {
+    if (!Register::createEmpty(RegisterLocation::server(connection), &error)) {
         out << "cannot make an empty register on the server: " << error << "\n";
         return {};
     }

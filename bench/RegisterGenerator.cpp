@@ -222,7 +222,7 @@ RegisterShape registerShape(const QString& name) {
 
 bool generateRegister(const QString& path, const RegisterShape& shape, RegisterCounts* counts,
                       QString* error) {
-    if (!Store::createEmptyDatabase(path, error))
+    if (!Register::createEmptyDatabase(path, error))
         return false;
     RegisterCounts made;
     std::mt19937_64 random(20090105);

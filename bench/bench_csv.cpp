@@ -78,14 +78,14 @@ void fail(const QString& what) {
 // A server's register is made empty by the parent.
 int measureImport(const QString& csvPath, const QString& registerPath) {
     QString error;
-    if (!Bench::isServer(registerPath) && !Store::createEmptyDatabase(registerPath, &error))
+    if (!Bench::isServer(registerPath) && !Register::createEmptyDatabase(registerPath, &error))
         fail(error);
-    Store store(RegisterLocation::fromText(registerPath), [](const QString& m) { fail(m); });
+    Register reg(RegisterLocation::fromText(registerPath), [](const QString& m) { fail(m); });
     const auto start = Bench::Steady::now();
     auto file = ItemImport::ImportFile::open(csvPath, &error);
     if (!file)
         fail(error);
-    ItemImport::Import import(store, std::move(*file), {false, true});
+    ItemImport::Import import(reg, std::move(*file), {false, true});
     const auto checked = import.check(&error);
     if (!checked)
         fail(error);
@@ -105,11 +105,11 @@ int measureImport(const QString& csvPath, const QString& registerPath) {
 }
 
 int measureExport(const QString& registerPath, const QString& csvPath) {
-    Store store(RegisterLocation::fromText(registerPath), [](const QString& m) { fail(m); });
+    Register reg(RegisterLocation::fromText(registerPath), [](const QString& m) { fail(m); });
     const auto start = Bench::Steady::now();
     QString error;
     qint64 rows = 0;
-    if (!CsvExport::write(store, {ExportKind::Items, 0}, csvPath, &error, &rows))
+    if (!CsvExport::write(reg, {ExportKind::Items, 0}, csvPath, &error, &rows))
         fail(error);
     Bench::printResult({{"ms", Bench::msSince(start)},
                         {"rows", double(rows)},
@@ -202,7 +202,7 @@ bool onFile(const QString& csv, qint64 items, int runs, const QDir& dir, QTextSt
         // sqlite3: .import of the same file into an empty register's Items.
         QFile::remove(shellImported);
         QString error;
-        if (!Store::createEmptyDatabase(shellImported, &error))
+        if (!Register::createEmptyDatabase(shellImported, &error))
             fail(error);
         shellImportMs =
             std::min(shellImportMs,
@@ -285,10 +285,11 @@ bool secondDesk(Bench::BenchServer& server, const QString& csv, qint64 items, co
     if (connection.isEmpty())
         fail(QStringLiteral("No empty register on the server."));
     int failures = 0;
-    Store store(RegisterLocation::server(connection), [&failures](const QString& m) {
+    Register reg(RegisterLocation::server(connection), [&failures](const QString& m) {
         ++failures;
         std::fprintf(stderr, "second desk: %s\n", qPrintable(m));
     });
+    Store store(reg);
     ItemWrite item;
     QProcess importer;
     importer.setProcessChannelMode(QProcess::ForwardedErrorChannel);

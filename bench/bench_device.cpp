@@ -4,7 +4,7 @@
 //   quarvel-bench-device [--runs N] [--dir DIR]
 //
 // Generates the 100k and 1M registers (or reuses them from DIR), runs the
-// program's full check of each once (Store::fullCheck, which remembers the
+// program's full check of each once (Register::fullCheck, which remembers the
 // state it found sound), then times, taking turns:
 //   - copy: std::filesystem::copy_file of the register (page cache only);
 //   - synced copy: the same bytes through QSaveFile, which syncs the file
@@ -180,9 +180,9 @@ int run(int runs, const QString& keepDir) {
         if (desktop.isEmpty())
             return 2;
         Answers answers;
-        if (Store::fullCheck(RegisterLocation::file(desktop),
-                             Sqlite::Connection::kDefaultBusyWaitMs, {},
-                             &answers.sound) != Store::Health::Sound) {
+        if (Register::fullCheck(RegisterLocation::file(desktop),
+                                Sqlite::Connection::kDefaultBusyWaitMs, {},
+                                &answers.sound) != Register::Health::Sound) {
             out << name << ": the full check does not find " << desktop << " sound\n";
             return 2;
         }

@@ -111,9 +111,11 @@ int run(int runs, const QString& keepDir) {
             return 2;
         }
         const RegisterLocation location = RegisterLocation::file(path);
-        const auto sound = [](Store::Health found) { return found == Store::Health::Sound; };
-        const double quick = timed(runs, [&] { return sound(Store(location).checkForDamage()); });
-        const double full = timed(runs, [&] { return sound(Store::fullCheck(location, 10000)); });
+        const auto sound = [](Register::Health found) { return found == Register::Health::Sound; };
+        const double quick =
+            timed(runs, [&] { return sound(Register(location).checkForDamage()); });
+        const double full =
+            timed(runs, [&] { return sound(Register::fullCheck(location, 10000)); });
         if (quick < 0 || full < 0) {
             out << name << ": the check did not find the register sound\n";
             return 2;

@@ -94,8 +94,9 @@ int main(int argc, char** argv) {
     // The bench's changes go to a copy: a kept register stays as generated.
     const QString path = temporary.filePath(QStringLiteral("scan.mdb"));
     QFile::remove(path);
-    Store store(path, [&out](const QString& m) { out << "store: " << m << "\n"; });
-    if (!QFile::copy(generated, path) || !store.upgradeIfOlder() || !prepare(path)) {
+    Register reg(path, [&out](const QString& m) { out << "store: " << m << "\n"; });
+    Store store(reg);
+    if (!QFile::copy(generated, path) || !reg.upgradeIfOlder() || !prepare(path)) {
         out << "the register cannot be prepared\n";
         return 1;
     }

@@ -40,8 +40,9 @@ int main(int argc, char** argv) {
             return 2;
         out.flush();
         Bench::CopySession session(connection);
-        Store store(RegisterLocation::server(connection),
-                    [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); });
+        Register reg(RegisterLocation::server(connection),
+                     [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); });
+        Store store(reg);
         std::vector<double> floor, tree;
         std::uint64_t checksum = 0;
         for (int run = 0; run < 5; ++run) {

@@ -84,7 +84,8 @@ constexpr double kMaxAddedShare = 0.15;
 
 bool measureStatusLine(const QString& path, const QString& name, int runs, QTextStream& out) {
     std::uint64_t sum = 0;
-    Store store(path);
+    Register reg(path);
+    Store store(reg);
     std::vector<double> plain, columns, due, tree;
     for (int r = 0; r < runs; ++r) {
         plain.push_back(itemsPass(path, Pass::Plain, sum));

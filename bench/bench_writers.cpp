@@ -39,8 +39,9 @@ ItemWrite newItem(qint64 round) {
 // One writer: prints "SAVED <n> REFUSED <n> ITEMS <n>".
 int runWriter(const QString& path, qint64 saves, int waitMs) {
     qint64 refused = 0, items = 0;
-    Store store(path, [&refused](const QString&) { ++refused; });
-    store.setBusyWait([waitMs] { return waitMs; });
+    Register reg(path, [&refused](const QString&) { ++refused; });
+    reg.setBusyWait([waitMs] { return waitMs; });
+    Store store(reg);
     for (qint64 round = 0; round < saves; ++round) {
         if (round % 2 == 0) {
             if (store.insertItem(newItem(round)))
@@ -91,11 +92,12 @@ int main(int argc, char** argv) {
     const QString path = QDir(dir).filePath(QStringLiteral("writers.mdb"));
     QFile::remove(path);
     QString error;
-    if (!Store::createEmptyDatabase(path, &error)) {
+    if (!Register::createEmptyDatabase(path, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    Store(path).insertItem(newItem(-1));  // item 1, whose notes the writers change
+    Register reg(path);
+    Store(reg).insertItem(newItem(-1));  // item 1, whose notes the writers change
 
     QElapsedTimer clock;
     clock.start();

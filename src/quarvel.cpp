@@ -12,8 +12,8 @@
 #include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
+#include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "data/Version.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/register/RegisterAccess.h"
@@ -36,7 +36,7 @@ RegisterAccess::Finding accessAtStart(const RegisterLocation& location) {
 // register is opened for reading only, and every Save says why.
 void tellWhenRegisterCannotBeSaved(AppContext& ctx, const RegisterAccess::Finding& access) {
     if (access.may == RegisterAccess::May::OnlyRead)
-        ctx.store().openReadOnly({ReadOnlyCause::Unwritable, access.reason, access.advice});
+        ctx.theRegister().openReadOnly({ReadOnlyCause::Unwritable, access.reason, access.advice});
 }
 
 // The register of this run: --register, the user's setting, the

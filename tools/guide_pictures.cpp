@@ -324,7 +324,7 @@ int main(int argc, char** argv) {
     services.clock = std::make_shared<FixedClock>();
     services.dialogs = dialogs;
     QString error;
-    if (!Store::createEmptyDatabase(databasePath, &error)) {
+    if (!Register::createEmptyDatabase(databasePath, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
@@ -336,7 +336,8 @@ int main(int argc, char** argv) {
 
     SampleIds ids;
     {
-        Store store(databasePath);
+        Register reg(databasePath);
+        Store store(reg);
         if (!fillSampleRegister(store, &ids))
             return 1;
     }

@@ -148,7 +148,7 @@ QString makeEmptyRegister(const QString& path) {
     const QTemporaryDir aside;
     const QString made = aside.filePath(QStringLiteral("data.mdb"));
     QString error;
-    if (!aside.isValid() || !Store::createEmptyDatabase(made, &error))
+    if (!aside.isValid() || !Register::createEmptyDatabase(made, &error))
         return QStringLiteral("could not create %1: %2").arg(path, error);
     return FilePlatform::installNewFile(made, path);
 }
@@ -166,7 +166,7 @@ std::optional<RegisterLocation> locationOf(const QString& argument, QString* pro
 
 int makeOnServer(const RegisterLocation& location) {
     QString error;
-    if (!Store::createEmpty(location, &error))
+    if (!Register::createEmpty(location, &error))
         return fail(
             QStringLiteral("could not create the register in %1: %2").arg(location.shown(), error));
     std::printf("created empty register in %s\n", qPrintable(location.shown()));
@@ -224,7 +224,7 @@ int tellWhetherEmpty(const QString& argument) {
         location = RegisterLocation::file(path);
     }
     QString problem;
-    const std::optional<bool> empty = Store::holdsNoRecord(location, &problem);
+    const std::optional<bool> empty = Register::holdsNoRecord(location, &problem);
     if (!empty)
         return cannotTell(problem);
     std::printf("%s %s\n", qPrintable(location.shown()),

@@ -13,6 +13,7 @@
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "data/Progress.h"
+#include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/StoreSetup.h"
@@ -23,13 +24,13 @@
 namespace {
 
 // A damaged register: the user may have it repaired at once.
-void offerRepair(Store& store, Dialogs& dialogs, const QString& message) {
+void offerRepair(Register& reg, Dialogs& dialogs, const QString& message) {
     if (!dialogs.askYesNo(nullptr, message + QStringLiteral("\n\nTry to repair it now?"),
                           Dialogs::Icon::Warning))
         return;
     const std::unique_ptr<Progress> progress =
         dialogs.progress(nullptr, QStringLiteral("Repairing the register"));
-    const RegisterRepair::Outcome outcome = store.repairDamaged(progress.get());
+    const RegisterRepair::Outcome outcome = reg.repairDamaged(progress.get());
     if (outcome.cancelled) {
         dialogs.inform(nullptr, QStringLiteral("You cancelled the repair: the register was left "
                                                "as it was. It stays open for reading only."));
@@ -70,16 +71,16 @@ struct AppContext::FullCheck {
     QTimer nextDay;
     QDate lastDay;
     std::thread thread;
-    std::atomic<bool> running{false};   // from its start until the store has its finding
+    std::atomic<bool> running{false};   // from its start until the register has its finding
     std::atomic<bool> finished{false};  // the thread has its finding
-    std::atomic<Store::Health> found{Store::Health::Unknown};
+    std::atomic<Register::Health> found{Register::Health::Unknown};
     std::atomic<bool> stop{false};
     int started = 0;  // counts the checks, so a late report of an earlier one is let go
 
     // The finding, for a save that waits for it (and then hands it to the
-    // store itself). Nullopt when the user stopped the wait; the check goes
+    // register itself). Nullopt when the user stopped the wait; the check goes
     // on, and reports as usual.
-    std::optional<Store::Health> await(Dialogs& dialogs) {
+    std::optional<Register::Health> await(Dialogs& dialogs) {
         QElapsedTimer waited;
         waited.start();
         std::unique_ptr<Progress> progress;
@@ -99,6 +100,12 @@ struct AppContext::FullCheck {
         if (thread.joinable())
             thread.join();
     }
+};
+
+// The stores the windows are handed, each over the one register.
+struct AppContext::Stores {
+    explicit Stores(Register& reg) : store(reg) {}
+    Store store;
 };
 
 Services Services::forProgram(const RegisterLocation& location) {
@@ -126,7 +133,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     if (!services_.printers)
         services_.printers = std::make_shared<PrinterCatalog>();
 
-    // Failures of the store and of printing reach the user in a critical box.
+    // Failures of the register and of printing reach the user in a critical box.
     Dialogs* dialogs = services_.dialogs.get();
     const FailureReporter tellUser = [dialogs](const QString& message) {
         dialogs->inform(nullptr, message, Dialogs::Icon::Critical);
@@ -137,7 +144,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     };
     settings_ = std::make_unique<Settings>(services_.settingsFile);
     const Clock* clock = services_.clock.get();
-    store_ = StoreSetup::make(
+    register_ = StoreSetup::make(
         services_.location, *settings_,
         {tellUser, warnUser, [clock] { return clock->now(); },
          [dialogs] {
@@ -145,25 +152,31 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
          },
          // A server that keeps the windows waiting.
          [dialogs](const QString& what) { return dialogs->progress(nullptr, what); }});
-    Store* store = store_.get();
-    store_->setReadOnlyNotice([store, dialogs](const ReadOnlyReason& why, const QString& message) {
+    Register* reg = register_.get();
+    register_->setReadOnlyNotice([reg, dialogs](const ReadOnlyReason& why, const QString& message) {
         if (why.cause == ReadOnlyCause::Damaged)
-            offerRepair(*store, *dialogs, message);
+            offerRepair(*reg, *dialogs, message);
         else
             dialogs->inform(nullptr, message, Dialogs::Icon::Warning);
     });
     // A save made before the day's full check has reported waits for it.
-    store_->checkFullyBeforeWrites([this] {
+    register_->checkFullyBeforeWrites([this] {
         if (!fullCheckRunning())
             startFullCheck();
         return fullCheck_->await(*services_.dialogs);
     });
-    printing_ = std::make_unique<PrintService>(*settings_, *store_, tellUser, services_.printers);
-    device_ = std::make_unique<DeviceService>(services_.deviceLibrary, store_->soundStates());
+    stores_ = std::make_unique<Stores>(*register_);
+    printing_ =
+        std::make_unique<PrintService>(*settings_, stores_->store, tellUser, services_.printers);
+    device_ = std::make_unique<DeviceService>(services_.deviceLibrary, register_->soundStates());
+}
+
+Store& AppContext::store() {
+    return stores_->store;
 }
 
 AppContext::~AppContext() {
-    fullCheck_.reset();  // before the store it reports to
+    fullCheck_.reset();  // before the register it reports to
 }
 
 void AppContext::checkFullyOnceADay() {
@@ -189,17 +202,17 @@ void AppContext::startFullCheck() {
     const int started = ++check.started;
     // The state found sound spares the device copy of that state its own check.
     check.thread =
-        std::thread([&check, started, store = store_.get(), location = services_.location,
-                     waitMs = settings_->busyWaitMs(), sound = store_->soundStates()] {
-            check.found = Store::fullCheck(
+        std::thread([&check, started, reg = register_.get(), location = services_.location,
+                     waitMs = settings_->busyWaitMs(), sound = register_->soundStates()] {
+            check.found = Register::fullCheck(
                 location, waitMs, [&check] { return check.stop.load(); }, sound.get());
             check.finished = true;
             QMetaObject::invokeMethod(
                 &check.receiver,
-                [&check, started, store] {
+                [&check, started, reg] {
                     // Not when a waiting save has taken it already.
                     if (started == check.started && check.running.exchange(false))
-                        store->takeDamageCheck(check.found, Store::Check::Full);
+                        reg->takeDamageCheck(check.found, Register::Check::Full);
                 },
                 Qt::QueuedConnection);
         });

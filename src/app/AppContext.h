@@ -12,6 +12,7 @@ class DeviceService;
 class Dialogs;
 class PrintService;
 class PrinterCatalog;
+class Register;
 class Settings;
 class Store;
 
@@ -33,9 +34,10 @@ struct Services {
     static QString computerUserName();
 };
 
-// Everything a window reaches beyond itself: the store, the settings, the
-// shared fields, the dialogs seam, the clock and the printing service. The
-// main window owns the one context of the run and hands it to every window.
+// Everything a window reaches beyond itself: the register and its stores,
+// the settings, the shared fields, the dialogs seam, the clock and the
+// printing service. The main window owns the one context of the run and
+// hands it to every window.
 class AppContext {
 public:
     explicit AppContext(Services services);
@@ -43,7 +45,9 @@ public:
     AppContext(const AppContext&) = delete;
     AppContext& operator=(const AppContext&) = delete;
 
-    Store& store() { return *store_; }
+    // The register as a whole: reading only, damage, versions.
+    Register& theRegister() { return *register_; }
+    Store& store();
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }
     Dialogs& dialogs() { return *services_.dialogs; }
@@ -76,8 +80,10 @@ private:
     void startFullCheck();
 
     Services services_;
-    std::unique_ptr<Settings> settings_;  // before the store, which reads it
-    std::unique_ptr<Store> store_;
+    std::unique_ptr<Settings> settings_;  // before the register, which reads it
+    std::unique_ptr<Register> register_;
+    struct Stores;  // each over the register
+    std::unique_ptr<Stores> stores_;
     std::unique_ptr<PrintService> printing_;
     std::unique_ptr<DeviceService> device_;
     SharedFields fields_;

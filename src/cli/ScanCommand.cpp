@@ -5,6 +5,7 @@
 #include <QTextStream>
 
 #include "cli/TransferCommands.h"
+#include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 
@@ -65,15 +66,16 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
     const QStringList codes = ScanRules::codesInFile(QString::fromUtf8(file.readAll()));
 
     const Settings settings(settingsFile);
-    const auto store = TransferCommands::openStore(where, settings, err);
+    const auto reg = TransferCommands::openRegister(where, settings, err);
+    Store store(*reg);
     ScanRules::Session session{0, choice->kind, {}, 0, QDateTime::currentDateTime(), {}, userName};
     if (choice->kind == Kind::Stocktake) {
         session.location = choice->value;
-    } else if ((session.listId = listOf(*store, choice->value)) == 0) {
+    } else if ((session.listId = listOf(store, choice->value)) == 0) {
         err << "quarvel: there is no list " << choice->value << ".\n";
         return 1;
     }
-    const auto id = store->startScanSession(session);
+    const auto id = store.startScanSession(session);
     if (!id)
         return 1;
     session.id = *id;
@@ -84,12 +86,12 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
     for (const QString& scanned : codes) {
         const ScanRules::Code code = ScanRules::parse(scanned);
         QString line;
-        const auto answer = store->recordScan(session, code, QDateTime::currentDateTime(), window,
-                                              [&](const ScanRules::Answer& a) {
-                                                  line = ScanRules::answerLine(scanned, code, a);
-                                                  out << line << "\n";
-                                                  out.flush();
-                                              });
+        const auto answer = store.recordScan(session, code, QDateTime::currentDateTime(), window,
+                                             [&](const ScanRules::Answer& a) {
+                                                 line = ScanRules::answerLine(scanned, code, a);
+                                                 out << line << "\n";
+                                                 out.flush();
+                                             });
         if (!answer) {
             // The store said why; the scans before are kept.
             if (!line.isEmpty())
@@ -101,10 +103,9 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
             answer->verdict == ScanRules::Verdict::ItemOrCase)
             refused << line;
     }
-    const auto records = store->scanRecords(session.id);
-    const auto expected = store->scanExpected(session);
-    if (!records || !expected ||
-        !store->finishScanSession(session.id, QDateTime::currentDateTime()))
+    const auto records = store.scanRecords(session.id);
+    const auto expected = store.scanExpected(session);
+    if (!records || !expected || !store.finishScanSession(session.id, QDateTime::currentDateTime()))
         return 1;
     out << "\n"
         << ScanRules::summaryText(session.kind,

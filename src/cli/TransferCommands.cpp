@@ -5,6 +5,7 @@
 #include <QTextStream>
 
 #include "cli/TerminalProgress.h"
+#include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/StoreSetup.h"
@@ -71,11 +72,11 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
 }
 
 // The lines the Tests Due window shows when it opens, most urgent first.
-int runTestsExport(Store& store, const Arguments& a, const TestsDue::Window& window,
+int runTestsExport(Register& reg, const Arguments& a, const TestsDue::Window& window,
                    QTextStream& err) {
-    const auto due = store.testsDue(window);
+    const auto due = Store(reg).testsDue(window);
     if (!due)
-        return Failed;  // the store has said why
+        return Failed;  // the register has said why
     QString error;
     qint64 rows = 0;
     if (!DueReader::writeCsv(a.exportFile, *due, due->mostUrgentFirst(), &error, &rows)) {
@@ -87,9 +88,9 @@ int runTestsExport(Store& store, const Arguments& a, const TestsDue::Window& win
     return Done;
 }
 
-int runExport(Store& store, const Arguments& a, const TestsDue::Window& window, QTextStream& err) {
+int runExport(Register& reg, const Arguments& a, const TestsDue::Window& window, QTextStream& err) {
     if (a.exportWhat.trimmed().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0)
-        return runTestsExport(store, a, window, err);
+        return runTestsExport(reg, a, window, err);
     const auto what = CsvExport::parse(a.exportWhat);
     if (!what) {
         err << "quarvel: cannot export \"" << a.exportWhat
@@ -100,7 +101,7 @@ int runExport(Store& store, const Arguments& a, const TestsDue::Window& window, 
     qint64 rows = 0;
     const std::unique_ptr<Progress> progress =
         TerminalProgress::forJob(err, QStringLiteral("Exporting"));
-    if (!CsvExport::write(store, *what, a.exportFile, &error, &rows, progress.get())) {
+    if (!CsvExport::write(reg, *what, a.exportFile, &error, &rows, progress.get())) {
         err << error << "\n";
         return Failed;
     }
@@ -140,9 +141,9 @@ bool columnsKnown(ItemImport::ImportFile& file, const Arguments& a, QTextStream&
     return true;
 }
 
-int runImport(Store& store, const Arguments& a, QTextStream& err) {
-    // A damaged register is never imported into; the store has said why.
-    if (!store.mayWrite()) {
+int runImport(Register& reg, const Arguments& a, QTextStream& err) {
+    // A damaged register is never imported into; the register has said why.
+    if (!reg.mayWrite()) {
         err << "Nothing was imported.\n";
         return Failed;
     }
@@ -159,7 +160,7 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
         err << "Nothing was imported.\n";
         return Failed;
     }
-    ItemImport::Import import(store, std::move(*file), a.options);
+    ItemImport::Import import(reg, std::move(*file), a.options);
     const auto checked = import.check(
         &error, {}, TerminalProgress::forJob(err, QStringLiteral("Checking the lines")).get());
     if (!checked) {
@@ -195,15 +196,15 @@ int runImport(Store& store, const Arguments& a, QTextStream& err) {
 
 }  // namespace
 
-std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
-                                 QTextStream& err) {
+std::unique_ptr<Register> openRegister(const RegisterLocation& where, const Settings& settings,
+                                       QTextStream& err) {
     const FailureReporter tell = [&err](const QString& message) {
         err << message << "\n";
         err.flush();
     };
     // A server that keeps the command waiting is named on standard error
     // (Ctrl+C stops it).
-    auto store = StoreSetup::make(
+    auto reg = StoreSetup::make(
         where, settings,
         {tell,
          tell,
@@ -212,17 +213,17 @@ std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& 
          [&err](const QString& what) { return TerminalProgress::forJob(err, what); }});
     // The first write waits for SQLite's full check, which also finds damage
     // confined to an index: about a second for a million items, once a run.
-    Store* checked = store.get();
-    store->checkFullyBeforeWrites([checked, &settings, &err] {
+    Register* checked = reg.get();
+    reg->checkFullyBeforeWrites([checked, &settings, &err] {
         const std::unique_ptr<Progress> progress =
             TerminalProgress::forJob(err, QStringLiteral("Checking the register"));
-        return std::optional(Store::fullCheck(
+        return std::optional(Register::fullCheck(
             checked->location(), settings.busyWaitMs(),
             [&progress] { return progress && !progress->report(0, 0); },
             checked->soundStates().get()));
     });
-    store->upgradeIfOlder();
-    return store;
+    reg->upgradeIfOlder();
+    return reg;
 }
 
 int run(const CommandLine& line, const RegisterLocation& where, const QString& settingsFile,
@@ -231,9 +232,9 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
     if (!a)
         return BadUsage;
     const Settings settings(settingsFile);
-    const auto store = openStore(where, settings, err);
+    const auto reg = openRegister(where, settings, err);
     const TestsDue::Window window{QDate::currentDate(), settings.testDueSoonDays()};
-    return a->import.isEmpty() ? runExport(*store, *a, window, err) : runImport(*store, *a, err);
+    return a->import.isEmpty() ? runExport(*reg, *a, window, err) : runImport(*reg, *a, err);
 }
 
 int run(const QStringList& arguments, const RegisterLocation& where, const QString& settingsFile,

@@ -8,8 +8,8 @@
 #include "data/engine/RegisterLocation.h"
 
 class QTextStream;
+class Register;
 class Settings;
-class Store;
 
 // `quarvel --import FILE` and `quarvel --export WHAT FILE`: the CSV import
 // and export without a window, for people who script. Every message goes
@@ -22,12 +22,11 @@ enum ExitCode {
     BadUsage = 2,  // the command line is not understood
 };
 
-// The store as the windows set it up, its words on err; the register
-// brought to this program's layout unless it is damaged. Its first write
-// waits for the full check of the register file. `settings` and `err` must
-// outlive it.
-std::unique_ptr<Store> openStore(const RegisterLocation& where, const Settings& settings,
-                                 QTextStream& err);
+// The register as the windows set it up, its words on err; brought to this
+// program's layout unless it is damaged. Its first write waits for the full
+// check of the register file. `settings` and `err` must outlive it.
+std::unique_ptr<Register> openRegister(const RegisterLocation& where, const Settings& settings,
+                                       QTextStream& err);
 
 // Runs the import or export the command line asks for on the register at
 // `where`, with the settings in settingsFile (empty: the per-user store);

@@ -1,8 +1,8 @@
 #include "data/StoreSetup.h"
 
 #include "data/Progress.h"
+#include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "data/engine/Sql.h"
 #include "data/register/Backups.h"
 
@@ -48,14 +48,15 @@ int backupsToKeep(const Settings& settings) {
     return ok && keep > 0 ? keep : Backups::kDefaultToKeep;
 }
 
-std::unique_ptr<Store> make(const RegisterLocation& where, const Settings& settings, Seams seams) {
-    auto store = std::make_unique<Store>(where, std::move(seams.failure));
-    store->setBusyWait([&settings] { return settings.busyWaitMs(); });
-    store->setBackupPolicy({std::move(seams.now), [&settings] { return backupsToKeep(settings); },
-                            std::move(seams.backupWarning), std::move(seams.backupProgress)});
+std::unique_ptr<Register> make(const RegisterLocation& where, const Settings& settings,
+                               Seams seams) {
+    auto reg = std::make_unique<Register>(where, std::move(seams.failure));
+    reg->setBusyWait([&settings] { return settings.busyWaitMs(); });
+    reg->setBackupPolicy({std::move(seams.now), [&settings] { return backupsToKeep(settings); },
+                          std::move(seams.backupWarning), std::move(seams.backupProgress)});
     if (seams.serverWaiting)
-        store->setServerWaiting(serverWaiting(std::move(seams.serverWaiting)));
-    return store;
+        reg->setServerWaiting(serverWaiting(std::move(seams.serverWaiting)));
+    return reg;
 }
 
 }  // namespace StoreSetup

@@ -1,19 +1,25 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <span>
 
+#include "data/TextPool.h"
 #include "data/engine/Sql.h"
 #include "data/rules/Columns.h"
 #include "data/rules/Records.h"
 
-// The store's own means of making and running its statements, shared by
-// the files that hold the Store's statements (Store.cpp and the Store*.cpp
-// beside it, one per area); nothing else includes this.
+class Register;
+struct RecordTableSql;
+
+// The stores' own means of making and running their statements, shared by
+// the Register and the stores beside it (ItemStore, CaseStore, ...);
+// nothing else includes this.
 namespace StoreSql {
 
 // How long an operation waits for another program holding the register,
@@ -67,6 +73,37 @@ std::optional<bool> findsRow(Sql::Connection& db, const char* sql, const QVarian
 // can, prepared anew where it cannot.
 Sql::Statement& rearmed(std::optional<Sql::Statement>& statement, Sql::Connection& db,
                         const char* sql);
+
+// --- Shapes of reading and writing, each one operation on the register ---
+
+using RowReader = std::function<void(const Sql::Statement& row)>;
+// Runs one reading statement and hands every row to readRow.
+bool readRows(Register& reg, const QString& what, const char* sql, const QVariantList& values,
+              const RowReader& readRow);
+// The rows of sql (id, text), counted by countSql first; both take values.
+std::optional<IdTextRows> idTexts(Register& reg, const QString& what, const char* countSql,
+                                  const char* sql, const QVariantList& values = {});
+std::optional<bool> exists(Register& reg, const QString& what, const char* sql,
+                           const QVariantList& values);
+// Takes the next id of the table and adds the row under it in one
+// transaction; sql binds the id first, then values.
+std::optional<qint64> insertWithNewId(Register& reg, const QString& what, RecordTable table,
+                                      const char* sql, const QVariantList& values);
+// Writes the changed columns of one row; every other column keeps its value
+// but turns from null into its empty value. A changed column whose stored
+// text is no longer what the editor loaded counts as changed elsewhere.
+SaveResult updateColumns(Register& reg, const QString& what, const RecordTableSql& table, qint64 id,
+                         const QList<ColumnChange>& changes, bool overwrite);
+
+// Reads a row selected by RecordTableSql::selectById() into a record.
+template <class Record>
+Record recordOf(const Sql::Statement& row) {
+    Record record;
+    record.id = row.shown(0);
+    for (std::size_t c = 0; c < record.values.size(); ++c)
+        record.values[c] = row.shown(static_cast<int>(c) + 1);
+    return record;
+}
 
 }  // namespace StoreSql
 

@@ -11,7 +11,6 @@
 #include "data/Store.h"
 #include "data/StoreSql.h"
 #include "data/engine/CopyText.h"
-#include "data/engine/RegisterEngine.h"
 
 using Sql::Connection;
 using Sql::Statement;
@@ -147,7 +146,7 @@ std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids
 // Adds the names the location list lacks (letter case aside, as the
 // location picker compares them, each in the form the engine stores it);
 // gives how many were added, or nullopt.
-std::optional<qint64> addMissingLocations(Connection& db, const RegisterEngine& engine,
+std::optional<qint64> addMissingLocations(Connection& db, const Register& reg,
                                           const QStringList& names) {
     QSet<QString> present;
     Statement stored(db, R"(SELECT "desc" FROM "Locations")");
@@ -157,7 +156,7 @@ std::optional<qint64> addMissingLocations(Connection& db, const RegisterEngine& 
         return std::nullopt;
     qint64 added = 0;
     for (const QString& name : names) {
-        const QString stored = engine.storable(name);
+        const QString stored = reg.storable(name);
         const QString folded = stored.toCaseFolded();
         if (name.isEmpty() || present.contains(folded))
             continue;
@@ -227,13 +226,13 @@ bool reserveIds(Connection& db, const ItemImportPlan& plan, ReservedIds& reserve
 }
 
 // The cases and locations the plan lacks.
-bool addCasesAndLocations(Connection& db, const RegisterEngine& engine, const ItemImportPlan& plan,
+bool addCasesAndLocations(Connection& db, const Register& reg, const ItemImportPlan& plan,
                           ImportCounts& counts) {
     const auto made = createCases(db, plan.casesToCreate);
     if (!made)
         return false;
     counts.casesCreated = *made;
-    const auto added = addMissingLocations(db, engine, plan.locationsToAdd);
+    const auto added = addMissingLocations(db, reg, plan.locationsToAdd);
     if (!added)
         return false;
     counts.locationsAdded = *added;
@@ -373,19 +372,19 @@ std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan, Progr
     ImportCounts counts;
     // A cancel rolls back like a failure, but the user asked for it: the
     // caller says so, not the failure reporter.
-    const FailureReporter reporter = reporter_;
-    reporter_ = [&reporter, progress](const QString& message) {
+    FailureReporter reporter;
+    reporter = reg_.exchangeReporter([&reporter, progress](const QString& message) {
         if (!Progress::wasCancelled(progress) && reporter)
             reporter(message);
-    };
+    });
     ReservedIds reserved;
     const bool ok = run(QStringLiteral("import the items"), Mode::Write,
                         [&](Connection& db) { return reserveIds(db, plan, reserved); }) &&
                     run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
-                        return addCasesAndLocations(db, *engine_, plan, counts) &&
+                        return addCasesAndLocations(db, reg_, plan, counts) &&
                                addItems(db, plan, reserved, progress, counts);
                     });
-    reporter_ = reporter;
+    reg_.exchangeReporter(reporter);
     return ok ? std::optional(counts) : std::nullopt;
 }
 

@@ -206,7 +206,7 @@ void frmItemImport::chkOptions_Click() {
 }
 
 void frmItemImport::mappingChanged() {
-    import_ = std::make_unique<ItemImport::Import>(ctx_.store(), file_, options());
+    import_ = std::make_unique<ItemImport::Import>(ctx_.theRegister(), file_, options());
     checked_.reset();
     lblFile->setText(QStringLiteral("File: %1 (%2, %3 separated)")
                          .arg(QDir::toNativeSeparators(file_.path),

@@ -45,7 +45,7 @@ void frmLocationPicker::cmdAdd_Click() {
     qint64 rowId = 0;
     switch (ctx_.store().addLocation(name, &rowId)) {
         case AddLocationResult::Added:
-            List1->appendRow(rowId, ctx_.store().storable(name));  // as stored
+            List1->appendRow(rowId, ctx_.theRegister().storable(name));  // as stored
             break;
         case AddLocationResult::AlreadyThere:
             ctx_.dialogs().inform(this,

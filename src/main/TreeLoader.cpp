@@ -3,13 +3,14 @@
 #include <thread>
 #include <utility>
 
+#include "data/Register.h"
 #include "data/Store.h"
 
 struct TreeLoader::Job {
     std::uint64_t generation = 0;
     std::thread thread;
-    std::optional<TreeData> tree;  // written by the thread, taken once it is joined
-    std::unique_ptr<Store> store;  // handed back the same way
+    std::optional<TreeData> tree;   // written by the thread, taken once it is joined
+    std::unique_ptr<Register> reg;  // handed back the same way
 };
 
 TreeLoader::TreeLoader(RegisterLocation location, std::function<int()> busyWaitMs, QObject* parent)
@@ -50,20 +51,20 @@ void TreeLoader::launch() {
     job_->generation = ++generation_;
     Job* job = job_.get();
     const int waitMs = busyWaitMs_ ? busyWaitMs_() : 0;
-    job->thread =
-        std::thread([this, job, location = location_, window, waitMs,
-                     room = std::exchange(room_, TreeData{}), store = std::move(store_)]() mutable {
-            // Says nothing: a failed read is read again where failures are told.
-            if (!store)
-                store = std::make_unique<Store>(location);
-            store->setBusyWait(waitMs > 0 ? std::function<int()>([waitMs] { return waitMs; })
-                                          : std::function<int()>());
-            job->tree = store->readTree(window, std::move(room));
-            job->store = std::move(store);
-            QMetaObject::invokeMethod(
-                this, [this, generation = job->generation] { finished(generation); },
-                Qt::QueuedConnection);
-        });
+    job->thread = std::thread([this, job, location = location_, window, waitMs,
+                               room = std::exchange(room_, TreeData{}),
+                               reg = std::move(register_)]() mutable {
+        // Says nothing: a failed read is read again where failures are told.
+        if (!reg)
+            reg = std::make_unique<Register>(location);
+        reg->setBusyWait(waitMs > 0 ? std::function<int()>([waitMs] { return waitMs; })
+                                    : std::function<int()>());
+        job->tree = Store(*reg).readTree(window, std::move(room));
+        job->reg = std::move(reg);
+        QMetaObject::invokeMethod(
+            this, [this, generation = job->generation] { finished(generation); },
+            Qt::QueuedConnection);
+    });
 }
 
 void TreeLoader::finished(std::uint64_t generation) {
@@ -77,7 +78,7 @@ void TreeLoader::wait() {
     while (job_) {
         job_->thread.join();
         std::optional<TreeData> tree = std::move(job_->tree);
-        store_ = std::move(job_->store);
+        register_ = std::move(job_->reg);
         job_.reset();
         if (next_) {
             launch();

@@ -10,12 +10,13 @@
 #include "data/engine/RegisterLocation.h"
 #include "data/rules/TestsDue.h"
 
-class Store;
+class Register;
 
 // Reads the main tree on a thread of its own, so that the window paints and
-// answers while a large register is read. The thread has a Store of its own
-// (its own connection: a file is opened per operation, a server connection
-// is never used by two threads at once). The Store is handed from one read
+// answers while a large register is read. The thread has a Register of its
+// own (its own connection: a file is opened per operation, a server
+// connection is never used by two threads at once). The Register is handed
+// from one read
 // to the next, so that a refresh on a server reuses its session instead of
 // signing in again. The tree comes back on the window's
 // thread through `read`. A read asked for while one runs is run after it,
@@ -55,7 +56,7 @@ private:
     std::function<int()> busyWaitMs_;
     std::unique_ptr<Job> job_;              // the read running, if any
     std::optional<TestsDue::Window> next_;  // a read asked for while one ran
-    std::unique_ptr<Store> store_;          // the reads' Store, between reads
+    std::unique_ptr<Register> register_;    // the reads' Register, between reads
     TreeData room_;                         // the tree retired last, for the next read
     std::thread retiring_;                  // freeing the tree last replaced, if it still runs
     std::uint64_t generation_ = 0;

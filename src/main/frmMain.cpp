@@ -322,7 +322,7 @@ void frmMain::showEvent(QShowEvent* event) {
         WindowStyle::centreOnScreen(this);
         // A file opens in a moment, and its tree is read while the window
         // paints; a server's sign-in waits until the window has painted.
-        if (!ctx_.store().location().isServer())
+        if (!ctx_.theRegister().location().isServer())
             loadOnce();
     }
 }
@@ -343,9 +343,10 @@ void frmMain::loadOnce() {
 // then is shown anew. The full check, which also finds damage confined to an
 // index, then runs in the background.
 void frmMain::checkRegisterForDamage() {
-    if (ctx_.store().checkForDamage() == Store::Health::Damaged && !ctx_.store().readOnly())
+    if (ctx_.theRegister().checkForDamage() == Register::Health::Damaged &&
+        !ctx_.theRegister().readOnly())
         RefreshTree();
-    if (!ctx_.store().readOnly())
+    if (!ctx_.theRegister().readOnly())
         ctx_.checkFullyOnceADay();
     // A register whose tree could not be read (a server that refuses the
     // sign-in) has been told so once; the offer would read it only to say
@@ -358,7 +359,7 @@ void frmMain::checkRegisterForDamage() {
 // offered again at the start: the Scan window asks to continue or close it.
 void frmMain::offerOpenScanSessions() {
     const auto open = ctx_.store().unfinishedScanSessions();
-    if (open && !open->isEmpty() && !ctx_.store().readOnly())
+    if (open && !open->isEmpty() && !ctx_.theRegister().readOnly())
         openScan();
 }
 
@@ -387,7 +388,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void frmMain::Form_Load() {
     // An older register is brought up to this program's layout first.
-    ctx_.store().upgradeIfOlder();
+    ctx_.theRegister().upgradeIfOlder();
     RefreshTree();
 }
 
@@ -690,7 +691,7 @@ void frmMain::mnuExportCsv_Click() {
     qint64 rows = 0;
     const std::unique_ptr<Progress> progress =
         ctx_.dialogs().progress(this, QStringLiteral("Exporting"));
-    if (!CsvExport::write(ctx_.store(), what, path, &error, &rows, progress.get())) {
+    if (!CsvExport::write(ctx_.theRegister(), what, path, &error, &rows, progress.get())) {
         ctx_.dialogs().inform(this, error,
                               Progress::wasCancelled(progress.get()) ? Dialogs::Icon::Information
                                                                      : Dialogs::Icon::Warning);

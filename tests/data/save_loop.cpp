@@ -22,7 +22,7 @@ ItemWrite newItem(qint64 round, qint64 caseId) {
 class SaveLoop {
 public:
     SaveLoop(const QString& path, quint32 seed)
-        : store_(path, [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); }),
+        : reg_(path, [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); }),
           random_(seed) {}
 
     void saveOnce(qint64 round) {
@@ -65,7 +65,8 @@ private:
             store_.addListLine(*list, someId(lastItem), QStringLiteral("Line %1").arg(line));
     }
 
-    Store store_;
+    Register reg_;
+    Store store_{reg_};
     QRandomGenerator random_;
 };
 

@@ -44,11 +44,11 @@ ReadResult readAll(const QByteArray& bytes, const Csv::Format& format) {
     return out;
 }
 
-// A store that keeps what it would tell the user.
+// A register, and the stores over it, that keeps what it would tell the user.
 struct Probe {
-    explicit Probe(const QString& path)
-        : store(path, [this](const QString& m) { messages << m; }) {}
-    Store store;
+    explicit Probe(const QString& path) : reg(path, [this](const QString& m) { messages << m; }) {}
+    Register reg;
+    Store store{reg};
     QStringList messages;
 };
 
@@ -105,12 +105,12 @@ QStringList exportAndImport(const QString& from, const QString& to, const QTempo
     Probe target(to);
     QString error;
     const QString file = dir.filePath(QStringLiteral("round-trip.csv"));
-    if (!CsvExport::write(source.store, {ExportKind::Items, 0}, file, &error))
+    if (!CsvExport::write(source.reg, {ExportKind::Items, 0}, file, &error))
         return {error};
     auto opened = ItemImport::ImportFile::open(file, &error);
     if (!opened)
         return {error};
-    ItemImport::Import import(target.store, std::move(*opened), {false, true, keepUnreadableDates});
+    ItemImport::Import import(target.reg, std::move(*opened), {false, true, keepUnreadableDates});
     const auto checked = import.check(&error);
     if (!checked)
         return {error};
@@ -197,7 +197,7 @@ void TestCsvTransfer::exportsItemsCasesAndLists() {
     qint64 rows = 0;
 
     const QString items = dir.filePath("items.csv");
-    QVERIFY(CsvExport::write(probe.store, *CsvExport::parse("Items"), items, &error, &rows));
+    QVERIFY(CsvExport::write(probe.reg, *CsvExport::parse("Items"), items, &error, &rows));
     QCOMPARE(rows, 3);
     const QByteArray bytes = readFile(items);
     QVERIFY(bytes.startsWith(kBom));
@@ -213,17 +213,17 @@ void TestCsvTransfer::exportsItemsCasesAndLists() {
     QVERIFY(bytes.contains(QStringLiteral("9,Café €,Light").toUtf8()));
 
     const QString inCase = dir.filePath("case.csv");
-    QVERIFY(CsvExport::write(probe.store, *CsvExport::parse("f4"), inCase, &error, &rows));
+    QVERIFY(CsvExport::write(probe.reg, *CsvExport::parse("f4"), inCase, &error, &rows));
     QCOMPARE(rows, 2);
     const QString list = dir.filePath("list.csv");
-    QVERIFY(CsvExport::write(probe.store, *CsvExport::parse("L2"), list, &error, &rows));
+    QVERIFY(CsvExport::write(probe.reg, *CsvExport::parse("L2"), list, &error, &rows));
     QCOMPARE(rows, 1);
     QVERIFY(readFile(list).startsWith(kBom + "listid,itemid,itemdesc,desc,"));
     QVERIFY(readFile(list).contains(QStringLiteral("2,9,Café old,Café €,Light").toUtf8()));
 
     // A case that does not exist: a message, and no file.
     const QString missing = dir.filePath("missing.csv");
-    QVERIFY(!CsvExport::write(probe.store, *CsvExport::parse("F5"), missing, &error));
+    QVERIFY(!CsvExport::write(probe.reg, *CsvExport::parse("F5"), missing, &error));
     QCOMPARE(error, QStringLiteral("Flight case F5 does not exist."));
     QVERIFY(!QFile::exists(missing));
     QVERIFY(!CsvExport::parse("F"));
@@ -231,7 +231,7 @@ void TestCsvTransfer::exportsItemsCasesAndLists() {
 
     // A file that cannot be written leaves an existing one as it was.
     writeFile(dir, "kept.csv", "old");
-    QVERIFY(!CsvExport::write(probe.store, *CsvExport::parse("items"),
+    QVERIFY(!CsvExport::write(probe.reg, *CsvExport::parse("items"),
                               dir.filePath("no/such/folder.csv"), &error));
     QCOMPARE(readFile(dir.filePath("kept.csv")), QByteArray("old"));
 }
@@ -243,7 +243,7 @@ void TestCsvTransfer::roundTripGivesTheSameRows() {
     QTemporaryDir dir;
     QString error;
     const QString file = dir.filePath("items.csv");
-    QVERIFY(CsvExport::write(source.store, {ExportKind::Items, 0}, file, &error));
+    QVERIFY(CsvExport::write(source.reg, {ExportKind::Items, 0}, file, &error));
 
     TempRegister to;
     Probe target(to.path());
@@ -252,7 +252,7 @@ void TestCsvTransfer::roundTripGivesTheSameRows() {
     QCOMPARE(opened->mapping.size(), std::size_t(kItemDataColumnCount + 1));
     QVERIFY(std::find(opened->mapping.begin(), opened->mapping.end(), ItemImport::kSkip) ==
             opened->mapping.end());
-    ItemImport::Import import(target.store, std::move(*opened), {false, true});
+    ItemImport::Import import(target.reg, std::move(*opened), {false, true});
     const auto checked = checkFile(import);
     QVERIFY(checked);
     QCOMPARE(problemTexts(*checked), QStringList());
@@ -263,7 +263,7 @@ void TestCsvTransfer::roundTripGivesTheSameRows() {
     QCOMPARE(counts->locationsAdded, 1);
 
     const QString again = dir.filePath("again.csv");
-    QVERIFY(CsvExport::write(target.store, {ExportKind::Items, 0}, again, &error));
+    QVERIFY(CsvExport::write(target.reg, {ExportKind::Items, 0}, again, &error));
     QCOMPARE(readFile(again), readFile(file));
     QCOMPARE(to.scalar("SELECT lastid FROM Data").toLongLong(), 12);
     QCOMPARE(to.scalar("SELECT lastCase FROM Data").toLongLong(), 4);
@@ -381,7 +381,7 @@ void TestCsvTransfer::guardsFormulasBothWays() {
     const QString sheet = writeFile(dir, "sheet.csv", "id,desc\n40,'=SUM(A1)\n41,'x\n");
     auto opened = ItemImport::ImportFile::open(sheet, nullptr);
     Probe probe(to.path());
-    ItemImport::Import import(probe.store, std::move(*opened), {});
+    ItemImport::Import import(probe.reg, std::move(*opened), {});
     const auto checked = checkFile(import);
     QVERIFY(checked && import.importGoodLines(*checked, nullptr));
     QCOMPARE(to.scalar("SELECT \"desc\" FROM Items WHERE id = 40").toString(),
@@ -443,7 +443,7 @@ void TestCsvTransfer::readsNumbersStrictly() {
     TempRegister reg;
     Probe probe(reg.path());
     auto opened = ItemImport::ImportFile::open(writeFile(dir, "numbers.csv", file), nullptr);
-    ItemImport::Import import(probe.store, std::move(*opened), {});
+    ItemImport::Import import(probe.reg, std::move(*opened), {});
     const auto checked = checkFile(import);
     QVERIFY(checked && import.importGoodLines(*checked, nullptr));
     QStringList problems = problemTexts(*checked);
@@ -487,12 +487,12 @@ void TestCsvTransfer::checksEveryLineBeforeImporting() {
     auto opened = ItemImport::ImportFile::open(file, &error);
     QVERIFY(opened);
     QCOMPARE(opened->mapping.back(), ItemImport::kUnknown);  // "Colour" is no field
-    QVERIFY(!ItemImport::Import(probe.store, *opened, {}).check(&error));
+    QVERIFY(!ItemImport::Import(probe.reg, *opened, {}).check(&error));
     QCOMPARE(error, QStringLiteral("The column \"Colour\" matches no item field: choose the field "
                                    "it goes to, or leave it out."));
     QVERIFY(opened->leaveOut({QStringLiteral(" colour")}, &error));
 
-    ItemImport::Import strict(probe.store, *opened, {});
+    ItemImport::Import strict(probe.reg, *opened, {});
     auto checked = checkFile(strict);
     QVERIFY(checked);
     QCOMPARE(checked->lines, 10);
@@ -514,7 +514,7 @@ void TestCsvTransfer::checksEveryLineBeforeImporting() {
 
     // Converting dates, keeping the unreadable ones and making cases turn
     // problems into good lines.
-    ItemImport::Import lenient(probe.store, *opened, {true, true, true});
+    ItemImport::Import lenient(probe.reg, *opened, {true, true, true});
     checked = checkFile(lenient);
     QVERIFY(checked);
     QCOMPARE(checked->goodLines, 5);
@@ -559,7 +559,7 @@ void TestCsvTransfer::failureHalfWayLeavesRegisterAsItWas() {
     const QString file = writeFile(dir, "in.csv", bytes);
     QString error;
     auto opened = ItemImport::ImportFile::open(file, &error);
-    ItemImport::Import import(probe.store, std::move(*opened), {false, true});
+    ItemImport::Import import(probe.reg, std::move(*opened), {false, true});
     const auto checked = checkFile(import);
     QVERIFY(checked);
     QCOMPARE(checked->goodLines, 300);

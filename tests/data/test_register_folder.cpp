@@ -142,7 +142,7 @@ private slots:
         const QString backups = shared + QStringLiteral("/backups");
         const QString reg = shared + QStringLiteral("/stock.mdb");
         QVERIFY(QDir().mkpath(backups));
-        QVERIFY(Store::createEmptyDatabase(reg, nullptr));
+        QVERIFY(Register::createEmptyDatabase(reg, nullptr));
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0711) == 0);
         for (const auto& [path, mode] : {std::pair{shared, 02770}, {backups, 02770}, {reg, 0660}})
             QVERIFY(giveToGroup(path, member->pw_gid, static_cast<mode_t>(mode)));
@@ -170,7 +170,7 @@ private slots:
         QFETCH(int, mode);
         QTemporaryDir dir;
         const QString reg = dir.filePath(QStringLiteral("data.mdb"));
-        QVERIFY(Store::createEmptyDatabase(reg, nullptr));
+        QVERIFY(Register::createEmptyDatabase(reg, nullptr));
         QVERIFY(::chmod(QFile::encodeName(reg).constData(), static_cast<mode_t>(mode)) == 0);
         const mode_t umask = ::umask(002);
         const Backups::Result backup =
@@ -189,7 +189,7 @@ private slots:
         const QString data = dir.filePath(QStringLiteral("data.mdb"));
         const QString stock = dir.filePath(QStringLiteral("stock.mdb"));
         for (const QString& reg : {data, stock})
-            QVERIFY(Store::createEmptyDatabase(reg, nullptr));
+            QVERIFY(Register::createEmptyDatabase(reg, nullptr));
         const QTime ten(10, 15);
         for (const auto& [reg, day] : {std::pair{data, 1}, {stock, 2}, {stock, 3}})
             QVERIFY(Backups::take(reg, QDateTime(QDate(2026, 12, day), ten), 1).ok);

@@ -151,7 +151,8 @@ private slots:
         QFETCH(QStringList, answers);
         EngineRegister reg(fixture_);
         fill(reg);
-        Store store(reg.location());
+        Register opened(reg.location());
+        Store store(opened);
         const Session s = sessionOf(store, kind);
         QVERIFY(s.id > 0);
         QCOMPARE(answersOf(store, s, codes), answers);
@@ -205,7 +206,8 @@ private slots:
         EngineRegister reg(fixture_);
         fill(reg);
         fillLookAlikes(reg);
-        Store store(reg.location());
+        Register opened(reg.location());
+        Store store(opened);
         if (!packedFirst.isEmpty())
             answersOf(store, sessionOf(store, Kind::Pack), packedFirst);
         Session s = sessionOf(store, kind);
@@ -262,7 +264,8 @@ private slots:
     void checkInAgainstTheLastPack() {
         EngineRegister reg(fixture_);
         fill(reg);
-        Store store(reg.location());
+        Register opened(reg.location());
+        Store store(opened);
         const Session pack = sessionOf(store, Kind::Pack);
         answersOf(store, pack, {"1", "3"});
         const Session in = sessionOf(store, Kind::CheckIn);
@@ -278,7 +281,8 @@ private slots:
     void stocktakeSummaryAndMove() {
         EngineRegister reg(fixture_);
         fill(reg);
-        Store store(reg.location());
+        Register opened(reg.location());
+        Store store(opened);
         const Session s = sessionOf(store, Kind::Stocktake);
         answersOf(store, s, {"1", "3", "5", "F13", "F12", "1"});
         const Summary summary =
@@ -310,8 +314,9 @@ private slots:
         EngineRegister reg(fixture_);
         fill(reg);
         toSecondVersion(reg);
-        Store store(reg.location());
-        QVERIFY(store.upgradeIfOlder());
+        Register opened(reg.location());
+        Store store(opened);
+        QVERIFY(opened.upgradeIfOlder());
         QCOMPARE(versionOf(reg), QStringLiteral("3"));
         const Session s = sessionOf(store, Kind::Stocktake);
         answersOf(store, s, {"1", "3"});
@@ -319,7 +324,8 @@ private slots:
         const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
         const auto outcome = RegisterTransfer::copy(reg.location(), RegisterLocation::file(copy));
         QVERIFY2(outcome.ok, qPrintable(outcome.error));
-        Store copied(copy);
+        Register copyOpened(copy);
+        Store copied(copyOpened);
         QCOMPARE(copied.scanRecords(s.id)->size(), 2);
         QCOMPARE(copied.scanSession(s.id)->user, QStringLiteral("ann"));
     }

@@ -14,16 +14,17 @@
 
 namespace {
 
-// A store that records what it would tell the user, with a clock of the
-// test's own.
+// A register, and the stores over it, that records what it would tell the
+// user, with a clock of the test's own.
 struct Probe {
-    explicit Probe(const QString& path) : store(path, [this](const QString& m) { failures << m; }) {
-        store.setBackupPolicy({[this] { return now; },
-                               [this] { return keep; },
-                               [this](const QString& m) { warnings << m; },
-                               {}});
+    explicit Probe(const QString& path) : reg(path, [this](const QString& m) { failures << m; }) {
+        reg.setBackupPolicy({[this] { return now; },
+                             [this] { return keep; },
+                             [this](const QString& m) { warnings << m; },
+                             {}});
     }
-    Store store;
+    Register reg;
+    Store store{reg};
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
     int keep = 10;
     QStringList failures;
@@ -135,7 +136,7 @@ private slots:
             if (recordsNoVersion)
                 reg.exec(QStringLiteral("PRAGMA user_version = 0"));
             Probe p(reg.path());
-            QVERIFY(p.store.upgradeIfOlder(kLaterLayout));
+            QVERIFY(p.reg.upgradeIfOlder(kLaterLayout));
             QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
                      Schema::kCurrentVersion + 1);
             QCOMPARE(reg.count(QStringLiteral("Shelves")), 0);
@@ -156,7 +157,7 @@ private slots:
             QVERIFY(Schema::missingPart(backup).isEmpty());
 
             // Upgraded once: the next start changes nothing.
-            QVERIFY(p.store.upgradeIfOlder(kLaterLayout));
+            QVERIFY(p.reg.upgradeIfOlder(kLaterLayout));
             QCOMPARE(backupsIn(reg).size(), 1);
             QVERIFY(p.failures.isEmpty());
         }
@@ -180,9 +181,9 @@ private slots:
         else
             reg.spoilIndexOnly();
         Probe p(reg.path());
-        QVERIFY(!p.store.upgradeIfOlder());
+        QVERIFY(!p.reg.upgradeIfOlder());
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
-        QVERIFY(p.store.readOnly());
+        QVERIFY(p.reg.readOnly());
         QVERIFY(p.failures.value(0).contains(QStringLiteral("The register is damaged")));
         QVERIFY(backupsIn(reg).isEmpty());
     }
@@ -195,7 +196,7 @@ private slots:
         const QByteArray before = file.readAll();
         file.close();
         Probe p(reg.path());
-        QVERIFY(!p.store.upgradeIfOlder(kFailingLayout));
+        QVERIFY(!p.reg.upgradeIfOlder(kFailingLayout));
         QCOMPARE(p.failures.size(), 1);
         QVERIFY(p.failures.first().contains(QStringLiteral("upgrade the register")));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -206,13 +207,13 @@ private slots:
         TempRegister reg;
         reg.exec(QStringLiteral("PRAGMA user_version = 7"));
         Probe p(reg.path());
-        QVERIFY(!p.store.upgradeIfOlder());
+        QVERIFY(!p.reg.upgradeIfOlder());
         QVERIFY(!p.failures.isEmpty());
         QVERIFY(p.failures.first().contains(QStringLiteral("register version 7")));
         QVERIFY(
             p.failures.first().contains(QStringLiteral("up to %1").arg(Schema::kCurrentVersion)));
         // It is read, never written.
-        QVERIFY(p.store.readOnly());
+        QVERIFY(p.reg.readOnly());
         QVERIFY(p.store.allItems());
         QVERIFY(!p.store.insertList(QStringLiteral("Refused")));
         QCOMPARE(reg.count(QStringLiteral("Lists")), 0);
@@ -273,9 +274,9 @@ private slots:
         QVERIFY(cancel || blocker.open(QIODevice::WriteOnly));
         blocker.close();
         Probe p(reg.path());
-        p.store.setBackupPolicy({[&p] { return p.now; }, [] { return 10; },
-                                 [&p](const QString& m) { p.warnings << m; },
-                                 [] { return std::make_unique<CancelAtOnce>(); }});
+        p.reg.setBackupPolicy({[&p] { return p.now; }, [] { return 10; },
+                               [&p](const QString& m) { p.warnings << m; },
+                               [] { return std::make_unique<CancelAtOnce>(); }});
         QVERIFY(p.store.insertList(QStringLiteral("First")));
         QVERIFY(p.store.insertList(QStringLiteral("Second")));
         QCOMPARE(p.warnings.size(), 1);

@@ -77,7 +77,8 @@ QString joined(const Values& values) {
 }
 
 // Everything the windows can see of a register, as text.
-QStringList contentsOf(Store& store) {
+QStringList contentsOf(Register& reg) {
+    Store store(reg);
     QStringList out;
     const auto tree = store.readTree({QDate(2009, 1, 5)});
     if (!tree)
@@ -139,7 +140,7 @@ private:
 // The rows of every table the store writes, and the layout, as text.
 QStringList everythingIn(const EngineRegister& reg) {
     Probe p(reg.location());
-    QStringList out = contentsOf(p.store);
+    QStringList out = contentsOf(p.reg);
     out << reg.scalar(QStringLiteral(
                R"(SELECT (SELECT COUNT(*) FROM "TestHistory") || ' ' ||
                   (SELECT COUNT(*) FROM "ScanSessions") || ' ' ||
@@ -178,7 +179,8 @@ private slots:
     void firstIdsAreOneAndCountersFollow() {
         EngineRegister reg(fixture_);
         QString error;
-        QVERIFY(!Store::createEmpty(reg.location(), &error));  // a register takes its tables once
+        QVERIFY(
+            !Register::createEmpty(reg.location(), &error));  // a register takes its tables once
         if (reg.onServer())
             QVERIFY2(error.contains(QStringLiteral("already holds a register")), qPrintable(error));
         Probe p(reg.location());
@@ -445,7 +447,7 @@ private slots:
         QUARVEL_ONLY_ON(Engine::File);
         TempRegister reg;
         Probe p(reg.path());
-        p.store.setBusyWait([] { return 1000; });
+        p.reg.setBusyWait([] { return 1000; });
         {
             ExclusiveLock lock(reg.path());
             QElapsedTimer waited;
@@ -506,67 +508,78 @@ private slots:
             1,  ScanRules::Kind::Stocktake, QStringLiteral("Bay 2"), 0, now,
             {}, QStringLiteral("ann")};
         const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
-        const QHash<QString, std::function<bool(Store&)>> stored = {
-            {"insertItem", [](Store& s) { return s.insertItem(itemWith("New")).has_value(); }},
+        const QHash<QString, std::function<bool(Register&)>> stored = {
+            {"insertItem",
+             [](Register& r) { return Store(r).insertItem(itemWith("New")).has_value(); }},
             {"insertCase",
-             [](Store& s) {
-                 return s.insertCase({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
+             [](Register& r) {
+                 return Store(r).insertCase({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
              }},
-            {"insertList", [](Store& s) { return s.insertList("New").has_value(); }},
+            {"insertList", [](Register& r) { return Store(r).insertList("New").has_value(); }},
             {"updateItem",
-             [](Store& s) {
-                 return s.updateItem(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
+             [](Register& r) {
+                 return Store(r).updateItem(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
                         SaveResult::Saved;
              }},
             {"updateCase",
-             [](Store& s) {
-                 return s.updateCase(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
+             [](Register& r) {
+                 return Store(r).updateCase(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
                         SaveResult::Saved;
              }},
             {"updateList",
-             [](Store& s) { return s.updateList(1, "Gig", "Stage", false) == SaveResult::Saved; }},
-            {"setItemCase", [](Store& s) { return s.setItemCase(1, 1) == PutInCaseResult::Done; }},
-            {"deleteItem", [](Store& s) { return s.deleteItem(1); }},
+             [](Register& r) {
+                 return Store(r).updateList(1, "Gig", "Stage", false) == SaveResult::Saved;
+             }},
+            {"setItemCase",
+             [](Register& r) { return Store(r).setItemCase(1, 1) == PutInCaseResult::Done; }},
+            {"deleteItem", [](Register& r) { return Store(r).deleteItem(1); }},
             {"addListLine",
-             [](Store& s) { return s.addListLine(1, 2, "Cable") == AddLineResult::Added; }},
-            {"removeListLine", [](Store& s) { return s.removeListLine(1, 1); }},
+             [](Register& r) {
+                 return Store(r).addListLine(1, 2, "Cable") == AddLineResult::Added;
+             }},
+            {"removeListLine", [](Register& r) { return Store(r).removeListLine(1, 1); }},
             {"addLocation",
-             [](Store& s) {
+             [](Register& r) {
                  qint64 row = 0;
-                 return s.addLocation("Bay 9", &row) == AddLocationResult::Added || row != 0;
+                 return Store(r).addLocation("Bay 9", &row) == AddLocationResult::Added || row != 0;
              }},
             {"deleteLocation",
-             [](Store& s) { return s.deleteLocation(s.locations()->ids.at(0), "Bay 1"); }},
+             [](Register& r) {
+                 return Store(r).deleteLocation(Store(r).locations()->ids.at(0), "Bay 1");
+             }},
             {"recordTest",
-             [&](Store& s) {
-                 return s.recordTest(1, {now.date(), "PAT", true, {}}) ==
+             [&](Register& r) {
+                 return Store(r).recordTest(1, {now.date(), "PAT", true, {}}) ==
                         RecordTestResult::Recorded;
              }},
             {"importItems",
-             [](Store& s) {
+             [](Register& r) {
                  ItemImportPlan plan;
                  plan.itemCount = plan.newIdCount = 1;
                  plan.next = [handed = false](ImportedItem& item, QString*) mutable {
                      item.values[0].setText("Imported");
                      return std::exchange(handed, true) ? ImportStep::End : ImportStep::Item;
                  };
-                 return s.importItems(plan).has_value();
+                 return Store(r).importItems(plan).has_value();
              }},
-            {"startScanSession", [&](Store& s) { return s.startScanSession(session).has_value(); }},
-            {"finishScanSession", [&](Store& s) { return s.finishScanSession(1, now); }},
+            {"startScanSession",
+             [&](Register& r) { return Store(r).startScanSession(session).has_value(); }},
+            {"finishScanSession", [&](Register& r) { return Store(r).finishScanSession(1, now); }},
             {"recordScan",
-             [&](Store& s) {
-                 return s.recordScan(session, ScanRules::parse("2"), now, {now.date(), 30})
+             [&](Register& r) {
+                 return Store(r)
+                     .recordScan(session, ScanRules::parse("2"), now, {now.date(), 30})
                      .has_value();
              }},
-            {"moveMisplaced", [](Store& s) { return s.moveMisplaced(1, "Bay 2").has_value(); }},
-            {"upgradeIfOlder", [&](Store& s) { return s.upgradeIfOlder(later); }},
+            {"moveMisplaced",
+             [](Register& r) { return Store(r).moveMisplaced(1, "Bay 2").has_value(); }},
+            {"upgradeIfOlder", [&](Register& r) { return r.upgradeIfOlder(later); }},
         };
         Probe p(reg.location());
-        p.store.setBusyWait([] { return 200; });
+        p.reg.setBusyWait([] { return 200; });
         {
             const CommitsRefused refused(reg);
-            QVERIFY2(!stored[operation](p.store), "reported as stored");
+            QVERIFY2(!stored[operation](p.reg), "reported as stored");
         }
         QVERIFY(!p.messages.isEmpty());
         QVERIFY2(p.messages.last().contains(reg.onServer() ? QStringLiteral("refused at commit")
@@ -574,7 +587,7 @@ private slots:
                  qPrintable(p.messages.last()));
         QCOMPARE(everythingIn(reg), before);
         // The same operation stores once the COMMIT goes through.
-        QVERIFY(stored[operation](p.store));
+        QVERIFY(stored[operation](p.reg));
         QVERIFY(everythingIn(reg) != before);
     }
 
@@ -714,7 +727,7 @@ private slots:
         QUARVEL_ONLY_ON(Engine::File);
         TempRegister reg;
         Probe p(reg.path());
-        p.store.setBusyWait([] { return 100; });
+        p.reg.setBusyWait([] { return 100; });
         {
             ExclusiveLock lock(reg.path());
             QVERIFY(!p.store.itemExists(1));
@@ -823,12 +836,12 @@ private slots:
         reg.spoilPageOf(QStringLiteral("ItemsByCase"));
         const QByteArray before = hashOf(reg.path());
         Probe p(reg.path());
-        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        QCOMPARE(p.reg.checkForDamage(), Register::Health::Damaged);
         QCOMPARE(p.messages.size(), 1);
         QVERIFY(p.messages[0].contains(QStringLiteral("The register is damaged")));
         QVERIFY(p.messages[0].contains(QStringLiteral("Restore data.mdb from a backup")));
         QVERIFY(p.messages[0].contains(QStringLiteral("try to repair it")));
-        QVERIFY(p.store.readOnly());
+        QVERIFY(p.reg.readOnly());
 
         QCOMPARE(p.store.itemsWithId(5)->size(), 1);
         QCOMPARE(names(*p.store.locations()), QStringList{"Bay 1"});
@@ -838,14 +851,14 @@ private slots:
         QVERIFY(p.messages[1].contains(QStringLiteral("save the new item")));
         QVERIFY(p.messages[2].contains(QStringLiteral("damaged")) &&
                 p.messages[2].contains(QStringLiteral("reading only")));
-        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        QCOMPARE(p.reg.checkForDamage(), Register::Health::Damaged);
         QCOMPARE(p.messages.size(), 3);  // told once
         QCOMPARE(hashOf(reg.path()), before);
 
         TempRegister sound;
         Probe q(sound.path());
-        QCOMPARE(q.store.checkForDamage(), Store::Health::Sound);
-        QVERIFY(!q.store.readOnly() && q.messages.isEmpty());
+        QCOMPARE(q.reg.checkForDamage(), Register::Health::Sound);
+        QVERIFY(!q.reg.readOnly() && q.messages.isEmpty());
     }
 
     // A statement that finds damage later does the same.
@@ -858,7 +871,7 @@ private slots:
         QVERIFY(!p.store.itemsInCase(3));  // read through the spoilt index
         QCOMPARE(p.messages.size(), 1);
         QVERIFY(p.messages[0].contains(QStringLiteral("The register is damaged")));
-        QVERIFY(p.store.readOnly());
+        QVERIFY(p.reg.readOnly());
         QVERIFY(!p.store.deleteItem(4));
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[1].contains(QStringLiteral("reading only")));
@@ -897,8 +910,8 @@ private slots:
         QVERIFY(QFile::setPermissions(reg.path(), access));
         const QByteArray damaged = hashOf(reg.path());
         Probe p(reg.path());
-        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
-        const RegisterRepair::Outcome outcome = p.store.repairDamaged();
+        QCOMPARE(p.reg.checkForDamage(), Register::Health::Damaged);
+        const RegisterRepair::Outcome outcome = p.reg.repairDamaged();
         QVERIFY2(outcome.repaired, qPrintable(outcome.failure));
         QCOMPARE(QFile::permissions(reg.path()), access);
         QVERIFY(QFileInfo(outcome.keptAs).fileName().startsWith(QStringLiteral("data-damaged-")));
@@ -909,8 +922,8 @@ private slots:
                  QStringLiteral("ok"));
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toLongLong(), qint64(version));
         QCOMPARE(p.store.itemsInCase(3)->size(), std::size_t(75));
-        QCOMPARE(p.store.checkForDamage(), Store::Health::Sound);
-        QVERIFY(!p.store.readOnly());
+        QCOMPARE(p.reg.checkForDamage(), Register::Health::Sound);
+        QVERIFY(!p.reg.readOnly());
         QCOMPARE(p.store.insertItem(itemWith(QStringLiteral("after"))),
                  std::optional<qint64>(3001));
         QCOMPARE(p.messages.size(), 1);
@@ -930,7 +943,7 @@ private slots:
                      .arg(planted));
         reg.spoilPageOf(QStringLiteral("ItemsByCase"));  // VACUUM INTO fails on it
         Probe p(reg.path());
-        const RegisterRepair::Outcome outcome = p.store.repairDamaged();
+        const RegisterRepair::Outcome outcome = p.reg.repairDamaged();
         QVERIFY(!outcome.repaired);
         QVERIFY2(outcome.failure.contains(QStringLiteral("Extra is not one plain CREATE")),
                  qPrintable(outcome.failure));
@@ -1019,7 +1032,7 @@ private slots:
         if (!sql.isEmpty())
             reg.exec(sql);
         QString problem;
-        const std::optional<bool> found = Store::holdsNoRecord(reg.location(), &problem);
+        const std::optional<bool> found = Register::holdsNoRecord(reg.location(), &problem);
         QCOMPARE(found ? int(*found) : -1, empty);
         QCOMPARE(problem.isEmpty(), empty != -1);
     }
@@ -1041,16 +1054,16 @@ private slots:
         reg.spoilPageOf(spoilt);
         const QByteArray damaged = hashOf(reg.path());
         Probe p(reg.path());
-        QCOMPARE(p.store.checkForDamage(), Store::Health::Damaged);
+        QCOMPARE(p.reg.checkForDamage(), Register::Health::Damaged);
         CancelAtOnce user;
-        const RegisterRepair::Outcome outcome = p.store.repairDamaged(cancel ? &user : nullptr);
+        const RegisterRepair::Outcome outcome = p.reg.repairDamaged(cancel ? &user : nullptr);
         QCOMPARE(outcome.cancelled, cancel);
         QCOMPARE(user.reports, cancel ? 1 : 0);
         QVERIFY(!outcome.repaired);
         QVERIFY(!outcome.failure.isEmpty());
         QCOMPARE(hashOf(reg.path()), damaged);
         QCOMPARE(QDir(reg.folder()).entryList(QDir::Files), QStringList{"data.mdb"});
-        QVERIFY(p.store.readOnly());
+        QVERIFY(p.reg.readOnly());
     }
 
     // A lone surrogate is mended the same way before a name is compared and
@@ -1100,7 +1113,8 @@ private slots:
         std::vector<QStringList> messages(writers);
         std::atomic<int> ready = 0;
         const auto writer = [&](int w) {
-            Store store(reg.location(), [&messages, w](const QString& m) { messages[w] << m; });
+            Register opened(reg.location(), [&messages, w](const QString& m) { messages[w] << m; });
+            Store store(opened);
             ++ready;
             while (ready < writers)
                 QThread::yieldCurrentThread();
@@ -1270,7 +1284,7 @@ private slots:
                 QThread::msleep(holdMs);
             });
             locked.acquire();
-            d.store.setBusyWait([] { return 1500; });
+            d.reg.setBusyWait([] { return 1500; });
             const auto id = d.store.insertItem(itemWith(QStringLiteral("x")));
             other.join();
             if (holdMs < 1500) {
@@ -1294,7 +1308,7 @@ private slots:
         const QString db = reg.database();
         Probe d(reg.location());
         QVERIFY(d.store.insertItem(itemWith(QStringLiteral("before"))));
-        d.store.setBusyWait([] { return 20000; });
+        d.reg.setBusyWait([] { return 20000; });
         QSemaphore locked;
         std::thread other([&] {
             PostgresServer::Holder hold(fixture_.server().connectionString(db),
@@ -1371,18 +1385,18 @@ private slots:
         const Schema::Step failing[] = {{Schema::kCurrentVersion + 1, addShelves},
                                         {Schema::kCurrentVersion + 2, failHalfWay}};
         Probe d(reg.location());
-        QVERIFY(!d.store.upgradeIfOlder(failing));
+        QVERIFY(!d.reg.upgradeIfOlder(failing));
         QCOMPARE(reg.scalar(version), QString::number(Schema::kCurrentVersion));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT to_regclass('\"Shelves\"')")), QString());
         const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
-        QVERIFY(d.store.upgradeIfOlder(later));
+        QVERIFY(d.reg.upgradeIfOlder(later));
         QCOMPARE(reg.scalar(version), QString::number(Schema::kCurrentVersion + 1));
         QVERIFY(d.store.insertItem(itemWith(QStringLiteral("x"))));
 
         reg.exec(QStringLiteral("UPDATE \"RegisterVersion\" SET version = 9"));
         Probe newer(reg.location());
-        QVERIFY(!newer.store.upgradeIfOlder());
-        QVERIFY(newer.store.readOnly());
+        QVERIFY(!newer.reg.upgradeIfOlder());
+        QVERIFY(newer.reg.readOnly());
         QVERIFY(newer.store.allItems());
         QVERIFY(!newer.store.insertList(QStringLiteral("refused")));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT count(*) FROM \"Lists\"")), QStringLiteral("0"));
@@ -1406,7 +1420,7 @@ private slots:
             bool cancelled() const override { return false; }
         } desk;
         Probe two(reg.location());
-        two.store.setBusyWait([] { return 2000; });
+        two.reg.setBusyWait([] { return 2000; });
         if (reg.onServer())  // a file's write lock holds every other desk
             desk.store = &two.store;
         ItemImportPlan plan;
@@ -1492,8 +1506,8 @@ private slots:
             "INSERT INTO ListData VALUES (4, 9, 'Lamp'), (4, 3, NULL);"
             "INSERT INTO Locations VALUES ('Bay 1'), ('Caf\u00e9');"
             "UPDATE Data SET lastid = 12, lastCase = 2, lastList = 5"));
-        Store fileStore(file.path());
-        const QStringList before = contentsOf(fileStore);
+        Register fileRegister(file.path());
+        const QStringList before = contentsOf(fileRegister);
         QCOMPARE(before.size(), 9);
 
         const QString connection = fixture_.server().newDatabase(QStringLiteral("copied"));
@@ -1502,7 +1516,7 @@ private slots:
         QVERIFY2(toServer.ok, qPrintable(toServer.error));
         QCOMPARE(toServer.rows, qint64(9));
         Probe d(RegisterLocation::server(connection));
-        QCOMPARE(contentsOf(d.store), before);
+        QCOMPARE(contentsOf(d.reg), before);
         // New records carry on above the copied ones.
         QCOMPARE(d.store.insertItem(itemWith(QStringLiteral("new"))), std::optional<qint64>(13));
         QCOMPARE(d.store.addLocation(QStringLiteral("Bay 3")), AddLocationResult::Added);
@@ -1519,8 +1533,8 @@ private slots:
         const auto toFile = RegisterTransfer::copy(RegisterLocation::server(connection),
                                                    RegisterLocation::file(back));
         QVERIFY2(toFile.ok, qPrintable(toFile.error));
-        Store backStore(back);
-        QCOMPARE(contentsOf(backStore), contentsOf(d.store));
+        Register backRegister(back);
+        QCOMPARE(contentsOf(backRegister), contentsOf(d.reg));
         QVERIFY(!RegisterTransfer::copy(RegisterLocation::server(connection),
                                         RegisterLocation::file(back))
                      .ok);

@@ -188,7 +188,8 @@ private slots:
             " (1, 'Soon', '', '1/4/2024'), (2, 'In 200 days', '', '1/10/2024'),"
             " (3, 'In 10 months', '', '15/1/2025'), (4, 'Next year', '', '1/6/2025'),"
             " (5, 'Rope', 'none', '')"));
-        Store store(reg.path());
+        Register opened(reg.path());
+        Store store(opened);
         const auto ids = [&](std::optional<Day> dueBy) {
             const auto due = store.testsDue(Window{kToday, 30}, dueBy);
             return QList<qint64>(due->ids.begin(), due->ids.end());
@@ -229,7 +230,8 @@ private slots:
             "INSERT INTO Items (id, \"desc\", testinterval) VALUES (1, 'Amp', '12');"
             "INSERT INTO TestHistory VALUES (1, 1, 2460000, '23/2/2023', 'PAT', 'Fail', ''),"
             " (2, 5, 2460000, '23/2/2023', 'PAT', 'Pass', '')"));
-        Store store(reg.path());
+        Register opened(reg.path());
+        Store store(opened);
         QVERIFY(store.deleteItem(1));
         QCOMPARE(reg.count(QStringLiteral("TestHistory")), 2);
         QCOMPARE(store.deletedItemsWithTests().value_or(std::vector<qint64>{}),
@@ -383,10 +385,11 @@ private slots:
                            "DROP TABLE TestHistory; PRAGMA user_version = 1;"
                            "INSERT INTO Items (id, \"desc\", testinterval, testnext) "
                            "VALUES (1, 'Amp', '12', '1/1/2024')"));
-        Store store(reg.path());
+        Register opened(reg.path());
+        Store store(opened);
         // Before the upgrade nothing has failed; the rule still works.
         QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Overdue);
-        QVERIFY(store.upgradeIfOlder());
+        QVERIFY(opened.upgradeIfOlder());
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
                  Schema::kCurrentVersion);
         QCOMPARE(store.recordTest(1, {QDate(2024, 3, 1), QStringLiteral("PAT"), false, {}}),
@@ -400,7 +403,8 @@ private slots:
         reg.exec(
             QStringLiteral("INSERT INTO Items (id, \"desc\", testinterval, testlast, "
                            "testnext) VALUES (1, 'Amp', 'monthly', '1/3/2024', '1/4/2024')"));
-        Store store(reg.path());
+        Register opened(reg.path());
+        Store store(opened);
         const auto record = [&](QDate date, bool passed, const char* note) {
             return store.recordTest(1, {date, QStringLiteral("Visual"), passed, note});
         };

@@ -428,8 +428,8 @@ private slots:
         QVERIFY(QFile::copy(reg.path(), other));
         reg.exec(QStringLiteral("UPDATE Items SET notes = 'checked' WHERE id = 3"));
         SoundAnswers answers;
-        QCOMPARE(Store::fullCheck(RegisterLocation::file(reg.path()), 2000, {}, &answers.sound),
-                 Store::Health::Sound);
+        QCOMPARE(Register::fullCheck(RegisterLocation::file(reg.path()), 2000, {}, &answers.sound),
+                 Register::Health::Sound);
         if (change == QLatin1String("saved"))
             reg.exec(QStringLiteral("UPDATE Items SET notes = 'changed' WHERE id = 3"));
         if (change == QLatin1String("index damaged"))
@@ -483,8 +483,8 @@ private slots:
                                            "\\My Documents\\data.cdb");
         };
         QCOMPARE(download().result, DEVICE_DESKTOP_DAMAGED);
-        QCOMPARE(Store::fullCheck(RegisterLocation::file(reg.path()), 2000, {}, sound.get()),
-                 Store::Health::Damaged);
+        QCOMPARE(Register::fullCheck(RegisterLocation::file(reg.path()), 2000, {}, sound.get()),
+                 Register::Health::Damaged);
         QCOMPARE(download().result, DEVICE_DESKTOP_DAMAGED);
         Sqlite::Connection db(reg.path(), Sqlite::Open::ReadOnly);
         QVERIFY(db.begin(Sql::Transaction::Read));

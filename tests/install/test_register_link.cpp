@@ -30,7 +30,7 @@ private slots:
         register_ = QFileInfo(root.filePath(QStringLiteral("shared"))).canonicalFilePath() +
                     QStringLiteral("/data.mdb");
         QString error;
-        QVERIFY2(Store::createEmptyDatabase(register_, &error), qPrintable(error));
+        QVERIFY2(Register::createEmptyDatabase(register_, &error), qPrintable(error));
         QVERIFY(QFile::link(register_, link_));
         QVERIFY(QFile::setPermissions(
             program_, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup));

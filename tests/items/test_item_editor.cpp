@@ -431,13 +431,13 @@ private slots:
         ts->reg.spoilIndexOnly();
         openEditor(0);
         typeInto(Description, QStringLiteral("Mixer"));
-        QCOMPARE(ctx->store().checkForDamage(), Store::Health::Sound);
+        QCOMPARE(ctx->theRegister().checkForDamage(), Register::Health::Sound);
         if (underWay)
             ctx->checkFullyOnceADay();
         QCOMPARE(ctx->fullCheckRunning(), underWay);
         click(editor.get(), "Command2");
         QVERIFY(editor->isVisible());
-        QVERIFY(ctx->store().readOnly());
+        QVERIFY(ctx->theRegister().readOnly());
         QCOMPARE(list->item(Description)->text(), QStringLiteral("Description: Mixer"));
         QVERIFY(ts->dialogs->messages.value(0).text.contains(
             QStringLiteral("The register is damaged")));
@@ -462,7 +462,7 @@ private slots:
         QCOMPARE(ts->dialogs->progresses[0].what, QStringLiteral("Checking the register"));
         QVERIFY2(ts->dialogs->lastMessage().contains(QStringLiteral("nothing was saved")),
                  qPrintable(ts->dialogs->lastMessage()));
-        QVERIFY(!ctx->store().readOnly());
+        QVERIFY(!ctx->theRegister().readOnly());
         QCOMPARE(ts->reg.count(QStringLiteral("Items")), qint64(0));
     }
 

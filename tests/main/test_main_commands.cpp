@@ -96,7 +96,7 @@ private slots:
     void theDailyFullCheckFindsDamageInAnIndex() {
         ts->reg.spoilIndexOnly();
         openMain();
-        QTRY_VERIFY(ts->ctx().store().readOnly());
+        QTRY_VERIFY(ts->ctx().theRegister().readOnly());
         QVERIFY(ts->dialogs->messages.value(0).text.contains(
             QStringLiteral("The register is damaged")));
         ts->ctx().checkFullyOnceADay();

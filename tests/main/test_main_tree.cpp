@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(question.buttons, Dialogs::Buttons::YesNo);
         QVERIFY(ts->dialogs->messages[1].text.startsWith(
             QStringLiteral("Quarvel repaired the register")));
-        QVERIFY(!w->context().store().readOnly());
+        QVERIFY(!w->context().theRegister().readOnly());
         QCOMPARE(ts->reg.scalar(QStringLiteral("PRAGMA quick_check")).toString(),
                  QStringLiteral("ok"));
         QCOMPARE(childTexts(model, model->index(0, 0)), QStringList({"Cable", "Lamp"}));

@@ -122,7 +122,7 @@ private slots:
         QVERIFY2(server_.start(), qPrintable(server_.error()));
         connection_ = server_.newDatabase(QStringLiteral("windows"));
         QString error;
-        QVERIFY2(Store::createEmpty(RegisterLocation::server(connection_), &error),
+        QVERIFY2(Register::createEmpty(RegisterLocation::server(connection_), &error),
                  qPrintable(error));
         server_.exec(QStringLiteral("windows"),
                      QStringLiteral("INSERT INTO \"Cases\" (id, \"FName\") VALUES (12, 'Amp rack');"
@@ -179,7 +179,8 @@ private slots:
     void theWindowPaintsBeforeSigningIn() {
         const QString database = server_.newDatabase(QStringLiteral("painted"));
         QString error;
-        QVERIFY2(Store::createEmpty(RegisterLocation::server(database), &error), qPrintable(error));
+        QVERIFY2(Register::createEmpty(RegisterLocation::server(database), &error),
+                 qPrintable(error));
         const QString sessions = QStringLiteral(
             "SELECT count(*) FROM pg_stat_activity WHERE datname = 'painted' AND pid <> "
             "pg_backend_pid() AND backend_type = 'client backend'");
@@ -214,7 +215,8 @@ private slots:
         click(&window, "Command1");
         qunsetenv("QUARVEL_DEVICE_ROOT");
         QCOMPARE(ts.dialogs->lastMessage(), QStringLiteral("Download Successful"));
-        Store copy(device.filePath(QStringLiteral("My Documents/data.cdb")));
+        Register copied(device.filePath(QStringLiteral("My Documents/data.cdb")));
+        Store copy(copied);
         QCOMPARE(copy.itemsWithId(45)->first()[ItemColumn::Desc], QStringLiteral("Lamp"));
         QCOMPARE(copy.counters()->lastCase, qint64(12));
     }

@@ -46,7 +46,7 @@ EngineRegister::EngineRegister(StoreFixture& fixture) : fixture_(fixture) {
     }
     database_ = fixture_.newDatabase();
     QString error;
-    if (!Store::createEmpty(location(), &error))
+    if (!Register::createEmpty(location(), &error))
         qFatal("could not create test register: %s", qPrintable(error));
 }
 

@@ -6,6 +6,7 @@
 
 #include "PostgresServer.h"
 #include "TempRegister.h"
+#include "data/Register.h"
 #include "data/Store.h"
 
 // The store's tests run on both engines: initTestCase_data gives every test
@@ -56,12 +57,13 @@ private:
     QString database_;
 };
 
-// A store on a register that records what it would tell the user.
+// A register, and the stores over it, that records what it would tell the user.
 struct Probe {
     explicit Probe(const RegisterLocation& location)
-        : store(location, [this](const QString& m) { messages << m; }) {}
+        : reg(location, [this](const QString& m) { messages << m; }) {}
     explicit Probe(const QString& file) : Probe(RegisterLocation::file(file)) {}
-    Store store;
+    Register reg;
+    Store store{reg};
     QStringList messages;
 };
 

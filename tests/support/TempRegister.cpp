@@ -10,7 +10,7 @@
 
 TempRegister::TempRegister() {
     QString error;
-    if (!Store::createEmptyDatabase(path(), &error))
+    if (!Register::createEmptyDatabase(path(), &error))
         qFatal("could not create test register: %s", qPrintable(error));
 }
 

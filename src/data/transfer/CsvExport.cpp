@@ -70,8 +70,9 @@ bool writeRows(const QString& path, const QStringList& header, const RowSource& 
     return true;
 }
 
-bool write(Store& store, const What& what, const QString& path, QString* error, qint64* rows,
+bool write(Register& reg, const What& what, const QString& path, QString* error, qint64* rows,
            Progress* progress) {
+    Store store(reg);
     const auto missing = [&](const QString& why) {
         if (error)
             *error = why;

@@ -11,7 +11,7 @@
 #include "data/transfer/TransferRecords.h"
 
 class Progress;
-class Store;
+class Register;
 
 // Taking a list out of the register into a CSV file that a spreadsheet
 // opens: UTF-8 with a byte-order mark, a header line, every field, dates
@@ -49,7 +49,7 @@ bool writeRows(const QString& path, const QStringList& header, const RowSource& 
 // Writes the export to the file. False, with *error, when the case or the
 // list does not exist, the register cannot be read or the file written, or
 // when cancelled through `progress`.
-bool write(Store& store, const What& what, const QString& path, QString* error,
+bool write(Register& reg, const What& what, const QString& path, QString* error,
            qint64* rows = nullptr, Progress* progress = nullptr);
 
 }  // namespace CsvExport

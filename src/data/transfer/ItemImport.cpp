@@ -418,8 +418,8 @@ struct Import::Line {
     QString newLocation;     // a location the list lacks, or empty
 };
 
-Import::Import(Store& store, ImportFile file, Options options)
-    : store_(store), file_(std::move(file)), options_(options) {
+Import::Import(Register& reg, ImportFile file, Options options)
+    : reg_(reg), file_(std::move(file)), options_(options) {
     for (const QString& name : file_.header)
         headerless_.push_back(matchKey(name).isEmpty());
 }
@@ -428,10 +428,11 @@ Import::~Import() = default;
 
 bool Import::readRegister(QString* error) {
     auto snapshot = std::make_unique<Snapshot>();
-    auto items = store_.itemIds();
-    auto cases = store_.caseIds();
-    auto locations = items && cases ? store_.locations() : std::nullopt;
-    auto tested = locations ? store_.deletedItemsWithTests() : std::nullopt;
+    Store store(reg_);
+    auto items = store.itemIds();
+    auto cases = store.caseIds();
+    auto locations = items && cases ? store.locations() : std::nullopt;
+    auto tested = locations ? store.deletedItemsWithTests() : std::nullopt;
     if (!items || !cases || !locations || !tested) {
         if (error)
             *error = QStringLiteral("Quarvel could not read the register.");
@@ -585,7 +586,7 @@ bool Import::convert(const Csv::Record& record, Line& out, const ProblemSink& pr
                 if (text.empty() || listedLocations_.count(std::string(text)) != 0)
                     break;
                 const QString name = textOf(text);
-                if (!snapshot_->locations.contains(store_.storable(name).toCaseFolded()))
+                if (!snapshot_->locations.contains(reg_.storable(name).toCaseFolded()))
                     out.newLocation = name;
                 else if (listedLocations_.size() < kRememberedLocations)
                     listedLocations_.emplace(text);
@@ -672,7 +673,7 @@ std::optional<CheckResult> Import::check(QString* error, const ProblemSink& sink
         if (line.missingCase != 0)
             cases.push_back(line.missingCase);
         if (!line.newLocation.isEmpty()) {
-            const QString folded = store_.storable(line.newLocation).toCaseFolded();
+            const QString folded = reg_.storable(line.newLocation).toCaseFolded();
             if (!seenLocations.contains(folded)) {
                 seenLocations.insert(folded);
                 result.newLocations << line.newLocation;
@@ -783,7 +784,8 @@ std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, 
         }
         return ImportStep::End;
     };
-    const auto counts = store_.importItems(plan, progress);
+    Store store(reg_);
+    const auto counts = store.importItems(plan, progress);
     if (Progress::wasCancelled(progress))
         return fail(QStringLiteral("You cancelled the import: nothing was imported."));
     if (!counts)

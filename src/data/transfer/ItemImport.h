@@ -16,7 +16,7 @@
 #include "data/transfer/TransferRecords.h"
 
 class Progress;
-class Store;
+class Register;
 
 // Bringing items in from a spreadsheet's CSV file: the file's columns
 // mapped to the item fields, every line checked against the register before
@@ -133,7 +133,7 @@ class Import {
 public:
     using ProblemSink = std::function<void(const Problem&)>;
 
-    Import(Store& store, ImportFile file, Options options);
+    Import(Register& reg, ImportFile file, Options options);
     ~Import();
     Import(const Import&) = delete;
     Import& operator=(const Import&) = delete;
@@ -143,7 +143,7 @@ public:
     // Reads the register's items, cases and locations, then checks every
     // line; each problem also goes to the sink as it is found. None when the
     // file or the register cannot be read (*error says why; a register
-    // failure was also told through the store), or when cancelled through
+    // failure was also told through the register), or when cancelled through
     // `progress`, which counts the file's bytes.
     std::optional<CheckResult> check(QString* error, const ProblemSink& sink = {},
                                      Progress* progress = nullptr);
@@ -170,7 +170,7 @@ private:
     // Converts a record into the item as stored; false when it has problems.
     bool convert(const Csv::Record& record, Line& out, const ProblemSink& problems) const;
 
-    Store& store_;
+    Register& reg_;
     ImportFile file_;
     Options options_;
     std::vector<bool> headerless_;  // per header column: its header is blank

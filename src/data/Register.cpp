@@ -1,13 +1,17 @@
-// The Store's care of the register as a whole: reading only, damage and
-// repair, making a register, its layout versions and its backups.
+// The register: opening it and running the stores' transactions, telling
+// failures, reading only, damage and repair, making a register, its layout
+// versions and its backups.
+
+#include "data/Register.h"
 
 #include <QDir>
 
 #include "data/Progress.h"
-#include "data/Store.h"
 #include "data/StoreSql.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
+#include "data/engine/SoundStates.h"
+#include "data/engine/Sql.h"
 #include "data/register/Backups.h"
 #include "data/register/RegisterAccess.h"
 #include "data/register/RegisterFolder.h"
@@ -15,7 +19,122 @@
 using Sql::Connection;
 using namespace StoreSql;
 
-void Store::openReadOnly(const ReadOnlyReason& why) {
+namespace {
+
+// A register file that is not there to open is told as what it is: missing,
+// or in a folder or behind access this user does not have.
+QString absenceOf(const RegisterEngine& engine) {
+    const QString absence = engine.absence();
+    if (absence.isEmpty() || engine.location().isServer())
+        return absence;
+    const RegisterAccess::Finding found = RegisterAccess::ofFile(engine.location().text());
+    return found.may == RegisterAccess::May::Nothing ? found.text() : absence;
+}
+
+}  // namespace
+
+Register::Register(QString databasePath, FailureReporter reporter)
+    : Register(RegisterLocation::file(databasePath), std::move(reporter)) {}
+
+Register::Register(const RegisterLocation& location, FailureReporter reporter)
+    : engine_(RegisterEngine::at(location)),
+      reporter_(std::move(reporter)),
+      soundStates_(std::make_shared<SoundStates>()) {}
+
+Register::~Register() = default;
+
+const RegisterLocation& Register::location() const {
+    return engine_->location();
+}
+
+QString Register::storable(const QString& text) const {
+    return engine_->storable(text);
+}
+
+void Register::report(const QString& what, const QString& ownText) {
+    if (reporter_)
+        reporter_(QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
+                      .arg(what, ownText, engine_->registerLine()));
+}
+
+void Register::report(const QString& what, const Sql::Failure& failure, const QString& missing,
+                      Mode mode) {
+    if (failure.problem == Sql::Problem::Own) {
+        report(what, failure.text);
+        return;
+    }
+    if (reporter_)
+        reporter_(QStringLiteral("Quarvel could not %1.\n\n%2\n\n%3")
+                      .arg(what,
+                           engine_->explanation(failure, missing,
+                                                mode == Mode::Write ? Sql::Transaction::Write
+                                                                    : Sql::Transaction::Read),
+                           engine_->engineWords(failure)));
+}
+
+FailureReporter Register::exchangeReporter(FailureReporter reporter) {
+    return std::exchange(reporter_, std::move(reporter));
+}
+
+bool Register::run(const QString& what, Mode mode, const Body& body) {
+    const QString absence = absenceOf(*engine_);
+    if (!absence.isEmpty()) {
+        if (mode != Mode::ReadQuietly)
+            report(what, absence);
+        return false;
+    }
+    if (mode == Mode::Write && !mayWrite()) {
+        report(what, readOnly_ ? readOnly_->reason +
+                                     QStringLiteral(" Quarvel opened it for reading only, so "
+                                                    "nothing can be saved.")
+                               : QStringLiteral("You stopped the wait for the check of the "
+                                                "register, so nothing was saved. Try again to let "
+                                                "the check finish first."));
+        return false;
+    }
+    if (mode == Mode::Write)
+        backUpOnceADay();
+    std::optional<Sql::Failure> failure;
+    QString missing;
+    {
+        std::unique_ptr<Connection> db = engine_->open(
+            mode == Mode::Write ? Sql::Transaction::Write : Sql::Transaction::Read, busyWaitMs());
+        bool ok = !db->failure();
+        if (ok) {
+            ok = body(*db) && db->commit();
+            if (!ok)
+                db->rollback();
+        }
+        if (!ok) {
+            failure = db->failure().value_or(
+                Sql::Failure::of(Sql::Problem::Own, QStringLiteral("Unknown error.")));
+            // A statement that names a missing table or column fails with a
+            // plain SQL error; say which part of the register is missing.
+            if (db->isOpen() && failure->problem == Sql::Problem::Statement)
+                missing = Schema::missingPart(*db);
+        }
+        engine_->release(std::move(db));
+    }
+    if (!failure)
+        return true;
+    // Told once, with what to do, after the connection is closed: the user
+    // may have the register repaired there and then.
+    if (failure->problem == Sql::Problem::Damaged && engine_->looksAfterFile() && !readOnly_)
+        openReadOnly(damaged());
+    else if (mode != Mode::ReadQuietly)
+        report(what, *failure, missing, mode);
+    return false;
+}
+
+void Register::setServerWaiting(const Sql::WaitingSeam& seam) {
+    engine_->setWaiting(seam);
+}
+
+int Register::busyWaitMs() const {
+    return busyWaitMs_ ? busyWaitMs_() : kDefaultBusyWaitMs;
+}
+
+void Register::openReadOnly(const ReadOnlyReason& why) {
     readOnly_ = why;
     const QString message =
         why.reason +
@@ -29,7 +148,7 @@ void Store::openReadOnly(const ReadOnlyReason& why) {
         reporter_(message);
 }
 
-ReadOnlyReason Store::damaged() const {
+ReadOnlyReason Register::damaged() const {
     return {ReadOnlyCause::Damaged,
             QStringLiteral("The register is damaged: SQLite's check finds faults in it."),
             QStringLiteral("Restore data.mdb from a backup, or let Quarvel try to repair it: it "
@@ -39,26 +158,26 @@ ReadOnlyReason Store::damaged() const {
 
 namespace {
 
-Store::Health healthOf(std::optional<bool> sound) {
+Register::Health healthOf(std::optional<bool> sound) {
     if (!sound)
-        return Store::Health::Unknown;
-    return *sound ? Store::Health::Sound : Store::Health::Damaged;
+        return Register::Health::Unknown;
+    return *sound ? Register::Health::Sound : Register::Health::Damaged;
 }
 
 }  // namespace
 
-Store::Health Store::checkForDamage() {
+Register::Health Register::checkForDamage() {
     const Health health = healthOf(engine_->quickCheck(busyWaitMs()));
     takeDamageCheck(health, Check::Quick);
     return health;
 }
 
-Store::Health Store::fullCheck(const RegisterLocation& location, int busyWaitMs,
-                               const std::function<bool()>& stop, SoundStates* sound) {
+Register::Health Register::fullCheck(const RegisterLocation& location, int busyWaitMs,
+                                     const std::function<bool()>& stop, SoundStates* sound) {
     return healthOf(RegisterEngine::at(location)->fullCheck(busyWaitMs, stop, sound));
 }
 
-void Store::takeDamageCheck(Health found, Check which) {
+void Register::takeDamageCheck(Health found, Check which) {
     if (found != Health::Unknown)
         damageChecked_ = true;
     if (found == Health::Sound && which == Check::Full)
@@ -69,7 +188,7 @@ void Store::takeDamageCheck(Health found, Check which) {
 
 // Unknown lets the write go on: its own statements meet what kept the check
 // from running, and say so. A server keeps its own data sound.
-bool Store::mayWrite() {
+bool Register::mayWrite() {
     if (readOnly_)
         return false;
     if (fullCheckFirst_ && engine_->looksAfterFile()) {
@@ -85,7 +204,7 @@ bool Store::mayWrite() {
     return !readOnly_;
 }
 
-RegisterRepair::Outcome Store::repairDamaged(Progress* progress) {
+RegisterRepair::Outcome Register::repairDamaged(Progress* progress) {
     if (!engine_->looksAfterFile())
         return {false, {}, QStringLiteral("only a register file can be repaired by Quarvel")};
     const RegisterRepair::Outcome outcome = RegisterRepair::repair(location().text(), progress);
@@ -94,11 +213,11 @@ RegisterRepair::Outcome Store::repairDamaged(Progress* progress) {
     return outcome;
 }
 
-bool Store::createEmptyDatabase(const QString& path, QString* error) {
+bool Register::createEmptyDatabase(const QString& path, QString* error) {
     return createEmpty(RegisterLocation::file(path), error);
 }
 
-bool Store::createEmpty(const RegisterLocation& location, QString* error) {
+bool Register::createEmpty(const RegisterLocation& location, QString* error) {
     if (!location.problem().isEmpty()) {
         if (error)
             *error = location.problem();
@@ -156,7 +275,7 @@ std::optional<bool> noRecordIn(Connection& db, int version, bool onServer) {
 
 }  // namespace
 
-std::optional<bool> Store::holdsNoRecord(const RegisterLocation& location, QString* problem) {
+std::optional<bool> Register::holdsNoRecord(const RegisterLocation& location, QString* problem) {
     if (!location.problem().isEmpty()) {
         *problem = location.problem();
         return std::nullopt;
@@ -186,7 +305,7 @@ std::optional<bool> Store::holdsNoRecord(const RegisterLocation& location, QStri
 
 // --- Layout versions and backups ---------------------------------------------
 
-bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
+bool Register::upgradeIfOlder(std::span<const Schema::Step> steps) {
     const int wanted = steps.empty() ? Schema::kCurrentVersion : steps.back().version;
     std::optional<int> found;
     if (!run(QStringLiteral("read the register's version"), Mode::ReadQuietly, [&](Connection& db) {
@@ -227,7 +346,7 @@ bool Store::upgradeIfOlder(std::span<const Schema::Step> steps) {
                });
 }
 
-void Store::backUpOnceADay() {
+void Register::backUpOnceADay() {
     if (!backups_.now || !engine_->looksAfterFile())
         return;
     const QDateTime now = backups_.now();
@@ -238,7 +357,7 @@ void Store::backUpOnceADay() {
         backUp(now, QStringLiteral("before the first save of the day"));
 }
 
-bool Store::backUp(const QDateTime& when, const QString& occasion) {
+bool Register::backUp(const QDateTime& when, const QString& occasion) {
     const int keep = backups_.keep ? backups_.keep() : Backups::kDefaultToKeep;
     const QString& path = location().text();
     const std::unique_ptr<Progress> progress = backups_.progress ? backups_.progress() : nullptr;
