@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 #include "data/rules/Records.h"
 #include "data/transfer/CsvExport.h"
@@ -289,7 +290,7 @@ bool secondDesk(Bench::BenchServer& server, const QString& csv, qint64 items, co
         ++failures;
         std::fprintf(stderr, "second desk: %s\n", qPrintable(m));
     });
-    Store store(reg);
+    ItemStore store(reg);
     ItemWrite item;
     QProcess importer;
     importer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -307,7 +308,7 @@ bool secondDesk(Bench::BenchServer& server, const QString& csv, qint64 items, co
         const bool written = said.contains("WRITING");
         item[std::size_t(ItemColumn::Desc)] =
             QStringLiteral("Second desk %1").arg(checking.size() + writing.size() + 1);
-        if (!store.insertItem(item))
+        if (!store.insert(item))
             ++refused;
         (written ? writing : checking).push_back(Bench::msSince(start));
         importer.waitForFinished(std::max(0, 100 - int(Bench::msSince(start))));
@@ -315,7 +316,7 @@ bool secondDesk(Bench::BenchServer& server, const QString& csv, qint64 items, co
     said += importer.readAllStandardOutput();
     const Bench::Result imported = Bench::parseResult(said);
     const bool importOk = importer.exitCode() == 0 && qint64(imported.value("items")) == items;
-    const auto stored = store.allItems();
+    const auto stored = store.all();
     const qint64 saves = qint64(checking.size() + writing.size());
     const bool allStored = stored && qint64(stored->size()) == items + saves - refused;
     std::vector<double> all = checking;

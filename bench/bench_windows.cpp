@@ -39,7 +39,7 @@
 #include "cases/frmFlightPicker.h"
 #include "cases/frmFlightView.h"
 #include "common/RecordList.h"
-#include "data/Store.h"
+#include "data/ItemStore.h"
 #include "data/register/RegisterChoice.h"
 #include "items/frmItemPicker.h"
 #include "lists/frmListAddEdit.h"
@@ -373,15 +373,15 @@ int measureRefreshAfterSave(const QString& path, int runs) {
     const double firstMs = msUntilPainted(painted, [&] { w.show(); });
     QApplication::processEvents();  // the register check that follows the first paint
 
-    Store& store = w.context().store();
+    ItemStore& store = w.context().items();
     const qint64 item = rows.items / 2 + 1;
     const QString loaded =
-        store.itemsWithId(item).value_or(QList<ItemRecord>{}).value(0)[ItemColumn::Desc];
+        store.withId(item).value_or(QList<ItemRecord>{}).value(0)[ItemColumn::Desc];
     Samples s;
     for (int run = 0; run < runs; ++run) {
         const QString desc = loaded + QStringLiteral(" (run %1)").arg(run);
-        if (rows.items > 0 && store.updateItem(item, {{int(ItemColumn::Desc), desc, QString()}},
-                                               true) != SaveResult::Saved)
+        if (rows.items > 0 && store.update(item, {{int(ItemColumn::Desc), desc, QString()}},
+                                           true) != SaveResult::Saved)
             return 4;
         const auto start = Steady::now();
         readTreeFloor(path, checksum);
@@ -389,7 +389,7 @@ int measureRefreshAfterSave(const QString& path, int runs) {
         s.ms.push_back(msUntilPainted(painted, [&] { w.RefreshTree(); }));
     }
     if (rows.items > 0)
-        store.updateItem(item, {{int(ItemColumn::Desc), loaded, QString()}}, true);
+        store.update(item, {{int(ItemColumn::Desc), loaded, QString()}}, true);
     if (headless.dialogs->messages > 0)
         return 4;
     printSamples(s, rows.items, firstMs, baseMiB, checksum);

@@ -21,7 +21,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "data/Store.h"
+#include "data/ItemStore.h"
+#include "data/Register.h"
 
 namespace {
 
@@ -41,13 +42,13 @@ int runWriter(const QString& path, qint64 saves, int waitMs) {
     qint64 refused = 0, items = 0;
     Register reg(path, [&refused](const QString&) { ++refused; });
     reg.setBusyWait([waitMs] { return waitMs; });
-    Store store(reg);
+    ItemStore store(reg);
     for (qint64 round = 0; round < saves; ++round) {
         if (round % 2 == 0) {
-            if (store.insertItem(newItem(round)))
+            if (store.insert(newItem(round)))
                 ++items;
         } else {
-            store.updateItem(1, {{int(ItemColumn::Notes), QString::number(round), {}}}, true);
+            store.update(1, {{int(ItemColumn::Notes), QString::number(round), {}}}, true);
         }
     }
     std::printf("SAVED %lld REFUSED %lld ITEMS %lld\n", saves, refused, items);
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Register reg(path);
-    Store(reg).insertItem(newItem(-1));  // item 1, whose notes the writers change
+    ItemStore(reg).insert(newItem(-1));  // item 1, whose notes the writers change
 
     QElapsedTimer clock;
     clock.start();

@@ -23,6 +23,9 @@
 #include "cases/frmFlightView.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/transfer/ItemImport.h"
@@ -174,7 +177,8 @@ struct SampleIds {
 };
 
 // A register such as a small hire company keeps; false when a step failed.
-bool fillSampleRegister(Store& store, SampleIds* ids) {
+bool fillSampleRegister(Register& reg, SampleIds* ids) {
+    Store store(reg);
     for (const char* place : {"Bay 1", "Bay 2", "Rack C3", "Loading dock"})
         store.addLocation(QString::fromUtf8(place));
     QList<qint64> cases = {0};
@@ -184,14 +188,14 @@ bool fillSampleRegister(Store& store, SampleIds* ids) {
         c[CaseColumn::Location] = QStringLiteral("Bay 1");
         c[CaseColumn::Bought] = QStringLiteral("3/2018");
         c[CaseColumn::Wheeled] = QStringLiteral("Yes");
-        const auto id = store.insertCase(c);
+        const auto id = CaseStore(reg).insert(c);
         if (!id)
             return false;
         cases.append(*id);
     }
     QList<qint64> items;
     for (const SampleItem& s : kItems) {
-        const auto id = store.insertItem(itemValues(s, cases[s.caseNumber]));
+        const auto id = ItemStore(reg).insert(itemValues(s, cases[s.caseNumber]));
         if (!id)
             return false;
         items.append(*id);
@@ -337,8 +341,7 @@ int main(int argc, char** argv) {
     SampleIds ids;
     {
         Register reg(databasePath);
-        Store store(reg);
-        if (!fillSampleRegister(store, &ids))
+        if (!fillSampleRegister(reg, &ids))
             return 1;
     }
 

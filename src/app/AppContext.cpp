@@ -12,6 +12,9 @@
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Progress.h"
 #include "data/Register.h"
 #include "data/Settings.h"
@@ -104,7 +107,10 @@ struct AppContext::FullCheck {
 
 // The stores the windows are handed, each over the one register.
 struct AppContext::Stores {
-    explicit Stores(Register& reg) : store(reg) {}
+    explicit Stores(Register& reg) : items(reg), cases(reg), ids(reg), store(reg) {}
+    ItemStore items;
+    CaseStore cases;
+    IdStore ids;
     Store store;
 };
 
@@ -166,9 +172,21 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
         return fullCheck_->await(*services_.dialogs);
     });
     stores_ = std::make_unique<Stores>(*register_);
-    printing_ =
-        std::make_unique<PrintService>(*settings_, stores_->store, tellUser, services_.printers);
+    printing_ = std::make_unique<PrintService>(*settings_, stores_->items, stores_->cases, tellUser,
+                                               services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary, register_->soundStates());
+}
+
+ItemStore& AppContext::items() {
+    return stores_->items;
+}
+
+CaseStore& AppContext::cases() {
+    return stores_->cases;
+}
+
+IdStore& AppContext::ids() {
+    return stores_->ids;
 }
 
 Store& AppContext::store() {

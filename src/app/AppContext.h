@@ -7,9 +7,12 @@
 #include "data/engine/RegisterLocation.h"
 #include "data/rules/TestsDue.h"
 
+class CaseStore;
 class Clock;
 class DeviceService;
 class Dialogs;
+class IdStore;
+class ItemStore;
 class PrintService;
 class PrinterCatalog;
 class Register;
@@ -47,6 +50,10 @@ public:
 
     // The register as a whole: reading only, damage, versions.
     Register& theRegister() { return *register_; }
+    // The stores, one per area, each over the register.
+    ItemStore& items();
+    CaseStore& cases();
+    IdStore& ids();
     Store& store();
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }

@@ -12,7 +12,9 @@
 #include "common/RecordList.h"
 #include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
-#include "data/Store.h"
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemPicker.h"
 #include "items/frmItemView.h"
@@ -123,7 +125,7 @@ void frmFlightAddEdit::Form_Load() {
 }
 
 bool frmFlightAddEdit::loadStoredCase(qint64 id) {
-    const auto rows = ctx_.store().casesWithId(id);
+    const auto rows = ctx_.cases().withId(id);
     if (!rows)
         return false;  // the store has told the user
     if (rows->isEmpty()) {
@@ -144,7 +146,7 @@ bool frmFlightAddEdit::loadStoredCase(qint64 id) {
 bool frmFlightAddEdit::loadNewCase() {
     newItem = true;
     // The id Save will give, so a label printed before Save names the case.
-    const auto predicted = ctx_.store().predictedId(RecordTable::Cases);
+    const auto predicted = ctx_.ids().predicted(RecordTable::Cases);
     if (!predicted)
         return false;
     currentItem = *predicted;
@@ -154,7 +156,7 @@ bool frmFlightAddEdit::loadNewCase() {
 // The items of the case by category, read afresh after every change.
 void frmFlightAddEdit::RefreshList() {
     // On a failed read the store has told the user; the list stays empty.
-    auto items = ctx_.store().itemsInCaseByCategory(currentItem);
+    auto items = ctx_.items().inCaseByCategory(currentItem);
     List1->setRows(items ? std::move(*items) : IdTextRows{});
     cmdDel->setEnabled(false);
 }
@@ -227,7 +229,7 @@ void frmFlightAddEdit::cmdDel_Click() {
 // The case the item is in now (0: none), or nullopt when it cannot be read
 // or is gone (the user has been told).
 std::optional<qint64> frmFlightAddEdit::caseOfItem(qint64 itemId) {
-    const auto rows = ctx_.store().itemsWithId(itemId);
+    const auto rows = ctx_.items().withId(itemId);
     if (!rows)
         return std::nullopt;
     if (rows->isEmpty()) {
@@ -238,7 +240,7 @@ std::optional<qint64> frmFlightAddEdit::caseOfItem(qint64 itemId) {
 }
 
 void frmFlightAddEdit::putItemInCase(qint64 itemId, qint64 caseId) {
-    switch (ctx_.store().setItemCase(itemId, caseId)) {
+    switch (ctx_.items().setCase(itemId, caseId)) {
         case PutInCaseResult::ItemGone:
             ctx_.dialogs().inform(this, itemGoneText(itemId), Dialogs::Icon::Information);
             break;
@@ -285,7 +287,7 @@ void frmFlightAddEdit::Command2_Click() {
 }
 
 bool frmFlightAddEdit::saveNewCase() {
-    const auto id = ctx_.store().insertCase(valuesFromBoxes());
+    const auto id = ctx_.cases().insert(valuesFromBoxes());
     if (!id)
         return false;
     if (*id != currentItem) {
@@ -301,7 +303,7 @@ bool frmFlightAddEdit::saveChanges() {
     const QList<ColumnChange> changes = changedColumns();
     return RecordMessages::saveChanges(
         ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem),
-        [&](bool overwrite) { return ctx_.store().updateCase(currentItem, changes, overwrite); });
+        [&](bool overwrite) { return ctx_.cases().update(currentItem, changes, overwrite); });
 }
 
 void frmFlightAddEdit::Command3_Click() {

@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "common/WindowStyle.h"
-#include "data/Store.h"
+#include "data/CaseStore.h"
 #include "data/rules/TextRules.h"
 
 frmFlightPicker::frmFlightPicker(AppContext& ctx, QWidget* parent)
@@ -22,7 +22,7 @@ void frmFlightPicker::Form_Load() {
     IdTextRows lines;
     lines.append(0, "No Flight Case (Default)");
     // On a failed read the store has told the user; "no case" stays choosable.
-    if (const auto cases = ctx_.store().allCases()) {
+    if (const auto cases = ctx_.cases().all()) {
         lines.ids.reserve(cases->size() + 1);
         for (std::size_t i = 0; i < cases->size(); ++i)
             lines.append(cases->ids[i], cases->texts.view(i));

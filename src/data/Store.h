@@ -69,38 +69,6 @@ public:
     // item is ever given one of them.
     std::optional<std::vector<qint64>> deletedItemsWithTests();
 
-    // --- New ids ---------------------------------------------------------
-    // The id the next record of that table gets: one above its counter and
-    // above every id the table ever had (for items, also every id the test
-    // records name, so a deleted item's tests never pass to a new one). Save gives the same id
-    // unless another program saved a record in between.
-    std::optional<qint64> predictedId(RecordTable table);
-    std::optional<Counters> counters();
-
-    // --- Items -----------------------------------------------------------
-    Rows<ItemRecord> itemsWithId(qint64 id);
-    std::optional<bool> itemExists(qint64 id);
-    std::optional<IdTextRows> allItems();                            // id, desc by id
-    std::optional<IdTextRows> itemsInCase(qint64 caseId);            // by id
-    std::optional<IdTextRows> itemsInCaseByCategory(qint64 caseId);  // by category, then id
-    // Raises lastid and adds the row in one transaction; returns the new id.
-    std::optional<qint64> insertItem(const ItemWrite& values);
-    // Writes the changed columns only. Without overwrite, a changed column
-    // that was also changed elsewhere since the editor loaded it writes
-    // nothing and gives ChangedElsewhere. Columns left null are stored as
-    // empty text (0 for the number columns), as Save always did.
-    SaveResult updateItem(qint64 id, const QList<ColumnChange>& changes, bool overwrite);
-    // Puts the item into the case (0: into no case), changing nothing else.
-    PutInCaseResult setItemCase(qint64 itemId, qint64 caseId);
-    bool deleteItem(qint64 id);
-
-    // --- Cases -----------------------------------------------------------
-    std::optional<IdTextRows> allCases();  // id, FName by id
-    Rows<CaseRecord> casesWithId(qint64 id);
-    std::optional<bool> caseExists(qint64 id);
-    std::optional<qint64> insertCase(const CaseRecord& values);
-    SaveResult updateCase(qint64 id, const QList<ColumnChange>& changes, bool overwrite);
-
     // --- Lists -----------------------------------------------------------
     Rows<ListRecord> listsWithId(qint64 id);
     std::optional<bool> listExists(qint64 id);

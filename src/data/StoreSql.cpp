@@ -126,6 +126,14 @@ std::optional<bool> findsRow(Connection& db, const char* sql, const QVariantList
     return statement.ok() ? std::optional<bool>(found) : std::nullopt;
 }
 
+bool readCasesWithId(Connection& db, qint64 id, QList<CaseRecord>& cases) {
+    Statement row(db, kCasesSql.selectById().constData());
+    row.bind(id);
+    while (row.step())
+        cases.append(recordOf<CaseRecord>(row));
+    return row.ok();
+}
+
 Statement& rearmed(std::optional<Statement>& statement, Connection& db, const char* sql) {
     if (!statement || !statement->reset())
         statement.emplace(db, sql);

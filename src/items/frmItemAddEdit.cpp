@@ -11,7 +11,8 @@
 #include "common/PictureBox.h"
 #include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
-#include "data/Store.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 #include "items/frmDatePicker.h"
@@ -83,7 +84,7 @@ void frmItemAddEdit::Form_Load() {
 }
 
 bool frmItemAddEdit::loadStoredItem(qint64 id) {
-    const auto rows = ctx_.store().itemsWithId(id);
+    const auto rows = ctx_.items().withId(id);
     if (!rows)
         return false;  // the store has told the user
     if (rows->isEmpty()) {
@@ -103,7 +104,7 @@ bool frmItemAddEdit::loadStoredItem(qint64 id) {
 bool frmItemAddEdit::loadNewItem() {
     newItem = true;
     // The id Save will give, so a label printed before Save names the record.
-    const auto predicted = ctx_.store().predictedId(RecordTable::Items);
+    const auto predicted = ctx_.ids().predicted(RecordTable::Items);
     if (!predicted)
         return false;
     currentItem = *predicted;
@@ -229,7 +230,7 @@ void frmItemAddEdit::Command2_Click() {
 }
 
 bool frmItemAddEdit::saveNewItem() {
-    const auto id = ctx_.store().insertItem(valuesFromLines());
+    const auto id = ctx_.items().insert(valuesFromLines());
     if (!id)
         return false;
     if (*id != currentItem) {
@@ -245,7 +246,7 @@ bool frmItemAddEdit::saveChanges() {
     const QList<ColumnChange> changes = changedColumns();
     return RecordMessages::saveChanges(
         ctx_.dialogs(), this, QStringLiteral("Item %1").arg(currentItem),
-        [&](bool overwrite) { return ctx_.store().updateItem(currentItem, changes, overwrite); });
+        [&](bool overwrite) { return ctx_.items().update(currentItem, changes, overwrite); });
 }
 
 void frmItemAddEdit::Command3_Click() {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "common/WindowStyle.h"
-#include "data/Store.h"
+#include "data/ItemStore.h"
 #include "data/rules/TextRules.h"
 
 frmItemPicker::frmItemPicker(AppContext& ctx, QWidget* parent)
@@ -39,7 +39,7 @@ void frmItemPicker::addFindBox() {
 void frmItemPicker::Form_Load() {
     ThisItem = 0;
     // On a failed read the store has told the user; the list stays empty.
-    if (auto items = ctx_.store().allItems())
+    if (auto items = ctx_.items().all())
         List1->setRows(std::move(*items));
 }
 

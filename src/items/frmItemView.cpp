@@ -10,6 +10,7 @@
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
@@ -81,7 +82,7 @@ void frmItemView::ShowItemDetails() {
     List1->clear();
     lstHistory->clear();
     lblTestStatus->clear();
-    const auto rows = ctx_.store().itemsWithId(itemId_);
+    const auto rows = ctx_.items().withId(itemId_);
     if (!rows)
         return;  // the store has told the user
     for (const ItemRecord& item : *rows)

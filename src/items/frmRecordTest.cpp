@@ -9,6 +9,7 @@
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
 
@@ -23,7 +24,7 @@ frmRecordTest::frmRecordTest(AppContext& ctx, qint64 itemId, QWidget* parent)
     setObjectName(QStringLiteral("frmRecordTest"));
     WindowStyle::setUpWindow(this, QStringLiteral("Record Test"), 6600, 4200);
     buildControls();
-    const auto item = ctx_.store().itemsWithId(itemId_);
+    const auto item = ctx_.items().withId(itemId_);
     if (!item || item->isEmpty()) {
         if (item)
             ctx_.dialogs().inform(this, QStringLiteral("Item %1 no longer exists: it was deleted "

@@ -13,6 +13,7 @@
 #include "common/Dialogs.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
+#include "data/CaseStore.h"
 #include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
@@ -219,7 +220,7 @@ void frmTestsDue::fillFilters() {
     }
     QHash<qint64, QString> caseNames;
     if (!worstOfCase.empty()) {
-        if (const auto cases = ctx_.store().allCases()) {
+        if (const auto cases = ctx_.cases().all()) {
             for (std::size_t c = 0; c < cases->size(); ++c)
                 caseNames.insert(cases->ids[c], cases->texts.text(c));
         }

@@ -10,6 +10,7 @@
 #include "common/RecordList.h"
 #include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
+#include "data/IdStore.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemPicker.h"
@@ -86,7 +87,7 @@ bool frmListAddEdit::loadStoredList(qint64 id) {
 
 bool frmListAddEdit::loadNewList() {
     newItem = true;
-    const auto predicted = ctx_.store().predictedId(RecordTable::Lists);
+    const auto predicted = ctx_.ids().predicted(RecordTable::Lists);
     if (!predicted)
         return false;  // the store has told the user
     currentItem = *predicted;

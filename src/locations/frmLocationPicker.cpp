@@ -4,6 +4,7 @@
 
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "data/Register.h"
 #include "data/SharedFields.h"
 #include "data/Store.h"
 

@@ -26,6 +26,9 @@
 #include "common/Dialogs.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
+#include "data/CaseStore.h"
+#include "data/ItemStore.h"
+#include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
@@ -463,7 +466,7 @@ void frmMain::TreeView1_Click() {
 }
 
 void frmMain::showItemDetails(qint64 id) {
-    const auto rows = ctx_.store().itemsWithId(id);
+    const auto rows = ctx_.items().withId(id);
     if (!rows)
         return;
     for (const ItemRecord& item : *rows) {
@@ -571,7 +574,7 @@ void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
     const QString id = QString::number(wanted.id);
     switch (wanted.table) {
         case RecordTable::Cases:
-            if (ctx_.store().caseExists(wanted.id).value_or(false)) {
+            if (ctx_.cases().exists(wanted.id).value_or(false)) {
                 fields().CaseToOpen = id;
                 openCaseViewer();
             }
@@ -583,7 +586,7 @@ void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
             }
             break;
         case RecordTable::Items:
-            if (ctx_.store().itemExists(wanted.id).value_or(false)) {
+            if (ctx_.items().exists(wanted.id).value_or(false)) {
                 fields().ItemToOpen = id;
                 openItemViewer();
             }
@@ -625,7 +628,7 @@ void frmMain::deleteItem() {
     if (!ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Critical))
         return;
     // A failed delete changed nothing (the store has told the user).
-    if (ctx_.store().deleteItem(shownItem_))
+    if (ctx_.items().remove(shownItem_))
         RefreshTree();
 }
 

@@ -6,8 +6,9 @@
 #include <cmath>
 #include <iterator>
 
+#include "data/CaseStore.h"
+#include "data/ItemStore.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "printing/Code39.h"
 #include "printing/PrinterCatalog.h"
 #include "printing/TwipsPainter.h"
@@ -70,10 +71,11 @@ BarsAndNumber barsBesideNumber(const Code39Symbol& symbol, const TwipsPainter& p
 
 }  // namespace
 
-PrintService::PrintService(Settings& settings, Store& store, FailureReporter reporter,
-                           std::shared_ptr<PrinterCatalog> printers)
+PrintService::PrintService(Settings& settings, ItemStore& items, CaseStore& cases,
+                           FailureReporter reporter, std::shared_ptr<PrinterCatalog> printers)
     : settings_(settings),
-      store_(store),
+      items_(items),
+      cases_(cases),
       reporter_(std::move(reporter)),
       printers_(std::move(printers)) {}
 
@@ -145,10 +147,10 @@ void PrintService::drawLargeLabel(TwipsPainter& page, LabelKind kind, qint64 lab
 
 QString PrintService::storedDescription(LabelKind kind, qint64 id) {
     if (kind == LabelKind::Item) {
-        const auto rows = store_.itemsWithId(id);
+        const auto rows = items_.withId(id);
         return rows && !rows->isEmpty() ? rows->first()[ItemColumn::Desc] : QString();
     }
-    const auto rows = store_.casesWithId(id);
+    const auto rows = cases_.withId(id);
     return rows && !rows->isEmpty() ? rows->first()[CaseColumn::Name] : QString();
 }
 

@@ -10,8 +10,9 @@
 #include "data/rules/Records.h"
 
 class QPrinter;
+class CaseStore;
+class ItemStore;
 class Settings;
-class Store;
 class PrinterCatalog;
 class TwipsPainter;
 
@@ -37,7 +38,7 @@ struct Worksheet {
 class PrintService {
 public:
     // Failures (no printer, a printer that cannot print) go to the reporter.
-    PrintService(Settings& settings, Store& store, FailureReporter reporter,
+    PrintService(Settings& settings, ItemStore& items, CaseStore& cases, FailureReporter reporter,
                  std::shared_ptr<PrinterCatalog> printers);
     ~PrintService();
 
@@ -78,7 +79,8 @@ private:
     QString storedDescription(LabelKind kind, qint64 id);
 
     Settings& settings_;
-    Store& store_;
+    ItemStore& items_;
+    CaseStore& cases_;
     FailureReporter reporter_;
     std::shared_ptr<PrinterCatalog> printers_;
     QString current_;  // empty: the system default

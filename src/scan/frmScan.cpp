@@ -13,6 +13,7 @@
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 #include "data/transfer/CsvWriter.h"
 #include "printing/PrintService.h"
@@ -407,7 +408,7 @@ void frmScan::cmdAdd_Click() {
     if (!question.isEmpty() &&
         !ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Warning))
         return;
-    const auto items = ctx_.store().itemsWithId(itemId);
+    const auto items = ctx_.items().withId(itemId);
     if (!items || items->isEmpty())
         return;
     if (ctx_.store().addListLine(session_->listId, itemId, items->first()[ItemColumn::Desc]) !=

@@ -5,6 +5,9 @@
 #include <QRandomGenerator>
 #include <cstdio>
 
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 
 namespace {
@@ -26,15 +29,15 @@ public:
           random_(seed) {}
 
     void saveOnce(qint64 round) {
-        const Counters last = store_.counters().value_or(Counters{});
+        const Counters last = ids_.counters().value_or(Counters{});
         // Lines and updates need a list and an item to work on.
         const int kinds = last.lastId > 0 && last.lastList > 0 ? 6 : 3;
         switch (random_.bounded(kinds)) {
             case 0:
-                store_.insertItem(newItem(round, someId(last.lastCase)));
+                items_.insert(newItem(round, someId(last.lastCase)));
                 break;
             case 1:
-                store_.insertCase(CaseRecord{
+                cases_.insert(CaseRecord{
                     {}, {QStringLiteral("Case %1").arg(round), {}, {}, {}, QStringLiteral("No")}});
                 break;
             case 2:
@@ -48,7 +51,7 @@ public:
                                    QStringLiteral("Line %1").arg(round));
                 break;
             default:
-                store_.updateItem(
+                items_.update(
                     someId(last.lastId),
                     {{int(ItemColumn::Notes), QStringLiteral("Noted %1").arg(round), QString()}},
                     true);
@@ -66,6 +69,9 @@ private:
     }
 
     Register reg_;
+    ItemStore items_{reg_};
+    CaseStore cases_{reg_};
+    IdStore ids_{reg_};
     Store store_{reg_};
     QRandomGenerator random_;
 };

@@ -10,6 +10,9 @@
 #include "TempRegister.h"
 #include "TestFiles.h"
 #include "cli/TransferCommands.h"
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
 #include "data/transfer/CsvExport.h"
@@ -48,6 +51,9 @@ ReadResult readAll(const QByteArray& bytes, const Csv::Format& format) {
 struct Probe {
     explicit Probe(const QString& path) : reg(path, [this](const QString& m) { messages << m; }) {}
     Register reg;
+    ItemStore items{reg};
+    CaseStore cases{reg};
+    IdStore ids{reg};
     Store store{reg};
     QStringList messages;
 };

@@ -4,6 +4,9 @@
 #include <QTest>
 
 #include "TempRegister.h"
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Progress.h"
 #include "data/Store.h"
 #include "data/engine/Schema.h"
@@ -24,6 +27,9 @@ struct Probe {
                              {}});
     }
     Register reg;
+    ItemStore items{reg};
+    CaseStore cases{reg};
+    IdStore ids{reg};
     Store store{reg};
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
     int keep = 10;
@@ -65,9 +71,9 @@ private slots:
         ItemWrite item;
         for (int c = 0; c < kItemDataColumnCount; ++c)
             item[c] = valueFor(kItemColumns[c], c);
-        const auto id = p.store.insertItem(item);
+        const auto id = p.items.insert(item);
         QVERIFY(id);
-        const ItemRecord stored = p.store.itemsWithId(*id)->first();
+        const ItemRecord stored = p.items.withId(*id)->first();
         QStringList changedTexts;
         QList<ColumnChange> changes;
         for (int c = 0; c < kItemDataColumnCount; ++c) {
@@ -78,8 +84,8 @@ private slots:
             changes.append({c, changed, stored.values[c]});
             changedTexts << changed;
         }
-        QCOMPARE(p.store.updateItem(*id, changes, false), SaveResult::Saved);
-        const ItemRecord updated = p.store.itemsWithId(*id)->first();
+        QCOMPARE(p.items.update(*id, changes, false), SaveResult::Saved);
+        const ItemRecord updated = p.items.withId(*id)->first();
         for (int c = 0; c < kItemDataColumnCount; ++c)
             QCOMPARE(updated.values[c], changedTexts[c]);
 
@@ -101,9 +107,9 @@ private slots:
         CaseRecord flightCase;
         for (int c = 0; c < kCaseDataColumnCount; ++c)
             flightCase.values[c] = QStringLiteral("case value %1").arg(c);
-        const auto caseId = p.store.insertCase(flightCase);
+        const auto caseId = p.cases.insert(flightCase);
         QVERIFY(caseId);
-        const CaseRecord storedCase = p.store.casesWithId(*caseId)->first();
+        const CaseRecord storedCase = p.cases.withId(*caseId)->first();
         QCOMPARE(storedCase.values, flightCase.values);
         const QStringList caseLines = DetailLines::caseLines(storedCase);
         for (int c = 0; c < kCaseDataColumnCount; ++c)
@@ -140,8 +146,8 @@ private slots:
             QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
                      Schema::kCurrentVersion + 1);
             QCOMPARE(reg.count(QStringLiteral("Shelves")), 0);
-            QCOMPARE(p.store.itemsWithId(7)->first()[ItemColumn::Length], QStringLiteral("1.5"));
-            QCOMPARE(p.store.counters()->lastCase, 2);
+            QCOMPARE(p.items.withId(7)->first()[ItemColumn::Length], QStringLiteral("1.5"));
+            QCOMPARE(p.ids.counters()->lastCase, 2);
 
             // The backup is a sound register as it was before the upgrade.
             const QStringList backups = backupsIn(reg);
@@ -214,7 +220,7 @@ private slots:
             p.failures.first().contains(QStringLiteral("up to %1").arg(Schema::kCurrentVersion)));
         // It is read, never written.
         QVERIFY(p.reg.readOnly());
-        QVERIFY(p.store.allItems());
+        QVERIFY(p.items.all());
         QVERIFY(!p.store.insertList(QStringLiteral("Refused")));
         QCOMPARE(reg.count(QStringLiteral("Lists")), 0);
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 7);

@@ -84,9 +84,9 @@ QStringList contentsOf(Register& reg) {
     if (!tree)
         return {QStringLiteral("unreadable")};
     for (const qint64 id : tree->itemIds)
-        out << QStringLiteral("item ") + joined(store.itemsWithId(id)->first().values);
+        out << QStringLiteral("item ") + joined(ItemStore(reg).withId(id)->first().values);
     for (const qint64 id : tree->caseIds)
-        out << QStringLiteral("case ") + joined(store.casesWithId(id)->first().values);
+        out << QStringLiteral("case ") + joined(CaseStore(reg).withId(id)->first().values);
     for (const qint64 id : tree->listIds) {
         out << QStringLiteral("list ") + store.listsWithId(id)->first().name;
         const auto lines = *store.listLines(id);
@@ -96,7 +96,7 @@ QStringList contentsOf(Register& reg) {
     const auto locations = *store.locations();
     for (std::size_t i = 0; i < locations.size(); ++i)
         out << QStringLiteral("location %1").arg(locations.texts.text(i));
-    const Counters c = *store.counters();
+    const Counters c = *IdStore(reg).counters();
     out << QStringLiteral("counters %1 %2 %3").arg(c.lastId).arg(c.lastCase).arg(c.lastList);
     return out;
 }
@@ -184,14 +184,13 @@ private slots:
         if (reg.onServer())
             QVERIFY2(error.contains(QStringLiteral("already holds a register")), qPrintable(error));
         Probe p(reg.location());
-        QCOMPARE(p.store.counters()->lastId, 0);
-        QCOMPARE(p.store.predictedId(RecordTable::Items), std::optional<qint64>(1));
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Mixer"))), qint64(1));
-        QCOMPARE(
-            *p.store.insertCase({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("No")}}),
-            qint64(1));
+        QCOMPARE(p.ids.counters()->lastId, 0);
+        QCOMPARE(p.ids.predicted(RecordTable::Items), std::optional<qint64>(1));
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("Mixer"))), qint64(1));
+        QCOMPARE(*p.cases.insert({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("No")}}),
+                 qint64(1));
         QCOMPARE(*p.store.insertList(QStringLiteral("Stage left")), qint64(1));
-        const Counters c = *p.store.counters();
+        const Counters c = *p.ids.counters();
         QCOMPARE(c.lastId, qint64(1));
         QCOMPARE(c.lastCase, qint64(1));
         QCOMPARE(c.lastList, qint64(1));
@@ -201,13 +200,13 @@ private slots:
     void deletedHighestIdIsNeverReused() {
         EngineRegister reg(fixture_);
         Probe p(reg.location());
-        p.store.insertItem(itemWith(QStringLiteral("A")));
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("B"), 1, 12.5)), qint64(2));
-        QVERIFY(p.store.deleteItem(2));
-        QCOMPARE(p.store.counters()->lastId, qint64(2));  // deleting changes no counter
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("C"))), qint64(3));
-        QCOMPARE(p.store.counters()->lastId, qint64(3));
-        QVERIFY(p.store.deleteItem(99));  // matches no row: silently fine
+        p.items.insert(itemWith(QStringLiteral("A")));
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("B"), 1, 12.5)), qint64(2));
+        QVERIFY(p.items.remove(2));
+        QCOMPARE(p.ids.counters()->lastId, qint64(2));  // deleting changes no counter
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("C"))), qint64(3));
+        QCOMPARE(p.ids.counters()->lastId, qint64(3));
+        QVERIFY(p.items.remove(99));  // matches no row: silently fine
         QVERIFY(p.messages.isEmpty());
     }
 
@@ -215,8 +214,8 @@ private slots:
         EngineRegister reg(fixture_);
         Probe p(reg.location());
         reg.exec(QStringLiteral(R"(UPDATE "Data" SET "lastid" = 44, "lastList" = 2)"));
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("A"))), qint64(45));
-        QCOMPARE(p.store.counters()->lastId, qint64(45));
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("A"))), qint64(45));
+        QCOMPARE(p.ids.counters()->lastId, qint64(45));
         // A row above the counter: the new id passes it and the counter
         // follows; in a file also once the row is deleted, as SQLite
         // remembers the ids it gave (a server keeps no such memory).
@@ -227,9 +226,9 @@ private slots:
         QTemporaryDir copies;
         const auto copy = RegisterLocation::file(copies.filePath(QStringLiteral("copy.mdb")));
         QVERIFY(RegisterTransfer::copy(reg.location(), copy).ok);
-        QCOMPARE(*Probe(copy).store.insertItem(itemWith(QStringLiteral("B"))), qint64(61));
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("B"))), qint64(61));
-        QCOMPARE(p.store.counters()->lastId, qint64(61));
+        QCOMPARE(*Probe(copy).items.insert(itemWith(QStringLiteral("B"))), qint64(61));
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("B"))), qint64(61));
+        QCOMPARE(p.ids.counters()->lastId, qint64(61));
         QCOMPARE(*p.store.insertList(QStringLiteral("L")), qint64(3));
         QVERIFY(p.messages.isEmpty());
     }
@@ -240,8 +239,8 @@ private slots:
         ItemWrite w =
             itemWith(QStringLiteral("  007 'quoted' \"desc\"; DROP TABLE Items; "), 12, 12.5);
         w[static_cast<int>(ItemColumn::Serial)] = QStringLiteral("0042");
-        const qint64 id = *p.store.insertItem(w);
-        const auto rows = *p.store.itemsWithId(id);
+        const qint64 id = *p.items.insert(w);
+        const auto rows = *p.items.withId(id);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][ItemColumn::Desc],
                  QStringLiteral("  007 'quoted' \"desc\"; DROP TABLE Items; "));
@@ -251,8 +250,8 @@ private slots:
         if (!reg.onServer())  // a file's column takes any type: the number is kept as one
             QCOMPARE(reg.scalar(QStringLiteral("SELECT typeof(caseID) FROM Items")),
                      QStringLiteral("integer"));
-        QCOMPARE(p.store.itemsInCase(12)->size(), std::size_t(1));
-        QVERIFY(p.store.itemsWithId(99)->isEmpty());
+        QCOMPARE(p.items.inCase(12)->size(), std::size_t(1));
+        QVERIFY(p.items.withId(99)->isEmpty());
     }
 
     void nullColumnsReadAsEmptyText() {
@@ -261,11 +260,11 @@ private slots:
             R"(INSERT INTO "Items" (id) VALUES (5); INSERT INTO "Cases" (id) VALUES (3);)"
             R"(INSERT INTO "Lists" (id) VALUES (4); INSERT INTO "ListData" (listid, itemid) VALUES (4, 5))"));
         Probe p(reg.location());
-        const ItemRecord item = p.store.itemsWithId(5)->first();
+        const ItemRecord item = p.items.withId(5)->first();
         QCOMPARE(item.id, QStringLiteral("5"));
         for (const QString& v : item.values)
             QVERIFY(v.isEmpty());
-        const CaseRecord c = p.store.casesWithId(3)->first();
+        const CaseRecord c = p.cases.withId(3)->first();
         QVERIFY(c[CaseColumn::Name].isEmpty() && c[CaseColumn::Notes].isEmpty() &&
                 c[CaseColumn::Wheeled].isEmpty());
         QVERIFY(p.store.listsWithId(4)->first().name.isEmpty());
@@ -300,14 +299,13 @@ private slots:
             sqlite3_close(db);
         }
         Probe p(path);
-        const qint64 id = *p.store.insertItem(itemWith(QStringLiteral("Mixer"), 1));
-        QCOMPARE(
-            p.store.insertCase({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("Yes")}}),
-            std::optional<qint64>(1));
-        QCOMPARE(p.store.updateItem(id, {{int(ItemColumn::Desc), "Desk", "Mixer"}}, false),
+        const qint64 id = *p.items.insert(itemWith(QStringLiteral("Mixer"), 1));
+        QCOMPARE(p.cases.insert({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("Yes")}}),
+                 std::optional<qint64>(1));
+        QCOMPARE(p.items.update(id, {{int(ItemColumn::Desc), "Desk", "Mixer"}}, false),
                  SaveResult::Saved);
-        QCOMPARE(p.store.itemsWithId(id)->first()[ItemColumn::Desc], QStringLiteral("Desk"));
-        QCOMPARE(p.store.itemsInCase(1)->size(), std::size_t(1));
+        QCOMPARE(p.items.withId(id)->first()[ItemColumn::Desc], QStringLiteral("Desk"));
+        QCOMPARE(p.items.inCase(1)->size(), std::size_t(1));
         QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::Added);
         QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::AlreadyThere);
         const auto tree = p.store.readTree({QDate(2009, 1, 5)});
@@ -368,7 +366,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("data.mdb"));
         Probe p(path);
         QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
-        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
         QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QDir::toNativeSeparators(path)));
@@ -409,7 +407,7 @@ private slots:
         QCOMPARE(RegisterTransfer::copy(refused, copy).error, found.line());
         QVERIFY(!QFileInfo::exists(copy.text()));
         QString problem;
-        QVERIFY(!Store::holdsNoRecord(refused, &problem));
+        QVERIFY(!Register::holdsNoRecord(refused, &problem));
         QCOMPARE(problem, found.line());
     }
 
@@ -422,7 +420,7 @@ private slots:
         f.write(QByteArray(4096, 'x'));
         f.close();
         Probe p(path);
-        QVERIFY(!p.store.counters());
+        QVERIFY(!p.ids.counters());
         QVERIFY(!p.store.insertList(QStringLiteral("x")));
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QStringLiteral("not a database")));
@@ -437,10 +435,10 @@ private slots:
         if (QFileInfo(reg.path()).isWritable())
             QSKIP("this user can write read-only files (root)");
         Probe p(reg.path());
-        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
         QCOMPARE(p.messages.size(), 1);
         QCOMPARE(reg.count(QStringLiteral("Items")), qint64(0));
-        QCOMPARE(p.store.counters()->lastId, qint64(0));
+        QCOMPARE(p.ids.counters()->lastId, qint64(0));
     }
 
     void lockedFileWaitsThenFailsWithoutPartialRows() {
@@ -452,7 +450,7 @@ private slots:
             ExclusiveLock lock(reg.path());
             QElapsedTimer waited;
             waited.start();
-            QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+            QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
             // The wait set, and not much more.
             QVERIFY2(waited.elapsed() >= 1000 && waited.elapsed() < 4000,
                      qPrintable(QString::number(waited.elapsed())));
@@ -460,7 +458,7 @@ private slots:
         QCOMPARE(p.messages.size(), 1);
         QVERIFY(p.messages[0].contains(QStringLiteral("locked")));
         QCOMPARE(reg.count(QStringLiteral("Items")), qint64(0));
-        QCOMPARE(p.store.counters()->lastId, qint64(0));
+        QCOMPARE(p.ids.counters()->lastId, qint64(0));
     }
 
     void failedInsertLeavesTheCounterAlone() {
@@ -473,8 +471,8 @@ private slots:
                      : QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Items BEGIN "
                                       "SELECT RAISE(ABORT, 'disk full'); END"));
         Probe p(reg.location());
-        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
-        QCOMPARE(p.store.counters()->lastId, qint64(0));
+        QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
+        QCOMPARE(p.ids.counters()->lastId, qint64(0));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("disk full")));
     }
 
@@ -510,20 +508,20 @@ private slots:
         const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
         const QHash<QString, std::function<bool(Register&)>> stored = {
             {"insertItem",
-             [](Register& r) { return Store(r).insertItem(itemWith("New")).has_value(); }},
+             [](Register& r) { return ItemStore(r).insert(itemWith("New")).has_value(); }},
             {"insertCase",
              [](Register& r) {
-                 return Store(r).insertCase({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
+                 return CaseStore(r).insert({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
              }},
             {"insertList", [](Register& r) { return Store(r).insertList("New").has_value(); }},
             {"updateItem",
              [](Register& r) {
-                 return Store(r).updateItem(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
+                 return ItemStore(r).update(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
                         SaveResult::Saved;
              }},
             {"updateCase",
              [](Register& r) {
-                 return Store(r).updateCase(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
+                 return CaseStore(r).update(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
                         SaveResult::Saved;
              }},
             {"updateList",
@@ -531,8 +529,8 @@ private slots:
                  return Store(r).updateList(1, "Gig", "Stage", false) == SaveResult::Saved;
              }},
             {"setItemCase",
-             [](Register& r) { return Store(r).setItemCase(1, 1) == PutInCaseResult::Done; }},
-            {"deleteItem", [](Register& r) { return Store(r).deleteItem(1); }},
+             [](Register& r) { return ItemStore(r).setCase(1, 1) == PutInCaseResult::Done; }},
+            {"deleteItem", [](Register& r) { return ItemStore(r).remove(1); }},
             {"addListLine",
              [](Register& r) {
                  return Store(r).addListLine(1, 2, "Cable") == AddLineResult::Added;
@@ -595,8 +593,8 @@ private slots:
         EngineRegister reg(fixture_);
         reg.exec(QStringLiteral(R"(DELETE FROM "Data")"));
         Probe p(reg.location());
-        QVERIFY(!p.store.insertCase({}));
-        QVERIFY(!p.store.counters());
+        QVERIFY(!p.cases.insert({}));
+        QVERIFY(!p.ids.counters());
         QCOMPARE(reg.count(QStringLiteral("Cases")), qint64(0));
         QCOMPARE(p.messages.size(), 2);
     }
@@ -604,8 +602,7 @@ private slots:
     void updatingAVanishedRecordIsReported() {
         EngineRegister reg(fixture_);
         Probe p(reg.location());
-        QCOMPARE(p.store.updateItem(7, {{int(ItemColumn::Desc), "x", ""}}, false),
-                 SaveResult::Gone);
+        QCOMPARE(p.items.update(7, {{int(ItemColumn::Desc), "x", ""}}, false), SaveResult::Gone);
         QCOMPARE(p.store.updateList(7, QStringLiteral("x"), QString(), false), SaveResult::Gone);
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QStringLiteral("no longer exists")));
@@ -663,7 +660,7 @@ private slots:
             sqlite3_close(db);
         });
         locked.acquire();
-        const auto id = p.store.insertItem(itemWith(QStringLiteral("x")));
+        const auto id = p.items.insert(itemWith(QStringLiteral("x")));
         other.join();
         QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
         QCOMPARE(id, std::optional<qint64>(2));
@@ -681,8 +678,8 @@ private slots:
                                   R"(FROM "Items" WHERE id = %1)"
                                 : R"(SELECT hex("desc") FROM "Items" WHERE id = %1)";
         for (const QString& text : texts) {
-            const qint64 id = *p.store.insertItem(itemWith(text));
-            const QString stored = p.store.itemsWithId(id)->first()[ItemColumn::Desc];
+            const qint64 id = *p.items.insert(itemWith(text));
+            const QString stored = p.items.withId(id)->first()[ItemColumn::Desc];
             // A lone surrogate, which UTF-8 cannot hold, is stored as U+FFFD;
             // so is U+0000 on the server, whose text cannot hold it.
             QString expected = text.isValidUtf16() ? text : QStringLiteral("lone \uFFFDx");
@@ -699,12 +696,12 @@ private slots:
         reg.exec(QStringLiteral(R"(INSERT INTO "Items" (id, "caseID") VALUES (1, 1e30);)"
                                 R"(INSERT INTO "Cases" (id) VALUES (9223372036854775807))"));
         Probe p(reg.location());
-        const qint64 id = *p.store.insertItem(itemWith(QStringLiteral("long"), 0, 1e30));
-        QCOMPARE(p.store.itemsWithId(id)->first()[ItemColumn::Length], QStringLiteral("1e+30"));
+        const qint64 id = *p.items.insert(itemWith(QStringLiteral("long"), 0, 1e30));
+        QCOMPARE(p.items.withId(id)->first()[ItemColumn::Length], QStringLiteral("1e+30"));
         QCOMPARE(p.store.readTree({QDate(2009, 1, 5)})->caseItems.size(), std::size_t(0));
         // No case id is left above the highest one: refused, nothing written.
-        QVERIFY(!p.store.predictedId(RecordTable::Cases));
-        QVERIFY(!p.store.insertCase({}));
+        QVERIFY(!p.ids.predicted(RecordTable::Cases));
+        QVERIFY(!p.cases.insert({}));
         QCOMPARE(reg.count(QStringLiteral("Cases")), qint64(1));
         QVERIFY(p.messages.last().contains(QStringLiteral("no flight case id left")));
         reg.exec(QStringLiteral(R"(UPDATE "Data" SET "lastList" = 1e300)"));
@@ -717,10 +714,10 @@ private slots:
         reg.exec(QStringLiteral(R"(UPDATE "Data" SET "lastid" = 3, "lastCase" = 7;)"
                                 R"(INSERT INTO "Items" (id) VALUES (10))"));
         Probe p(reg.location());
-        QCOMPARE(p.store.predictedId(RecordTable::Items), std::optional<qint64>(11));
-        QCOMPARE(p.store.insertItem(itemWith(QStringLiteral("x"))), std::optional<qint64>(11));
-        QCOMPARE(p.store.predictedId(RecordTable::Cases), std::optional<qint64>(8));
-        QCOMPARE(p.store.predictedId(RecordTable::Lists), std::optional<qint64>(1));
+        QCOMPARE(p.ids.predicted(RecordTable::Items), std::optional<qint64>(11));
+        QCOMPARE(p.items.insert(itemWith(QStringLiteral("x"))), std::optional<qint64>(11));
+        QCOMPARE(p.ids.predicted(RecordTable::Cases), std::optional<qint64>(8));
+        QCOMPARE(p.ids.predicted(RecordTable::Lists), std::optional<qint64>(1));
     }
 
     void plainWordsForWhatWentWrong() {
@@ -730,7 +727,7 @@ private slots:
         p.reg.setBusyWait([] { return 100; });
         {
             ExclusiveLock lock(reg.path());
-            QVERIFY(!p.store.itemExists(1));
+            QVERIFY(!p.items.exists(1));
         }
         QVERIFY(p.messages.last().contains(QStringLiteral("in use by another program")));
         QFile::resize(reg.path(), 0);
@@ -738,7 +735,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(2048, 'x'));
         f.close();
-        QVERIFY(!p.store.itemExists(1));
+        QVERIFY(!p.items.exists(1));
         QVERIFY(p.messages.last().contains(QStringLiteral("is not a Quarvel database")));
         QVERIFY(p.messages.last().contains(QStringLiteral("(SQLite: file is not a database)")));
     }
@@ -843,9 +840,9 @@ private slots:
         QVERIFY(p.messages[0].contains(QStringLiteral("try to repair it")));
         QVERIFY(p.reg.readOnly());
 
-        QCOMPARE(p.store.itemsWithId(5)->size(), 1);
+        QCOMPARE(p.items.withId(5)->size(), 1);
         QCOMPARE(names(*p.store.locations()), QStringList{"Bay 1"});
-        QVERIFY(!p.store.insertItem(itemWith(QStringLiteral("x"))));
+        QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
         QCOMPARE(p.store.addLocation(QStringLiteral("Bay 2")), AddLocationResult::Failed);
         QCOMPARE(p.messages.size(), 3);
         QVERIFY(p.messages[1].contains(QStringLiteral("save the new item")));
@@ -868,11 +865,11 @@ private slots:
         fillForDamage(reg);
         reg.spoilPageOf(QStringLiteral("ItemsByCase"));
         Probe p(reg.path());
-        QVERIFY(!p.store.itemsInCase(3));  // read through the spoilt index
+        QVERIFY(!p.items.inCase(3));  // read through the spoilt index
         QCOMPARE(p.messages.size(), 1);
         QVERIFY(p.messages[0].contains(QStringLiteral("The register is damaged")));
         QVERIFY(p.reg.readOnly());
-        QVERIFY(!p.store.deleteItem(4));
+        QVERIFY(!p.items.remove(4));
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[1].contains(QStringLiteral("reading only")));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT COUNT(*) FROM Items NOT INDEXED")).toLongLong(),
@@ -921,11 +918,10 @@ private slots:
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
                  QStringLiteral("ok"));
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toLongLong(), qint64(version));
-        QCOMPARE(p.store.itemsInCase(3)->size(), std::size_t(75));
+        QCOMPARE(p.items.inCase(3)->size(), std::size_t(75));
         QCOMPARE(p.reg.checkForDamage(), Register::Health::Sound);
         QVERIFY(!p.reg.readOnly());
-        QCOMPARE(p.store.insertItem(itemWith(QStringLiteral("after"))),
-                 std::optional<qint64>(3001));
+        QCOMPARE(p.items.insert(itemWith(QStringLiteral("after"))), std::optional<qint64>(3001));
         QCOMPARE(p.messages.size(), 1);
     }
 
@@ -1097,7 +1093,7 @@ private slots:
             QThread::msleep(2500);
         });
         locked.acquire();
-        const auto id = p.store.insertItem(itemWith(QStringLiteral("x")));
+        const auto id = p.items.insert(itemWith(QStringLiteral("x")));
         other.join();
         QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
         QCOMPARE(id, std::optional<qint64>(1));
@@ -1114,15 +1110,16 @@ private slots:
         std::atomic<int> ready = 0;
         const auto writer = [&](int w) {
             Register opened(reg.location(), [&messages, w](const QString& m) { messages[w] << m; });
+            ItemStore items(opened);
             Store store(opened);
             ++ready;
             while (ready < writers)
                 QThread::yieldCurrentThread();
             for (int i = 0; i < each; ++i) {
                 const QString desc = QStringLiteral("w%1 #%2").arg(w).arg(i);
-                if (const auto id = store.insertItem(itemWith(desc))) {
+                if (const auto id = items.insert(itemWith(desc))) {
                     given[w].push_back(*id);
-                    if (store.itemsWithId(*id)->first()[ItemColumn::Desc] != desc)
+                    if (items.withId(*id)->first()[ItemColumn::Desc] != desc)
                         messages[w] << QStringLiteral("item %1 is not mine").arg(*id);
                     // ...and records its first test: history ids never collide.
                     if (store.recordTest(*id,
@@ -1149,8 +1146,8 @@ private slots:
         QCOMPARE(reg.scalar(QStringLiteral(R"(SELECT "lastid" FROM "Data")")),
                  QString::number(total));
         Probe p(reg.location());
-        QCOMPARE(p.store.counters()->lastId, qint64(total));
-        QCOMPARE(p.store.allItems()->size(), total);
+        QCOMPARE(p.ids.counters()->lastId, qint64(total));
+        QCOMPARE(p.items.all()->size(), total);
     }
 
     // Two copies of the program (desks) edit one item: each writes only
@@ -1163,23 +1160,21 @@ private slots:
         Probe a(reg.location()), b(reg.location());
         const int desc = int(ItemColumn::Desc), category = int(ItemColumn::Category),
                   notes = int(ItemColumn::Notes);
-        QCOMPARE(a.store.updateItem(4, {{notes, "a's note", "old note"}}, false),
-                 SaveResult::Saved);
-        QCOMPARE(b.store.updateItem(4, {{category, "Lighting", "Audio"}}, false),
-                 SaveResult::Saved);
+        QCOMPARE(a.items.update(4, {{notes, "a's note", "old note"}}, false), SaveResult::Saved);
+        QCOMPARE(b.items.update(4, {{category, "Lighting", "Audio"}}, false), SaveResult::Saved);
         QCOMPARE(reg.scalar(R"(SELECT notes || '/' || category FROM "Items")"),
                  QStringLiteral("a's note/Lighting"));
-        QCOMPARE(b.store.updateItem(4, {{notes, "b's note", "old note"}}, false),
+        QCOMPARE(b.items.update(4, {{notes, "b's note", "old note"}}, false),
                  SaveResult::ChangedElsewhere);
         QCOMPARE(reg.scalar(R"(SELECT notes FROM "Items")"), QStringLiteral("a's note"));
-        QCOMPARE(b.store.updateItem(4, {{notes, "b's note", "old note"}}, true), SaveResult::Saved);
-        QCOMPARE(a.store.itemsWithId(4)->first()[ItemColumn::Notes], QStringLiteral("b's note"));
+        QCOMPARE(b.items.update(4, {{notes, "b's note", "old note"}}, true), SaveResult::Saved);
+        QCOMPARE(a.items.withId(4)->first()[ItemColumn::Notes], QStringLiteral("b's note"));
         // Columns left null turn into empty text, the number columns into 0.
         if (!reg.onServer())
             QCOMPARE(reg.scalar("SELECT typeof(model) || typeof(caseID) FROM Items"),
                      QStringLiteral("textinteger"));
-        QVERIFY(a.store.deleteItem(4));
-        QCOMPARE(b.store.updateItem(4, {{desc, "x", "Amp"}}, false), SaveResult::Gone);
+        QVERIFY(a.items.remove(4));
+        QCOMPARE(b.items.update(4, {{desc, "x", "Amp"}}, false), SaveResult::Gone);
         QVERIFY(a.messages.isEmpty());
     }
 
@@ -1207,15 +1202,13 @@ private slots:
                  int(TransferCommands::Done));
         QVERIFY2(messages.contains(QStringLiteral("Imported 4 items")), qPrintable(messages));
         Probe d(reg.location());
-        QCOMPARE(d.store.itemsWithId(30)->first()[ItemColumn::Length], QStringLiteral("1.5"));
-        QCOMPARE(d.store.itemsWithId(42)->first()[ItemColumn::Desc],
-                 QStringLiteral("Two \"quoted\""));
-        QCOMPARE(d.store.casesWithId(4)->first()[CaseColumn::Name], QStringLiteral("F4"));
-        QCOMPARE(d.store.itemsWithId(40)->first()[ItemColumn::Desc],
-                 QStringLiteral("Tab\there\\N"));
-        QCOMPARE(d.store.itemsWithId(41)->first()[ItemColumn::Length], QStringLiteral("2"));
+        QCOMPARE(d.items.withId(30)->first()[ItemColumn::Length], QStringLiteral("1.5"));
+        QCOMPARE(d.items.withId(42)->first()[ItemColumn::Desc], QStringLiteral("Two \"quoted\""));
+        QCOMPARE(d.cases.withId(4)->first()[CaseColumn::Name], QStringLiteral("F4"));
+        QCOMPARE(d.items.withId(40)->first()[ItemColumn::Desc], QStringLiteral("Tab\there\\N"));
+        QCOMPARE(d.items.withId(41)->first()[ItemColumn::Length], QStringLiteral("2"));
         QCOMPARE(names(*d.store.locations()), QStringList{QStringLiteral("Bay 9")});
-        const Counters c = *d.store.counters();
+        const Counters c = *d.ids.counters();
         QCOMPARE(c.lastId, qint64(42));
         QCOMPARE(c.lastCase, qint64(4));
 
@@ -1261,7 +1254,7 @@ private slots:
             UnwritableFolder locked(crashed.path());
             if (!locked.holds())
                 QSKIP("this user can write to any folder here");
-            QVERIFY(!p.store.counters());
+            QVERIFY(!p.ids.counters());
         }
         QVERIFY2(p.messages.value(0).contains(QStringLiteral("holds a save that was cut off")),
                  qPrintable(p.messages.value(0)));
@@ -1285,7 +1278,7 @@ private slots:
             });
             locked.acquire();
             d.reg.setBusyWait([] { return 1500; });
-            const auto id = d.store.insertItem(itemWith(QStringLiteral("x")));
+            const auto id = d.items.insert(itemWith(QStringLiteral("x")));
             other.join();
             if (holdMs < 1500) {
                 QCOMPARE(id, std::optional<qint64>(1));
@@ -1307,7 +1300,7 @@ private slots:
         EngineRegister reg(fixture_);
         const QString db = reg.database();
         Probe d(reg.location());
-        QVERIFY(d.store.insertItem(itemWith(QStringLiteral("before"))));
+        QVERIFY(d.items.insert(itemWith(QStringLiteral("before"))));
         d.reg.setBusyWait([] { return 20000; });
         QSemaphore locked;
         std::thread other([&] {
@@ -1322,7 +1315,7 @@ private slots:
         locked.acquire();
         QElapsedTimer waited;
         waited.start();
-        const auto cutOff = d.store.insertItem(itemWith(QStringLiteral("cut off")));
+        const auto cutOff = d.items.insert(itemWith(QStringLiteral("cut off")));
         other.join();
         QVERIFY(!cutOff);
         QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
@@ -1333,15 +1326,15 @@ private slots:
                                                 .arg(db)),
                  qPrintable(d.messages[0]));
         // Not reachable: said so, and nothing else happens.
-        QVERIFY(!d.store.allItems());
+        QVERIFY(!d.items.all());
         QVERIFY2(d.messages.value(1).contains(QStringLiteral("could not connect")),
                  qPrintable(d.messages.value(1)));
 
         QVERIFY2(fixture_.server().start(), qPrintable(fixture_.server().error()));
-        QCOMPARE(d.store.insertItem(itemWith(QStringLiteral("after"))), std::optional<qint64>(2));
-        QCOMPARE(names(*d.store.allItems()),
+        QCOMPARE(d.items.insert(itemWith(QStringLiteral("after"))), std::optional<qint64>(2));
+        QCOMPARE(names(*d.items.all()),
                  (QStringList{QStringLiteral("before"), QStringLiteral("after")}));
-        QCOMPARE(d.store.counters()->lastId, qint64(2));
+        QCOMPARE(d.ids.counters()->lastId, qint64(2));
         QCOMPARE(d.messages.size(), 2);
     }
 
@@ -1391,13 +1384,13 @@ private slots:
         const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
         QVERIFY(d.reg.upgradeIfOlder(later));
         QCOMPARE(reg.scalar(version), QString::number(Schema::kCurrentVersion + 1));
-        QVERIFY(d.store.insertItem(itemWith(QStringLiteral("x"))));
+        QVERIFY(d.items.insert(itemWith(QStringLiteral("x"))));
 
         reg.exec(QStringLiteral("UPDATE \"RegisterVersion\" SET version = 9"));
         Probe newer(reg.location());
         QVERIFY(!newer.reg.upgradeIfOlder());
         QVERIFY(newer.reg.readOnly());
-        QVERIFY(newer.store.allItems());
+        QVERIFY(newer.items.all());
         QVERIFY(!newer.store.insertList(QStringLiteral("refused")));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT count(*) FROM \"Lists\"")), QStringLiteral("0"));
     }
@@ -1408,13 +1401,13 @@ private slots:
     void importSetsItsIdsAsideFirst() {
         EngineRegister reg(fixture_);
         Probe p(reg.location());
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Mixer"))), qint64(1));
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("Mixer"))), qint64(1));
         struct SecondDesk : Progress {
-            Store* store = nullptr;
+            ItemStore* items = nullptr;
             std::optional<qint64> saved;
             bool report(std::int64_t, std::int64_t) override {
-                if (store && !saved)
-                    saved = store->insertItem(itemWith(QStringLiteral("Desk two")));
+                if (items && !saved)
+                    saved = items->insert(itemWith(QStringLiteral("Desk two")));
                 return true;
             }
             bool cancelled() const override { return false; }
@@ -1422,7 +1415,7 @@ private slots:
         Probe two(reg.location());
         two.reg.setBusyWait([] { return 2000; });
         if (reg.onServer())  // a file's write lock holds every other desk
-            desk.store = &two.store;
+            desk.items = &two.items;
         ItemImportPlan plan;
         plan.itemCount = plan.newIdCount = 2 * Progress::kEvery;
         qint64 handed = 0;
@@ -1442,7 +1435,7 @@ private slots:
         if (reg.onServer())
             QCOMPARE(desk.saved.value_or(-1), gapEnd + 1);
         QCOMPARE(reg.count(QStringLiteral("Items")), reg.onServer() ? 2 : 1);
-        QCOMPARE(*p.store.insertItem(itemWith(QStringLiteral("Amp"))),
+        QCOMPARE(*p.items.insert(itemWith(QStringLiteral("Amp"))),
                  gapEnd + (reg.onServer() ? 2 : 1));
     }
 
@@ -1518,7 +1511,7 @@ private slots:
         Probe d(RegisterLocation::server(connection));
         QCOMPARE(contentsOf(d.reg), before);
         // New records carry on above the copied ones.
-        QCOMPARE(d.store.insertItem(itemWith(QStringLiteral("new"))), std::optional<qint64>(13));
+        QCOMPARE(d.items.insert(itemWith(QStringLiteral("new"))), std::optional<qint64>(13));
         QCOMPARE(d.store.addLocation(QStringLiteral("Bay 3")), AddLocationResult::Added);
         QVERIFY2(d.messages.isEmpty(), qPrintable(d.messages.join('\n')));
 
@@ -1558,12 +1551,12 @@ private slots:
         QUARVEL_ONLY_ON(Engine::Server);
         Probe nowhere(
             RegisterLocation::server(QStringLiteral("host=/nonexistent/quarvel dbname=quarvel")));
-        QVERIFY(!nowhere.store.counters());
+        QVERIFY(!nowhere.ids.counters());
         QVERIFY2(nowhere.messages.value(0).contains(QStringLiteral("could not connect")),
                  qPrintable(nowhere.messages.value(0)));
         Probe empty(
             RegisterLocation::server(fixture_.server().newDatabase(QStringLiteral("empty"))));
-        QVERIFY(!empty.store.allItems());
+        QVERIFY(!empty.items.all());
         QVERIFY2(empty.messages.value(0).contains(QStringLiteral("it has no table Items")),
                  qPrintable(empty.messages.value(0)));
         QVERIFY(!RegisterLocation::server(QStringLiteral("host=x dbname=y password=secret"))

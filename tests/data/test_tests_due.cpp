@@ -5,6 +5,8 @@
 
 #include "TempRegister.h"
 #include "cli/TransferCommands.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Store.h"
 #include "data/engine/Sqlite.h"
 #include "data/rules/TestsDue.h"
@@ -231,14 +233,16 @@ private slots:
             "INSERT INTO TestHistory VALUES (1, 1, 2460000, '23/2/2023', 'PAT', 'Fail', ''),"
             " (2, 5, 2460000, '23/2/2023', 'PAT', 'Pass', '')"));
         Register opened(reg.path());
+        ItemStore items(opened);
+        IdStore ids(opened);
         Store store(opened);
-        QVERIFY(store.deleteItem(1));
+        QVERIFY(items.remove(1));
         QCOMPARE(reg.count(QStringLiteral("TestHistory")), 2);
         QCOMPARE(store.deletedItemsWithTests().value_or(std::vector<qint64>{}),
                  (std::vector<qint64>{1, 5}));
         // The history of item 5 came with the register: 5 is taken too.
-        QCOMPARE(store.predictedId(RecordTable::Items).value_or(0), qint64(6));
-        QCOMPARE(store.insertItem({}).value_or(0), qint64(6));
+        QCOMPARE(ids.predicted(RecordTable::Items).value_or(0), qint64(6));
+        QCOMPARE(items.insert({}).value_or(0), qint64(6));
 
         const QString file = reg.folder() + QStringLiteral("/items.csv");
         QFile csv(file);

@@ -7,8 +7,8 @@
 #include "TestApp.h"
 #include "WidgetDriver.h"
 #include "cases/frmFlightView.h"
+#include "data/ItemStore.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "items/frmItemView.h"
 
 using namespace WidgetDriver;
@@ -71,7 +71,7 @@ private slots:
         openViewer(3);
         QCOMPARE(child<QLabel>(viewer.get(), "lblTestStatus")->text(),
                  QStringLiteral("Test status: Overdue (due 1/1/2009)"));
-        const auto id = ctx->store().insertItem({});
+        const auto id = ctx->items().insert({});
         QCOMPARE(id.value_or(0), qint64(48));
         openViewer(*id);
         QCOMPARE(child<QListWidget>(viewer.get(), "lstHistory")->count(), 0);

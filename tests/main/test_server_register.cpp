@@ -17,7 +17,9 @@
 #include "PostgresServer.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
-#include "data/Store.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
+#include "data/Register.h"
 #include "data/StoreSetup.h"
 #include "data/engine/Postgres.h"
 #include "device/frmDb.h"
@@ -216,9 +218,8 @@ private slots:
         qunsetenv("QUARVEL_DEVICE_ROOT");
         QCOMPARE(ts.dialogs->lastMessage(), QStringLiteral("Download Successful"));
         Register copied(device.filePath(QStringLiteral("My Documents/data.cdb")));
-        Store copy(copied);
-        QCOMPARE(copy.itemsWithId(45)->first()[ItemColumn::Desc], QStringLiteral("Lamp"));
-        QCOMPARE(copy.counters()->lastCase, qint64(12));
+        QCOMPARE(ItemStore(copied).withId(45)->first()[ItemColumn::Desc], QStringLiteral("Lamp"));
+        QCOMPARE(IdStore(copied).counters()->lastCase, qint64(12));
     }
 
     // The server stops while an item is being edited: Save says so and names
@@ -332,13 +333,13 @@ private slots:
     void aStalledReadThatIsLeftChangedNothing() {
         TestApp ts;
         ts.serverRegister = connection_;
-        QVERIFY(ts.ctx().store().allItems());  // the connection the read will use
+        QVERIFY(ts.ctx().items().all());  // the connection the read will use
         const QList<pid_t> processes = serverAndSessions();
         QVERIFY(processes.size() >= 2);
         ts.dialogs->cancelJobs << StoreSetup::serverWaitingText(Postgres::parse(connection_).host);
         {
             const ServerStopped stopped(processes);
-            QVERIFY(!ts.ctx().store().allItems());
+            QVERIFY(!ts.ctx().items().all());
         }
         QCOMPARE(ts.dialogs->progresses.size(), 1);
         const QString message = ts.dialogs->lastMessage();

@@ -6,6 +6,9 @@
 
 #include "PostgresServer.h"
 #include "TempRegister.h"
+#include "data/CaseStore.h"
+#include "data/IdStore.h"
+#include "data/ItemStore.h"
 #include "data/Register.h"
 #include "data/Store.h"
 
@@ -63,6 +66,9 @@ struct Probe {
         : reg(location, [this](const QString& m) { messages << m; }) {}
     explicit Probe(const QString& file) : Probe(RegisterLocation::file(file)) {}
     Register reg;
+    ItemStore items{reg};
+    CaseStore cases{reg};
+    IdStore ids{reg};
     Store store{reg};
     QStringList messages;
 };

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "data/CaseStore.h"
 #include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
@@ -79,7 +80,7 @@ bool write(Register& reg, const What& what, const QString& path, QString* error,
         return false;
     };
     if (what.kind == ExportKind::CaseItems) {
-        const auto found = store.caseExists(what.id);
+        const auto found = CaseStore(reg).exists(what.id);
         if (!found)
             return missing(QStringLiteral("Quarvel could not read the register."));
         if (!*found)
