@@ -16,7 +16,7 @@
 
 #include "PostgresServer.h"
 #include "common/Clock.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/register/RegisterTransfer.h"
 #include "printing/PrinterCatalog.h"

@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "data/Store.h"
+#include "data/Register.h"
 
 namespace {
 

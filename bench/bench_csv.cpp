@@ -17,6 +17,7 @@
 
 #include "BenchSupport.h"
 #include "data/ItemStore.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/rules/Records.h"
 #include "data/transfer/CsvExport.h"

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "RegisterGenerator.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/engine/SoundStates.h"
 #include "device/adofiltr/DeviceCodes.h"
 

@@ -25,7 +25,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
-#include "data/Store.h"
+#include "data/Register.h"
 
 namespace {
 

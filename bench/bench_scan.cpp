@@ -19,6 +19,7 @@
 #include <random>
 
 #include "RegisterGenerator.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/engine/Sqlite.h"
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
+#include "data/Register.h"
 #include "data/Store.h"
 
 int main(int argc, char** argv) {

@@ -24,6 +24,7 @@
 #include "BenchSupport.h"
 #include "common/RecordList.h"
 #include "data/DueReader.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/engine/Sqlite.h"
 #include "items/frmTestsDue.h"

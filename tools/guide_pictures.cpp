@@ -26,6 +26,9 @@
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
+#include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/transfer/ItemImport.h"
@@ -180,7 +183,7 @@ struct SampleIds {
 bool fillSampleRegister(Register& reg, SampleIds* ids) {
     Store store(reg);
     for (const char* place : {"Bay 1", "Bay 2", "Rack C3", "Loading dock"})
-        store.addLocation(QString::fromUtf8(place));
+        LocationStore(reg).add(QString::fromUtf8(place));
     QList<qint64> cases = {0};
     for (const char* name : {"Power trunk", "Lighting case A"}) {
         CaseRecord c;
@@ -200,11 +203,11 @@ bool fillSampleRegister(Register& reg, SampleIds* ids) {
             return false;
         items.append(*id);
     }
-    const auto listId = store.insertList(QStringLiteral("Stage left, Saturday"));
+    const auto listId = ListStore(reg).insert(QStringLiteral("Stage left, Saturday"));
     if (!listId || !recordChainHoistTests(store, items[kChainHoist]))
         return false;
     for (int i : {0, 1, 3, 6})
-        store.addListLine(*listId, items[i], QString::fromUtf8(kItems[i].desc));
+        ListStore(reg).addLine(*listId, items[i], QString::fromUtf8(kItems[i].desc));
     ids->firstItem = items.first();
     ids->overdueItem = items[kOverdueItem];
     ids->lightingCase = cases[2];

@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/register/FilePlatform.h"
 #include "data/register/RegisterFolder.h"
 #include "data/register/RegisterTransfer.h"

@@ -15,6 +15,8 @@
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
 #include "data/Progress.h"
 #include "data/Register.h"
 #include "data/Settings.h"
@@ -107,10 +109,13 @@ struct AppContext::FullCheck {
 
 // The stores the windows are handed, each over the one register.
 struct AppContext::Stores {
-    explicit Stores(Register& reg) : items(reg), cases(reg), ids(reg), store(reg) {}
+    explicit Stores(Register& reg)
+        : items(reg), cases(reg), ids(reg), lists(reg), locations(reg), store(reg) {}
     ItemStore items;
     CaseStore cases;
     IdStore ids;
+    ListStore lists;
+    LocationStore locations;
     Store store;
 };
 
@@ -187,6 +192,14 @@ CaseStore& AppContext::cases() {
 
 IdStore& AppContext::ids() {
     return stores_->ids;
+}
+
+ListStore& AppContext::lists() {
+    return stores_->lists;
+}
+
+LocationStore& AppContext::locations() {
+    return stores_->locations;
 }
 
 Store& AppContext::store() {

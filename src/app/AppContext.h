@@ -13,6 +13,8 @@ class DeviceService;
 class Dialogs;
 class IdStore;
 class ItemStore;
+class ListStore;
+class LocationStore;
 class PrintService;
 class PrinterCatalog;
 class Register;
@@ -54,6 +56,8 @@ public:
     ItemStore& items();
     CaseStore& cases();
     IdStore& ids();
+    ListStore& lists();
+    LocationStore& locations();
     Store& store();
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }

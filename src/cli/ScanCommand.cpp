@@ -5,6 +5,7 @@
 #include <QTextStream>
 
 #include "cli/TransferCommands.h"
+#include "data/ListStore.h"
 #include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
@@ -43,11 +44,11 @@ std::optional<Choice> sessionChoice(const CommandLine& line, QTextStream& err) {
 }
 
 // The list named by number ("3", "L3") or by name; 0 when none is.
-qint64 listOf(Store& store, const QString& value) {
+qint64 listOf(ListStore& lists, const QString& value) {
     const ScanRules::Code code = ScanRules::parse(value);
     if (code.type == ScanRules::Code::Type::Item || code.type == ScanRules::Code::Type::List)
-        return store.listExists(code.id).value_or(false) ? code.id : 0;
-    return store.listNamed(value).value_or(0);
+        return lists.exists(code.id).value_or(false) ? code.id : 0;
+    return lists.named(value).value_or(0);
 }
 
 }  // namespace
@@ -67,11 +68,12 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
 
     const Settings settings(settingsFile);
     const auto reg = TransferCommands::openRegister(where, settings, err);
+    ListStore lists(*reg);
     Store store(*reg);
     ScanRules::Session session{0, choice->kind, {}, 0, QDateTime::currentDateTime(), {}, userName};
     if (choice->kind == Kind::Stocktake) {
         session.location = choice->value;
-    } else if ((session.listId = listOf(store, choice->value)) == 0) {
+    } else if ((session.listId = listOf(lists, choice->value)) == 0) {
         err << "quarvel: there is no list " << choice->value << ".\n";
         return 1;
     }

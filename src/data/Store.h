@@ -69,26 +69,6 @@ public:
     // item is ever given one of them.
     std::optional<std::vector<qint64>> deletedItemsWithTests();
 
-    // --- Lists -----------------------------------------------------------
-    Rows<ListRecord> listsWithId(qint64 id);
-    std::optional<bool> listExists(qint64 id);
-    std::optional<IdTextRows> listLines(qint64 listId);  // itemid, itemdesc by itemid
-    // Adds the line unless the list is gone or already holds the item.
-    AddLineResult addListLine(qint64 listId, qint64 itemId, const QString& itemDesc);
-    bool removeListLine(qint64 listId, qint64 itemId);
-    std::optional<qint64> insertList(const QString& name);
-    SaveResult updateList(qint64 id, const QString& name, const QString& loadedName,
-                          bool overwrite);
-
-    // --- Locations -------------------------------------------------------
-    // Row ids and names in stored order.
-    std::optional<IdTextRows> locations();
-    // Adds the name unless an equal name (letter case aside, in any script)
-    // is already there; gives the new row's id.
-    AddLocationResult addLocation(const QString& name, qint64* rowId = nullptr);
-    // Deletes exactly that row, and only while it still holds that name.
-    bool deleteLocation(qint64 rowId, const QString& name);
-
     // --- CSV import and export -------------------------------------------
     // Every id the table holds, in ascending order.
     std::optional<std::vector<qint64>> itemIds();
@@ -141,8 +121,6 @@ public:
     std::optional<int> moveMisplaced(qint64 sessionId, const QString& location);
     // "Last seen: 9/12/2026, Bay 1 (stocktake)", or empty when never scanned.
     std::optional<QString> lastSeen(qint64 itemId);
-    // The id of the first list of that name; 0 when none has it.
-    std::optional<qint64> listNamed(const QString& name);
 
 private:
     using Mode = Register::Mode;

@@ -402,11 +402,3 @@ std::optional<QString> Store::lastSeen(qint64 itemId) {
         });
     return ok ? std::optional<QString>(line) : std::nullopt;
 }
-
-std::optional<qint64> Store::listNamed(const QString& name) {
-    qint64 id = 0;
-    const bool ok = readRows(QStringLiteral("find the list %1").arg(name),
-                             R"(SELECT MIN("id") FROM "Lists" WHERE "ListName" = ?)", {name},
-                             [&](const Statement& row) { id = row.wholeNumber(0).value_or(0); });
-    return ok ? std::optional<qint64>(id) : std::nullopt;
-}

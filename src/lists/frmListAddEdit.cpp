@@ -11,6 +11,7 @@
 #include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
 #include "data/IdStore.h"
+#include "data/ListStore.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemPicker.h"
@@ -95,7 +96,7 @@ bool frmListAddEdit::loadNewList() {
 }
 
 bool frmListAddEdit::showStoredList(qint64 id) {
-    const auto rows = ctx_.store().listsWithId(id);
+    const auto rows = ctx_.lists().withId(id);
     if (!rows)
         return false;  // the store has told the user
     if (rows->isEmpty()) {
@@ -106,7 +107,7 @@ bool frmListAddEdit::showStoredList(qint64 id) {
     loadedName_ = rows->first().name;
     txtName->setText(loadedName_);
     cmdAdd->setEnabled(true);
-    if (auto lines = ctx_.store().listLines(id))
+    if (auto lines = ctx_.lists().lines(id))
         List1->setRows(std::move(*lines));
     return true;
 }
@@ -168,8 +169,8 @@ bool frmListAddEdit::addPickedItem() {
     const SharedFields& fields = ctx_.fields();
     if (!mayGoOut(SharedFields::idOf(fields.ItemToPick)))
         return true;
-    switch (ctx_.store().addListLine(currentItem, SharedFields::idOf(fields.ItemToPick),
-                                     fields.ItemToPickDesc.toString())) {
+    switch (ctx_.lists().addLine(currentItem, SharedFields::idOf(fields.ItemToPick),
+                                 fields.ItemToPickDesc.toString())) {
         case AddLineResult::Added:
         case AddLineResult::Failed:  // the store has told the user
             return true;
@@ -193,7 +194,7 @@ void frmListAddEdit::cmdDel_Click() {
     if (!ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Critical))
         return;
     // A failed removal changed nothing (the store has told the user).
-    ctx_.store().removeListLine(currentItem, item);
+    ctx_.lists().removeLine(currentItem, item);
     Timer1->start();
 }
 
@@ -205,7 +206,7 @@ void frmListAddEdit::cmdSave_Click() {
 }
 
 bool frmListAddEdit::saveNewList() {
-    const auto id = ctx_.store().insertList(txtName->text());
+    const auto id = ctx_.lists().insert(txtName->text());
     if (!id)
         return false;
     if (*id != currentItem) {
@@ -222,7 +223,7 @@ bool frmListAddEdit::saveChanges() {
     return RecordMessages::saveChanges(
         ctx_.dialogs(), this, QStringLiteral("List %1").arg(currentItem), [&](bool overwrite) {
             const SaveResult result =
-                ctx_.store().updateList(currentItem, name, loadedName_, overwrite);
+                ctx_.lists().update(currentItem, name, loadedName_, overwrite);
             // A name left as loaded keeps the one given elsewhere: nothing to ask.
             if (result == SaveResult::ChangedElsewhere && name == loadedName_)
                 return SaveResult::Saved;

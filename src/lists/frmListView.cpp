@@ -7,7 +7,7 @@
 
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
-#include "data/Store.h"
+#include "data/ListStore.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
 #include "lists/ListControls.h"
@@ -57,9 +57,9 @@ void frmListView::RefreshView() {
     lstItems->setRows({});
     const qint64 id = listId_;
     // On a failed read the store has told the user; what could be read is shown.
-    if (const auto rows = ctx_.store().listsWithId(id))
+    if (const auto rows = ctx_.lists().withId(id))
         txtName->setText(rows->isEmpty() ? QString() : rows->first().name);
-    if (auto lines = ctx_.store().listLines(id))
+    if (auto lines = ctx_.lists().lines(id))
         lstItems->setRows(std::move(*lines));
 }
 

@@ -4,9 +4,9 @@
 
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
+#include "data/LocationStore.h"
 #include "data/Register.h"
 #include "data/SharedFields.h"
-#include "data/Store.h"
 
 frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
     : PickerWindow(ctx,
@@ -27,7 +27,7 @@ frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
 void frmLocationPicker::Form_Load() {
     ThisLocation = kNoLocationChosen;
     // On a failed read the store has told the user; the list stays empty.
-    if (auto names = ctx_.store().locations())
+    if (auto names = ctx_.locations().all())
         List1->setRows(std::move(*names));
 }
 
@@ -44,7 +44,7 @@ void frmLocationPicker::cmdAdd_Click() {
     if (name.isEmpty())
         return;
     qint64 rowId = 0;
-    switch (ctx_.store().addLocation(name, &rowId)) {
+    switch (ctx_.locations().add(name, &rowId)) {
         case AddLocationResult::Added:
             List1->appendRow(rowId, ctx_.theRegister().storable(name));  // as stored
             break;
@@ -69,7 +69,7 @@ void frmLocationPicker::cmdDel_Click() {
                              QStringLiteral(" from the list?");
     if (!ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Question))
         return;
-    if (!ctx_.store().deleteLocation(*rowId, name))
+    if (!ctx_.locations().remove(*rowId, name))
         return;  // the store has told the user; the entry stays
     List1->removeSelectedLine();
     ThisLocation = name;

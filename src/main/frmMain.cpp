@@ -28,6 +28,7 @@
 #include "common/WindowStyle.h"
 #include "data/CaseStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
 #include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
@@ -580,7 +581,7 @@ void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
             }
             break;
         case RecordTable::Lists:
-            if (ctx_.store().listExists(wanted.id).value_or(false)) {
+            if (ctx_.lists().exists(wanted.id).value_or(false)) {
                 fields().ListToOpen = id;
                 openListViewer();
             }

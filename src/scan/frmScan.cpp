@@ -14,6 +14,8 @@
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
 #include "data/Store.h"
 #include "data/transfer/CsvWriter.h"
 #include "printing/PrintService.h"
@@ -164,7 +166,7 @@ void frmScan::cboKind_Change() {
     cboWhere->clear();
     if (static_cast<Kind>(cboKind->currentData().toInt()) != Kind::Stocktake)
         return;  // a list by number or name, typed or scanned ("L3")
-    if (const auto locations = ctx_.store().locations()) {
+    if (const auto locations = ctx_.locations().all()) {
         for (std::size_t i = 0; i < locations->size(); ++i)
             cboWhere->addItem(QString::fromUtf8(locations->texts.view(i)));
     }
@@ -202,9 +204,9 @@ std::optional<ScanRules::Session> frmScan::chosenSession() {
     // "3" and a scanned "L3" name list 3; anything else is a list's name.
     const ScanRules::Code code = ScanRules::parse(where);
     if (code.type == ScanRules::Code::Type::List || code.type == ScanRules::Code::Type::Item)
-        s.listId = ctx_.store().listExists(code.id).value_or(false) ? code.id : 0;
+        s.listId = ctx_.lists().exists(code.id).value_or(false) ? code.id : 0;
     else
-        s.listId = ctx_.store().listNamed(where).value_or(0);
+        s.listId = ctx_.lists().named(where).value_or(0);
     return s.listId > 0 ? std::optional(s) : std::nullopt;
 }
 
@@ -411,7 +413,7 @@ void frmScan::cmdAdd_Click() {
     const auto items = ctx_.items().withId(itemId);
     if (!items || items->isEmpty())
         return;
-    if (ctx_.store().addListLine(session_->listId, itemId, items->first()[ItemColumn::Desc]) !=
+    if (ctx_.lists().addLine(session_->listId, itemId, items->first()[ItemColumn::Desc]) !=
         AddLineResult::Added)
         return;  // the store has told the user, or another desk added it
     scan(QString::number(itemId), ScanRules::Code{ScanRules::Code::Type::Item, itemId});

@@ -8,6 +8,9 @@
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
+#include "data/Register.h"
 #include "data/Store.h"
 
 namespace {
@@ -44,11 +47,11 @@ public:
                 fillNewList(round, last.lastId);
                 break;
             case 3:
-                store_.addLocation(QStringLiteral("Shelf %1").arg(round));
+                locations_.add(QStringLiteral("Shelf %1").arg(round));
                 break;
             case 4:
-                store_.addListLine(someId(last.lastList), someId(last.lastId),
-                                   QStringLiteral("Line %1").arg(round));
+                lists_.addLine(someId(last.lastList), someId(last.lastId),
+                               QStringLiteral("Line %1").arg(round));
                 break;
             default:
                 items_.update(
@@ -63,15 +66,17 @@ private:
     qint64 someId(qint64 last) { return last > 0 ? 1 + random_.bounded(last) : 0; }
 
     void fillNewList(qint64 round, qint64 lastItem) {
-        const std::optional<qint64> list = store_.insertList(QStringLiteral("List %1").arg(round));
+        const std::optional<qint64> list = lists_.insert(QStringLiteral("List %1").arg(round));
         for (int line = 0; list && lastItem > 0 && line < 3; ++line)
-            store_.addListLine(*list, someId(lastItem), QStringLiteral("Line %1").arg(line));
+            lists_.addLine(*list, someId(lastItem), QStringLiteral("Line %1").arg(line));
     }
 
     Register reg_;
     ItemStore items_{reg_};
     CaseStore cases_{reg_};
     IdStore ids_{reg_};
+    ListStore lists_{reg_};
+    LocationStore locations_{reg_};
     Store store_{reg_};
     QRandomGenerator random_;
 };

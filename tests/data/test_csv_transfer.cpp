@@ -13,6 +13,9 @@
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
 #include "data/transfer/CsvExport.h"
@@ -54,6 +57,8 @@ struct Probe {
     ItemStore items{reg};
     CaseStore cases{reg};
     IdStore ids{reg};
+    ListStore lists{reg};
+    LocationStore locations{reg};
     Store store{reg};
     QStringList messages;
 };

@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/register/Backups.h"
 #include "data/register/RegisterAccess.h"

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "StoreFixture.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/register/RegisterTransfer.h"
 #include "data/rules/ScanRules.h"

@@ -7,7 +7,10 @@
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
 #include "data/Progress.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
@@ -30,6 +33,8 @@ struct Probe {
     ItemStore items{reg};
     CaseStore cases{reg};
     IdStore ids{reg};
+    ListStore lists{reg};
+    LocationStore locations{reg};
     Store store{reg};
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
     int keep = 10;
@@ -221,7 +226,7 @@ private slots:
         // It is read, never written.
         QVERIFY(p.reg.readOnly());
         QVERIFY(p.items.all());
-        QVERIFY(!p.store.insertList(QStringLiteral("Refused")));
+        QVERIFY(!p.lists.insert(QStringLiteral("Refused")));
         QCOMPARE(reg.count(QStringLiteral("Lists")), 0);
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 7);
         QVERIFY(backupsIn(reg).isEmpty());
@@ -231,19 +236,19 @@ private slots:
         TempRegister reg;
         Probe p(reg.path());
         p.keep = 3;
-        QVERIFY(p.store.insertList(QStringLiteral("Day 1")));
+        QVERIFY(p.lists.insert(QStringLiteral("Day 1")));
         p.now = p.now.addSecs(3600);
-        QVERIFY(p.store.insertList(QStringLiteral("Day 1, later")));
+        QVERIFY(p.lists.insert(QStringLiteral("Day 1, later")));
         QCOMPARE(backupsIn(reg).size(), 1);
         // A program started later that day finds today's backup.
         Probe later(reg.path());
         later.now = p.now.addSecs(60);
-        QVERIFY(later.store.insertList(QStringLiteral("Day 1, again")));
+        QVERIFY(later.lists.insert(QStringLiteral("Day 1, again")));
         QCOMPARE(backupsIn(reg).size(), 1);
 
         for (int day = 1; day <= 4; ++day) {
             p.now = p.now.addDays(1);
-            QVERIFY(p.store.insertList(QStringLiteral("Day %1").arg(day + 1)));
+            QVERIFY(p.lists.insert(QStringLiteral("Day %1").arg(day + 1)));
         }
         QCOMPARE(backupsIn(reg), (QStringList{QStringLiteral("data-20261211-090000.mdb"),
                                               QStringLiteral("data-20261212-090000.mdb"),
@@ -283,8 +288,8 @@ private slots:
         p.reg.setBackupPolicy({[&p] { return p.now; }, [] { return 10; },
                                [&p](const QString& m) { p.warnings << m; },
                                [] { return std::make_unique<CancelAtOnce>(); }});
-        QVERIFY(p.store.insertList(QStringLiteral("First")));
-        QVERIFY(p.store.insertList(QStringLiteral("Second")));
+        QVERIFY(p.lists.insert(QStringLiteral("First")));
+        QVERIFY(p.lists.insert(QStringLiteral("Second")));
         QCOMPARE(p.warnings.size(), 1);
         QVERIFY2(p.warnings.first().contains(told), qPrintable(p.warnings.first()));
         if (cancel)

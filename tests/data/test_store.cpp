@@ -21,6 +21,7 @@
 #include "StoreFixture.h"
 #include "cli/TransferCommands.h"
 #include "data/Progress.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"
@@ -88,12 +89,12 @@ QStringList contentsOf(Register& reg) {
     for (const qint64 id : tree->caseIds)
         out << QStringLiteral("case ") + joined(CaseStore(reg).withId(id)->first().values);
     for (const qint64 id : tree->listIds) {
-        out << QStringLiteral("list ") + store.listsWithId(id)->first().name;
-        const auto lines = *store.listLines(id);
+        out << QStringLiteral("list ") + ListStore(reg).withId(id)->first().name;
+        const auto lines = *ListStore(reg).lines(id);
         for (std::size_t i = 0; i < lines.size(); ++i)
             out << QStringLiteral("line %1 %2").arg(lines.ids[i]).arg(lines.texts.text(i));
     }
-    const auto locations = *store.locations();
+    const auto locations = *LocationStore(reg).all();
     for (std::size_t i = 0; i < locations.size(); ++i)
         out << QStringLiteral("location %1").arg(locations.texts.text(i));
     const Counters c = *IdStore(reg).counters();
@@ -189,7 +190,7 @@ private slots:
         QCOMPARE(*p.items.insert(itemWith(QStringLiteral("Mixer"))), qint64(1));
         QCOMPARE(*p.cases.insert({{}, {QStringLiteral("Rack"), {}, {}, {}, QStringLiteral("No")}}),
                  qint64(1));
-        QCOMPARE(*p.store.insertList(QStringLiteral("Stage left")), qint64(1));
+        QCOMPARE(*p.lists.insert(QStringLiteral("Stage left")), qint64(1));
         const Counters c = *p.ids.counters();
         QCOMPARE(c.lastId, qint64(1));
         QCOMPARE(c.lastCase, qint64(1));
@@ -229,7 +230,7 @@ private slots:
         QCOMPARE(*Probe(copy).items.insert(itemWith(QStringLiteral("B"))), qint64(61));
         QCOMPARE(*p.items.insert(itemWith(QStringLiteral("B"))), qint64(61));
         QCOMPARE(p.ids.counters()->lastId, qint64(61));
-        QCOMPARE(*p.store.insertList(QStringLiteral("L")), qint64(3));
+        QCOMPARE(*p.lists.insert(QStringLiteral("L")), qint64(3));
         QVERIFY(p.messages.isEmpty());
     }
 
@@ -267,8 +268,8 @@ private slots:
         const CaseRecord c = p.cases.withId(3)->first();
         QVERIFY(c[CaseColumn::Name].isEmpty() && c[CaseColumn::Notes].isEmpty() &&
                 c[CaseColumn::Wheeled].isEmpty());
-        QVERIFY(p.store.listsWithId(4)->first().name.isEmpty());
-        QVERIFY(p.store.listLines(4)->texts.text(0).isEmpty());
+        QVERIFY(p.lists.withId(4)->first().name.isEmpty());
+        QVERIFY(p.lists.lines(4)->texts.text(0).isEmpty());
     }
 
     void columnNamesInAnyLetterCase() {
@@ -306,8 +307,8 @@ private slots:
                  SaveResult::Saved);
         QCOMPARE(p.items.withId(id)->first()[ItemColumn::Desc], QStringLiteral("Desk"));
         QCOMPARE(p.items.inCase(1)->size(), std::size_t(1));
-        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::Added);
-        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 1")), AddLocationResult::AlreadyThere);
+        QCOMPARE(p.locations.add(QStringLiteral("Bay 1")), AddLocationResult::Added);
+        QCOMPARE(p.locations.add(QStringLiteral("Bay 1")), AddLocationResult::AlreadyThere);
         const auto tree = p.store.readTree({QDate(2009, 1, 5)});
         QVERIFY(tree);
         QCOMPARE(tree->caseItems.size(), std::size_t(1));
@@ -318,44 +319,43 @@ private slots:
         EngineRegister reg(fixture_);
         Probe p(reg.location());
         const QString name = QStringLiteral("O'Brien's bay ' OR '1'='1");
-        QCOMPARE(p.store.addLocation(name), AddLocationResult::Added);
-        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 4")), AddLocationResult::Added);
-        QCOMPARE(p.store.addLocation(name), AddLocationResult::AlreadyThere);
-        QCOMPARE(p.store.addLocation(QStringLiteral("bay 4")), AddLocationResult::AlreadyThere);
-        QCOMPARE(p.store.addLocation(QStringLiteral("Caf\u00e9")), AddLocationResult::Added);
-        QCOMPARE(p.store.addLocation(QStringLiteral("CAF\u00c9")), AddLocationResult::AlreadyThere);
-        QCOMPARE(names(*p.store.locations()),
+        QCOMPARE(p.locations.add(name), AddLocationResult::Added);
+        QCOMPARE(p.locations.add(QStringLiteral("Bay 4")), AddLocationResult::Added);
+        QCOMPARE(p.locations.add(name), AddLocationResult::AlreadyThere);
+        QCOMPARE(p.locations.add(QStringLiteral("bay 4")), AddLocationResult::AlreadyThere);
+        QCOMPARE(p.locations.add(QStringLiteral("Caf\u00e9")), AddLocationResult::Added);
+        QCOMPARE(p.locations.add(QStringLiteral("CAF\u00c9")), AddLocationResult::AlreadyThere);
+        QCOMPARE(names(*p.locations.all()),
                  QStringList({name, QStringLiteral("Bay 4"), QStringLiteral("Caf\u00e9")}));
-        QVERIFY(p.store.deleteLocation(p.store.locations()->ids[0], name));
-        QCOMPARE(names(*p.store.locations()),
+        QVERIFY(p.locations.remove(p.locations.all()->ids[0], name));
+        QCOMPARE(names(*p.locations.all()),
                  QStringList({QStringLiteral("Bay 4"), QStringLiteral("Caf\u00e9")}));
         // An old register with the same name in two letter cases: delete
         // removes only the row named.
         reg.exec(QStringLiteral(R"(INSERT INTO "Locations" ("desc") VALUES ('BAY 4'))"));
-        QVERIFY(p.store.deleteLocation(p.store.locations()->ids[0], QStringLiteral("Bay 4")));
-        QCOMPARE(names(*p.store.locations()),
+        QVERIFY(p.locations.remove(p.locations.all()->ids[0], QStringLiteral("Bay 4")));
+        QCOMPARE(names(*p.locations.all()),
                  QStringList({QStringLiteral("Caf\u00e9"), QStringLiteral("BAY 4")}));
         // The row is deleted by its id only under the name it has.
         qint64 rowId = 0;
-        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 2"), &rowId), AddLocationResult::Added);
-        QVERIFY(p.store.deleteLocation(rowId, QStringLiteral("BAY 2")));  // not that name
-        QVERIFY(p.store.deleteLocation(rowId, QStringLiteral("Bay 2")));
-        QCOMPARE(p.store.locations()->size(), std::size_t(2));
+        QCOMPARE(p.locations.add(QStringLiteral("Bay 2"), &rowId), AddLocationResult::Added);
+        QVERIFY(p.locations.remove(rowId, QStringLiteral("BAY 2")));  // not that name
+        QVERIFY(p.locations.remove(rowId, QStringLiteral("Bay 2")));
+        QCOMPARE(p.locations.all()->size(), std::size_t(2));
     }
 
     void listLinesAndDuplicateCheck() {
         EngineRegister reg(fixture_);
         Probe p(reg.location());
-        const qint64 list = *p.store.insertList(QStringLiteral("Stage"));
-        QCOMPARE(p.store.addListLine(list, 9, QStringLiteral("Lamp")), AddLineResult::Added);
-        QCOMPARE(p.store.addListLine(list, 3, QStringLiteral("Cable")), AddLineResult::Added);
-        QCOMPARE(p.store.addListLine(list, 9, QStringLiteral("Lamp")),
-                 AddLineResult::AlreadyOnList);
-        QCOMPARE(p.store.addListLine(list + 1, 9, QStringLiteral("Lamp")), AddLineResult::ListGone);
-        const auto lines = *p.store.listLines(list);
+        const qint64 list = *p.lists.insert(QStringLiteral("Stage"));
+        QCOMPARE(p.lists.addLine(list, 9, QStringLiteral("Lamp")), AddLineResult::Added);
+        QCOMPARE(p.lists.addLine(list, 3, QStringLiteral("Cable")), AddLineResult::Added);
+        QCOMPARE(p.lists.addLine(list, 9, QStringLiteral("Lamp")), AddLineResult::AlreadyOnList);
+        QCOMPARE(p.lists.addLine(list + 1, 9, QStringLiteral("Lamp")), AddLineResult::ListGone);
+        const auto lines = *p.lists.lines(list);
         QCOMPARE(lines.ids, (std::vector<std::int64_t>{3, 9}));
-        QVERIFY(p.store.removeListLine(list, 9));
-        QCOMPARE(p.store.listLines(list)->size(), std::size_t(1));
+        QVERIFY(p.lists.removeLine(list, 9));
+        QCOMPARE(p.lists.lines(list)->size(), std::size_t(1));
         QCOMPARE(reg.count(QStringLiteral("ListData")), qint64(1));
         QVERIFY(p.messages.isEmpty());
     }
@@ -421,7 +421,7 @@ private slots:
         f.close();
         Probe p(path);
         QVERIFY(!p.ids.counters());
-        QVERIFY(!p.store.insertList(QStringLiteral("x")));
+        QVERIFY(!p.lists.insert(QStringLiteral("x")));
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QStringLiteral("not a database")));
         QVERIFY(p.messages[0].contains(QDir::toNativeSeparators(path)));
@@ -513,7 +513,7 @@ private slots:
              [](Register& r) {
                  return CaseStore(r).insert({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
              }},
-            {"insertList", [](Register& r) { return Store(r).insertList("New").has_value(); }},
+            {"insertList", [](Register& r) { return ListStore(r).insert("New").has_value(); }},
             {"updateItem",
              [](Register& r) {
                  return ItemStore(r).update(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
@@ -526,24 +526,24 @@ private slots:
              }},
             {"updateList",
              [](Register& r) {
-                 return Store(r).updateList(1, "Gig", "Stage", false) == SaveResult::Saved;
+                 return ListStore(r).update(1, "Gig", "Stage", false) == SaveResult::Saved;
              }},
             {"setItemCase",
              [](Register& r) { return ItemStore(r).setCase(1, 1) == PutInCaseResult::Done; }},
             {"deleteItem", [](Register& r) { return ItemStore(r).remove(1); }},
             {"addListLine",
              [](Register& r) {
-                 return Store(r).addListLine(1, 2, "Cable") == AddLineResult::Added;
+                 return ListStore(r).addLine(1, 2, "Cable") == AddLineResult::Added;
              }},
-            {"removeListLine", [](Register& r) { return Store(r).removeListLine(1, 1); }},
+            {"removeListLine", [](Register& r) { return ListStore(r).removeLine(1, 1); }},
             {"addLocation",
              [](Register& r) {
                  qint64 row = 0;
-                 return Store(r).addLocation("Bay 9", &row) == AddLocationResult::Added || row != 0;
+                 return LocationStore(r).add("Bay 9", &row) == AddLocationResult::Added || row != 0;
              }},
             {"deleteLocation",
              [](Register& r) {
-                 return Store(r).deleteLocation(Store(r).locations()->ids.at(0), "Bay 1");
+                 return LocationStore(r).remove(LocationStore(r).all()->ids.at(0), "Bay 1");
              }},
             {"recordTest",
              [&](Register& r) {
@@ -603,7 +603,7 @@ private slots:
         EngineRegister reg(fixture_);
         Probe p(reg.location());
         QCOMPARE(p.items.update(7, {{int(ItemColumn::Desc), "x", ""}}, false), SaveResult::Gone);
-        QCOMPARE(p.store.updateList(7, QStringLiteral("x"), QString(), false), SaveResult::Gone);
+        QCOMPARE(p.lists.update(7, QStringLiteral("x"), QString(), false), SaveResult::Gone);
         QCOMPARE(p.messages.size(), 2);
         QVERIFY(p.messages[0].contains(QStringLiteral("no longer exists")));
     }
@@ -619,12 +619,12 @@ private slots:
         Probe p(reg.location());
         QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("table Items has no column desc")));
-        QVERIFY(!p.store.deleteLocation(1, QStringLiteral("desc")));
+        QVERIFY(!p.locations.remove(1, QStringLiteral("desc")));
         QCOMPARE(reg.count(QStringLiteral("Locations")), qint64(2));
         EngineRegister noLists(fixture_);
         noLists.exec(QStringLiteral(R"(DROP TABLE "Lists")"));
         Probe q(noLists.location());
-        QVERIFY(!q.store.listExists(1));
+        QVERIFY(!q.lists.exists(1));
         QVERIFY(q.messages.value(0).contains(QStringLiteral("it has no table Lists")));
     }
 
@@ -636,7 +636,7 @@ private slots:
         reg.exec(QStringLiteral(
             "DROP TABLE Lists; CREATE VIEW Lists AS SELECT 1 AS id, 'x' AS ListName"));
         Probe p(reg.path());
-        QVERIFY(!p.store.insertList(QStringLiteral("x")));
+        QVERIFY(!p.lists.insert(QStringLiteral("x")));
         QVERIFY2(p.messages.value(0).contains(QStringLiteral("its Lists is a view, not a table")),
                  qPrintable(p.messages.value(0)));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("Restore data.mdb from a backup")));
@@ -705,7 +705,7 @@ private slots:
         QCOMPARE(reg.count(QStringLiteral("Cases")), qint64(1));
         QVERIFY(p.messages.last().contains(QStringLiteral("no flight case id left")));
         reg.exec(QStringLiteral(R"(UPDATE "Data" SET "lastList" = 1e300)"));
-        QVERIFY(!p.store.insertList(QStringLiteral("x")));
+        QVERIFY(!p.lists.insert(QStringLiteral("x")));
         QCOMPARE(reg.count(QStringLiteral("Lists")), qint64(0));
     }
 
@@ -841,9 +841,9 @@ private slots:
         QVERIFY(p.reg.readOnly());
 
         QCOMPARE(p.items.withId(5)->size(), 1);
-        QCOMPARE(names(*p.store.locations()), QStringList{"Bay 1"});
+        QCOMPARE(names(*p.locations.all()), QStringList{"Bay 1"});
         QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
-        QCOMPARE(p.store.addLocation(QStringLiteral("Bay 2")), AddLocationResult::Failed);
+        QCOMPARE(p.locations.add(QStringLiteral("Bay 2")), AddLocationResult::Failed);
         QCOMPARE(p.messages.size(), 3);
         QVERIFY(p.messages[1].contains(QStringLiteral("save the new item")));
         QVERIFY(p.messages[2].contains(QStringLiteral("damaged")) &&
@@ -1069,15 +1069,15 @@ private slots:
         EngineRegister reg(fixture_);
         Probe p(reg.location());
         const QString typed = QString::fromUtf16(u"Bay \xD83D 7");
-        QCOMPARE(p.store.addLocation(typed), AddLocationResult::Added);
-        QCOMPARE(p.store.addLocation(typed), AddLocationResult::AlreadyThere);
-        QCOMPARE(p.store.addLocation(QString::fromUtf16(u"bay \xDC00 7")),
+        QCOMPARE(p.locations.add(typed), AddLocationResult::Added);
+        QCOMPARE(p.locations.add(typed), AddLocationResult::AlreadyThere);
+        QCOMPARE(p.locations.add(QString::fromUtf16(u"bay \xDC00 7")),
                  AddLocationResult::AlreadyThere);
-        QCOMPARE(names(*p.store.locations()), QStringList{QStringLiteral("Bay \uFFFD 7")});
-        QVERIFY(p.store.deleteLocation(p.store.locations()->ids[0], typed));
+        QCOMPARE(names(*p.locations.all()), QStringList{QStringLiteral("Bay \uFFFD 7")});
+        QVERIFY(p.locations.remove(p.locations.all()->ids[0], typed));
         QCOMPARE(reg.count(QStringLiteral("Locations")), qint64(0));
-        QCOMPARE(p.store.addLocation(QStringLiteral("Pair \U0001F39B")), AddLocationResult::Added);
-        QCOMPARE(names(*p.store.locations()), QStringList{QStringLiteral("Pair \U0001F39B")});
+        QCOMPARE(p.locations.add(QStringLiteral("Pair \U0001F39B")), AddLocationResult::Added);
+        QCOMPARE(names(*p.locations.all()), QStringList{QStringLiteral("Pair \U0001F39B")});
     }
 
     // Another program holds the register longer than SQLite's own wait of
@@ -1207,7 +1207,7 @@ private slots:
         QCOMPARE(d.cases.withId(4)->first()[CaseColumn::Name], QStringLiteral("F4"));
         QCOMPARE(d.items.withId(40)->first()[ItemColumn::Desc], QStringLiteral("Tab\there\\N"));
         QCOMPARE(d.items.withId(41)->first()[ItemColumn::Length], QStringLiteral("2"));
-        QCOMPARE(names(*d.store.locations()), QStringList{QStringLiteral("Bay 9")});
+        QCOMPARE(names(*d.locations.all()), QStringList{QStringLiteral("Bay 9")});
         const Counters c = *d.ids.counters();
         QCOMPARE(c.lastId, qint64(42));
         QCOMPARE(c.lastCase, qint64(4));
@@ -1228,12 +1228,12 @@ private slots:
         Probe p(reg.location());
         const QString name = QStringLiteral("Bay") + QChar(u'\0') + u'X';
         qint64 rowId = 0;
-        QCOMPARE(p.store.addLocation(name, &rowId), AddLocationResult::Added);
-        QCOMPARE(p.store.addLocation(name), AddLocationResult::AlreadyThere);
-        QCOMPARE(names(*p.store.locations()),
+        QCOMPARE(p.locations.add(name, &rowId), AddLocationResult::Added);
+        QCOMPARE(p.locations.add(name), AddLocationResult::AlreadyThere);
+        QCOMPARE(names(*p.locations.all()),
                  QStringList{reg.onServer() ? QStringLiteral("Bay\uFFFDX") : name});
-        QVERIFY(p.store.deleteLocation(rowId, name));
-        QCOMPARE(p.store.locations()->size(), std::size_t(0));
+        QVERIFY(p.locations.remove(rowId, name));
+        QCOMPARE(p.locations.all()->size(), std::size_t(0));
         QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
     }
 
@@ -1391,7 +1391,7 @@ private slots:
         QVERIFY(!newer.reg.upgradeIfOlder());
         QVERIFY(newer.reg.readOnly());
         QVERIFY(newer.items.all());
-        QVERIFY(!newer.store.insertList(QStringLiteral("refused")));
+        QVERIFY(!newer.lists.insert(QStringLiteral("refused")));
         QCOMPARE(reg.scalar(QStringLiteral("SELECT count(*) FROM \"Lists\"")), QStringLiteral("0"));
     }
 
@@ -1512,7 +1512,7 @@ private slots:
         QCOMPARE(contentsOf(d.reg), before);
         // New records carry on above the copied ones.
         QCOMPARE(d.items.insert(itemWith(QStringLiteral("new"))), std::optional<qint64>(13));
-        QCOMPARE(d.store.addLocation(QStringLiteral("Bay 3")), AddLocationResult::Added);
+        QCOMPARE(d.locations.add(QStringLiteral("Bay 3")), AddLocationResult::Added);
         QVERIFY2(d.messages.isEmpty(), qPrintable(d.messages.join('\n')));
 
         const auto again = RegisterTransfer::copy(RegisterLocation::file(file.path()),

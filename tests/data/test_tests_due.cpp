@@ -7,6 +7,7 @@
 #include "cli/TransferCommands.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/Register.h"
 #include "data/Store.h"
 #include "data/engine/Sqlite.h"
 #include "data/rules/TestsDue.h"

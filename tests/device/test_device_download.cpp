@@ -12,7 +12,7 @@
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
 #include "TempRegister.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/engine/SoundStates.h"
 #include "data/register/RegisterCopy.h"
 #include "device/DeviceService.h"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/RegisterFolder.h"
 

@@ -7,8 +7,8 @@
 #include "PdfCheck.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "items/frmItemAddEdit.h"
 
 using namespace WidgetDriver;

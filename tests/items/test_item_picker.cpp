@@ -8,7 +8,6 @@
 #include "WidgetDriver.h"
 #include "cases/frmFlightPicker.h"
 #include "common/RecordList.h"
-#include "data/Store.h"
 #include "items/frmItemPicker.h"
 #include "locations/frmLocationPicker.h"
 

@@ -18,8 +18,8 @@
 #include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
+#include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 

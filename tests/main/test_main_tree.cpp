@@ -9,7 +9,7 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 

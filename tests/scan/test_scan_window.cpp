@@ -15,7 +15,6 @@
 #include "TestApp.h"
 #include "WidgetDriver.h"
 #include "cli/ScanCommand.h"
-#include "data/Store.h"
 #include "items/frmItemView.h"
 #include "main/frmMain.h"
 #include "scan/frmScan.h"

@@ -9,6 +9,8 @@
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
+#include "data/LocationStore.h"
 #include "data/Register.h"
 #include "data/Store.h"
 
@@ -69,6 +71,8 @@ struct Probe {
     ItemStore items{reg};
     CaseStore cases{reg};
     IdStore ids{reg};
+    ListStore lists{reg};
+    LocationStore locations{reg};
     Store store{reg};
     QStringList messages;
 };

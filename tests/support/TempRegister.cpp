@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QTest>
 
-#include "data/Store.h"
+#include "data/Register.h"
 
 TempRegister::TempRegister() {
     QString error;

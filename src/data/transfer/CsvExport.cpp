@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "data/CaseStore.h"
+#include "data/ListStore.h"
 #include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/TextRules.h"
@@ -86,7 +87,7 @@ bool write(Register& reg, const What& what, const QString& path, QString* error,
         if (!*found)
             return missing(QStringLiteral("Flight case F%1 does not exist.").arg(what.id));
     } else if (what.kind == ExportKind::ListLines) {
-        const auto found = store.listExists(what.id);
+        const auto found = ListStore(reg).exists(what.id);
         if (!found)
             return missing(QStringLiteral("Quarvel could not read the register."));
         if (!*found)

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "data/LocationStore.h"
 #include "data/Progress.h"
 #include "data/Store.h"
 #include "data/rules/DetailLines.h"
@@ -431,7 +432,7 @@ bool Import::readRegister(QString* error) {
     Store store(reg_);
     auto items = store.itemIds();
     auto cases = store.caseIds();
-    auto locations = items && cases ? store.locations() : std::nullopt;
+    auto locations = items && cases ? LocationStore(reg_).all() : std::nullopt;
     auto tested = locations ? store.deletedItemsWithTests() : std::nullopt;
     if (!items || !cases || !locations || !tested) {
         if (error)

@@ -1,0 +1,102 @@
+#include "data/ListStore.h"
+
+#include "data/Register.h"
+#include "data/StoreSql.h"
+
+using Sql::Connection;
+using Sql::Statement;
+using namespace StoreSql;
+
+namespace {
+
+constexpr ColumnSpec kListColumns[] = {{"ListName", ColumnType::Text, ColumnKind::Text}};
+constexpr RecordTableSql kListsSql{"Lists", kListColumns};
+
+}  // namespace
+
+std::optional<QList<ListRecord>> ListStore::withId(qint64 id) {
+    QList<ListRecord> rows;
+    const bool ok = StoreSql::readRows(reg_, QStringLiteral("read list %1").arg(id),
+                                       R"(SELECT "id", "ListName" FROM "Lists" WHERE "id" = ?)",
+                                       {id}, [&rows](const Statement& row) {
+                                           rows.append({row.shown(0), row.shown(1)});
+                                       });
+    return ok ? std::optional<QList<ListRecord>>(rows) : std::nullopt;
+}
+
+std::optional<bool> ListStore::exists(qint64 id) {
+    return StoreSql::exists(reg_, QStringLiteral("look up list %1").arg(id),
+                            R"(SELECT 1 FROM "Lists" WHERE "id" = ?)", {id});
+}
+
+std::optional<qint64> ListStore::named(const QString& name) {
+    qint64 id = 0;
+    const bool ok =
+        StoreSql::readRows(reg_, QStringLiteral("find the list %1").arg(name),
+                           R"(SELECT MIN("id") FROM "Lists" WHERE "ListName" = ?)", {name},
+                           [&](const Statement& row) { id = row.wholeNumber(0).value_or(0); });
+    return ok ? std::optional<qint64>(id) : std::nullopt;
+}
+
+std::optional<IdTextRows> ListStore::lines(qint64 listId) {
+    return StoreSql::idTexts(
+        reg_, QStringLiteral("read the lines of list %1").arg(listId),
+        R"(SELECT COUNT(*) FROM "ListData" WHERE "listid" = ?)",
+        R"(SELECT "itemid", "itemdesc" FROM "ListData" WHERE "listid" = ? ORDER BY "itemid")",
+        {listId});
+}
+
+AddLineResult ListStore::addLine(qint64 listId, qint64 itemId, const QString& itemDesc) {
+    AddLineResult result = AddLineResult::Added;
+    const bool ok = reg_.run(
+        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), Register::Mode::Write,
+        [&](Connection& db) {
+            // Two desks adding the same line one after the other: the second
+            // finds the first's.
+            const QByteArray listSql =
+                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + db.forUpdate();
+            const auto list = findsRow(db, listSql.constData(), {listId});
+            if (!list)
+                return false;
+            if (!*list) {
+                result = AddLineResult::ListGone;
+                return true;
+            }
+            const auto line =
+                findsRow(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)",
+                         {listId, itemId});
+            if (!line)
+                return false;
+            if (*line) {
+                result = AddLineResult::AlreadyOnList;
+                return true;
+            }
+            Statement insert(
+                db, R"(INSERT INTO "ListData" ("listid", "itemid", "itemdesc") VALUES (?, ?, ?))");
+            insert.bind(listId).bind(itemId).bind(itemDesc);
+            return insert.run();
+        });
+    return ok ? result : AddLineResult::Failed;
+}
+
+bool ListStore::removeLine(qint64 listId, qint64 itemId) {
+    return reg_.run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
+                    Register::Mode::Write, [&](Connection& db) {
+                        Statement statement(
+                            db, R"(DELETE FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
+                        statement.bind(listId).bind(itemId);
+                        return statement.run();
+                    });
+}
+
+std::optional<qint64> ListStore::insert(const QString& name) {
+    return StoreSql::insertWithNewId(reg_, QStringLiteral("save the new list"), RecordTable::Lists,
+                                     R"(INSERT INTO "Lists" ("id", "ListName") VALUES (?, ?))",
+                                     {name});
+}
+
+SaveResult ListStore::update(qint64 id, const QString& name, const QString& loadedName,
+                             bool overwrite) {
+    return StoreSql::updateColumns(reg_, QStringLiteral("save list %1").arg(id), kListsSql, id,
+                                   {{0, name, loadedName}}, overwrite);
+}
