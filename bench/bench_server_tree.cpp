@@ -11,6 +11,7 @@
 #include "BenchSupport.h"
 #include "data/Register.h"
 #include "data/Store.h"
+#include "data/TreeStore.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
         Bench::CopySession session(connection);
         Register reg(RegisterLocation::server(connection),
                      [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); });
-        Store store(reg);
+        TreeStore store(reg);
         std::vector<double> floor, tree;
         std::uint64_t checksum = 0;
         for (int run = 0; run < 5; ++run) {
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
             const Bench::TreeFloor rows = Bench::copyTreeFloor(session, checksum);
             floor.push_back(Bench::msSince(start));
             start = Bench::Steady::now();
-            const auto read = store.readTree({QDate::currentDate()});
+            const auto read = store.read({QDate::currentDate()});
             tree.push_back(Bench::msSince(start));
             if (!read || static_cast<std::int64_t>(read->itemIds.size()) != rows.items)
                 return 2;

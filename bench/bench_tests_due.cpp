@@ -26,6 +26,7 @@
 #include "data/DueReader.h"
 #include "data/Register.h"
 #include "data/Store.h"
+#include "data/TreeStore.h"
 #include "data/engine/Sqlite.h"
 #include "items/frmTestsDue.h"
 #include "printing/PrintService.h"
@@ -86,14 +87,14 @@ constexpr double kMaxAddedShare = 0.15;
 bool measureStatusLine(const QString& path, const QString& name, int runs, QTextStream& out) {
     std::uint64_t sum = 0;
     Register reg(path);
-    Store store(reg);
+    TreeStore store(reg);
     std::vector<double> plain, columns, due, tree;
     for (int r = 0; r < runs; ++r) {
         plain.push_back(itemsPass(path, Pass::Plain, sum));
         columns.push_back(itemsPass(path, Pass::Columns, sum));
         due.push_back(itemsPass(path, Pass::Due, sum));
         const auto start = Steady::now();
-        const auto read = store.readTree(kWindow);
+        const auto read = store.read(kWindow);
         tree.push_back(msSince(start));
         sum += read ? read->itemIds.size() : 0;
     }

@@ -30,7 +30,7 @@
 #include "data/LocationStore.h"
 #include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/transfer/ItemImport.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemImport.h"
@@ -164,12 +164,12 @@ ItemWrite itemValues(const SampleItem& s, qint64 caseId) {
 }
 
 // The chain hoist passed its inspection in the summer and failed it now.
-bool recordChainHoistTests(Store& store, qint64 hoist) {
+bool recordChainHoistTests(TestRecordStore& tests, qint64 hoist) {
     const TestRecord passed{QDate(2026, 7, 1), QStringLiteral("LOLER"), true, QString()};
     const TestRecord failed{QDate(2027, 1, 12), QStringLiteral("LOLER"), false,
                             QStringLiteral("Brake slips under load")};
-    return store.recordTest(hoist, passed) == RecordTestResult::Recorded &&
-           store.recordTest(hoist, failed) == RecordTestResult::Recorded;
+    return tests.record(hoist, passed) == RecordTestResult::Recorded &&
+           tests.record(hoist, failed) == RecordTestResult::Recorded;
 }
 
 struct SampleIds {
@@ -181,7 +181,7 @@ struct SampleIds {
 
 // A register such as a small hire company keeps; false when a step failed.
 bool fillSampleRegister(Register& reg, SampleIds* ids) {
-    Store store(reg);
+    TestRecordStore tests(reg);
     for (const char* place : {"Bay 1", "Bay 2", "Rack C3", "Loading dock"})
         LocationStore(reg).add(QString::fromUtf8(place));
     QList<qint64> cases = {0};
@@ -204,7 +204,7 @@ bool fillSampleRegister(Register& reg, SampleIds* ids) {
         items.append(*id);
     }
     const auto listId = ListStore(reg).insert(QStringLiteral("Stage left, Saturday"));
-    if (!listId || !recordChainHoistTests(store, items[kChainHoist]))
+    if (!listId || !recordChainHoistTests(tests, items[kChainHoist]))
         return false;
     for (int i : {0, 1, 3, 6})
         ListStore(reg).addLine(*listId, items[i], QString::fromUtf8(kItems[i].desc));

@@ -22,6 +22,8 @@
 #include "data/Settings.h"
 #include "data/Store.h"
 #include "data/StoreSetup.h"
+#include "data/TestRecordStore.h"
+#include "data/TreeStore.h"
 #include "device/DeviceService.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"
@@ -110,12 +112,21 @@ struct AppContext::FullCheck {
 // The stores the windows are handed, each over the one register.
 struct AppContext::Stores {
     explicit Stores(Register& reg)
-        : items(reg), cases(reg), ids(reg), lists(reg), locations(reg), store(reg) {}
+        : items(reg),
+          cases(reg),
+          ids(reg),
+          lists(reg),
+          locations(reg),
+          tests(reg),
+          tree(reg),
+          store(reg) {}
     ItemStore items;
     CaseStore cases;
     IdStore ids;
     ListStore lists;
     LocationStore locations;
+    TestRecordStore tests;
+    TreeStore tree;
     Store store;
 };
 
@@ -200,6 +211,14 @@ ListStore& AppContext::lists() {
 
 LocationStore& AppContext::locations() {
     return stores_->locations;
+}
+
+TestRecordStore& AppContext::tests() {
+    return stores_->tests;
+}
+
+TreeStore& AppContext::tree() {
+    return stores_->tree;
 }
 
 Store& AppContext::store() {

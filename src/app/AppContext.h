@@ -20,6 +20,8 @@ class PrinterCatalog;
 class Register;
 class Settings;
 class Store;
+class TestRecordStore;
+class TreeStore;
 
 // What the program talks to outside itself. The running program uses the
 // real ones (forProgram); tests put their own in.
@@ -58,6 +60,8 @@ public:
     IdStore& ids();
     ListStore& lists();
     LocationStore& locations();
+    TestRecordStore& tests();
+    TreeStore& tree();
     Store& store();
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }

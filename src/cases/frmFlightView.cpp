@@ -10,7 +10,7 @@
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
-#include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
@@ -79,7 +79,7 @@ void frmFlightView::Form_Load() {
 // store has told the user. The case, its items and their tests come in one
 // read.
 void frmFlightView::ShowCaseDetails() {
-    auto read = ctx_.store().itemsInCaseWithTests(caseId_, ctx_.testWindow());
+    auto read = ctx_.tests().caseItems(caseId_, ctx_.testWindow());
     List1->setRows(read ? std::move(read->items) : IdTextRows{});
     List2->clear();
     if (!read)

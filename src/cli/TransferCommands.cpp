@@ -7,8 +7,8 @@
 #include "cli/TerminalProgress.h"
 #include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "data/StoreSetup.h"
+#include "data/TestRecordStore.h"
 #include "data/transfer/CsvExport.h"
 #include "data/transfer/ItemImport.h"
 
@@ -74,7 +74,7 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
 // The lines the Tests Due window shows when it opens, most urgent first.
 int runTestsExport(Register& reg, const Arguments& a, const TestsDue::Window& window,
                    QTextStream& err) {
-    const auto due = Store(reg).testsDue(window);
+    const auto due = TestRecordStore(reg).due(window);
     if (!due)
         return Failed;  // the register has said why
     QString error;

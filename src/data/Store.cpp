@@ -11,17 +11,6 @@ using Sql::Connection;
 using Sql::Statement;
 using namespace StoreSql;
 
-// --- Main tree ----------------------------------------------------------------
-
-std::optional<TreeData> Store::readTree(const TestsDue::Window& window, TreeData room) {
-    TreeData tree = std::move(room);
-    const bool ok = run(QStringLiteral("read the register"), Mode::Read, [&](Connection& db) {
-        tree.clearKeepingRoom();
-        return TreeReader::read(db, window, tree);
-    });
-    return ok ? std::optional<TreeData>(std::move(tree)) : std::nullopt;
-}
-
 // --- Shapes of reading and writing ---------------------------------------------
 
 bool Store::readRows(const QString& what, const char* sql, const QVariantList& values,

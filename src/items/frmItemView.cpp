@@ -12,6 +12,7 @@
 #include "common/WindowStyle.h"
 #include "data/ItemStore.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemAddEdit.h"
@@ -94,7 +95,7 @@ void frmItemView::ShowItemDetails() {
     // Where a scan last found the item; nothing for an item never scanned.
     if (const auto seen = ctx_.store().lastSeen(itemId_); seen && !seen->isEmpty())
         List1->addItem(*seen);
-    const auto tests = ctx_.store().testHistory(itemId_);
+    const auto tests = ctx_.tests().history(itemId_);
     for (const TestRecord& test : tests.value_or(QList<TestRecord>())) {
         QString line = QStringLiteral("%1 \u00b7 %2 \u00b7 %3")
                            .arg(TextRules::dateText(test.date), test.kind,
@@ -106,7 +107,7 @@ void frmItemView::ShowItemDetails() {
 }
 
 void frmItemView::showTestStatus() {
-    const auto due = ctx_.store().itemDue(itemId_, ctx_.testWindow());
+    const auto due = ctx_.tests().itemDue(itemId_, ctx_.testWindow());
     if (!due)
         return;
     QString status = TestsDue::statusName(due->status);

@@ -10,7 +10,7 @@
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
 #include "data/ItemStore.h"
-#include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/rules/TextRules.h"
 
 using WindowStyle::place;
@@ -95,7 +95,7 @@ void frmRecordTest::cmdSave_Click() {
     }
     const TestRecord test{date, cboKind->currentText(),
                           cboResult->currentText() == QLatin1String("Pass"), txtNote->text()};
-    switch (ctx_.store().recordTest(itemId_, test)) {
+    switch (ctx_.tests().record(itemId_, test)) {
         case RecordTestResult::Recorded:
             accept();
             return;

@@ -15,7 +15,7 @@
 #include "common/WindowStyle.h"
 #include "data/CaseStore.h"
 #include "data/Progress.h"
-#include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
 #include "items/frmRecordTest.h"
@@ -160,7 +160,7 @@ void frmTestsDue::Form_Load() {
 
 void frmTestsDue::RefreshList() {
     window_.today = ctx_.clock().today();
-    std::optional<DueList> due = ctx_.store().testsDue(window_, currentFilter().dueBy);
+    std::optional<DueList> due = ctx_.tests().due(window_, currentFilter().dueBy);
     // On a failed read the store has told the user; the list is empty.
     due_ = due ? std::move(*due) : DueList{};
     dueOfRow_ = due_.mostUrgentFirst();

@@ -12,7 +12,7 @@
 #include "common/WindowStyle.h"
 #include "data/IdStore.h"
 #include "data/ListStore.h"
-#include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemPicker.h"
 #include "items/frmItemView.h"
@@ -158,7 +158,7 @@ void frmListAddEdit::cmdAdd_Click() {
 
 // An item that needs a test goes out only when the user says so.
 bool frmListAddEdit::mayGoOut(qint64 itemId) {
-    const std::optional<TestsDue::Due> due = ctx_.store().itemDue(itemId, ctx_.testWindow());
+    const std::optional<TestsDue::Due> due = ctx_.tests().itemDue(itemId, ctx_.testWindow());
     const QString question = due ? TestsDue::goingOutQuestion(itemId, *due) : QString();
     return question.isEmpty() ||
            ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Warning);

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/TreeStore.h"
 
 struct TreeLoader::Job {
     std::uint64_t generation = 0;
@@ -59,7 +59,7 @@ void TreeLoader::launch() {
             reg = std::make_unique<Register>(location);
         reg->setBusyWait(waitMs > 0 ? std::function<int()>([waitMs] { return waitMs; })
                                     : std::function<int()>());
-        job->tree = Store(*reg).readTree(window, std::move(room));
+        job->tree = TreeStore(*reg).read(window, std::move(room));
         job->reg = std::move(reg);
         QMetaObject::invokeMethod(
             this, [this, generation = job->generation] { finished(generation); },

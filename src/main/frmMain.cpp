@@ -32,6 +32,8 @@
 #include "data/Register.h"
 #include "data/Settings.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
+#include "data/TreeStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvExport.h"
@@ -418,7 +420,7 @@ TreeModel* frmMain::treeModel() {
 void frmMain::treeRead(std::optional<TreeData> tree) {
     const TestsDue::Window window = ctx_.testWindow();
     if (!tree)
-        tree = ctx_.store().readTree(window);
+        tree = ctx_.tree().read(window);
     treeUnread_ = !tree;
     // On a failed read the tree still shows its three roots, and nothing is
     // said about tests.
@@ -482,7 +484,7 @@ void frmMain::addCaseTests(QStringList& lines, const ItemRecord& item) {
     const qint64 caseId = TextRules::wholeNumber(TextRules::numericValue(item[ItemColumn::CaseId]));
     if (caseId == 0)
         return;
-    const auto counts = ctx_.store().caseTests(caseId, ctx_.testWindow());
+    const auto counts = ctx_.tests().caseCounts(caseId, ctx_.testWindow());
     if (!counts)
         return;
     for (QString& line : lines) {

@@ -17,6 +17,7 @@
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/transfer/CsvWriter.h"
 #include "printing/PrintService.h"
 
@@ -405,7 +406,7 @@ void frmScan::cmdExport_Click() {
 // of), adds the line, and packs the item at once.
 void frmScan::cmdAdd_Click() {
     const qint64 itemId = addable_;
-    const auto due = ctx_.store().itemDue(itemId, ctx_.testWindow());
+    const auto due = ctx_.tests().itemDue(itemId, ctx_.testWindow());
     const QString question = due ? TestsDue::goingOutQuestion(itemId, *due) : QString();
     if (!question.isEmpty() &&
         !ctx_.dialogs().askYesNoDefaultNo(this, question, Dialogs::Icon::Warning))

@@ -17,6 +17,8 @@
 #include "data/LocationStore.h"
 #include "data/Register.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
+#include "data/TreeStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/transfer/CsvExport.h"
 #include "data/transfer/CsvReader.h"
@@ -59,6 +61,8 @@ struct Probe {
     IdStore ids{reg};
     ListStore lists{reg};
     LocationStore locations{reg};
+    TestRecordStore tests{reg};
+    TreeStore tree{reg};
     Store store{reg};
     QStringList messages;
 };

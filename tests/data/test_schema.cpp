@@ -12,6 +12,8 @@
 #include "data/Progress.h"
 #include "data/Register.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
+#include "data/TreeStore.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/Backups.h"
@@ -35,6 +37,8 @@ struct Probe {
     IdStore ids{reg};
     ListStore lists{reg};
     LocationStore locations{reg};
+    TestRecordStore tests{reg};
+    TreeStore tree{reg};
     Store store{reg};
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
     int keep = 10;

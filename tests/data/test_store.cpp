@@ -79,9 +79,8 @@ QString joined(const Values& values) {
 
 // Everything the windows can see of a register, as text.
 QStringList contentsOf(Register& reg) {
-    Store store(reg);
     QStringList out;
-    const auto tree = store.readTree({QDate(2009, 1, 5)});
+    const auto tree = TreeStore(reg).read({QDate(2009, 1, 5)});
     if (!tree)
         return {QStringLiteral("unreadable")};
     for (const qint64 id : tree->itemIds)
@@ -309,7 +308,7 @@ private slots:
         QCOMPARE(p.items.inCase(1)->size(), std::size_t(1));
         QCOMPARE(p.locations.add(QStringLiteral("Bay 1")), AddLocationResult::Added);
         QCOMPARE(p.locations.add(QStringLiteral("Bay 1")), AddLocationResult::AlreadyThere);
-        const auto tree = p.store.readTree({QDate(2009, 1, 5)});
+        const auto tree = p.tree.read({QDate(2009, 1, 5)});
         QVERIFY(tree);
         QCOMPARE(tree->caseItems.size(), std::size_t(1));
         QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
@@ -365,7 +364,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.mdb"));
         Probe p(path);
-        QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
+        QVERIFY(!p.tree.read({QDate(2009, 1, 5)}));
         QVERIFY(!p.items.insert(itemWith(QStringLiteral("x"))));
         QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(p.messages.size(), 2);
@@ -392,7 +391,7 @@ private slots:
         const RegisterLocation refused =
             RegisterLocation::server(reg.location().text() + QLatin1Char(' ') + setting);
         Probe p(refused);
-        QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
+        QVERIFY(!p.tree.read({QDate(2009, 1, 5)}));
         QCOMPARE(p.messages.size(), 1);
         QVERIFY2(p.messages[0].contains(told), qPrintable(p.messages[0]));
         QVERIFY(!p.messages[0].contains(QStringLiteral("could not connect")));
@@ -547,7 +546,7 @@ private slots:
              }},
             {"recordTest",
              [&](Register& r) {
-                 return Store(r).recordTest(1, {now.date(), "PAT", true, {}}) ==
+                 return TestRecordStore(r).record(1, {now.date(), "PAT", true, {}}) ==
                         RecordTestResult::Recorded;
              }},
             {"importItems",
@@ -617,7 +616,7 @@ private slots:
             R"(ALTER TABLE "Items" DROP COLUMN "desc"; DROP TABLE "Locations";)"
             R"(CREATE TABLE "Locations" (name TEXT); INSERT INTO "Locations" VALUES ('desc'), ('Bay 1'))"));
         Probe p(reg.location());
-        QVERIFY(!p.store.readTree({QDate(2009, 1, 5)}));
+        QVERIFY(!p.tree.read({QDate(2009, 1, 5)}));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("table Items has no column desc")));
         QVERIFY(!p.locations.remove(1, QStringLiteral("desc")));
         QCOMPARE(reg.count(QStringLiteral("Locations")), qint64(2));
@@ -698,7 +697,7 @@ private slots:
         Probe p(reg.location());
         const qint64 id = *p.items.insert(itemWith(QStringLiteral("long"), 0, 1e30));
         QCOMPARE(p.items.withId(id)->first()[ItemColumn::Length], QStringLiteral("1e+30"));
-        QCOMPARE(p.store.readTree({QDate(2009, 1, 5)})->caseItems.size(), std::size_t(0));
+        QCOMPARE(p.tree.read({QDate(2009, 1, 5)})->caseItems.size(), std::size_t(0));
         // No case id is left above the highest one: refused, nothing written.
         QVERIFY(!p.ids.predicted(RecordTable::Cases));
         QVERIFY(!p.cases.insert({}));
@@ -750,7 +749,7 @@ private slots:
             R"(INSERT INTO "ListData" VALUES (3, 45, 'Old lamp name'), (3, 3, 'Cable'),)"
             R"( (3, 45, 'again'), (8, 3, 'orphan line'))"));
         Probe p(reg.location());
-        const TreeData t = *p.store.readTree({QDate(2009, 1, 5)});
+        const TreeData t = *p.tree.read({QDate(2009, 1, 5)});
         QCOMPARE(t.itemIds, (std::vector<std::int64_t>{3, 45, 50, 60, 61}));
         QCOMPARE(t.caseIds, (std::vector<std::int64_t>{7, 12}));
         QCOMPARE(t.caseItemStart, (std::vector<std::int32_t>{0, 1, 3}));
@@ -774,13 +773,13 @@ private slots:
             R"(INSERT INTO "ListData" VALUES (3, 1, 'Lamp'), (3, 2, 'Cable'))"));
         Probe p(reg.location());
         const TestsDue::Window window{QDate(2009, 1, 5)};
-        TreeData old = *p.store.readTree(window);
+        TreeData old = *p.tree.read(window);
         QCOMPARE(old.testCounts[TestsDue::Status::Overdue], 2);
         reg.exec(
             QStringLiteral(R"(DELETE FROM "Items" WHERE id = 1; DELETE FROM "Cases" WHERE id = 8;)"
                            R"(DELETE FROM "ListData" WHERE "itemid" = 2)"));
-        const TreeData fresh = *p.store.readTree(window);
-        const TreeData reused = *p.store.readTree(window, std::move(old));
+        const TreeData fresh = *p.tree.read(window);
+        const TreeData reused = *p.tree.read(window, std::move(old));
         QCOMPARE(reused.itemIds, fresh.itemIds);
         QCOMPARE(reused.itemTexts.text(1), QStringLiteral("Desk"));
         QCOMPARE(reused.testCounts.of, fresh.testCounts.of);
@@ -810,7 +809,7 @@ private slots:
             R"(INSERT INTO "Cases" (id, "FName") VALUES (7, 'Amp rack'), (8, 'Lights'))"));
         Probe p(reg.location());
         const TestsDue::Window window{QDate(2009, 1, 5)};
-        const auto read = p.store.itemsInCaseWithTests(7, window);
+        const auto read = p.tests.caseItems(7, window);
         QVERIFY(read);
         QCOMPARE(read->cases.size(), 1);  // the case's own row, read with its items
         QCOMPARE(read->cases[0][CaseColumn::Name], QStringLiteral("Amp rack"));
@@ -820,7 +819,7 @@ private slots:
         QCOMPARE(counts[TestsDue::Status::InDate], 1);  // item 2
         QCOMPARE(counts[TestsDue::Status::Overdue], 1);
         QCOMPARE(counts.total(), 5);
-        QCOMPARE(p.store.caseTests(7, window)->of, counts.of);
+        QCOMPARE(p.tests.caseCounts(7, window)->of, counts.of);
     }
 
     // A register that SQLite's check finds damaged is opened for reading
@@ -1111,7 +1110,7 @@ private slots:
         const auto writer = [&](int w) {
             Register opened(reg.location(), [&messages, w](const QString& m) { messages[w] << m; });
             ItemStore items(opened);
-            Store store(opened);
+            TestRecordStore tests(opened);
             ++ready;
             while (ready < writers)
                 QThread::yieldCurrentThread();
@@ -1122,8 +1121,7 @@ private slots:
                     if (items.withId(*id)->first()[ItemColumn::Desc] != desc)
                         messages[w] << QStringLiteral("item %1 is not mine").arg(*id);
                     // ...and records its first test: history ids never collide.
-                    if (store.recordTest(*id,
-                                         {QDate(2026, 12, 1), QStringLiteral("PAT"), true, {}}) !=
+                    if (tests.record(*id, {QDate(2026, 12, 1), QStringLiteral("PAT"), true, {}}) !=
                         RecordTestResult::Recorded)
                         messages[w] << QStringLiteral("item %1's test not recorded").arg(*id);
                 }

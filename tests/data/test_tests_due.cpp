@@ -8,7 +8,8 @@
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/TestRecordStore.h"
+#include "data/TreeStore.h"
 #include "data/engine/Sqlite.h"
 #include "data/rules/TestsDue.h"
 #include "data/rules/TextRules.h"
@@ -192,14 +193,14 @@ private slots:
             " (3, 'In 10 months', '', '15/1/2025'), (4, 'Next year', '', '1/6/2025'),"
             " (5, 'Rope', 'none', '')"));
         Register opened(reg.path());
-        Store store(opened);
+        TestRecordStore tests(opened);
         const auto ids = [&](std::optional<Day> dueBy) {
-            const auto due = store.testsDue(Window{kToday, 30}, dueBy);
+            const auto due = tests.due(Window{kToday, 30}, dueBy);
             return QList<qint64>(due->ids.begin(), due->ids.end());
         };
         QCOMPARE(ids(std::nullopt), QList<qint64>{1});
         QCOMPARE(ids(dayOf(QDate(2025, 3, 15))), (QList<qint64>{1, 2, 3}));
-        QCOMPARE(store.testsDue(Window{kToday, 30})->counts[Status::NoTestNeeded], 1);
+        QCOMPARE(tests.due(Window{kToday, 30})->counts[Status::NoTestNeeded], 1);
     }
 
     // The lines the Tests Due window shows when it opens, most urgent first.
@@ -236,10 +237,10 @@ private slots:
         Register opened(reg.path());
         ItemStore items(opened);
         IdStore ids(opened);
-        Store store(opened);
+        TestRecordStore tests(opened);
         QVERIFY(items.remove(1));
         QCOMPARE(reg.count(QStringLiteral("TestHistory")), 2);
-        QCOMPARE(store.deletedItemsWithTests().value_or(std::vector<qint64>{}),
+        QCOMPARE(tests.deletedItemsWithTests().value_or(std::vector<qint64>{}),
                  (std::vector<qint64>{1, 5}));
         // The history of item 5 came with the register: 5 is taken too.
         QCOMPARE(ids.predicted(RecordTable::Items).value_or(0), qint64(6));
@@ -257,7 +258,7 @@ private slots:
                      "for a new one")),
                  qPrintable(messages));
         QCOMPARE(reg.count(QStringLiteral("Items")), 1);
-        QVERIFY(store.testHistory(6)->isEmpty());
+        QVERIFY(tests.history(6)->isEmpty());
     }
 
     void windowIsASetting() {
@@ -391,16 +392,17 @@ private slots:
                            "INSERT INTO Items (id, \"desc\", testinterval, testnext) "
                            "VALUES (1, 'Amp', '12', '1/1/2024')"));
         Register opened(reg.path());
-        Store store(opened);
+        TestRecordStore tests(opened);
+        TreeStore tree(opened);
         // Before the upgrade nothing has failed; the rule still works.
-        QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Overdue);
+        QCOMPARE(tests.itemDue(1, Window{kToday, 30})->status, Status::Overdue);
         QVERIFY(opened.upgradeIfOlder());
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
                  Schema::kCurrentVersion);
-        QCOMPARE(store.recordTest(1, {QDate(2024, 3, 1), QStringLiteral("PAT"), false, {}}),
+        QCOMPARE(tests.record(1, {QDate(2024, 3, 1), QStringLiteral("PAT"), false, {}}),
                  RecordTestResult::Recorded);
-        QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Failed);
-        QCOMPARE(store.readTree(Window{kToday, 30})->testCounts[Status::Failed], 1);
+        QCOMPARE(tests.itemDue(1, Window{kToday, 30})->status, Status::Failed);
+        QCOMPARE(tree.read(Window{kToday, 30})->testCounts[Status::Failed], 1);
     }
 
     void recordingKeepsTheNewestDates() {
@@ -409,26 +411,26 @@ private slots:
             QStringLiteral("INSERT INTO Items (id, \"desc\", testinterval, testlast, "
                            "testnext) VALUES (1, 'Amp', 'monthly', '1/3/2024', '1/4/2024')"));
         Register opened(reg.path());
-        Store store(opened);
+        TestRecordStore tests(opened);
         const auto record = [&](QDate date, bool passed, const char* note) {
-            return store.recordTest(1, {date, QStringLiteral("Visual"), passed, note});
+            return tests.record(1, {date, QStringLiteral("Visual"), passed, note});
         };
         // An older test goes into the history but moves no date back.
         QCOMPARE(record(QDate(2024, 2, 1), false, "old"), RecordTestResult::Recorded);
         QCOMPARE(reg.scalar("SELECT testlast || '|' || testnext FROM Items").toString(),
                  QStringLiteral("1/3/2024|1/4/2024"));
         // Only a later recorded pass clears a failure.
-        QCOMPARE(store.itemDue(1, Window{kToday, 30})->status, Status::Failed);
+        QCOMPARE(tests.itemDue(1, Window{kToday, 30})->status, Status::Failed);
         // No readable interval: the next date is left empty, not guessed.
         QCOMPARE(record(QDate(2024, 3, 14), true, "new"), RecordTestResult::Recorded);
         QCOMPARE(reg.scalar("SELECT testlast || '|' || testnext FROM Items").toString(),
                  QStringLiteral("14/3/2024|"));
-        const auto history = store.testHistory(1);
+        const auto history = tests.history(1);
         QCOMPARE(history->size(), 2);
         QCOMPARE(history->first().note, QStringLiteral("new"));
         QCOMPARE(history->last().date, QDate(2024, 2, 1));
         QVERIFY(!history->last().passed);
-        QCOMPARE(store.recordTest(9, {kToday, QStringLiteral("PAT"), true, {}}),
+        QCOMPARE(tests.record(9, {kToday, QStringLiteral("PAT"), true, {}}),
                  RecordTestResult::ItemGone);
         QCOMPARE(reg.count(QStringLiteral("TestHistory")), 2);
     }

@@ -13,6 +13,8 @@
 #include "data/LocationStore.h"
 #include "data/Register.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
+#include "data/TreeStore.h"
 
 // The store's tests run on both engines: initTestCase_data gives every test
 // the rows "file" and "server", and an EngineRegister is on its row's engine.
@@ -73,6 +75,8 @@ struct Probe {
     IdStore ids{reg};
     ListStore lists{reg};
     LocationStore locations{reg};
+    TestRecordStore tests{reg};
+    TreeStore tree{reg};
     Store store{reg};
     QStringList messages;
 };

@@ -11,6 +11,7 @@
 #include "data/LocationStore.h"
 #include "data/Progress.h"
 #include "data/Store.h"
+#include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TestsDue.h"
 #include "data/rules/TextRules.h"
@@ -433,7 +434,7 @@ bool Import::readRegister(QString* error) {
     auto items = store.itemIds();
     auto cases = store.caseIds();
     auto locations = items && cases ? LocationStore(reg_).all() : std::nullopt;
-    auto tested = locations ? store.deletedItemsWithTests() : std::nullopt;
+    auto tested = locations ? TestRecordStore(reg_).deletedItemsWithTests() : std::nullopt;
     if (!items || !cases || !locations || !tested) {
         if (error)
             *error = QStringLiteral("Quarvel could not read the register.");
