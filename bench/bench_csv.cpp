@@ -18,7 +18,7 @@
 #include "BenchSupport.h"
 #include "data/ItemStore.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/TransferStore.h"
 #include "data/rules/Records.h"
 #include "data/transfer/CsvExport.h"
 #include "data/transfer/CsvWriter.h"
@@ -41,7 +41,7 @@ bool writeItems(const QString& path, qint64 count, bool withIds = true) {
     CsvWriter csv(path);
     if (!csv.open())
         return false;
-    csv.record(Store::exportColumns(ExportKind::Items));
+    csv.record(TransferStore::exportColumns(ExportKind::Items));
     const char* const categories[] = {"Audio",   "Lighting", "Rigging", "Power",
                                       "Staging", "Video",    "Cable",   "Truss"};
     const char* const makers[] = {"Yamaha", "Martin", "CM Lodestar", "Harting", "Litec", "Sony"};
@@ -185,7 +185,7 @@ bool onFile(const QString& csv, qint64 items, int runs, const QDir& dir, QTextSt
     const QString imported = dir.filePath(QStringLiteral("imported.mdb"));
     const QString shellImported = dir.filePath(QStringLiteral("sqlite3.mdb"));
     const QString exported = dir.filePath(QStringLiteral("exported.csv"));
-    const QString columns = Store::exportColumns(ExportKind::Items)
+    const QString columns = TransferStore::exportColumns(ExportKind::Items)
                                 .replaceInStrings(QRegularExpression(QStringLiteral("^(.*)$")),
                                                   QStringLiteral("\"\\1\""))
                                 .join(QLatin1Char(','));
@@ -231,7 +231,7 @@ bool onFile(const QString& csv, qint64 items, int runs, const QDir& dir, QTextSt
 // COPY's turns taking turns.
 bool onServer(Bench::BenchServer& server, const QString& csv, qint64 items, int runs,
               const QDir& dir, QTextStream& out) {
-    const QByteArray columns = Store::exportColumns(ExportKind::Items)
+    const QByteArray columns = TransferStore::exportColumns(ExportKind::Items)
                                    .replaceInStrings(QRegularExpression(QStringLiteral("^(.*)$")),
                                                      QStringLiteral("\"\\1\""))
                                    .join(QLatin1Char(','))

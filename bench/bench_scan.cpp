@@ -1,7 +1,7 @@
 // quarvel-bench-scan: scan sessions on the 1M-item register.
 //
 //  - a scan answered and stored: 1,000 scans of items spread over the
-//    register, each Store::recordScan in its own transaction (median and
+//    register, each ScanStore::record in its own transaction (median and
 //    slowest; targets 50 ms and 100 ms);
 //  - a stocktake of a location where 50,000 items are expected: what the
 //    session expects, read when it opens (target 1 s);
@@ -20,7 +20,7 @@
 
 #include "RegisterGenerator.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/ScanStore.h"
 #include "data/engine/Sqlite.h"
 
 namespace {
@@ -96,19 +96,19 @@ int main(int argc, char** argv) {
     const QString path = temporary.filePath(QStringLiteral("scan.mdb"));
     QFile::remove(path);
     Register reg(path, [&out](const QString& m) { out << "store: " << m << "\n"; });
-    Store store(reg);
+    ScanStore scans(reg);
     if (!QFile::copy(generated, path) || !reg.upgradeIfOlder() || !prepare(path)) {
         out << "the register cannot be prepared\n";
         return 1;
     }
 
-    const ScanRules::Session finished = *store.scanSession(1);
+    const ScanRules::Session finished = *scans.session(1);
     ScanRules::Session session{
         0,  ScanRules::Kind::Stocktake, kBay, 0, QDateTime(kWindow.today, QTime(10, 0)),
         {}, QStringLiteral("bench")};
     auto start = Steady::now();
-    session.id = store.startScanSession(session).value_or(0);
-    const auto expected = store.scanExpected(session);
+    session.id = scans.startSession(session).value_or(0);
+    const auto expected = scans.expected(session);
     const double openMs = msSince(start);
 
     std::mt19937_64 random(30);
@@ -116,15 +116,15 @@ int main(int argc, char** argv) {
     std::vector<double> scanMs;
     for (int i = 0; i < kScans; ++i) {
         start = Steady::now();
-        if (!store.recordScan(session, {ScanRules::Code::Type::Item, item(random)}, session.started,
-                              kWindow))
+        if (!scans.record(session, {ScanRules::Code::Type::Item, item(random)}, session.started,
+                          kWindow))
             return 1;
         scanMs.push_back(msSince(start));
     }
 
     start = Steady::now();
-    const auto records = store.scanRecords(finished.id);
-    const auto finishedExpected = store.scanExpected(finished);
+    const auto records = scans.records(finished.id);
+    const auto finishedExpected = scans.expected(finished);
     const ScanRules::Summary summary =
         ScanRules::summarise(finished.kind, records.value_or(QList<ScanRules::Record>{}),
                              finishedExpected.value_or(QList<ScanRules::Expected>{}));

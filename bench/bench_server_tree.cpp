@@ -10,7 +10,6 @@
 
 #include "BenchSupport.h"
 #include "data/Register.h"
-#include "data/Store.h"
 #include "data/TreeStore.h"
 
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 //
 //  - status line: the items' pass of the tree read with the three test
 //    columns and the due rule, against the same pass without them, and the
-//    whole Store::readTree for scale (100k and 1M items);
+//    whole TreeStore::read for scale (100k and 1M items);
 //  - the Tests Due window at 1M items: opened until painted, next to the
 //    plain read of the rows it shows (its floor), then each filter change
 //    until painted;
@@ -25,7 +25,6 @@
 #include "common/RecordList.h"
 #include "data/DueReader.h"
 #include "data/Register.h"
-#include "data/Store.h"
 #include "data/TreeStore.h"
 #include "data/engine/Sqlite.h"
 #include "items/frmTestsDue.h"

@@ -19,8 +19,8 @@
 #include "data/LocationStore.h"
 #include "data/Progress.h"
 #include "data/Register.h"
+#include "data/ScanStore.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "data/StoreSetup.h"
 #include "data/TestRecordStore.h"
 #include "data/TreeStore.h"
@@ -119,7 +119,7 @@ struct AppContext::Stores {
           locations(reg),
           tests(reg),
           tree(reg),
-          store(reg) {}
+          scans(reg) {}
     ItemStore items;
     CaseStore cases;
     IdStore ids;
@@ -127,7 +127,7 @@ struct AppContext::Stores {
     LocationStore locations;
     TestRecordStore tests;
     TreeStore tree;
-    Store store;
+    ScanStore scans;
 };
 
 Services Services::forProgram(const RegisterLocation& location) {
@@ -221,8 +221,8 @@ TreeStore& AppContext::tree() {
     return stores_->tree;
 }
 
-Store& AppContext::store() {
-    return stores_->store;
+ScanStore& AppContext::scans() {
+    return stores_->scans;
 }
 
 AppContext::~AppContext() {

@@ -18,8 +18,8 @@ class LocationStore;
 class PrintService;
 class PrinterCatalog;
 class Register;
+class ScanStore;
 class Settings;
-class Store;
 class TestRecordStore;
 class TreeStore;
 
@@ -62,7 +62,7 @@ public:
     LocationStore& locations();
     TestRecordStore& tests();
     TreeStore& tree();
-    Store& store();
+    ScanStore& scans();
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }
     Dialogs& dialogs() { return *services_.dialogs; }

@@ -7,8 +7,8 @@
 #include "cli/TransferCommands.h"
 #include "data/ListStore.h"
 #include "data/Register.h"
+#include "data/ScanStore.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 
 namespace ScanCommand {
 
@@ -69,7 +69,7 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
     const Settings settings(settingsFile);
     const auto reg = TransferCommands::openRegister(where, settings, err);
     ListStore lists(*reg);
-    Store store(*reg);
+    ScanStore scans(*reg);
     ScanRules::Session session{0, choice->kind, {}, 0, QDateTime::currentDateTime(), {}, userName};
     if (choice->kind == Kind::Stocktake) {
         session.location = choice->value;
@@ -77,7 +77,7 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
         err << "quarvel: there is no list " << choice->value << ".\n";
         return 1;
     }
-    const auto id = store.startScanSession(session);
+    const auto id = scans.startSession(session);
     if (!id)
         return 1;
     session.id = *id;
@@ -88,12 +88,12 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
     for (const QString& scanned : codes) {
         const ScanRules::Code code = ScanRules::parse(scanned);
         QString line;
-        const auto answer = store.recordScan(session, code, QDateTime::currentDateTime(), window,
-                                             [&](const ScanRules::Answer& a) {
-                                                 line = ScanRules::answerLine(scanned, code, a);
-                                                 out << line << "\n";
-                                                 out.flush();
-                                             });
+        const auto answer = scans.record(session, code, QDateTime::currentDateTime(), window,
+                                         [&](const ScanRules::Answer& a) {
+                                             line = ScanRules::answerLine(scanned, code, a);
+                                             out << line << "\n";
+                                             out.flush();
+                                         });
         if (!answer) {
             // The store said why; the scans before are kept.
             if (!line.isEmpty())
@@ -105,9 +105,9 @@ int run(const CommandLine& line, const RegisterLocation& where, const QString& s
             answer->verdict == ScanRules::Verdict::ItemOrCase)
             refused << line;
     }
-    const auto records = store.scanRecords(session.id);
-    const auto expected = store.scanExpected(session);
-    if (!records || !expected || !store.finishScanSession(session.id, QDateTime::currentDateTime()))
+    const auto records = scans.records(session.id);
+    const auto expected = scans.expected(session);
+    if (!records || !expected || !scans.finishSession(session.id, QDateTime::currentDateTime()))
         return 1;
     out << "\n"
         << ScanRules::summaryText(session.kind,

@@ -11,7 +11,7 @@
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/ItemStore.h"
-#include "data/Store.h"
+#include "data/ScanStore.h"
 #include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
@@ -93,7 +93,7 @@ void frmItemView::ShowItemDetails() {
         return;
     showTestStatus();
     // Where a scan last found the item; nothing for an item never scanned.
-    if (const auto seen = ctx_.store().lastSeen(itemId_); seen && !seen->isEmpty())
+    if (const auto seen = ctx_.scans().lastSeen(itemId_); seen && !seen->isEmpty())
         List1->addItem(*seen);
     const auto tests = ctx_.tests().history(itemId_);
     for (const TestRecord& test : tests.value_or(QList<TestRecord>())) {

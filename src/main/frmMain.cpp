@@ -30,8 +30,8 @@
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
 #include "data/Register.h"
+#include "data/ScanStore.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "data/TestRecordStore.h"
 #include "data/TreeStore.h"
 #include "data/rules/DetailLines.h"
@@ -364,7 +364,7 @@ void frmMain::checkRegisterForDamage() {
 // A scan session left open when the program last ended (or crashed) is
 // offered again at the start: the Scan window asks to continue or close it.
 void frmMain::offerOpenScanSessions() {
-    const auto open = ctx_.store().unfinishedScanSessions();
+    const auto open = ctx_.scans().unfinishedSessions();
     if (open && !open->isEmpty() && !ctx_.theRegister().readOnly())
         openScan();
 }

@@ -16,7 +16,7 @@
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
-#include "data/Store.h"
+#include "data/ScanStore.h"
 #include "data/TestRecordStore.h"
 #include "data/transfer/CsvWriter.h"
 #include "printing/PrintService.h"
@@ -174,7 +174,7 @@ void frmScan::cboKind_Change() {
 }
 
 bool frmScan::offerOpenSessions() {
-    const auto open = ctx_.store().unfinishedScanSessions();
+    const auto open = ctx_.scans().unfinishedSessions();
     for (const ScanRules::Session& s : open.value_or(QList<ScanRules::Session>{})) {
         const QString question =
             QStringLiteral(
@@ -185,7 +185,7 @@ bool frmScan::offerOpenSessions() {
             begin(s);
             return true;
         }
-        ctx_.store().finishScanSession(s.id, ctx_.clock().now());
+        ctx_.scans().finishSession(s.id, ctx_.clock().now());
     }
     return false;
 }
@@ -220,7 +220,7 @@ void frmScan::cmdStart_Click() {
     }
     s->started = ctx_.clock().now();
     s->user = ctx_.userName();
-    const auto id = ctx_.store().startScanSession(*s);
+    const auto id = ctx_.scans().startSession(*s);
     if (!id)
         return;
     s->id = *id;
@@ -247,7 +247,7 @@ void frmScan::begin(const ScanRules::Session& session) {
 // and any other desk's scanning into the same session; packing and checking
 // in also show what is not packed or still out, as it stands.
 void frmScan::showNewScans() {
-    const auto records = ctx_.store().scanRecords(session_->id, lastRecord_);
+    const auto records = ctx_.scans().records(session_->id, lastRecord_);
     for (const ScanRules::Record& r : records.value_or(QList<ScanRules::Record>{})) {
         lstScans->addItem(QStringLiteral("%1 - %2").arg(r.code().text(), r.answer));
         lastRecord_ = r.id;
@@ -255,8 +255,8 @@ void frmScan::showNewScans() {
     lstScans->scrollToBottom();
     if (session_->kind == Kind::Stocktake)
         return;
-    const auto all = ctx_.store().scanRecords(session_->id);
-    const auto expected = ctx_.store().scanExpected(*session_);
+    const auto all = ctx_.scans().records(session_->id);
+    const auto expected = ctx_.scans().expected(*session_);
     if (all && expected)
         txtSummary->setPlainText(ScanRules::summaryText(
             session_->kind, ScanRules::summarise(session_->kind, *all, *expected, refused_)));
@@ -276,7 +276,7 @@ void frmScan::handleScan(const QString& scanned) {
 
 void frmScan::scan(const QString& scanned, const ScanRules::Code& code) {
     using ScanRules::Verdict;
-    auto answer = ctx_.store().recordScan(*session_, code, ctx_.clock().now(), ctx_.testWindow());
+    auto answer = ctx_.scans().record(*session_, code, ctx_.clock().now(), ctx_.testWindow());
     if (!answer)
         return;  // the store told the user
     if (answer->verdict == Verdict::ItemOrCase) {
@@ -343,7 +343,7 @@ void frmScan::cmdLoad_Click() {
 }
 
 void frmScan::cmdFinish_Click() {
-    if (!session_ || !ctx_.store().finishScanSession(session_->id, ctx_.clock().now()))
+    if (!session_ || !ctx_.scans().finishSession(session_->id, ctx_.clock().now()))
         return;
     addable_ = 0;
     cmdAdd->setEnabled(false);
@@ -354,8 +354,8 @@ void frmScan::cmdFinish_Click() {
 }
 
 void frmScan::showSummary() {
-    const auto records = ctx_.store().scanRecords(session_->id);
-    const auto expected = ctx_.store().scanExpected(*session_);
+    const auto records = ctx_.scans().records(session_->id);
+    const auto expected = ctx_.scans().expected(*session_);
     if (!records || !expected)
         return;
     summary_ = ScanRules::summarise(session_->kind, *records, *expected, refused_);
@@ -378,7 +378,7 @@ void frmScan::cmdMove_Click() {
             .arg(session_->location);
     if (!ctx_.dialogs().askYesNo(this, question, Dialogs::Icon::Question))
         return;
-    if (!ctx_.store().moveMisplaced(session_->id, session_->location))
+    if (!ctx_.scans().moveMisplaced(session_->id, session_->location))
         return;
     cmdMove->setEnabled(false);
     announce(QStringLiteral("Moved to %1").arg(session_->location), false);
@@ -393,7 +393,7 @@ void frmScan::cmdExport_Click() {
     if (csv.open()) {
         csv.record({QStringLiteral("code"), QStringLiteral("scanned"), QStringLiteral("answer")});
         for (const ScanRules::Record& r :
-             ctx_.store().scanRecords(session_->id).value_or(QList<ScanRules::Record>{}))
+             ctx_.scans().records(session_->id).value_or(QList<ScanRules::Record>{}))
             csv.record({r.code().text(), r.scanned.toString(Qt::ISODate), r.answer});
         for (const ScanRules::Expected& e : summary_.missing)
             csv.record({e.code.text(), QString(), ScanRules::missingWord(session_->kind)});

@@ -11,7 +11,6 @@
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
 #include "data/Register.h"
-#include "data/Store.h"
 
 namespace {
 
@@ -77,7 +76,6 @@ private:
     IdStore ids_{reg_};
     ListStore lists_{reg_};
     LocationStore locations_{reg_};
-    Store store_{reg_};
     QRandomGenerator random_;
 };
 

@@ -5,7 +5,7 @@
 
 #include "StoreFixture.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/ScanStore.h"
 #include "data/register/RegisterTransfer.h"
 #include "data/rules/ScanRules.h"
 
@@ -45,7 +45,7 @@ QString versionOf(const EngineRegister& reg) {
                                      : QStringLiteral("PRAGMA user_version"));
 }
 
-Session sessionOf(Store& store, Kind kind) {
+Session sessionOf(ScanStore& store, Kind kind) {
     Session s{0,
               kind,
               kind == Kind::Stocktake ? QStringLiteral("Bay 1") : QString(),
@@ -53,7 +53,7 @@ Session sessionOf(Store& store, Kind kind) {
               kNow,
               {},
               QStringLiteral("ann")};
-    s.id = store.startScanSession(s).value_or(0);
+    s.id = store.startSession(s).value_or(0);
     return s;
 }
 
@@ -66,10 +66,10 @@ void fillLookAlikes(const EngineRegister& reg) {
            INSERT INTO "ListData" VALUES (3, 13, 'Stand'), (3, 5, 'Truss'))"));
 }
 
-QStringList answersOf(Store& store, const Session& s, const QStringList& codes) {
+QStringList answersOf(ScanStore& store, const Session& s, const QStringList& codes) {
     QStringList answers;
     for (const QString& code : codes)
-        answers << store.recordScan(s, parse(code), kNow, kWindow).value_or(Answer{}).text();
+        answers << store.record(s, parse(code), kNow, kWindow).value_or(Answer{}).text();
     return answers;
 }
 
@@ -153,7 +153,7 @@ private slots:
         EngineRegister reg(fixture_);
         fill(reg);
         Register opened(reg.location());
-        Store store(opened);
+        ScanStore store(opened);
         const Session s = sessionOf(store, kind);
         QVERIFY(s.id > 0);
         QCOMPARE(answersOf(store, s, codes), answers);
@@ -208,7 +208,7 @@ private slots:
         fill(reg);
         fillLookAlikes(reg);
         Register opened(reg.location());
-        Store store(opened);
+        ScanStore store(opened);
         if (!packedFirst.isEmpty())
             answersOf(store, sessionOf(store, Kind::Pack), packedFirst);
         Session s = sessionOf(store, kind);
@@ -216,10 +216,10 @@ private slots:
         QStringList answered;
         for (const QString& scanned : codes) {
             const Code code = parse(scanned);
-            answered << answerLine(scanned, code, *store.recordScan(s, code, kNow, kWindow));
+            answered << answerLine(scanned, code, *store.record(s, code, kNow, kWindow));
         }
         QCOMPARE(answered, lines);
-        QCOMPARE(store.scanRecords(s.id)->size(), stored);
+        QCOMPARE(store.records(s.id)->size(), stored);
     }
 
     // A case's answer counts its items on the list that were not scanned before.
@@ -266,14 +266,14 @@ private slots:
         EngineRegister reg(fixture_);
         fill(reg);
         Register opened(reg.location());
-        Store store(opened);
+        ScanStore store(opened);
         const Session pack = sessionOf(store, Kind::Pack);
         answersOf(store, pack, {"1", "3"});
         const Session in = sessionOf(store, Kind::CheckIn);
         QCOMPARE(answersOf(store, in, {"1", "4", "2", "1"}),
                  (QStringList{"back", "was not packed", "not on this list", "already scanned"}));
         const Summary summary =
-            summarise(Kind::CheckIn, *store.scanRecords(in.id), *store.scanExpected(in));
+            summarise(Kind::CheckIn, *store.records(in.id), *store.expected(in));
         QCOMPARE(summary.missing.size(), 1);
         QCOMPARE(summary.missing[0].code.text(), QStringLiteral("3"));
     }
@@ -283,11 +283,11 @@ private slots:
         EngineRegister reg(fixture_);
         fill(reg);
         Register opened(reg.location());
-        Store store(opened);
+        ScanStore store(opened);
         const Session s = sessionOf(store, Kind::Stocktake);
         answersOf(store, s, {"1", "3", "5", "F13", "F12", "1"});
         const Summary summary =
-            summarise(Kind::Stocktake, *store.scanRecords(s.id), *store.scanExpected(s));
+            summarise(Kind::Stocktake, *store.records(s.id), *store.expected(s));
         QCOMPARE(summary.counts,
                  (QList<QPair<QString, int>>{
                      {"here", 2}, {"belongs elsewhere", 3}, {"already scanned", 1}}));
@@ -305,9 +305,9 @@ private slots:
         QCOMPARE(*store.lastSeen(3), QStringLiteral("Last seen: 9/12/2026, Bay 1 (stocktake)"));
         QCOMPARE(*store.lastSeen(2), QString());
         // Open until finished; then no longer offered.
-        QCOMPARE(store.unfinishedScanSessions()->size(), 1);
-        QVERIFY(store.finishScanSession(s.id, kNow));
-        QVERIFY(store.unfinishedScanSessions()->isEmpty());
+        QCOMPARE(store.unfinishedSessions()->size(), 1);
+        QVERIFY(store.finishSession(s.id, kNow));
+        QVERIFY(store.unfinishedSessions()->isEmpty());
     }
 
     // A version-2 register gets the scan tables on upgrade; --copy carries them.
@@ -316,7 +316,7 @@ private slots:
         fill(reg);
         toSecondVersion(reg);
         Register opened(reg.location());
-        Store store(opened);
+        ScanStore store(opened);
         QVERIFY(opened.upgradeIfOlder());
         QCOMPARE(versionOf(reg), QStringLiteral("3"));
         const Session s = sessionOf(store, Kind::Stocktake);
@@ -326,9 +326,9 @@ private slots:
         const auto outcome = RegisterTransfer::copy(reg.location(), RegisterLocation::file(copy));
         QVERIFY2(outcome.ok, qPrintable(outcome.error));
         Register copyOpened(copy);
-        Store copied(copyOpened);
-        QCOMPARE(copied.scanRecords(s.id)->size(), 2);
-        QCOMPARE(copied.scanSession(s.id)->user, QStringLiteral("ann"));
+        ScanStore copied(copyOpened);
+        QCOMPARE(copied.records(s.id)->size(), 2);
+        QCOMPARE(copied.session(s.id)->user, QStringLiteral("ann"));
     }
 };
 

@@ -11,8 +11,9 @@
 #include "data/LocationStore.h"
 #include "data/Progress.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/ScanStore.h"
 #include "data/TestRecordStore.h"
+#include "data/TransferStore.h"
 #include "data/TreeStore.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
@@ -37,9 +38,10 @@ struct Probe {
     IdStore ids{reg};
     ListStore lists{reg};
     LocationStore locations{reg};
+    ScanStore scans{reg};
     TestRecordStore tests{reg};
     TreeStore tree{reg};
-    Store store{reg};
+    TransferStore transfer{reg};
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
     int keep = 10;
     QStringList failures;

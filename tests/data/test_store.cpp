@@ -22,7 +22,7 @@
 #include "cli/TransferCommands.h"
 #include "data/Progress.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/TransferStore.h"
 #include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"
 #include "data/engine/Sqlite.h"
@@ -557,19 +557,19 @@ private slots:
                      item.values[0].setText("Imported");
                      return std::exchange(handed, true) ? ImportStep::End : ImportStep::Item;
                  };
-                 return Store(r).importItems(plan).has_value();
+                 return TransferStore(r).importItems(plan).has_value();
              }},
             {"startScanSession",
-             [&](Register& r) { return Store(r).startScanSession(session).has_value(); }},
-            {"finishScanSession", [&](Register& r) { return Store(r).finishScanSession(1, now); }},
+             [&](Register& r) { return ScanStore(r).startSession(session).has_value(); }},
+            {"finishScanSession", [&](Register& r) { return ScanStore(r).finishSession(1, now); }},
             {"recordScan",
              [&](Register& r) {
-                 return Store(r)
-                     .recordScan(session, ScanRules::parse("2"), now, {now.date(), 30})
+                 return ScanStore(r)
+                     .record(session, ScanRules::parse("2"), now, {now.date(), 30})
                      .has_value();
              }},
             {"moveMisplaced",
-             [](Register& r) { return Store(r).moveMisplaced(1, "Bay 2").has_value(); }},
+             [](Register& r) { return ScanStore(r).moveMisplaced(1, "Bay 2").has_value(); }},
             {"upgradeIfOlder", [&](Register& r) { return r.upgradeIfOlder(later); }},
         };
         Probe p(reg.location());
@@ -1426,7 +1426,7 @@ private slots:
             item.values[0].setText("Imported");
             return ImportStep::Item;
         };
-        QVERIFY(!p.store.importItems(plan, &desk));
+        QVERIFY(!p.transfer.importItems(plan, &desk));
         QVERIFY(p.messages.value(0).contains(QStringLiteral("The file has changed.")));
         const qint64 gapEnd = 1 + plan.newIdCount;
         QVERIFY2(two.messages.isEmpty(), qPrintable(two.messages.join(u'\n')));
@@ -1450,7 +1450,7 @@ private slots:
         qint64 rows = 0;
         qint64 inOrder = 0;
         QString reading;
-        QVERIFY(p.store.exportRows(ExportKind::Items, 0, [&](auto values) {
+        QVERIFY(p.transfer.exportRows(ExportKind::Items, 0, [&](auto values) {
             inOrder += values[0] == std::to_string(++rows);
             if (rows == kRows / 2)
                 reading = fixture_.server().scalar(
@@ -1461,7 +1461,7 @@ private slots:
         QCOMPARE(rows, kRows);
         QCOMPARE(inOrder, kRows);
         QVERIFY2(reading.startsWith(QStringLiteral("FETCH")), qPrintable(reading));
-        QCOMPARE(p.store.itemIds()->size(), std::size_t(kRows));
+        QCOMPARE(p.transfer.itemIds()->size(), std::size_t(kRows));
 
         // The next batch is asked for ahead; a statement run between two
         // rows of the cursor still gets its own answer, and the cursor its rows.

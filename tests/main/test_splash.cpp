@@ -14,8 +14,8 @@
 #include "app/AppContext.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
+#include "data/ScanStore.h"
 #include "data/Settings.h"
-#include "data/Store.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
@@ -271,7 +271,7 @@ private slots:
         ScanRules::Session open;
         open.location = QStringLiteral("Bay 1");
         open.started = ts.clock->now();
-        QVERIFY(ts.ctx().store().startScanSession(open));
+        QVERIFY(ts.ctx().scans().startSession(open));
         for (const QString& key :
              {SettingsKeys::Printer, SettingsKeys::SPrinter, SettingsKeys::LPrinter})
             ts.ctx().settings().write(key, QStringLiteral("Zebra"));

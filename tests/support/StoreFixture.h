@@ -12,8 +12,9 @@
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
 #include "data/Register.h"
-#include "data/Store.h"
+#include "data/ScanStore.h"
 #include "data/TestRecordStore.h"
+#include "data/TransferStore.h"
 #include "data/TreeStore.h"
 
 // The store's tests run on both engines: initTestCase_data gives every test
@@ -75,9 +76,10 @@ struct Probe {
     IdStore ids{reg};
     ListStore lists{reg};
     LocationStore locations{reg};
+    ScanStore scans{reg};
     TestRecordStore tests{reg};
     TreeStore tree{reg};
-    Store store{reg};
+    TransferStore transfer{reg};
     QStringList messages;
 };
 

@@ -5,7 +5,7 @@
 #include "data/CaseStore.h"
 #include "data/ListStore.h"
 #include "data/Progress.h"
-#include "data/Store.h"
+#include "data/TransferStore.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvWriter.h"
 
@@ -74,7 +74,7 @@ bool writeRows(const QString& path, const QStringList& header, const RowSource& 
 
 bool write(Register& reg, const What& what, const QString& path, QString* error, qint64* rows,
            Progress* progress) {
-    Store store(reg);
+    TransferStore store(reg);
     const auto missing = [&](const QString& why) {
         if (error)
             *error = why;
@@ -94,7 +94,7 @@ bool write(Register& reg, const What& what, const QString& path, QString* error,
             return missing(QStringLiteral("List %1 does not exist.").arg(what.id));
     }
     return writeRows(
-        path, Store::exportColumns(what.kind),
+        path, TransferStore::exportColumns(what.kind),
         [&](const RowEmitter& emitRow) { return store.exportRows(what.kind, what.id, emitRow); },
         error, rows, progress);
 }

@@ -10,8 +10,9 @@
 
 #include "data/LocationStore.h"
 #include "data/Progress.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/TestRecordStore.h"
+#include "data/TransferStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TestsDue.h"
 #include "data/rules/TextRules.h"
@@ -430,7 +431,7 @@ Import::~Import() = default;
 
 bool Import::readRegister(QString* error) {
     auto snapshot = std::make_unique<Snapshot>();
-    Store store(reg_);
+    TransferStore store(reg_);
     auto items = store.itemIds();
     auto cases = store.caseIds();
     auto locations = items && cases ? LocationStore(reg_).all() : std::nullopt;
@@ -786,7 +787,7 @@ std::optional<ImportCounts> Import::importGoodLines(const CheckResult& checked, 
         }
         return ImportStep::End;
     };
-    Store store(reg_);
+    TransferStore store(reg_);
     const auto counts = store.importItems(plan, progress);
     if (Progress::wasCancelled(progress))
         return fail(QStringLiteral("You cancelled the import: nothing was imported."));

@@ -1,9 +1,7 @@
-// The store's scan sessions: a stocktake of a location, packing a picking
-// list and checking it back in. Every scan is answered and stored in one
-// short transaction, so two desks scanning into one session each see the
-// other's scans at their next one.
+#include "data/ScanStore.h"
+
 #include "data/DueReader.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/StoreSql.h"
 #include "data/engine/Sql.h"
 
@@ -233,53 +231,57 @@ std::optional<Answer> answerAndStore(Connection& db, const ScanRules::Session& s
 
 }  // namespace
 
-std::optional<qint64> Store::startScanSession(const ScanRules::Session& session) {
+std::optional<qint64> ScanStore::startSession(const ScanRules::Session& session) {
     std::optional<qint64> id;
-    const bool ok = run(QStringLiteral("start the scan session"), Mode::Write, [&](Connection& db) {
-        if (!StoreSql::takeTurnOnCounters(db))
-            return false;
-        Statement next(db, R"(SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanSessions")");
-        if (!next.step())
-            return false;
-        id = next.integer(0);
-        Statement add(db, R"(INSERT INTO "ScanSessions"
+    const bool ok = reg_.run(
+        QStringLiteral("start the scan session"), Register::Mode::Write, [&](Connection& db) {
+            if (!StoreSql::takeTurnOnCounters(db))
+                return false;
+            Statement next(db, R"(SELECT COALESCE(MAX("id"), 0) + 1 FROM "ScanSessions")");
+            if (!next.step())
+                return false;
+            id = next.integer(0);
+            Statement add(db, R"(INSERT INTO "ScanSessions"
             ("id", "kind", "location", "listid", "started", "finished", "username")
             VALUES (?, ?, ?, ?, ?, '', ?))");
-        add.bind(*id).bind(ScanRules::kindWord(session.kind)).bind(session.location);
-        add.bind(session.listId).bind(timeText(session.started)).bind(session.user);
-        return add.run();
-    });
+            add.bind(*id).bind(ScanRules::kindWord(session.kind)).bind(session.location);
+            add.bind(session.listId).bind(timeText(session.started)).bind(session.user);
+            return add.run();
+        });
     return ok ? id : std::nullopt;
 }
 
-std::optional<QList<ScanRules::Session>> Store::unfinishedScanSessions() {
+std::optional<QList<ScanRules::Session>> ScanStore::unfinishedSessions() {
     QList<ScanRules::Session> sessions;
     const QByteArray sql = QByteArray(kSessionColumns) + R"(WHERE "finished" = '' ORDER BY "id")";
-    const bool ok = readRows(QStringLiteral("read the open scan sessions"), sql.constData(), {},
-                             [&](const Statement& row) { sessions.append(sessionOf(row)); });
+    const bool ok =
+        StoreSql::readRows(reg_, QStringLiteral("read the open scan sessions"), sql.constData(), {},
+                           [&](const Statement& row) { sessions.append(sessionOf(row)); });
     return ok ? std::optional<QList<ScanRules::Session>>(sessions) : std::nullopt;
 }
 
-std::optional<ScanRules::Session> Store::scanSession(qint64 id) {
+std::optional<ScanRules::Session> ScanStore::session(qint64 id) {
     std::optional<ScanRules::Session> session;
     const QByteArray sql = QByteArray(kSessionColumns) + R"(WHERE "id" = ?)";
-    const bool ok = readRows(QStringLiteral("read scan session %1").arg(id), sql.constData(), {id},
-                             [&](const Statement& row) { session = sessionOf(row); });
+    const bool ok =
+        StoreSql::readRows(reg_, QStringLiteral("read scan session %1").arg(id), sql.constData(),
+                           {id}, [&](const Statement& row) { session = sessionOf(row); });
     return ok ? session : std::nullopt;
 }
 
-bool Store::finishScanSession(qint64 id, const QDateTime& when) {
-    return run(QStringLiteral("finish the scan session"), Mode::Write, [&](Connection& db) {
-        Statement finish(db, R"(UPDATE "ScanSessions" SET "finished" = ? WHERE "id" = ?)");
-        finish.bind(timeText(when)).bind(id);
-        return finish.run();
-    });
+bool ScanStore::finishSession(qint64 id, const QDateTime& when) {
+    return reg_.run(
+        QStringLiteral("finish the scan session"), Register::Mode::Write, [&](Connection& db) {
+            Statement finish(db, R"(UPDATE "ScanSessions" SET "finished" = ? WHERE "id" = ?)");
+            finish.bind(timeText(when)).bind(id);
+            return finish.run();
+        });
 }
 
-std::optional<ScanRules::Answer> Store::recordScan(const ScanRules::Session& session,
+std::optional<ScanRules::Answer> ScanStore::record(const ScanRules::Session& session,
                                                    const Code& code, const QDateTime& when,
                                                    const TestsDue::Window& window,
-                                                   const ScanAnswered& answered) {
+                                                   const Answered& answered) {
     if (code.type != Code::Type::Item && code.type != Code::Type::Case) {
         const Answer refused;
         if (answered)
@@ -287,34 +289,34 @@ std::optional<ScanRules::Answer> Store::recordScan(const ScanRules::Session& ses
         return refused;
     }
     std::optional<Answer> answer;
-    const bool ok = run(QStringLiteral("store the scan of %1").arg(code.text()), Mode::Write,
-                        [&](Connection& db) {
-                            if (!StoreSql::takeTurnOnCounters(db))
-                                return false;
-                            answer = answerAndStore(db, session, code, window, when);
-                            if (!answer)
-                                return false;
-                            if (answered)
-                                answered(*answer);
-                            return true;
-                        });
+    const bool ok = reg_.run(QStringLiteral("store the scan of %1").arg(code.text()),
+                             Register::Mode::Write, [&](Connection& db) {
+                                 if (!StoreSql::takeTurnOnCounters(db))
+                                     return false;
+                                 answer = answerAndStore(db, session, code, window, when);
+                                 if (!answer)
+                                     return false;
+                                 if (answered)
+                                     answered(*answer);
+                                 return true;
+                             });
     return ok ? answer : std::nullopt;
 }
 
-std::optional<QList<ScanRules::Record>> Store::scanRecords(qint64 sessionId, qint64 afterId) {
+std::optional<QList<ScanRules::Record>> ScanStore::records(qint64 sessionId, qint64 afterId) {
     QList<ScanRules::Record> records;
-    const bool ok =
-        readRows(QStringLiteral("read the scans of the session"),
-                 R"(SELECT "itemid", "caseid", "scanned", "answer", "id" FROM "ScanRecords"
+    const bool ok = StoreSql::readRows(
+        reg_, QStringLiteral("read the scans of the session"),
+        R"(SELECT "itemid", "caseid", "scanned", "answer", "id" FROM "ScanRecords"
                                 WHERE "sessionid" = ? AND "id" > ? ORDER BY "id")",
-                 {sessionId, afterId}, [&](const Statement& row) {
-                     records.append({row.integer(0), row.integer(1), timeOf(row.shown(2)),
-                                     row.shown(3), row.integer(4)});
-                 });
+        {sessionId, afterId}, [&](const Statement& row) {
+            records.append({row.integer(0), row.integer(1), timeOf(row.shown(2)), row.shown(3),
+                            row.integer(4)});
+        });
     return ok ? std::optional<QList<ScanRules::Record>>(records) : std::nullopt;
 }
 
-std::optional<QList<ScanRules::Expected>> Store::scanExpected(const ScanRules::Session& session) {
+std::optional<QList<ScanRules::Expected>> ScanStore::expected(const ScanRules::Session& session) {
     QList<ScanRules::Expected> expected;
     const auto addItem = [&](const Statement& row) {
         expected.append({{Code::Type::Item, row.integer(0)}, row.shown(1), row.integer(2)});
@@ -322,9 +324,9 @@ std::optional<QList<ScanRules::Expected>> Store::scanExpected(const ScanRules::S
     const QString what = QStringLiteral("read what the session expects");
     switch (session.kind) {
         case Kind::Pack:
-            if (!readRows(what, R"(SELECT "itemid", "itemdesc", 0 FROM "ListData"
+            if (!StoreSql::readRows(reg_, what, R"(SELECT "itemid", "itemdesc", 0 FROM "ListData"
                                    WHERE "listid" = ? ORDER BY "itemid")",
-                          {session.listId}, addItem))
+                                    {session.listId}, addItem))
                 return std::nullopt;
             break;
         case Kind::CheckIn: {
@@ -332,20 +334,21 @@ std::optional<QList<ScanRules::Expected>> Store::scanExpected(const ScanRules::S
                 QByteArray(R"(SELECT r."itemid", COALESCE(i."desc", ''), 0 FROM "ScanRecords" r
                    LEFT JOIN "Items" i ON i."id" = r."itemid" WHERE r."sessionid" = )") +
                 kLastPackOfList + R"( AND substr(r."answer", 1, 6) = 'packed' ORDER BY r."itemid")";
-            if (!readRows(what, sql.constData(), {session.listId}, addItem))
+            if (!StoreSql::readRows(reg_, what, sql.constData(), {session.listId}, addItem))
                 return std::nullopt;
             break;
         }
         case Kind::Stocktake:
             // Loose items (also those whose case is gone) where they stand,
             // items in a case where their case stands, and the cases there.
-            if (!readRows(what, R"(SELECT i."id", i."desc", COALESCE(c."id", 0) FROM "Items" i
+            if (!StoreSql::readRows(reg_, what,
+                                    R"(SELECT i."id", i."desc", COALESCE(c."id", 0) FROM "Items" i
                     LEFT JOIN "Cases" c ON c."id" = i."caseID"
                     WHERE LOWER(COALESCE(c."FLocation", i."warehouseloc")) = LOWER(?)
                     ORDER BY i."id")",
-                          {session.location}, addItem) ||
-                !readRows(
-                    what, R"(SELECT "id", "FName" FROM "Cases"
+                                    {session.location}, addItem) ||
+                !StoreSql::readRows(
+                    reg_, what, R"(SELECT "id", "FName" FROM "Cases"
                                    WHERE LOWER("FLocation") = LOWER(?) ORDER BY "id")",
                     {session.location}, [&](const Statement& row) {
                         expected.append({{Code::Type::Case, row.integer(0)}, row.shown(1), 0});
@@ -356,35 +359,35 @@ std::optional<QList<ScanRules::Expected>> Store::scanExpected(const ScanRules::S
     return expected;
 }
 
-std::optional<int> Store::moveMisplaced(qint64 sessionId, const QString& location) {
+std::optional<int> ScanStore::moveMisplaced(qint64 sessionId, const QString& location) {
     int moved = 0;
     const bool ok =
-        run(QStringLiteral("move the misplaced items to %1").arg(location), Mode::Write,
-            [&](Connection& db) {
-                // Items in a case stay with their case.
-                Statement items(db, R"(UPDATE "Items" SET "warehouseloc" = ? WHERE "id" IN
+        reg_.run(QStringLiteral("move the misplaced items to %1").arg(location),
+                 Register::Mode::Write, [&](Connection& db) {
+                     // Items in a case stay with their case.
+                     Statement items(db, R"(UPDATE "Items" SET "warehouseloc" = ? WHERE "id" IN
                     (SELECT "itemid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" <> 0
                      AND substr("answer", 1, 17) = 'belongs elsewhere')
                     AND NOT EXISTS (SELECT 1 FROM "Cases" c WHERE c."id" = "Items"."caseID"))");
-                items.bind(location).bind(sessionId);
-                if (!items.run())
-                    return false;
-                Statement cases(db, R"(UPDATE "Cases" SET "FLocation" = ? WHERE "id" IN
+                     items.bind(location).bind(sessionId);
+                     if (!items.run())
+                         return false;
+                     Statement cases(db, R"(UPDATE "Cases" SET "FLocation" = ? WHERE "id" IN
                     (SELECT "caseid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" = 0
                      AND substr("answer", 1, 17) = 'belongs elsewhere'))");
-                cases.bind(location).bind(sessionId);
-                if (!cases.run())
-                    return false;
-                moved = items.changes() + cases.changes();
-                return true;
-            });
+                     cases.bind(location).bind(sessionId);
+                     if (!cases.run())
+                         return false;
+                     moved = items.changes() + cases.changes();
+                     return true;
+                 });
     return ok ? std::optional<int>(moved) : std::nullopt;
 }
 
-std::optional<QString> Store::lastSeen(qint64 itemId) {
+std::optional<QString> ScanStore::lastSeen(qint64 itemId) {
     QString line;
-    const bool ok = readRows(
-        QStringLiteral("read where item %1 was last seen").arg(itemId),
+    const bool ok = StoreSql::readRows(
+        reg_, QStringLiteral("read where item %1 was last seen").arg(itemId),
         R"(SELECT r."scanned", s."kind", s."location", s."listid" FROM "ScanRecords" r
            JOIN "ScanSessions" s ON s."id" = r."sessionid"
            WHERE r."itemid" = ? AND r."answer" <> 'no such item' ORDER BY r."id" DESC LIMIT 1)",

@@ -1,5 +1,4 @@
-// The Store's statements of the CSV import and export, and the item and
-// case ids the import checks against.
+#include "data/TransferStore.h"
 
 #include <QSet>
 #include <algorithm>
@@ -8,7 +7,7 @@
 #include <unordered_set>
 
 #include "data/Progress.h"
-#include "data/Store.h"
+#include "data/Register.h"
 #include "data/StoreSql.h"
 #include "data/engine/CopyText.h"
 
@@ -354,21 +353,22 @@ ExportStatement exportStatementOf(ExportKind kind, qint64 id) {
 
 }  // namespace
 
-std::optional<std::vector<qint64>> Store::itemIds() {
+std::optional<std::vector<qint64>> TransferStore::itemIds() {
     std::vector<qint64> ids;
-    const bool ok = run(QStringLiteral("read the item ids"), Mode::Read,
-                        [&](Connection& db) { return readIds(db, "Items", ids); });
+    const bool ok = reg_.run(QStringLiteral("read the item ids"), Register::Mode::Read,
+                             [&](Connection& db) { return readIds(db, "Items", ids); });
     return ok ? std::optional(std::move(ids)) : std::nullopt;
 }
 
-std::optional<std::vector<qint64>> Store::caseIds() {
+std::optional<std::vector<qint64>> TransferStore::caseIds() {
     std::vector<qint64> ids;
-    const bool ok = run(QStringLiteral("read the flight case numbers"), Mode::Read,
-                        [&](Connection& db) { return readIds(db, "Cases", ids); });
+    const bool ok = reg_.run(QStringLiteral("read the flight case numbers"), Register::Mode::Read,
+                             [&](Connection& db) { return readIds(db, "Cases", ids); });
     return ok ? std::optional(std::move(ids)) : std::nullopt;
 }
 
-std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan, Progress* progress) {
+std::optional<ImportCounts> TransferStore::importItems(const ItemImportPlan& plan,
+                                                       Progress* progress) {
     ImportCounts counts;
     // A cancel rolls back like a failure, but the user asked for it: the
     // caller says so, not the failure reporter.
@@ -378,17 +378,18 @@ std::optional<ImportCounts> Store::importItems(const ItemImportPlan& plan, Progr
             reporter(message);
     });
     ReservedIds reserved;
-    const bool ok = run(QStringLiteral("import the items"), Mode::Write,
-                        [&](Connection& db) { return reserveIds(db, plan, reserved); }) &&
-                    run(QStringLiteral("import the items"), Mode::Write, [&](Connection& db) {
-                        return addCasesAndLocations(db, reg_, plan, counts) &&
-                               addItems(db, plan, reserved, progress, counts);
-                    });
+    const bool ok =
+        reg_.run(QStringLiteral("import the items"), Register::Mode::Write,
+                 [&](Connection& db) { return reserveIds(db, plan, reserved); }) &&
+        reg_.run(QStringLiteral("import the items"), Register::Mode::Write, [&](Connection& db) {
+            return addCasesAndLocations(db, reg_, plan, counts) &&
+                   addItems(db, plan, reserved, progress, counts);
+        });
     reg_.exchangeReporter(reporter);
     return ok ? std::optional(counts) : std::nullopt;
 }
 
-QStringList Store::exportColumns(ExportKind kind) {
+QStringList TransferStore::exportColumns(ExportKind kind) {
     QStringList names;
     if (kind == ExportKind::ListLines)
         names << QStringLiteral("listid") << QStringLiteral("itemid") << QStringLiteral("itemdesc");
@@ -399,7 +400,7 @@ QStringList Store::exportColumns(ExportKind kind) {
     return names;
 }
 
-bool Store::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow) {
+bool TransferStore::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow) {
     const ExportStatement statement = exportStatementOf(kind, id);
     const int first = statement.first;
     const int count = first + kItemDataColumnCount;
@@ -410,7 +411,7 @@ bool Store::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow
             return kind != ExportKind::ListLines || col < 2;  // the ids
         return kItemColumns[col - first].type == ColumnType::Number;
     };
-    return run(statement.what, Mode::Read, [&](Connection& db) {
+    return reg_.run(statement.what, Register::Mode::Read, [&](Connection& db) {
         Statement select(db, statement.sql.constData());
         if (kind != ExportKind::Items)
             select.bind(id);
