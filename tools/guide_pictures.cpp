@@ -24,7 +24,6 @@
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "data/CaseStore.h"
-#include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
