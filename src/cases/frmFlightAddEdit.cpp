@@ -10,10 +10,8 @@
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
-#include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
 #include "data/CaseStore.h"
-#include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemPicker.h"
@@ -29,13 +27,17 @@ QString itemGoneText(qint64 itemId) {
     return QStringLiteral("Item %1 is not in the register any more.").arg(itemId);
 }
 
-QString caseGoneText(qint64 caseId) {
-    return QStringLiteral("Flight case F%1 no longer exists.").arg(caseId);
-}
-
 }  // namespace
 
-frmFlightAddEdit::frmFlightAddEdit(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+const RecordEditor::Kind frmFlightAddEdit::kKind{RecordTable::Cases,
+                                                 &SharedFields::CaseToOpen,
+                                                 "Flight case F%1",
+                                                 "case",
+                                                 "Flight case F%1 no longer exists.",
+                                                 true};
+
+frmFlightAddEdit::frmFlightAddEdit(AppContext& ctx, QWidget* parent)
+    : RecordEditor(ctx, kKind, parent) {
     setObjectName(QStringLiteral("frmFlightAddEdit"));
     WindowStyle::setUpWindow(this, QStringLiteral("Add/Edit Flight Case"), 9150, 11145);
     buildControls();
@@ -79,19 +81,8 @@ void frmFlightAddEdit::buildControls() {
     connect(List1, &RecordList::lineClicked, this, &frmFlightAddEdit::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightAddEdit::List1_DblClick);
 
-    const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Case, 9600, 4080, 9960);
-    Check1 = labels.Check1;
-    Check3 = labels.Check3;
-    Check4 = labels.Check4;
-    Picture1 = labels.Picture1;
-    Picture2 = labels.Picture2;
-
-    Command4 =
-        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3360, 9960, 855, 975);
-    Command1 =
-        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4320, 9960, 855, 975);
-    LabelControls::describeLabelButtons(Command4, Command1);
+    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Case, 9600, 4080, 9960);
+    labels_.addButtons(this, 3360, 9960, 855);
     cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 5280, 9960, 855, 975);
     cmdAdd->setAccessibleDescription(QStringLiteral("Add an item to the case"));
     cmdDel = WindowStyle::addButton(this, "cmdDel", QStringLiteral("Delete"), 6240, 9960, 855, 975);
@@ -101,38 +92,31 @@ void frmFlightAddEdit::buildControls() {
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 8160, 9960, 855, 975);
     connect(Command5, &QPushButton::clicked, this, &frmFlightAddEdit::Command5_Click);
-    connect(Command4, &QPushButton::clicked, this, &frmFlightAddEdit::Command4_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmFlightAddEdit::Command1_Click);
+    connect(labels_.Command4, &QPushButton::clicked, this, &frmFlightAddEdit::Command4_Click);
+    connect(labels_.Command1, &QPushButton::clicked, this, &frmFlightAddEdit::Command1_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmFlightAddEdit::cmdAdd_Click);
     connect(cmdDel, &QPushButton::clicked, this, &frmFlightAddEdit::cmdDel_Click);
     connect(Command2, &QPushButton::clicked, this, &frmFlightAddEdit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightAddEdit::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, Check4, Check1,
-                              Check3, Command4, Command1, cmdAdd, cmdDel, Command2, Command3});
+    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, labels_.Check4,
+                              labels_.Check1, labels_.Check3, labels_.Command4, labels_.Command1,
+                              cmdAdd, cmdDel, Command2, Command3});
 }
 
 void frmFlightAddEdit::Form_Load() {
-    newItem = false;
-    const qint64 id = SharedFields::idOf(ctx_.fields().CaseToOpen);
-    const bool loaded = id > 0 ? loadStoredCase(id) : loadNewCase();
-    if (!loaded)
-        WindowStyle::closeOnceShown(this);
+    const bool loaded = loadRecord();
     // The items of a case not yet stored cannot be changed.
     cmdAdd->setEnabled(loaded && !newItem);
     cmdDel->setEnabled(false);
     Text1->setFocus();
 }
 
-bool frmFlightAddEdit::loadStoredCase(qint64 id) {
-    const auto rows = ctx_.cases().withId(id);
-    if (!rows)
-        return false;  // the store has told the user
-    if (rows->isEmpty()) {
-        ctx_.dialogs().inform(this, caseGoneText(id), Dialogs::Icon::Information);
+bool frmFlightAddEdit::loadStored(qint64 id) {
+    const auto flightCase = storedRow(ctx_.cases().withId(id), id);
+    if (!flightCase)
         return false;
-    }
-    loaded_ = rows->first();
+    loaded_ = *flightCase;
     currentItem = id;
     Text1->setText(loaded_[CaseColumn::Name]);
     Text2->setText(loaded_[CaseColumn::Location]);
@@ -140,16 +124,6 @@ bool frmFlightAddEdit::loadStoredCase(qint64 id) {
     Text4->setText(loaded_[CaseColumn::Notes]);
     Check2->setChecked(loaded_[CaseColumn::Wheeled] == QLatin1String("Yes"));
     RefreshList();
-    return true;
-}
-
-bool frmFlightAddEdit::loadNewCase() {
-    newItem = true;
-    // The id Save will give, so a label printed before Save names the case.
-    const auto predicted = ctx_.ids().predicted(RecordTable::Cases);
-    if (!predicted)
-        return false;
-    currentItem = *predicted;
     return true;
 }
 
@@ -169,14 +143,7 @@ void frmFlightAddEdit::List1_Click() {
 }
 
 void frmFlightAddEdit::List1_DblClick() {
-    // The item viewer may stand lower in the chain that led here.
-    const auto line = List1->selectedText();
-    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
-        return;
-    // The line's own item, whatever a window opened since wrote to ItemToOpen.
-    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
-    frmItemView viewer(ctx_, this);
-    viewer.exec();
+    frmItemView::showItemOfLine(ctx_, this, List1->selectedText());
 }
 
 void frmFlightAddEdit::Command5_Click() {
@@ -245,7 +212,7 @@ void frmFlightAddEdit::putItemInCase(qint64 itemId, qint64 caseId) {
             ctx_.dialogs().inform(this, itemGoneText(itemId), Dialogs::Icon::Information);
             break;
         case PutInCaseResult::CaseGone:
-            ctx_.dialogs().inform(this, caseGoneText(caseId), Dialogs::Icon::Information);
+            tellGone(caseId);
             break;
         case PutInCaseResult::Done:
         case PutInCaseResult::Failed:  // the store has told the user
@@ -280,30 +247,15 @@ QList<ColumnChange> frmFlightAddEdit::changedColumns() const {
 }
 
 void frmFlightAddEdit::Command2_Click() {
-    // On a failure the store has told the user; the window stays open so
-    // nothing typed is lost.
-    if (newItem ? saveNewCase() : saveChanges())
-        accept();
+    saveAndClose();
 }
 
-bool frmFlightAddEdit::saveNewCase() {
-    const auto id = ctx_.cases().insert(valuesFromBoxes());
-    if (!id)
-        return false;
-    if (*id != currentItem) {
-        // Another user saved a case under the shown id in the meantime.
-        RecordMessages::savedUnderAnotherId(
-            ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem),
-            QStringLiteral("case"), QStringLiteral("flight case F%1").arg(*id), true);
-    }
-    return true;
+std::optional<qint64> frmFlightAddEdit::insertRecord() {
+    return ctx_.cases().insert(valuesFromBoxes());
 }
 
-bool frmFlightAddEdit::saveChanges() {
-    const QList<ColumnChange> changes = changedColumns();
-    return RecordMessages::saveChanges(
-        ctx_.dialogs(), this, QStringLiteral("Flight case F%1").arg(currentItem),
-        [&](bool overwrite) { return ctx_.cases().update(currentItem, changes, overwrite); });
+SaveResult frmFlightAddEdit::writeChanges(bool overwrite) {
+    return ctx_.cases().update(currentItem, changedColumns(), overwrite);
 }
 
 void frmFlightAddEdit::Command3_Click() {
@@ -311,9 +263,9 @@ void frmFlightAddEdit::Command3_Click() {
 }
 
 void frmFlightAddEdit::Command1_Click() {
-    ctx_.printing().PrintLargeLabel(LabelKind::Case, currentItem, Picture1->pixmap());
+    labels_.printLarge(ctx_.printing(), currentItem);
 }
 
 void frmFlightAddEdit::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(currentItem, Picture2->pixmap(), LabelKind::Case);
+    labels_.printSmall(ctx_.printing(), currentItem);
 }

@@ -1,30 +1,25 @@
 #pragma once
 
-#include <QDialog>
 #include <optional>
 
-#include "app/AppContext.h"
-#include "data/rules/Records.h"
+#include "app/RecordEditor.h"
+#include "common/LabelControls.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class OptionCheckBox;
-class PictureBox;
 class RecordList;
 
 // Adds a new flight case or edits one: its name, location, date bought,
 // notes and wheels. The case's details reach the register only on Save;
 // the items it holds are put in and taken out at once (Add, Delete), which
 // a stored case alone allows.
-class frmFlightAddEdit : public QDialog {
+class frmFlightAddEdit : public RecordEditor {
     Q_OBJECT
 public:
+    static const Kind kKind;
     explicit frmFlightAddEdit(AppContext& ctx, QWidget* parent = nullptr);
-
-    bool newItem = false;    // the editor works on a case not yet stored
-    qint64 currentItem = 0;  // the stored id, or the id a new case will get
 
 public slots:
     void Form_Load();
@@ -42,18 +37,16 @@ private:
     void buildControls();
     QLineEdit* addTextBox(const char* name, const char* labelName, const QString& caption,
                           int labelTop, int top, int width);
-    bool loadStoredCase(qint64 id);
-    bool loadNewCase();
+    bool loadStored(qint64 id) override;
     void RefreshList();
     QString wheeledText() const;
     CaseRecord valuesFromBoxes() const;
     QList<ColumnChange> changedColumns() const;
-    bool saveNewCase();
-    bool saveChanges();
+    std::optional<qint64> insertRecord() override;
+    SaveResult writeChanges(bool overwrite) override;
     std::optional<qint64> caseOfItem(qint64 itemId);
     void putItemInCase(qint64 itemId, qint64 caseId);
 
-    AppContext& ctx_;
     CaseRecord loaded_;  // the stored case as loaded, to save only what changed
 
     QLineEdit* Text1 = nullptr;
@@ -63,13 +56,7 @@ private:
     QPushButton* Command5 = nullptr;
     QCheckBox* Check2 = nullptr;
     RecordList* List1 = nullptr;
-    OptionCheckBox* Check1 = nullptr;
-    OptionCheckBox* Check3 = nullptr;
-    OptionCheckBox* Check4 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QPushButton* Command1 = nullptr;
+    LabelControls labels_;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdDel = nullptr;
     QPushButton* Command2 = nullptr;

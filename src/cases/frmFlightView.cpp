@@ -42,31 +42,21 @@ void frmFlightView::buildControls() {
 
     // The two captions need the whole width of the window: Check1 starts a
     // little left of the design's 120 twips.
-    const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520, 90);
-    Check1 = labels.Check1;
-    Check3 = labels.Check3;
-    Check4 = labels.Check4;
-    Picture1 = labels.Picture1;
-    Picture2 = labels.Picture2;
-    connect(Picture1, &PictureBox::doubleClicked, this, &frmFlightView::Picture1_DblClick);
+    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520, 90);
+    connect(labels_.Picture1, &PictureBox::doubleClicked, this, &frmFlightView::Picture1_DblClick);
 
     cmdEdit =
         WindowStyle::addButton(this, "cmdEdit", QStringLiteral("Edit"), 3360, 8520, 1095, 975);
-    Command4 =
-        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4560, 8520, 1095, 975);
-    Command1 =
-        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 5760, 8520, 1095, 975);
-    LabelControls::describeLabelButtons(Command4, Command1);
+    labels_.addButtons(this, 4560, 8520, 1095);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 6960, 8520, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmFlightView::cmdEdit_Click);
-    connect(Command4, &QPushButton::clicked, this, &frmFlightView::Command4_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmFlightView::Command1_Click);
+    connect(labels_.Command4, &QPushButton::clicked, this, &frmFlightView::Command4_Click);
+    connect(labels_.Command1, &QPushButton::clicked, this, &frmFlightView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder(
-        {List2, List1, Check4, Check1, Check3, cmdEdit, Command4, Command1, Command3, Picture1});
+    WindowStyle::setTabOrder({List2, List1, labels_.Check4, labels_.Check1, labels_.Check3, cmdEdit,
+                              labels_.Command4, labels_.Command1, Command3, labels_.Picture1});
 }
 
 void frmFlightView::Form_Load() {
@@ -92,9 +82,7 @@ void frmFlightView::ShowCaseDetails() {
 }
 
 void frmFlightView::cmdEdit_Click() {
-    ctx_.fields().CaseToOpen = caseId_;
-    frmFlightAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmFlightAddEdit>(ctx_, this, caseId_);
     ShowCaseDetails();
 }
 
@@ -103,11 +91,11 @@ void frmFlightView::Command3_Click() {
 }
 
 void frmFlightView::Command1_Click() {
-    ctx_.printing().PrintLargeLabel(LabelKind::Case, caseId_, Picture1->pixmap());
+    labels_.printLarge(ctx_.printing(), caseId_);
 }
 
 void frmFlightView::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(caseId_, Picture2->pixmap(), LabelKind::Case);
+    labels_.printSmall(ctx_.printing(), caseId_);
 }
 
 void frmFlightView::List1_Click() {
@@ -116,14 +104,7 @@ void frmFlightView::List1_Click() {
 }
 
 void frmFlightView::List1_DblClick() {
-    // The item viewer may stand lower in the chain that led here.
-    const auto line = List1->selectedText();
-    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
-        return;
-    // The line's own item, whatever a window opened since wrote to ItemToOpen.
-    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
-    frmItemView viewer(ctx_, this);
-    viewer.exec();
+    frmItemView::showItemOfLine(ctx_, this, List1->selectedText());
 }
 
 void frmFlightView::Picture1_DblClick() {

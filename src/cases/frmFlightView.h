@@ -3,11 +3,10 @@
 #include <QDialog>
 
 #include "app/AppContext.h"
+#include "common/LabelControls.h"
 
 class QPushButton;
 class DetailList;
-class OptionCheckBox;
-class PictureBox;
 class RecordList;
 
 // Shows one flight case read-only (the case named by CaseToOpen): its
@@ -41,13 +40,7 @@ private:
 
     DetailList* List2 = nullptr;
     RecordList* List1 = nullptr;
-    OptionCheckBox* Check1 = nullptr;
-    OptionCheckBox* Check3 = nullptr;
-    OptionCheckBox* Check4 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr;
+    LabelControls labels_;
     QPushButton* cmdEdit = nullptr;
-    QPushButton* Command4 = nullptr;
-    QPushButton* Command1 = nullptr;
     QPushButton* Command3 = nullptr;
 };

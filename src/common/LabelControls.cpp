@@ -5,6 +5,7 @@
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
+#include "printing/PrintService.h"
 #include "resources/Pictures.h"
 
 using WindowStyle::place;
@@ -12,6 +13,7 @@ using WindowStyle::place;
 LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind kind, int checksTop,
                                  int check3Left, int pictureTop, int check1Left) {
     LabelControls c;
+    c.kind = kind;
     c.Check1 = new OptionCheckBox(QStringLiteral("Print Description on Large Labels"), settings,
                                   SettingsKeys::DescOnLarge, window);
     c.Check1->setObjectName(QStringLiteral("Check1"));
@@ -49,7 +51,21 @@ LabelControls LabelControls::add(QWidget* window, Settings& settings, LabelKind 
     return c;
 }
 
-void LabelControls::describeLabelButtons(QPushButton* small, QPushButton* large) {
-    small->setAccessibleDescription(QStringLiteral("Print the small label"));
-    large->setAccessibleDescription(QStringLiteral("Print the large label"));
+void LabelControls::addButtons(QWidget* window, int smallLeft, int top, int width) {
+    constexpr int kHeight = 975;
+    constexpr int kGap = 105;
+    Command4 = WindowStyle::addButton(window, "Command4", QStringLiteral("Small"), smallLeft, top,
+                                      width, kHeight);
+    Command1 = WindowStyle::addButton(window, "Command1", QStringLiteral("Large"),
+                                      smallLeft + width + kGap, top, width, kHeight);
+    Command4->setAccessibleDescription(QStringLiteral("Print the small label"));
+    Command1->setAccessibleDescription(QStringLiteral("Print the large label"));
+}
+
+void LabelControls::printLarge(PrintService& printing, qint64 id) const {
+    printing.PrintLargeLabel(kind, id, Picture1->pixmap());
+}
+
+void LabelControls::printSmall(PrintService& printing, qint64 id) const {
+    printing.PrintSmallLabel(id, Picture2->pixmap(), kind);
 }

@@ -9,9 +9,7 @@
 #include "common/LabelControls.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
-#include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
-#include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
@@ -33,7 +31,15 @@ bool isNumberColumn(ItemColumn column) {
 
 }  // namespace
 
-frmItemAddEdit::frmItemAddEdit(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+const RecordEditor::Kind frmItemAddEdit::kKind{RecordTable::Items,
+                                               &SharedFields::ItemToOpen,
+                                               "Item %1",
+                                               "item",
+                                               "Item %1 is not in the register any more.",
+                                               true};
+
+frmItemAddEdit::frmItemAddEdit(AppContext& ctx, QWidget* parent)
+    : RecordEditor(ctx, kKind, parent) {
     setObjectName(QStringLiteral("frmItemAddEdit"));
     WindowStyle::setUpWindow(this, QStringLiteral("Quarvel - Add/Edit Item"), 8535, 10155);
     buildControls();
@@ -50,69 +56,42 @@ void frmItemAddEdit::buildControls() {
     connect(List1, &DetailList::lineDoubleClicked, this, &frmItemAddEdit::List1_DblClick);
     place(List1, 120, 600, 8295, 8040);
 
-    const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 8640, 4080, 9000);
-    Check1 = labels.Check1;
-    Check3 = labels.Check3;
-    Picture1 = labels.Picture1;
-    Picture2 = labels.Picture2;
-
-    Command4 =
-        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 3720, 9120, 1095, 975);
-    Command1 =
-        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 4920, 9120, 1095, 975);
-    LabelControls::describeLabelButtons(Command4, Command1);
+    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Item, 8640, 4080, 9000);
+    labels_.addButtons(this, 3720, 9120, 1095);
     Command2 =
         WindowStyle::addButton(this, "Command2", QStringLiteral("Save"), 6120, 9120, 1095, 975);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 9120, 1095, 975);
-    connect(Command4, &QPushButton::clicked, this, &frmItemAddEdit::Command4_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmItemAddEdit::Command1_Click);
+    connect(labels_.Command4, &QPushButton::clicked, this, &frmItemAddEdit::Command4_Click);
+    connect(labels_.Command1, &QPushButton::clicked, this, &frmItemAddEdit::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmItemAddEdit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemAddEdit::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({List1, Check1, Check3, Command4, Command1, Command2, Command3});
+    WindowStyle::setTabOrder({List1, labels_.Check1, labels_.Check3, labels_.Command4,
+                              labels_.Command1, Command2, Command3});
 }
 
 void frmItemAddEdit::Form_Load() {
-    newItem = false;
-    const qint64 id = SharedFields::idOf(ctx_.fields().ItemToOpen);
-    const bool loaded = id > 0 ? loadStoredItem(id) : loadNewItem();
-    if (!loaded)
-        WindowStyle::closeOnceShown(this);
+    loadRecord();
     List1->setFocus();
 }
 
-bool frmItemAddEdit::loadStoredItem(qint64 id) {
-    const auto rows = ctx_.items().withId(id);
-    if (!rows)
-        return false;  // the store has told the user
-    if (rows->isEmpty()) {
-        ctx_.dialogs().inform(this,
-                              QStringLiteral("Item %1 is not in the register any more.").arg(id),
-                              Dialogs::Icon::Information);
+bool frmItemAddEdit::loadStored(qint64 id) {
+    const auto item = storedRow(ctx_.items().withId(id), id);
+    if (!item)
         return false;
-    }
-    const ItemRecord& item = rows->first();
-    loaded_ = item;
-    currentItem = item.id.toLongLong();
-    Label1->setText(QStringLiteral("Equipment ID: ") + item.id);
-    List1->addItems(DetailLines::lines(fields(), item));
+    loaded_ = *item;
+    currentItem = item->id.toLongLong();
+    Label1->setText(QStringLiteral("Equipment ID: ") + item->id);
+    List1->addItems(DetailLines::lines(fields(), *item));
     return true;
 }
 
-bool frmItemAddEdit::loadNewItem() {
-    newItem = true;
-    // The id Save will give, so a label printed before Save names the record.
-    const auto predicted = ctx_.ids().predicted(RecordTable::Items);
-    if (!predicted)
-        return false;
-    currentItem = *predicted;
+void frmItemAddEdit::showNew() {
     Label1->setText(QStringLiteral("Equipment ID: %1").arg(currentItem));
     ItemRecord blank;
     blank[ItemColumn::CaseId] = QStringLiteral("0");
     List1->addItems(DetailLines::lines(fields(), blank));
-    return true;
 }
 
 void frmItemAddEdit::List1_DblClick() {
@@ -223,30 +202,15 @@ QList<ColumnChange> frmItemAddEdit::changedColumns() const {
 }
 
 void frmItemAddEdit::Command2_Click() {
-    // On a failure the store has told the user; the window stays open so
-    // nothing typed is lost.
-    if (newItem ? saveNewItem() : saveChanges())
-        accept();
+    saveAndClose();
 }
 
-bool frmItemAddEdit::saveNewItem() {
-    const auto id = ctx_.items().insert(valuesFromLines());
-    if (!id)
-        return false;
-    if (*id != currentItem) {
-        // Another user saved an item under the shown id in the meantime.
-        RecordMessages::savedUnderAnotherId(
-            ctx_.dialogs(), this, QStringLiteral("Item %1").arg(currentItem),
-            QStringLiteral("item"), QStringLiteral("item %1").arg(*id), true);
-    }
-    return true;
+std::optional<qint64> frmItemAddEdit::insertRecord() {
+    return ctx_.items().insert(valuesFromLines());
 }
 
-bool frmItemAddEdit::saveChanges() {
-    const QList<ColumnChange> changes = changedColumns();
-    return RecordMessages::saveChanges(
-        ctx_.dialogs(), this, QStringLiteral("Item %1").arg(currentItem),
-        [&](bool overwrite) { return ctx_.items().update(currentItem, changes, overwrite); });
+SaveResult frmItemAddEdit::writeChanges(bool overwrite) {
+    return ctx_.items().update(currentItem, changedColumns(), overwrite);
 }
 
 void frmItemAddEdit::Command3_Click() {
@@ -254,9 +218,9 @@ void frmItemAddEdit::Command3_Click() {
 }
 
 void frmItemAddEdit::Command1_Click() {
-    ctx_.printing().PrintLargeLabel(LabelKind::Item, currentItem, Picture1->pixmap());
+    labels_.printLarge(ctx_.printing(), currentItem);
 }
 
 void frmItemAddEdit::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(currentItem, Picture2->pixmap());
+    labels_.printSmall(ctx_.printing(), currentItem);
 }

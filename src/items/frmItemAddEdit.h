@@ -1,27 +1,22 @@
 #pragma once
 
-#include <QDialog>
-
-#include "app/AppContext.h"
-#include "data/rules/Records.h"
+#include "app/RecordEditor.h"
+#include "common/LabelControls.h"
 
 class QLabel;
 class QPushButton;
 class DetailList;
-class OptionCheckBox;
-class PictureBox;
 
 // Adds a new item or edits one: the item is shown as eighteen detail lines,
 // each edited by a double-click (or Enter) in the way that suits its field.
 // Nothing is stored until Save; Close leaves without storing.
-class frmItemAddEdit : public QDialog {
+class frmItemAddEdit : public RecordEditor {
     Q_OBJECT
 public:
+    static const Kind kKind;
     explicit frmItemAddEdit(AppContext& ctx, QWidget* parent = nullptr);
 
-    bool newItem = false;    // the editor works on an item not yet stored
-    QString selItem;         // the detail line being edited
-    qint64 currentItem = 0;  // the stored id, or the id a new item will get
+    QString selItem;  // the detail line being edited
 
 public slots:
     void Form_Load();
@@ -33,8 +28,8 @@ public slots:
 
 private:
     void buildControls();
-    bool loadStoredItem(qint64 id);
-    bool loadNewItem();
+    bool loadStored(qint64 id) override;
+    void showNew() override;
     void EditSelectedField();
     QString currentValue(int line) const;
     void rewriteLine(int line, const QString& value);
@@ -46,21 +41,15 @@ private:
     QVariant valueOfLine(int line) const;
     ItemWrite valuesFromLines() const;
     QList<ColumnChange> changedColumns() const;
-    bool saveNewItem();
-    bool saveChanges();
+    std::optional<qint64> insertRecord() override;
+    SaveResult writeChanges(bool overwrite) override;
 
-    AppContext& ctx_;
     QString lastChosenFile_;  // what the open-file dialog starts on
     ItemRecord loaded_;       // the stored item as loaded, to save only what changed
 
     QLabel* Label1 = nullptr;
     DetailList* List1 = nullptr;
-    OptionCheckBox* Check1 = nullptr;
-    OptionCheckBox* Check3 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QPushButton* Command1 = nullptr;
+    LabelControls labels_;
     QPushButton* Command2 = nullptr;
     QPushButton* Command3 = nullptr;
 };

@@ -34,26 +34,17 @@ void frmItemView::buildControls() {
     connect(List1, &DetailList::lineDoubleClicked, this, &frmItemView::List1_DblClick);
     place(List1, 120, 120, 8295, 6900);
 
-    const LabelControls labels =
-        LabelControls::add(this, ctx_.settings(), LabelKind::Item, 7080, 4080, 7560);
-    Check1 = labels.Check1;
-    Check3 = labels.Check3;
-    Picture1 = labels.Picture1;
-    Picture2 = labels.Picture2;
-    connect(Picture1, &PictureBox::doubleClicked, this, &frmItemView::Picture1_DblClick);
+    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Item, 7080, 4080, 7560);
+    connect(labels_.Picture1, &PictureBox::doubleClicked, this, &frmItemView::Picture1_DblClick);
 
     cmdEdit =
         WindowStyle::addButton(this, "cmdEdit", QStringLiteral("Edit"), 3720, 7560, 1095, 975);
-    Command4 =
-        WindowStyle::addButton(this, "Command4", QStringLiteral("Small"), 4920, 7560, 1095, 975);
-    Command1 =
-        WindowStyle::addButton(this, "Command1", QStringLiteral("Large"), 6120, 7560, 1095, 975);
-    LabelControls::describeLabelButtons(Command4, Command1);
+    labels_.addButtons(this, 4920, 7560, 1095);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 7560, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmItemView::cmdEdit_Click);
-    connect(Command4, &QPushButton::clicked, this, &frmItemView::Command4_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmItemView::Command1_Click);
+    connect(labels_.Command4, &QPushButton::clicked, this, &frmItemView::Command4_Click);
+    connect(labels_.Command1, &QPushButton::clicked, this, &frmItemView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
 
@@ -69,8 +60,18 @@ void frmItemView::buildControls() {
     lblTestStatus->setObjectName(QStringLiteral("lblTestStatus"));
     lblTestStatus->setWordWrap(true);
     place(lblTestStatus, 6000, 9240, 2415, 870);
-    WindowStyle::setTabOrder({List1, Check1, Check3, cmdEdit, Command4, Command1, Command3,
-                              lstHistory, cmdRecordTest, Picture1});
+    WindowStyle::setTabOrder({List1, labels_.Check1, labels_.Check3, cmdEdit, labels_.Command4,
+                              labels_.Command1, Command3, lstHistory, cmdRecordTest,
+                              labels_.Picture1});
+}
+
+void frmItemView::showItemOfLine(AppContext& ctx, QWidget* parent,
+                                 const std::optional<QString>& line) {
+    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
+        return;
+    ctx.fields().ItemToOpen = TextRules::IdFromListLine(*line);
+    frmItemView viewer(ctx, parent);
+    viewer.exec();
 }
 
 void frmItemView::Form_Load() {
@@ -123,9 +124,7 @@ void frmItemView::cmdRecordTest_Click() {
 }
 
 void frmItemView::cmdEdit_Click() {
-    ctx_.fields().ItemToOpen = itemId_;
-    frmItemAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmItemAddEdit>(ctx_, this, itemId_);
     ShowItemDetails();
 }
 
@@ -134,11 +133,11 @@ void frmItemView::Command3_Click() {
 }
 
 void frmItemView::Command1_Click() {
-    ctx_.printing().PrintLargeLabel(LabelKind::Item, itemId_, Picture1->pixmap());
+    labels_.printLarge(ctx_.printing(), itemId_);
 }
 
 void frmItemView::Command4_Click() {
-    ctx_.printing().PrintSmallLabel(itemId_, Picture2->pixmap());
+    labels_.printSmall(ctx_.printing(), itemId_);
 }
 
 void frmItemView::List1_DblClick() {

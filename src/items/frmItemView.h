@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 
 #include "app/AppContext.h"
+#include "common/LabelControls.h"
 
 class QLabel;
 class QListWidget;
 class QPushButton;
 class DetailList;
-class OptionCheckBox;
-class PictureBox;
 
 // Shows one item read-only (the item named by ItemToOpen when it opens) with
 // the way to edit it, print its labels and open the flight case that holds it,
@@ -22,6 +22,13 @@ public:
     // Empties the detail lines and the history and reads them again from the
     // register.
     void ShowItemDetails();
+
+    // Shows the item of a line ("id - text") of a window's list of items:
+    // the line's own item, whatever a window opened since wrote to
+    // ItemToOpen. Nothing when no line is selected, or when an item viewer
+    // stands lower in the chain that led there: that one shows the item.
+    static void showItemOfLine(AppContext& ctx, QWidget* parent,
+                               const std::optional<QString>& line);
 
 public slots:
     void Form_Load();
@@ -45,13 +52,8 @@ private:
     qint64 itemId_ = 0;
 
     DetailList* List1 = nullptr;
-    OptionCheckBox* Check1 = nullptr;
-    OptionCheckBox* Check3 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr;
+    LabelControls labels_;
     QPushButton* cmdEdit = nullptr;
-    QPushButton* Command4 = nullptr;
-    QPushButton* Command1 = nullptr;
     QPushButton* Command3 = nullptr;
     QListWidget* lstHistory = nullptr;
     QPushButton* cmdRecordTest = nullptr;

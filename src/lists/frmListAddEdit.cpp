@@ -8,9 +8,7 @@
 
 #include "common/Dialogs.h"
 #include "common/RecordList.h"
-#include "common/RecordMessages.h"
 #include "common/WindowStyle.h"
-#include "data/IdStore.h"
 #include "data/ListStore.h"
 #include "data/TestRecordStore.h"
 #include "data/rules/TextRules.h"
@@ -25,7 +23,15 @@ constexpr int kReloadDelayMs = 1000;
 
 }  // namespace
 
-frmListAddEdit::frmListAddEdit(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+const RecordEditor::Kind frmListAddEdit::kKind{RecordTable::Lists,
+                                               &SharedFields::ListToOpen,
+                                               "List %1",
+                                               "list",
+                                               "List %1 no longer exists.",
+                                               false};
+
+frmListAddEdit::frmListAddEdit(AppContext& ctx, QWidget* parent)
+    : RecordEditor(ctx, kKind, parent) {
     setObjectName(QStringLiteral("frmListAddEdit"));
     WindowStyle::setUpWindow(this, QStringLiteral("Add/Edit Picking List"),
                              ListControls::kWindowWidth, ListControls::kWindowHeight);
@@ -73,26 +79,13 @@ void frmListAddEdit::buildControls() {
 }
 
 void frmListAddEdit::Form_Load() {
-    newItem = false;
-    const qint64 id = SharedFields::idOf(ctx_.fields().ListToOpen);
-    const bool loaded = id > 0 ? loadStoredList(id) : loadNewList();
-    if (!loaded)
-        WindowStyle::closeOnceShown(this);
+    loadRecord();
     txtName->setFocus();
 }
 
-bool frmListAddEdit::loadStoredList(qint64 id) {
+bool frmListAddEdit::loadStored(qint64 id) {
     currentItem = id;
     return showStoredList(id);
-}
-
-bool frmListAddEdit::loadNewList() {
-    newItem = true;
-    const auto predicted = ctx_.ids().predicted(RecordTable::Lists);
-    if (!predicted)
-        return false;  // the store has told the user
-    currentItem = *predicted;
-    return true;
 }
 
 bool frmListAddEdit::showStoredList(qint64 id) {
@@ -100,7 +93,7 @@ bool frmListAddEdit::showStoredList(qint64 id) {
     if (!rows)
         return false;  // the store has told the user
     if (rows->isEmpty()) {
-        tellListIsGone();
+        tellGone(id);
         cmdAdd->setEnabled(false);
         return false;
     }
@@ -110,11 +103,6 @@ bool frmListAddEdit::showStoredList(qint64 id) {
     if (auto lines = ctx_.lists().lines(id))
         List1->setRows(std::move(*lines));
     return true;
-}
-
-void frmListAddEdit::tellListIsGone() {
-    ctx_.dialogs().inform(this, QStringLiteral("List %1 no longer exists.").arg(currentItem),
-                          Dialogs::Icon::Information);
 }
 
 void frmListAddEdit::RefreshList() {
@@ -137,13 +125,7 @@ void frmListAddEdit::List1_Click() {
 }
 
 void frmListAddEdit::List1_DblClick() {
-    const std::optional<QString> line = List1->selectedText();
-    // Opened from an item viewer lower in the chain, that one shows the item.
-    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
-        return;
-    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
-    frmItemView viewer(ctx_, this);
-    viewer.exec();
+    frmItemView::showItemOfLine(ctx_, this, List1->selectedText());
 }
 
 void frmListAddEdit::cmdAdd_Click() {
@@ -180,7 +162,7 @@ bool frmListAddEdit::addPickedItem() {
                                   Dialogs::Icon::Information);
             return true;
         case AddLineResult::ListGone:
-            tellListIsGone();
+            tellGone(currentItem);
             cmdAdd->setEnabled(false);
             return false;
     }
@@ -199,36 +181,20 @@ void frmListAddEdit::cmdDel_Click() {
 }
 
 void frmListAddEdit::cmdSave_Click() {
-    // On a failure the store has told the user; the window stays open so
-    // the typed name is not lost.
-    if (newItem ? saveNewList() : saveChanges())
-        accept();
+    saveAndClose();
 }
 
-bool frmListAddEdit::saveNewList() {
-    const auto id = ctx_.lists().insert(txtName->text());
-    if (!id)
-        return false;
-    if (*id != currentItem) {
-        // Another user saved a list under the predicted id in the meantime.
-        RecordMessages::savedUnderAnotherId(
-            ctx_.dialogs(), this, QStringLiteral("List %1").arg(currentItem),
-            QStringLiteral("list"), QStringLiteral("list %1").arg(*id), false);
-    }
-    return true;
+std::optional<qint64> frmListAddEdit::insertRecord() {
+    return ctx_.lists().insert(txtName->text());
 }
 
-bool frmListAddEdit::saveChanges() {
+SaveResult frmListAddEdit::writeChanges(bool overwrite) {
     const QString name = txtName->text();
-    return RecordMessages::saveChanges(
-        ctx_.dialogs(), this, QStringLiteral("List %1").arg(currentItem), [&](bool overwrite) {
-            const SaveResult result =
-                ctx_.lists().update(currentItem, name, loadedName_, overwrite);
-            // A name left as loaded keeps the one given elsewhere: nothing to ask.
-            if (result == SaveResult::ChangedElsewhere && name == loadedName_)
-                return SaveResult::Saved;
-            return result;
-        });
+    const SaveResult result = ctx_.lists().update(currentItem, name, loadedName_, overwrite);
+    // A name left as loaded keeps the one given elsewhere: nothing to ask.
+    if (result == SaveResult::ChangedElsewhere && name == loadedName_)
+        return SaveResult::Saved;
+    return result;
 }
 
 void frmListAddEdit::cmdPrint_Click() {

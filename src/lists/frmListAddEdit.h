@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QDialog>
-
-#include "app/AppContext.h"
+#include "app/RecordEditor.h"
 
 class QLabel;
 class QLineEdit;
@@ -15,13 +13,11 @@ class RecordList;
 // reload that follows about a second later; the name is stored only by Save.
 // Lines can be added only to a stored list: a new list is named and saved
 // first.
-class frmListAddEdit : public QDialog {
+class frmListAddEdit : public RecordEditor {
     Q_OBJECT
 public:
+    static const Kind kKind;
     explicit frmListAddEdit(AppContext& ctx, QWidget* parent = nullptr);
-
-    bool newItem = false;    // the list is not stored yet
-    qint64 currentItem = 0;  // the stored id, or the id a new list will get
 
     // Reads the stored name and lines again, replacing what the name box holds.
     void RefreshList();
@@ -40,17 +36,14 @@ public slots:
 
 private:
     void buildControls();
-    bool loadStoredList(qint64 id);
-    bool loadNewList();
+    bool loadStored(qint64 id) override;
     // Shows the stored list; false when it is gone or could not be read.
     bool showStoredList(qint64 id);
     bool mayGoOut(qint64 itemId);
     bool addPickedItem();
-    void tellListIsGone();
-    bool saveNewList();
-    bool saveChanges();
+    std::optional<qint64> insertRecord() override;
+    SaveResult writeChanges(bool overwrite) override;
 
-    AppContext& ctx_;
     QString loadedName_;  // the stored name as last shown, to notice a change made elsewhere
     // The item of the line selected last; Delete removes it, also after the
     // reload has cleared the selection.

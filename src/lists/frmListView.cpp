@@ -69,19 +69,11 @@ void frmListView::lstItems_Click() {
 }
 
 void frmListView::lstItems_DblClick() {
-    const std::optional<QString> line = lstItems->selectedText();
-    // Opened from an item viewer lower in the chain, that one shows the item.
-    if (!line || AppContext::isWindowOpen(QStringLiteral("frmItemView")))
-        return;
-    ctx_.fields().ItemToOpen = TextRules::IdFromListLine(*line);
-    frmItemView viewer(ctx_, this);
-    viewer.exec();
+    frmItemView::showItemOfLine(ctx_, this, lstItems->selectedText());
 }
 
 void frmListView::cmdEdit_Click() {
-    ctx_.fields().ListToOpen = listId_;
-    frmListAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmListAddEdit>(ctx_, this, listId_);
     RefreshView();
 }
 

@@ -598,30 +598,22 @@ void frmMain::quickOpen(const TextRules::QuickOpen& wanted) {
 }
 
 void frmMain::addItem() {
-    fields().ItemToOpen = 0;
-    frmItemAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmItemAddEdit>(ctx_, this, 0);
     RefreshTree();
 }
 
 void frmMain::addCase() {
-    fields().CaseToOpen = 0;
-    frmFlightAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmFlightAddEdit>(ctx_, this, 0);
     RefreshTree();
 }
 
 void frmMain::addList() {
-    fields().ListToOpen = 0;
-    frmListAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmListAddEdit>(ctx_, this, 0);
     RefreshTree();
 }
 
 void frmMain::editItem() {
-    fields().ItemToOpen = QString::number(shownItem_);
-    frmItemAddEdit editor(ctx_, this);
-    editor.exec();
+    RecordEditor::edit<frmItemAddEdit>(ctx_, this, QString::number(shownItem_));
     RefreshTree();
 }
 
