@@ -54,31 +54,6 @@ using WindowStyle::place;
 
 namespace {
 
-// Each command is one action, shown on the toolbar and in the menu bar with
-// the same caption; its shortcut works anywhere in the window. Only Delete is
-// also an editing key: in the quick-open box it deletes a character.
-struct ToolbarButton {
-    const char* key;
-    const char* caption;
-    const char* shortcut;
-    bool enabledAtStart;
-};
-
-const ToolbarButton kToolbarButtons[] = {
-    {"AddItem", "Add Item", "Ctrl+N", true},
-    {"AddCase", "Add Case", "Ctrl+Shift+C", true},
-    {"AddList", "Add List", "Ctrl+Shift+L", true},
-    {"Edit", "Edit", "F2", false},
-    {"Delete", "Delete", "Del", false},
-    {"Printers", "Printers", "Ctrl+P", true},
-    {"Database", "Database", "Ctrl+Shift+D", true},
-    {"About", "About", "F1", true},
-    {"Exit", "Exit", "Ctrl+Q", true},
-    // Beyond the first nine, which keep their places.
-    {"TestsDue", "Tests Due", "Ctrl+T", true},
-    {"Scan", "Scan", "Ctrl+Shift+S", true},
-};
-
 // The menu bar's menus and the commands in each; an empty key is a separator.
 struct MenuBarMenu {
     const char* name;
@@ -172,7 +147,31 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(c
 
 frmMain::~frmMain() = default;
 
+// Each command is one action, shown on the toolbar and in the menu bar with
+// the same caption; its shortcut works anywhere in the window. Only Delete is
+// also an editing key: in the quick-open box it deletes a character.
 void frmMain::buildToolbar() {
+    struct ToolbarButton {
+        const char* key;
+        const char* caption;
+        const char* shortcut;
+        bool enabledAtStart;
+        void (frmMain::*command)();
+    };
+    static const ToolbarButton buttons[] = {
+        {"AddItem", "Add Item", "Ctrl+N", true, &frmMain::addItem},
+        {"AddCase", "Add Case", "Ctrl+Shift+C", true, &frmMain::addCase},
+        {"AddList", "Add List", "Ctrl+Shift+L", true, &frmMain::addList},
+        {"Edit", "Edit", "F2", false, &frmMain::editItem},
+        {"Delete", "Delete", "Del", false, &frmMain::deleteItem},
+        {"Printers", "Printers", "Ctrl+P", true, &frmMain::openPrinterChooser},
+        {"Database", "Database", "Ctrl+Shift+D", true, &frmMain::openDatabaseDownload},
+        {"About", "About", "F1", true, &frmMain::openAbout},
+        {"Exit", "Exit", "Ctrl+Q", true, &frmMain::exitProgram},
+        // Beyond the first nine, which keep their places.
+        {"TestsDue", "Tests Due", "Ctrl+T", true, &frmMain::openTestsDue},
+        {"Scan", "Scan", "Ctrl+Shift+S", true, &frmMain::openScan},
+    };
     Toolbar1 = new QToolBar(centralWidget());
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -181,7 +180,7 @@ void frmMain::buildToolbar() {
     Toolbar1->setFont(WindowStyle::tahoma(8));
     // Down to the heading, so the captions under the icons are not cut.
     Toolbar1->setGeometry(0, 0, width(), WindowStyle::pixels(840));
-    for (const ToolbarButton& b : kToolbarButtons) {
+    for (const ToolbarButton& b : buttons) {
         const QString key = QLatin1String(b.key);
         QAction* action =
             Toolbar1->addAction(QIcon(Pictures::toolbarIcon(key)), QString::fromLatin1(b.caption));
@@ -190,7 +189,10 @@ void frmMain::buildToolbar() {
         action->setData(key);
         toolbarActions_.insert(key, action);
         action->setEnabled(b.enabledAtStart);
-        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+        // A command acts on the register as this program lays it out: the
+        // register is opened first (slots run in the order connected).
+        connect(action, &QAction::triggered, this, &frmMain::loadOnce);
+        connect(action, &QAction::triggered, this, b.command);
     }
 }
 
@@ -532,30 +534,8 @@ void frmMain::Image1_DblClick() {
     fields().Funny = QStringLiteral("Items");
 }
 
-void frmMain::Toolbar1_ButtonClick(const QString& key) {
-    loadOnce();  // a command acts on the register as this program lays it out
-    if (key == QLatin1String("AddItem"))
-        addItem();
-    else if (key == QLatin1String("AddCase"))
-        addCase();
-    else if (key == QLatin1String("AddList"))
-        addList();
-    else if (key == QLatin1String("Edit"))
-        editItem();
-    else if (key == QLatin1String("Delete"))
-        deleteItem();
-    else if (key == QLatin1String("TestsDue"))
-        openTestsDue();
-    else if (key == QLatin1String("Scan"))
-        openScan();
-    else if (key == QLatin1String("Printers"))
-        openPrinterChooser();
-    else if (key == QLatin1String("Database"))
-        openDatabaseDownload();
-    else if (key == QLatin1String("About"))
-        openAbout();
-    else if (key == QLatin1String("Exit"))
-        close();
+void frmMain::exitProgram() {
+    close();
 }
 
 void frmMain::mnuEdit_Click() {

@@ -49,7 +49,6 @@ public:
 public slots:
     void Form_Load();
     void loadOnce();
-    void Toolbar1_ButtonClick(const QString& key);
     void TreeView1_Click();
     void List1_Click();
     void List1_DblClick();
@@ -105,6 +104,7 @@ private:
     void openPrinterChooser();
     void openDatabaseDownload();
     void openAbout();
+    void exitProgram();  // closing the main window ends the program
 
     AppContext& ctx_;
     bool centred_ = false;
