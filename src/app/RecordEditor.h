@@ -20,8 +20,8 @@ public:
     bool newItem = false;    // the editor works on a record not yet stored
     qint64 currentItem = 0;  // the stored id, or the id a new record will get
 
-    // One kind of record and how it is named to the user; each `%1` is
-    // its id. Every editor has its own, as kKind.
+    // One kind of record and how it is named to the user (each `%1` is its
+    // id). Every editor has its own, kKind.
     struct Kind {
         RecordTable table;
         QVariant SharedFields::*toOpen;  // the field that names the record to open

@@ -6,9 +6,8 @@
 #include <QPushButton>
 
 #include "common/Dialogs.h"
-#include "common/LabelControls.h"
+#include "common/LabelPanel.h"
 #include "common/OptionCheckBox.h"
-#include "common/PictureBox.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
 #include "data/CaseStore.h"
@@ -17,7 +16,6 @@
 #include "items/frmItemPicker.h"
 #include "items/frmItemView.h"
 #include "locations/frmLocationPicker.h"
-#include "printing/PrintService.h"
 
 using WindowStyle::place;
 
@@ -29,12 +27,14 @@ QString itemGoneText(qint64 itemId) {
 
 }  // namespace
 
-const RecordEditor::Kind frmFlightAddEdit::kKind{RecordTable::Cases,
-                                                 &SharedFields::CaseToOpen,
-                                                 "Flight case F%1",
-                                                 "case",
-                                                 "Flight case F%1 no longer exists.",
-                                                 true};
+const RecordEditor::Kind frmFlightAddEdit::kKind{
+    .table = RecordTable::Cases,
+    .toOpen = &SharedFields::CaseToOpen,
+    .name = "Flight case F%1",
+    .noun = "case",
+    .gone = "Flight case F%1 no longer exists.",
+    .hasLabels = true,
+};
 
 frmFlightAddEdit::frmFlightAddEdit(AppContext& ctx, QWidget* parent)
     : RecordEditor(ctx, kKind, parent) {
@@ -77,12 +77,14 @@ void frmFlightAddEdit::buildControls() {
     List1 = new RecordList(RecordList::Lines::IdAndText, Label4->text(), this);
     List1->setObjectName(QStringLiteral("List1"));
     Label4->setBuddy(List1);
-    place(List1, 120, 3480, 8895, 6045 - LabelControls::kCheck4Above);
+    place(List1, 120, 3480, 8895, 6045 - LabelPanel::kCheck4Above);
     connect(List1, &RecordList::lineClicked, this, &frmFlightAddEdit::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightAddEdit::List1_DblClick);
 
-    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Case, 9600, 4080, 9960);
-    labels_.addButtons(this, 3360, 9960, 855);
+    labels_ = new LabelPanel(this, ctx_.settings(), ctx_.printing(), LabelKind::Case,
+                             [this] { return currentItem; },
+                             {.checksTop = 9600, .check3Left = 4080, .pictureTop = 9960});
+    labels_->addButtons(3360, 9960, 855);
     cmdAdd = WindowStyle::addButton(this, "cmdAdd", QStringLiteral("Add"), 5280, 9960, 855, 975);
     cmdAdd->setAccessibleDescription(QStringLiteral("Add an item to the case"));
     cmdDel = WindowStyle::addButton(this, "cmdDel", QStringLiteral("Delete"), 6240, 9960, 855, 975);
@@ -92,16 +94,14 @@ void frmFlightAddEdit::buildControls() {
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 8160, 9960, 855, 975);
     connect(Command5, &QPushButton::clicked, this, &frmFlightAddEdit::Command5_Click);
-    connect(labels_.Command4, &QPushButton::clicked, this, &frmFlightAddEdit::Command4_Click);
-    connect(labels_.Command1, &QPushButton::clicked, this, &frmFlightAddEdit::Command1_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmFlightAddEdit::cmdAdd_Click);
     connect(cmdDel, &QPushButton::clicked, this, &frmFlightAddEdit::cmdDel_Click);
     connect(Command2, &QPushButton::clicked, this, &frmFlightAddEdit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightAddEdit::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, labels_.Check4,
-                              labels_.Check1, labels_.Check3, labels_.Command4, labels_.Command1,
-                              cmdAdd, cmdDel, Command2, Command3});
+    WindowStyle::setTabOrder({Text1, Text2, Command5, Text3, Text4, Check2, List1, labels_->Check4,
+                              labels_->Check1, labels_->Check3, labels_->Command4,
+                              labels_->Command1, cmdAdd, cmdDel, Command2, Command3});
 }
 
 void frmFlightAddEdit::Form_Load() {
@@ -260,12 +260,4 @@ SaveResult frmFlightAddEdit::writeChanges(bool overwrite) {
 
 void frmFlightAddEdit::Command3_Click() {
     reject();
-}
-
-void frmFlightAddEdit::Command1_Click() {
-    labels_.printLarge(ctx_.printing(), currentItem);
-}
-
-void frmFlightAddEdit::Command4_Click() {
-    labels_.printSmall(ctx_.printing(), currentItem);
 }

@@ -3,12 +3,12 @@
 #include <optional>
 
 #include "app/RecordEditor.h"
-#include "common/LabelControls.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class LabelPanel;
 class RecordList;
 
 // Adds a new flight case or edits one: its name, location, date bought,
@@ -23,10 +23,8 @@ public:
 
 public slots:
     void Form_Load();
-    void Command1_Click();  // "Large"
     void Command2_Click();  // "Save"
     void Command3_Click();  // "Close"
-    void Command4_Click();  // "Small"
     void Command5_Click();  // "Pick!"
     void List1_Click();
     void List1_DblClick();
@@ -56,7 +54,7 @@ private:
     QPushButton* Command5 = nullptr;
     QCheckBox* Check2 = nullptr;
     RecordList* List1 = nullptr;
-    LabelControls labels_;
+    LabelPanel* labels_ = nullptr;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdDel = nullptr;
     QPushButton* Command2 = nullptr;

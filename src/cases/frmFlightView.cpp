@@ -5,7 +5,7 @@
 
 #include "cases/frmFlightAddEdit.h"
 #include "common/DetailList.h"
-#include "common/LabelControls.h"
+#include "common/LabelPanel.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
@@ -14,7 +14,6 @@
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemView.h"
-#include "printing/PrintService.h"
 
 using WindowStyle::place;
 
@@ -36,27 +35,28 @@ void frmFlightView::buildControls() {
     List1 = new RecordList(RecordList::Lines::IdAndText, Label4->text(), this);
     List1->setObjectName(QStringLiteral("List1"));
     Label4->setBuddy(List1);
-    place(List1, 120, 2040, 7935, 6045 - LabelControls::kCheck4Above);
+    place(List1, 120, 2040, 7935, 6045 - LabelPanel::kCheck4Above);
     connect(List1, &RecordList::lineClicked, this, &frmFlightView::List1_Click);
     connect(List1, &RecordList::lineDoubleClicked, this, &frmFlightView::List1_DblClick);
 
     // The two captions need the whole width of the window: Check1 starts a
     // little left of the design's 120 twips.
-    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Case, 8160, 3960, 8520, 90);
-    connect(labels_.Picture1, &PictureBox::doubleClicked, this, &frmFlightView::Picture1_DblClick);
+    labels_ = new LabelPanel(
+        this, ctx_.settings(), ctx_.printing(), LabelKind::Case, [this] { return caseId_; },
+        {.checksTop = 8160, .check3Left = 3960, .pictureTop = 8520, .check1Left = 90});
+    connect(labels_->Picture1, &PictureBox::doubleClicked, this, &frmFlightView::Picture1_DblClick);
 
     cmdEdit =
         WindowStyle::addButton(this, "cmdEdit", QStringLiteral("Edit"), 3360, 8520, 1095, 975);
-    labels_.addButtons(this, 4560, 8520, 1095);
+    labels_->addButtons(4560, 8520, 1095);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 6960, 8520, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmFlightView::cmdEdit_Click);
-    connect(labels_.Command4, &QPushButton::clicked, this, &frmFlightView::Command4_Click);
-    connect(labels_.Command1, &QPushButton::clicked, this, &frmFlightView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({List2, List1, labels_.Check4, labels_.Check1, labels_.Check3, cmdEdit,
-                              labels_.Command4, labels_.Command1, Command3, labels_.Picture1});
+    WindowStyle::setTabOrder({List2, List1, labels_->Check4, labels_->Check1, labels_->Check3,
+                              cmdEdit, labels_->Command4, labels_->Command1, Command3,
+                              labels_->Picture1});
 }
 
 void frmFlightView::Form_Load() {
@@ -88,14 +88,6 @@ void frmFlightView::cmdEdit_Click() {
 
 void frmFlightView::Command3_Click() {
     reject();
-}
-
-void frmFlightView::Command1_Click() {
-    labels_.printLarge(ctx_.printing(), caseId_);
-}
-
-void frmFlightView::Command4_Click() {
-    labels_.printSmall(ctx_.printing(), caseId_);
 }
 
 void frmFlightView::List1_Click() {

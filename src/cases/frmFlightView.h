@@ -3,10 +3,10 @@
 #include <QDialog>
 
 #include "app/AppContext.h"
-#include "common/LabelControls.h"
 
 class QPushButton;
 class DetailList;
+class LabelPanel;
 class RecordList;
 
 // Shows one flight case read-only (the case named by CaseToOpen): its
@@ -23,9 +23,7 @@ public:
 public slots:
     void Form_Load();
     void cmdEdit_Click();
-    void Command1_Click();  // "Large"
     void Command3_Click();  // "Close"
-    void Command4_Click();  // "Small"
     void List1_Click();
     void List1_DblClick();
     void Picture1_DblClick();
@@ -40,7 +38,7 @@ private:
 
     DetailList* List2 = nullptr;
     RecordList* List1 = nullptr;
-    LabelControls labels_;
+    LabelPanel* labels_ = nullptr;
     QPushButton* cmdEdit = nullptr;
     QPushButton* Command3 = nullptr;
 };

@@ -6,16 +6,14 @@
 #include "cases/frmFlightPicker.h"
 #include "common/DetailList.h"
 #include "common/Dialogs.h"
-#include "common/LabelControls.h"
+#include "common/LabelPanel.h"
 #include "common/OptionCheckBox.h"
-#include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/ItemStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 #include "items/frmDatePicker.h"
 #include "locations/frmLocationPicker.h"
-#include "printing/PrintService.h"
 
 using WindowStyle::place;
 
@@ -31,12 +29,14 @@ bool isNumberColumn(ItemColumn column) {
 
 }  // namespace
 
-const RecordEditor::Kind frmItemAddEdit::kKind{RecordTable::Items,
-                                               &SharedFields::ItemToOpen,
-                                               "Item %1",
-                                               "item",
-                                               "Item %1 is not in the register any more.",
-                                               true};
+const RecordEditor::Kind frmItemAddEdit::kKind{
+    .table = RecordTable::Items,
+    .toOpen = &SharedFields::ItemToOpen,
+    .name = "Item %1",
+    .noun = "item",
+    .gone = "Item %1 is not in the register any more.",
+    .hasLabels = true,
+};
 
 frmItemAddEdit::frmItemAddEdit(AppContext& ctx, QWidget* parent)
     : RecordEditor(ctx, kKind, parent) {
@@ -56,19 +56,19 @@ void frmItemAddEdit::buildControls() {
     connect(List1, &DetailList::lineDoubleClicked, this, &frmItemAddEdit::List1_DblClick);
     place(List1, 120, 600, 8295, 8040);
 
-    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Item, 8640, 4080, 9000);
-    labels_.addButtons(this, 3720, 9120, 1095);
+    labels_ = new LabelPanel(this, ctx_.settings(), ctx_.printing(), LabelKind::Item,
+                             [this] { return currentItem; },
+                             {.checksTop = 8640, .check3Left = 4080, .pictureTop = 9000});
+    labels_->addButtons(3720, 9120, 1095);
     Command2 =
         WindowStyle::addButton(this, "Command2", QStringLiteral("Save"), 6120, 9120, 1095, 975);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 9120, 1095, 975);
-    connect(labels_.Command4, &QPushButton::clicked, this, &frmItemAddEdit::Command4_Click);
-    connect(labels_.Command1, &QPushButton::clicked, this, &frmItemAddEdit::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmItemAddEdit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemAddEdit::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({List1, labels_.Check1, labels_.Check3, labels_.Command4,
-                              labels_.Command1, Command2, Command3});
+    WindowStyle::setTabOrder({List1, labels_->Check1, labels_->Check3, labels_->Command4,
+                              labels_->Command1, Command2, Command3});
 }
 
 void frmItemAddEdit::Form_Load() {
@@ -215,12 +215,4 @@ SaveResult frmItemAddEdit::writeChanges(bool overwrite) {
 
 void frmItemAddEdit::Command3_Click() {
     reject();
-}
-
-void frmItemAddEdit::Command1_Click() {
-    labels_.printLarge(ctx_.printing(), currentItem);
-}
-
-void frmItemAddEdit::Command4_Click() {
-    labels_.printSmall(ctx_.printing(), currentItem);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/RecordEditor.h"
-#include "common/LabelControls.h"
 
 class QLabel;
 class QPushButton;
 class DetailList;
+class LabelPanel;
 
 // Adds a new item or edits one: the item is shown as eighteen detail lines,
 // each edited by a double-click (or Enter) in the way that suits its field.
@@ -21,10 +21,8 @@ public:
 public slots:
     void Form_Load();
     void List1_DblClick();
-    void Command1_Click();  // "Large"
     void Command2_Click();  // "Save"
     void Command3_Click();  // "Close"
-    void Command4_Click();  // "Small"
 
 private:
     void buildControls();
@@ -49,7 +47,7 @@ private:
 
     QLabel* Label1 = nullptr;
     DetailList* List1 = nullptr;
-    LabelControls labels_;
+    LabelPanel* labels_ = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command3 = nullptr;
 };

@@ -6,7 +6,7 @@
 
 #include "cases/frmFlightView.h"
 #include "common/DetailList.h"
-#include "common/LabelControls.h"
+#include "common/LabelPanel.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
@@ -17,7 +17,6 @@
 #include "data/rules/TextRules.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmRecordTest.h"
-#include "printing/PrintService.h"
 
 using WindowStyle::place;
 
@@ -34,17 +33,17 @@ void frmItemView::buildControls() {
     connect(List1, &DetailList::lineDoubleClicked, this, &frmItemView::List1_DblClick);
     place(List1, 120, 120, 8295, 6900);
 
-    labels_ = LabelControls::add(this, ctx_.settings(), LabelKind::Item, 7080, 4080, 7560);
-    connect(labels_.Picture1, &PictureBox::doubleClicked, this, &frmItemView::Picture1_DblClick);
+    labels_ = new LabelPanel(this, ctx_.settings(), ctx_.printing(), LabelKind::Item,
+                             [this] { return itemId_; },
+                             {.checksTop = 7080, .check3Left = 4080, .pictureTop = 7560});
+    connect(labels_->Picture1, &PictureBox::doubleClicked, this, &frmItemView::Picture1_DblClick);
 
     cmdEdit =
         WindowStyle::addButton(this, "cmdEdit", QStringLiteral("Edit"), 3720, 7560, 1095, 975);
-    labels_.addButtons(this, 4920, 7560, 1095);
+    labels_->addButtons(4920, 7560, 1095);
     Command3 =
         WindowStyle::addButton(this, "Command3", QStringLiteral("Close"), 7320, 7560, 1095, 975);
     connect(cmdEdit, &QPushButton::clicked, this, &frmItemView::cmdEdit_Click);
-    connect(labels_.Command4, &QPushButton::clicked, this, &frmItemView::Command4_Click);
-    connect(labels_.Command1, &QPushButton::clicked, this, &frmItemView::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmItemView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
 
@@ -60,9 +59,9 @@ void frmItemView::buildControls() {
     lblTestStatus->setObjectName(QStringLiteral("lblTestStatus"));
     lblTestStatus->setWordWrap(true);
     place(lblTestStatus, 6000, 9240, 2415, 870);
-    WindowStyle::setTabOrder({List1, labels_.Check1, labels_.Check3, cmdEdit, labels_.Command4,
-                              labels_.Command1, Command3, lstHistory, cmdRecordTest,
-                              labels_.Picture1});
+    WindowStyle::setTabOrder({List1, labels_->Check1, labels_->Check3, cmdEdit, labels_->Command4,
+                              labels_->Command1, Command3, lstHistory, cmdRecordTest,
+                              labels_->Picture1});
 }
 
 void frmItemView::showItemOfLine(AppContext& ctx, QWidget* parent,
@@ -130,14 +129,6 @@ void frmItemView::cmdEdit_Click() {
 
 void frmItemView::Command3_Click() {
     reject();
-}
-
-void frmItemView::Command1_Click() {
-    labels_.printLarge(ctx_.printing(), itemId_);
-}
-
-void frmItemView::Command4_Click() {
-    labels_.printSmall(ctx_.printing(), itemId_);
 }
 
 void frmItemView::List1_DblClick() {

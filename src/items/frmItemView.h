@@ -4,12 +4,12 @@
 #include <optional>
 
 #include "app/AppContext.h"
-#include "common/LabelControls.h"
 
 class QLabel;
 class QListWidget;
 class QPushButton;
 class DetailList;
+class LabelPanel;
 
 // Shows one item read-only (the item named by ItemToOpen when it opens) with
 // the way to edit it, print its labels and open the flight case that holds it,
@@ -33,9 +33,7 @@ public:
 public slots:
     void Form_Load();
     void cmdEdit_Click();
-    void Command1_Click();  // "Large"
     void Command3_Click();  // "Close"
-    void Command4_Click();  // "Small"
     void cmdRecordTest_Click();
     void List1_DblClick();
     void Picture1_DblClick();
@@ -52,7 +50,7 @@ private:
     qint64 itemId_ = 0;
 
     DetailList* List1 = nullptr;
-    LabelControls labels_;
+    LabelPanel* labels_ = nullptr;
     QPushButton* cmdEdit = nullptr;
     QPushButton* Command3 = nullptr;
     QListWidget* lstHistory = nullptr;

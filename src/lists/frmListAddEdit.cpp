@@ -23,12 +23,14 @@ constexpr int kReloadDelayMs = 1000;
 
 }  // namespace
 
-const RecordEditor::Kind frmListAddEdit::kKind{RecordTable::Lists,
-                                               &SharedFields::ListToOpen,
-                                               "List %1",
-                                               "list",
-                                               "List %1 no longer exists.",
-                                               false};
+const RecordEditor::Kind frmListAddEdit::kKind{
+    .table = RecordTable::Lists,
+    .toOpen = &SharedFields::ListToOpen,
+    .name = "List %1",
+    .noun = "list",
+    .gone = "List %1 no longer exists.",
+    .hasLabels = false,
+};
 
 frmListAddEdit::frmListAddEdit(AppContext& ctx, QWidget* parent)
     : RecordEditor(ctx, kKind, parent) {

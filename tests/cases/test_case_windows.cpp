@@ -83,6 +83,22 @@ private slots:
         QCOMPARE(ts->reg.count(QStringLiteral("Cases")), 3);
     }
 
+    // Another desk saved a case under the shown id first: this one is saved
+    // under the next, and the user is told its case number for the labels.
+    void aCaseSavedElsewhereFirstIsToldItsNewNumber() {
+        auto editor = open<frmFlightAddEdit>(0);
+        QCOMPARE(editor->currentItem, 13);
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Cases VALUES (13, 'Elsewhere', '', '', '', 'No')"));
+        click(editor.get(), "Command2");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(
+            ts->dialogs->lastMessage(),
+            QStringLiteral("Flight case F13 was taken in the meantime, so this case has been "
+                           "saved as flight case F14. Reprint its labels if you printed any."));
+        QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Information);
+    }
+
     // Categories that differ only in letter case, in any script, are one
     // category; within one the items keep the order of their ids.
     void itemsComeInCategoryOrderWhateverTheLetterCase() {
