@@ -157,6 +157,7 @@ bool frmListAddEdit::addPickedItem() {
                                  fields.ItemToPickDesc.toString())) {
         case AddLineResult::Added:
         case AddLineResult::Failed:  // the store has told the user
+        case AddLineResult::Booked:  // lists hold nothing until the editor sets a plan
             return true;
         case AddLineResult::AlreadyOnList:
             ctx_.dialogs().inform(this,

@@ -65,7 +65,21 @@ enum class SaveResult {
     Failed,            // nothing written (the user was told)
 };
 
-enum class AddLineResult { Added, AlreadyOnList, ListGone, Failed };
+enum class AddLineResult {
+    Added,
+    AlreadyOnList,
+    ListGone,
+    Failed,
+    Booked,  // nothing written: another holding list books the item over the same days
+};
+// Saving a list's dates and state.
+enum class SetPlanResult {
+    Saved,
+    Clashes,   // nothing written: the plan would book items booked elsewhere (not accepted)
+    Invalid,   // nothing written: the return date is before the out date
+    ListGone,  // nothing written: the list no longer exists
+    Failed,    // nothing written (the user was told)
+};
 enum class AddLocationResult { Added, AlreadyThere, Failed };
 enum class PutInCaseResult { Done, ItemGone, CaseGone, Failed };
 
