@@ -40,8 +40,10 @@ const Option kOptions[] = {
     {"report", "REPORT", 4, "write every problem into the CSV file REPORT"},
     {"export", "WHAT FILE", 2,
      "write a CSV file of WHAT: items (every item), F12 (the\n"
-     "items in flight case 12), L3 (picking list 3) or\n"
-     "tests (every item the Tests Due window lists)"},
+     "items in flight case 12), L3 (picking list 3),\n"
+     "bookings (every line of the lists with dates: list,\n"
+     "item, out, return, state, clash) or tests (every\n"
+     "item the Tests Due window lists)"},
     {"scan", "FILE", 2,
      "run a scan session from a batch scanner's FILE (one\n"
      "code a line, blank lines left out) and print each\n"

@@ -94,7 +94,7 @@ int runExport(Register& reg, const Arguments& a, const TestsDue::Window& window,
     const auto what = CsvExport::parse(a.exportWhat);
     if (!what) {
         err << "quarvel: cannot export \"" << a.exportWhat
-            << "\"; export items, a flight case (F12), a list (L3) or tests.\n";
+            << "\"; export items, a flight case (F12), a list (L3), bookings or tests.\n";
         return BadUsage;
     }
     QString error;

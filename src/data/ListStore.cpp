@@ -46,39 +46,6 @@ std::optional<IdTextRows> ListStore::lines(qint64 listId) {
         {listId});
 }
 
-AddLineResult ListStore::addLine(qint64 listId, qint64 itemId, const QString& itemDesc) {
-    AddLineResult result = AddLineResult::Added;
-    const bool ok = reg_.run(
-        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), Register::Mode::Write,
-        [&](Connection& db) {
-            // Two desks adding the same line one after the other: the second
-            // finds the first's.
-            const QByteArray listSql =
-                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + db.forUpdate();
-            const auto list = findsRow(db, listSql.constData(), {listId});
-            if (!list)
-                return false;
-            if (!*list) {
-                result = AddLineResult::ListGone;
-                return true;
-            }
-            const auto line =
-                findsRow(db, R"(SELECT 1 FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)",
-                         {listId, itemId});
-            if (!line)
-                return false;
-            if (*line) {
-                result = AddLineResult::AlreadyOnList;
-                return true;
-            }
-            Statement insert(
-                db, R"(INSERT INTO "ListData" ("listid", "itemid", "itemdesc") VALUES (?, ?, ?))");
-            insert.bind(listId).bind(itemId).bind(itemDesc);
-            return insert.run();
-        });
-    return ok ? result : AddLineResult::Failed;
-}
-
 bool ListStore::removeLine(qint64 listId, qint64 itemId) {
     return reg_.run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
                     Register::Mode::Write, [&](Connection& db) {
@@ -99,4 +66,19 @@ SaveResult ListStore::update(qint64 id, const QString& name, const QString& load
                              bool overwrite) {
     return StoreSql::updateColumns(reg_, QStringLiteral("save list %1").arg(id), kListsSql, id,
                                    {{0, name, loadedName}}, overwrite);
+}
+
+bool ListStore::remove(qint64 id) {
+    return reg_.run(QStringLiteral("delete list %1").arg(id), Register::Mode::Write,
+                    [&](Connection& db) {
+                        for (const char* sql : {R"(DELETE FROM "ListData" WHERE "listid" = ?)",
+                                                R"(DELETE FROM "ListPlans" WHERE "listid" = ?)",
+                                                R"(DELETE FROM "Lists" WHERE "id" = ?)"}) {
+                            Statement statement(db, sql);
+                            statement.bind(id);
+                            if (!statement.run())
+                                return false;
+                        }
+                        return true;
+                    });
 }

@@ -95,6 +95,26 @@ std::optional<QList<qint64>> listItemsInCase(Connection& db, qint64 listId, qint
 constexpr const char* kLastPackOfList =
     R"((SELECT MAX("id") FROM "ScanSessions" WHERE "kind" = 'Pack' AND "listid" = ?))";
 
+// Packing a list with dates: where else the item is booked over its days.
+// A list without dates books nothing, and is packed as it always was.
+bool readBookedElsewhere(Connection& db, qint64 listId, qint64 itemId, ScanRules::Facts& facts) {
+    const auto plan = StoreSql::readListPlan(db, listId);
+    if (!plan)
+        return false;
+    if (!plan->out && !plan->ret)
+        return true;
+    const auto others = StoreSql::otherHoldingLists(db, listId, itemId);
+    if (!others)
+        return false;
+    QStringList where;
+    for (const Clash& c : *others) {
+        if (Bookings::holds(c.other.plan) && Bookings::overlap(*plan, c.other.plan))
+            where << Bookings::bookedText(c.other);
+    }
+    facts.booked = where.join(QStringLiteral(" and "));
+    return true;
+}
+
 bool readFacts(Connection& db, const ScanRules::Session& session, const Code& code,
                const TestsDue::Window& window, ScanRules::Facts& facts) {
     if (code.type == Code::Type::Item) {
@@ -135,6 +155,8 @@ bool readFacts(Connection& db, const ScanRules::Session& session, const Code& co
     if (!onList)
         return false;
     facts.onList = *onList;
+    if (session.kind == Kind::Pack)
+        return !facts.onList || readBookedElsewhere(db, session.listId, code.id, facts);
     if (session.kind != Kind::CheckIn)
         return true;
     const QByteArray packedSql = QByteArray(R"(SELECT 1 FROM "ScanRecords" WHERE "sessionid" = )") +
@@ -229,6 +251,28 @@ std::optional<Answer> answerAndStore(Connection& db, const ScanRules::Session& s
     return answer;
 }
 
+// A finished pack sets its list Out, a finished check in Returned; a list
+// without a plan stays a plain picking list.
+bool markListGoneOrBack(Connection& db, qint64 sessionId) {
+    Statement session(db, R"(SELECT "kind", "listid" FROM "ScanSessions" WHERE "id" = ?)");
+    session.bind(sessionId);
+    if (!session.step())
+        return session.ok();
+    const auto kind = ScanRules::kindOfWord(session.shown(0));
+    const qint64 listId = session.integer(1);
+    if (kind != Kind::Pack && kind != Kind::CheckIn)
+        return true;
+    const auto plan = StoreSql::readListPlan(db, listId);
+    if (!plan)
+        return false;
+    if (!Bookings::hasPlan(*plan))
+        return true;
+    Statement mark(db, R"(UPDATE "ListPlans" SET "state" = ? WHERE "listid" = ?)");
+    mark.bind(Bookings::stateName(kind == Kind::Pack ? ListState::Out : ListState::Returned))
+        .bind(listId);
+    return mark.run();
+}
+
 }  // namespace
 
 std::optional<qint64> ScanStore::startSession(const ScanRules::Session& session) {
@@ -274,7 +318,7 @@ bool ScanStore::finishSession(qint64 id, const QDateTime& when) {
         QStringLiteral("finish the scan session"), Register::Mode::Write, [&](Connection& db) {
             Statement finish(db, R"(UPDATE "ScanSessions" SET "finished" = ? WHERE "id" = ?)");
             finish.bind(timeText(when)).bind(id);
-            return finish.run();
+            return finish.run() && markListGoneOrBack(db, id);
         });
 }
 

@@ -11,6 +11,7 @@
 
 #include "data/TextPool.h"
 #include "data/engine/Sql.h"
+#include "data/rules/Bookings.h"
 #include "data/rules/Columns.h"
 #include "data/rules/Records.h"
 
@@ -73,6 +74,16 @@ std::optional<bool> findsRow(Sql::Connection& db, const char* sql, const QVarian
 // can, prepared anew where it cannot.
 Sql::Statement& rearmed(std::optional<Sql::Statement>& statement, Sql::Connection& db,
                         const char* sql);
+
+// --- Plans and bookings, inside the caller's transaction (ListBookings.cpp) ---
+
+// The list's plan; a Draft without dates when it has none.
+std::optional<ListPlan> readListPlan(Sql::Connection& db, qint64 listId);
+// Every holding list other than listId that carries an item of list listId
+// (or, with itemId, that one item), by item then list: the candidates of a
+// clash, which Bookings::clash decides on. Clash::itemDesc is the line's.
+std::optional<QList<Clash>> otherHoldingLists(Sql::Connection& db, qint64 listId,
+                                              qint64 itemId = 0);
 
 // --- Shapes of reading and writing, each one operation on the register ---
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "data/ListStore.h"
 #include "data/Progress.h"
 #include "data/Register.h"
 #include "data/StoreSql.h"
@@ -341,6 +342,7 @@ ExportStatement exportStatementOf(ExportKind kind, qint64 id) {
                           .arg(columns)),
                 QStringLiteral("export the items of flight case F%1").arg(id), 1};
         case ExportKind::ListLines:
+        case ExportKind::Bookings:  // ListStore reads them
             break;
     }
     return {sqlOf(QStringLiteral(
@@ -390,6 +392,8 @@ std::optional<ImportCounts> TransferStore::importItems(const ItemImportPlan& pla
 }
 
 QStringList TransferStore::exportColumns(ExportKind kind) {
+    if (kind == ExportKind::Bookings)
+        return ListStore::bookingColumns();
     QStringList names;
     if (kind == ExportKind::ListLines)
         names << QStringLiteral("listid") << QStringLiteral("itemid") << QStringLiteral("itemdesc");
@@ -401,6 +405,8 @@ QStringList TransferStore::exportColumns(ExportKind kind) {
 }
 
 bool TransferStore::exportRows(ExportKind kind, qint64 id, const ExportRowHandler& onRow) {
+    if (kind == ExportKind::Bookings)
+        return ListStore(reg_).exportBookings(onRow);
     const ExportStatement statement = exportStatementOf(kind, id);
     const int first = statement.first;
     const int count = first + kItemDataColumnCount;

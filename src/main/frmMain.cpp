@@ -89,6 +89,7 @@ QString exportCaption(const CsvExport::What& what) {
         case ExportKind::ListLines:
             return QStringLiteral("E&xport List %1 to CSV…").arg(what.id);
         case ExportKind::Items:
+        case ExportKind::Bookings:  // not a node's: the command line's
             break;
     }
     return QStringLiteral("E&xport Items to CSV…");

@@ -88,7 +88,7 @@ public:
                 "$$ BEGIN RAISE EXCEPTION 'refused at commit'; END $$;");
             for (const char* table :
                  {"Items", "Cases", "Lists", "ListData", "Locations", "Data", "TestHistory",
-                  "ScanSessions", "ScanRecords", "RegisterVersion"})
+                  "ScanSessions", "ScanRecords", "ListPlans", "RegisterVersion"})
                 sql += QStringLiteral(
                            "CREATE CONSTRAINT TRIGGER refuse AFTER INSERT OR UPDATE OR DELETE ON "
                            "\"%1\" DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION "

@@ -109,8 +109,15 @@ void TempRegister::toFirstVersion() const {
 }
 
 void TempRegister::toSecondVersion() const {
+    toThirdVersion();
     exec(
         QStringLiteral("DROP TABLE ScanRecords; DROP TABLE ScanSessions; PRAGMA user_version = 2"));
+}
+
+void TempRegister::toThirdVersion() const {
+    exec(QStringLiteral(
+        "DROP TABLE ListPlans; DROP INDEX ListDataByItem; DROP INDEX ItemsByCategory; "
+        "PRAGMA user_version = 3"));
 }
 
 void TempRegister::copyWithCutOffSave(const QString& target) const {

@@ -34,6 +34,9 @@ public:
     void toFirstVersion() const;
     // Makes this a register of version 2: without the scan tables.
     void toSecondVersion() const;
+    // Makes this a register of version 3: without the lists' plans and the
+    // indexes that came with them.
+    void toThirdVersion() const;
     // Writes to `path` this register as a program killed in the middle of a
     // save leaves it: the file and its journal. (The save deleted every item
     // and set lastid to 0.)

@@ -40,9 +40,29 @@ bool addScanSessions(Sql::Connection& db) {
            db.exec(R"(CREATE INDEX "ScanRecordsByItem" ON "ScanRecords" ("itemid", "id"))");
 }
 
+// Version 4: picking lists as jobs with dates. A list's plan is a row of
+// its own beside Lists, whose columns stay as they were (the device copy and
+// older programs read them as before): the out and return dates as ISO
+// texts (NULL when not set), so that ranges compare as text along an index,
+// and the state's word. A list without a row is a Draft without dates. The
+// indexes find an item's lists, the lists that hold items over a range and
+// the items of a category without reading every item.
+bool addListPlans(Sql::Connection& db) {
+    const QByteArray key = *db.rowIdColumnType() == '\0' ? "INTEGER" : "BIGINT";
+    const QByteArray table = R"(CREATE TABLE "ListPlans" ("listid" )" + key +
+                             R"( PRIMARY KEY, "outdate" TEXT, "returndate" TEXT,
+        "state" TEXT NOT NULL))";
+    return db.exec(table.constData()) &&
+           db.exec(
+               R"(CREATE INDEX "ListPlansByState" ON "ListPlans" ("state", "outdate", "returndate"))") &&
+           db.exec(R"(CREATE INDEX "ListDataByItem" ON "ListData" ("itemid", "listid"))") &&
+           db.exec(R"(CREATE INDEX "ItemsByCategory" ON "Items" ("category", "id"))");
+}
+
 // The steps after version 1, oldest first; a new layout adds its step here
 // and raises kCurrentVersion.
-constexpr std::array<Step, 2> kSteps{{{2, addTestHistory}, {3, addScanSessions}}};
+constexpr std::array<Step, 3> kSteps{
+    {{2, addTestHistory}, {3, addScanSessions}, {4, addListPlans}}};
 
 constexpr int lastVersion() {
     return kSteps.empty() ? 1 : kSteps[kSteps.size() - 1].version;
@@ -181,6 +201,8 @@ QList<Table> tablesOf(int version, bool server) {
         tables.append(
             {"ScanRecords", {"id", "sessionid", "itemid", "caseid", "scanned", "answer"}});
     }
+    if (version >= 4)
+        tables.append({"ListPlans", {"listid", "outdate", "returndate", "state"}});
     return tables;
 }
 

@@ -29,6 +29,11 @@ constexpr std::array<std::pair<Verdict, const char*>, 12> kVerdictWords{{
     {Verdict::ItemOrCase, "item or case?"},
 }};
 
+// What an answer line of an item packed while booked elsewhere holds.
+QString bookedMark() {
+    return QStringLiteral(" \u2014 booked on list ");
+}
+
 // Whole ids of up to 15 digits, no sign, no blanks inside.
 std::optional<qint64> idOf(QStringView digits) {
     if (digits.isEmpty() || digits.size() > 15)
@@ -65,6 +70,14 @@ QString testWords(TestsDue::Status status) {
 // "1 item", "3 items".
 QString itemCount(int count) {
     return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
+}
+
+// "12, 14"
+QString idList(const QList<qint64>& ids) {
+    QStringList texts;
+    for (const qint64 id : ids)
+        texts << QString::number(id);
+    return texts.join(QStringLiteral(", "));
 }
 
 // A case's items checked in: "2 items back, 1 was not packed".
@@ -177,6 +190,7 @@ Answer answer(Kind kind, const Code& code, const Facts& facts, const QString& se
         Answer packed = say(Verdict::Packed);
         packed.tests = facts.tests;
         packed.testWarning = testsNeedWarning(facts.tests);
+        packed.booked = facts.booked;
         return packed;
     }
     if (facts.scannedBefore)
@@ -223,6 +237,8 @@ Answer caseAnswer(Kind kind, const QList<QPair<qint64, Answer>>& itemAnswers) {
             ++a.itemsNotPacked;
         if (itemAnswer.testWarning)
             a.warned << itemId;
+        if (!itemAnswer.booked.isEmpty())
+            a.bookedItems << itemId;
     }
     if (a.items == 0)
         return say(kind == Kind::Pack ? Verdict::AlreadyPacked : Verdict::AlreadyScanned);
@@ -248,7 +264,7 @@ bool Answer::problem() const {
         case Verdict::Back:
             return false;
         case Verdict::Packed:
-            return testWarning;
+            return testWarning || !booked.isEmpty() || !bookedItems.isEmpty();
         default:
             return true;
     }
@@ -264,18 +280,23 @@ QString Answer::text() const {
                                      .arg(where.isEmpty() ? QStringLiteral("no location") : where);
         case Verdict::InCase:
             return QStringLiteral("in case F%1").arg(caseId);
-        case Verdict::Packed:
+        case Verdict::Packed: {
+            QStringList parts;
             if (items > 0) {
-                QStringList ids;
-                for (const qint64 id : warned)
-                    ids << QString::number(id);
-                return QStringLiteral("%1 packed").arg(itemCount(items)) +
-                       (ids.isEmpty() ? QString()
-                                      : QStringLiteral(" \u2014 test warning: %1")
-                                            .arg(ids.join(QStringLiteral(", "))));
+                parts << QStringLiteral("%1 packed").arg(itemCount(items));
+                if (!warned.isEmpty())
+                    parts << QStringLiteral("test warning: %1").arg(idList(warned));
+                if (!bookedItems.isEmpty())
+                    parts << QStringLiteral("booked elsewhere: %1").arg(idList(bookedItems));
+            } else {
+                parts << QStringLiteral("packed");
+                if (testWarning)
+                    parts << testWords(tests);
+                if (!booked.isEmpty())
+                    parts << booked;
             }
-            return testWarning ? QStringLiteral("packed \u2014 %1").arg(testWords(tests))
-                               : QStringLiteral("packed");
+            return parts.join(QStringLiteral(" \u2014 "));
+        }
         case Verdict::Back:
         case Verdict::WasNotPacked:
             return items > 0 ? checkedInText(items, itemsNotPacked) : verdictWord(verdict);
@@ -327,6 +348,8 @@ Summary summarise(Kind kind, const QList<Record>& records, const QList<Expected>
         seen.insert(r.code().text());
         if (r.caseId != 0)
             casesSeen.insert(r.caseId);
+        if (verdict == Verdict::Packed && r.answer.contains(bookedMark()))
+            summary.booked.append(r);
         if (verdict == Verdict::Elsewhere) {
             summary.misplaced.append(r);
             if (!r.answer.contains(QStringLiteral("(in case F")))
@@ -365,6 +388,11 @@ QString summaryText(Kind kind, const Summary& summary) {
     if (kind == Kind::Stocktake) {
         lines << QString() << QStringLiteral("%1 misplaced:").arg(summary.misplaced.size());
         for (const Record& r : summary.misplaced)
+            lines << QStringLiteral("  %1 - %2").arg(r.code().text(), r.answer);
+    }
+    if (kind == Kind::Pack && !summary.booked.isEmpty()) {
+        lines << QString() << QStringLiteral("%1 booked elsewhere:").arg(summary.booked.size());
+        for (const Record& r : summary.booked)
             lines << QStringLiteral("  %1 - %2").arg(r.code().text(), r.answer);
     }
     lines << QString() << QStringLiteral("%1 refused:").arg(summary.refused.size());

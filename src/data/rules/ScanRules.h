@@ -64,6 +64,9 @@ struct Facts {
     bool onList = false;         // pack, check in: the item is a line of the list
     bool packed = false;         // check in: packed in the list's last pack session
     TestsDue::Status tests = TestsDue::Status::InDate;
+    // pack: where else the item is booked over the list's days ("booked on
+    // list 3 from 12/5/2027 to 15/5/2027"); empty when nowhere.
+    QString booked;
 };
 
 struct Answer {
@@ -72,18 +75,21 @@ struct Answer {
     qint64 caseId = 0;         // InCase, Elsewhere: the case that holds it; ItemOrCase: the id
     bool testWarning = false;  // packed while overdue, failed or never tested
     TestsDue::Status tests = TestsDue::Status::InDate;
+    QString booked;  // packed while booked elsewhere over the list's days (Facts::booked)
     // A case packed or checked in with its items on the list: how many were
     // (Packed, Back, WasNotPacked), how many of those were never packed
     // (check in), and which were packed with a test warning.
     int items = 0;
     int itemsNotPacked = 0;
     QList<qint64> warned;
-    bool caseLabel = false;  // a bare number read as a case's label
+    QList<qint64> bookedItems;  // a case: its items packed while booked elsewhere
+    bool caseLabel = false;     // a bare number read as a case's label
 
     // A problem sounds (beep) and is said as such.
     bool problem() const;
     // The answer line: "here", "belongs elsewhere: Bay 2", "in case F12",
-    // "packed — failed its last test"...
+    // "packed — failed its last test", "packed — booked on list 3 from
+    // 12/5/2027 to 15/5/2027"...
     QString text() const;
 };
 
@@ -158,6 +164,7 @@ struct Summary {
     QList<Expected> missing;            // expected and not scanned
     QList<Record> misplaced;            // stocktake: belongs elsewhere
     int movable = 0;                    // misplaced and not held by a case
+    QList<Record> booked;               // pack: packed while booked on another list
     QStringList refused;                // answer lines of codes not taken (not stored)
 };
 // The summary of a session: counts per answer, what was expected and not

@@ -14,6 +14,8 @@ namespace CsvExport {
 std::optional<What> parse(const QString& text) {
     if (text.trimmed().compare(QLatin1String("items"), Qt::CaseInsensitive) == 0)
         return What{ExportKind::Items, 0};
+    if (text.trimmed().compare(QLatin1String("bookings"), Qt::CaseInsensitive) == 0)
+        return What{ExportKind::Bookings, 0};
     const auto wanted = TextRules::parseQuickOpen(text.trimmed());
     if (!wanted || wanted->table == RecordTable::Items)
         return std::nullopt;
@@ -27,6 +29,8 @@ QString defaultFileName(const What& what) {
             return QStringLiteral("case-F%1.csv").arg(what.id);
         case ExportKind::ListLines:
             return QStringLiteral("list-%1.csv").arg(what.id);
+        case ExportKind::Bookings:
+            return QStringLiteral("bookings.csv");
         case ExportKind::Items:
             break;
     }

@@ -24,10 +24,10 @@ struct What {
     qint64 id = 0;  // the case or the list
 };
 
-// "items", "F12" (a flight case) or "L3" (a picking list), letters in
-// either case; none for any other text.
+// "items", "bookings" (the lists' bookings), "F12" (a flight case) or "L3"
+// (a picking list), letters in either case; none for any other text.
 std::optional<What> parse(const QString& text);
-// "items.csv", "case-F12.csv", "list-3.csv".
+// "items.csv", "case-F12.csv", "list-3.csv", "bookings.csv".
 QString defaultFileName(const What& what);
 
 // Hands each row to `emitRow` (every field in UTF-8; kEmptyText for an empty

@@ -80,4 +80,5 @@ enum class ExportKind {
     Items,      // every item
     CaseItems,  // the items in one flight case
     ListLines,  // the lines of one picking list with their items' fields
+    Bookings,   // every line of every list with dates or a state
 };
