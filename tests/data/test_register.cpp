@@ -119,6 +119,8 @@ QStringList everythingIn(const EngineRegister& reg) {
                R"(SELECT (SELECT COUNT(*) FROM "TestHistory") || ' ' ||
                   (SELECT COUNT(*) FROM "ScanSessions") || ' ' ||
                   (SELECT COUNT(*) FROM "ScanRecords") || ' ' ||
+                  (SELECT COUNT(*) FROM "ListPlans") || ' ' ||
+                  COALESCE((SELECT MIN("state") FROM "ListPlans"), '') || ' ' ||
                   COALESCE((SELECT "finished" FROM "ScanSessions" WHERE "id" = 1), '') || ' ' ||
                   COALESCE((SELECT "warehouseloc" FROM "Items" WHERE "id" = 1), ''))"))
         << reg.scalar(reg.onServer() ? QStringLiteral(R"(SELECT "version" FROM "RegisterVersion")")
@@ -257,10 +259,12 @@ private slots:
     void aFailedCommitIsNeverReportedAsStored_data() {
         QTest::addColumn<QString>("operation");
         for (const char* operation :
-             {"insertItem", "insertCase", "insertList", "updateItem", "updateCase", "updateList",
-              "setItemCase", "deleteItem", "addListLine", "removeListLine", "addLocation",
-              "deleteLocation", "recordTest", "importItems", "startScanSession",
-              "finishScanSession", "recordScan", "moveMisplaced", "upgradeIfOlder"})
+             {"insertItem",    "insertCase",     "insertList",       "updateItem",
+              "updateCase",    "updateList",     "setItemCase",      "deleteItem",
+              "addListLine",   "removeListLine", "addLocation",      "deleteLocation",
+              "recordTest",    "importItems",    "startScanSession", "finishScanSession",
+              "recordScan",    "moveMisplaced",  "upgradeIfOlder",   "setListPlan",
+              "addBookedLine", "deleteList"})
             QTest::newRow(operation) << QString::fromLatin1(operation);
     }
 
@@ -273,10 +277,12 @@ private slots:
                INSERT INTO "Cases" ("id", "FName") VALUES (1, 'Rack');
                INSERT INTO "Lists" ("id", "ListName") VALUES (1, 'Stage');
                INSERT INTO "ListData" VALUES (1, 1, 'Lamp');
+               INSERT INTO "Lists" ("id", "ListName") VALUES (2, 'Gig');
+               INSERT INTO "ListPlans" VALUES (2, '2027-05-12', NULL, 'Out');
                INSERT INTO "Locations" ("desc") VALUES ('Bay 1');
                INSERT INTO "ScanSessions" VALUES (1, 'Stocktake', 'Bay 2', 0, '', '', 'ann');
                INSERT INTO "ScanRecords" VALUES (1, 1, 1, 0, '', 'belongs elsewhere');
-               UPDATE "Data" SET "lastid" = 2, "lastCase" = 1, "lastList" = 1)"));
+               UPDATE "Data" SET "lastid" = 2, "lastCase" = 1, "lastList" = 2)"));
         const QStringList before = everythingIn(reg);
         const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
         const ScanRules::Session session{
@@ -349,6 +355,16 @@ private slots:
             {"moveMisplaced",
              [](Register& r) { return ScanStore(r).moveMisplaced(1, "Bay 2").has_value(); }},
             {"upgradeIfOlder", [&](Register& r) { return r.upgradeIfOlder(later); }},
+            {"setListPlan",
+             [](Register& r) {
+                 return ListStore(r).setPlan(1, {QDate(2027, 5, 12), {}, ListState::Confirmed},
+                                             false) == SetPlanResult::Saved;
+             }},
+            {"addBookedLine",
+             [](Register& r) {
+                 return ListStore(r).addLine(2, 1, "Lamp", true) == AddLineResult::Added;
+             }},
+            {"deleteList", [](Register& r) { return ListStore(r).remove(1); }},
         };
         Probe p(reg.location());
         p.reg.setBusyWait([] { return 200; });

@@ -312,6 +312,51 @@ private slots:
         QVERIFY(store.unfinishedSessions()->isEmpty());
     }
 
+    // Packing a list with dates: an item another holding list books over
+    // its days is packed, and answered as a problem kept in the summary.
+    // The finished pack sets the list Out, the finished check in Returned;
+    // a list without a plan stays as it was.
+    void packingABookedItemAndTheListsState() {
+        EngineRegister reg(fixture_);
+        fill(reg);
+        reg.exec(QStringLiteral(
+            R"(INSERT INTO "Lists" ("id", "ListName") VALUES (4, 'Stage left'), (5, 'Spare');
+               INSERT INTO "ListData" VALUES (4, 1, 'Amp'), (4, 4, 'Cable'), (5, 3, 'Lamp');
+               INSERT INTO "ListPlans" VALUES (3, '2027-05-12', '2027-05-15', 'Draft'),
+               (4, '2027-05-15', '2027-05-20', 'Confirmed'), (5, '2027-05-01', NULL, 'Cancelled'))"));
+        Register opened(reg.location());
+        ScanStore store(opened);
+        const Session pack = sessionOf(store, Kind::Pack);
+        const QString booked =
+            QStringLiteral("packed \u2014 booked on list 4 from 15/5/2027 to 20/5/2027");
+        const auto first = store.record(pack, parse("1"), kNow, kWindow);
+        QCOMPARE(first->text(), booked);
+        QVERIFY(first->problem());
+        QCOMPARE(answersOf(store, pack, {"3", "F12"}),
+                 (QStringList{"packed \u2014 NEVER TESTED",
+                              "1 item packed \u2014 booked elsewhere: 4"}));
+        const Summary summary =
+            summarise(Kind::Pack, *store.records(pack.id), *store.expected(pack));
+        QCOMPARE(summary.booked.size(), 2);
+        QVERIFY2(summaryText(Kind::Pack, summary)
+                     .contains(QStringLiteral("2 booked elsewhere:\n  1 - ") + booked),
+                 qPrintable(summaryText(Kind::Pack, summary)));
+        const QString state =
+            QStringLiteral(R"(SELECT "state" FROM "ListPlans" WHERE "listid" = 3)");
+        QVERIFY(store.finishSession(pack.id, kNow));
+        QCOMPARE(reg.scalar(state), QStringLiteral("Out"));
+        const Session in = sessionOf(store, Kind::CheckIn);
+        QCOMPARE(answersOf(store, in, {"1"}), QStringList{"back"});  // counted as packed
+        QVERIFY(store.finishSession(in.id, kNow));
+        QCOMPARE(reg.scalar(state), QStringLiteral("Returned"));
+        // List 3 without its plan: packed as ever, and no plan made for it.
+        reg.exec(QStringLiteral(R"(DELETE FROM "ListPlans" WHERE "listid" = 3)"));
+        const Session plain = sessionOf(store, Kind::Pack);
+        QCOMPARE(answersOf(store, plain, {"1"}), QStringList{"packed"});
+        QVERIFY(store.finishSession(plain.id, kNow));
+        QCOMPARE(reg.count(QStringLiteral("ListPlans")), 2);
+    }
+
     // A version-2 register gets the scan tables on upgrade; --copy carries them.
     void upgradeAndCopyCarryTheScans() {
         EngineRegister reg(fixture_);
