@@ -351,11 +351,23 @@ std::optional<QList<Booking>> ListStore::comingBookings(qint64 itemId, const QDa
 }
 
 std::optional<qint64> ListStore::availabilityCount(const AvailabilityFilter& filter) {
-    const FilterSql f = filterSql(filter);
+    // The free items are counted as all the filter's items less the booked
+    // ones among them: the few booked items are looked up, instead of each
+    // of a million items in the booked ones.
+    AvailabilityFilter all = filter;
+    all.freeOnly = false;
+    const FilterSql f = filterSql(all);
+    QByteArray sql = R"(SELECT COUNT(*) FROM )" + f.from;
+    QVariantList values = f.values;
+    if (filter.freeOnly) {
+        sql = "SELECT (" + sql + ") - (SELECT COUNT(*) FROM " + f.from + R"( AND I."id" IN ()" +
+              kBookedOverRange + "))";
+        values += f.values;
+        values << Bookings::storedDate(filter.to) << Bookings::storedDate(filter.from);
+    }
     qint64 count = 0;
-    const QByteArray sql = R"(SELECT COUNT(*) FROM )" + f.from;
     const bool ok =
-        StoreSql::readRows(reg_, QStringLiteral("count the items"), sql.constData(), f.values,
+        StoreSql::readRows(reg_, QStringLiteral("count the items"), sql.constData(), values,
                            [&count](const Statement& row) { count = row.integer(0); });
     return ok ? std::optional(count) : std::nullopt;
 }

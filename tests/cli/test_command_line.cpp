@@ -34,6 +34,8 @@ private slots:
             << quarvel << QStringList{"stray-word"} << 2 << "stray-word";
         QTest::newRow("after the export's file")
             << quarvel << QStringList{"--export", "items", "NEW", "extra"} << 2 << "extra";
+        QTest::newRow("bookings without FILE") << quarvel << QStringList{"--export", "bookings"}
+                                               << 2 << "--export needs WHAT and FILE";
         QTest::newRow("with --version")
             << quarvel << QStringList{"--version", "--bogus"} << 2 << "--bogus";
         QTest::newRow("after Qt's options")
