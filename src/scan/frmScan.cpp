@@ -414,9 +414,16 @@ void frmScan::cmdAdd_Click() {
     const auto items = ctx_.items().withId(itemId);
     if (!items || items->isEmpty())
         return;
-    if (ctx_.lists().addLine(session_->listId, itemId, items->first()[ItemColumn::Desc]) !=
-        AddLineResult::Added)
-        return;  // the store has told the user, or another desk added it
+    const QString desc = items->first()[ItemColumn::Desc];
+    QList<Booking> booked;
+    AddLineResult added = ctx_.lists().addLine(session_->listId, itemId, desc, false, &booked);
+    // Booked elsewhere over the list's days: asked as the list editor asks.
+    if (added == AddLineResult::Booked &&
+        ctx_.dialogs().askYesNoDefaultNo(this, Bookings::addAnywayQuestion(itemId, desc, booked),
+                                         Dialogs::Icon::Warning))
+        added = ctx_.lists().addLine(session_->listId, itemId, desc, true);
+    if (added != AddLineResult::Added)
+        return;  // the store has told the user, another desk added it, or the user said No
     scan(QString::number(itemId), ScanRules::Code{ScanRules::Code::Type::Item, itemId});
     txtScan->setFocus();
 }

@@ -386,10 +386,9 @@ private slots:
     // A register of the first layout gets its test history on upgrade.
     void historyComesWithTheUpgrade() {
         TempRegister reg;
+        reg.toFirstVersion();
         reg.exec(
-            QStringLiteral("DROP TABLE ScanRecords; DROP TABLE ScanSessions;"
-                           "DROP TABLE TestHistory; PRAGMA user_version = 1;"
-                           "INSERT INTO Items (id, \"desc\", testinterval, testnext) "
+            QStringLiteral("INSERT INTO Items (id, \"desc\", testinterval, testnext) "
                            "VALUES (1, 'Amp', '12', '1/1/2024')"));
         Register opened(reg.path());
         TestRecordStore tests(opened);

@@ -161,7 +161,7 @@ private slots:
         // Not on the list: added, and packed at once.
         QVERIFY(w->cmdAdd->isEnabled());
         QTest::mouseClick(w->cmdAdd, Qt::LeftButton);
-        QCOMPARE(w->lblAnswer->text(), QStringLiteral("2 - packed"));
+        QCOMPARE(w->lblAnswer->toolTip(), QStringLiteral("2 - packed"));
         QCOMPARE(ts->reg.count(QStringLiteral("ListData")), 4);
         QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
         QVERIFY(
@@ -183,6 +183,32 @@ private slots:
         QTest::mouseClick(w->cmdFinish, Qt::LeftButton);
         QVERIFY(w->txtSummary->toPlainText().contains(QStringLiteral("1 still out:\n  3 - Lamp")));
         QVERIFY(!w->cmdMove->isEnabled());
+    }
+
+    // Adding an item another list books over the packed list's days asks
+    // first, as the list editor does; No adds nothing.
+    void addingABookedItemAsksFirst() {
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO Lists (id, ListName) VALUES (4, 'Stage left');"
+            "INSERT INTO ListData VALUES (4, 2, 'Desk');"
+            "INSERT INTO ListPlans VALUES (3, '2027-05-12', '2027-05-15', 'Confirmed'),"
+            "(4, '2027-05-15', NULL, 'Out')"));
+        open();
+        start(QStringLiteral("Pack"), QStringLiteral("3"));
+        QCOMPARE(scan({"2"}), QStringList{"2 - not on this list"});
+        const QString asked = QStringLiteral(
+            "Item 2 Desk is booked on list 4 Stage left from 15/5/2027 (no return date). Add it "
+            "anyway?");
+        for (const auto answer : {Dialogs::Answer::No, Dialogs::Answer::Yes}) {
+            ts->dialogs->answers = {answer};
+            QTest::mouseClick(w->cmdAdd, Qt::LeftButton);
+            QCOMPARE(ts->dialogs->lastMessage(), asked);
+        }
+        QCOMPARE(ts->dialogs->messages.size(), 2);
+        QCOMPARE(
+            w->lblAnswer->toolTip(),
+            QStringLiteral("2 - packed \u2014 booked on list 4 from 15/5/2027 (no return date)"));
+        QCOMPARE(ts->reg.count(QStringLiteral("ListData")), 5);
     }
 
     // Two desks scanning one session each see the other's scans at their
