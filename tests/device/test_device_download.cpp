@@ -218,6 +218,19 @@ private slots:
         }
     }
 
+    // A register of version 3 (before the lists' plans) copies to the
+    // device as it is, as one of today's layout does: the device gets the
+    // same tables.
+    void aThirdVersionRegisterIsCopiedAsItIs() {
+        TempRegister reg;
+        fill(reg, 10);
+        reg.toThirdVersion();
+        QCOMPARE(download(reg.path()), DEVICE_OK);
+        compareTables(onDevice(), reg.path(), registerTables());
+        QCOMPARE(rowsOf(onDevice(), QStringLiteral("ListPlans")),
+                 QStringList{"no table ListPlans"});
+    }
+
     void refuses_data() {
         QTest::addColumn<QString>("desktop");
         QTest::addColumn<QByteArray>("tables");
