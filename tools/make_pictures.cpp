@@ -267,6 +267,7 @@ int main(int argc, char** argv) {
         {"tb_edit.png", "E", kNavy},
         {"tb_delete.png", "X", QColor(170, 40, 40)},
         {"tb_testsdue.png", "T", QColor(190, 110, 0)},
+        {"tb_availability.png", "Av", QColor(46, 104, 178)},
         {"tb_printers.png", "P", kNavy},
         {"tb_database.png", "DB", kNavy},
         {"tb_about.png", "?", kNavy},

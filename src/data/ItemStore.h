@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <optional>
 
 #include "data/TextPool.h"
@@ -20,6 +21,8 @@ public:
     std::optional<IdTextRows> all();                            // id, desc by id
     std::optional<IdTextRows> inCase(qint64 caseId);            // by id
     std::optional<IdTextRows> inCaseByCategory(qint64 caseId);  // by category, then id
+    // The categories items have (none empty), in the engine's order.
+    std::optional<QStringList> categories();
     // Raises lastid and adds the row in one transaction; returns the new id.
     std::optional<qint64> insert(const ItemWrite& values);
     // Writes the changed columns only. Without overwrite, a changed column

@@ -46,6 +46,12 @@ std::optional<IdTextRows> ListStore::lines(qint64 listId) {
         {listId});
 }
 
+std::optional<IdTextRows> ListStore::all() {
+    return StoreSql::idTexts(reg_, QStringLiteral("read the lists"),
+                             R"(SELECT COUNT(*) FROM "Lists")",
+                             R"(SELECT "id", "ListName" FROM "Lists" ORDER BY "id")");
+}
+
 bool ListStore::removeLine(qint64 listId, qint64 itemId) {
     return reg_.run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
                     Register::Mode::Write, [&](Connection& db) {

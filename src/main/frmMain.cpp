@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "about/frmAbout.h"
+#include "availability/frmAvailability.h"
 #include "cases/frmFlightAddEdit.h"
 #include "cases/frmFlightView.h"
 #include "common/DetailList.h"
@@ -66,7 +67,7 @@ const MenuBarMenu kMenuBar[] = {
      "&File",
      {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "", "Printers", "Database",
       "", "Exit"}},
-    {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue", "Scan"}},
+    {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue", "Scan", "Availability"}},
     {"mnuHelp", "&Help", {"About"}},
 };
 
@@ -172,6 +173,7 @@ void frmMain::buildToolbar() {
         // Beyond the first nine, which keep their places.
         {"TestsDue", "Tests Due", "Ctrl+T", true, &frmMain::openTestsDue},
         {"Scan", "Scan", "Ctrl+Shift+S", true, &frmMain::openScan},
+        {"Availability", "Availability", "Ctrl+Shift+A", true, &frmMain::openAvailability},
     };
     Toolbar1 = new QToolBar(centralWidget());
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
@@ -636,6 +638,13 @@ void frmMain::openTestsDue() {
 void frmMain::openScan() {
     frmScan scan(ctx_, this);
     scan.exec();
+    RefreshTree();
+}
+
+// Lists opened from there may have been changed: the tree is read again.
+void frmMain::openAvailability() {
+    frmAvailability availability(ctx_, this);
+    availability.exec();
     RefreshTree();
 }
 

@@ -100,6 +100,7 @@ private:
     void openItemViewer();
     void openTestsDue();
     void openScan();
+    void openAvailability();
     void offerOpenScanSessions();
     void openPrinterChooser();
     void openDatabaseDownload();

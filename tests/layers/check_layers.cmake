@@ -1,5 +1,5 @@
 # Fails when a source file of a layer includes something above its layer.
-set(WINDOW_FOLDERS common main items cases lists locations device about)
+set(WINDOW_FOLDERS common main items cases lists locations device about availability)
 if(NOT QT_SQL_DIR)
     set(QT_SQL_DIR "")
 endif()
