@@ -20,6 +20,7 @@
 #include <QTreeView>
 #include <cstdio>
 
+#include "availability/frmAvailability.h"
 #include "cases/frmFlightView.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -301,6 +302,26 @@ bool saveScanPicture(AppContext& ctx, QWidget& main, const QDir& out, const Samp
     return save(scan, out, "scan.png");
 }
 
+// The Availability window over the next four weeks: the Saturday list and
+// a festival list that takes two of its items from the day it is back.
+bool saveAvailabilityPicture(AppContext& ctx, QWidget& main, const QDir& out,
+                             const SampleIds& ids) {
+    ListStore& lists = ctx.lists();
+    const auto festival = lists.insert(QStringLiteral("Festival"));
+    if (!festival)
+        return false;
+    const auto lines = lists.lines(ids.list);
+    for (std::size_t i = 0; lines && i < lines->size(); i += 2)
+        lists.addLine(*festival, lines->ids[i], lines->texts.text(i));
+    const ListPlan saturday{QDate(2027, 1, 16), QDate(2027, 1, 18), ListState::Confirmed};
+    const ListPlan festivalPlan{QDate(2027, 1, 18), QDate(2027, 1, 24), ListState::Confirmed};
+    if (lists.setPlan(ids.list, saturday, true) != SetPlanResult::Saved ||
+        lists.setPlan(*festival, festivalPlan, true) != SetPlanResult::Saved)
+        return false;
+    frmAvailability availability(ctx, &main);
+    return save(availability, out, "availability.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -373,6 +394,7 @@ int main(int argc, char** argv) {
     ok &= save(listEditor, out, "list-editor.png");
 
     ok &= saveScanPicture(ctx, main, out, ids);
+    ok &= saveAvailabilityPicture(ctx, main, out, ids);
     ok &= saveTestPictures(ctx, *dialogs, main, out,
                            pdfs.absoluteFilePath(QStringLiteral("worksheet.pdf")), ids.overdueItem);
     ok &= ctx.printing().PrintLargeLabel(LabelKind::Item, ids.firstItem, Pictures::largeLogo());

@@ -188,12 +188,16 @@ int BookingTimeline::xOfDay(const QDate& day) const {
 }
 
 // From the start of its first day in range to the end of its last.
-QRect BookingTimeline::barRectOf(const ItemBooking& booking, int y) const {
-    const ListPlan& plan = booking.booking.plan;
+QRect BookingTimeline::barRectOf(const Row& row, int i, int y) const {
+    const ListPlan& plan = row.bookings[i].booking.plan;
     const QDate first = std::max(plan.out.value_or(filter_.from), filter_.from);
     const QDate last = std::min(plan.ret.value_or(filter_.to), filter_.to);
     const int left = xOfDay(first), right = xOfDay(last.addDays(1));
-    return QRect(left, y + 4, std::max(2, right - left), kRowHeight - 8);
+    const int width = std::max(2, right - left);
+    if (row.bookings.size() == 1)
+        return QRect(left, y + 4, width, kRowHeight - 8);
+    constexpr int lane = (kRowHeight - 6) / 2;
+    return QRect(left, y + 3 + (i % 2) * lane, width, lane);
 }
 
 QRect BookingTimeline::barRect(qint64 itemId, qint64 listId) const {
@@ -202,9 +206,9 @@ QRect BookingTimeline::barRect(qint64 itemId, qint64 listId) const {
         const Row* row = rowAt(r);
         if (!row || row->id != itemId)
             continue;
-        for (const ItemBooking& b : row->bookings) {
-            if (b.booking.listId == listId)
-                return barRectOf(b, kHeaderHeight + int(r - first) * kRowHeight);
+        for (int i = 0; i < row->bookings.size(); ++i) {
+            if (row->bookings[i].booking.listId == listId)
+                return barRectOf(*row, i, kHeaderHeight + int(r - first) * kRowHeight);
         }
     }
     return {};
@@ -274,11 +278,11 @@ void BookingTimeline::paintRow(QPainter& p, const Row& row, qint64 index, int y)
                p.fontMetrics().elidedText(row.text, Qt::ElideRight, kNameWidth - 8));
     for (int i = 0; i < row.bookings.size(); ++i) {
         const ItemBooking& b = row.bookings[i];
-        const QRect bar = barRectOf(b, y);
+        const QRect bar = barRectOf(row, i, y);
         p.fillRect(bar, b.clash ? kClash : colourOfMark(mark));
         const QString label =
             QStringLiteral("L%1 %2").arg(b.booking.listId).arg(b.booking.listName);
-        if (bar.width() > 24) {
+        if (bar.width() > 24 && bar.height() >= p.fontMetrics().height() - 2) {
             p.setPen(Qt::white);
             p.drawText(bar.adjusted(3, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                        p.fontMetrics().elidedText(label, Qt::ElideRight, bar.width() - 5));
@@ -304,7 +308,7 @@ void BookingTimeline::mousePressEvent(QMouseEvent* event) {
         return;
     const int y = kHeaderHeight + int(index - firstVisibleRow()) * kRowHeight;
     for (int i = 0; i < row->bookings.size(); ++i) {
-        if (barRectOf(row->bookings[i], y).contains(at)) {
+        if (barRectOf(*row, i, y).contains(at)) {
             setCurrent(index, i);
             emit barActivated(row->bookings[i].booking.listId);
             return;

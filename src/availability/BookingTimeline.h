@@ -81,7 +81,9 @@ private:
     int days() const;
     double dayWidth() const;
     int xOfDay(const QDate& day) const;
-    QRect barRectOf(const ItemBooking& booking, int y) const;
+    // The bar of the row's i-th booking: a row of several bookings draws
+    // them in two lanes, so bars that share days both show.
+    QRect barRectOf(const Row& row, int i, int y) const;
     void paintHeader(QPainter& p) const;
     void paintRow(QPainter& p, const Row& row, qint64 index, int y);
     // Makes the row current (scrolled into view) with the bar given; -1: none.

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -28,6 +29,9 @@ QDateEdit* addDate(QWidget* parent, const char* name, const QString& caption) {
     date->setAccessibleName(caption);
     date->setDisplayFormat(QStringLiteral("d/M/yyyy"));
     date->setCalendarPopup(true);
+    // The text inside is what a screen reader lands on.
+    if (auto* text = date->findChild<QLineEdit*>())
+        text->setAccessibleName(caption);
     return date;
 }
 

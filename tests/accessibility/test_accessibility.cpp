@@ -29,6 +29,7 @@
 #include "WidgetDriver.h"
 #include "about/frmAbout.h"
 #include "about/frmFunny.h"
+#include "availability/frmAvailability.h"
 #include "cases/frmFlightAddEdit.h"
 #include "cases/frmFlightPicker.h"
 #include "cases/frmFlightView.h"
@@ -295,6 +296,7 @@ const QList<QPair<const char*, Opener>>& windows() {
         {"frmAbout", [](TestApp&) { return std::make_unique<frmAbout>(); }},
         {"frmFunny", dialog<frmFunny>()},
         {"frmScan", dialog<frmScan>()},
+        {"frmAvailability", dialog<frmAvailability>()},
     };
     return all;
 }

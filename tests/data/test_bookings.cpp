@@ -238,6 +238,13 @@ private slots:
                         .arg(b.clash ? QStringLiteral(" clash") : QString());
         // List 3's clash with list 2 lies after the range: marked all the same.
         QCOMPARE(bars, (QStringList{"45 on 1", "45 on 3 clash", "46 on 1"}));
+
+        // The window's choices: each category once (none empty), every list.
+        reg.exec(QStringLiteral(
+            R"(INSERT INTO "Items" ("id", "desc", "category") VALUES (49, 'Cable', ''),
+               (50, 'Amp', NULL), (51, 'Lamp', 'Lighting'))"));
+        QCOMPARE(p.items.categories(), (std::optional<QStringList>{{"Effects", "Lighting"}}));
+        QCOMPARE(names(*p.lists.all()), (QStringList{"Stage left", "Gig", "Spare", "Empty"}));
     }
 
     // Two desks confirm clashing lists at the same moment: the second waits
