@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QDate>
 #include <QFile>
 #include <algorithm>
 #include <array>
@@ -162,9 +163,12 @@ void addLists(Db& db, const RegisterShape& shape, std::mt19937_64& random, Regis
         const bool big = id == shape.lists && shape.bigListLines > 0;
         const std::int64_t lines =
             std::min(big ? shape.bigListLines : shape.linesPerList, shape.items);
+        // Jobs book from a pool of a tenth of the items, so some overlap.
+        const std::int64_t pool =
+            id <= shape.datedLists ? std::max<std::int64_t>(lines, shape.items / 10) : shape.items;
         std::unordered_set<std::int64_t> onList;
         while (std::int64_t(onList.size()) < lines && db.ok()) {
-            const std::int64_t item = std::int64_t(random() % shape.items) + 1;
+            const std::int64_t item = std::int64_t(random() % pool) + 1;
             if (!onList.insert(item).second)
                 continue;
             sqlite3_bind_int64(line, 1, id);
@@ -177,6 +181,25 @@ void addLists(Db& db, const RegisterShape& shape, std::mt19937_64& random, Regis
     sqlite3_finalize(list);
     sqlite3_finalize(line);
     counts.lists = shape.lists;
+}
+
+// The plans of the first datedLists lists: out on a day of 2027, back 2 to
+// 10 days later; nine in ten Confirmed, then Out and Draft.
+void addPlans(Db& db, const RegisterShape& shape, std::mt19937_64& random) {
+    sqlite3_stmt* plan = db.prepare(
+        "INSERT INTO ListPlans (listid, outdate, returndate, state) VALUES (?, ?, ?, ?)");
+    const QDate first(2027, 1, 1);
+    for (std::int64_t id = 1; id <= std::min(shape.datedLists, shape.lists) && db.ok(); ++id) {
+        const QDate out = first.addDays(qint64(random() % 365));
+        const QDate back = out.addDays(qint64(random() % 9 + 2));
+        const int kind = int(random() % 20);
+        sqlite3_bind_int64(plan, 1, id);
+        bindText(plan, 2, out.toString(Qt::ISODate).toStdString());
+        bindText(plan, 3, back.toString(Qt::ISODate).toStdString());
+        bindText(plan, 4, kind < 18 ? "Confirmed" : kind == 18 ? "Out" : "Draft");
+        db.insert(plan);
+    }
+    sqlite3_finalize(plan);
 }
 
 // The bays the items are in, then racks along numbered aisles.
@@ -217,6 +240,12 @@ RegisterShape registerShape(const QString& name) {
         if (shape.name == name)
             return shape;
     }
+    if (name == QLatin1String("1M-dated")) {
+        RegisterShape dated = registerShape(QStringLiteral("1M"));
+        dated.name = name;
+        dated.datedLists = dated.lists;
+        return dated;
+    }
     return {};
 }
 
@@ -234,6 +263,7 @@ bool generateRegister(const QString& path, const RegisterShape& shape, RegisterC
         addItems(db, shape, random, made);
         addCases(db, shape, random, made);
         addLists(db, shape, random, made);
+        addPlans(db, shape, random);
         addLocations(db, shape);
         setCounters(db, shape);
         db.exec("COMMIT");

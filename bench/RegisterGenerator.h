@@ -18,11 +18,16 @@ struct RegisterShape {
     std::int64_t bigCaseItems = 0;
     std::int64_t bigListLines = 0;
     std::int64_t locations = 6;
+    // The first datedLists lists are jobs with dates: out in 2027 for 2 to
+    // 10 days, most Confirmed, some Out, a few Draft; their lines are drawn
+    // from a pool of items a tenth of the register's, so some clash.
+    std::int64_t datedLists = 0;
 };
 
 // The registers the benchmarks measure, by name: "1k", "100k" or "1M", and
 // "empty" (one case and one list, nothing in them) for what a window costs
-// without rows. An unknown name gives a shape without a name.
+// without rows; "1M-dated" is "1M" with every list a job with dates. An
+// unknown name gives a shape without a name.
 RegisterShape registerShape(const QString& name);
 
 // What a generated register holds, for checking the tree against it.
