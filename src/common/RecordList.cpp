@@ -1,6 +1,7 @@
 #include "common/RecordList.h"
 
 #include <QItemSelectionModel>
+#include <QStyle>
 #include <algorithm>
 #include <charconv>
 
@@ -220,6 +221,21 @@ std::int64_t RecordListModel::lineId(int line) const {
     return rows_.ids[rowOfLine(line)];
 }
 
+void RecordListModel::setNotes(QHash<std::int64_t, QString> notes, const QIcon& mark) {
+    if (notes.isEmpty() && notes_.isEmpty())
+        return;
+    notes_ = std::move(notes);
+    mark_ = mark;
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1));
+}
+
+QString RecordListModel::noteOfLine(int line) const {
+    if (notes_.isEmpty() || line < 0 || line >= rowCount())
+        return {};
+    return notes_.value(rows_.ids[rowOfLine(line)]);
+}
+
 // The view asks for every line's index when it lays out the lines; this
 // answers without the general checks of QAbstractListModel.
 QModelIndex RecordListModel::index(int row, int column, const QModelIndex& parent) const {
@@ -239,8 +255,18 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
             return lineText(index.row());
+        case Qt::AccessibleTextRole: {
+            const QString note = noteOfLine(index.row());
+            return note.isEmpty() ? lineText(index.row())
+                                  : lineText(index.row()) + QStringLiteral(", ") + note;
+        }
+        case Qt::ToolTipRole: {
+            const QString note = noteOfLine(index.row());
+            return note.isEmpty() ? QVariant() : QVariant(note);
+        }
+        case Qt::DecorationRole:
+            return noteOfLine(index.row()).isEmpty() ? QVariant() : QVariant(mark_);
         case IdRole:
             return QVariant::fromValue<qint64>(lineId(index.row()));
         default:
@@ -268,6 +294,10 @@ void RecordList::setRows(IdTextRows rows) {
 
 void RecordList::setRows(std::vector<std::int64_t> ids, RecordListModel::RowText text) {
     model_->setRows(std::move(ids), std::move(text));
+}
+
+void RecordList::setNotes(QHash<std::int64_t, QString> notes) {
+    model_->setNotes(std::move(notes), style()->standardIcon(QStyle::SP_MessageBoxWarning));
 }
 
 void RecordList::appendRow(std::int64_t id, const QString& text) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
+#include <QIcon>
 #include <QListView>
 #include <functional>
 #include <optional>
@@ -28,6 +30,13 @@ public:
     void setRows(std::vector<std::int64_t> ids, RowText text);
     void appendRow(std::int64_t id, const QString& text);
     void removeLine(int line);
+
+    // Marks the lines of these ids with a note (where else an item is
+    // booked, ...): the note is the line's tooltip, follows the line in what
+    // a screen reader says, and the line shows `mark` before its text. The
+    // lines' texts stay as they are. Empty: no line is marked.
+    void setNotes(QHash<std::int64_t, QString> notes, const QIcon& mark = {});
+    QString noteOfLine(int line) const;
 
     // Shows only the lines whose id or text holds the given text, ignoring
     // letter case (Unicode case folding); an empty text shows every line.
@@ -68,6 +77,8 @@ private:
     std::vector<std::int32_t> spare_;  // the next filter's rows
     bool filtered_ = false;
     QString needle_;  // case folded
+    QHash<std::int64_t, QString> notes_;
+    QIcon mark_;
 };
 
 // A single-selection list of such lines. `lineClicked` comes on every click
@@ -97,6 +108,9 @@ public:
     void setFilter(const QString& text);
     // Shows only the given rows, ascending; the selection as with setFilter.
     void showRows(std::vector<std::int32_t> rows);
+    // Marks lines by id with a note and the style's warning sign (see
+    // RecordListModel::setNotes).
+    void setNotes(QHash<std::int64_t, QString> notes);
 
     int count() const;
     QString lineText(int line) const;

@@ -23,12 +23,17 @@ frmListView::frmListView(AppContext& ctx, QWidget* parent) : QDialog(parent), ct
 }
 
 void frmListView::buildControls() {
-    const ListControls controls = ListControls::add(this, "lstItems");
-    Label1 = controls.Label1;
-    txtName = controls.txtName;
-    Label4 = controls.Label4;
-    lstItems = controls.lines;
-    Picture1 = controls.Picture1;
+    controls_ = ListControls::add(this, "lstItems");
+    Label1 = controls_.Label1;
+    txtName = controls_.txtName;
+    Label4 = controls_.Label4;
+    lstItems = controls_.lines;
+    Picture1 = controls_.Picture1;
+    lblPlan = new QLabel(this);
+    lblPlan->setObjectName(QStringLiteral("lblPlan"));
+    WindowStyle::place(
+        lblPlan, 120, ListControls::kPlanCaptionTop, 7095,
+        ListControls::kPlanTop + ListControls::kPlanHeight - ListControls::kPlanCaptionTop);
     connect(lstItems, &RecordList::lineClicked, this, &frmListView::lstItems_Click);
     connect(lstItems, &RecordList::lineDoubleClicked, this, &frmListView::lstItems_DblClick);
 
@@ -59,8 +64,17 @@ void frmListView::RefreshView() {
     // On a failed read the store has told the user; what could be read is shown.
     if (const auto rows = ctx_.lists().withId(id))
         txtName->setText(rows->isEmpty() ? QString() : rows->first().name);
+    if (const auto plan = ctx_.lists().plan(id))
+        showPlan(*plan);
     if (auto lines = ctx_.lists().lines(id))
         lstItems->setRows(std::move(*lines));
+    controls_.showMarks(ctx_, id);
+}
+
+// A list without a plan shows none, as a plain picking list.
+void frmListView::showPlan(const ListPlan& plan) {
+    planLine_ = Bookings::hasPlan(plan) ? Bookings::planText(plan) : QString();
+    lblPlan->setText(planLine_);
 }
 
 void frmListView::lstItems_Click() {
@@ -78,7 +92,7 @@ void frmListView::cmdEdit_Click() {
 }
 
 void frmListView::cmdPrint_Click() {
-    ctx_.printing().PrintPickingList(txtName->text(), lstItems->lines());
+    ctx_.printing().PrintPickingList(txtName->text(), lstItems->lines(), planLine_);
 }
 
 void frmListView::cmdClose_Click() {

@@ -3,6 +3,8 @@
 #include <QDialog>
 
 #include "app/AppContext.h"
+#include "data/rules/Bookings.h"
+#include "lists/ListControls.h"
 
 class QLabel;
 class QLineEdit;
@@ -29,13 +31,17 @@ public slots:
 
 private:
     void buildControls();
+    void showPlan(const ListPlan& plan);
 
     AppContext& ctx_;
     qint64 listId_ = 0;  // ListToOpen as this window was opened on
+    ListControls controls_;
+    QString planLine_;  // the plan as shown and printed; empty for a list without one
 
     QLabel* Label1 = nullptr;
     QLineEdit* txtName = nullptr;
     QLabel* Label4 = nullptr;
+    QLabel* lblPlan = nullptr;
     RecordList* lstItems = nullptr;
     QLabel* Picture1 = nullptr;
     QPushButton* cmdEdit = nullptr;

@@ -172,7 +172,8 @@ bool PrintService::PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo, Lab
     });
 }
 
-bool PrintService::PrintPickingList(const QString& listName, const QStringList& lines) {
+bool PrintService::PrintPickingList(const QString& listName, const QStringList& lines,
+                                    const QString& plan) {
     SelectLabelPrinter(SettingsKeys::LPrinter);
     const QString title = QStringLiteral("Quarvel List - ") + listName;
     return printJob(title, [&](TwipsPainter& page) {
@@ -182,6 +183,10 @@ bool PrintService::PrintPickingList(const QString& listName, const QStringList& 
         page.setFont(kTahoma, 30);
         page.print(title);
         page.setFontSize(12);
+        if (!plan.isEmpty()) {
+            page.currentX = 400;
+            page.print(plan);
+        }
         for (const QString& line : lines) {
             page.currentX = 400;
             page.print(line);

@@ -57,7 +57,10 @@ public:
     bool PrintLargeLabel(LabelKind kind, qint64 labelId, const QPixmap& largeLogo);
     bool PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo,
                          LabelKind kind = LabelKind::Item);
-    bool PrintPickingList(const QString& listName, const QStringList& lines);
+    // `plan`: the list's dates and state in one line, printed under the
+    // title; none for a list without them.
+    bool PrintPickingList(const QString& listName, const QStringList& lines,
+                          const QString& plan = {});
     // On the picking-list printer, landscape, "Page x of y" on every page.
     bool PrintWorksheet(const Worksheet& sheet);
     // The same pages into a PDF file (A4).

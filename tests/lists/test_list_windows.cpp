@@ -1,4 +1,7 @@
 // The list editor and the list viewer, driven headless against a real register.
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -10,6 +13,7 @@
 #include "PdfCheck.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "data/ListStore.h"
 #include "lists/frmListAddEdit.h"
 #include "lists/frmListView.h"
 #include "resources/Fonts.h"
@@ -59,6 +63,31 @@ class TestListWindows : public QObject {
                                    "itemid AS l FROM ListData ORDER BY listid, itemid)"))
             .toString();
     }
+    // Stores a list's plan as another desk would.
+    void storePlan(qint64 listId, const QString& out, const QString& ret, const QString& state) {
+        ts->reg.exec(QStringLiteral("INSERT INTO ListPlans (listid, outdate, returndate, state) "
+                                    "VALUES (%1, '%2', '%3', '%4')")
+                         .arg(listId)
+                         .arg(out, ret, state));
+    }
+    ListPlan storedPlan(qint64 listId) { return ts->ctx().lists().plan(listId).value(); }
+
+    // Types the plan into the editor's boxes.
+    void typePlan(const QString& out, const QString& ret, const QString& state) {
+        child<QLineEdit>(editor.get(), "txtOutDate")->setText(out);
+        child<QLineEdit>(editor.get(), "txtReturnDate")->setText(ret);
+        auto* states = child<QComboBox>(editor.get(), "cboState");
+        states->setCurrentIndex(states->findText(state));
+    }
+
+    // Each line's note as its tooltip and what a screen reader says of it.
+    static QStringList notes(QListView* list, int role) {
+        QStringList out;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            out << list->model()->index(row, 0).data(role).toString();
+        return out;
+    }
+
     QString storedName(qint64 listId) const {
         return ts->reg
             .scalar(QStringLiteral("SELECT ListName FROM Lists WHERE id = %1").arg(listId))
@@ -217,6 +246,202 @@ private slots:
         QVERIFY(ts->dialogs->lastMessage().contains(QStringLiteral("no longer exists")));
         QVERIFY(editor->isVisible());
         QCOMPARE(ts->reg.count(QStringLiteral("Lists")), 1);
+    }
+
+    // The plan is saved with the name by Save; a date picked or typed, a
+    // date cleared, and the viewer shows what is stored.
+    void thePlanIsSavedWithTheNameAndShown() {
+        editor = open<frmListAddEdit>(3);
+        QCOMPARE(child<QComboBox>(editor.get(), "cboState")->currentText(),
+                 QStringLiteral("Draft"));
+        ModalDriver::whenShown(QStringLiteral("frmDatePicker"), [](QWidget* picker) {
+            child<QCalendarWidget>(picker, "MonthView1")->setSelectedDate(QDate(2009, 2, 12));
+            click(picker, "cmdSave");
+        });
+        click(editor.get(), "cmdOutDate");
+        QCOMPARE(child<QLineEdit>(editor.get(), "txtOutDate")->text(), QStringLiteral("12/2/2009"));
+        typePlan(QStringLiteral("12/2/2009"), QStringLiteral(" 15/2/2009 "),
+                 QStringLiteral("Confirmed"));
+        name(editor.get())->setText(QStringLiteral("Stage left 2"));
+        click(editor.get(), "cmdSave");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(storedName(3), QStringLiteral("Stage left 2"));
+        QCOMPARE(storedPlan(3),
+                 (ListPlan{QDate(2009, 2, 12), QDate(2009, 2, 15), ListState::Confirmed}));
+
+        viewer = open<frmListView>(3);
+        QCOMPARE(child<QLabel>(viewer.get(), "lblPlan")->text(),
+                 QStringLiteral("Confirmed, from 12/2/2009 to 15/2/2009"));
+
+        // The picker starts on the box's date; clearing a box clears the date.
+        editor = open<frmListAddEdit>(3);
+        ModalDriver::whenShown(QStringLiteral("frmDatePicker"), [](QWidget* picker) {
+            QCOMPARE(child<QCalendarWidget>(picker, "MonthView1")->selectedDate(),
+                     QDate(2009, 2, 15));
+            click(picker, "cmdSave");
+        });
+        click(editor.get(), "cmdReturnDate");
+        child<QLineEdit>(editor.get(), "txtReturnDate")->clear();
+        click(editor.get(), "cmdSave");
+        QCOMPARE(storedPlan(3), (ListPlan{QDate(2009, 2, 12), std::nullopt, ListState::Confirmed}));
+        viewer->RefreshView();
+        QCOMPARE(child<QLabel>(viewer.get(), "lblPlan")->text(),
+                 QStringLiteral("Confirmed, from 12/2/2009 (no return date)"));
+    }
+
+    void aPlanThatCannotBeReadIsToldAndNothingSaved_data() {
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("ret");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such day") << "31/2/2009"
+                                     << ""
+                                     << "The out date \"31/2/2009\" cannot be read";
+        QTest::newRow("not day/month/year") << "12/2/2009"
+                                            << "2009-02-15"
+                                            << "The return date \"2009-02-15\" cannot be read";
+        QTest::newRow("back before out")
+            << "12/2/2009"
+            << "10/2/2009"
+            << "The return date 10/2/2009 is before the out date 12/2/2009.";
+    }
+    void aPlanThatCannotBeReadIsToldAndNothingSaved() {
+        QFETCH(QString, out);
+        QFETCH(QString, ret);
+        QFETCH(QString, message);
+        for (const int list : {3, 0}) {
+            editor = open<frmListAddEdit>(list);
+            name(editor.get())->setText(QStringLiteral("Renamed"));
+            typePlan(out, ret, QStringLiteral("Confirmed"));
+            click(editor.get(), "cmdSave");
+            QVERIFY2(ts->dialogs->lastMessage().startsWith(message),
+                     qPrintable(ts->dialogs->lastMessage()));
+            QVERIFY(editor->isVisible());
+            QCOMPARE(storedName(3), QStringLiteral("Stage left"));
+            QCOMPARE(ts->reg.count(QStringLiteral("Lists")), 2);
+            QCOMPARE(ts->reg.count(QStringLiteral("ListPlans")), 0);
+        }
+    }
+
+    // A plan that books items booked elsewhere asks once, No first; No keeps
+    // the window and what is typed, Yes keeps the clash and marks it.
+    void aClashingPlanAsksOnceAndStaysMarked() {
+        ts->reg.exec(QStringLiteral("INSERT INTO ListData VALUES (3, 1234, 'A-frame ladder')"));
+        storePlan(5, QStringLiteral("2009-02-10"), QStringLiteral("2009-02-12"),
+                  QStringLiteral("Confirmed"));
+        editor = open<frmListAddEdit>(3);
+        typePlan(QStringLiteral("12/2/2009"), QStringLiteral("15/2/2009"),
+                 QStringLiteral("Confirmed"));
+        click(editor.get(), "cmdSave");
+        const QString question =
+            "This list books items that are booked elsewhere:\n"
+            "Item 1234 A-frame ladder: booked on list 5 Tour from 10/2/2009 to 12/2/2009\n"
+            "Save it anyway?";
+        QCOMPARE(ts->dialogs->lastMessage(), question);
+        QCOMPARE(ts->dialogs->messages.last().buttons, Dialogs::Buttons::YesNoDefaultNo);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(child<QLineEdit>(editor.get(), "txtOutDate")->text(), QStringLiteral("12/2/2009"));
+        QCOMPARE(storedPlan(3), ListPlan{});
+
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        const int asked = ts->dialogs->messages.size();
+        click(editor.get(), "cmdSave");
+        QCOMPARE(ts->dialogs->messages.size(), asked + 1);
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(storedPlan(3).state, ListState::Confirmed);
+    }
+
+    // Both windows mark each line booked elsewhere or due for test while
+    // out, and sum them up under the list box; the other lines are plain.
+    void clashingAndDueLinesAreMarked_data() {
+        QTest::addColumn<bool>("inEditor");
+        QTest::newRow("editor") << true;
+        QTest::newRow("viewer") << false;
+    }
+    void clashingAndDueLinesAreMarked() {
+        QFETCH(bool, inEditor);
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO ListData VALUES (3, 1234, 'A-frame ladder'), (3, 20, 'Dimmer');"
+            "UPDATE Items SET testnext = '14/2/2009' WHERE id = 20"));
+        storePlan(3, QStringLiteral("2009-02-12"), QStringLiteral("2009-02-15"),
+                  QStringLiteral("Confirmed"));
+        storePlan(5, QStringLiteral("2009-02-15"), QStringLiteral("2009-02-20"),
+                  QStringLiteral("Out"));
+        QWidget* window = nullptr;
+        if (inEditor)
+            window = (editor = open<frmListAddEdit>(3)).get();
+        else
+            window = (viewer = open<frmListView>(3)).get();
+        auto* list = child<QListView>(window, inEditor ? "List1" : "lstItems");
+        QCOMPARE(lines(list),
+                 QStringList({"17 - Cable drum 25m", "20 - Dimmer", "1234 - A-frame ladder"}));
+        const QString booked = QStringLiteral("booked on list 5 Tour from 15/2/2009 to 20/2/2009");
+        QCOMPARE(notes(list, Qt::ToolTipRole), QStringList({"", "due for test while out", booked}));
+        QCOMPARE(notes(list, Qt::AccessibleTextRole),
+                 QStringList({"17 - Cable drum 25m", "20 - Dimmer, due for test while out",
+                              "1234 - A-frame ladder, " + booked}));
+        QCOMPARE(child<QLabel>(window, "lblMarks")->text(),
+                 QStringLiteral("! Booked on other lists too: 1234\n! Due for test while out: 20"));
+
+        // Selecting a marked line still selects its item.
+        clickLine(list, 2);
+        QCOMPARE(SharedFields::idOf(ts->fields().ItemToOpen), 1234);
+    }
+
+    // Adding an item another holding list books over the same days asks
+    // first, No first; Yes adds it.
+    void addingAnItemBookedElsewhereAsks() {
+        storePlan(3, QStringLiteral("2009-02-12"), QStringLiteral("2009-02-15"),
+                  QStringLiteral("Confirmed"));
+        storePlan(5, QStringLiteral("2009-02-15"), QStringLiteral(""), QStringLiteral("Confirmed"));
+        editor = open<frmListAddEdit>(3);
+        addFromPicker(editor.get(), Ladder);
+        QCOMPARE(ts->dialogs->lastMessage(),
+                 QStringLiteral("Item 1234 A-frame ladder is booked on list 5 Tour from 15/2/2009 "
+                                "(no return date). Add it anyway?"));
+        QCOMPARE(ts->dialogs->messages.last().buttons, Dialogs::Buttons::YesNoDefaultNo);
+        QCOMPARE(listData(), QStringLiteral("3:17 5:1234"));
+
+        ts->dialogs->answers << Dialogs::Answer::Yes;
+        addFromPicker(editor.get(), Ladder);
+        QCOMPARE(listData(), QStringLiteral("3:17 3:1234 5:1234"));
+        editor->Timer1_Timer();
+        QCOMPARE(notes(editorLines(), Qt::ToolTipRole).last(),
+                 QStringLiteral("booked on list 5 Tour from 15/2/2009 (no return date)"));
+    }
+
+    // The printout carries the dates and state under the title.
+    void thePrintoutCarriesThePlan() {
+        ts->printers->names = {QStringLiteral("List printer")};
+        ts->printers->defaultName = QStringLiteral("List printer");
+        storePlan(3, QStringLiteral("2009-02-12"), QStringLiteral("2009-02-15"),
+                  QStringLiteral("Out"));
+        viewer = open<frmListView>(3);
+        click(viewer.get(), "cmdPrint");
+        editor = open<frmListAddEdit>(3);
+        child<QLineEdit>(editor.get(), "txtReturnDate")->setText(QStringLiteral("16/2/2009"));
+        click(editor.get(), "cmdPrint");  // as typed
+        QCOMPARE(ts->printers->jobs.size(), 2);
+        QCOMPARE(PdfCheck::lines(ts->printers->jobs[0].pdfFile),
+                 QStringList({"Quarvel List - Stage left", "Out, from 12/2/2009 to 15/2/2009",
+                              "17 - Cable drum 25m"}));
+        QCOMPARE(PdfCheck::lines(ts->printers->jobs[1].pdfFile).value(1),
+                 QStringLiteral("Out, from 12/2/2009 to 16/2/2009"));
+    }
+
+    // A list without dates stores no plan and shows none, nor any mark.
+    void aListWithoutDatesStaysPlain() {
+        ts->reg.exec(QStringLiteral("INSERT INTO ListData VALUES (3, 1234, 'A-frame ladder')"));
+        storePlan(5, QStringLiteral("2009-02-10"), QStringLiteral("2009-02-12"),
+                  QStringLiteral("Confirmed"));
+        editor = open<frmListAddEdit>(3);
+        QCOMPARE(child<QLineEdit>(editor.get(), "txtOutDate")->text(), QString());
+        QCOMPARE(notes(editorLines(), Qt::ToolTipRole), QStringList({"", ""}));
+        click(editor.get(), "cmdSave");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(ts->reg.count(QStringLiteral("ListPlans")), 1);
+        viewer = open<frmListView>(3);
+        QCOMPARE(child<QLabel>(viewer.get(), "lblPlan")->text(), QString());
+        QCOMPARE(child<QLabel>(viewer.get(), "lblMarks")->text(), QString());
     }
 
     // What the window shows is printed: the typed name and every line in
