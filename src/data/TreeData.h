@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <cstdint>
 #include <vector>
 
 #include "data/TextPool.h"
+#include "data/rules/Bookings.h"
 #include "data/rules/TestsDue.h"
 
 // Everything the main tree shows, in the order it shows it:
@@ -25,6 +27,7 @@ struct TreeData {
     std::vector<std::int32_t> listLineStart{0};  // lists + 1 entries
     std::vector<std::int64_t> lineItemIds;
     TextPool lineTexts;
+    QHash<qint64, ListPlan> listPlans;  // of the lists that have one, by list id
 
     // Nothing shown, the arrays' room kept for the next read.
     void clearKeepingRoom() {
@@ -40,5 +43,6 @@ struct TreeData {
         listLineStart.assign(1, 0);
         lineItemIds.clear();
         lineTexts.clear();
+        listPlans.clear();
     }
 };

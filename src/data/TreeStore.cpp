@@ -1,5 +1,6 @@
 #include "data/TreeStore.h"
 
+#include "data/ListStore.h"
 #include "data/Register.h"
 #include "data/TreeReader.h"
 #include "data/engine/Sql.h"
@@ -13,5 +14,10 @@ std::optional<TreeData> TreeStore::read(const TestsDue::Window& window, TreeData
             tree.clearKeepingRoom();
             return TreeReader::read(db, window, tree);
         });
-    return ok ? std::optional<TreeData>(std::move(tree)) : std::nullopt;
+    if (!ok)
+        return std::nullopt;
+    // The lists' dates and state; a tree whose plans cannot be read shows the names alone.
+    if (auto plans = ListStore(reg_).plans())
+        tree.listPlans = std::move(*plans);
+    return tree;
 }

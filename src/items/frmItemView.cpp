@@ -5,12 +5,14 @@
 #include <QPushButton>
 
 #include "cases/frmFlightView.h"
+#include "common/Clock.h"
 #include "common/DetailList.h"
 #include "common/LabelPanel.h"
 #include "common/OptionCheckBox.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/ItemStore.h"
+#include "data/ListStore.h"
 #include "data/ScanStore.h"
 #include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
@@ -95,6 +97,7 @@ void frmItemView::ShowItemDetails() {
     // Where a scan last found the item; nothing for an item never scanned.
     if (const auto seen = ctx_.scans().lastSeen(itemId_); seen && !seen->isEmpty())
         List1->addItem(*seen);
+    showBookings();
     const auto tests = ctx_.tests().history(itemId_);
     for (const TestRecord& test : tests.value_or(QList<TestRecord>())) {
         QString line = QStringLiteral("%1 \u00b7 %2 \u00b7 %3")
@@ -104,6 +107,21 @@ void frmItemView::ShowItemDetails() {
             line += QStringLiteral(" \u00b7 ") + test.note;
         lstHistory->addItem(line);
     }
+}
+
+// The lists that hold the item from today on; nothing for an item no list books.
+void frmItemView::showBookings() {
+    const auto bookings = ctx_.lists().comingBookings(itemId_, ctx_.clock().today());
+    if (!bookings || bookings->isEmpty())
+        return;
+    QStringList where;
+    for (const Booking& booking : *bookings) {
+        QStringList parts = {QStringLiteral("list %1").arg(booking.listId), booking.listName,
+                             Bookings::spanText(booking.plan)};
+        parts.removeAll(QString());
+        where << parts.join(QLatin1Char(' '));
+    }
+    List1->addItem(QStringLiteral("Booked: ") + where.join(QStringLiteral("; ")));
 }
 
 void frmItemView::showTestStatus() {

@@ -43,6 +43,7 @@ private:
     void openCaseViewer();
     // The item's test status and when it is due, beside its history.
     void showTestStatus();
+    void showBookings();
 
     AppContext& ctx_;
     // ItemToOpen as this window was opened on; a window opened from here

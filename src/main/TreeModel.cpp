@@ -176,11 +176,32 @@ QString TreeModel::text(Node node) const {
         case Kind::CaseItem:
             return data_.itemTexts.text(static_cast<std::size_t>(data_.caseItems[node.n]));
         case Kind::List:
-            return data_.listTexts.text(node.n);
+            return listText(node.n);
         case Kind::ListLine:
             return data_.lineTexts.text(node.n);
     }
     return {};
+}
+
+// The name, then the dates and state of a list that has them.
+QString TreeModel::listText(quint64 list) const {
+    const QString name = data_.listTexts.text(list);
+    const auto plan = data_.listPlans.constFind(data_.listIds[list]);
+    if (plan == data_.listPlans.cend() || !Bookings::hasPlan(*plan))
+        return name;
+    return name + QStringLiteral(" (") + Bookings::planText(*plan) + QLatin1Char(')');
+}
+
+std::optional<ListPlan> TreeModel::planOf(const QModelIndex& index) const {
+    if (!index.isValid())
+        return std::nullopt;
+    const Node node = nodeOf(index);
+    if (node.kind != Kind::List)
+        return std::nullopt;
+    const auto plan = data_.listPlans.constFind(data_.listIds[node.n]);
+    if (plan == data_.listPlans.cend() || !Bookings::hasPlan(*plan))
+        return std::nullopt;
+    return *plan;
 }
 
 QString TreeModel::key(const QModelIndex& index) const {

@@ -35,6 +35,9 @@ public:
     // The item an item node shows (under "Items", a case or a list);
     // nullopt for roots, cases, folders and lists.
     std::optional<std::int64_t> itemIdOf(const QModelIndex& index) const;
+    // The dates and state of a list node's list; nullopt for other nodes and
+    // for a list without a plan.
+    std::optional<ListPlan> planOf(const QModelIndex& index) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -66,6 +69,7 @@ private:
     int caseOfCaseItem(quint64 flat) const;
     int listOfLine(quint64 flat) const;
     QString text(Node node) const;
+    QString listText(quint64 list) const;
 
     TreeData data_;
     int filledRoots_ = 0;  // roots whose children are shown; all three once a tree was set

@@ -465,6 +465,8 @@ void frmMain::TreeView1_Click() {
     if (!itemId) {
         shownItem_ = 0;
         setItemCommandsEnabled(false);
+        if (const auto plan = model_->planOf(selected))
+            showListPlan(*plan);
         return;
     }
     shownItem_ = *itemId;
@@ -482,6 +484,17 @@ void frmMain::showItemDetails(qint64 id) {
         addCaseTests(lines, item);
         List1->addItems(lines);
     }
+}
+
+// A list's dates and state, for a list that has them; a plain picking list
+// shows no lines.
+void frmMain::showListPlan(const ListPlan& plan) {
+    const auto date = [](const std::optional<QDate>& d) {
+        return d ? Bookings::dateText(*d) : QString();
+    };
+    List1->addItems({QStringLiteral("State: ") + Bookings::stateName(plan.state),
+                     QStringLiteral("Out Date: ") + date(plan.out),
+                     QStringLiteral("Return Date: ") + date(plan.ret)});
 }
 
 // The case line tells the worst test status of the case's items.
@@ -523,7 +536,8 @@ void frmMain::List1_DblClick() {
 }
 
 void frmMain::List1_RightButtonPress(const QPoint& globalPos) {
-    if (List1->count() > 0)
+    // A list's plan lines have no item to edit or delete.
+    if (List1->count() > 0 && shownItem_ != 0)
         Item->popup(globalPos);
 }
 

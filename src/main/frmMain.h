@@ -81,6 +81,7 @@ private:
     // status line. A failed read is read again here, where the store tells
     // the user why.
     void treeRead(std::optional<TreeData> tree);
+    void showListPlan(const ListPlan& plan);
     void showItemDetails(qint64 id);
     void addCaseTests(QStringList& lines, const ItemRecord& item);
     // The number after "Flight Case: F" on the selected detail line; none

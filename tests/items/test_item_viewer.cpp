@@ -45,6 +45,26 @@ private slots:
         ts.reset();
     }
 
+    // The lists that hold the item from today on, by out date; past,
+    // Draft and Cancelled lists are not named.
+    void bookedLineListsComingBookings() {
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO Lists (id, ListName) VALUES (1, 'Past gig'), (2, 'Tour'), (3, 'Idea'),"
+            " (4, 'Festival'), (5, 'Off');"
+            "INSERT INTO ListData VALUES (1, 45, 'Lamp'), (2, 45, 'Lamp'), (3, 45, 'Lamp'),"
+            " (4, 45, 'Lamp'), (5, 45, 'Lamp');"
+            "INSERT INTO ListPlans (listid, outdate, returndate, state) VALUES"
+            " (1, '2008-12-01', '2009-01-04', 'Out'), (2, '2009-02-01', '2009-02-03', 'Confirmed'),"
+            " (3, '2009-01-10', '2009-01-12', 'Draft'), (4, '2009-01-05', NULL, 'Out'),"
+            " (5, '2009-01-06', '2009-01-07', 'Cancelled')"));
+        openViewer(QStringLiteral("45"));
+        QCOMPARE(lines(list).last(),
+                 QStringLiteral("Booked: list 4 Festival from 5/1/2009 (no return date); "
+                                "list 2 Tour from 1/2/2009 to 3/2/2009"));
+        openViewer(QStringLiteral("3"));
+        QVERIFY(!lines(list).join('\n').contains(QStringLiteral("Booked")));
+    }
+
     void showsEighteenLinesWithoutCategory() {
         openViewer(QStringLiteral("45"));
         QCOMPARE(viewer->windowTitle(), QStringLiteral("View Item Details"));

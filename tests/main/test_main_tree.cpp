@@ -203,6 +203,25 @@ private slots:
         }
     }
 
+    // A list with dates or a state shows them after its name, and its
+    // lines in the detail list; Edit and Delete stay off.
+    void aListShowsItsPlan() {
+        fillSampleRegister(ts->reg);
+        ts->reg.exec(
+            QStringLiteral("INSERT INTO Lists (id, ListName) VALUES (4, 'Tour');"
+                           "INSERT INTO ListPlans (listid, outdate, returndate, state) VALUES"
+                           " (4, '2027-05-12', '2027-05-15', 'Confirmed')"));
+        openMain();
+        QCOMPARE(childTexts(model, model->indexOfKey(QStringLiteral("Lists"))),
+                 QStringList({"Stage left", "Tour (Confirmed, from 12/5/2027 to 15/5/2027)"}));
+        clickNode(QStringLiteral("L4"));
+        QCOMPARE(detailLines(), QStringList({"State: Confirmed", "Out Date: 12/5/2027",
+                                             "Return Date: 15/5/2027"}));
+        QVERIFY(!toolbarButton(4)->isEnabled());
+        clickNode(QStringLiteral("L3"));
+        QCOMPARE(details->count(), 0);
+    }
+
     void itemInNoCaseAndItsCaseLine() {
         fillSampleRegister(ts->reg);
         openMain();
