@@ -208,6 +208,16 @@ bool fillSampleRegister(Register& reg, SampleIds* ids) {
         return false;
     for (int i : {0, 1, 3, 6})
         ListStore(reg).addLine(*listId, items[i], QString::fromUtf8(kItems[i].desc));
+    // A festival that has one of the par cans over the same weekend.
+    const auto festival = ListStore(reg).insert(QStringLiteral("Festival, weekend"));
+    if (!festival)
+        return false;
+    ListStore(reg).addLine(*festival, items[1], QString::fromUtf8(kItems[1].desc));
+    const ListPlan festivalPlan{QDate(2027, 2, 19), QDate(2027, 2, 22), ListState::Confirmed};
+    const ListPlan stagePlan{QDate(2027, 2, 20), QDate(2027, 2, 21), ListState::Confirmed};
+    if (ListStore(reg).setPlan(*festival, festivalPlan, true) != SetPlanResult::Saved ||
+        ListStore(reg).setPlan(*listId, stagePlan, true) != SetPlanResult::Saved)
+        return false;
     ids->firstItem = items.first();
     ids->overdueItem = items[kOverdueItem];
     ids->lightingCase = cases[2];
