@@ -16,8 +16,12 @@ std::optional<TreeData> TreeStore::read(const TestsDue::Window& window, TreeData
         });
     if (!ok)
         return std::nullopt;
-    // The lists' dates and state; a tree whose plans cannot be read shows the names alone.
+    // The lists' dates and state. A register of a layout without them (read
+    // before its upgrade, or only read) shows the names alone, and the tree
+    // says nothing: the list windows tell what fails.
+    FailureReporter reporter = reg_.exchangeReporter({});
     if (auto plans = ListStore(reg_).plans())
         tree.listPlans = std::move(*plans);
+    reg_.exchangeReporter(std::move(reporter));
     return tree;
 }
