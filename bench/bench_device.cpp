@@ -32,9 +32,9 @@
 #include <vector>
 
 #include "RegisterGenerator.h"
+#include "adofiltr/DeviceCodes.h"
 #include "data/Register.h"
 #include "data/engine/SoundStates.h"
-#include "device/adofiltr/DeviceCodes.h"
 
 namespace fs = std::filesystem;
 

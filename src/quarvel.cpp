@@ -8,13 +8,13 @@
 #include <memory>
 #include <optional>
 
+#include "base/Version.h"
 #include "cli/CommandLine.h"
 #include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
 #include "common/Dialogs.h"
 #include "data/Register.h"
 #include "data/Settings.h"
-#include "data/Version.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/register/RegisterAccess.h"
 #include "data/register/RegisterChoice.h"
@@ -69,8 +69,7 @@ int importOrExport(int argc, char** argv, const CommandLine& line) {
     }
     if (line.scanAsked()) {
         QTextStream out(stdout);
-        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out,
-                                err);
+        return ScanCommand::run(line, choice.location, {}, Services::computerUserName(), out, err);
     }
     return TransferCommands::run(line, choice.location, {}, err);
 }

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "base/Version.h"
 #include "common/LinkLabel.h"
 #include "common/WindowStyle.h"
-#include "data/Version.h"
 #include "resources/Pictures.h"
 
 using WindowStyle::place;

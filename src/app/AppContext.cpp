@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include "app/DeviceService.h"
+#include "base/Progress.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "data/CaseStore.h"
@@ -17,14 +19,12 @@
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
-#include "data/Progress.h"
 #include "data/Register.h"
 #include "data/ScanStore.h"
 #include "data/Settings.h"
 #include "data/StoreSetup.h"
 #include "data/TestRecordStore.h"
 #include "data/TreeStore.h"
-#include "device/DeviceService.h"
 #include "printing/PrintService.h"
 #include "printing/PrinterCatalog.h"
 

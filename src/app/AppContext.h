@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "data/SharedFields.h"
+#include "app/SharedFields.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/rules/TestsDue.h"
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 
 class QTextStream;
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 
 class QWidget;
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 
 // The lines of a list window over rows read in one statement: "id - text"
 // (an item, a case, a list line) or the text alone (a location name). Texts

@@ -3,7 +3,7 @@
 #include <QList>
 #include <optional>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/rules/Records.h"
 
 class Register;

@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "base/TextPool.h"
 #include "data/ItemSelect.h"
-#include "data/TextPool.h"
 #include "data/rules/TestsDue.h"
 
 class Progress;

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/rules/Records.h"
 
 class Register;

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/rules/Bookings.h"
 #include "data/rules/Records.h"
 

@@ -6,7 +6,7 @@
 
 #include <QDir>
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 #include "data/StoreSql.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"

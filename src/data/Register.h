@@ -8,7 +8,7 @@
 #include <optional>
 #include <span>
 
-#include "data/FailureReporter.h"
+#include "base/FailureReporter.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/engine/Schema.h"
 #include "data/register/RegisterRepair.h"

@@ -1,6 +1,6 @@
 #include "data/StoreSetup.h"
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 #include "data/Register.h"
 #include "data/Settings.h"
 #include "data/engine/Sql.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "data/FailureReporter.h"
+#include "base/FailureReporter.h"
 #include "data/engine/RegisterLocation.h"
 #include "data/engine/Sql.h"
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/engine/Sql.h"
 #include "data/rules/Bookings.h"
 #include "data/rules/Columns.h"

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/TextPool.h"
 #include "data/DueReader.h"
-#include "data/TextPool.h"
 #include "data/rules/Records.h"
 #include "data/rules/TestsDue.h"
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "base/Progress.h"
 #include "data/ListStore.h"
-#include "data/Progress.h"
 #include "data/Register.h"
 #include "data/StoreSql.h"
 #include "data/engine/CopyText.h"

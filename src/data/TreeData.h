@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/rules/Bookings.h"
 #include "data/rules/TestsDue.h"
 

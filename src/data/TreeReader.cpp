@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/LargePages.h"
 #include "data/DueReader.h"
-#include "data/LargePages.h"
 #include "data/engine/Sql.h"
 
 namespace TreeReader {

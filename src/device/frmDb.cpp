@@ -9,13 +9,13 @@
 #include <QPushButton>
 
 #include "about/frmFunny.h"
+#include "adofiltr/DeviceCodes.h"
+#include "base/Progress.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
-#include "data/Progress.h"
 #include "data/StoreSetup.h"
 #include "data/register/RegisterAccess.h"
 #include "data/register/RegisterTransfer.h"
-#include "device/adofiltr/DeviceCodes.h"
 
 using WindowStyle::place;
 

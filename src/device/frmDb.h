@@ -3,7 +3,7 @@
 #include <QDialog>
 
 #include "app/AppContext.h"
-#include "device/DeviceService.h"
+#include "app/DeviceService.h"
 
 class QLabel;
 class QLineEdit;

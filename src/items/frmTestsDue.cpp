@@ -9,12 +9,12 @@
 #include <map>
 #include <unordered_map>
 
+#include "base/Progress.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
 #include "data/CaseStore.h"
-#include "data/Progress.h"
 #include "data/TestRecordStore.h"
 #include "data/rules/TextRules.h"
 #include "items/frmItemView.h"

@@ -2,11 +2,11 @@
 
 #include <QPushButton>
 
+#include "app/SharedFields.h"
 #include "common/Dialogs.h"
 #include "common/WindowStyle.h"
 #include "data/LocationStore.h"
 #include "data/Register.h"
-#include "data/SharedFields.h"
 
 frmLocationPicker::frmLocationPicker(AppContext& ctx, QWidget* parent)
     : PickerWindow(ctx,

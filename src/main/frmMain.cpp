@@ -47,7 +47,7 @@
 #include "lists/frmListView.h"
 #include "main/TreeLoader.h"
 #include "main/TreeModel.h"
-#include "printing/frmPrinter.h"
+#include "printers/frmPrinter.h"
 #include "resources/Pictures.h"
 #include "scan/frmScan.h"
 

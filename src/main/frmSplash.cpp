@@ -5,13 +5,13 @@
 #include <QTimer>
 #include <utility>
 
+#include "base/Version.h"
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
-#include "data/Version.h"
 #include "main/frmMain.h"
+#include "printers/frmPrinter.h"
 #include "printing/PrintService.h"
-#include "printing/frmPrinter.h"
 #include "resources/Pictures.h"
 
 using WindowStyle::place;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "data/FailureReporter.h"
+#include "base/FailureReporter.h"
 #include "data/rules/Records.h"
 
 class QPrinter;

@@ -47,10 +47,10 @@
 #include "locations/frmLocationPicker.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
-#include "scan/frmScan.h"
 #include "main/frmSplash.h"
-#include "printing/frmPrinter.h"
+#include "printers/frmPrinter.h"
 #include "resources/Fonts.h"
+#include "scan/frmScan.h"
 
 using namespace WidgetDriver;
 

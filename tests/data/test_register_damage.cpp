@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "StoreFixture.h"
-#include "data/Progress.h"
+#include "base/Progress.h"
 #include "data/Register.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/RegisterTransfer.h"

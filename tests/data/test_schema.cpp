@@ -4,12 +4,12 @@
 #include <QTest>
 
 #include "TempRegister.h"
+#include "base/Progress.h"
 #include "data/CaseStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
 #include "data/LocationStore.h"
-#include "data/Progress.h"
 #include "data/Register.h"
 #include "data/ScanStore.h"
 #include "data/TestRecordStore.h"

@@ -1,7 +1,7 @@
 #include <QLocale>
 #include <QTest>
 
-#include "data/SharedFields.h"
+#include "app/SharedFields.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
 

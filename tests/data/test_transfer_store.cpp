@@ -6,8 +6,8 @@
 #include <QTextStream>
 
 #include "StoreFixture.h"
+#include "base/Progress.h"
 #include "cli/TransferCommands.h"
-#include "data/Progress.h"
 #include "data/Register.h"
 #include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"

@@ -12,10 +12,10 @@
 #include "DeviceCodes.h"
 #include "DeviceLocator.h"
 #include "TempRegister.h"
+#include "app/DeviceService.h"
 #include "data/Register.h"
 #include "data/engine/SoundStates.h"
 #include "data/register/RegisterCopy.h"
-#include "device/DeviceService.h"
 
 using namespace adofiltr;
 

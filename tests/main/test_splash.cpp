@@ -19,7 +19,7 @@
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 #include "main/frmSplash.h"
-#include "printing/frmPrinter.h"
+#include "printers/frmPrinter.h"
 
 namespace {
 

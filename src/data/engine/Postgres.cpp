@@ -10,7 +10,7 @@
 #include <cstring>
 #include <limits>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/engine/SocketWait.h"
 #include "data/rules/TextRules.h"
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "data/TextPool.h"
+#include "base/TextPool.h"
 #include "data/engine/Sql.h"
 
 class QSqlDatabase;

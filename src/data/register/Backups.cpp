@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/FilePlatform.h"
 #include "data/register/RegisterFolder.h"

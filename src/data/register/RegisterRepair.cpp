@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <memory>
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/FilePlatform.h"

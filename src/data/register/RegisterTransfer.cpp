@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <memory>
 
-#include "data/Progress.h"
+#include "base/Progress.h"
 #include "data/engine/CopyText.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"

@@ -2,9 +2,9 @@
 
 #include <QDir>
 
+#include "base/Progress.h"
 #include "data/CaseStore.h"
 #include "data/ListStore.h"
-#include "data/Progress.h"
 #include "data/TransferStore.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvWriter.h"

@@ -8,8 +8,8 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "base/Progress.h"
 #include "data/LocationStore.h"
-#include "data/Progress.h"
 #include "data/Register.h"
 #include "data/TestRecordStore.h"
 #include "data/TransferStore.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/LargePages.h"
+#include "base/LargePages.h"
 
 // UTF-8 as a string, exactly: a leading U+FEFF is a character of the text,
 // not a byte order mark to drop.

@@ -1,4 +1,4 @@
-#include "data/LargePages.h"
+#include "base/LargePages.h"
 
 #include <cstdint>
 

@@ -12,8 +12,8 @@
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
 #include "main/frmMain.h"
+#include "printers/frmPrinter.h"
 #include "printing/PrintService.h"
-#include "printing/frmPrinter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "printing/frmPrinter.h"
+#include "printers/frmPrinter.h"
 
 #include <QComboBox>
 #include <QLabel>

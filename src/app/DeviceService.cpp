@@ -1,4 +1,4 @@
-#include "device/DeviceService.h"
+#include "app/DeviceService.h"
 
 #include <QEventLoop>
 #include <QLibrary>
@@ -7,9 +7,9 @@
 #include <atomic>
 #include <memory>
 
-#include "data/Progress.h"
+#include "adofiltr/DeviceCodes.h"
+#include "base/Progress.h"
 #include "data/engine/SoundStates.h"
-#include "device/adofiltr/DeviceCodes.h"
 
 namespace {
 
