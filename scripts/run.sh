@@ -8,9 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh build
-cmake -S . -B build-app -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_BENCH=OFF
-cmake --build build-app
+cmake --preset app
+cmake --build --preset app
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
     echo "Built build-app/src/quarvel, but there is no display to show it on."
