@@ -56,7 +56,10 @@ function(quarvel_stands_on target result)
 endfunction()
 
 if(QUARVEL_PCH)
-    file(WRITE ${CMAKE_BINARY_DIR}/quarvel_pch.cpp "// Only the precompiled headers are made from this.\n")
+    # Written only when it changes, so a new configure does not make the
+    # headers, and so every file, again.
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/quarvel_pch.cpp
+        CONTENT "// Only the precompiled headers are made from this.\n")
     add_library(quarvel_pch_core OBJECT ${CMAKE_BINARY_DIR}/quarvel_pch.cpp)
     target_link_libraries(quarvel_pch_core PRIVATE Qt6::Core)
     target_precompile_headers(quarvel_pch_core PRIVATE ${QUARVEL_PCH_CORE})
