@@ -41,7 +41,7 @@ public:
     // The id of the first list of that name; 0 when none has it.
     std::optional<qint64> named(const QString& name);
     std::optional<IdTextRows> lines(qint64 listId);  // itemid, itemdesc by itemid
-    std::optional<IdTextRows> all();                  // id, ListName by id
+    std::optional<IdTextRows> all();                 // id, ListName by id
     // Adds the line unless the list is gone or already holds the item. When
     // the list holds its items and another holding list books the item over
     // overlapping days, nothing is written and Booked given, with those
