@@ -30,7 +30,7 @@ layer(cli USES ${data_layer} QT Core Sql)
 layer(resources QT Core Gui)
 layer(printing USES ${data_layer} QT Core Sql Gui PrintSupport)
 layer(adofiltr USES base data/rules data/engine data/register QT Core Sql)
-layer(common USES ${data_layer} resources QT Core Sql Gui Widgets)
+layer(common USES ${data_layer} resources printing QT Core Sql Gui Widgets)  # the label panel prints
 layer(app USES ${data_layer} resources printing adofiltr common
       QT Core Sql Gui Widgets PrintSupport)
 
