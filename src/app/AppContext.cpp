@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSysInfo>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "data/CaseStore.h"
+#include "data/ChangeStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
@@ -119,7 +121,8 @@ struct AppContext::Stores {
           locations(reg),
           tests(reg),
           tree(reg),
-          scans(reg) {}
+          scans(reg),
+          changes(reg) {}
     ItemStore items;
     CaseStore cases;
     IdStore ids;
@@ -128,6 +131,7 @@ struct AppContext::Stores {
     TestRecordStore tests;
     TreeStore tree;
     ScanStore scans;
+    ChangeStore changes;
 };
 
 Services Services::forProgram(const RegisterLocation& location) {
@@ -140,11 +144,16 @@ Services Services::forProgram(const RegisterLocation& location) {
     s.printers = std::make_shared<PrinterCatalog>();
     // Who scans is stored with each scan session.
     s.userName = computerUserName();
+    s.deskName = computerDeskName();
     return s;
 }
 
 QString Services::computerUserName() {
     return qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+}
+
+QString Services::computerDeskName() {
+    return QSysInfo::machineHostName();
 }
 
 AppContext::AppContext(Services services) : services_(std::move(services)) {
@@ -174,6 +183,10 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
          },
          // A server that keeps the windows waiting.
          [dialogs](const QString& what) { return dialogs->progress(nullptr, what); }});
+    // Every change is logged with who made it and at which desk.
+    if (services_.deskName.isEmpty())
+        services_.deskName = Services::computerDeskName();
+    register_->setAuthor({services_.userName, services_.deskName});
     Register* reg = register_.get();
     register_->setReadOnlyNotice([reg, dialogs](const ReadOnlyReason& why, const QString& message) {
         if (why.cause == ReadOnlyCause::Damaged)
@@ -223,6 +236,10 @@ TreeStore& AppContext::tree() {
 
 ScanStore& AppContext::scans() {
     return stores_->scans;
+}
+
+ChangeStore& AppContext::changes() {
+    return stores_->changes;
 }
 
 AppContext::~AppContext() {

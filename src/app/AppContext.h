@@ -8,6 +8,7 @@
 #include "data/rules/TestsDue.h"
 
 class CaseStore;
+class ChangeStore;
 class Clock;
 class DeviceService;
 class Dialogs;
@@ -32,13 +33,16 @@ struct Services {
     std::shared_ptr<Dialogs> dialogs;
     std::shared_ptr<Clock> clock;
     std::shared_ptr<PrinterCatalog> printers;
-    QString userName;  // the computer user's name, kept with scan sessions
+    QString userName;  // the computer user's name, kept with scan sessions and changes
+    QString deskName;  // the computer's name, kept with every change
 
     // The register chosen for this run (RegisterChoices), the device library
     // in the program's folder, Qt's dialogs, the system clock and printers.
     static Services forProgram(const RegisterLocation& location);
     // The name of the user logged in to the computer (empty when unknown).
     static QString computerUserName();
+    // The name of this computer on the network (QSysInfo's host name).
+    static QString computerDeskName();
 };
 
 // Everything a window reaches beyond itself: the register and its stores,
@@ -63,12 +67,16 @@ public:
     TestRecordStore& tests();
     TreeStore& tree();
     ScanStore& scans();
+    // The change log: History, the Change Log window, Put back.
+    ChangeStore& changes();
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }
     Dialogs& dialogs() { return *services_.dialogs; }
     const Clock& clock() const { return *services_.clock; }
     PrintService& printing() { return *printing_; }
     const QString& userName() const { return services_.userName; }
+    // This desk, as the change log names it.
+    const QString& deskName() const { return services_.deskName; }
     const DeviceService& device() const { return *device_; }
     // Where the register is: its file, or its database on a server.
     const RegisterLocation& registerLocation() const { return services_.location; }

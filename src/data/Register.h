@@ -18,6 +18,7 @@ class Connection;
 struct Failure;
 struct WaitingSeam;
 }  // namespace Sql
+class ChangeLogWriter;
 class Progress;
 class RegisterEngine;
 class SoundStates;
@@ -35,6 +36,13 @@ struct ReadOnlyReason {
     ReadOnlyCause cause;
     QString reason;
     QString advice;
+};
+
+// Who makes the register's changes and where: kept with every change the
+// change log records (and with the tests recorded).
+struct Author {
+    QString user;  // the computer user's name
+    QString desk;  // the computer's name
 };
 
 // How the user is told, once, that the register is now open for reading
@@ -103,11 +111,27 @@ public:
     // Opens a connection and runs body in one transaction, rolled back when
     // body fails. Reports a failure described by `what` ("read the items").
     bool run(const QString& what, Mode mode, const Body& body);
+    // A write whose changes go into the change log: runs body in one write
+    // transaction, as run does, with a log writer for the operation
+    // ("Save", "Import", "Move", ...) made with the author and the change
+    // time. The writer's batch and rows are written after body and before
+    // COMMIT (on a server with a notice to the other desks), so a write that
+    // fails or is rolled back logs nothing.
+    using LoggedBody = std::function<bool(Sql::Connection& db, ChangeLogWriter& log)>;
+    bool write(const QString& what, const QString& operation, const LoggedBody& body);
     // Tells the user that `what` failed, in the program's own words.
     void report(const QString& what, const QString& ownText);
     // Failures are told through `reporter` from now on; gives the one that
     // told them until now.
     FailureReporter exchangeReporter(FailureReporter reporter);
+
+    // --- Who changes it ---------------------------------------------------
+    // Kept with every change from now on; empty texts until set.
+    void setAuthor(Author author) { author_ = std::move(author); }
+    const Author& author() const { return author_; }
+    // The time a change is logged with, in UTC: the backup policy's clock
+    // when it is set, else the system's.
+    QDateTime changeTime() const;
 
     // --- Reading only ----------------------------------------------------
     // From now on the register is only read: the user is told once why
@@ -206,4 +230,5 @@ private:
     bool fullySound_ = false;     // this run's full check has found the file sound
     FullCheckFirst fullCheckFirst_;
     std::shared_ptr<SoundStates> soundStates_;
+    Author author_;
 };

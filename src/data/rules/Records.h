@@ -89,6 +89,10 @@ struct TestRecord {
     QString kind;  // "PAT", "Pressure", "Visual", "LOLER", "Calibration", "Other"
     bool passed = true;
     QString note;
+    // Who recorded it and where (Register::author); empty for tests recorded
+    // before the register kept that. Read back, not taken when recording.
+    QString username;
+    QString desk;
 };
 
 enum class RecordTestResult { Recorded, ItemGone, Failed };
