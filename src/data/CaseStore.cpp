@@ -27,11 +27,10 @@ std::optional<bool> CaseStore::exists(qint64 id) {
 }
 
 std::optional<qint64> CaseStore::insert(const CaseRecord& values) {
-    const QByteArray sql = kCasesSql.insertWithId();
     std::array<QVariant, kCaseDataColumnCount> texts;
     std::copy(values.values.begin(), values.values.end(), texts.begin());
     return insertWithNewId(reg_, QStringLiteral("save the new flight case"), RecordTable::Cases,
-                           sql.constData(), kCasesSql.stored(texts));
+                           kCasesSql, kCasesSql.stored(texts));
 }
 
 SaveResult CaseStore::update(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {

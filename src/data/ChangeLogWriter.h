@@ -46,7 +46,8 @@ public:
     // the order they commit: the writer takes the log's turn first (a
     // server's table lock, held to COMMIT; a file is held whole). On a
     // server it then sends pg_notify('quarvel_changes', highest log id).
-    // False with the failure kept on the connection; nothing when empty.
+    // False with the failure kept on the connection; nothing when empty
+    // (also after a flush: a body may flush itself to learn its batch id).
     bool flush(Sql::Connection& db);
     // The batch written by flush (0 before, or when empty).
     qint64 batchId() const { return batch_; }

@@ -83,9 +83,8 @@ std::optional<QStringList> ItemStore::categories() {
 }
 
 std::optional<qint64> ItemStore::insert(const ItemWrite& values) {
-    const QByteArray sql = kItemsSql.insertWithId();
-    return insertWithNewId(reg_, QStringLiteral("save the new item"), RecordTable::Items,
-                           sql.constData(), kItemsSql.stored(values));
+    return insertWithNewId(reg_, QStringLiteral("save the new item"), RecordTable::Items, kItemsSql,
+                           kItemsSql.stored(values));
 }
 
 SaveResult ItemStore::update(qint64 id, const QList<ColumnChange>& changes, bool overwrite) {
@@ -95,37 +94,49 @@ SaveResult ItemStore::update(qint64 id, const QList<ColumnChange>& changes, bool
 
 PutInCaseResult ItemStore::setCase(qint64 itemId, qint64 caseId) {
     PutInCaseResult result = PutInCaseResult::Done;
-    const bool ok =
-        reg_.run(QStringLiteral("put item %1 into flight case F%2").arg(itemId).arg(caseId),
-                 Register::Mode::Write, [&](Connection& db) {
-                     if (caseId != 0) {
-                         // Kept from being deleted until the item is in it.
-                         const QByteArray sql =
-                             QByteArray(R"(SELECT 1 FROM "Cases" WHERE "id" = ?)") + db.forShare();
-                         const auto found = findsRow(db, sql.constData(), {caseId});
-                         if (!found)
-                             return false;
-                         if (!*found) {
-                             result = PutInCaseResult::CaseGone;
-                             return true;
-                         }
-                     }
-                     Statement update(db, R"(UPDATE "Items" SET "caseID" = ? WHERE "id" = ?)");
-                     update.bind(caseId).bind(itemId);
-                     if (!update.run())
-                         return false;
-                     if (update.changes() == 0)
-                         result = PutInCaseResult::ItemGone;
-                     return true;
-                 });
+    const bool ok = reg_.write(
+        QStringLiteral("put item %1 into flight case F%2").arg(itemId).arg(caseId),
+        QStringLiteral("Save"), [&](Connection& db, ChangeLogWriter& log) {
+            if (caseId != 0) {
+                // Kept from being deleted until the item is in it.
+                const QByteArray sql =
+                    QByteArray(R"(SELECT 1 FROM "Cases" WHERE "id" = ?)") + db.forShare();
+                const auto found = findsRow(db, sql.constData(), {caseId});
+                if (!found)
+                    return false;
+                if (!*found) {
+                    result = PutInCaseResult::CaseGone;
+                    return true;
+                }
+            }
+            const QByteArray oldSql =
+                QByteArray(R"(SELECT "caseID" FROM "Items" WHERE "id" = ?)") + db.forUpdate();
+            Statement old(db, oldSql.constData());
+            old.bind(itemId);
+            if (!old.step()) {
+                result = PutInCaseResult::ItemGone;
+                return old.ok();
+            }
+            log.changed(ChangeKind::kItem, itemId, QStringLiteral("caseID"), loggedColumn(old, 0),
+                        QString::number(caseId));
+            Statement update(db, R"(UPDATE "Items" SET "caseID" = ? WHERE "id" = ?)");
+            update.bind(caseId).bind(itemId);
+            if (!update.run())
+                return false;
+            if (update.changes() == 0)
+                result = PutInCaseResult::ItemGone;
+            return true;
+        });
     return ok ? result : PutInCaseResult::Failed;
 }
 
 bool ItemStore::remove(qint64 id) {
-    return reg_.run(QStringLiteral("delete item %1").arg(id), Register::Mode::Write,
-                    [&](Connection& db) {
-                        Statement statement(db, R"(DELETE FROM "Items" WHERE "id" = ?)");
-                        statement.bind(id);
-                        return statement.run();
-                    });
+    return reg_.write(QStringLiteral("delete item %1").arg(id), QStringLiteral("Save"),
+                      [&](Connection& db, ChangeLogWriter& log) {
+                          if (!logDeletion(db, log, kItemsSql, id))
+                              return false;
+                          Statement statement(db, R"(DELETE FROM "Items" WHERE "id" = ?)");
+                          statement.bind(id);
+                          return statement.run();
+                      });
 }

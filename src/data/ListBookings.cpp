@@ -47,6 +47,68 @@ std::optional<ListPlan> StoreSql::readListPlan(Connection& db, qint64 listId) {
     return select.ok() ? std::optional(plan) : std::nullopt;
 }
 
+QString StoreSql::loggedLine(qint64 itemId, const QString& itemDesc) {
+    return QStringLiteral("%1 - %2").arg(itemId).arg(itemDesc);
+}
+
+namespace {
+
+std::optional<QString> loggedDate(const std::optional<QDate>& date) {
+    if (!date)
+        return std::nullopt;
+    return Bookings::storedDate(date);
+}
+
+}  // namespace
+
+void StoreSql::logPlanChange(ChangeLogWriter& log, qint64 listId, const ListPlan& before,
+                             const ListPlan& after) {
+    using ChangeKind::kPlan;
+    log.changed(kPlan, listId, QStringLiteral("outdate"), loggedDate(before.out),
+                loggedDate(after.out));
+    log.changed(kPlan, listId, QStringLiteral("returndate"), loggedDate(before.ret),
+                loggedDate(after.ret));
+    log.changed(kPlan, listId, QStringLiteral("state"), Bookings::stateName(before.state),
+                Bookings::stateName(after.state));
+}
+
+bool StoreSql::logLinesRemoved(Connection& db, ChangeLogWriter& log, qint64 listId, qint64 itemId) {
+    Statement lines(db, itemId == 0
+                            ? R"(SELECT "itemid", "itemdesc" FROM "ListData" WHERE "listid" = ?)"
+                            : R"(SELECT "itemid", "itemdesc" FROM "ListData" WHERE "listid" = ?
+                                 AND "itemid" = ?)");
+    lines.bind(listId);
+    if (itemId != 0)
+        lines.bind(itemId);
+    while (lines.step()) {
+        log.changed(ChangeKind::kLine, listId, QStringLiteral("item"),
+                    loggedLine(lines.integer(0), lines.shown(1)), std::nullopt);
+    }
+    return lines.ok();
+}
+
+bool StoreSql::writePlan(Connection& db, ChangeLogWriter& log, qint64 listId,
+                         const ListPlan& plan) {
+    const auto before = readListPlan(db, listId);
+    if (!before)
+        return false;
+    logPlanChange(log, listId, *before, plan);
+    Statement remove(db, R"(DELETE FROM "ListPlans" WHERE "listid" = ?)");
+    remove.bind(listId);
+    if (!remove.run())
+        return false;
+    if (!Bookings::hasPlan(plan))
+        return true;
+    Statement add(
+        db,
+        R"(INSERT INTO "ListPlans" ("listid", "outdate", "returndate", "state") VALUES (?, ?, ?, ?))");
+    add.bind(listId);
+    bindDate(add, plan.out);
+    bindDate(add, plan.ret);
+    add.bind(Bookings::stateName(plan.state));
+    return add.run();
+}
+
 // Every other holding list that carries an item of the list (or the one
 // item, when itemId is given), with the item as the list's line stores it:
 // the candidates of a clash, which the rule then decides on.
@@ -96,23 +158,6 @@ bool anyNew(const QList<Clash>& now, const QList<Clash>& before) {
     return std::any_of(now.cbegin(), now.cend(), [&known](const Clash& c) {
         return !known.contains({c.itemId, c.other.listId});
     });
-}
-
-bool writePlan(Connection& db, qint64 listId, const ListPlan& plan) {
-    Statement remove(db, R"(DELETE FROM "ListPlans" WHERE "listid" = ?)");
-    remove.bind(listId);
-    if (!remove.run())
-        return false;
-    if (!Bookings::hasPlan(plan))
-        return true;
-    Statement add(
-        db,
-        R"(INSERT INTO "ListPlans" ("listid", "outdate", "returndate", "state") VALUES (?, ?, ?, ?))");
-    add.bind(listId);
-    bindDate(add, plan.out);
-    bindDate(add, plan.ret);
-    add.bind(Bookings::stateName(plan.state));
-    return add.run();
 }
 
 // Earliest out date first (an open one before any), then by list.
@@ -176,9 +221,9 @@ constexpr const char* kOverlapsRange =
 AddLineResult ListStore::addLine(qint64 listId, qint64 itemId, const QString& itemDesc,
                                  bool acceptBooking, QList<Booking>* bookings) {
     AddLineResult result = AddLineResult::Added;
-    const bool ok = reg_.run(
-        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), Register::Mode::Write,
-        [&](Connection& db) {
+    const bool ok = reg_.write(
+        QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), QStringLiteral("Save"),
+        [&](Connection& db, ChangeLogWriter& log) {
             // Desks that book take turns (see setPlan); two desks adding the
             // same line one after the other: the second finds the first's.
             if (!StoreSql::takeTurnOnCounters(db))
@@ -222,6 +267,8 @@ AddLineResult ListStore::addLine(qint64 listId, qint64 itemId, const QString& it
             Statement insert(
                 db, R"(INSERT INTO "ListData" ("listid", "itemid", "itemdesc") VALUES (?, ?, ?))");
             insert.bind(listId).bind(itemId).bind(itemDesc);
+            log.changed(ChangeKind::kLine, listId, QStringLiteral("item"), std::nullopt,
+                        StoreSql::loggedLine(itemId, itemDesc));
             return insert.run();
         });
     return ok ? result : AddLineResult::Failed;
@@ -251,9 +298,9 @@ SetPlanResult ListStore::setPlan(qint64 listId, const ListPlan& plan, bool accep
     if (!Bookings::planProblem(plan).isEmpty())
         return SetPlanResult::Invalid;
     SetPlanResult result = SetPlanResult::Saved;
-    const bool ok = reg_.run(
-        QStringLiteral("save the dates of list %1").arg(listId), Register::Mode::Write,
-        [&](Connection& db) {
+    const bool ok = reg_.write(
+        QStringLiteral("save the dates of list %1").arg(listId), QStringLiteral("Save"),
+        [&](Connection& db, ChangeLogWriter& log) {
             // Desks that book take turns: of two confirming at once, the
             // second waits here and then sees the first's booking.
             if (!StoreSql::takeTurnOnCounters(db))
@@ -282,7 +329,7 @@ SetPlanResult ListStore::setPlan(qint64 listId, const ListPlan& plan, bool accep
                     return true;
                 }
             }
-            return writePlan(db, listId, plan);
+            return StoreSql::writePlan(db, log, listId, plan);
         });
     return ok ? result : SetPlanResult::Failed;
 }

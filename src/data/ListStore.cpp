@@ -10,7 +10,7 @@ using namespace StoreSql;
 namespace {
 
 constexpr ColumnSpec kListColumns[] = {{"ListName", ColumnType::Text, ColumnKind::Text}};
-constexpr RecordTableSql kListsSql{"Lists", kListColumns};
+constexpr RecordTableSql kListsSql{"Lists", kListColumns, ChangeKind::kList};
 
 }  // namespace
 
@@ -53,19 +53,20 @@ std::optional<IdTextRows> ListStore::all() {
 }
 
 bool ListStore::removeLine(qint64 listId, qint64 itemId) {
-    return reg_.run(QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
-                    Register::Mode::Write, [&](Connection& db) {
-                        Statement statement(
-                            db, R"(DELETE FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)");
-                        statement.bind(listId).bind(itemId);
-                        return statement.run();
-                    });
+    return reg_.write(
+        QStringLiteral("remove item %1 from list %2").arg(itemId).arg(listId),
+        QStringLiteral("Save"), [&](Connection& db, ChangeLogWriter& log) {
+            return logLinesRemoved(db, log, listId, itemId) &&
+                   Statement(db, R"(DELETE FROM "ListData" WHERE "listid" = ? AND "itemid" = ?)")
+                       .bind(listId)
+                       .bind(itemId)
+                       .run();
+        });
 }
 
 std::optional<qint64> ListStore::insert(const QString& name) {
     return StoreSql::insertWithNewId(reg_, QStringLiteral("save the new list"), RecordTable::Lists,
-                                     R"(INSERT INTO "Lists" ("id", "ListName") VALUES (?, ?))",
-                                     {name});
+                                     kListsSql, {name});
 }
 
 SaveResult ListStore::update(qint64 id, const QString& name, const QString& loadedName,
@@ -75,16 +76,21 @@ SaveResult ListStore::update(qint64 id, const QString& name, const QString& load
 }
 
 bool ListStore::remove(qint64 id) {
-    return reg_.run(QStringLiteral("delete list %1").arg(id), Register::Mode::Write,
-                    [&](Connection& db) {
-                        for (const char* sql : {R"(DELETE FROM "ListData" WHERE "listid" = ?)",
-                                                R"(DELETE FROM "ListPlans" WHERE "listid" = ?)",
-                                                R"(DELETE FROM "Lists" WHERE "id" = ?)"}) {
-                            Statement statement(db, sql);
-                            statement.bind(id);
-                            if (!statement.run())
-                                return false;
-                        }
-                        return true;
-                    });
+    return reg_.write(QStringLiteral("delete list %1").arg(id), QStringLiteral("Save"),
+                      [&](Connection& db, ChangeLogWriter& log) {
+                          const auto plan = readListPlan(db, id);
+                          if (!plan || !logLinesRemoved(db, log, id) ||
+                              !(logPlanChange(log, id, *plan, ListPlan{}), true) ||
+                              !logDeletion(db, log, kListsSql, id))
+                              return false;
+                          for (const char* sql : {R"(DELETE FROM "ListData" WHERE "listid" = ?)",
+                                                  R"(DELETE FROM "ListPlans" WHERE "listid" = ?)",
+                                                  R"(DELETE FROM "Lists" WHERE "id" = ?)"}) {
+                              Statement statement(db, sql);
+                              statement.bind(id);
+                              if (!statement.run())
+                                  return false;
+                          }
+                          return true;
+                      });
 }

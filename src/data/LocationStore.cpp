@@ -21,28 +21,31 @@ AddLocationResult LocationStore::add(const QString& name, qint64* rowId) {
     const QString stored = reg_.storable(name);
     const QString folded = stored.toCaseFolded();
     const bool ok =
-        reg_.run(QStringLiteral("add the location"), Register::Mode::Write, [&](Connection& db) {
-            // Another desk adding a name waits until this one is in.
-            if (!db.lockAgainstAdding("Locations"))
-                return false;
-            // Compared in the program: SQLite folds letter case of A to Z only.
-            Statement names(db, R"(SELECT "desc" FROM "Locations")");
-            while (names.step()) {
-                if (names.shown(0).toCaseFolded() == folded) {
-                    result = AddLocationResult::AlreadyThere;
-                    return true;
-                }
-            }
-            if (!names.ok())
-                return false;
-            Statement insert(db,
-                             R"(INSERT INTO "Locations" ("desc") VALUES (?) RETURNING "rowid")");
-            insert.bind(stored);
-            if (!insert.step())
-                return false;
-            added = insert.integer(0);
-            return insert.run();
-        });
+        reg_.write(QStringLiteral("add the location"), QStringLiteral("Save"),
+                   [&](Connection& db, ChangeLogWriter& log) {
+                       // Another desk adding a name waits until this one is in.
+                       if (!db.lockAgainstAdding("Locations"))
+                           return false;
+                       // Compared in the program: SQLite folds letter case of A to Z only.
+                       Statement names(db, R"(SELECT "desc" FROM "Locations")");
+                       while (names.step()) {
+                           if (names.shown(0).toCaseFolded() == folded) {
+                               result = AddLocationResult::AlreadyThere;
+                               return true;
+                           }
+                       }
+                       if (!names.ok())
+                           return false;
+                       Statement insert(
+                           db, R"(INSERT INTO "Locations" ("desc") VALUES (?) RETURNING "rowid")");
+                       insert.bind(stored);
+                       if (!insert.step())
+                           return false;
+                       added = insert.integer(0);
+                       const LoggedField fields[] = {{QStringLiteral("desc"), stored}};
+                       log.created(ChangeKind::kLocation, added, fields);
+                       return insert.run();
+                   });
     if (!ok)
         return AddLocationResult::Failed;
     if (rowId && result == AddLocationResult::Added)
@@ -51,15 +54,23 @@ AddLocationResult LocationStore::add(const QString& name, qint64* rowId) {
 }
 
 bool LocationStore::remove(qint64 rowId, const QString& name) {
-    return reg_.run(
-        QStringLiteral("delete the location"), Register::Mode::Write, [&](Connection& db) {
+    return reg_.write(
+        QStringLiteral("delete the location"), QStringLiteral("Save"),
+        [&](Connection& db, ChangeLogWriter& log) {
             // Exactly that name: a file's Locations compare without regard to
             // letter case unless told; a server's compare exactly.
             const QByteArray sql =
                 QByteArray(R"(DELETE FROM "Locations" WHERE "rowid" = ? AND "desc" = ?)") +
                 db.exactly();
             Statement statement(db, sql.constData());
-            statement.bind(rowId).bind(reg_.storable(name));
-            return statement.run();
+            const QString stored = reg_.storable(name);
+            statement.bind(rowId).bind(stored);
+            if (!statement.run())
+                return false;
+            if (statement.changes() > 0) {
+                const LoggedField fields[] = {{QStringLiteral("desc"), stored}};
+                log.deleted(ChangeKind::kLocation, rowId, fields);
+            }
+            return true;
         });
 }

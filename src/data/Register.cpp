@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include "base/Progress.h"
+#include "data/ChangeLogWriter.h"
 #include "data/StoreSql.h"
 #include "data/engine/RegisterEngine.h"
 #include "data/engine/Schema.h"
@@ -124,6 +125,15 @@ bool Register::run(const QString& what, Mode mode, const Body& body) {
     else if (mode != Mode::ReadQuietly)
         report(what, *failure, missing, mode);
     return false;
+}
+
+bool Register::write(const QString& what, const QString& operation, const LoggedBody& body) {
+    ChangeLogWriter log(author_, changeTime(), operation);
+    return run(what, Mode::Write, [&](Connection& db) { return body(db, log) && log.flush(db); });
+}
+
+QDateTime Register::changeTime() const {
+    return (backups_.now ? backups_.now() : QDateTime::currentDateTime()).toUTC();
 }
 
 void Register::setServerWaiting(const Sql::WaitingSeam& seam) {

@@ -253,7 +253,7 @@ std::optional<Answer> answerAndStore(Connection& db, const ScanRules::Session& s
 
 // A finished pack sets its list Out, a finished check in Returned; a list
 // without a plan stays a plain picking list.
-bool markListGoneOrBack(Connection& db, qint64 sessionId) {
+bool markListGoneOrBack(Connection& db, ChangeLogWriter& log, qint64 sessionId) {
     Statement session(db, R"(SELECT "kind", "listid" FROM "ScanSessions" WHERE "id" = ?)");
     session.bind(sessionId);
     if (!session.step())
@@ -267,9 +267,11 @@ bool markListGoneOrBack(Connection& db, qint64 sessionId) {
         return false;
     if (!Bookings::hasPlan(*plan))
         return true;
+    ListPlan marked = *plan;
+    marked.state = kind == Kind::Pack ? ListState::Out : ListState::Returned;
+    StoreSql::logPlanChange(log, listId, *plan, marked);
     Statement mark(db, R"(UPDATE "ListPlans" SET "state" = ? WHERE "listid" = ?)");
-    mark.bind(Bookings::stateName(kind == Kind::Pack ? ListState::Out : ListState::Returned))
-        .bind(listId);
+    mark.bind(Bookings::stateName(marked.state)).bind(listId);
     return mark.run();
 }
 
@@ -314,12 +316,13 @@ std::optional<ScanRules::Session> ScanStore::session(qint64 id) {
 }
 
 bool ScanStore::finishSession(qint64 id, const QDateTime& when) {
-    return reg_.run(
-        QStringLiteral("finish the scan session"), Register::Mode::Write, [&](Connection& db) {
-            Statement finish(db, R"(UPDATE "ScanSessions" SET "finished" = ? WHERE "id" = ?)");
-            finish.bind(timeText(when)).bind(id);
-            return finish.run() && markListGoneOrBack(db, id);
-        });
+    return reg_.write(QStringLiteral("finish the scan session"), QStringLiteral("Scan"),
+                      [&](Connection& db, ChangeLogWriter& log) {
+                          Statement finish(
+                              db, R"(UPDATE "ScanSessions" SET "finished" = ? WHERE "id" = ?)");
+                          finish.bind(timeText(when)).bind(id);
+                          return finish.run() && markListGoneOrBack(db, log, id);
+                      });
 }
 
 std::optional<ScanRules::Answer> ScanStore::record(const ScanRules::Session& session,
@@ -403,28 +406,59 @@ std::optional<QList<ScanRules::Expected>> ScanStore::expected(const ScanRules::S
     return expected;
 }
 
+namespace {
+
+// The misplaced items a session found, outside a case (items in a case stay
+// with their case), and its misplaced cases.
+constexpr char kMisplacedItems[] = R"("id" IN
+    (SELECT "itemid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" <> 0
+     AND substr("answer", 1, 17) = 'belongs elsewhere')
+    AND NOT EXISTS (SELECT 1 FROM "Cases" c WHERE c."id" = "Items"."caseID"))";
+constexpr char kMisplacedCases[] = R"("id" IN
+    (SELECT "caseid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" = 0
+     AND substr("answer", 1, 17) = 'belongs elsewhere'))";
+
+// Moves the table's rows that `where` picks to the location, logging each
+// row whose location changes; gives how many rows it set.
+std::optional<int> moveTo(Connection& db, ChangeLogWriter& log, const char* kind, const char* table,
+                          const char* column, const char* where, qint64 sessionId,
+                          const QString& location) {
+    const QByteArray select = QByteArray(R"(SELECT "id", ")") + column + R"(" FROM ")" + table +
+                              R"(" WHERE )" + where + db.forUpdate();
+    Statement old(db, select.constData());
+    old.bind(sessionId);
+    while (old.step()) {
+        log.changed(kind, old.integer(0), QLatin1String(column), StoreSql::loggedColumn(old, 1),
+                    location);
+    }
+    if (!old.ok())
+        return std::nullopt;
+    const QByteArray update =
+        QByteArray(R"(UPDATE ")") + table + R"(" SET ")" + column + R"(" = ? WHERE )" + where;
+    Statement move(db, update.constData());
+    move.bind(location).bind(sessionId);
+    if (!move.run())
+        return std::nullopt;
+    return move.changes();
+}
+
+}  // namespace
+
 std::optional<int> ScanStore::moveMisplaced(qint64 sessionId, const QString& location) {
     int moved = 0;
-    const bool ok =
-        reg_.run(QStringLiteral("move the misplaced items to %1").arg(location),
-                 Register::Mode::Write, [&](Connection& db) {
-                     // Items in a case stay with their case.
-                     Statement items(db, R"(UPDATE "Items" SET "warehouseloc" = ? WHERE "id" IN
-                    (SELECT "itemid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" <> 0
-                     AND substr("answer", 1, 17) = 'belongs elsewhere')
-                    AND NOT EXISTS (SELECT 1 FROM "Cases" c WHERE c."id" = "Items"."caseID"))");
-                     items.bind(location).bind(sessionId);
-                     if (!items.run())
-                         return false;
-                     Statement cases(db, R"(UPDATE "Cases" SET "FLocation" = ? WHERE "id" IN
-                    (SELECT "caseid" FROM "ScanRecords" WHERE "sessionid" = ? AND "itemid" = 0
-                     AND substr("answer", 1, 17) = 'belongs elsewhere'))");
-                     cases.bind(location).bind(sessionId);
-                     if (!cases.run())
-                         return false;
-                     moved = items.changes() + cases.changes();
-                     return true;
-                 });
+    const bool ok = reg_.write(
+        QStringLiteral("move the misplaced items to %1").arg(location), QStringLiteral("Move"),
+        [&](Connection& db, ChangeLogWriter& log) {
+            const auto items = moveTo(db, log, ChangeKind::kItem, "Items", "warehouseloc",
+                                      kMisplacedItems, sessionId, location);
+            const auto cases = items ? moveTo(db, log, ChangeKind::kCase, "Cases", "FLocation",
+                                              kMisplacedCases, sessionId, location)
+                                     : std::nullopt;
+            if (!cases)
+                return false;
+            moved = *items + *cases;
+            return true;
+        });
     return ok ? std::optional<int>(moved) : std::nullopt;
 }
 

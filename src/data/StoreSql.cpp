@@ -178,20 +178,61 @@ std::optional<bool> exists(Register& reg, const QString& what, const char* sql,
 }
 
 std::optional<qint64> insertWithNewId(Register& reg, const QString& what, RecordTable table,
-                                      const char* sql, const QVariantList& values) {
+                                      const RecordTableSql& t, const QVariantList& values) {
     std::optional<qint64> newId;
+    const QByteArray sql = t.insertWithId();
     // The id counts only once the transaction is committed: a COMMIT that
     // fails stores nothing, and the caller must not take the record as saved.
-    const bool stored = reg.run(what, Register::Mode::Write, [&](Connection& db) {
-        newId = takeNextId(db, idTableOf(table));
-        if (!newId)
-            return false;
-        Statement insert(db, sql);
-        insert.bind(*newId);
-        bindAll(insert, values);
-        return insert.run();
-    });
+    const bool stored =
+        reg.write(what, QStringLiteral("Save"), [&](Connection& db, ChangeLogWriter& log) {
+            newId = takeNextId(db, idTableOf(table));
+            if (!newId)
+                return false;
+            Statement insert(db, sql.constData());
+            insert.bind(*newId);
+            bindAll(insert, values);
+            if (!insert.run())
+                return false;
+            log.created(t.kind, *newId, loggedFields(t, values));
+            return true;
+        });
     return stored ? newId : std::nullopt;
+}
+
+std::optional<QString> loggedValue(const QVariant& value) {
+    if (value.isNull())
+        return std::nullopt;
+    return value.toString();
+}
+
+std::optional<QString> loggedColumn(const Statement& row, int col) {
+    if (row.isNull(col))
+        return std::nullopt;
+    return row.shown(col);
+}
+
+QList<LoggedField> loggedFields(const RecordTableSql& t, const QVariantList& values) {
+    QList<LoggedField> fields;
+    for (std::size_t c = 0; c < t.columns.size() && c < std::size_t(values.size()); ++c)
+        fields.append({QLatin1String(t.columns[c].name), loggedValue(values[qsizetype(c)])});
+    return fields;
+}
+
+bool logDeletion(Connection& db, ChangeLogWriter& log, const RecordTableSql& t, qint64 id,
+                 bool* found) {
+    const QByteArray sql = t.selectById() + db.forUpdate();
+    Statement row(db, sql.constData());
+    row.bind(id);
+    const bool there = row.step();
+    if (found)
+        *found = there;
+    if (!there)
+        return row.ok();
+    QList<LoggedField> fields;
+    for (std::size_t c = 0; c < t.columns.size(); ++c)
+        fields.append({QLatin1String(t.columns[c].name), loggedColumn(row, int(c) + 1)});
+    log.deleted(t.kind, id, fields);
+    return true;
 }
 
 SaveResult updateColumns(Register& reg, const QString& what, const RecordTableSql& t, qint64 id,
@@ -219,30 +260,37 @@ SaveResult updateColumns(Register& reg, const QString& what, const RecordTableSq
 
     SaveResult result = SaveResult::Saved;
     bool gone = false;
-    const bool ok = reg.run(what, Register::Mode::Write, [&](Connection& db) {
-        Statement current(db, sqlOf(readSql + QLatin1String(db.forUpdate())).constData());
-        current.bind(id);
-        if (!current.step()) {
-            if (!current.ok())
+    const bool ok =
+        reg.write(what, QStringLiteral("Save"), [&](Connection& db, ChangeLogWriter& log) {
+            Statement current(db, sqlOf(readSql + QLatin1String(db.forUpdate())).constData());
+            current.bind(id);
+            if (!current.step()) {
+                if (!current.ok())
+                    return false;
+                gone = true;
+                db.fail(
+                    QStringLiteral("The record no longer exists: it was deleted "
+                                   "since it was opened."));
                 return false;
-            gone = true;
-            db.fail(
-                QStringLiteral("The record no longer exists: it was deleted "
-                               "since it was opened."));
-            return false;
-        }
-        if (!overwrite) {
-            for (const ColumnChange& change : changes) {
-                if (current.shown(change.column) != change.loadedText) {
-                    result = SaveResult::ChangedElsewhere;
-                    return true;
+            }
+            if (!overwrite) {
+                for (const ColumnChange& change : changes) {
+                    if (current.shown(change.column) != change.loadedText) {
+                        result = SaveResult::ChangedElsewhere;
+                        return true;
+                    }
                 }
             }
-        }
-        Statement update(db, writeSql.constData());
-        bindAll(update, values);
-        return update.run();
-    });
+            for (const ColumnChange& change : changes) {
+                const ColumnSpec& column = t.columns[std::size_t(change.column)];
+                log.changed(t.kind, id, QLatin1String(column.name),
+                            loggedColumn(current, change.column),
+                            loggedValue(storedValue(column, change.value)));
+            }
+            Statement update(db, writeSql.constData());
+            bindAll(update, values);
+            return update.run();
+        });
     if (gone)
         return SaveResult::Gone;
     return ok ? result : SaveResult::Failed;

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "base/TextPool.h"
+#include "data/ChangeLogWriter.h"
 #include "data/engine/Sql.h"
 #include "data/rules/Bookings.h"
 #include "data/rules/Columns.h"
@@ -85,6 +86,18 @@ std::optional<ListPlan> readListPlan(Sql::Connection& db, qint64 listId);
 std::optional<QList<Clash>> otherHoldingLists(Sql::Connection& db, qint64 listId,
                                               qint64 itemId = 0);
 
+// A list line as the change log keeps it: "45 - Drill".
+QString loggedLine(qint64 itemId, const QString& itemDesc);
+// Logs the list's plan going from `before` to `after`: its stored fields
+// that differ (a list without a plan is a Draft without dates).
+void logPlanChange(ChangeLogWriter& log, qint64 listId, const ListPlan& before,
+                   const ListPlan& after);
+// Reads the list's lines (or its line of that item) inside the caller's
+// transaction and logs them removed; false when the read fails.
+bool logLinesRemoved(Sql::Connection& db, ChangeLogWriter& log, qint64 listId, qint64 itemId = 0);
+// Stores the list's plan (a Draft without dates: none), logging the change.
+bool writePlan(Sql::Connection& db, ChangeLogWriter& log, qint64 listId, const ListPlan& plan);
+
 // --- Shapes of reading and writing, each one operation on the register ---
 
 using RowReader = std::function<void(const Sql::Statement& row)>;
@@ -97,14 +110,27 @@ std::optional<IdTextRows> idTexts(Register& reg, const QString& what, const char
 std::optional<bool> exists(Register& reg, const QString& what, const char* sql,
                            const QVariantList& values);
 // Takes the next id of the table and adds the row under it in one
-// transaction; sql binds the id first, then values.
+// transaction, logged as created; values are the stored ones, in the
+// table's column order.
 std::optional<qint64> insertWithNewId(Register& reg, const QString& what, RecordTable table,
-                                      const char* sql, const QVariantList& values);
+                                      const RecordTableSql& t, const QVariantList& values);
 // Writes the changed columns of one row; every other column keeps its value
 // but turns from null into its empty value. A changed column whose stored
 // text is no longer what the editor loaded counts as changed elsewhere.
 SaveResult updateColumns(Register& reg, const QString& what, const RecordTableSql& table, qint64 id,
                          const QList<ColumnChange>& changes, bool overwrite);
+
+// --- The change log ------------------------------------------------------
+
+// A value as the log keeps it: none for NULL, else its text.
+std::optional<QString> loggedValue(const QVariant& value);
+std::optional<QString> loggedColumn(const Sql::Statement& row, int col);
+// The record's fields as stored values in the table's column order.
+QList<LoggedField> loggedFields(const RecordTableSql& t, const QVariantList& values);
+// Reads the record (inside the caller's transaction) and logs it deleted;
+// *found says whether it was there. False when the read fails.
+bool logDeletion(Sql::Connection& db, ChangeLogWriter& log, const RecordTableSql& t, qint64 id,
+                 bool* found = nullptr);
 
 // Reads a row selected by RecordTableSql::selectById() into a record.
 template <class Record>
@@ -122,6 +148,7 @@ Record recordOf(const Sql::Statement& row) {
 struct RecordTableSql {
     const char* table;
     std::span<const ColumnSpec> columns;
+    const char* kind;  // as the change log names its records
 
     QString columnList() const;
     QByteArray selectById() const;
@@ -129,5 +156,5 @@ struct RecordTableSql {
     QVariantList stored(std::span<const QVariant> values) const;
 };
 
-inline constexpr RecordTableSql kItemsSql{"Items", kItemColumns};
-inline constexpr RecordTableSql kCasesSql{"Cases", kCaseColumns};
+inline constexpr RecordTableSql kItemsSql{"Items", kItemColumns, ChangeKind::kItem};
+inline constexpr RecordTableSql kCasesSql{"Cases", kCaseColumns, ChangeKind::kCase};

@@ -71,10 +71,11 @@ RecordTestResult TestRecordStore::record(qint64 itemId, const TestRecord& test) 
     RecordTestResult result = RecordTestResult::Recorded;
     const Day day = dayOf(test.date);
     const QString date = dateText(day);
-    const bool ok = reg_.run(
-        QStringLiteral("record the test of item %1").arg(itemId), Register::Mode::Write,
-        [&](Connection& db) {
-            const ItemSelect select({ItemColumn::TestInterval, ItemColumn::TestLast});
+    const bool ok = reg_.write(
+        QStringLiteral("record the test of item %1").arg(itemId), QStringLiteral("Record test"),
+        [&](Connection& db, ChangeLogWriter& log) {
+            const ItemSelect select(
+                {ItemColumn::TestInterval, ItemColumn::TestLast, ItemColumn::TestNext});
             Statement item(db, select.sql(R"(FROM "Items" WHERE "id" = ?)"));
             item.bind(itemId);
             if (!item.step()) {
@@ -92,15 +93,30 @@ RecordTestResult TestRecordStore::record(qint64 itemId, const TestRecord& test) 
             // History ids are taken in turn, as record ids are.
             if (!takeTurnOnCounters(db))
                 return false;
+            const Author& author = reg_.author();
+            const QString outcome = test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail");
             Statement add(db, R"(INSERT INTO "TestHistory"
-                ("id", "itemid", "testday", "testdate", "kind", "result", "note")
-                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "TestHistory"), ?, ?, ?, ?, ?, ?))");
+                ("id", "itemid", "testday", "testdate", "kind", "result", "note", "username", "desk")
+                VALUES ((SELECT COALESCE(MAX("id"), 0) + 1 FROM "TestHistory"), ?, ?, ?, ?, ?, ?,
+                        ?, ?) RETURNING "id")");
             add.bind(itemId).bind(day).bind(date).bind(test.kind);
-            add.bind(test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail")).bind(test.note);
+            add.bind(outcome).bind(test.note).bind(author.user).bind(author.desk);
+            if (!add.step())
+                return false;
+            const LoggedField fields[] = {{QStringLiteral("itemid"), QString::number(itemId)},
+                                          {QStringLiteral("testdate"), date},
+                                          {QStringLiteral("kind"), test.kind},
+                                          {QStringLiteral("result"), outcome},
+                                          {QStringLiteral("note"), test.note}};
+            log.created(ChangeKind::kTest, add.integer(0), fields);
             if (!add.run())
                 return false;
             if (!newest)
                 return true;
+            log.changed(ChangeKind::kItem, itemId, QStringLiteral("testlast"),
+                        loggedColumn(item, select.at(ItemColumn::TestLast)), date);
+            log.changed(ChangeKind::kItem, itemId, QStringLiteral("testnext"),
+                        loggedColumn(item, select.at(ItemColumn::TestNext)), next);
             Statement dates(db,
                             R"(UPDATE "Items" SET "testlast" = ?, "testnext" = ? WHERE "id" = ?)");
             dates.bind(date).bind(next).bind(itemId);
@@ -111,13 +127,13 @@ RecordTestResult TestRecordStore::record(qint64 itemId, const TestRecord& test) 
 
 std::optional<QList<TestRecord>> TestRecordStore::history(qint64 itemId) {
     QList<TestRecord> tests;
-    const bool ok =
-        StoreSql::readRows(reg_, QStringLiteral("read the tests of item %1").arg(itemId),
-                           R"(SELECT "testday", "kind", "result", "note" FROM "TestHistory"
-           WHERE "itemid" = ? ORDER BY "testday" DESC, "id" DESC)",
-                           {itemId}, [&tests](const Statement& row) {
-                               tests.append({TestsDue::dateOf(row.integer(0)), row.shown(1),
-                                             row.utf8(2) == "Pass", row.shown(3)});
-                           });
+    const bool ok = StoreSql::readRows(
+        reg_, QStringLiteral("read the tests of item %1").arg(itemId),
+        R"(SELECT "testday", "kind", "result", "note", "username", "desk"
+           FROM "TestHistory" WHERE "itemid" = ? ORDER BY "testday" DESC, "id" DESC)",
+        {itemId}, [&tests](const Statement& row) {
+            tests.append({TestsDue::dateOf(row.integer(0)), row.shown(1), row.utf8(2) == "Pass",
+                          row.shown(3), row.shown(4), row.shown(5)});
+        });
     return ok ? std::optional<QList<TestRecord>>(tests) : std::nullopt;
 }

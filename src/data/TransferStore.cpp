@@ -85,7 +85,8 @@ QByteArray copyWithId(const RecordTableSql& table) {
 // On a server, where each statement is a round trip (two a case took
 // seconds at 20,000 cases): the cases there read once, the missing ones
 // sent in one COPY.
-std::optional<qint64> createCasesInBulk(Connection& db, const std::vector<qint64>& ids) {
+std::optional<qint64> createCasesInBulk(Connection& db, ChangeLogWriter& log,
+                                        const std::vector<qint64>& ids) {
     std::unordered_set<qint64> present;
     Statement stored(db, R"(SELECT "id" FROM "Cases")");
     while (stored.step())
@@ -106,6 +107,7 @@ std::optional<qint64> createCasesInBulk(Connection& db, const std::vector<qint64
             appendStored(rows, value);
         }
         rows += '\n';
+        log.createdInBulk(ChangeKind::kCase, id);
         ++made;
     }
     if (made > 0 && !db.copyIn(copyWithId(kCasesSql).constData(), rows))
@@ -115,9 +117,10 @@ std::optional<qint64> createCasesInBulk(Connection& db, const std::vector<qint64
 
 // Makes the cases for imported items that do not exist yet: each with its
 // number as its name, nothing else. Gives how many were made, or nullopt.
-std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids) {
+std::optional<qint64> createCases(Connection& db, ChangeLogWriter& log,
+                                  const std::vector<qint64>& ids) {
     if (db.takesRowsInBulk())
-        return createCasesInBulk(db, ids);
+        return createCasesInBulk(db, log, ids);
     const char* const findSql = R"(SELECT 1 FROM "Cases" WHERE "id" = ?)";
     const QByteArray insertSql = kCasesSql.insertWithId();
     std::optional<Statement> find;
@@ -138,6 +141,7 @@ std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids
         bindAll(add, kCasesSql.stored(values));
         if (!add.run())
             return std::nullopt;
+        log.createdInBulk(ChangeKind::kCase, id);
         ++made;
     }
     return made;
@@ -146,7 +150,7 @@ std::optional<qint64> createCases(Connection& db, const std::vector<qint64>& ids
 // Adds the names the location list lacks (letter case aside, as the
 // location picker compares them, each in the form the engine stores it);
 // gives how many were added, or nullopt.
-std::optional<qint64> addMissingLocations(Connection& db, const Register& reg,
+std::optional<qint64> addMissingLocations(Connection& db, ChangeLogWriter& log, const Register& reg,
                                           const QStringList& names) {
     QSet<QString> present;
     Statement stored(db, R"(SELECT "desc" FROM "Locations")");
@@ -161,8 +165,12 @@ std::optional<qint64> addMissingLocations(Connection& db, const Register& reg,
         if (name.isEmpty() || present.contains(folded))
             continue;
         present.insert(folded);
-        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?))");
-        if (!insert.bind(stored).run())
+        Statement insert(db, R"(INSERT INTO "Locations" ("desc") VALUES (?) RETURNING "rowid")");
+        if (!insert.bind(stored).step())
+            return std::nullopt;
+        const LoggedField fields[] = {{QStringLiteral("desc"), stored}};
+        log.created(ChangeKind::kLocation, insert.integer(0), fields);
+        if (!insert.run())
             return std::nullopt;
         ++added;
     }
@@ -226,13 +234,13 @@ bool reserveIds(Connection& db, const ItemImportPlan& plan, ReservedIds& reserve
 }
 
 // The cases and locations the plan lacks.
-bool addCasesAndLocations(Connection& db, const Register& reg, const ItemImportPlan& plan,
-                          ImportCounts& counts) {
-    const auto made = createCases(db, plan.casesToCreate);
+bool addCasesAndLocations(Connection& db, ChangeLogWriter& log, const Register& reg,
+                          const ItemImportPlan& plan, ImportCounts& counts) {
+    const auto made = createCases(db, log, plan.casesToCreate);
     if (!made)
         return false;
     counts.casesCreated = *made;
-    const auto added = addMissingLocations(db, reg, plan.locationsToAdd);
+    const auto added = addMissingLocations(db, log, reg, plan.locationsToAdd);
     if (!added)
         return false;
     counts.locationsAdded = *added;
@@ -241,8 +249,8 @@ bool addCasesAndLocations(Connection& db, const Register& reg, const ItemImportP
 
 // Every item the plan hands over, under its own id or one of the new ids
 // set aside for it; the insert is prepared once for them all.
-bool addItems(Connection& db, const ItemImportPlan& plan, const ReservedIds& reserved,
-              Progress* progress, ImportCounts& counts) {
+bool addItems(Connection& db, ChangeLogWriter& log, const ItemImportPlan& plan,
+              const ReservedIds& reserved, Progress* progress, ImportCounts& counts) {
     const QByteArray insertSql = kItemsSql.insertWithId();
     std::optional<Statement> statement;
     const bool inBulk = db.takesRowsInBulk();
@@ -289,6 +297,7 @@ bool addItems(Connection& db, const ItemImportPlan& plan, const ReservedIds& res
             if (!insert.run())
                 return false;
         }
+        log.createdInBulk(ChangeKind::kItem, item.id);
         ++counts.items;
         if (!Progress::step(progress, counts.items, plan.itemCount))
             return false;
@@ -380,13 +389,13 @@ std::optional<ImportCounts> TransferStore::importItems(const ItemImportPlan& pla
             reporter(message);
     });
     ReservedIds reserved;
-    const bool ok =
-        reg_.run(QStringLiteral("import the items"), Register::Mode::Write,
-                 [&](Connection& db) { return reserveIds(db, plan, reserved); }) &&
-        reg_.run(QStringLiteral("import the items"), Register::Mode::Write, [&](Connection& db) {
-            return addCasesAndLocations(db, reg_, plan, counts) &&
-                   addItems(db, plan, reserved, progress, counts);
-        });
+    const bool ok = reg_.run(QStringLiteral("import the items"), Register::Mode::Write,
+                             [&](Connection& db) { return reserveIds(db, plan, reserved); }) &&
+                    reg_.write(QStringLiteral("import the items"), QStringLiteral("Import"),
+                               [&](Connection& db, ChangeLogWriter& log) {
+                                   return addCasesAndLocations(db, log, reg_, plan, counts) &&
+                                          addItems(db, log, plan, reserved, progress, counts);
+                               });
     reg_.exchangeReporter(reporter);
     return ok ? std::optional(counts) : std::nullopt;
 }

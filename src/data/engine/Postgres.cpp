@@ -594,6 +594,14 @@ bool Connection::continueNumbering(const char* table, const char* column) {
     return exec(sql.constData());
 }
 
+// pg_notify binds both values, and is sent by the server at COMMIT only.
+bool Connection::announce(const char* channel, const QByteArray& payload) {
+    Sql::Statement notify(*this, "SELECT pg_notify(?, ?)");
+    notify.bind(QString::fromLatin1(channel)).bind(QString::fromUtf8(payload));
+    notify.step();
+    return notify.ok();
+}
+
 bool Connection::copyIn(const char* copySql, const QByteArray& rows) {
     if (!isOpen()) {
         if (conn_)

@@ -85,6 +85,7 @@ public:
     bool takesRowsInBulk() const override { return true; }
     bool copyIn(const char* copySql, const QByteArray& rows) override;
     bool continueNumbering(const char* table, const char* column) override;
+    bool announce(const char* channel, const QByteArray& payload) override;
 
     const char* keyType() const override { return "BIGINT PRIMARY KEY"; }
     const char* rowIdColumnType() const override {

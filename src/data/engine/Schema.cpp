@@ -59,10 +59,38 @@ bool addListPlans(Sql::Connection& db) {
            db.exec(R"(CREATE INDEX "ItemsByCategory" ON "Items" ("category", "id"))");
 }
 
+// Version 5: the change log. A batch is one save, import, Move, repair or
+// Put back, with who made it, at which desk and when (UTC ISO texts, which
+// sort as times); the log holds one row per changed field, with who, where
+// and when repeated so that a row stands alone and filters need no join.
+// The engine numbers both (a server by an identity). The indexes serve a
+// record's history, the Change Log window's pages (newest first, by time,
+// also for one user) and a batch's rows; "after id N" follows the key. A
+// test's history row also keeps who recorded it (NULL for older tests).
+bool addChangeLog(Sql::Connection& db) {
+    const QByteArray rowId = db.rowIdColumnType();
+    const QByteArray key = rowId.isEmpty() ? QByteArray(db.keyType()) : rowId;
+    const QByteArray batches = R"(CREATE TABLE "ChangeBatches" ("id" )" + key +
+                               R"(, "at" TEXT NOT NULL, "username" TEXT NOT NULL,
+        "desk" TEXT NOT NULL, "what" TEXT NOT NULL))";
+    const QByteArray log = R"(CREATE TABLE "ChangeLog" ("id" )" + key +
+                           R"(, "batch" BIGINT NOT NULL, "at" TEXT NOT NULL,
+        "username" TEXT NOT NULL, "desk" TEXT NOT NULL, "kind" TEXT NOT NULL,
+        "recordid" BIGINT NOT NULL, "field" TEXT NOT NULL, "oldvalue" TEXT, "newvalue" TEXT))";
+    return db.exec(batches.constData()) && db.exec(log.constData()) &&
+           db.exec(
+               R"(CREATE INDEX "ChangeLogByRecord" ON "ChangeLog" ("kind", "recordid", "id"))") &&
+           db.exec(R"(CREATE INDEX "ChangeLogByTime" ON "ChangeLog" ("at", "id"))") &&
+           db.exec(R"(CREATE INDEX "ChangeLogByUser" ON "ChangeLog" ("username", "at", "id"))") &&
+           db.exec(R"(CREATE INDEX "ChangeLogByBatch" ON "ChangeLog" ("batch", "id"))") &&
+           db.exec(R"(ALTER TABLE "TestHistory" ADD COLUMN "username" TEXT)") &&
+           db.exec(R"(ALTER TABLE "TestHistory" ADD COLUMN "desk" TEXT)");
+}
+
 // The steps after version 1, oldest first; a new layout adds its step here
 // and raises kCurrentVersion.
-constexpr std::array<Step, 3> kSteps{
-    {{2, addTestHistory}, {3, addScanSessions}, {4, addListPlans}}};
+constexpr std::array<Step, 4> kSteps{
+    {{2, addTestHistory}, {3, addScanSessions}, {4, addListPlans}, {5, addChangeLog}}};
 
 constexpr int lastVersion() {
     return kSteps.empty() ? 1 : kSteps[kSteps.size() - 1].version;
@@ -192,9 +220,12 @@ QList<Table> tablesOf(int version, bool server) {
         {"Locations", server ? QStringList{"rowid", "desc"} : QStringList{"desc"}},
         {"Data", {"lastid", "lastCase", "lastList"}},
     };
-    if (version >= 2)
-        tables.append(
-            {"TestHistory", {"id", "itemid", "testday", "testdate", "kind", "result", "note"}});
+    if (version >= 2) {
+        QStringList tests{"id", "itemid", "testday", "testdate", "kind", "result", "note"};
+        if (version >= 5)
+            tests << QStringLiteral("username") << QStringLiteral("desk");
+        tables.append({"TestHistory", tests});
+    }
     if (version >= 3) {
         tables.append({"ScanSessions",
                        {"id", "kind", "location", "listid", "started", "finished", "username"}});
@@ -203,6 +234,12 @@ QList<Table> tablesOf(int version, bool server) {
     }
     if (version >= 4)
         tables.append({"ListPlans", {"listid", "outdate", "returndate", "state"}});
+    if (version >= 5) {
+        tables.append({"ChangeBatches", {"id", "at", "username", "desk", "what"}});
+        tables.append({"ChangeLog",
+                       {"id", "batch", "at", "username", "desk", "kind", "recordid", "field",
+                        "oldvalue", "newvalue"}});
+    }
     return tables;
 }
 

@@ -20,7 +20,7 @@ class Connection;
 namespace Schema {
 
 // The layout this program reads and writes.
-inline constexpr int kCurrentVersion = 4;
+inline constexpr int kCurrentVersion = 5;
 
 // One upgrade step: brings a register of version - 1 to `version`. The
 // columns of the column model that came with `version` are added before

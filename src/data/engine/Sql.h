@@ -169,6 +169,14 @@ public:
         fail(QStringLiteral("This register takes no rows in bulk."));
         return false;
     }
+    // Tells the desks listening on `channel` that this transaction changed
+    // the register, with `payload`; the notice goes out only when it
+    // commits. Nothing where no desk listens (a file, which desks watch).
+    virtual bool announce(const char* channel, const QByteArray& payload) {
+        (void)channel;
+        (void)payload;
+        return true;
+    }
     // After rows were added with their own numbers in a column the engine
     // numbers itself, new rows carry on above them.
     virtual bool continueNumbering(const char* table, const char* column) {

@@ -221,9 +221,12 @@ std::optional<qint64> copyTable(Sql::Connection& source, Sql::Connection& target
     return count;
 }
 
-// A server numbers new locations itself: it carries on above the copied ones.
-bool continueLocationNumbers(Sql::Connection& target) {
-    return target.continueNumbering("Locations", "rowid");
+// A server numbers new locations and change log rows itself: it carries on
+// above the copied ones.
+bool continueNumbers(Sql::Connection& target, int version) {
+    return target.continueNumbering("Locations", "rowid") &&
+           (version < 5 || (target.continueNumbering("ChangeBatches", "id") &&
+                            target.continueNumbering("ChangeLog", "id")));
 }
 
 // A file remembers ids it gave to rows deleted since, even above a counter
@@ -344,7 +347,7 @@ bool fill(RegisterEngine& engine, const RegisterLocation& to, Source& source, Ou
         ok = rows.has_value();
         outcome.rows += rows.value_or(0);
     }
-    ok = ok && keepGivenIds(*source.db, *target) && continueLocationNumbers(*target) &&
+    ok = ok && keepGivenIds(*source.db, *target) && continueNumbers(*target, source.version) &&
          target->commit();
     if (!ok && outcome.error.isEmpty())
         outcome.error = failureOf(*target, QStringLiteral("the copy cannot be stored"));

@@ -91,8 +91,8 @@ struct TestRecord {
     QString note;
     // Who recorded it and where (Register::author); empty for tests recorded
     // before the register kept that. Read back, not taken when recording.
-    QString username;
-    QString desk;
+    QString username{};
+    QString desk{};
 };
 
 enum class RecordTestResult { Recorded, ItemGone, Failed };
