@@ -61,7 +61,8 @@ ChangeLogWriter::ChangeLogWriter(const Author& author, QDateTime at, QString ope
 void ChangeLogWriter::changed(const char* kind, qint64 recordId, const QString& field,
                               const std::optional<QString>& oldValue,
                               const std::optional<QString>& newValue) {
-    if (oldValue == newValue)
+    // No value and an empty text look the same everywhere: no change.
+    if (oldValue.value_or(QString()) == newValue.value_or(QString()))
         return;
     rows_.push_back({kind, recordId, field, oldValue, newValue});
 }

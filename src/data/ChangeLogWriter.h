@@ -29,7 +29,8 @@ class ChangeLogWriter {
 public:
     ChangeLogWriter(const Author& author, QDateTime at, QString operation);
 
-    // A field changed: one row old -> new; nothing when both are the same.
+    // A field changed: one row old -> new; nothing when both are the same
+    // (no value and an empty text count as the same).
     void changed(const char* kind, qint64 recordId, const QString& field,
                  const std::optional<QString>& oldValue, const std::optional<QString>& newValue);
     // A record created: the "*" row "created", then one row per field that

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "StoreFixture.h"
+#include "data/ChangeStore.h"
 #include "data/Register.h"
 #include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"
@@ -86,9 +87,9 @@ public:
             QString sql = QStringLiteral(
                 "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
                 "$$ BEGIN RAISE EXCEPTION 'refused at commit'; END $$;");
-            for (const char* table :
-                 {"Items", "Cases", "Lists", "ListData", "Locations", "Data", "TestHistory",
-                  "ScanSessions", "ScanRecords", "ListPlans", "RegisterVersion"})
+            for (const char* table : {"Items", "Cases", "Lists", "ListData", "Locations", "Data",
+                                      "TestHistory", "ScanSessions", "ScanRecords", "ListPlans",
+                                      "RegisterVersion", "ChangeBatches", "ChangeLog"})
                 sql += QStringLiteral(
                            "CREATE CONSTRAINT TRIGGER refuse AFTER INSERT OR UPDATE OR DELETE ON "
                            "\"%1\" DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION "
@@ -122,7 +123,9 @@ QStringList everythingIn(const EngineRegister& reg) {
                   (SELECT COUNT(*) FROM "ListPlans") || ' ' ||
                   COALESCE((SELECT MIN("state") FROM "ListPlans"), '') || ' ' ||
                   COALESCE((SELECT "finished" FROM "ScanSessions" WHERE "id" = 1), '') || ' ' ||
-                  COALESCE((SELECT "warehouseloc" FROM "Items" WHERE "id" = 1), ''))"))
+                  COALESCE((SELECT "warehouseloc" FROM "Items" WHERE "id" = 1), '') || ' ' ||
+                  (SELECT COUNT(*) FROM "ChangeLog") || ' ' ||
+                  (SELECT COUNT(*) FROM "ChangeBatches"))"))
         << reg.scalar(reg.onServer() ? QStringLiteral(R"(SELECT "version" FROM "RegisterVersion")")
                                      : QStringLiteral("PRAGMA user_version"));
     return out;
@@ -134,6 +137,140 @@ bool failHalfWay(Sql::Connection& db) {
 }
 bool addShelves(Sql::Connection& db) {
     return db.exec(R"(CREATE TABLE "Shelves" ("id" INTEGER PRIMARY KEY, "name" TEXT))");
+}
+
+// The rows every writer of aFailedCommitIsNeverReportedAsStored and
+// everyWriterLogsItsChanges works on.
+void seedForWriters(const EngineRegister& reg) {
+    reg.exec(QStringLiteral(
+        R"(INSERT INTO "Items" ("id", "desc", "warehouseloc", "caseID") VALUES
+           (1, 'Lamp', 'Bay 1', 0), (2, 'Cable', 'Bay 1', 0);
+           INSERT INTO "Cases" ("id", "FName") VALUES (1, 'Rack');
+           INSERT INTO "Lists" ("id", "ListName") VALUES (1, 'Stage');
+           INSERT INTO "ListData" VALUES (1, 1, 'Lamp');
+           INSERT INTO "Lists" ("id", "ListName") VALUES (2, 'Gig');
+           INSERT INTO "ListPlans" VALUES (2, '2027-05-12', NULL, 'Out');
+           INSERT INTO "Locations" ("desc") VALUES ('Bay 1');
+           INSERT INTO "ScanSessions" VALUES (1, 'Stocktake', 'Bay 2', 0, '', '', 'ann');
+           INSERT INTO "ScanRecords" VALUES (1, 1, 1, 0, '', 'belongs elsewhere');
+           UPDATE "Data" SET "lastid" = 2, "lastCase" = 1, "lastList" = 2;
+           INSERT INTO "ChangeBatches" VALUES (1, '2026-12-01T09:00:00.000Z', 'bob', 'B', 'Save');
+           INSERT INTO "ChangeLog" VALUES (1, 1, '2026-12-01T09:00:00.000Z', 'bob', 'B', 'item',
+                                           1, 'desc', 'Lamp0', 'Lamp'))"));
+    if (reg.onServer())
+        reg.exec(QStringLiteral(
+            R"(SELECT setval(pg_get_serial_sequence('"ChangeLog"', 'id'), 1),
+                      setval(pg_get_serial_sequence('"ChangeBatches"', 'id'), 1))"));
+}
+
+// The change log after its first row, one line a row: "batch kind id field
+// old>new" (no value: -), then each batch as "batch user desk what".
+QStringList logAfterSeed(const EngineRegister& reg) {
+    Probe p(reg.location());
+    QStringList out;
+    const auto rows = ChangeStore(p.reg).after(1);
+    if (!rows)
+        return {QStringLiteral("unreadable")};
+    QStringList batches;
+    for (const ChangeRow& r : *rows) {
+        out << QStringLiteral("%1 %2 %3 %4 %5>%6")
+                   .arg(r.batch)
+                   .arg(r.kind)
+                   .arg(r.recordId)
+                   .arg(r.field, r.oldValue.value_or("-"), r.newValue.value_or("-"));
+        const QString batch =
+            QStringLiteral("%1 %2 %3 %4").arg(r.batch).arg(r.user, r.desk, r.operation);
+        if (!batches.contains(batch))
+            batches << batch;
+    }
+    return out + batches;
+}
+
+// Every writer of the store, by name: true when it reports the change stored.
+QHash<QString, std::function<bool(Register&)>> writers() {
+    const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+    const ScanRules::Session session{
+        1, ScanRules::Kind::Stocktake, QStringLiteral("Bay 2"), 0, now, {}, QStringLiteral("ann")};
+    const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
+    return {
+        {"insertItem",
+         [](Register& r) { return ItemStore(r).insert(itemWith("New")).has_value(); }},
+        {"insertCase",
+         [](Register& r) {
+             return CaseStore(r).insert({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
+         }},
+        {"insertList", [](Register& r) { return ListStore(r).insert("New").has_value(); }},
+        {"updateItem",
+         [](Register& r) {
+             return ItemStore(r).update(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
+                    SaveResult::Saved;
+         }},
+        {"updateCase",
+         [](Register& r) {
+             return CaseStore(r).update(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
+                    SaveResult::Saved;
+         }},
+        {"updateList",
+         [](Register& r) {
+             return ListStore(r).update(1, "Gig", "Stage", false) == SaveResult::Saved;
+         }},
+        {"setItemCase",
+         [](Register& r) { return ItemStore(r).setCase(1, 1) == PutInCaseResult::Done; }},
+        {"deleteItem", [](Register& r) { return ItemStore(r).remove(1); }},
+        {"addListLine",
+         [](Register& r) { return ListStore(r).addLine(1, 2, "Cable") == AddLineResult::Added; }},
+        {"removeListLine", [](Register& r) { return ListStore(r).removeLine(1, 1); }},
+        {"addLocation",
+         [](Register& r) {
+             qint64 row = 0;
+             return LocationStore(r).add("Bay 9", &row) == AddLocationResult::Added || row != 0;
+         }},
+        {"deleteLocation",
+         [](Register& r) {
+             return LocationStore(r).remove(LocationStore(r).all()->ids.at(0), "Bay 1");
+         }},
+        {"recordTest",
+         [=](Register& r) {
+             return TestRecordStore(r).record(1, {now.date(), "PAT", true, {}}) ==
+                    RecordTestResult::Recorded;
+         }},
+        {"importItems",
+         [](Register& r) {
+             ItemImportPlan plan;
+             plan.itemCount = plan.newIdCount = 1;
+             plan.next = [handed = false](ImportedItem& item, QString*) mutable {
+                 item.values[0].setText("Imported");
+                 return std::exchange(handed, true) ? ImportStep::End : ImportStep::Item;
+             };
+             return TransferStore(r).importItems(plan).has_value();
+         }},
+        {"startScanSession",
+         [=](Register& r) { return ScanStore(r).startSession(session).has_value(); }},
+        {"finishScanSession", [=](Register& r) { return ScanStore(r).finishSession(1, now); }},
+        {"recordScan",
+         [=](Register& r) {
+             return ScanStore(r)
+                 .record(session, ScanRules::parse("2"), now, {now.date(), 30})
+                 .has_value();
+         }},
+        {"moveMisplaced",
+         [](Register& r) { return ScanStore(r).moveMisplaced(1, "Bay 2").has_value(); }},
+        {"upgradeIfOlder", [=](Register& r) { return r.upgradeIfOlder(later); }},
+        {"setListPlan",
+         [](Register& r) {
+             return ListStore(r).setPlan(1, {QDate(2027, 5, 12), {}, ListState::Confirmed},
+                                         false) == SetPlanResult::Saved;
+         }},
+        {"addBookedLine",
+         [](Register& r) {
+             return ListStore(r).addLine(2, 1, "Lamp", true) == AddLineResult::Added;
+         }},
+        {"deleteList", [](Register& r) { return ListStore(r).remove(1); }},
+        {"putBack",
+         [](Register& r) {
+             return ChangeStore(r).putBack(1).outcome == PutBackResult::Outcome::Done;
+         }},
+    };
 }
 
 }  // namespace
@@ -264,108 +401,16 @@ private slots:
               "addListLine",   "removeListLine", "addLocation",      "deleteLocation",
               "recordTest",    "importItems",    "startScanSession", "finishScanSession",
               "recordScan",    "moveMisplaced",  "upgradeIfOlder",   "setListPlan",
-              "addBookedLine", "deleteList"})
+              "addBookedLine", "deleteList",     "putBack"})
             QTest::newRow(operation) << QString::fromLatin1(operation);
     }
 
     void aFailedCommitIsNeverReportedAsStored() {
         QFETCH(QString, operation);
         EngineRegister reg(fixture_);
-        reg.exec(QStringLiteral(
-            R"(INSERT INTO "Items" ("id", "desc", "warehouseloc", "caseID") VALUES
-               (1, 'Lamp', 'Bay 1', 0), (2, 'Cable', 'Bay 1', 0);
-               INSERT INTO "Cases" ("id", "FName") VALUES (1, 'Rack');
-               INSERT INTO "Lists" ("id", "ListName") VALUES (1, 'Stage');
-               INSERT INTO "ListData" VALUES (1, 1, 'Lamp');
-               INSERT INTO "Lists" ("id", "ListName") VALUES (2, 'Gig');
-               INSERT INTO "ListPlans" VALUES (2, '2027-05-12', NULL, 'Out');
-               INSERT INTO "Locations" ("desc") VALUES ('Bay 1');
-               INSERT INTO "ScanSessions" VALUES (1, 'Stocktake', 'Bay 2', 0, '', '', 'ann');
-               INSERT INTO "ScanRecords" VALUES (1, 1, 1, 0, '', 'belongs elsewhere');
-               UPDATE "Data" SET "lastid" = 2, "lastCase" = 1, "lastList" = 2)"));
+        seedForWriters(reg);
         const QStringList before = everythingIn(reg);
-        const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
-        const ScanRules::Session session{
-            1,  ScanRules::Kind::Stocktake, QStringLiteral("Bay 2"), 0, now,
-            {}, QStringLiteral("ann")};
-        const Schema::Step later[] = {{Schema::kCurrentVersion + 1, addShelves}};
-        const QHash<QString, std::function<bool(Register&)>> stored = {
-            {"insertItem",
-             [](Register& r) { return ItemStore(r).insert(itemWith("New")).has_value(); }},
-            {"insertCase",
-             [](Register& r) {
-                 return CaseStore(r).insert({{}, {"Crate", {}, {}, {}, "No"}}).has_value();
-             }},
-            {"insertList", [](Register& r) { return ListStore(r).insert("New").has_value(); }},
-            {"updateItem",
-             [](Register& r) {
-                 return ItemStore(r).update(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false) ==
-                        SaveResult::Saved;
-             }},
-            {"updateCase",
-             [](Register& r) {
-                 return CaseStore(r).update(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false) ==
-                        SaveResult::Saved;
-             }},
-            {"updateList",
-             [](Register& r) {
-                 return ListStore(r).update(1, "Gig", "Stage", false) == SaveResult::Saved;
-             }},
-            {"setItemCase",
-             [](Register& r) { return ItemStore(r).setCase(1, 1) == PutInCaseResult::Done; }},
-            {"deleteItem", [](Register& r) { return ItemStore(r).remove(1); }},
-            {"addListLine",
-             [](Register& r) {
-                 return ListStore(r).addLine(1, 2, "Cable") == AddLineResult::Added;
-             }},
-            {"removeListLine", [](Register& r) { return ListStore(r).removeLine(1, 1); }},
-            {"addLocation",
-             [](Register& r) {
-                 qint64 row = 0;
-                 return LocationStore(r).add("Bay 9", &row) == AddLocationResult::Added || row != 0;
-             }},
-            {"deleteLocation",
-             [](Register& r) {
-                 return LocationStore(r).remove(LocationStore(r).all()->ids.at(0), "Bay 1");
-             }},
-            {"recordTest",
-             [&](Register& r) {
-                 return TestRecordStore(r).record(1, {now.date(), "PAT", true, {}}) ==
-                        RecordTestResult::Recorded;
-             }},
-            {"importItems",
-             [](Register& r) {
-                 ItemImportPlan plan;
-                 plan.itemCount = plan.newIdCount = 1;
-                 plan.next = [handed = false](ImportedItem& item, QString*) mutable {
-                     item.values[0].setText("Imported");
-                     return std::exchange(handed, true) ? ImportStep::End : ImportStep::Item;
-                 };
-                 return TransferStore(r).importItems(plan).has_value();
-             }},
-            {"startScanSession",
-             [&](Register& r) { return ScanStore(r).startSession(session).has_value(); }},
-            {"finishScanSession", [&](Register& r) { return ScanStore(r).finishSession(1, now); }},
-            {"recordScan",
-             [&](Register& r) {
-                 return ScanStore(r)
-                     .record(session, ScanRules::parse("2"), now, {now.date(), 30})
-                     .has_value();
-             }},
-            {"moveMisplaced",
-             [](Register& r) { return ScanStore(r).moveMisplaced(1, "Bay 2").has_value(); }},
-            {"upgradeIfOlder", [&](Register& r) { return r.upgradeIfOlder(later); }},
-            {"setListPlan",
-             [](Register& r) {
-                 return ListStore(r).setPlan(1, {QDate(2027, 5, 12), {}, ListState::Confirmed},
-                                             false) == SetPlanResult::Saved;
-             }},
-            {"addBookedLine",
-             [](Register& r) {
-                 return ListStore(r).addLine(2, 1, "Lamp", true) == AddLineResult::Added;
-             }},
-            {"deleteList", [](Register& r) { return ListStore(r).remove(1); }},
-        };
+        const auto stored = writers();
         Probe p(reg.location());
         p.reg.setBusyWait([] { return 200; });
         {
@@ -380,6 +425,65 @@ private slots:
         // The same operation stores once the COMMIT goes through.
         QVERIFY(stored[operation](p.reg));
         QVERIFY(everythingIn(reg) != before);
+    }
+
+    // Every writer logs what it changed, in one batch with who, where and
+    // what, in the transaction of the change; the data rows list the log
+    // after the seed's own row.
+    void everyWriterLogsItsChanges_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QStringList>("logged");
+        const auto row = [](const char* operation, QStringList logged) {
+            QTest::newRow(operation) << QString::fromLatin1(operation) << logged;
+        };
+        row("insertItem", {"2 item 3 * ->created", "2 item 3 desc ->New", "2 item 3 caseID ->0",
+                           "2 item 3 length ->0", "2 ann DESK-A Save"});
+        row("insertCase", {"2 case 2 * ->created", "2 case 2 FName ->Crate",
+                           "2 case 2 FWheeled ->No", "2 ann DESK-A Save"});
+        row("insertList", {"2 list 3 * ->created", "2 list 3 ListName ->New", "2 ann DESK-A Save"});
+        row("updateItem", {"2 item 1 desc Lamp>Spot", "2 ann DESK-A Save"});
+        row("updateCase", {"2 case 1 FName Rack>Crate", "2 ann DESK-A Save"});
+        row("updateList", {"2 list 1 ListName Stage>Gig", "2 ann DESK-A Save"});
+        row("setItemCase", {"2 item 1 caseID 0>1", "2 ann DESK-A Save"});
+        row("deleteItem",
+            {"2 item 1 desc Lamp>-", "2 item 1 caseID 0>-", "2 item 1 warehouseloc Bay 1>-",
+             "2 item 1 * ->deleted", "2 ann DESK-A Save"});
+        row("addListLine", {"2 line 1 item ->2 - Cable", "2 ann DESK-A Save"});
+        row("removeListLine", {"2 line 1 item 1 - Lamp>-", "2 ann DESK-A Save"});
+        row("addLocation",
+            {"2 location 2 * ->created", "2 location 2 desc ->Bay 9", "2 ann DESK-A Save"});
+        row("deleteLocation",
+            {"2 location 1 desc Bay 1>-", "2 location 1 * ->deleted", "2 ann DESK-A Save"});
+        row("recordTest",
+            {"2 test 1 * ->created", "2 test 1 itemid ->1", "2 test 1 testdate ->9/12/2026",
+             "2 test 1 kind ->PAT", "2 test 1 result ->Pass", "2 item 1 testlast ->9/12/2026",
+             "2 ann DESK-A Record test"});
+        row("importItems", {"2 item 3 * ->created", "2 ann DESK-A Import"});
+        row("startScanSession", {});
+        row("finishScanSession", {});
+        row("recordScan", {});
+        row("moveMisplaced", {"2 item 1 warehouseloc Bay 1>Bay 2", "2 ann DESK-A Move"});
+        row("setListPlan", {"2 plan 1 outdate ->2027-05-12", "2 plan 1 state Draft>Confirmed",
+                            "2 ann DESK-A Save"});
+        row("addBookedLine", {"2 line 2 item ->1 - Lamp", "2 ann DESK-A Save"});
+        row("deleteList", {"2 line 1 item 1 - Lamp>-", "2 list 1 ListName Stage>-",
+                           "2 list 1 * ->deleted", "2 ann DESK-A Save"});
+        row("putBack", {"2 item 1 desc Lamp>Lamp0", "2 ann DESK-A Put back"});
+    }
+
+    void everyWriterLogsItsChanges() {
+        QFETCH(QString, operation);
+        QFETCH(QStringList, logged);
+        EngineRegister reg(fixture_);
+        seedForWriters(reg);
+        Probe p(reg.location());
+        p.reg.setAuthor({QStringLiteral("ann"), QStringLiteral("DESK-A")});
+        QVERIFY(writers()[operation](p.reg));
+        QCOMPARE(logAfterSeed(reg), logged);
+        // The test history says who recorded the test.
+        if (operation == QLatin1String("recordTest"))
+            QCOMPARE(p.tests.history(1)->value(0).username + p.tests.history(1)->value(0).desk,
+                     QStringLiteral("annDESK-A"));
     }
 
     // Double-quoted names are names only: a missing column fails the

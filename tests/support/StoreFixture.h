@@ -7,6 +7,7 @@
 #include "PostgresServer.h"
 #include "TempRegister.h"
 #include "data/CaseStore.h"
+#include "data/ChangeStore.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
@@ -80,6 +81,7 @@ struct Probe {
     TestRecordStore tests{reg};
     TreeStore tree{reg};
     TransferStore transfer{reg};
+    ChangeStore changes{reg};
     QStringList messages;
 };
 
