@@ -486,6 +486,85 @@ private slots:
                      QStringLiteral("annDESK-A"));
     }
 
+    // Put back writes the old value as a new change, and refuses, writing
+    // nothing, when the record changed since; a batch comes back whole.
+    void putBackRestoresOrRefuses() {
+        EngineRegister reg(fixture_);
+        seedForWriters(reg);
+        Probe p(reg.location());
+        p.reg.setAuthor({QStringLiteral("ann"), QStringLiteral("DESK-A")});
+        const auto change = [&p] { return p.changes.lastId().value_or(0); };
+        QCOMPARE(p.items.update(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false),
+                 SaveResult::Saved);
+        const qint64 spot = change();
+        QCOMPARE(p.items.update(1, {{int(ItemColumn::Desc), "Flood", "Spot"}}, false),
+                 SaveResult::Saved);
+        const qint64 flood = change();
+        const PutBackResult refused = p.changes.putBack(spot);
+        QCOMPARE(refused.outcome, PutBackResult::Outcome::Refused);
+        QCOMPARE(refused.refusal, QStringLiteral("Item 1 has changed since: its desc is now "
+                                                 "\"Flood\"."));
+        QCOMPARE(change(), flood);
+        QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
+
+        const PutBackResult back = p.changes.putBack(flood);
+        QCOMPARE(back.outcome, PutBackResult::Outcome::Done);
+        QCOMPARE(p.items.withId(1)->first()[ItemColumn::Desc], QStringLiteral("Spot"));
+        QCOMPARE(p.changes.batch(back.batch)->first().operation, QStringLiteral("Put back"));
+
+        // A deleted item comes back under its id, with its lines' batch.
+        QVERIFY(p.items.remove(2));
+        const qint64 deletion = p.changes.history(ChangeKind::kItem, 2)->first().batch;
+        QCOMPARE(p.changes.putBackBatch(deletion).outcome, PutBackResult::Outcome::Done);
+        QCOMPARE(p.items.withId(2)->first()[ItemColumn::WarehouseLoc], QStringLiteral("Bay 1"));
+        QCOMPARE(p.changes.putBackBatch(deletion).outcome, PutBackResult::Outcome::Refused);
+
+        // A list made and changed since (a line, even put back) is not
+        // unmade; one made and left as it was is.
+        const qint64 list = *p.lists.insert(QStringLiteral("Tour"));
+        const qint64 made = p.changes.history(ChangeKind::kList, list)->first().batch;
+        QCOMPARE(p.lists.addLine(list, 1, QStringLiteral("Spot")), AddLineResult::Added);
+        QCOMPARE(p.changes.putBack(change()).outcome, PutBackResult::Outcome::Done);
+        QCOMPARE(p.lists.lines(list)->size(), std::size_t(0));
+        QCOMPARE(p.changes.putBackBatch(made).outcome, PutBackResult::Outcome::Refused);
+        QCOMPARE(p.lists.exists(list), std::optional<bool>(true));
+        const qint64 other = *p.lists.insert(QStringLiteral("Gig 2"));
+        QCOMPARE(p.changes.putBack(change()).outcome, PutBackResult::Outcome::Done);
+        QCOMPARE(p.lists.exists(other), std::optional<bool>(false));
+        // A recorded test is kept.
+        QCOMPARE(p.tests.record(1, {QDate(2026, 12, 9), "PAT", true, {}}),
+                 RecordTestResult::Recorded);
+        const qint64 tested = p.changes.after(change() - 1)->first().batch;
+        QCOMPARE(p.changes.putBackBatch(tested).outcome, PutBackResult::Outcome::Refused);
+    }
+
+    // A register of layout 4 gains the log; its tests keep no recorder.
+    void anUpgradeFromLayout4AddsTheLog() {
+        EngineRegister reg(fixture_);
+        reg.exec(QStringLiteral(
+            R"(DROP TABLE "ChangeLog"; DROP TABLE "ChangeBatches";
+               ALTER TABLE "TestHistory" DROP COLUMN "username";
+               ALTER TABLE "TestHistory" DROP COLUMN "desk";
+               INSERT INTO "Items" ("id", "desc") VALUES (1, 'Lamp');
+               INSERT INTO "TestHistory" VALUES (1, 1, 2461000, '9/12/2026', 'PAT', 'Pass', ''))"));
+        reg.exec(reg.onServer() ? QStringLiteral(R"(UPDATE "RegisterVersion" SET "version" = 4)")
+                                : QStringLiteral("PRAGMA user_version = 4"));
+        Probe p(reg.location());
+        QVERIFY(!p.changes.lastId());  // no log yet
+        p.messages.clear();
+        QVERIFY(p.reg.upgradeIfOlder());
+        QCOMPARE(
+            reg.scalar(reg.onServer() ? QStringLiteral(R"(SELECT "version" FROM "RegisterVersion")")
+                                      : QStringLiteral("PRAGMA user_version")),
+            QStringLiteral("5"));
+        QCOMPARE(p.tests.history(1)->first().username, QString());
+        QCOMPARE(p.items.update(1, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false),
+                 SaveResult::Saved);
+        QCOMPARE(p.changes.history(ChangeKind::kItem, 1)->first().newValue,
+                 std::optional<QString>(QStringLiteral("Spot")));
+        QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join('\n')));
+    }
+
     // Double-quoted names are names only: a missing column fails the
     // statement, and the user is told which part is missing.
     void aMissingColumnIsAFailureNeverAText() {
@@ -850,6 +929,47 @@ private slots:
                                           QStringLiteral("SELECT count(*) FROM pg_tables WHERE "
                                                          "schemaname = 'public'")),
                  QStringLiteral("0"));
+    }
+
+    // A copy to a server and back carries the change log; new changes are
+    // numbered above the copied ones.
+    void aCopyCarriesTheLog() {
+        QUARVEL_ONLY_ON(Engine::Server);
+        TempRegister file;
+        Probe f(file.path());
+        f.reg.setAuthor({QStringLiteral("ann"), QStringLiteral("DESK-A")});
+        QVERIFY(f.items.insert(itemWith(QStringLiteral("Amp"))));
+        QVERIFY(f.items.remove(1));
+        const auto logOf = [](Probe& p) {
+            QStringList rows;
+            for (const ChangeRow& r : p.changes.after(0).value_or(QList<ChangeRow>{}))
+                rows << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                            .arg(r.id)
+                            .arg(r.batch)
+                            .arg(r.at.toString(Qt::ISODateWithMs), r.user, r.desk, r.operation,
+                                 r.field, r.newValue.value_or("-"));
+            return rows;
+        };
+        const QStringList logged = logOf(f);
+        QCOMPARE(logged.size(), 8);
+        const QString connection = fixture_.server().newDatabase(QStringLiteral("logcopy"));
+        const auto toServer = RegisterTransfer::copy(RegisterLocation::file(file.path()),
+                                                     RegisterLocation::server(connection));
+        QVERIFY2(toServer.ok, qPrintable(toServer.error));
+        Probe d(RegisterLocation::server(connection));
+        QCOMPARE(logOf(d), logged);
+        QCOMPARE(d.lists.insert(QStringLiteral("Tour")), std::optional<qint64>(1));
+        QCOMPARE(d.changes.lastId(), std::optional<qint64>(10));
+        QCOMPARE(d.changes.history(ChangeKind::kList, 1)->first().batch, qint64(3));
+
+        QTemporaryDir folder;
+        const QString back = folder.filePath(QStringLiteral("data.mdb"));
+        QVERIFY(RegisterTransfer::copy(RegisterLocation::server(connection),
+                                       RegisterLocation::file(back))
+                    .ok);
+        Probe b(back);
+        QCOMPARE(logOf(b), logOf(d));
+        QVERIFY2(d.messages.isEmpty() && b.messages.isEmpty(), qPrintable(d.messages.join('\n')));
     }
 
     // A server that cannot be reached, a database without a register, a
