@@ -33,6 +33,7 @@ const char* const kUsage =
     "       quarvel-makedb CONNECTION\n"
     "       quarvel-makedb --copy FROM TO\n"
     "       quarvel-makedb --is-empty REGISTER\n"
+    "       quarvel-makedb --log-grants ROLE\n"
     "Writes an empty Quarvel register: a file, or the tables in an empty database\n"
     "on a PostgreSQL server named by a libpq connection string (such as\n"
     "postgresql://stores-pc/quarvel or \"host=stores-pc dbname=quarvel\").\n"
@@ -43,6 +44,9 @@ const char* const kUsage =
     "string) and ends with 0 when it holds no record at all (no item, case, list,\n"
     "location, test or scan, and the counters 0, as this tool makes it), 1 when it\n"
     "holds records, and 2 when that cannot be told (no register, a save under way).\n"
+    "--log-grants prints the statements an administrator runs on the server (as\n"
+    "the owner of the register's tables) so that ROLE, the role Quarvel signs in\n"
+    "with, may only add to and read the change log, never change or delete it.\n"
     "An existing register is never overwritten:\n"
     "  --keep-existing  leave it as it is and succeed\n"
     "  --replace        move it into the folder \"backups\" beside it first\n"
@@ -53,9 +57,9 @@ const char* const kUsage =
 // The first argument the tool does not understand, as one line for the
 // error output; empty when each one is understood.
 QString argumentProblem(const QStringList& args) {
-    const QStringList options = {QStringLiteral("--help"), QStringLiteral("--copy"),
+    const QStringList options = {QStringLiteral("--help"),     QStringLiteral("--copy"),
                                  QStringLiteral("--is-empty"), QStringLiteral("--keep-existing"),
-                                 QStringLiteral("--replace")};
+                                 QStringLiteral("--replace"),  QStringLiteral("--log-grants")};
     QStringList operands;
     for (const QString& arg : args) {
         if (arg.startsWith(QLatin1Char('-')) && !options.contains(arg))
@@ -68,6 +72,12 @@ QString argumentProblem(const QStringList& args) {
     if (args.contains(QStringLiteral("--copy"))) {
         if (args.size() != 3 || args.first() != QLatin1String("--copy") || operands.size() != 2)
             return QStringLiteral("--copy takes FROM and TO, and nothing else");
+        return {};
+    }
+    if (args.contains(QStringLiteral("--log-grants"))) {
+        if (args.size() != 2 || args.first() != QLatin1String("--log-grants") ||
+            operands.size() != 1)
+            return QStringLiteral("--log-grants takes one ROLE, and nothing else");
         return {};
     }
     if (args.contains(QStringLiteral("--is-empty"))) {
@@ -234,6 +244,26 @@ int tellWhetherEmpty(const QString& argument) {
 
 }  // namespace
 
+// The role as a quoted name: printed for an administrator to run, so a
+// name with a quote in it stays one name.
+QString quotedRole(const QString& role) {
+    return QLatin1Char('"') + QString(role).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+int printLogGrants(const QString& role) {
+    const QString r = quotedRole(role);
+    const QString statements =
+        QStringLiteral(
+            "-- Run as the owner of the register's tables (not as %1, whom an owner's\n"
+            "-- rights would let change the log all the same).\n"
+            "REVOKE UPDATE, DELETE, TRUNCATE ON \"ChangeLog\", \"ChangeBatches\" FROM %1;\n"
+            "GRANT SELECT, INSERT ON \"ChangeLog\", \"ChangeBatches\" TO %1;\n")
+            .arg(r);
+    std::fputs(qPrintable(statements), stdout);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
@@ -247,6 +277,8 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 3 && args.first() == QLatin1String("--copy"))
         return copyRegister(args[1], args[2]);
+    if (args.size() == 2 && args.first() == QLatin1String("--log-grants"))
+        return printLogGrants(args[1]);
     if (args.size() == 2 && args.first() == QLatin1String("--is-empty"))
         return tellWhetherEmpty(args[1]);
     const bool keepExisting = args.removeAll(QStringLiteral("--keep-existing")) > 0;

@@ -42,8 +42,12 @@ const Option kOptions[] = {
      "write a CSV file of WHAT: items (every item), F12 (the\n"
      "items in flight case 12), L3 (picking list 3),\n"
      "bookings (every line of the lists with dates: list,\n"
-     "item, out, return, state, clash) or tests (every\n"
-     "item the Tests Due window lists)"},
+     "item, out, return, state, clash), tests (every\n"
+     "item the Tests Due window lists) or changes (the\n"
+     "change log: who changed what, when, at which desk)"},
+    {"since", "DATE", 4,
+     "with --export changes: only the changes made on or\n"
+     "after DATE (2026-12-09, in UTC)"},
     {"scan", "FILE", 2,
      "run a scan session from a batch scanner's FILE (one\n"
      "code a line, blank lines left out) and print each\n"
@@ -105,7 +109,7 @@ const char* const kUsage =
     "       quarvel --import FILE [--good-lines] [--convert-dates] [--create-cases]\n"
     "               [--keep-unreadable-dates] [--ignore-column NAME]...\n"
     "               [--encoding NAME] [--report REPORT] [--register REGISTER]\n"
-    "       quarvel --export WHAT FILE [--register REGISTER]\n"
+    "       quarvel --export WHAT FILE [--since DATE] [--register REGISTER]\n"
     "       quarvel --scan FILE (--stocktake LOCATION | --pack LIST | --check-in LIST)\n"
     "               [--register REGISTER]\n"
     "Quarvel keeps the equipment register of a company that stores, safety-tests,\n"

@@ -23,6 +23,7 @@ struct Arguments {
     QString import;
     QString exportWhat;
     QString exportFile;
+    QDate since;  // --since: the changes from that day on
     QString report;
     QStringList ignoredColumns;
     std::optional<Csv::Encoding> encoding;
@@ -55,6 +56,14 @@ std::optional<Arguments> transferArguments(const CommandLine& line, QTextStream&
         }
         a.exportWhat = line.value(QStringLiteral("export"));
         a.exportFile = loose.first();
+    }
+    if (line.has(QStringLiteral("since"))) {
+        const QString day = line.value(QStringLiteral("since"));
+        a.since = QDate::fromString(day.trimmed(), Qt::ISODate);
+        if (!a.since.isValid()) {
+            err << "quarvel: --since needs a date such as 2026-12-09, not \"" << day << "\".\n";
+            return std::nullopt;
+        }
     }
     if (line.has(QStringLiteral("encoding"))) {
         const QString name = line.value(QStringLiteral("encoding"));
@@ -91,12 +100,18 @@ int runTestsExport(Register& reg, const Arguments& a, const TestsDue::Window& wi
 int runExport(Register& reg, const Arguments& a, const TestsDue::Window& window, QTextStream& err) {
     if (a.exportWhat.trimmed().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0)
         return runTestsExport(reg, a, window, err);
-    const auto what = CsvExport::parse(a.exportWhat);
+    auto what = CsvExport::parse(a.exportWhat);
     if (!what) {
         err << "quarvel: cannot export \"" << a.exportWhat
-            << "\"; export items, a flight case (F12), a list (L3), bookings or tests.\n";
+            << "\"; export items, a flight case (F12), a list (L3), bookings, tests or "
+               "changes.\n";
         return BadUsage;
     }
+    if (a.since.isValid() && what->kind != ExportKind::Changes) {
+        err << "quarvel: --since goes with --export changes.\n";
+        return BadUsage;
+    }
+    what->since = a.since;
     QString error;
     qint64 rows = 0;
     const std::unique_ptr<Progress> progress =

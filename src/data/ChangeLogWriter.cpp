@@ -14,6 +14,8 @@ namespace {
 
 // The channel the desks listen on for committed changes.
 constexpr char kChannel[] = "quarvel_changes";
+// The turn writers of the log take ("Quarvel" in ASCII).
+constexpr std::int64_t kLogTurn = 0x5175617276656C;
 
 constexpr char kInsertRowSql[] =
     R"(INSERT INTO "ChangeLog" ("batch", "at", "username", "desk", "kind", "recordid", "field",
@@ -96,7 +98,7 @@ bool ChangeLogWriter::flush(Connection& db) {
         return true;
     // Held to COMMIT: another desk's rows wait, so ids ascend as rows commit
     // and a desk reading "after id N" misses none.
-    if (!db.lockAgainstAdding("ChangeLog"))
+    if (!db.takeTurn(kLogTurn))
         return false;
     const QByteArray at = at_.toUTC().toString(Qt::ISODateWithMs).toUtf8();
     Statement batch(db, R"(INSERT INTO "ChangeBatches" ("at", "username", "desk", "what")

@@ -45,7 +45,7 @@ public:
     bool empty() const { return rows_.empty(); }
     // Writes the batch and its rows. Rows of several desks are numbered in
     // the order they commit: the writer takes the log's turn first (a
-    // server's table lock, held to COMMIT; a file is held whole). On a
+    // server's advisory lock, held to COMMIT; a file is held whole). On a
     // server it then sends pg_notify('quarvel_changes', highest log id).
     // False with the failure kept on the connection; nothing when empty
     // (also after a flush: a body may flush itself to learn its batch id).

@@ -352,6 +352,7 @@ ExportStatement exportStatementOf(ExportKind kind, qint64 id) {
                 QStringLiteral("export the items of flight case F%1").arg(id), 1};
         case ExportKind::ListLines:
         case ExportKind::Bookings:  // ListStore reads them
+        case ExportKind::Changes:   // ChangeStore reads them
             break;
     }
     return {sqlOf(QStringLiteral(

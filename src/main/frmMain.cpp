@@ -91,6 +91,7 @@ QString exportCaption(const CsvExport::What& what) {
             return QStringLiteral("E&xport List %1 to CSV…").arg(what.id);
         case ExportKind::Items:
         case ExportKind::Bookings:  // not a node's: the command line's
+        case ExportKind::Changes:
             break;
     }
     return QStringLiteral("E&xport Items to CSV…");

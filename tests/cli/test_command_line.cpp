@@ -58,6 +58,13 @@ private slots:
             << makedb << QStringList{"NEW", "stray"} << 2 << "stray";
         QTest::newRow("tool: --copy short")
             << makedb << QStringList{"--copy", "NEW"} << 2 << "--copy";
+        QTest::newRow("tool: --log-grants without ROLE")
+            << makedb << QStringList{"--log-grants"} << 2 << "--log-grants takes one ROLE";
+        QTest::newRow("--since without --export")
+            << quarvel << QStringList{"--since", "2026-12-09"} << 2 << "--since goes with --export";
+        QTest::newRow("--since not a date")
+            << quarvel << QStringList{"--export", "changes", "NEW", "--since", "9/12/2026"} << 2
+            << "--since needs a date such as 2026-12-09";
         QTest::newRow("tool: --is-empty with two")
             << makedb << QStringList{"--is-empty", "NEW", "NEW"} << 2 << "--is-empty takes";
     }
@@ -87,6 +94,46 @@ private slots:
         QVERIFY2(err.contains(said), qPrintable(err));
         QVERIFY(run.readAllStandardOutput().isEmpty());
         QVERIFY(!QFileInfo::exists(made));
+    }
+
+    // The change log from a day on, as quarvel --export changes writes it;
+    // the tool prints the statements that keep the log from being changed.
+    void theChangesAreExportedAndTheLogGrantsPrinted() {
+        const TempRegister reg;
+        reg.exec(QStringLiteral(
+            R"(INSERT INTO ChangeBatches VALUES (1, '2026-12-08T09:00:00.000Z', 'ann', 'A', 'Save'),
+                                               (2, '2026-12-09T10:00:00.000Z', 'bob', 'B', 'Move');
+               INSERT INTO ChangeLog VALUES
+                 (1, 1, '2026-12-08T09:00:00.000Z', 'ann', 'A', 'item', 4, 'desc', 'Amp', 'Lamp'),
+                 (2, 2, '2026-12-09T10:00:00.000Z', 'bob', 'B', 'item', 4, 'warehouseloc', '',
+                  NULL))"));
+        const QString file = reg.folder() + QStringLiteral("/changes.csv");
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), reg.folder());
+        run.setProcessEnvironment(env);
+        run.start(
+            QStringLiteral(QUARVEL_PROGRAM),
+            {QStringLiteral("--export"), QStringLiteral("changes"), file, QStringLiteral("--since"),
+             QStringLiteral("2026-12-09"), QStringLiteral("--register"), reg.path()});
+        QVERIFY(run.waitForFinished(10000));
+        QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+        QCOMPARE(
+            contentOf(file),
+            QByteArray("\xEF\xBB\xBFid,batch,at,user,desk,operation,kind,record,field,old,new\r\n"
+                       "2,2,2026-12-09T10:00:00.000Z,bob,B,Move,item,4,warehouseloc,\"\",\r\n"));
+
+        QProcess grants;
+        grants.start(QStringLiteral(QUARVEL_MAKEDB),
+                     {QStringLiteral("--log-grants"), QStringLiteral("quar\"vel")});
+        QVERIFY(grants.waitForFinished(10000));
+        QCOMPARE(grants.exitCode(), 0);
+        const QByteArray printed = grants.readAllStandardOutput();
+        QVERIFY2(printed.contains("REVOKE UPDATE, DELETE, TRUNCATE ON \"ChangeLog\", "
+                                  "\"ChangeBatches\" FROM \"quar\"\"vel\";\n"
+                                  "GRANT SELECT, INSERT ON \"ChangeLog\", \"ChangeBatches\" TO "
+                                  "\"quar\"\"vel\";"),
+                 printed.constData());
     }
 
     // The tool's --is-empty: 0 for a register as it makes one, 1 once it

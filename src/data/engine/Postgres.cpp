@@ -594,6 +594,14 @@ bool Connection::continueNumbering(const char* table, const char* column) {
     return exec(sql.constData());
 }
 
+// An advisory lock: a role that may only insert into a table may not lock it.
+bool Connection::takeTurn(std::int64_t key) {
+    Sql::Statement turn(*this, "SELECT pg_advisory_xact_lock(?)");
+    turn.bind(key);
+    turn.step();
+    return turn.ok();
+}
+
 // pg_notify binds both values, and is sent by the server at COMMIT only.
 bool Connection::announce(const char* channel, const QByteArray& payload) {
     Sql::Statement notify(*this, "SELECT pg_notify(?, ?)");

@@ -86,6 +86,7 @@ public:
     bool copyIn(const char* copySql, const QByteArray& rows) override;
     bool continueNumbering(const char* table, const char* column) override;
     bool announce(const char* channel, const QByteArray& payload) override;
+    bool takeTurn(std::int64_t key) override;
 
     const char* keyType() const override { return "BIGINT PRIMARY KEY"; }
     const char* rowIdColumnType() const override {

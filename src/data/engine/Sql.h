@@ -169,6 +169,13 @@ public:
         fail(QStringLiteral("This register takes no rows in bulk."));
         return false;
     }
+    // Waits until no other transaction holds the turn named `key`, then
+    // holds it until this one ends; needs no privilege on any table (a
+    // file's write lock already holds the whole file).
+    virtual bool takeTurn(std::int64_t key) {
+        (void)key;
+        return true;
+    }
     // Tells the desks listening on `channel` that this transaction changed
     // the register, with `payload`; the notice goes out only when it
     // commits. Nothing where no desk listens (a file, which desks watch).

@@ -1,9 +1,11 @@
 #include "data/transfer/CsvExport.h"
 
 #include <QDir>
+#include <QTimeZone>
 
 #include "base/Progress.h"
 #include "data/CaseStore.h"
+#include "data/ChangeStore.h"
 #include "data/ListStore.h"
 #include "data/TransferStore.h"
 #include "data/rules/TextRules.h"
@@ -16,6 +18,8 @@ std::optional<What> parse(const QString& text) {
         return What{ExportKind::Items, 0};
     if (text.trimmed().compare(QLatin1String("bookings"), Qt::CaseInsensitive) == 0)
         return What{ExportKind::Bookings, 0};
+    if (text.trimmed().compare(QLatin1String("changes"), Qt::CaseInsensitive) == 0)
+        return What{ExportKind::Changes, 0};
     const auto wanted = TextRules::parseQuickOpen(text.trimmed());
     if (!wanted || wanted->table == RecordTable::Items)
         return std::nullopt;
@@ -31,6 +35,8 @@ QString defaultFileName(const What& what) {
             return QStringLiteral("list-%1.csv").arg(what.id);
         case ExportKind::Bookings:
             return QStringLiteral("bookings.csv");
+        case ExportKind::Changes:
+            return QStringLiteral("changes.csv");
         case ExportKind::Items:
             break;
     }
@@ -96,6 +102,16 @@ bool write(Register& reg, const What& what, const QString& path, QString* error,
             return missing(QStringLiteral("Quarvel could not read the register."));
         if (!*found)
             return missing(QStringLiteral("List %1 does not exist.").arg(what.id));
+    }
+    if (what.kind == ExportKind::Changes) {
+        ChangeStore changes(reg);
+        std::optional<QDateTime> since;
+        if (what.since.isValid())
+            since = what.since.startOfDay(QTimeZone::utc());
+        return writeRows(
+            path, ChangeStore::exportColumns(),
+            [&](const RowEmitter& emitRow) { return changes.exportSince(since, emitRow); }, error,
+            rows, progress);
     }
     return writeRows(
         path, TransferStore::exportColumns(what.kind),

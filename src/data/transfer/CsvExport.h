@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -22,12 +23,13 @@ namespace CsvExport {
 struct What {
     ExportKind kind = ExportKind::Items;
     qint64 id = 0;  // the case or the list
+    QDate since{};  // the change log from that day on (UTC); null: all of it
 };
 
-// "items", "bookings" (the lists' bookings), "F12" (a flight case) or "L3"
-// (a picking list), letters in either case; none for any other text.
+// "items", "bookings" (the lists' bookings), "changes" (the change log), "F12" (a flight case) or
+// "L3" (a picking list), letters in either case; none for any other text.
 std::optional<What> parse(const QString& text);
-// "items.csv", "case-F12.csv", "list-3.csv", "bookings.csv".
+// "items.csv", "case-F12.csv", "list-3.csv", "bookings.csv", "changes.csv".
 QString defaultFileName(const What& what);
 
 // Hands each row to `emitRow` (every field in UTF-8; kEmptyText for an empty

@@ -81,4 +81,5 @@ enum class ExportKind {
     CaseItems,  // the items in one flight case
     ListLines,  // the lines of one picking list with their items' fields
     Bookings,   // every line of every list with dates or a state
+    Changes,    // the change log (from a day on)
 };
