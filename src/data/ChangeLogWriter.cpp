@@ -29,13 +29,6 @@ const QString& wholeRecord() {
     return star;
 }
 
-void bindValue(Statement& statement, const std::optional<QString>& value) {
-    if (value)
-        statement.bind(*value);
-    else
-        statement.bindNull();
-}
-
 void appendText(QByteArray& out, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     Sql::appendCopyText(out, std::string_view(utf8.constData(), std::size_t(utf8.size())));
@@ -118,15 +111,34 @@ bool ChangeLogWriter::flush(Connection& db) {
     return db.announce(kChannel, QByteArray::number(lastId_));
 }
 
+// One prepared statement for all rows; the texts every row shares are
+// made UTF-8 once (a 100,000-line import logs 100,000 rows).
 bool ChangeLogWriter::writeRows(Connection& db, const QByteArray& at) {
+    const QByteArray user = user_.toUtf8();
+    const QByteArray desk = desk_.toUtf8();
+    const QByteArray star(kWholeRecord);
+    const auto view = [](const QByteArray& bytes) {
+        return std::string_view(bytes.constData(), std::size_t(bytes.size()));
+    };
+    const auto bindLogged = [&](Statement& add, const std::optional<QString>& value) {
+        if (!value)
+            add.bindNull();
+        else if (*value == QLatin1String(kCreated))
+            add.bindUtf8(kCreated);
+        else
+            add.bind(*value);
+    };
     std::optional<Statement> insert;
-    const QString atText = QString::fromUtf8(at);
     for (const Row& row : rows_) {
         Statement& add = StoreSql::rearmed(insert, db, kInsertRowSql);
-        add.bind(batch_).bind(atText).bind(user_).bind(desk_).bind(QString::fromLatin1(row.kind));
-        add.bind(row.recordId).bind(row.field);
-        bindValue(add, row.oldValue);
-        bindValue(add, row.newValue);
+        add.bind(batch_).bindUtf8(view(at)).bindUtf8(view(user)).bindUtf8(view(desk));
+        add.bindUtf8(row.kind).bind(row.recordId);
+        if (row.field == wholeRecord())
+            add.bindUtf8(view(star));
+        else
+            add.bind(row.field);
+        bindLogged(add, row.oldValue);
+        bindLogged(add, row.newValue);
         if (!add.run())
             return false;
     }
