@@ -25,7 +25,7 @@ public:
     // case's or a location's own rows; a list's also those of its lines and
     // its plan (kinds "line" and "plan" under the list's id). The tests of
     // an item are the test history's (TestRecordStore::history, which says
-    // who recorded each).
+    // who recorded each, from the log's "test" rows).
     std::optional<QList<ChangeRow>> history(const QString& kind, qint64 recordId, int limit = 1000);
 
     // The Change Log window: the rows the filter lets through, newest first,

@@ -129,7 +129,18 @@ bool Register::run(const QString& what, Mode mode, const Body& body) {
 
 bool Register::write(const QString& what, const QString& operation, const LoggedBody& body) {
     ChangeLogWriter log(author_, changeTime(), operation);
-    return run(what, Mode::Write, [&](Connection& db) { return body(db, log) && log.flush(db); });
+    return run(what, Mode::Write, [&](Connection& db) {
+        if (!body(db, log))
+            return false;
+        // A register of an older layout (written before its upgrade) has no log.
+        if (!keepsLog_) {
+            const std::optional<int> version = Schema::versionOf(db);
+            if (!version)
+                return false;
+            keepsLog_ = *version >= kFirstLoggedVersion;
+        }
+        return !*keepsLog_ || log.flush(db);
+    });
 }
 
 QDateTime Register::changeTime() const {
@@ -346,6 +357,7 @@ bool Register::upgradeIfOlder(std::span<const Schema::Step> steps) {
         return false;
     if (backups_.now && engine_->looksAfterFile())
         backUp(backups_.now(), QStringLiteral("before its upgrade"));
+    keepsLog_.reset();  // asked again after the upgrade
     return run(QStringLiteral("upgrade the register from version %1 to %2").arg(*found).arg(wanted),
                Mode::Write, [&](Connection& db) {
                    // Another desk may have upgraded it since.

@@ -231,4 +231,8 @@ private:
     FullCheckFirst fullCheckFirst_;
     std::shared_ptr<SoundStates> soundStates_;
     Author author_;
+    // The layout that brought the change log, and whether this register
+    // keeps one (asked once, at the first write).
+    static constexpr int kFirstLoggedVersion = 5;
+    std::optional<bool> keepsLog_;
 };

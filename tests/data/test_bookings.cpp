@@ -287,7 +287,8 @@ private slots:
     void upgradeFromVersionThree() {
         EngineRegister reg(fixture_);
         fill(reg);
-        reg.exec(QStringLiteral(R"(DROP TABLE "ListPlans"; DROP INDEX "ListDataByItem";
+        reg.exec(QStringLiteral(R"(DROP TABLE "ChangeLog"; DROP TABLE "ChangeBatches";
+                                   DROP TABLE "ListPlans"; DROP INDEX "ListDataByItem";
                                    DROP INDEX "ItemsByCategory";)") +
                  (reg.onServer() ? QStringLiteral(R"(UPDATE "RegisterVersion" SET "version" = 3)")
                                  : QStringLiteral("PRAGMA user_version = 3")));
@@ -295,7 +296,7 @@ private slots:
         p.reg.setBackupPolicy(
             {[] { return QDateTime(QDate(2026, 12, 9), QTime(8, 0)); }, [] { return 10; }, {}, {}});
         QVERIFY(p.reg.upgradeIfOlder());
-        QCOMPARE(versionOf(reg), QStringLiteral("4"));
+        QCOMPARE(versionOf(reg), QString::number(Schema::kCurrentVersion));
         QCOMPARE(p.lists.setPlan(1, confirmed(day(12, 5), day(15, 5)), false),
                  SetPlanResult::Saved);
         QCOMPARE(names(*p.lists.lines(1)), (QStringList{"Strobe", "Haze"}));

@@ -543,8 +543,6 @@ private slots:
         EngineRegister reg(fixture_);
         reg.exec(QStringLiteral(
             R"(DROP TABLE "ChangeLog"; DROP TABLE "ChangeBatches";
-               ALTER TABLE "TestHistory" DROP COLUMN "username";
-               ALTER TABLE "TestHistory" DROP COLUMN "desk";
                INSERT INTO "Items" ("id", "desc") VALUES (1, 'Lamp');
                INSERT INTO "TestHistory" VALUES (1, 1, 2461000, '9/12/2026', 'PAT', 'Pass', ''))"));
         reg.exec(reg.onServer() ? QStringLiteral(R"(UPDATE "RegisterVersion" SET "version" = 4)")

@@ -35,7 +35,8 @@ void fill(const EngineRegister& reg) {
 
 // A register of version 2 on either engine: without the scan tables.
 void toSecondVersion(const EngineRegister& reg) {
-    reg.exec(QStringLiteral(R"(DROP TABLE "ListPlans"; DROP INDEX "ListDataByItem";
+    reg.exec(QStringLiteral(R"(DROP TABLE "ChangeLog"; DROP TABLE "ChangeBatches";
+                               DROP TABLE "ListPlans"; DROP INDEX "ListDataByItem";
                                DROP INDEX "ItemsByCategory";
                                DROP TABLE "ScanRecords"; DROP TABLE "ScanSessions";)") +
              (reg.onServer() ? QStringLiteral(R"(UPDATE "RegisterVersion" SET "version" = 2)")

@@ -103,6 +103,10 @@ void TempRegister::spoilIndexOnly() const {
                        "\"ItemsByCase\" ON \"Items\" (\"desc\")' WHERE name = 'ItemsByCase'"));
 }
 
+void TempRegister::toFourthVersion() const {
+    exec(QStringLiteral("DROP TABLE ChangeLog; DROP TABLE ChangeBatches; PRAGMA user_version = 4"));
+}
+
 void TempRegister::toFirstVersion() const {
     toSecondVersion();
     exec(QStringLiteral("DROP TABLE TestHistory; PRAGMA user_version = 1"));
@@ -115,6 +119,7 @@ void TempRegister::toSecondVersion() const {
 }
 
 void TempRegister::toThirdVersion() const {
+    toFourthVersion();
     exec(QStringLiteral(
         "DROP TABLE ListPlans; DROP INDEX ListDataByItem; DROP INDEX ItemsByCategory; "
         "PRAGMA user_version = 3"));

@@ -37,6 +37,8 @@ public:
     // Makes this a register of version 3: without the lists' plans and the
     // indexes that came with them.
     void toThirdVersion() const;
+    // Makes this a register of version 4: without the change log.
+    void toFourthVersion() const;
     // Writes to `path` this register as a program killed in the middle of a
     // save leaves it: the file and its journal. (The save deleted every item
     // and set lastid to 0.)

@@ -65,8 +65,9 @@ bool addListPlans(Sql::Connection& db) {
 // and when repeated so that a row stands alone and filters need no join.
 // The engine numbers both (a server by an identity). The indexes serve a
 // record's history, the Change Log window's pages (newest first, by time,
-// also for one user) and a batch's rows; "after id N" follows the key. A
-// test's history row also keeps who recorded it (NULL for older tests).
+// also for one user) and a batch's rows; "after id N" follows the key. Who
+// recorded a test is its "created" row in the log: TestHistory keeps its
+// columns, as the device and older programs read them.
 bool addChangeLog(Sql::Connection& db) {
     const QByteArray rowId = db.rowIdColumnType();
     const QByteArray key = rowId.isEmpty() ? QByteArray(db.keyType()) : rowId;
@@ -82,9 +83,7 @@ bool addChangeLog(Sql::Connection& db) {
                R"(CREATE INDEX "ChangeLogByRecord" ON "ChangeLog" ("kind", "recordid", "id"))") &&
            db.exec(R"(CREATE INDEX "ChangeLogByTime" ON "ChangeLog" ("at", "id"))") &&
            db.exec(R"(CREATE INDEX "ChangeLogByUser" ON "ChangeLog" ("username", "at", "id"))") &&
-           db.exec(R"(CREATE INDEX "ChangeLogByBatch" ON "ChangeLog" ("batch", "id"))") &&
-           db.exec(R"(ALTER TABLE "TestHistory" ADD COLUMN "username" TEXT)") &&
-           db.exec(R"(ALTER TABLE "TestHistory" ADD COLUMN "desk" TEXT)");
+           db.exec(R"(CREATE INDEX "ChangeLogByBatch" ON "ChangeLog" ("batch", "id"))");
 }
 
 // The steps after version 1, oldest first; a new layout adds its step here
@@ -220,12 +219,9 @@ QList<Table> tablesOf(int version, bool server) {
         {"Locations", server ? QStringList{"rowid", "desc"} : QStringList{"desc"}},
         {"Data", {"lastid", "lastCase", "lastList"}},
     };
-    if (version >= 2) {
-        QStringList tests{"id", "itemid", "testday", "testdate", "kind", "result", "note"};
-        if (version >= 5)
-            tests << QStringLiteral("username") << QStringLiteral("desk");
-        tables.append({"TestHistory", tests});
-    }
+    if (version >= 2)
+        tables.append(
+            {"TestHistory", {"id", "itemid", "testday", "testdate", "kind", "result", "note"}});
     if (version >= 3) {
         tables.append({"ScanSessions",
                        {"id", "kind", "location", "listid", "started", "finished", "username"}});

@@ -89,8 +89,9 @@ struct TestRecord {
     QString kind;  // "PAT", "Pressure", "Visual", "LOLER", "Calibration", "Other"
     bool passed = true;
     QString note;
-    // Who recorded it and where (Register::author); empty for tests recorded
-    // before the register kept that. Read back, not taken when recording.
+    // Who recorded it and where (the change log's row of its recording);
+    // empty for tests recorded before the register kept a log. Read back,
+    // not taken when recording.
     QString username{};
     QString desk{};
 };
