@@ -84,7 +84,9 @@ void addFilter(const ChangeFilter& f, QStringList& where, QVariantList& values) 
         values << f.user;
     }
     if (!f.kind.isEmpty()) {
-        where << QStringLiteral(R"(c."kind" = ?)");
+        // Not along ChangeLogByRecord, which would sort every row of the
+        // kind: the page walks the time index and skips the other kinds.
+        where << QStringLiteral(R"(c."kind" || '' = ?)");
         values << f.kind;
     }
     if (!f.text.isEmpty()) {

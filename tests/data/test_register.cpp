@@ -28,6 +28,8 @@
 #include "data/register/RegisterAccess.h"
 #include "data/register/RegisterTransfer.h"
 
+Q_DECLARE_METATYPE(ChangeFilter)
+
 namespace {
 
 // Holds an exclusive lock on a database file until destroyed, as another
@@ -536,6 +538,50 @@ private slots:
                  RecordTestResult::Recorded);
         const qint64 tested = p.changes.after(change() - 1)->first().batch;
         QCOMPARE(p.changes.putBackBatch(tested).outcome, PutBackResult::Outcome::Refused);
+    }
+
+    // The Change Log window's pages: newest first, each from below the last
+    // row shown, narrowed by every filter given; the count stops at its cap.
+    void theChangeLogIsReadAPageAtATime_data() {
+        QTest::addColumn<ChangeFilter>("filter");
+        QTest::addColumn<QString>("rows");    // the pages' fields, pages apart by |
+        QTest::addColumn<qint64>("counted");  // up to 3
+        QTest::newRow("all") << ChangeFilter{} << "FName desc|ListName desc" << 3ll;
+        QTest::newRow("one user") << ChangeFilter{{}, {}, "bob", {}, {}} << "FName desc|desc"
+                                  << 3ll;
+        QTest::newRow("one kind") << ChangeFilter{{}, {}, {}, "item", {}} << "desc desc" << 2ll;
+        QTest::newRow("text, any case") << ChangeFilter{{}, {}, {}, {}, "RACK"} << "FName" << 1ll;
+        QTest::newRow("a % is a %") << ChangeFilter{{}, {}, {}, {}, "%"} << "" << 0ll;
+        QTest::newRow("days") << ChangeFilter{QDate(2026, 12, 1), QDate(2026, 12, 1), {}, {}, {}}
+                              << "desc" << 1ll;
+    }
+    void theChangeLogIsReadAPageAtATime() {
+        QFETCH(ChangeFilter, filter);
+        QFETCH(QString, rows);
+        QFETCH(qint64, counted);
+        EngineRegister reg(fixture_);
+        seedForWriters(reg);
+        Probe p(reg.location());
+        p.reg.setAuthor({QStringLiteral("ann"), QStringLiteral("A")});
+        QCOMPARE(p.lists.update(1, "Gig", "Stage", false), SaveResult::Saved);
+        p.reg.setAuthor({QStringLiteral("bob"), QStringLiteral("B")});
+        QCOMPARE(p.items.update(2, {{int(ItemColumn::Desc), "Lead", "Cable"}}, false),
+                 SaveResult::Saved);
+        QCOMPARE(p.cases.update(1, {{int(CaseColumn::Name), "Crate", "Rack"}}, false),
+                 SaveResult::Saved);
+        QStringList pages;
+        qint64 before = 0;
+        do {
+            const auto page = p.changes.page(filter, before, 2);
+            QVERIFY(page);
+            QStringList fields;
+            for (const ChangeRow& r : page->rows)
+                fields << r.field;
+            pages << fields.join(' ');
+            before = page->nextBeforeId;
+        } while (before != 0);
+        QCOMPARE(pages.join('|'), rows);
+        QCOMPARE(p.changes.count(filter, 3), std::optional<qint64>(counted));
     }
 
     // A register of layout 4 gains the log; its tests keep no recorder.
