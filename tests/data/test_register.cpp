@@ -584,6 +584,39 @@ private slots:
         QCOMPARE(p.changes.count(filter, 3), std::optional<qint64>(counted));
     }
 
+    // An import is one batch: a "created" row for each item it made, in
+    // the order made, runs of ids and single ones alike.
+    void anImportIsOneBatch() {
+        EngineRegister reg(fixture_);
+        seedForWriters(reg);
+        Probe p(reg.location());
+        const QList<qint64> fileIds = {40, 7, 9};  // then 20 new ids (3..22 and 41..)
+        ItemImportPlan plan;
+        plan.itemCount = 23;
+        plan.newIdCount = 20;
+        plan.highestFileId = 40;
+        plan.next = [n = 0, &fileIds](ImportedItem& item, QString*) mutable {
+            if (n == 23)
+                return ImportStep::End;
+            item = {};
+            item.id = n < 3 ? fileIds[n] : 0;
+            item.values[0].setText("Imported");
+            ++n;
+            return ImportStep::Item;
+        };
+        QVERIFY(p.transfer.importItems(plan));
+        const auto rows = p.changes.after(1);
+        QCOMPARE(rows->size(), 23);
+        QStringList ids;
+        for (const ChangeRow& r : *rows) {
+            QCOMPARE(r.batch, rows->first().batch);
+            QCOMPARE(r.operation + r.field + *r.newValue, QStringLiteral("Import*created"));
+            ids << QString::number(r.recordId);
+        }
+        QCOMPARE(ids.mid(0, 4).join(' '), QStringLiteral("40 7 9 41"));
+        QCOMPARE(ids.last(), QStringLiteral("60"));
+    }
+
     // A register of layout 4 gains the log; its tests keep no recorder.
     void anUpgradeFromLayout4AddsTheLog() {
         EngineRegister reg(fixture_);

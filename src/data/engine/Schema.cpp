@@ -69,8 +69,11 @@ bool addListPlans(Sql::Connection& db) {
 // recorded a test is its "created" row in the log: TestHistory keeps its
 // columns, as the device and older programs read them.
 bool addChangeLog(Sql::Connection& db) {
+    // A file numbers the rows by its rowid (no row is ever deleted, so none
+    // is numbered twice; AUTOINCREMENT would cost a write per row); a
+    // server by an identity.
     const QByteArray rowId = db.rowIdColumnType();
-    const QByteArray key = rowId.isEmpty() ? QByteArray(db.keyType()) : rowId;
+    const QByteArray key = rowId.isEmpty() ? QByteArray("INTEGER PRIMARY KEY") : rowId;
     const QByteArray batches = R"(CREATE TABLE "ChangeBatches" ("id" )" + key +
                                R"(, "at" TEXT NOT NULL, "username" TEXT NOT NULL,
         "desk" TEXT NOT NULL, "what" TEXT NOT NULL))";
