@@ -10,6 +10,7 @@
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
+#include "history/frmHistory.h"
 #include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
@@ -54,9 +55,18 @@ void frmFlightView::buildControls() {
     connect(cmdEdit, &QPushButton::clicked, this, &frmFlightView::cmdEdit_Click);
     connect(Command3, &QPushButton::clicked, this, &frmFlightView::Command3_Click);
     WindowStyle::makeCancelButton(this, Command3);
-    WindowStyle::setTabOrder({List2, List1, labels_->Check4, labels_->Check1, labels_->Check3,
+    cmdHistory = WindowStyle::addButton(this, "cmdHistory", QStringLiteral("History"), 6720, 1620,
+                                        1335, 390);
+    cmdHistory->setAccessibleDescription(QStringLiteral("Who changed the case, when, and how"));
+    connect(cmdHistory, &QPushButton::clicked, this, &frmFlightView::cmdHistory_Click);
+    WindowStyle::setTabOrder({List2, cmdHistory, List1, labels_->Check4, labels_->Check1, labels_->Check3,
                               cmdEdit, labels_->Command4, labels_->Command1, Command3,
                               labels_->Picture1});
+}
+
+void frmFlightView::cmdHistory_Click() {
+    if (frmHistory::open(ctx_, this, QLatin1String(ChangeKind::kCase), caseId_))
+        ShowCaseDetails();
 }
 
 void frmFlightView::Form_Load() {

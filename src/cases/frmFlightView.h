@@ -24,6 +24,7 @@ public slots:
     void Form_Load();
     void cmdEdit_Click();
     void Command3_Click();  // "Close"
+    void cmdHistory_Click();
     void List1_Click();
     void List1_DblClick();
     void Picture1_DblClick();
@@ -41,4 +42,5 @@ private:
     LabelPanel* labels_ = nullptr;
     QPushButton* cmdEdit = nullptr;
     QPushButton* Command3 = nullptr;
+    QPushButton* cmdHistory = nullptr;
 };

@@ -17,6 +17,7 @@
 #include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
+#include "history/frmHistory.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmRecordTest.h"
 
@@ -24,7 +25,7 @@ using WindowStyle::place;
 
 frmItemView::frmItemView(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmItemView"));
-    WindowStyle::setUpWindow(this, QStringLiteral("View Item Details"), 8535, 10230);
+    WindowStyle::setUpWindow(this, QStringLiteral("View Item Details"), 8535, 10710);
     buildControls();
     Form_Load();
 }
@@ -53,16 +54,20 @@ void frmItemView::buildControls() {
     lstHistory = new QListWidget(this);
     lstHistory->setObjectName(QStringLiteral("lstHistory"));
     lstHistory->setAccessibleName(QStringLiteral("Test history"));
-    place(lstHistory, 120, 8640, 5760, 1470);
+    place(lstHistory, 120, 8640, 5760, 1980);
     cmdRecordTest = WindowStyle::addButton(this, "cmdRecordTest", QStringLiteral("Record Test"),
                                            6000, 8640, 2415, 495);
     connect(cmdRecordTest, &QPushButton::clicked, this, &frmItemView::cmdRecordTest_Click);
+    cmdHistory = WindowStyle::addButton(this, "cmdHistory", QStringLiteral("History"), 6000, 9195,
+                                        2415, 495);
+    cmdHistory->setAccessibleDescription(QStringLiteral("Who changed the item, when, and how"));
+    connect(cmdHistory, &QPushButton::clicked, this, &frmItemView::cmdHistory_Click);
     lblTestStatus = new QLabel(this);
     lblTestStatus->setObjectName(QStringLiteral("lblTestStatus"));
     lblTestStatus->setWordWrap(true);
-    place(lblTestStatus, 6000, 9240, 2415, 870);
+    place(lblTestStatus, 6000, 9750, 2415, 870);
     WindowStyle::setTabOrder({List1, labels_->Check1, labels_->Check3, cmdEdit, labels_->Command4,
-                              labels_->Command1, Command3, lstHistory, cmdRecordTest,
+                              labels_->Command1, Command3, lstHistory, cmdRecordTest, cmdHistory,
                               labels_->Picture1});
 }
 
@@ -105,6 +110,10 @@ void frmItemView::ShowItemDetails() {
                                 test.passed ? QStringLiteral("Pass") : QStringLiteral("Fail"));
         if (!test.note.isEmpty())
             line += QStringLiteral(" \u00b7 ") + test.note;
+        if (!test.username.isEmpty())
+            line += QStringLiteral(" \u00b7 by ") + test.username;
+        if (!test.desk.isEmpty())
+            line += QStringLiteral(" at ") + test.desk;
         lstHistory->addItem(line);
     }
 }
@@ -137,6 +146,11 @@ void frmItemView::showTestStatus() {
 void frmItemView::cmdRecordTest_Click() {
     frmRecordTest record(ctx_, itemId_, this);
     if (record.exec() == QDialog::Accepted)
+        ShowItemDetails();
+}
+
+void frmItemView::cmdHistory_Click() {
+    if (frmHistory::open(ctx_, this, QLatin1String(ChangeKind::kItem), itemId_))
         ShowItemDetails();
 }
 

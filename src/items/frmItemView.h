@@ -35,6 +35,7 @@ public slots:
     void cmdEdit_Click();
     void Command3_Click();  // "Close"
     void cmdRecordTest_Click();
+    void cmdHistory_Click();
     void List1_DblClick();
     void Picture1_DblClick();
 
@@ -56,5 +57,6 @@ private:
     QPushButton* Command3 = nullptr;
     QListWidget* lstHistory = nullptr;
     QPushButton* cmdRecordTest = nullptr;
+    QPushButton* cmdHistory = nullptr;
     QLabel* lblTestStatus = nullptr;  // "Test status: Overdue (due 1/1/2009)"
 };

@@ -12,6 +12,7 @@
 #include "items/frmItemView.h"
 #include "lists/ListControls.h"
 #include "lists/frmListAddEdit.h"
+#include "history/frmHistory.h"
 #include "printing/PrintService.h"
 
 frmListView::frmListView(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
@@ -42,6 +43,9 @@ void frmListView::buildControls() {
                                       ListControls::kButtonsTop, ListControls::kButtonWidth,
                                       ListControls::kButtonHeight);
     };
+    cmdHistory = button("cmdHistory", QStringLiteral("History"), 1);
+    cmdHistory->setAccessibleDescription(QStringLiteral("Who changed the list, when, and how"));
+    connect(cmdHistory, &QPushButton::clicked, this, &frmListView::cmdHistory_Click);
     cmdEdit = button("cmdEdit", QStringLiteral("Edit"), 2);
     cmdPrint = button("cmdPrint", QStringLiteral("Print"), 3);
     cmdClose = button("cmdClose", QStringLiteral("Close"), 4);
@@ -49,7 +53,7 @@ void frmListView::buildControls() {
     connect(cmdPrint, &QPushButton::clicked, this, &frmListView::cmdPrint_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmListView::cmdClose_Click);
     WindowStyle::makeCancelButton(this, cmdClose);
-    WindowStyle::setTabOrder({lstItems, txtName, cmdEdit, cmdPrint, cmdClose});
+    WindowStyle::setTabOrder({lstItems, txtName, cmdHistory, cmdEdit, cmdPrint, cmdClose});
 }
 
 void frmListView::Form_Load() {
@@ -89,6 +93,11 @@ void frmListView::lstItems_DblClick() {
 void frmListView::cmdEdit_Click() {
     RecordEditor::edit<frmListAddEdit>(ctx_, this, listId_);
     RefreshView();
+}
+
+void frmListView::cmdHistory_Click() {
+    if (frmHistory::open(ctx_, this, QLatin1String(ChangeKind::kList), listId_))
+        RefreshView();
 }
 
 void frmListView::cmdPrint_Click() {

@@ -26,6 +26,7 @@ public slots:
     void lstItems_Click();
     void lstItems_DblClick();
     void cmdEdit_Click();
+    void cmdHistory_Click();
     void cmdPrint_Click();
     void cmdClose_Click();
 
@@ -45,6 +46,7 @@ private:
     RecordList* lstItems = nullptr;
     QLabel* Picture1 = nullptr;
     QPushButton* cmdEdit = nullptr;
+    QPushButton* cmdHistory = nullptr;
     QPushButton* cmdPrint = nullptr;
     QPushButton* cmdClose = nullptr;
 };

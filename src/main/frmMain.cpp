@@ -21,6 +21,7 @@
 
 #include "about/frmAbout.h"
 #include "availability/frmAvailability.h"
+#include "history/frmChangeLog.h"
 #include "cases/frmFlightAddEdit.h"
 #include "cases/frmFlightView.h"
 #include "common/DetailList.h"
@@ -65,7 +66,7 @@ struct MenuBarMenu {
 const MenuBarMenu kMenuBar[] = {
     {"mnuFile",
      "&File",
-     {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "", "Printers", "Database",
+     {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "ChangeLog", "", "Printers", "Database",
       "", "Exit"}},
     {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue", "Scan", "Availability"}},
     {"mnuHelp", "&Help", {"About"}},
@@ -200,7 +201,7 @@ void frmMain::buildToolbar() {
     }
 }
 
-// CSV files in and out: in the File menu only.
+// CSV files in and out, and the change log: in the File menu only.
 void frmMain::buildTransferActions() {
     const auto add = [this](const char* key, const QString& caption, auto slot) {
         auto* action = new QAction(caption, this);
@@ -210,6 +211,7 @@ void frmMain::buildTransferActions() {
     };
     add("ImportItems", QStringLiteral("&Import Items…"), &frmMain::mnuImportItems_Click);
     add("ExportCsv", exportCaption({}), &frmMain::mnuExportCsv_Click);
+    add("ChangeLog", QStringLiteral("&Change Log"), &frmMain::mnuChangeLog_Click);
 }
 
 // The keyboard's way to the toolbar: the same actions, so a command is
@@ -653,6 +655,13 @@ void frmMain::openTestsDue() {
 void frmMain::openScan() {
     frmScan scan(ctx_, this);
     scan.exec();
+    RefreshTree();
+}
+
+// A change put back there may change what the tree shows.
+void frmMain::mnuChangeLog_Click() {
+    frmChangeLog log(ctx_, this);
+    log.exec();
     RefreshTree();
 }
 

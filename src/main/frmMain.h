@@ -60,6 +60,7 @@ public slots:
     void mnuDelete_Click();
     void mnuImportItems_Click();
     void mnuExportCsv_Click();
+    void mnuChangeLog_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -174,8 +174,12 @@ bool PrintService::PrintSmallLabel(qint64 labelId, const QPixmap& smallLogo, Lab
 
 bool PrintService::PrintPickingList(const QString& listName, const QStringList& lines,
                                     const QString& plan) {
+    return PrintLines(QStringLiteral("Quarvel List - ") + listName, lines, plan);
+}
+
+bool PrintService::PrintLines(const QString& title, const QStringList& lines,
+                              const QString& subtitle) {
     SelectLabelPrinter(SettingsKeys::LPrinter);
-    const QString title = QStringLiteral("Quarvel List - ") + listName;
     return printJob(title, [&](TwipsPainter& page) {
         page.autoPageFeed = true;
         page.currentX = 400;
@@ -183,9 +187,9 @@ bool PrintService::PrintPickingList(const QString& listName, const QStringList& 
         page.setFont(kTahoma, 30);
         page.print(title);
         page.setFontSize(12);
-        if (!plan.isEmpty()) {
+        if (!subtitle.isEmpty()) {
             page.currentX = 400;
-            page.print(plan);
+            page.print(subtitle);
         }
         for (const QString& line : lines) {
             page.currentX = 400;

@@ -61,6 +61,9 @@ public:
     // title; none for a list without them.
     bool PrintPickingList(const QString& listName, const QStringList& lines,
                           const QString& plan = {});
+    // A title, an optional line under it, and a line of text each, as the
+    // picking list prints them, on its printer (the Change Log's printout).
+    bool PrintLines(const QString& title, const QStringList& lines, const QString& subtitle = {});
     // On the picking-list printer, landscape, "Page x of y" on every page.
     bool PrintWorksheet(const Worksheet& sheet);
     // The same pages into a PDF file (A4).
