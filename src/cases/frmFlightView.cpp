@@ -10,10 +10,10 @@
 #include "common/PictureBox.h"
 #include "common/RecordList.h"
 #include "common/WindowStyle.h"
-#include "history/frmHistory.h"
 #include "data/TestRecordStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/rules/TextRules.h"
+#include "history/frmHistory.h"
 #include "items/frmItemView.h"
 
 using WindowStyle::place;
@@ -59,9 +59,9 @@ void frmFlightView::buildControls() {
                                         1335, 390);
     cmdHistory->setAccessibleDescription(QStringLiteral("Who changed the case, when, and how"));
     connect(cmdHistory, &QPushButton::clicked, this, &frmFlightView::cmdHistory_Click);
-    WindowStyle::setTabOrder({List2, cmdHistory, List1, labels_->Check4, labels_->Check1, labels_->Check3,
-                              cmdEdit, labels_->Command4, labels_->Command1, Command3,
-                              labels_->Picture1});
+    WindowStyle::setTabOrder({List2, cmdHistory, List1, labels_->Check4, labels_->Check1,
+                              labels_->Check3, cmdEdit, labels_->Command4, labels_->Command1,
+                              Command3, labels_->Picture1});
 }
 
 void frmFlightView::cmdHistory_Click() {

@@ -57,12 +57,19 @@ QString ChangeTable::timeText(const QDateTime& at) {
 
 QStringList ChangeTable::columnsOf(const ChangeRow& row) {
     QString field = row.field;
-    if (row.kind == QLatin1String(ChangeKind::kLine) || row.kind == QLatin1String(ChangeKind::kPlan))
+    if (row.kind == QLatin1String(ChangeKind::kLine) ||
+        row.kind == QLatin1String(ChangeKind::kPlan))
         field = row.kind + QLatin1Char(' ') + field;  // "line item", "plan state"
     const QString before = row.oldValue.value_or(QString());
     const QString after = row.newValue.value_or(QString());
-    return {timeText(row.at), row.user, row.desk, row.operation,
-            recordName(row.kind, row.recordId), field, before, after};
+    return {timeText(row.at),
+            row.user,
+            row.desk,
+            row.operation,
+            recordName(row.kind, row.recordId),
+            field,
+            before,
+            after};
 }
 
 void ChangeTable::addChange(const ChangeRow& row) {
@@ -88,14 +95,14 @@ std::optional<ChangeRow> ChangeTable::selectedChange() const {
 bool ChangeTable::putBack(AppContext& ctx, QWidget* parent, const ChangeRow& change,
                           bool wholeBatch) {
     const QString question =
-        wholeBatch ? QStringLiteral("Put back every change of this %1 (%2 at %3)?\n\n%4")
-                         .arg(change.operation, change.user, timeText(change.at),
-                              changeInWords(change))
-                   : QStringLiteral("Put back this change?\n\n%1").arg(changeInWords(change));
+        wholeBatch
+            ? QStringLiteral("Put back every change of this %1 (%2 at %3)?\n\n%4")
+                  .arg(change.operation, change.user, timeText(change.at), changeInWords(change))
+            : QStringLiteral("Put back this change?\n\n%1").arg(changeInWords(change));
     if (!ctx.dialogs().askYesNoDefaultNo(parent, question, Dialogs::Icon::Question))
         return false;
-    const PutBackResult result = wholeBatch ? ctx.changes().putBackBatch(change.batch)
-                                            : ctx.changes().putBack(change.id);
+    const PutBackResult result =
+        wholeBatch ? ctx.changes().putBackBatch(change.batch) : ctx.changes().putBack(change.id);
     if (result.outcome == PutBackResult::Outcome::Refused)
         ctx.dialogs().inform(parent, result.refusal, Dialogs::Icon::Warning);
     return result.outcome == PutBackResult::Outcome::Done;

@@ -35,8 +35,7 @@ public:
 
     // Puts back the change, or its whole batch, after asking (Enter answers
     // No); a refusal is shown. True when something was written back.
-    static bool putBack(AppContext& ctx, QWidget* parent, const ChangeRow& change,
-                        bool wholeBatch);
+    static bool putBack(AppContext& ctx, QWidget* parent, const ChangeRow& change, bool wholeBatch);
 
 private:
     QList<ChangeRow> changes_;  // by the index stored in each line

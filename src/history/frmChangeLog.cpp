@@ -67,7 +67,7 @@ struct ExportRow {
 void fillExportRow(const ChangeRow& row, ExportRow& out) {
     const auto put = [&](int column, const std::optional<QString>& value) {
         out.texts[column] = value ? value->toStdString() : std::string();
-        out.views[column] = !value              ? std::string_view()
+        out.views[column] = !value             ? std::string_view()
                             : value->isEmpty() ? kEmptyText
                                                : std::string_view(out.texts[column]);
     };
@@ -252,8 +252,8 @@ void frmChangeLog::cmdPutBackBatch_Click() {
 // Every change the filter lets through, not only the pages read so far,
 // a page at a time.
 void frmChangeLog::cmdExport_Click() {
-    const QString file = ctx_.dialogs().saveFileName(this, QStringLiteral("changes.csv"),
-                                                     QStringLiteral("CSV files (*.csv);;All files (*)"));
+    const QString file = ctx_.dialogs().saveFileName(
+        this, QStringLiteral("changes.csv"), QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (file.isEmpty())
         return;
     const ChangeFilter shown = filter();

@@ -44,8 +44,8 @@ frmHistory::frmHistory(AppContext& ctx, const QString& kind, qint64 recordId, QW
 }
 
 void frmHistory::buildControls() {
-    lblRecord = new QLabel(
-        QStringLiteral("History of ") + ChangeTable::recordName(kind_, recordId_), this);
+    lblRecord =
+        new QLabel(QStringLiteral("History of ") + ChangeTable::recordName(kind_, recordId_), this);
     lblRecord->setObjectName(QStringLiteral("lblRecord"));
     place(lblRecord, 120, 120, 8000, 375);
     lstChanges = new ChangeTable(QStringLiteral("Changes"), this);
@@ -53,8 +53,8 @@ void frmHistory::buildControls() {
     place(lstChanges, 120, 540, 13260, 5400);
     connect(lstChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::lstChanges_Click);
 
-    cmdPutBack = WindowStyle::addButton(this, "cmdPutBack", QStringLiteral("Put Back"), 10560,
-                                        6060, 1335, 495);
+    cmdPutBack = WindowStyle::addButton(this, "cmdPutBack", QStringLiteral("Put Back"), 10560, 6060,
+                                        1335, 495);
     cmdPutBack->setAccessibleDescription(
         QStringLiteral("Write the selected change's old value back, as a new change"));
     cmdClose =

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "app/AppContext.h"
+#include "data/rules/Changes.h"
 
 class QLabel;
 class QPushButton;

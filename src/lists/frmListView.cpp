@@ -9,10 +9,10 @@
 #include "common/WindowStyle.h"
 #include "data/ListStore.h"
 #include "data/rules/TextRules.h"
+#include "history/frmHistory.h"
 #include "items/frmItemView.h"
 #include "lists/ListControls.h"
 #include "lists/frmListAddEdit.h"
-#include "history/frmHistory.h"
 #include "printing/PrintService.h"
 
 frmListView::frmListView(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {

@@ -21,7 +21,6 @@
 
 #include "about/frmAbout.h"
 #include "availability/frmAvailability.h"
-#include "history/frmChangeLog.h"
 #include "cases/frmFlightAddEdit.h"
 #include "cases/frmFlightView.h"
 #include "common/DetailList.h"
@@ -40,6 +39,7 @@
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvExport.h"
 #include "device/frmDb.h"
+#include "history/frmChangeLog.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemImport.h"
 #include "items/frmItemView.h"
@@ -66,8 +66,8 @@ struct MenuBarMenu {
 const MenuBarMenu kMenuBar[] = {
     {"mnuFile",
      "&File",
-     {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "ChangeLog", "", "Printers", "Database",
-      "", "Exit"}},
+     {"AddItem", "AddCase", "AddList", "", "ImportItems", "ExportCsv", "ChangeLog", "", "Printers",
+      "Database", "", "Exit"}},
     {"mnuItem", "&Item", {"Edit", "Delete", "", "TestsDue", "Scan", "Availability"}},
     {"mnuHelp", "&Help", {"About"}},
 };

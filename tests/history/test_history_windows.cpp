@@ -28,7 +28,8 @@ class TestHistoryWindows : public QObject {
                  SaveResult::Saved);
     }
     QString storedDesc() const {
-        return ts->reg.scalar(QStringLiteral("SELECT \"desc\" FROM Items WHERE id = 45")).toString();
+        return ts->reg.scalar(QStringLiteral("SELECT \"desc\" FROM Items WHERE id = 45"))
+            .toString();
     }
     // Operation, record, field, before and after of each line, top first.
     static QStringList linesOf(const ChangeTable* table) {
@@ -42,12 +43,12 @@ class TestHistoryWindows : public QObject {
         return lines;
     }
     // 450 changes: even ids of cases, the rest items; every fifth by ann,
-    // the others by bob; on 1/5, 2/5 and 3/5/2027 in turn.
+    // the others by bob; 150 a day on 1/5, 2/5 and 3/5/2027.
     void seedLog() {
         ts->reg.exec(QStringLiteral(
             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 450)"
             " INSERT INTO ChangeLog (id, batch, at, username, desk, kind, recordid, field,"
-            " oldvalue, newvalue) SELECT i, i, printf('2027-05-%02dT10:00:00.000Z', 1 + i % 3),"
+            " oldvalue, newvalue) SELECT i, i, printf('2027-05-%02dT10:00:00.000Z', 1 + (i - 1) / 150),"
             " CASE WHEN i % 5 = 0 THEN 'ann' ELSE 'bob' END, 'DESK-B',"
             " CASE WHEN i % 2 = 0 THEN 'case' ELSE 'item' END, i, 'desc', 'a' || i, 'b' || i"
             " FROM n;"
@@ -82,8 +83,9 @@ private slots:
             history->cmdClose->click();
         });
         viewer.findChild<QPushButton*>(QStringLiteral("cmdHistory"))->click();
-        QCOMPARE(shown, QStringList({"Save|Item 45|desc|Hammer|Saw", "Save|Item 45|desc|Drill|Hammer",
-                                     "Record test|Item 45|test||PAT Pass"}));
+        QCOMPARE(shown,
+                 QStringList({"Save|Item 45|desc|Hammer|Saw", "Save|Item 45|desc|Drill|Hammer",
+                              "Record test|Item 45|test||PAT Pass"}));
         QCOMPARE(tester, QStringList({"tester", "ann"}));
     }
 
@@ -92,9 +94,12 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("desc");
         QTest::addColumn<QString>("refusal");  // part of the warning; empty: none
-        QTest::newRow("No changes nothing") << 0 << false << "Saw" << "";
-        QTest::newRow("Yes restores") << 0 << true << "Hammer" << "";
-        QTest::newRow("refused after a later change") << 1 << true << "Saw" << "desc";
+        QTest::newRow("No changes nothing") << 0 << false << "Saw"
+                                            << "";
+        QTest::newRow("Yes restores") << 0 << true << "Hammer"
+                                      << "";
+        QTest::newRow("refused after a later change") << 1 << true << "Saw"
+                                                      << "desc";
     }
     void putBackAsksAndRestoresOrShowsTheRefusal() {
         QFETCH(int, line);
@@ -114,7 +119,8 @@ private slots:
         QCOMPARE(ts->dialogs->messages.size(), refusal.isEmpty() ? 1 : 2);
         if (!refusal.isEmpty()) {
             QCOMPARE(ts->dialogs->messages.last().icon, Dialogs::Icon::Warning);
-            QVERIFY2(ts->dialogs->lastMessage().contains(refusal), qPrintable(ts->dialogs->lastMessage()));
+            QVERIFY2(ts->dialogs->lastMessage().contains(refusal),
+                     qPrintable(ts->dialogs->lastMessage()));
         }
         // A change put back is a change of its own, on top.
         QCOMPARE(history.putBackDone(), desc == QLatin1String("Hammer"));
@@ -128,13 +134,24 @@ private slots:
         QTest::addColumn<QDate>("day");  // from and to; null: any
         QTest::addColumn<int>("count");
         QTest::addColumn<qint64>("newest");
-        QTest::newRow("all") << "" << "" << "" << QDate() << 450 << qint64(450);
-        QTest::newRow("cases") << "Case" << "" << "" << QDate() << 225 << qint64(450);
-        QTest::newRow("ann's cases") << "Case" << "ann" << "" << QDate() << 45 << qint64(450);
-        QTest::newRow("text") << "" << "" << "b7" << QDate() << 11 << qint64(79);
-        QTest::newRow("one day") << "Item" << "bob" << "" << QDate(2027, 5, 2) << 60
-                                 << qint64(439);
-        QTest::newRow("nothing") << "" << "nobody" << "" << QDate() << 0 << qint64(0);
+        QTest::newRow("all") << ""
+                             << ""
+                             << "" << QDate() << 450 << qint64(450);
+        QTest::newRow("cases") << "Case"
+                               << ""
+                               << "" << QDate() << 225 << qint64(450);
+        QTest::newRow("ann's cases") << "Case"
+                                     << "ann"
+                                     << "" << QDate() << 45 << qint64(450);
+        QTest::newRow("text") << ""
+                              << ""
+                              << "b7" << QDate() << 11 << qint64(79);
+        QTest::newRow("one day") << "Item"
+                                 << "bob"
+                                 << "" << QDate(2027, 5, 2) << 60 << qint64(299);
+        QTest::newRow("nothing") << ""
+                                 << "nobody"
+                                 << "" << QDate() << 0 << qint64(0);
     }
     void changeLogFiltersAndPages() {
         QFETCH(QString, kind);
@@ -156,7 +173,8 @@ private slots:
         }
         log.Filter_Change();
 
-        QCOMPARE(log.lblCount->text(), QStringLiteral("%1 change%2").arg(count).arg(count == 1 ? "" : "s"));
+        QCOMPARE(log.lblCount->text(),
+                 QStringLiteral("%1 change%2").arg(count).arg(count == 1 ? "" : "s"));
         QCOMPARE(log.lstChanges->topLevelItemCount(), std::min(count, frmChangeLog::kPageSize));
         // More reads the next page until there is none.
         while (log.cmdMore->isEnabled())
@@ -181,11 +199,14 @@ private slots:
         QCOMPARE(ts->dialogs->messages.size(), 0);
         QFile csv(file);
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"),
-                                                                         Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1 + 90);
-        QCOMPARE(lines.at(0), QStringLiteral("\ufeffid,batch,at,user,desk,operation,kind,record,field,old,new"));
-        QCOMPARE(lines.at(1), QStringLiteral("450,450,2027-05-01T10:00:00.000Z,ann,DESK-B,Save,case,450,desc,a450,b450"));
+        QCOMPARE(lines.at(0),
+                 QStringLiteral("id,batch,at,user,desk,operation,kind,record,field,old,new"));
+        QCOMPARE(lines.at(1),
+                 QStringLiteral(
+                     "450,450,2027-05-03T10:00:00.000Z,ann,DESK-B,Save,case,450,desc,a450,b450"));
     }
 };
 
