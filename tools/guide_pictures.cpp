@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -32,6 +33,9 @@
 #include "data/Settings.h"
 #include "data/TestRecordStore.h"
 #include "data/transfer/ItemImport.h"
+#include "history/ChangeTable.h"
+#include "history/frmChangeLog.h"
+#include "history/frmHistory.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemImport.h"
 #include "items/frmRecordTest.h"
@@ -332,6 +336,27 @@ bool saveAvailabilityPicture(AppContext& ctx, QWidget& main, const QDir& out,
     return save(availability, out, "availability.png");
 }
 
+// The History of the festival list (made under the fixed clock) after the
+// first item's two saves, and the Change Log of the fixed day: the sample
+// register's own rows carry the day the pictures are taken.
+bool saveHistoryPictures(AppContext& ctx, QWidget& main, const QDir& out, const SampleIds& ids) {
+    ItemStore& items = ctx.items();
+    if (items.update(ids.firstItem, {{int(ItemColumn::WarehouseLoc), QStringLiteral("Bay 2"), {}}},
+                     true) != SaveResult::Saved ||
+        items.update(ids.firstItem,
+                     {{int(ItemColumn::Notes), QStringLiteral("New lamp fitted"), {}}},
+                     true) != SaveResult::Saved)
+        return false;
+    frmHistory history(ctx, QLatin1String(ChangeKind::kList), ids.list + 1, &main);
+    history.lstChanges->setCurrentItem(history.lstChanges->topLevelItem(0));
+    bool ok = save(history, out, "history.png");
+    frmChangeLog log(ctx, &main);
+    log.dtpFrom->setDate(kToday);
+    log.lstChanges->setCurrentItem(log.lstChanges->topLevelItem(0));
+    ok &= save(log, out, "change-log.png");
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -360,6 +385,8 @@ int main(int argc, char** argv) {
         std::make_shared<PdfPrinters>(pdfs.absoluteFilePath(QStringLiteral("label.pdf")));
     services.clock = std::make_shared<FixedClock>();
     services.dialogs = dialogs;
+    services.userName = QStringLiteral("sam");
+    services.deskName = QStringLiteral("STORES-1");
     QString error;
     if (!Register::createEmptyDatabase(databasePath, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -405,6 +432,7 @@ int main(int argc, char** argv) {
 
     ok &= saveScanPicture(ctx, main, out, ids);
     ok &= saveAvailabilityPicture(ctx, main, out, ids);
+    ok &= saveHistoryPictures(ctx, main, out, ids);
     ok &= saveTestPictures(ctx, *dialogs, main, out,
                            pdfs.absoluteFilePath(QStringLiteral("worksheet.pdf")), ids.overdueItem);
     ok &= ctx.printing().PrintLargeLabel(LabelKind::Item, ids.firstItem, Pictures::largeLogo());

@@ -37,6 +37,12 @@ ChangeTable::ChangeTable(const QString& accessibleName, QWidget* parent) : QTree
                      QStringLiteral("Operation"), QStringLiteral("Record"), QStringLiteral("Field"),
                      QStringLiteral("Before"), QStringLiteral("After")});
     header()->setStretchLastSection(true);
+    // Named and on the Tab chain, so a screen reader can read the columns'
+    // captions from it.
+    header()->setAccessibleName(accessibleName + QStringLiteral(" columns"));
+    header()->setFocusPolicy(Qt::TabFocus);
+    setColumnWidth(0, 150);  // "12/12/2027 14:03"
+    setColumnWidth(5, 130);
 }
 
 QString ChangeTable::recordName(const QString& kind, qint64 recordId) {

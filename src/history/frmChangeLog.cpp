@@ -51,7 +51,11 @@ QDateEdit* dateBox(QWidget* parent, const char* name) {
 QLabel* captionFor(QWidget* parent, const QString& caption, QWidget* buddy) {
     auto* label = new QLabel(caption, parent);
     label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    const QString name = QString(caption).remove(QLatin1Char('&'));
+    buddy->setAccessibleName(name);
+    // The text inside a date or drop-down box is what a screen reader lands on.
+    if (auto* text = buddy->findChild<QLineEdit*>())
+        text->setAccessibleName(name);
     return label;
 }
 

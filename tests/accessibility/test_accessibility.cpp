@@ -37,7 +37,10 @@
 #include "common/PictureBox.h"
 #include "common/WindowStyle.h"
 #include "data/Settings.h"
+#include "data/rules/Changes.h"
 #include "device/frmDb.h"
+#include "history/frmChangeLog.h"
+#include "history/frmHistory.h"
 #include "items/frmDatePicker.h"
 #include "items/frmItemAddEdit.h"
 #include "items/frmItemPicker.h"
@@ -297,6 +300,11 @@ const QList<QPair<const char*, Opener>>& windows() {
         {"frmFunny", dialog<frmFunny>()},
         {"frmScan", dialog<frmScan>()},
         {"frmAvailability", dialog<frmAvailability>()},
+        {"frmHistory",
+         [](TestApp& ts) {
+             return std::make_unique<frmHistory>(ts.ctx(), QLatin1String(ChangeKind::kItem), 12);
+         }},
+        {"frmChangeLog", dialog<frmChangeLog>()},
     };
     return all;
 }

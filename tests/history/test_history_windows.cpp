@@ -48,7 +48,8 @@ class TestHistoryWindows : public QObject {
         ts->reg.exec(QStringLiteral(
             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 450)"
             " INSERT INTO ChangeLog (id, batch, at, username, desk, kind, recordid, field,"
-            " oldvalue, newvalue) SELECT i, i, printf('2027-05-%02dT10:00:00.000Z', 1 + (i - 1) / 150),"
+            " oldvalue, newvalue) SELECT i, i, printf('2027-05-%02dT10:00:00.000Z', 1 + (i - 1) / "
+            "150),"
             " CASE WHEN i % 5 = 0 THEN 'ann' ELSE 'bob' END, 'DESK-B',"
             " CASE WHEN i % 2 = 0 THEN 'case' ELSE 'item' END, i, 'desc', 'a' || i, 'b' || i"
             " FROM n;"
