@@ -400,7 +400,13 @@ int main(int argc, char** argv) {
 
     SampleIds ids;
     {
+        // Its changes are logged by the guide's user and desk, at the fixed
+        // day's time, so the pictures of the log are the same on every run.
         Register reg(databasePath);
+        reg.setAuthor({services.userName, services.deskName});
+        Register::BackupPolicy logTime;
+        logTime.now = [clock = services.clock] { return clock->now(); };
+        reg.setBackupPolicy(logTime);
         if (!fillSampleRegister(reg, &ids))
             return 1;
     }

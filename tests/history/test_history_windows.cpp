@@ -62,15 +62,21 @@ private slots:
         ts = std::make_unique<TestApp>();
         ts->reg.exec(QStringLiteral(
             "INSERT INTO Items (id, \"desc\") VALUES (45, 'Drill'); UPDATE Data SET lastid = 45;"
-            "INSERT INTO TestHistory (id, itemid, testday, testdate, kind, result, note,"
-            " username, desk) VALUES (1, 45, 2454467, '1/1/2008', 'PAT', 'Pass', '', 'ann',"
-            " 'DESK-B')"));
+            "INSERT INTO TestHistory (id, itemid, testday, testdate, kind, result, note)"
+            " VALUES (1, 45, 2454467, '1/1/2008', 'PAT', 'Pass', '')"));
     }
     void cleanup() { ts.reset(); }
 
     // Opened from the item viewer: the saves newest first with their old
     // and new values, the item's older test below them with who did it.
     void historyShowsSavesNewestFirstWithTheTests() {
+        // The older test was recorded by ann at another desk: its log row says so.
+        ts->reg.exec(QStringLiteral(
+            "INSERT INTO ChangeBatches (id, at, username, desk, what)"
+            " VALUES (1, '2008-01-01T10:00:00.000Z', 'ann', 'DESK-B', 'Record test');"
+            "INSERT INTO ChangeLog (id, batch, at, username, desk, kind, recordid, field,"
+            " newvalue) VALUES (1, 1, '2008-01-01T10:00:00.000Z', 'ann', 'DESK-B', 'test', 1,"
+            " '*', 'created')"));
         saveDesc(QStringLiteral("Drill"), QStringLiteral("Hammer"));
         saveDesc(QStringLiteral("Hammer"), QStringLiteral("Saw"));
         ts->fields().ItemToOpen = 45;

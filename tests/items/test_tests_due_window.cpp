@@ -280,8 +280,8 @@ private slots:
         });
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(shown, QStringLiteral("Equipment ID Number: 6"));
-        QCOMPARE(history,
-                 QStringList({"5/1/2009 · PAT · Pass · new plug", "10/12/2008 · PAT · Fail"}));
+        QCOMPARE(history, QStringList({"5/1/2009 · PAT · Pass · new plug · by tester at DESK-A",
+                                       "10/12/2008 · PAT · Fail"}));
         // Back in the list, the item has gone: it passed.
         QVERIFY(!shownIds().contains(6));
     }

@@ -44,6 +44,7 @@ Services TestApp::services() const {
     s.clock = clock;
     s.printers = printers;
     s.userName = QStringLiteral("tester");
+    s.deskName = QStringLiteral("DESK-A");  // not the machine's name: tests compare it
     s.deviceLibrary = deviceLibrary;
     return s;
 }
