@@ -17,6 +17,7 @@
 #include "common/Dialogs.h"
 #include "data/CaseStore.h"
 #include "data/ChangeStore.h"
+#include "data/ChangeWatcher.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/ListStore.h"
@@ -204,6 +205,7 @@ AppContext::AppContext(Services services) : services_(std::move(services)) {
     printing_ = std::make_unique<PrintService>(*settings_, stores_->items, stores_->cases, tellUser,
                                                services_.printers);
     device_ = std::make_unique<DeviceService>(services_.deviceLibrary, register_->soundStates());
+    watcher_ = std::make_unique<ChangeWatcher>(*register_);
 }
 
 ItemStore& AppContext::items() {

@@ -9,6 +9,7 @@
 
 class CaseStore;
 class ChangeStore;
+class ChangeWatcher;
 class Clock;
 class DeviceService;
 class Dialogs;
@@ -69,6 +70,9 @@ public:
     ScanStore& scans();
     // The change log: History, the Change Log window, Put back.
     ChangeStore& changes();
+    // What other programs and desks change in the register, as they commit
+    // it; the main window starts it once the register is up to date.
+    ChangeWatcher& changeWatcher() { return *watcher_; }
     Settings& settings() { return *settings_; }
     SharedFields& fields() { return fields_; }
     Dialogs& dialogs() { return *services_.dialogs; }
@@ -107,6 +111,7 @@ private:
     std::unique_ptr<Register> register_;
     struct Stores;  // each over the register
     std::unique_ptr<Stores> stores_;
+    std::unique_ptr<ChangeWatcher> watcher_;  // before the register goes
     std::unique_ptr<PrintService> printing_;
     std::unique_ptr<DeviceService> device_;
     SharedFields fields_;

@@ -14,8 +14,6 @@ using Sql::Statement;
 
 namespace {
 
-// The channel the desks listen on for committed changes.
-constexpr char kChannel[] = "quarvel_changes";
 // The turn writers of the log take ("Quarvel" in ASCII).
 constexpr std::int64_t kLogTurn = 0x5175617276656C;
 
@@ -116,7 +114,7 @@ bool ChangeLogWriter::flush(Connection& db) {
         return false;
     lastId_ = highest.integer(0);
     rows_.clear();  // written: a second flush writes nothing more
-    return db.announce(kChannel, QByteArray::number(lastId_));
+    return db.announce(kChangeChannel, QByteArray::number(lastId_));
 }
 
 namespace {

@@ -129,7 +129,7 @@ bool Register::run(const QString& what, Mode mode, const Body& body) {
 
 bool Register::write(const QString& what, const QString& operation, const LoggedBody& body) {
     ChangeLogWriter log(author_, changeTime(), operation);
-    return run(what, Mode::Write, [&](Connection& db) {
+    const bool ok = run(what, Mode::Write, [&](Connection& db) {
         if (!body(db, log))
             return false;
         // A register of an older layout (written before its upgrade) has no log.
@@ -141,6 +141,15 @@ bool Register::write(const QString& what, const QString& operation, const Logged
         }
         return !*keepsLog_ || log.flush(db);
     });
+    // Only a committed batch: a file may give a rolled-back batch's id to
+    // another program's next one.
+    if (ok && log.batchId() != 0)
+        ownBatches_.insert(log.batchId());
+    return ok;
+}
+
+std::unique_ptr<ChangeSignal> Register::watchChanges() {
+    return engine_->watchChanges(busyWaitMs());
 }
 
 QDateTime Register::changeTime() const {

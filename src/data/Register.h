@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -19,6 +20,7 @@ struct Failure;
 struct WaitingSeam;
 }  // namespace Sql
 class ChangeLogWriter;
+class ChangeSignal;
 class Progress;
 class RegisterEngine;
 class SoundStates;
@@ -133,6 +135,15 @@ public:
     // when it is set, else the system's.
     QDateTime changeTime() const;
 
+    // --- Other programs' changes -----------------------------------------
+    // Tells when another program commits to the register (ChangeWatcher);
+    // null when it cannot be reached now.
+    std::unique_ptr<ChangeSignal> watchChanges();
+    // The batches this register committed since the last forgetOwnBatches():
+    // its own changes, which the windows that made them know already.
+    bool isOwnBatch(qint64 batch) const { return ownBatches_.contains(batch); }
+    void forgetOwnBatches() { ownBatches_.clear(); }
+
     // --- Reading only ----------------------------------------------------
     // From now on the register is only read: the user is told once why
     // (through the notice, else the failure reporter), every write is
@@ -235,4 +246,5 @@ private:
     // keeps one (asked once, at the first write).
     static constexpr int kFirstLoggedVersion = 5;
     std::optional<bool> keepsLog_;
+    QSet<qint64> ownBatches_;
 };

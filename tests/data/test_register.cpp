@@ -22,6 +22,7 @@
 
 #include "StoreFixture.h"
 #include "data/ChangeStore.h"
+#include "data/ChangeWatcher.h"
 #include "data/Register.h"
 #include "data/engine/Postgres.h"
 #include "data/engine/Sql.h"
@@ -486,6 +487,67 @@ private slots:
         if (operation == QLatin1String("recordTest"))
             QCOMPARE(p.tests.history(1)->value(0).username + p.tests.history(1)->value(0).desk,
                      QStringLiteral("annDESK-A"));
+    }
+
+    // The watcher tells another desk's changes (within 1 s on a server, 2 s
+    // on a file), each record once, and leaves out this register's own.
+    void watcherTellsOtherDesksChanges() {
+        EngineRegister reg(fixture_);
+        seedForWriters(reg);
+        Probe here(reg.location());
+        Probe there(reg.location());
+        there.reg.setAuthor({QStringLiteral("bob"), QStringLiteral("DESK-B")});
+        ChangeWatcher watcher(here.reg);
+        QList<ChangeNote> told;
+        connect(&watcher, &ChangeWatcher::changed, this,
+                [&told](const QList<ChangeNote>& notes) { told += notes; });
+        watcher.start();
+        QVERIFY(watcher.watching());
+        const int within = reg.onServer() ? 1000 : 2000;
+
+        QCOMPARE(here.items.update(1, {{int(ItemColumn::Desc), "Mine", "Lamp"}}, false),
+                 SaveResult::Saved);
+        QCOMPARE(there.items.update(2,
+                                    {{int(ItemColumn::Desc), "Theirs", "Cable"},
+                                     {int(ItemColumn::Notes), "new", ""}},
+                                    false),
+                 SaveResult::Saved);
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, within);
+        QCOMPARE(told[0].kind + told[0].desk + told[0].user, QStringLiteral("itemDESK-Bbob"));
+        QCOMPARE(told[0].recordId, 2);
+        QCOMPARE(ChangeWatcher::summary(told), QStringLiteral("Item 2 changed at DESK-B"));
+        // Only what comes after what it was told.
+        QVERIFY(there.items.remove(2));
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 2, within);
+        QCOMPARE(told[1].recordId, 2);
+        QVERIFY2(here.messages.isEmpty(), qPrintable(here.messages.join('\n')));
+    }
+
+    // A server that stops is noticed, tried again, and heard again once back.
+    void watcherListensAgainAfterServerRestart() {
+        QUARVEL_ONLY_ON(Engine::Server);
+        EngineRegister reg(fixture_);
+        seedForWriters(reg);
+        Probe here(reg.location());
+        ChangeWatcher watcher(here.reg);
+        int lost = 0;
+        int resumed = 0;
+        QList<ChangeNote> told;
+        connect(&watcher, &ChangeWatcher::lost, this, [&lost] { ++lost; });
+        connect(&watcher, &ChangeWatcher::resumed, this, [&resumed] { ++resumed; });
+        connect(&watcher, &ChangeWatcher::changed, this,
+                [&told](const QList<ChangeNote>& notes) { told += notes; });
+        watcher.start();
+        fixture_.server().stop();
+        QTRY_COMPARE_WITH_TIMEOUT(lost, 1, 2000);
+        QVERIFY(!watcher.watching());
+        QVERIFY2(fixture_.server().start(), qPrintable(fixture_.server().error()));
+        QTRY_COMPARE_WITH_TIMEOUT(resumed, 1, 3000);
+        Probe there(reg.location());
+        QCOMPARE(there.items.update(2, {{int(ItemColumn::Desc), "Back", "Cable"}}, false),
+                 SaveResult::Saved);
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 1000);
+        QCOMPARE(lost, 1);
     }
 
     // Put back writes the old value as a new change, and refuses, writing

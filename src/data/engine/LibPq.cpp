@@ -201,6 +201,10 @@ int PQconsumeInput(PGconn* conn) {
     QUARVEL_LIBPQ_CALL(PQconsumeInput, 0, conn);
 }
 
+PGnotify* PQnotifies(PGconn* conn) {
+    QUARVEL_LIBPQ_CALL(PQnotifies, nullptr, conn);
+}
+
 int PQflush(PGconn* conn) {
     QUARVEL_LIBPQ_CALL(PQflush, -1, conn);
 }

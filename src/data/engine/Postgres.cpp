@@ -913,4 +913,37 @@ QString Statement::shown(int col) const {
     return isNumber(col) ? shownNumber(utf8(col)) : textFromUtf8(utf8(col));
 }
 
+// --- Listener ---------------------------------------------------------------
+
+// The channel is the program's own name, never a user's text.
+Listener::Listener(const QString& connection, const char* channel)
+    : db_(std::make_unique<Connection>(connection, Connection::kConnectTimeoutSeconds * 1000)) {
+    const std::string listen = std::string("LISTEN \"") + channel + '"';
+    listening_ = db_->isOpen() && db_->exec(listen.c_str());
+}
+
+Listener::~Listener() = default;
+
+bool Listener::isOpen() const {
+    return listening_ && db_->isOpen() && PQstatus(db_->handle()) == CONNECTION_OK;
+}
+
+qintptr Listener::socket() const {
+    return isOpen() ? qintptr(PQsocket(db_->handle())) : -1;
+}
+
+int Listener::takeNotices() {
+    if (!isOpen() || PQconsumeInput(db_->handle()) == 0 ||
+        PQstatus(db_->handle()) != CONNECTION_OK) {
+        listening_ = false;
+        return -1;
+    }
+    int notices = 0;
+    while (PGnotify* notice = PQnotifies(db_->handle())) {
+        PQfreemem(notice);
+        ++notices;
+    }
+    return notices;
+}
+
 }  // namespace Postgres

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -155,6 +156,29 @@ private:
     int prepared_ = 0;
     int cursors_ = 0;
     Statement* fetchingAhead_ = nullptr;  // whose batch is on its way
+};
+
+// Hears the notices sent on one channel, on a connection of its own that
+// does nothing else: between notices it is idle and costs the server only
+// the connection. Connecting waits as a Connection does, without a window.
+class Listener {
+public:
+    Listener(const QString& connection, const char* channel);
+    ~Listener();
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    // Connected and listening, and not broken since.
+    bool isOpen() const;
+    // The socket the notices arrive on; -1 when not open.
+    qintptr socket() const;
+    // Takes in what has arrived, without waiting: how many notices; -1 when
+    // the connection broke (a server stopped or restarted).
+    int takeNotices();
+
+private:
+    std::unique_ptr<Connection> db_;
+    bool listening_ = false;
 };
 
 // One statement. It runs at its first step(), with the values bound by

@@ -11,6 +11,7 @@
 #include "data/engine/Schema.h"
 #include "data/engine/SoundStates.h"
 #include "data/engine/Sqlite.h"
+#include "data/rules/Changes.h"
 #include "data/rules/TextRules.h"
 
 namespace {
@@ -25,6 +26,39 @@ bool cutOffSaveCannotBeUndone(const QString& path, int extendedCode) {
             extendedCode == SQLITE_READONLY_DIRECTORY) &&
            QFileInfo::exists(path + QStringLiteral("-journal"));
 }
+
+// Another program's commit changes the number SQLite's data_version gives
+// on a connection that stays open (this program's own writes come through
+// other connections, and count as well: the watcher knows them by their
+// batch). The connection holds no transaction and no lock between looks.
+class FileChangeSignal : public ChangeSignal {
+public:
+    FileChangeSignal(const QString& path, int busyWaitMs)
+        : db_(path, Sqlite::Open::ReadOnly, busyWaitMs) {
+        last_ = version();
+    }
+    bool isOpen() const { return db_.isOpen() && last_.has_value(); }
+    qintptr socket() const override { return -1; }
+    Seen look() override {
+        const std::optional<std::int64_t> now = version();
+        if (!now || *now == last_)
+            return Seen::Nothing;
+        last_ = now;
+        return Seen::Changes;
+    }
+
+private:
+    std::optional<std::int64_t> version() {
+        db_.forgetFailure();
+        const std::unique_ptr<Sql::Cursor> pragma = db_.prepare("PRAGMA data_version");
+        if (!pragma->ok() || !pragma->step())
+            return std::nullopt;
+        return pragma->integer(0);
+    }
+
+    Sqlite::Connection db_;
+    std::optional<std::int64_t> last_;
+};
 
 // Each operation opens the file afresh and closes it when done, so nothing
 // stays open between window events.
@@ -55,6 +89,11 @@ public:
     }
 
     void release(std::unique_ptr<Sql::Connection>) override {}
+
+    std::unique_ptr<ChangeSignal> watchChanges(int busyWaitMs) override {
+        auto signal = std::make_unique<FileChangeSignal>(path(), busyWaitMs);
+        return signal->isOpen() ? std::move(signal) : nullptr;
+    }
 
     QString explanation(const Sql::Failure& failure, const QString& missing,
                         Sql::Transaction transaction) const override;
@@ -189,6 +228,23 @@ QString FileEngine::explanation(const Sql::Failure& failure, const QString& miss
 
 // --- The register on a server ------------------------------------------------------
 
+// The notices the writers send before they commit, heard on a listening
+// connection of the watcher's own.
+class ServerChangeSignal : public ChangeSignal {
+public:
+    explicit ServerChangeSignal(const QString& connection)
+        : listener_(connection, kChangeChannel) {}
+    bool isOpen() const { return listener_.isOpen(); }
+    qintptr socket() const override { return listener_.socket(); }
+    Seen look() override {
+        const int notices = listener_.takeNotices();
+        return notices < 0 ? Seen::Lost : notices > 0 ? Seen::Changes : Seen::Nothing;
+    }
+
+private:
+    Postgres::Listener listener_;
+};
+
 // One connection is kept from one operation to the next, so that a window
 // event does not wait for a new sign-in. It holds no transaction between
 // operations. One that the server closed meanwhile (a restart) is replaced
@@ -216,6 +272,11 @@ public:
     }
 
     void setWaiting(Sql::WaitingSeam seam) override { waiting_ = std::move(seam); }
+
+    std::unique_ptr<ChangeSignal> watchChanges(int) override {
+        auto signal = std::make_unique<ServerChangeSignal>(location().text());
+        return signal->isOpen() ? std::move(signal) : nullptr;
+    }
 
     void release(std::unique_ptr<Sql::Connection> db) override {
         if (db->isOpen())

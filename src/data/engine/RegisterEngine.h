@@ -10,6 +10,23 @@
 
 class SoundStates;
 
+// Tells a desk that another program committed to the register, cheaply
+// enough to be asked often: a file's data_version, a server's notices on a
+// connection of its own that listens (and is idle otherwise).
+class ChangeSignal {
+public:
+    enum class Seen {
+        Nothing,  // no commit of another connection since the last look
+        Changes,  // something was committed elsewhere since
+        Lost,     // the server's connection broke: make a new signal
+    };
+    virtual ~ChangeSignal() = default;
+    // The socket the server's notices arrive on, to be watched for reading;
+    // -1 where there is none and look() is asked on a timer instead.
+    virtual qintptr socket() const = 0;
+    virtual Seen look() = 0;
+};
+
 // What the store does differently on a register file and on a register
 // server: how it connects for an operation, what it says when something
 // fails, how it names the register, and the register's life (its checks,
@@ -43,6 +60,9 @@ public:
     // How a server's connections show that the server keeps them waiting,
     // and let the user stop the wait. A file is never waited for this way.
     virtual void setWaiting(Sql::WaitingSeam seam) { (void)seam; }
+    // Watches the register for other programs' commits; null when it cannot
+    // be reached now (a server down: try again later).
+    virtual std::unique_ptr<ChangeSignal> watchChanges(int busyWaitMs) = 0;
 
     // What went wrong, in plain words, and what the user can do;
     // `missing` names what the register lacks when a statement failed; a

@@ -33,6 +33,10 @@ inline constexpr char kWholeRecord[] = "*";
 inline constexpr char kCreated[] = "created";
 inline constexpr char kDeleted[] = "deleted";
 
+// The channel on which a server's writers announce each committed change
+// (the payload: the highest log id) and every desk listens.
+inline constexpr char kChangeChannel[] = "quarvel_changes";
+
 // One row of the change log.
 struct ChangeRow {
     qint64 id = 0;
