@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -246,6 +247,18 @@ void frmMain::buildMenuBar() {
     lblTestsDue->setAccessibleDescription(QStringLiteral("Opens the Tests Due window"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(lblTestsDue, 1);
+    lblChanges = new QLabel(this);
+    lblChanges->setObjectName(QStringLiteral("lblChanges"));
+    lblChanges->setAccessibleName(QStringLiteral("Changes at other desks"));
+    statusBar()->addPermanentWidget(lblChanges);
+    lblChanges->hide();  // takes no room until there is something to say
+    changesShown_ = new QTimer(this);
+    changesShown_->setSingleShot(true);
+    changesShown_->setInterval(10000);
+    connect(changesShown_, &QTimer::timeout, this, [this] {
+        lblChanges->clear();
+        lblChanges->hide();
+    });
     setFixedSize(width(),
                  clientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
@@ -404,9 +417,92 @@ void frmMain::Form_Load() {
     // An older register is brought up to this program's layout first.
     ctx_.theRegister().upgradeIfOlder();
     RefreshTree();
+    watchOtherDesks();
+}
+
+void frmMain::watchOtherDesks() {
+    ChangeWatcher& watcher = ctx_.changeWatcher();
+    connect(&watcher, &ChangeWatcher::changed, this, &frmMain::otherDesksChanged);
+    connect(&watcher, &ChangeWatcher::lost, this, [this] {
+        tellLiveChange(
+            QStringLiteral("Changes at other desks are not shown until the server "
+                           "answers again"));
+        changesShown_->stop();  // said until it is back
+    });
+    connect(&watcher, &ChangeWatcher::resumed, this, [this] {
+        tellLiveChange(QStringLiteral("The server answers again: everything is read afresh"));
+        refreshKeepingView();
+    });
+    watcher.start();
+}
+
+void frmMain::otherDesksChanged(const QList<ChangeNote>& notes) {
+    tellLiveChange(ChangeWatcher::summary(notes));
+    refreshKeepingView();
+}
+
+void frmMain::tellLiveChange(const QString& text) {
+    lblChanges->setText(text);
+    lblChanges->show();
+    lblChanges->setAccessibleName(QStringLiteral("Changes at other desks: %1").arg(text));
+    changesShown_->start();
+}
+
+void frmMain::refreshKeepingView() {
+    // A refresh already waiting keeps the view it took first.
+    if (!keptView_)
+        keptView_ = viewState();
+    loader_->start(ctx_.testWindow());
+}
+
+frmMain::ViewState frmMain::viewState() const {
+    ViewState state;
+    state.currentKey = model_->key(TreeView1->currentIndex());
+    // Only roots, cases, their folders and lists have children to expand.
+    const std::function<void(const QModelIndex&, int)> collect = [&](const QModelIndex& parent,
+                                                                     int depth) {
+        for (int row = 0, rows = model_->rowCount(parent); row < rows; ++row) {
+            const QModelIndex child = model_->index(row, 0, parent);
+            if (!TreeView1->isExpanded(child))
+                continue;
+            state.expandedKeys.append(model_->key(child));
+            if (depth < 2 && model_->key(child) != QLatin1String("items"))
+                collect(child, depth + 1);
+        }
+    };
+    collect({}, 0);
+    state.scroll = TreeView1->verticalScrollBar()->value();
+    state.detailRow = List1->currentRow();
+    state.detailScroll = List1->verticalScrollBar()->value();
+    return state;
+}
+
+void frmMain::restoreView(const ViewState& state) {
+    for (const QString& key : state.expandedKeys)
+        TreeView1->expand(model_->indexOfKey(key));
+    const QModelIndex current =
+        state.currentKey.isEmpty() ? QModelIndex() : model_->indexOfKey(state.currentKey);
+    if (current.isValid())
+        TreeView1->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+    TreeView1->verticalScrollBar()->setValue(state.scroll);
+    List1->clear();
+    const std::optional<std::int64_t> itemId =
+        current.isValid() ? model_->itemIdOf(current) : std::nullopt;
+    if (!itemId || *itemId != shownItem_) {
+        // The item shown is gone (deleted elsewhere).
+        if (shownItem_ != 0)
+            setItemCommandsEnabled(false);
+        shownItem_ = 0;
+        return;
+    }
+    showItemDetails(shownItem_);
+    if (state.detailRow >= 0 && state.detailRow < List1->count())
+        List1->setCurrentRow(state.detailRow);
+    List1->verticalScrollBar()->setValue(state.detailScroll);
 }
 
 void frmMain::RefreshTree() {
+    keptView_.reset();
     List1->clear();
     shownItem_ = 0;
     fields().ItemToOpen = 0;
@@ -438,6 +534,8 @@ void frmMain::treeRead(std::optional<TreeData> tree) {
     // A screen reader says what the eye reads.
     lblTestsDue->setAccessibleName(counts.isEmpty() ? QStringLiteral("Tests due") : counts);
     loader_->retire(model_->setTree(tree ? std::move(*tree) : TreeData{}));
+    if (keptView_)
+        restoreView(*std::exchange(keptView_, std::nullopt));
     checkWhenShownWithTree();
 }
 

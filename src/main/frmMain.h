@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/AppContext.h"
+#include "data/ChangeWatcher.h"
 #include "data/TreeData.h"
 #include "data/rules/TextRules.h"
 #include "data/transfer/CsvExport.h"
@@ -15,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolBar;
+class QTimer;
 class QTreeView;
 class DetailList;
 class PictureBox;
@@ -42,6 +44,10 @@ public:
     // True until the tree is in: while it is read, or before the first
     // paint has started its read.
     bool treeReading() const;
+    // Reads the tree again as RefreshTree does, but keeps what the user
+    // selected, expanded and scrolled to, and the detail lines of the item
+    // shown (read afresh): for changes made at other desks.
+    void refreshKeepingView();
 
     // The tree as last read; waits for a read under way.
     TreeModel* treeModel();
@@ -85,6 +91,19 @@ private:
     void showListPlan(const ListPlan& plan);
     void showItemDetails(qint64 id);
     void addCaseTests(QStringList& lines, const ItemRecord& item);
+    void watchOtherDesks();
+    void otherDesksChanged(const QList<ChangeNote>& notes);
+    void tellLiveChange(const QString& text);
+    // What a refresh for other desks' changes puts back once the tree is in.
+    struct ViewState {
+        QString currentKey;
+        QStringList expandedKeys;
+        int scroll = 0;
+        int detailRow = -1;
+        int detailScroll = 0;
+    };
+    ViewState viewState() const;
+    void restoreView(const ViewState& state);
     // The number after "Flight Case: F" on the selected detail line; none
     // when another line (or no line) is selected.
     std::optional<QString> selectedCaseNumber() const;
@@ -131,5 +150,9 @@ private:
     QLineEdit* Text1 = nullptr;
     QPushButton* Command2 = nullptr;
     QMenu* Item = nullptr;
-    QLabel* lblTestsDue = nullptr;  // "N overdue · M due within 30 days"; opens Tests Due
+    QLabel* lblTestsDue = nullptr;
+    // What another desk changed last ("Item 45 changed at DESK-B"), a while.
+    QLabel* lblChanges = nullptr;
+    QTimer* changesShown_ = nullptr;
+    std::optional<ViewState> keptView_;  // "N overdue · M due within 30 days"; opens Tests Due
 };

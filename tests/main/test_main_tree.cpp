@@ -9,7 +9,9 @@
 #include "ModalDriver.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "data/ItemStore.h"
 #include "data/Register.h"
+#include "items/frmItemAddEdit.h"
 #include "main/TreeModel.h"
 #include "main/frmMain.h"
 
@@ -354,6 +356,42 @@ private slots:
         QTRY_VERIFY(!w->treeReading());
         QVERIFY(w->treeModel()->indexOfKey(QStringLiteral("I46")).isValid());
         QCOMPARE(w->treeModel()->rowCount(w->treeModel()->index(0, 0)), 3);
+    }
+
+    // Another program saving to the file while the window is open: the tree
+    // and the detail lines show it within 2 s, the selection stays, and the
+    // status line says what changed where. An editor with unsaved input is
+    // left as it is, and Save still asks before writing over the change.
+    void anotherProgramsSaveShowsAndLeavesTheEditor() {
+        fillSampleRegister(ts->reg);
+        openMain();
+        clickNode(QStringLiteral("C12I45"));
+        ts->fields().ItemToOpen = 45;
+        frmItemAddEdit editor(ts->ctx());
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        auto* editorLines = WidgetDriver::child<QListWidget>(&editor, "List1");
+        ts->dialogs->inputAnswers << QStringLiteral("Typed");
+        WidgetDriver::doubleClickLine(editorLines, 1);
+
+        Register other(RegisterLocation::file(ts->reg.path()));
+        other.setAuthor({QStringLiteral("bob"), QStringLiteral("DESK-B")});
+        QCOMPARE(ItemStore(other).update(45, {{int(ItemColumn::Desc), "Spot", "Lamp"}}, false),
+                 SaveResult::Saved);
+        QTRY_COMPARE_WITH_TIMEOUT(model->indexOfKey(QStringLiteral("I45")).data().toString(),
+                                  QStringLiteral("Spot"), 2000);
+        QCOMPARE(model->key(tree->currentIndex()), QStringLiteral("C12I45"));
+        QCOMPARE(detailLines().value(1), QStringLiteral("Description: Spot"));
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblChanges"))->text(),
+                 QStringLiteral("Item 45 changed at DESK-B"));
+
+        QCOMPARE(editorLines->item(1)->text(), QStringLiteral("Description: Typed"));
+        WidgetDriver::click(&editor, "Command2");  // Save: asked, and No keeps the editor
+        QVERIFY(editor.isVisible());
+        QCOMPARE(ts->dialogs->messages.last().text,
+                 QStringLiteral("Item 45 was changed elsewhere since you opened it. Save your "
+                                "changes over it?"));
+        QCOMPARE(editorLines->item(1)->text(), QStringLiteral("Description: Typed"));
     }
 
     void logoDoubleClickStartsTheHiddenSequence() {

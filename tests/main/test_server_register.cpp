@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 #include "PostgresServer.h"
 #include "TestApp.h"
 #include "WidgetDriver.h"
+#include "data/ChangeWatcher.h"
 #include "data/IdStore.h"
 #include "data/ItemStore.h"
 #include "data/Register.h"
@@ -150,6 +152,42 @@ private slots:
             texts.contains(QStringLiteral("Lamp")) && texts.contains(QStringLiteral("Amp rack")),
             qPrintable(texts.join(", ")));
         QVERIFY(ts.dialogs->messages.isEmpty());
+    }
+
+    // Another desk's save shows in the tree within 1 s, the selection kept;
+    // and again after the server restarted (the tree is then read afresh).
+    void anotherDesksSaveShowsAtOnce() {
+        TestApp ts;
+        ts.serverRegister = connection_;
+        frmMain w(ts.ctx());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const TreeModel* model = w.treeModel();
+        auto* tree = child<QTreeView>(&w, "TreeView1");
+        tree->setCurrentIndex(model->indexOfKey(QStringLiteral("I45")));
+        const auto descOf45 = [model] {
+            return model->indexOfKey(QStringLiteral("I45")).data().toString();
+        };
+        Register other(RegisterLocation::server(connection_));
+        other.setAuthor({QStringLiteral("bob"), QStringLiteral("DESK-B")});
+        const auto rename = [&other](const char* desc) {
+            return ItemStore(other).update(45, {{int(ItemColumn::Desc), desc, ""}}, true);
+        };
+        QCOMPARE(rename("Live one"), SaveResult::Saved);
+        QTRY_COMPARE_WITH_TIMEOUT(descOf45(), QStringLiteral("Live one"), 1000);
+        QCOMPARE(model->key(tree->currentIndex()), QStringLiteral("I45"));
+        QCOMPARE(child<QLabel>(&w, "lblChanges")->text(),
+                 QStringLiteral("Item 45 changed at DESK-B"));
+
+        server_.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!ts.ctx().changeWatcher().watching(), 2000);
+        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        QTRY_VERIFY_WITH_TIMEOUT(ts.ctx().changeWatcher().watching(), 3000);
+        QCOMPARE(rename("Live two"), SaveResult::Saved);
+        QTRY_COMPARE_WITH_TIMEOUT(descOf45(), QStringLiteral("Live two"), 1000);
+        QCOMPARE(model->key(tree->currentIndex()), QStringLiteral("I45"));
+        QVERIFY(ts.dialogs->messages.isEmpty());
+        QCOMPARE(rename("Lamp"), SaveResult::Saved);  // as the other tests expect it
     }
 
     // A server that refuses the sign-in is told so once, when the tree is
