@@ -69,6 +69,7 @@ void ChangeWatcher::retry() {
     }
     notifier_.reset();
     signal_.reset();
+    failedTries_ = 0;
     timer_.start(kRetryMs);
 }
 
@@ -80,7 +81,8 @@ void ChangeWatcher::look() {
         if (!newest) {
             notifier_.reset();
             signal_.reset();
-            timer_.start(kRetryMs);
+            ++failedTries_;
+            timer_.start(failedTries_ < kQuickRetries ? kRetryMs : kSlowRetryMs);
             return;
         }
         lastId_ = *newest;

@@ -31,6 +31,11 @@ class ChangeWatcher : public QObject {
 public:
     static constexpr int kLookMs = 1000;   // how often a file is looked at
     static constexpr int kRetryMs = 1000;  // how often a lost server is tried again
+    // After that many tries in vain, it is tried only this often: each try
+    // of a server host that does not answer holds the window until the
+    // connect gives up.
+    static constexpr int kQuickRetries = 10;
+    static constexpr int kSlowRetryMs = 30000;
     // More rows than this at once (an import elsewhere) are not all read:
     // the windows refresh everything for them anyway.
     static constexpr int kMostRows = 5000;
@@ -73,4 +78,5 @@ private:
     qint64 lastId_ = 0;
     bool started_ = false;
     bool wasLost_ = false;
+    int failedTries_ = 0;  // since the server was lost
 };
