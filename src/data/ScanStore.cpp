@@ -251,8 +251,11 @@ std::optional<Answer> answerAndStore(Connection& db, const ScanRules::Session& s
     return answer;
 }
 
-// A finished pack sets its list Out, a finished check in Returned; a list
-// without a plan stays a plain picking list.
+// A finished pack sets a confirmed list Out, a finished check in sets a list
+// that is out (or confirmed) Returned. A list nobody confirmed is left as it
+// is: making it hold its items here would book them without the clash
+// question the list editor asks. A list without a plan stays a plain
+// picking list.
 bool markListGoneOrBack(Connection& db, ChangeLogWriter& log, qint64 sessionId) {
     Statement session(db, R"(SELECT "kind", "listid" FROM "ScanSessions" WHERE "id" = ?)");
     session.bind(sessionId);
@@ -265,7 +268,8 @@ bool markListGoneOrBack(Connection& db, ChangeLogWriter& log, qint64 sessionId) 
     const auto plan = StoreSql::readListPlan(db, listId);
     if (!plan)
         return false;
-    if (!Bookings::hasPlan(*plan))
+    const bool holding = plan->state == ListState::Confirmed || plan->state == ListState::Out;
+    if (!holding || (kind == Kind::Pack && plan->state == ListState::Out))
         return true;
     ListPlan marked = *plan;
     marked.state = kind == Kind::Pack ? ListState::Out : ListState::Returned;

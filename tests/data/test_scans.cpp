@@ -315,8 +315,9 @@ private slots:
 
     // Packing a list with dates: an item another holding list books over
     // its days is packed, and answered as a problem kept in the summary.
-    // The finished pack sets the list Out, the finished check in Returned;
-    // a list without a plan stays as it was.
+    // The finished pack sets a confirmed list Out, the finished check in
+    // Returned; a Draft list (never confirmed, so never clash-checked) and a
+    // list without a plan stay as they were.
     void packingABookedItemAndTheListsState() {
         EngineRegister reg(fixture_);
         fill(reg);
@@ -345,9 +346,15 @@ private slots:
         const QString state =
             QStringLiteral(R"(SELECT "state" FROM "ListPlans" WHERE "listid" = 3)");
         QVERIFY(store.finishSession(pack.id, kNow));
+        QCOMPARE(reg.scalar(state), QStringLiteral("Draft"));
+        reg.exec(
+            QStringLiteral(R"(UPDATE "ListPlans" SET "state" = 'Confirmed' WHERE "listid" = 3)"));
+        const Session again = sessionOf(store, Kind::Pack);
+        QCOMPARE(answersOf(store, again, {"3"}), QStringList{"packed \u2014 NEVER TESTED"});
+        QVERIFY(store.finishSession(again.id, kNow));
         QCOMPARE(reg.scalar(state), QStringLiteral("Out"));
         const Session in = sessionOf(store, Kind::CheckIn);
-        QCOMPARE(answersOf(store, in, {"1"}), QStringList{"back"});  // counted as packed
+        QCOMPARE(answersOf(store, in, {"3"}), QStringList{"back"});  // counted as packed
         QVERIFY(store.finishSession(in.id, kNow));
         QCOMPARE(reg.scalar(state), QStringLiteral("Returned"));
         // List 3 without its plan: packed as ever, and no plan made for it.
