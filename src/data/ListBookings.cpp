@@ -216,6 +216,17 @@ FilterSql filterSql(const AvailabilityFilter& f) {
 constexpr const char* kOverlapsRange =
     R"((P."outdate" IS NULL OR P."outdate" <= ?) AND (P."returndate" IS NULL OR P."returndate" >= ?))";
 
+// The first step of a write that may book an item: desks that book take
+// turns as the counters do (of two confirming at once, the second waits
+// here and then sees the first's booking), and the list's row is held.
+// False when the list is gone; none on a failed statement.
+std::optional<bool> takeTurnOnList(Connection& db, qint64 listId) {
+    if (!StoreSql::takeTurnOnCounters(db))
+        return std::nullopt;
+    const QByteArray sql = QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + db.forUpdate();
+    return StoreSql::findsRow(db, sql.constData(), {listId});
+}
+
 }  // namespace
 
 AddLineResult ListStore::addLine(qint64 listId, qint64 itemId, const QString& itemDesc,
@@ -224,13 +235,9 @@ AddLineResult ListStore::addLine(qint64 listId, qint64 itemId, const QString& it
     const bool ok = reg_.write(
         QStringLiteral("add item %1 to list %2").arg(itemId).arg(listId), QStringLiteral("Save"),
         [&](Connection& db, ChangeLogWriter& log) {
-            // Desks that book take turns (see setPlan); two desks adding the
-            // same line one after the other: the second finds the first's.
-            if (!StoreSql::takeTurnOnCounters(db))
-                return false;
-            const QByteArray listSql =
-                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + db.forUpdate();
-            const auto list = StoreSql::findsRow(db, listSql.constData(), {listId});
+            // Two desks adding the same line one after the other: the
+            // second finds the first's.
+            const auto list = takeTurnOnList(db, listId);
             if (!list)
                 return false;
             if (!*list) {
@@ -301,13 +308,7 @@ SetPlanResult ListStore::setPlan(qint64 listId, const ListPlan& plan, bool accep
     const bool ok = reg_.write(
         QStringLiteral("save the dates of list %1").arg(listId), QStringLiteral("Save"),
         [&](Connection& db, ChangeLogWriter& log) {
-            // Desks that book take turns: of two confirming at once, the
-            // second waits here and then sees the first's booking.
-            if (!StoreSql::takeTurnOnCounters(db))
-                return false;
-            const QByteArray listSql =
-                QByteArray(R"(SELECT 1 FROM "Lists" WHERE "id" = ?)") + db.forUpdate();
-            const auto list = StoreSql::findsRow(db, listSql.constData(), {listId});
+            const auto list = takeTurnOnList(db, listId);
             if (!list)
                 return false;
             if (!*list) {

@@ -7,19 +7,10 @@
 #include <QTest>
 #include <QTextStream>
 
+#include "StoreFixture.h"
 #include "TempRegister.h"
 #include "TestFiles.h"
 #include "cli/TransferCommands.h"
-#include "data/CaseStore.h"
-#include "data/IdStore.h"
-#include "data/ItemStore.h"
-#include "data/ListStore.h"
-#include "data/LocationStore.h"
-#include "data/Register.h"
-#include "data/ScanStore.h"
-#include "data/TestRecordStore.h"
-#include "data/TransferStore.h"
-#include "data/TreeStore.h"
 #include "data/rules/DetailLines.h"
 #include "data/transfer/CsvExport.h"
 #include "data/transfer/CsvReader.h"
@@ -52,22 +43,6 @@ ReadResult readAll(const QByteArray& bytes, const Csv::Format& format) {
     out.error = reader.error();
     return out;
 }
-
-// A register, and the stores over it, that keeps what it would tell the user.
-struct Probe {
-    explicit Probe(const QString& path) : reg(path, [this](const QString& m) { messages << m; }) {}
-    Register reg;
-    ItemStore items{reg};
-    CaseStore cases{reg};
-    IdStore ids{reg};
-    ListStore lists{reg};
-    LocationStore locations{reg};
-    ScanStore scans{reg};
-    TestRecordStore tests{reg};
-    TreeStore tree{reg};
-    TransferStore transfer{reg};
-    QStringList messages;
-};
 
 // Three items (one with a comma, a quote and a line break in its
 // description), a case holding two of them, a list of one, and a location.

@@ -3,18 +3,9 @@
 #include <QFile>
 #include <QTest>
 
+#include "StoreFixture.h"
 #include "TempRegister.h"
 #include "base/Progress.h"
-#include "data/CaseStore.h"
-#include "data/IdStore.h"
-#include "data/ItemStore.h"
-#include "data/ListStore.h"
-#include "data/LocationStore.h"
-#include "data/Register.h"
-#include "data/ScanStore.h"
-#include "data/TestRecordStore.h"
-#include "data/TransferStore.h"
-#include "data/TreeStore.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Sqlite.h"
 #include "data/register/Backups.h"
@@ -25,26 +16,16 @@ namespace {
 
 // A register, and the stores over it, that records what it would tell the
 // user, with a clock of the test's own.
-struct Probe {
-    explicit Probe(const QString& path) : reg(path, [this](const QString& m) { failures << m; }) {
+// The fixture's probe, with a backup clock and limit the tests set.
+struct ClockedProbe : Probe {
+    explicit ClockedProbe(const QString& path) : Probe(path) {
         reg.setBackupPolicy({[this] { return now; },
                              [this] { return keep; },
                              [this](const QString& m) { warnings << m; },
                              {}});
     }
-    Register reg;
-    ItemStore items{reg};
-    CaseStore cases{reg};
-    IdStore ids{reg};
-    ListStore lists{reg};
-    LocationStore locations{reg};
-    ScanStore scans{reg};
-    TestRecordStore tests{reg};
-    TreeStore tree{reg};
-    TransferStore transfer{reg};
     QDateTime now = QDateTime(QDate(2026, 12, 9), QTime(8, 0));
     int keep = 10;
-    QStringList failures;
     QStringList warnings;
 };
 
@@ -78,7 +59,7 @@ private slots:
     // A column forgotten in any of the places that follow the model fails here.
     void everyModelColumnIsWrittenReadAndShown() {
         TempRegister reg;
-        Probe p(reg.path());
+        ClockedProbe p(reg.path());
         ItemWrite item;
         for (int c = 0; c < kItemDataColumnCount; ++c)
             item[c] = valueFor(kItemColumns[c], c);
@@ -125,7 +106,7 @@ private slots:
         const QStringList caseLines = DetailLines::caseLines(storedCase);
         for (int c = 0; c < kCaseDataColumnCount; ++c)
             QVERIFY(caseLines.at(c).endsWith(flightCase.values[c]));
-        QVERIFY(p.failures.isEmpty());
+        QVERIFY(p.messages.isEmpty());
     }
 
     void versionsAreRecordedAndOldFilesRecognised() {
@@ -152,7 +133,7 @@ private slots:
                 "UPDATE Data SET lastid = 7, lastCase = 2"));
             if (recordsNoVersion)
                 reg.exec(QStringLiteral("PRAGMA user_version = 0"));
-            Probe p(reg.path());
+            ClockedProbe p(reg.path());
             QVERIFY(p.reg.upgradeIfOlder(kLaterLayout));
             QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(),
                      Schema::kCurrentVersion + 1);
@@ -176,7 +157,7 @@ private slots:
             // Upgraded once: the next start changes nothing.
             QVERIFY(p.reg.upgradeIfOlder(kLaterLayout));
             QCOMPARE(backupsIn(reg).size(), 1);
-            QVERIFY(p.failures.isEmpty());
+            QVERIFY(p.messages.isEmpty());
         }
     }
 
@@ -197,11 +178,11 @@ private slots:
             reg.addUnusedPage();
         else
             reg.spoilIndexOnly();
-        Probe p(reg.path());
+        ClockedProbe p(reg.path());
         QVERIFY(!p.reg.upgradeIfOlder());
         QCOMPARE(reg.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
         QVERIFY(p.reg.readOnly());
-        QVERIFY(p.failures.value(0).contains(QStringLiteral("The register is damaged")));
+        QVERIFY(p.messages.value(0).contains(QStringLiteral("The register is damaged")));
         QVERIFY(backupsIn(reg).isEmpty());
     }
 
@@ -212,10 +193,10 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray before = file.readAll();
         file.close();
-        Probe p(reg.path());
+        ClockedProbe p(reg.path());
         QVERIFY(!p.reg.upgradeIfOlder(kFailingLayout));
-        QCOMPARE(p.failures.size(), 1);
-        QVERIFY(p.failures.first().contains(QStringLiteral("upgrade the register")));
+        QCOMPARE(p.messages.size(), 1);
+        QVERIFY(p.messages.first().contains(QStringLiteral("upgrade the register")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
     }
@@ -223,12 +204,12 @@ private slots:
     void aNewerRegisterIsNotChanged() {
         TempRegister reg;
         reg.exec(QStringLiteral("PRAGMA user_version = 7"));
-        Probe p(reg.path());
+        ClockedProbe p(reg.path());
         QVERIFY(!p.reg.upgradeIfOlder());
-        QVERIFY(!p.failures.isEmpty());
-        QVERIFY(p.failures.first().contains(QStringLiteral("register version 7")));
+        QVERIFY(!p.messages.isEmpty());
+        QVERIFY(p.messages.first().contains(QStringLiteral("register version 7")));
         QVERIFY(
-            p.failures.first().contains(QStringLiteral("up to %1").arg(Schema::kCurrentVersion)));
+            p.messages.first().contains(QStringLiteral("up to %1").arg(Schema::kCurrentVersion)));
         // It is read, never written.
         QVERIFY(p.reg.readOnly());
         QVERIFY(p.items.all());
@@ -240,14 +221,14 @@ private slots:
 
     void backupsAreTakenOnceADayAndTheNewestKept() {
         TempRegister reg;
-        Probe p(reg.path());
+        ClockedProbe p(reg.path());
         p.keep = 3;
         QVERIFY(p.lists.insert(QStringLiteral("Day 1")));
         p.now = p.now.addSecs(3600);
         QVERIFY(p.lists.insert(QStringLiteral("Day 1, later")));
         QCOMPARE(backupsIn(reg).size(), 1);
         // A program started later that day finds today's backup.
-        Probe later(reg.path());
+        ClockedProbe later(reg.path());
         later.now = p.now.addSecs(60);
         QVERIFY(later.lists.insert(QStringLiteral("Day 1, again")));
         QCOMPARE(backupsIn(reg).size(), 1);
@@ -290,7 +271,7 @@ private slots:
         QFile blocker(RegisterFolder::backupFolder(reg.path()));
         QVERIFY(cancel || blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        Probe p(reg.path());
+        ClockedProbe p(reg.path());
         p.reg.setBackupPolicy({[&p] { return p.now; }, [] { return 10; },
                                [&p](const QString& m) { p.warnings << m; },
                                [] { return std::make_unique<CancelAtOnce>(); }});
@@ -302,7 +283,7 @@ private slots:
             QCOMPARE(QDir(RegisterFolder::backupFolder(reg.path())).entryList(QDir::Files),
                      QStringList());
         QCOMPARE(reg.count(QStringLiteral("Lists")), 2);
-        QVERIFY(p.failures.isEmpty());
+        QVERIFY(p.messages.isEmpty());
     }
 };
 
